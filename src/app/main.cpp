@@ -1,0 +1,35 @@
+#include "mainform.h"
+#include "platform/singleinstance.h"
+#include "platform/termination.h"
+
+#include <QApplication>
+#include <QPointer>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillery"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QPointer<qly::TMainForm> mainForm;
+    qly::SingleInstance instance;
+    if (instance.activateRunningOrListen([&mainForm] {
+            if (mainForm)
+                mainForm->bringForward();
+        }))
+        return 0;
+
+    mainForm = new qly::TMainForm;
+    // Logout, shutdown and termination signals shut down as a close does.
+    qly::installTerminationHandler([&mainForm] {
+        if (mainForm)
+            mainForm->close();
+    });
+    QObject::connect(&app, &QApplication::commitDataRequest, [&mainForm] {
+        if (mainForm)
+            mainForm->FormDestroy();
+    });
+    mainForm->show();
+    const int status = QApplication::exec();
+    delete mainForm.data();
+    return status;
+}

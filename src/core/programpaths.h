@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace qly {
+
+// Everything the program keeps lives beside its program file.
+QString programPath();         // the program file's full path
+QString programDir();          // its folder, ending with a separator
+QString programSettingsFile(); // the settings file beside it
+QString helpFilePath();        // "qly.chm" beside it; does not follow a renamed program
+
+} // namespace qly

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "mainsettings.h"
+#include "pagestore.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+
+class QFrame;
+class QTextEdit;
+
+namespace qly {
+
+class TitleBar;
+
+// The main window: one page of notes in `Editor` under the window's own title bar.
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    QTextEdit* editor() const { return m_editor; }
+    TitleBar* titleBar() const { return m_titleBar; }
+    PageStore& pages() { return m_pages; }
+    // The settings of section "Main" as the program runs with them.
+    MainSettings& runningSettings() { return m_settings; }
+    QImage& snapshot() { return m_snapshot; }
+
+    // Page switching: the selector, previous and next, and the jump from find.
+    void cbNotesChange();
+    void sbPrevClick();
+    void sbNextClick();
+    void SaveCurrentPage();
+    void LoadPageColor();
+    void SavePageColor();
+    // Sets the page colour on the editor, then on the title bar's panels.
+    void applyPageColor(int bgrColor);
+    int pageColor() const;
+
+    // Stay-on-top as the flag says (also while the floating button is shown).
+    void applyStayOnTop(bool onTop);
+
+    // A later start of the program asks this one to come forward.
+    void bringForward();
+
+    // Commands of the main menu.
+    void NoteFindItemClick();
+    void NotePrintItemClick();
+    void GoMobileItemClick();
+    void OptionsItemClick();
+    void AboutItemClick();
+    void HelpItemClick();
+    void Exit1Click();
+
+    // Runs the shut-down sequence once (close, logout, SIGTERM).
+    void FormDestroy();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void buildLayout();
+    void loadCurrentPage();
+    bool floatingButtonShown() const;
+
+    MainSettings m_settings;
+    PageStore m_pages;
+    QImage m_snapshot;
+    TitleBar* m_titleBar = nullptr;
+    QFrame* m_splitter = nullptr;
+    QWidget* m_panel4 = nullptr;
+    QTextEdit* m_editor = nullptr;
+    bool m_destroyed = false;
+};
+
+} // namespace qly

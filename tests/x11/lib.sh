@@ -1,0 +1,81 @@
+# Shared helpers for tests that run Quillery in a real X session. Source it from a test:
+#   . "$QLY_SOURCE_DIR/tests/x11/lib.sh"; x_start; app_install "$dir"; ...
+# Everything started here is stopped when the test's shell exits.
+
+set -euo pipefail
+: "${QLY_BINARY_DIR:?run me through ctest}"
+QLY_EXE="$QLY_BINARY_DIR/Quillery/qly"
+
+_x_pids=()
+_x_cleanup() {
+    local p
+    for p in "${_x_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${_x_pids[@]}"; do wait "$p" 2>/dev/null || true; done
+    [ -n "${X_WORK:-}" ] && rm -rf "$X_WORK"
+}
+trap _x_cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+pass() { echo "PASS: $*"; }
+
+# Starts Xvfb (WIDTHxHEIGHT, default 1024x768) with openbox, and sets DISPLAY.
+# Each call gives the test its own display and its own runtime folder.
+x_start() {
+    local size="${1:-1024x768}"
+    X_WORK="$(mktemp -d /tmp/qly-x.XXXXXX)"
+    export XDG_RUNTIME_DIR="$X_WORK/run"
+    mkdir -p "$XDG_RUNTIME_DIR"; chmod 700 "$XDG_RUNTIME_DIR"
+    Xvfb -displayfd 1 -screen 0 "${size}x24" -nolisten tcp >"$X_WORK/display" 2>"$X_WORK/xvfb.log" &
+    _x_pids+=($!)
+    local i
+    for i in $(seq 100); do [ -s "$X_WORK/display" ] && break; sleep 0.05; done
+    export DISPLAY=":$(head -n1 "$X_WORK/display")"
+    openbox --sm-disable >"$X_WORK/openbox.log" 2>&1 &
+    _x_pids+=($!)
+    for i in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.05
+    done
+    unset QT_QPA_PLATFORM
+    export QT_QPA_PLATFORM=xcb
+}
+
+# Copies the program into a folder of its own (it keeps its settings and pages beside it).
+app_install() {
+    mkdir -p "$1"
+    cp "$QLY_EXE" "$1/qly"
+}
+
+# Starts the program from a folder in the background; APP_PID is its process id.
+app_start() {
+    "$1/qly" >"$X_WORK/app.log" 2>&1 &
+    APP_PID=$!
+    _x_pids+=($APP_PID)
+}
+
+# Waits until a visible window named NAME exists; prints its id.
+wait_window() {
+    local name="$1" i id
+    for i in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.05
+    done
+    return 1
+}
+
+# Waits for a process to end, at most SECONDS (default 10); fails otherwise.
+wait_exit() {
+    local pid="$1" secs="${2:-10}" i
+    for i in $(seq $((secs * 20))); do
+        kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null || true; return 0; }
+        sleep 0.05
+    done
+    return 1
+}
+
+# Geometry of a window as "X Y W H" (outer, absolute).
+win_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+        /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'
+}
