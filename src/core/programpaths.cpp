@@ -3,6 +3,7 @@
 #include "mainsettings.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace qly {
 
