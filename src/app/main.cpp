@@ -19,6 +19,8 @@ int main(int argc, char* argv[]) {
         return 0;
 
     mainForm = new qly::TMainForm;
+    QObject::connect(mainForm, &qly::TMainForm::closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
     // Logout, shutdown and termination signals shut down as a close does.
     qly::installTerminationHandler([&mainForm] {
         if (mainForm)

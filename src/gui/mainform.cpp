@@ -239,27 +239,31 @@ void TMainForm::Exit1Click() {
 void TMainForm::closeEvent(QCloseEvent* event) {
     FormDestroy();
     event->accept();
-    QCoreApplication::quit();
+    emit closed();
 }
 
 void TMainForm::FormDestroy() {
     if (m_destroyed)
         return;
     m_destroyed = true;
+    m_snapshot = QImage();
+    if (!floatingButtonShown()) {
+        const QRect g = geometry();
+        m_settings.left = g.left();
+        m_settings.top = g.top();
+        m_settings.width = g.width();
+        m_settings.height = g.height();
+    }
+    m_settings.titleHeight = m_titleBar->height();
+    m_settings.activePage = floatingButtonShown() ? m_pages.rememberedPageIndex()
+                                                  : m_titleBar->cbNotes()->currentIndex();
+    // The settings first, then the page and its colour. A settings file that cannot be
+    // written must not cost the user the page: the page is saved all the same.
     runGuarded(this, [this] {
-        m_snapshot = QImage();
         Profile profile(programSettingsFile());
-        if (!floatingButtonShown()) {
-            const QRect g = geometry();
-            m_settings.left = g.left();
-            m_settings.top = g.top();
-            m_settings.width = g.width();
-            m_settings.height = g.height();
-        }
-        m_settings.titleHeight = m_titleBar->height();
-        m_settings.activePage = floatingButtonShown() ? m_pages.rememberedPageIndex()
-                                                      : m_titleBar->cbNotes()->currentIndex();
         m_settings.write(profile);
+    });
+    runGuarded(this, [this] {
         SaveCurrentPage();
         SavePageColor();
     });

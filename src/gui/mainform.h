@@ -58,6 +58,10 @@ public:
     // Runs the shut-down sequence once (close, logout, SIGTERM).
     void FormDestroy();
 
+signals:
+    // The window has closed and shut down: the program may end.
+    void closed();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

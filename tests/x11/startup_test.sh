@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# A first start with nothing beside the program, page switching, the settings written at
+# exit, and a plain-text page written back as RTF.
+. "$QLY_SOURCE_DIR/tests/x11/lib.sh"
+x_start 1024x768
+app="$X_WORK/app"
+app_install "$app"
+
+# --- A first start: defaults, page A, its colour, the page folder made.
+app_start "$app"
+wid=$(wait_window Quillery) || fail "no main window"
+sleep 0.3
+read -r x y w h <<<"$(win_geometry "$wid")"
+[ "$x $y $w $h" = "312 200 400 368" ] || fail "first start geometry is '$x $y $w $h'"
+xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "not topmost"
+[ -d "$app/rtf" ] || fail "rtf folder not made"
+[ ! -e "$app/qly.ini" ] || fail "settings written at start-up"
+color=$(pixel_at $((x + 200)) $((y + 200)))
+[ "$color" = "#80C0FF" ] || fail "page A colour is $color"
+pass "first start: 400x368 at 312,200, topmost, light blue, rtf made"
+
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 5 || fail "no exit on SIGTERM"
+keys=$(sed -n '/^\[Main\]/,/^\[/p' "$app/qly.ini" | grep = | cut -d= -f1 | tr '\n' ' ')
+[ "$keys" = "ShowHint StayOnTop MinimizeTo Left Top Width Height Plimsa TitleHeight MinimizedLeft MinimizedTop ActivePage " ] \
+    || fail "Main keys: $keys"
+grep -qx 'Plimsa=0' "$app/qly.ini" || fail "Plimsa"
+grep -qx 'A=16760960' "$app/qly.ini" || fail "colour of A not written at exit"
+[ "$(grep -c '^[B-Z]=' "$app/qly.ini")" = 0 ] || fail "colours of pages not shown were written"
+[ -f "$app/rtf/A.rtf" ] || fail "A.rtf not written"
+pass "exit: twelve keys in order, Plimsa=0, colour of A only, A.rtf"
+
+# --- A plain-text page, previous and next with wrap-around.
+printf 'plain words\r\nsecond line' >"$app/rtf/A.rtf"
+printf 'zed page' >"$app/rtf/Z.rtf"
+touch -d '2001-01-01' "$app/rtf/Z.rtf"
+app_start "$app"
+wid=$(wait_window Quillery) || fail "no main window"
+sleep 0.5
+xdotool mousemove $((312 + 32)) $((200 + 10)) click 1   # Previous: A -> Z
+sleep 0.5
+head -c 5 "$app/rtf/A.rtf" | grep -q '{\\rtf' || fail "plain-text page A not written back as RTF"
+grep -q 'plain words' "$app/rtf/A.rtf" || fail "page A lost its text"
+grep -q 'second line' "$app/rtf/A.rtf" || fail "page A lost its second line"
+color=$(pixel_at $((312 + 200)) $((200 + 200)))
+[ "$color" = "#80FFFF" ] || fail "page Z colour is $color"
+xdotool mousemove $((312 + 100)) $((200 + 10)) click 1  # Next: Z -> A
+sleep 0.5
+[ "$(stat -c %Y "$app/rtf/Z.rtf")" -gt 1000000000 ] && \
+    [ "$(date -d @"$(stat -c %Y "$app/rtf/Z.rtf")" +%Y)" != 2001 ] || fail "unedited page Z not rewritten"
+grep -q 'zed page' "$app/rtf/Z.rtf" || fail "page Z lost its text"
+xdotool mousemove $((312 + 100)) $((200 + 10)) click 1  # Next: A -> B
+sleep 0.5
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 5 || fail "no exit"
+grep -qx 'ActivePage=1' "$app/qly.ini" || fail "ActivePage after Next: $(grep ActivePage "$app/qly.ini")"
+grep -qx 'B=12648447' "$app/qly.ini" || fail "colour of B not written"
+[ -f "$app/rtf/B.rtf" ] || fail "B.rtf not written at exit"
+pass "plain text written back as RTF, unedited page rewritten, Previous on A is Z, Next on Z is A"
+
+# --- A hand-edited ActivePage outside 0..25 shows page A.
+sed -i 's/^ActivePage=.*/ActivePage=99/' "$app/qly.ini"
+app_start "$app"
+wait_window Quillery >/dev/null || fail "no main window"
+sleep 0.3
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 5 || fail "no exit"
+grep -qx 'ActivePage=0' "$app/qly.ini" || fail "ActivePage=99 did not fall back to A"
+pass "ActivePage out of range falls back to page A"
