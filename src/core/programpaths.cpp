@@ -7,12 +7,21 @@
 
 namespace qly {
 
+namespace {
+QString g_testProgramPath;
+} // namespace
+
+void setProgramPathForTesting(const QString& path) {
+    g_testProgramPath = path;
+}
+
 QString programPath() {
-    return QCoreApplication::applicationFilePath();
+    return g_testProgramPath.isEmpty() ? QCoreApplication::applicationFilePath()
+                                       : g_testProgramPath;
 }
 
 QString programDir() {
-    QString dir = QCoreApplication::applicationDirPath();
+    QString dir = QFileInfo(programPath()).absolutePath();
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;
