@@ -1,0 +1,138 @@
+#include "codepage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qly::rtf {
+namespace {
+#include "codepages_tables.inc"
+
+const SingleByteTable* builtinTable(int cp) {
+    for (const SingleByteTable& t : kSingleByteTables)
+        if (t.codePage == cp)
+            return &t;
+    return nullptr;
+}
+
+bool isDoubleBytePage(int cp) { return cp == 932 || cp == 936 || cp == 949 || cp == 950; }
+
+const char* doubleByteName(int cp) {
+    switch (cp) {
+    case 932: return "windows-31j";
+    case 936: return "GBK";
+    case 949: return "windows-949";
+    case 950: return "Big5";
+    }
+    return nullptr;
+}
+} // namespace
+
+int codePageForCharset(int charset, int ansiCodePage) {
+    switch (charset) {
+    case 0: return 1252;
+    case 2: return kSymbolCodePage;
+    case 77: return 10000;
+    case 128: return 932;
+    case 129: return 949;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    case 254: return 437;
+    case 255: return 850;
+    default: return ansiCodePage;
+    }
+}
+
+bool CodePage::isLeadByte(unsigned char b) const {
+    if (number_ == 932)
+        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    return b >= 0x81 && b <= 0xFE;
+}
+
+void CodePage::appendDecoded(QString& out, const char* bytes, qsizetype n) const {
+    if (n <= 0)
+        return;
+    const qsizetype old = out.size();
+    out.resize(old + n); // a byte never makes more than one UTF-16 unit in these pages
+    QChar* end = decoder_->appendToBuffer(out.data() + old, QByteArrayView(bytes, n));
+    out.truncate(end - out.constData());
+}
+
+const CodePage& CodePages::get(int cp) {
+    for (const auto& p : pages_)
+        if (p->number_ == cp)
+            return *p;
+    auto page = std::make_unique<CodePage>();
+    page->number_ = cp;
+    for (int b = 0; b < 0x80; ++b)
+        page->table_[b] = char16_t(b);
+    if (cp == kSymbolCodePage) {
+        std::memcpy(page->table_, kSymbolTable, sizeof kSymbolTable);
+    } else if (isDoubleBytePage(cp)) {
+        auto dec = std::make_unique<QStringDecoder>(doubleByteName(cp), QStringDecoder::Flag::Stateless);
+        if (dec->isValid()) {
+            page->decoder_ = std::move(dec);
+            for (int b = 0x80; b < 0x100; ++b)
+                page->table_[b] = 0xFFFD;
+        } else {
+            page->number_ = cp; // keep the number so the lookup is cached; decode as 1252
+            std::copy(std::begin(builtinTable(1252)->high), std::end(builtinTable(1252)->high),
+                      page->table_ + 0x80);
+        }
+    } else if (const SingleByteTable* t = builtinTable(cp)) {
+        std::copy(std::begin(t->high), std::end(t->high), page->table_ + 0x80);
+    } else {
+        // A code page without a built-in table: ask Qt (ICU) once for its 128 upper bytes.
+        const QByteArray names[] = {"windows-" + QByteArray::number(cp), "cp" + QByteArray::number(cp),
+                                    "ibm" + QByteArray::number(cp)};
+        bool done = false;
+        for (const QByteArray& name : names) {
+            QStringDecoder dec(name.constData(), QStringDecoder::Flag::Stateless);
+            if (!dec.isValid())
+                continue;
+            for (int b = 0x80; b < 0x100; ++b) {
+                const char c = char(b);
+                const QString s = dec.decode(QByteArrayView(&c, 1));
+                page->table_[b] = s.size() == 1 ? char16_t(s.at(0).unicode()) : char16_t(0xFFFD);
+            }
+            done = true;
+            break;
+        }
+        if (!done)
+            std::copy(std::begin(builtinTable(1252)->high), std::end(builtinTable(1252)->high),
+                      page->table_ + 0x80);
+    }
+    pages_.push_back(std::move(page));
+    return *pages_.back();
+}
+
+int windows1252Byte(char16_t c) {
+    if (c < 0x80)
+        return c;
+    if (c >= 0xA0 && c <= 0xFF)
+        return c;
+    static const char16_t* high = builtinTable(1252)->high;
+    for (int i = 0; i < 32; ++i)
+        if (high[i] == c && c >= 0x100)
+            return 0x80 + i;
+    return -1;
+}
+
+int symbolByte(char16_t c) {
+    if (c < 0x20)
+        return -1;
+    for (int b = 0x20; b < 0x100; ++b)
+        if (kSymbolTable[b] == c)
+            return b;
+    return -1;
+}
+
+} // namespace qly::rtf

@@ -1,0 +1,1055 @@
+#include "rtfreader.h"
+
+#include "codepage.h"
+
+#include <QHash>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace qly::rtf {
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// Layer 1: the tokenizer. Text is scanned in runs over the input bytes; nothing is
+// allocated; nothing recurses.
+
+enum class Tok : std::uint8_t { End, Text, Word, Symbol, Hex, Bin, Open, Close };
+
+struct Token {
+    Tok type = Tok::End;
+    const char* ptr = nullptr; // Text: the run; Word: the name; Bin: the data
+    qsizetype len = 0;         // Text and Bin: bytes; Word: name length
+    bool hasParam = false;     // Word
+    int param = 0;             // Word: the parameter, saturated to 32 bits; Hex: the byte
+    char symbol = 0;           // Symbol
+};
+
+// Bytes that end a text run.
+constexpr std::array<bool, 256> kSpecial = [] {
+    std::array<bool, 256> t{};
+    t['\\'] = t['{'] = t['}'] = t['\r'] = t['\n'] = true;
+    return t;
+}();
+
+inline bool isLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+inline bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline int hexValue(unsigned char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c |= 0x20;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+class Tokenizer {
+public:
+    Tokenizer(const char* begin, const char* end) : p_(begin), end_(end) {}
+
+    void next(Token& t) {
+        for (;;) {
+            if (p_ >= end_) {
+                t.type = Tok::End;
+                return;
+            }
+            const unsigned char c = static_cast<unsigned char>(*p_);
+            if (c == '\r' || c == '\n') { // line breaks in RTF are no text
+                ++p_;
+                continue;
+            }
+            if (c == '{') {
+                ++p_;
+                t.type = Tok::Open;
+                return;
+            }
+            if (c == '}') {
+                ++p_;
+                t.type = Tok::Close;
+                return;
+            }
+            if (c == '\\') {
+                controlWord(t);
+                return;
+            }
+            const char* s = p_;
+            while (p_ < end_ && !kSpecial[static_cast<unsigned char>(*p_)])
+                ++p_;
+            t.type = Tok::Text;
+            t.ptr = s;
+            t.len = p_ - s;
+            return;
+        }
+    }
+
+private:
+    void controlWord(Token& t) {
+        ++p_; // the backslash
+        if (p_ >= end_) {
+            t.type = Tok::End;
+            return;
+        }
+        const unsigned char c = static_cast<unsigned char>(*p_);
+        if (isLetter(c)) {
+            const char* name = p_;
+            while (p_ < end_ && isLetter(static_cast<unsigned char>(*p_)))
+                ++p_;
+            t.type = Tok::Word;
+            t.ptr = name;
+            t.len = p_ - name;
+            t.hasParam = false;
+            t.param = 0;
+            bool negative = false;
+            if (p_ < end_ && *p_ == '-' && p_ + 1 < end_ && isDigit(static_cast<unsigned char>(p_[1]))) {
+                negative = true;
+                ++p_;
+            }
+            if (p_ < end_ && isDigit(static_cast<unsigned char>(*p_))) {
+                std::int64_t v = 0;
+                while (p_ < end_ && isDigit(static_cast<unsigned char>(*p_))) {
+                    if (v < (std::int64_t(1) << 32))
+                        v = v * 10 + (*p_ - '0');
+                    ++p_;
+                }
+                if (negative)
+                    v = -v;
+                if (v > INT32_MAX)
+                    v = INT32_MAX;
+                if (v < INT32_MIN)
+                    v = INT32_MIN;
+                t.hasParam = true;
+                t.param = int(v);
+            }
+            if (p_ < end_ && *p_ == ' ') // only one blank is the delimiter
+                ++p_;
+            if (t.len == 3 && std::memcmp(name, "bin", 3) == 0) {
+                // \binN: N raw bytes, clamped to what remains.
+                qsizetype n = t.hasParam && t.param > 0 ? t.param : 0;
+                if (n > end_ - p_)
+                    n = end_ - p_;
+                t.type = Tok::Bin;
+                t.ptr = p_;
+                t.len = n;
+                p_ += n;
+            }
+            return;
+        }
+        ++p_;
+        if (c == '\'') {
+            int v = 0, digits = 0;
+            while (digits < 2 && p_ < end_) {
+                const int h = hexValue(static_cast<unsigned char>(*p_));
+                if (h < 0)
+                    break;
+                v = v * 16 + h;
+                ++p_;
+                ++digits;
+            }
+            if (digits == 0) { // "\'" without hex digits: nothing
+                t.type = Tok::Symbol;
+                t.symbol = 0;
+                return;
+            }
+            t.type = Tok::Hex;
+            t.param = v;
+            return;
+        }
+        t.type = Tok::Symbol;
+        t.symbol = char(c);
+    }
+
+    const char* p_;
+    const char* end_;
+};
+
+// ---------------------------------------------------------------------------------------
+// Control words.
+
+enum class K : std::uint8_t {
+    Unknown,
+    // document
+    Ansi, Mac, Pc, Pca, AnsiCpg, Deff, Uc, U,
+    // destinations
+    SkipDest, FontTbl, ColorTbl, ListText, Pn, PnTxtB, PnTxtA, Field, FldRslt, Upr, Ud,
+    // font table and colour table
+    F, FCharset, Cpg, Red, Green, Blue,
+    // character formatting
+    Plain, B, I, Ul, UlNone, Strike, V, Fs, Cf, Cb, Highlight, ChCbPat,
+    // paragraphs and special characters
+    Pard, Ql, Qr, Qc, Qj, Par, Sect, Line, Tab, Cell, Row,
+    EmDash, EnDash, EmSpace, EnSpace, QmSpace, Bullet, LQuote, RQuote, LDblQuote, RDblQuote,
+    Zwj, Zwnj, LtrMark, RtlMark,
+    // legacy list numbering (\*\pn)
+    PnLvlBlt, PnLvlBody, PnLvlCont, PnDec, PnUcLtr, PnLcLtr, PnUcRm, PnLcRm, PnStart, PnF,
+};
+
+struct KeywordEntry {
+    std::string_view name;
+    K kw;
+};
+
+constexpr KeywordEntry kKeywords[] = {
+    {"ansi", K::Ansi}, {"mac", K::Mac}, {"pc", K::Pc}, {"pca", K::Pca}, {"ansicpg", K::AnsiCpg},
+    {"deff", K::Deff}, {"uc", K::Uc}, {"u", K::U},
+    {"fonttbl", K::FontTbl}, {"colortbl", K::ColorTbl}, {"pntext", K::ListText},
+    {"listtext", K::ListText}, {"pn", K::Pn}, {"pntxtb", K::PnTxtB}, {"pntxta", K::PnTxtA},
+    {"field", K::Field}, {"fldrslt", K::FldRslt}, {"upr", K::Upr}, {"ud", K::Ud},
+    // destinations whose content is no page text
+    {"stylesheet", K::SkipDest}, {"info", K::SkipDest}, {"pict", K::SkipDest},
+    {"shppict", K::SkipDest}, {"nonshppict", K::SkipDest}, {"shp", K::SkipDest},
+    {"shprslt", K::SkipDest}, {"shpinst", K::SkipDest}, {"header", K::SkipDest},
+    {"headerl", K::SkipDest}, {"headerr", K::SkipDest}, {"headerf", K::SkipDest},
+    {"footer", K::SkipDest}, {"footerl", K::SkipDest}, {"footerr", K::SkipDest},
+    {"footerf", K::SkipDest}, {"footnote", K::SkipDest}, {"fldinst", K::SkipDest},
+    {"falt", K::SkipDest}, {"panose", K::SkipDest}, {"fname", K::SkipDest},
+    {"fontemb", K::SkipDest}, {"fontfile", K::SkipDest}, {"listtable", K::SkipDest},
+    {"listoverridetable", K::SkipDest}, {"revtbl", K::SkipDest}, {"rsidtbl", K::SkipDest},
+    {"generator", K::SkipDest}, {"xmlnstbl", K::SkipDest}, {"themedata", K::SkipDest},
+    {"colorschememapping", K::SkipDest}, {"latentstyles", K::SkipDest},
+    {"datastore", K::SkipDest}, {"objdata", K::SkipDest}, {"objclass", K::SkipDest},
+    {"objname", K::SkipDest}, {"bkmkstart", K::SkipDest}, {"bkmkend", K::SkipDest},
+    {"xe", K::SkipDest}, {"tc", K::SkipDest}, {"tcn", K::SkipDest}, {"txe", K::SkipDest},
+    {"template", K::SkipDest}, {"docvar", K::SkipDest}, {"annotation", K::SkipDest},
+    {"atnid", K::SkipDest}, {"atnauthor", K::SkipDest}, {"atnref", K::SkipDest},
+    {"atrfstart", K::SkipDest}, {"atrfend", K::SkipDest}, {"atndate", K::SkipDest},
+    {"fchars", K::SkipDest}, {"lchars", K::SkipDest}, {"listpicture", K::SkipDest},
+    {"mmathPr", K::SkipDest}, {"userprops", K::SkipDest}, {"filetbl", K::SkipDest},
+    {"background", K::SkipDest}, {"ftnsep", K::SkipDest}, {"ftnsepc", K::SkipDest},
+    {"ftncn", K::SkipDest}, {"aftnsep", K::SkipDest}, {"aftnsepc", K::SkipDest},
+    {"aftncn", K::SkipDest}, {"pgptbl", K::SkipDest}, {"protusertbl", K::SkipDest},
+    {"nesttableprops", K::SkipDest}, {"sp", K::SkipDest}, {"sn", K::SkipDest},
+    {"sv", K::SkipDest}, {"wgrffmtfilter", K::SkipDest}, {"pnseclvl", K::SkipDest},
+    {"oldcprops", K::SkipDest}, {"oldpprops", K::SkipDest}, {"oldtprops", K::SkipDest},
+    {"oldsprops", K::SkipDest}, {"blipuid", K::SkipDest}, {"passwordhash", K::SkipDest},
+    {"pgdsctbl", K::SkipDest}, {"rxe", K::SkipDest}, {"datafield", K::SkipDest},
+    {"formfield", K::SkipDest}, {"ffdeftext", K::SkipDest}, {"ffname", K::SkipDest},
+    {"ffhelptext", K::SkipDest}, {"ffstattext", K::SkipDest}, {"ffentrymcr", K::SkipDest},
+    {"ffexitmcr", K::SkipDest}, {"ffformat", K::SkipDest}, {"fflist", K::SkipDest},
+    {"do", K::SkipDest}, {"hl", K::SkipDest}, {"hlfr", K::SkipDest}, {"hlsrc", K::SkipDest},
+    {"htmltag", K::SkipDest}, {"mhtmltag", K::SkipDest}, {"ebcstart", K::SkipDest},
+    {"ebcend", K::SkipDest}, {"keycode", K::SkipDest}, {"stylesheet", K::SkipDest},
+    {"company", K::SkipDest}, {"operator", K::SkipDest}, {"author", K::SkipDest},
+    {"title", K::SkipDest}, {"subject", K::SkipDest}, {"keywords", K::SkipDest},
+    {"comment", K::SkipDest}, {"doccomm", K::SkipDest}, {"private", K::SkipDest},
+    // font and colour tables
+    {"f", K::F}, {"fcharset", K::FCharset}, {"cpg", K::Cpg}, {"red", K::Red},
+    {"green", K::Green}, {"blue", K::Blue},
+    // character formatting
+    {"plain", K::Plain}, {"b", K::B}, {"i", K::I}, {"ul", K::Ul}, {"uld", K::Ul},
+    {"uldash", K::Ul}, {"uldashd", K::Ul}, {"uldashdd", K::Ul}, {"uldb", K::Ul},
+    {"ulhwave", K::Ul}, {"ulldash", K::Ul}, {"ulth", K::Ul}, {"ulthd", K::Ul},
+    {"ulthdash", K::Ul}, {"ulthdashd", K::Ul}, {"ulthdashdd", K::Ul}, {"ulthldash", K::Ul},
+    {"ululdbwave", K::Ul}, {"ulw", K::Ul}, {"ulwave", K::Ul}, {"ulnone", K::UlNone},
+    {"strike", K::Strike}, {"striked", K::Strike}, {"v", K::V}, {"fs", K::Fs}, {"cf", K::Cf},
+    {"cb", K::Cb}, {"highlight", K::Highlight}, {"chcbpat", K::ChCbPat},
+    // paragraphs and special characters
+    {"pard", K::Pard}, {"ql", K::Ql}, {"qr", K::Qr}, {"qc", K::Qc}, {"qj", K::Qj},
+    {"qd", K::Qj}, {"par", K::Par}, {"sect", K::Sect}, {"line", K::Line}, {"tab", K::Tab},
+    {"cell", K::Cell}, {"nestcell", K::Cell}, {"row", K::Row}, {"emdash", K::EmDash},
+    {"endash", K::EnDash}, {"emspace", K::EmSpace}, {"enspace", K::EnSpace},
+    {"qmspace", K::QmSpace}, {"bullet", K::Bullet}, {"lquote", K::LQuote},
+    {"rquote", K::RQuote}, {"ldblquote", K::LDblQuote}, {"rdblquote", K::RDblQuote},
+    {"zwj", K::Zwj}, {"zwnj", K::Zwnj}, {"ltrmark", K::LtrMark}, {"rtlmark", K::RtlMark},
+    // legacy list numbering
+    {"pnlvlblt", K::PnLvlBlt}, {"pnlvlbody", K::PnLvlBody}, {"pnlvlcont", K::PnLvlCont},
+    {"pndec", K::PnDec}, {"pnucltr", K::PnUcLtr}, {"pnlcltr", K::PnLcLtr},
+    {"pnucrm", K::PnUcRm}, {"pnlcrm", K::PnLcRm}, {"pnstart", K::PnStart}, {"pnf", K::PnF},
+};
+
+constexpr std::uint32_t hashName(const char* s, qsizetype n) {
+    std::uint32_t h = 2166136261u;
+    for (qsizetype i = 0; i < n; ++i)
+        h = (h ^ static_cast<unsigned char>(s[i])) * 16777619u;
+    return h;
+}
+
+class KeywordTable {
+public:
+    KeywordTable() {
+        for (const KeywordEntry& e : kKeywords) {
+            std::uint32_t i = hashName(e.name.data(), qsizetype(e.name.size())) & kMask;
+            while (slots_[i].kw != K::Unknown && slots_[i].name != e.name)
+                i = (i + 1) & kMask;
+            slots_[i] = e;
+        }
+    }
+    K find(const char* s, qsizetype n) const {
+        if (n > kMaxControlWord)
+            return K::Unknown;
+        std::uint32_t i = hashName(s, n) & kMask;
+        while (slots_[i].kw != K::Unknown) {
+            if (qsizetype(slots_[i].name.size()) == n && std::memcmp(slots_[i].name.data(), s, size_t(n)) == 0)
+                return slots_[i].kw;
+            i = (i + 1) & kMask;
+        }
+        return K::Unknown;
+    }
+
+private:
+    static constexpr std::uint32_t kMask = 1023;
+    KeywordEntry slots_[kMask + 1] = {};
+};
+
+const KeywordTable& keywords() {
+    static const KeywordTable table;
+    return table;
+}
+
+bool isDestination(K k) {
+    switch (k) {
+    case K::SkipDest: case K::FontTbl: case K::ColorTbl: case K::ListText: case K::Pn:
+    case K::PnTxtB: case K::PnTxtA: case K::Field: case K::FldRslt: case K::Upr: case K::Ud:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Layer 2: the interpreter.
+
+enum class Dest : std::uint8_t { Normal, Skip, FontTable, ColorTable, ListText, Pn, PnTxtB, PnTxtA, Upr };
+
+enum : std::uint8_t { FBold = 1, FItalic = 2, FUnderline = 4, FStrike = 8, FHidden = 16 };
+
+constexpr int kDefaultHalfPoints = 24;
+
+struct RawFormat {
+    int font = -1; // RTF font number; -1: \deff
+    int halfPoints = kDefaultHalfPoints;
+    int fg = -1;   // colour table index; -1: automatic
+    int bg = -1;
+    std::uint8_t flags = 0;
+    bool operator==(const RawFormat&) const = default;
+};
+
+struct State {
+    RawFormat fmt;
+    Dest dest = Dest::Normal;
+    Dest uprOuter = Dest::Normal; // the destination an \upr group hides, for its \ud
+    std::uint8_t align = 0;
+    int uc = 1;
+};
+
+struct Font {
+    QString name;
+    int charset = 0;
+    int codePage = 1252;
+};
+
+enum class PnKind : std::uint8_t { None, Bullet, Decimal, UpperLetter, LowerLetter, UpperRoman, LowerRoman, Cont };
+
+QString roman(int n, bool upper) {
+    static const struct { int v; const char* s; } parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"},
+        {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"}, {40, "xl"}, {10, "x"}, {9, "ix"},
+        {5, "v"}, {4, "iv"}, {1, "i"}};
+    QString out;
+    n = std::clamp(n, 1, 3999);
+    for (const auto& p : parts)
+        while (n >= p.v) {
+            out += QLatin1String(p.s);
+            n -= p.v;
+        }
+    return upper ? out.toUpper() : out;
+}
+
+QString letters(int n, bool upper) {
+    QString out;
+    n = std::max(n, 1);
+    while (n > 0) {
+        --n;
+        out.prepend(QChar((upper ? 'A' : 'a') + n % 26));
+        n /= 26;
+    }
+    return out;
+}
+
+class Interpreter {
+public:
+    Interpreter(QByteArrayView bytes, Builder& builder)
+        : tok_(bytes.data(), bytes.data() + bytes.size()), b_(builder), wantsFormat_(builder.wantsFormat()) {
+        stack_.reserve(64);
+        text_.reserve(4096);
+    }
+
+    void run();
+
+private:
+    State& st() { return stack_.back(); }
+
+    // Output of text.
+    void emitUnits(const char16_t* s, qsizetype n);
+    void emitChar(char16_t c) { emitUnits(&c, 1); }
+    void emitBytes(const unsigned char* s, qsizetype n);
+    void feedDoubleByte(const CodePage& cp, unsigned char b);
+    void dropLead() { lead_ = -1; }
+    void beforeParagraphText();
+    void flushText();
+    void endParagraph();
+    void ensureFormat();
+    CharFormat resolve(const RawFormat& raw);
+    const CodePage& currentCodePage();
+    const Font* findFont(int number);
+
+    // Tables.
+    void commitFont();
+    void decodeFontBytes();
+    void addColor();
+    void finishPn();
+
+    void word(const Token& t);
+    void symbol(char c);
+    void groupEnd(const State& closed);
+
+    Tokenizer tok_;
+    Builder& b_;
+    bool wantsFormat_;
+    std::vector<State> stack_;
+    int overflow_ = 0;   // groups past kMaxGroupDepth still open
+    int skip_ = 0;       // characters still to skip after \u
+    bool ignorable_ = false; // the last token was \*
+
+    // Document properties.
+    int ansiCodePage_ = 1252;
+    int deff_ = 0;
+
+    // Font table.
+    std::vector<Font> fonts_;
+    QHash<int, int> fontIndex_;
+    int fontGeneration_ = 0;
+    int cpCacheFont_ = INT32_MIN;
+    int cpCacheGeneration_ = -1;
+    const CodePage* cpCache_ = nullptr;
+    CodePages codePages_;
+    bool inFont_ = false;       // a font entry is open
+    int fontDepth_ = 0;         // the depth at which its \f was read
+    int fontNumber_ = 0;
+    int fontCharset_ = -1;
+    int fontCpg_ = -1;
+    QByteArray fontBytes_;      // the name's bytes not yet decoded
+    QString fontName_;
+    bool fontNameDone_ = false;
+
+    // Colour table.
+    std::vector<std::optional<std::uint32_t>> colors_;
+    int red_ = 0, green_ = 0, blue_ = 0;
+    bool colorSet_ = false;
+
+    // Legacy numbering.
+    PnKind pnKind_ = PnKind::None;       // of the paragraph (until \pard)
+    PnKind pnReadKind_ = PnKind::None;   // of the \pn group being read
+    int pnReadStart_ = 1;
+    QString pnReadBefore_, pnReadAfter_;
+    QString pnBefore_, pnAfter_;
+    int pnNumber_ = 0;
+    bool prevParaNumbered_ = false;
+
+    // The paragraph being read.
+    QString text_;               // text not yet given to the builder
+    bool formatValid_ = false;
+    RawFormat lastFormat_;
+    bool paraHasText_ = false;
+    bool paraHadListText_ = false;
+    bool paraNumbered_ = false;
+    int pendingTabs_ = 0;        // cells ended, their tab not yet written
+    int paragraphs_ = 0;
+    int lead_ = -1;              // a pending double-byte lead byte
+};
+
+const Font* Interpreter::findFont(int number) {
+    auto it = fontIndex_.constFind(number);
+    return it == fontIndex_.constEnd() ? nullptr : &fonts_[size_t(*it)];
+}
+
+const CodePage& Interpreter::currentCodePage() {
+    const int number = st().fmt.font < 0 ? deff_ : st().fmt.font;
+    if (number != cpCacheFont_ || fontGeneration_ != cpCacheGeneration_ || !cpCache_) {
+        const Font* f = findFont(number);
+        cpCache_ = &codePages_.get(f ? f->codePage : ansiCodePage_);
+        cpCacheFont_ = number;
+        cpCacheGeneration_ = fontGeneration_;
+    }
+    return *cpCache_;
+}
+
+CharFormat Interpreter::resolve(const RawFormat& raw) {
+    CharFormat f;
+    if (const Font* font = findFont(raw.font < 0 ? deff_ : raw.font)) {
+        f.font = font->name;
+        f.charset = font->charset;
+    }
+    f.size = raw.halfPoints / 2.0;
+    f.bold = raw.flags & FBold;
+    f.italic = raw.flags & FItalic;
+    f.underline = raw.flags & FUnderline;
+    f.strike = raw.flags & FStrike;
+    if (raw.fg >= 0 && size_t(raw.fg) < colors_.size())
+        f.color = colors_[size_t(raw.fg)];
+    if (raw.bg >= 0 && size_t(raw.bg) < colors_.size())
+        f.background = colors_[size_t(raw.bg)];
+    return f;
+}
+
+void Interpreter::flushText() {
+    if (!text_.isEmpty()) {
+        b_.text(text_.constData(), text_.size());
+        text_.resize(0);
+    }
+}
+
+void Interpreter::ensureFormat() {
+    if (formatValid_ && lastFormat_ == st().fmt)
+        return;
+    flushText();
+    lastFormat_ = st().fmt;
+    formatValid_ = true;
+    if (wantsFormat_)
+        b_.setFormat(resolve(lastFormat_));
+}
+
+// Called before text goes into the paragraph: list numbers from \pn and tabs of ended cells.
+void Interpreter::beforeParagraphText() {
+    if (paraNumbered_ || pnKind_ == PnKind::None || paraHadListText_ || st().dest == Dest::ListText)
+        return;
+    paraNumbered_ = true;
+    if (pnKind_ == PnKind::Cont)
+        return;
+    QString label = pnBefore_;
+    switch (pnKind_) {
+    case PnKind::Bullet:
+        if (label.isEmpty())
+            label = QStringLiteral("\u2022");
+        break;
+    case PnKind::Decimal: label += QString::number(pnNumber_); break;
+    case PnKind::UpperLetter: label += letters(pnNumber_, true); break;
+    case PnKind::LowerLetter: label += letters(pnNumber_, false); break;
+    case PnKind::UpperRoman: label += roman(pnNumber_, true); break;
+    case PnKind::LowerRoman: label += roman(pnNumber_, false); break;
+    default: break;
+    }
+    label += pnAfter_;
+    label += QLatin1Char('\t');
+    ++pnNumber_;
+    emitUnits(reinterpret_cast<const char16_t*>(label.constData()), label.size());
+}
+
+void Interpreter::emitUnits(const char16_t* s, qsizetype n) {
+    State& state = st();
+    switch (state.dest) {
+    case Dest::Normal:
+    case Dest::ListText:
+        break;
+    case Dest::FontTable:
+        if (inFont_ && !fontNameDone_) {
+            decodeFontBytes();
+            if (fontName_.size() < 256)
+                fontName_.append(reinterpret_cast<const QChar*>(s), n);
+        }
+        return;
+    case Dest::PnTxtB:
+        if (pnReadBefore_.size() < 64)
+            pnReadBefore_.append(reinterpret_cast<const QChar*>(s), n);
+        return;
+    case Dest::PnTxtA:
+        if (pnReadAfter_.size() < 64)
+            pnReadAfter_.append(reinterpret_cast<const QChar*>(s), n);
+        return;
+    default:
+        return;
+    }
+    if (state.fmt.flags & FHidden)
+        return;
+    if (state.dest == Dest::ListText)
+        paraHadListText_ = true;
+    else
+        beforeParagraphText();
+    ensureFormat();
+    if (pendingTabs_ > 0) {
+        text_.append(QString(pendingTabs_, QLatin1Char('\t')));
+        pendingTabs_ = 0;
+    }
+    const qsizetype old = text_.size();
+    text_.resize(old + n);
+    char16_t* d = reinterpret_cast<char16_t*>(text_.data()) + old;
+    char16_t* const start = d;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s[i];
+        if (c < 0x20 && c != '\t')
+            continue;
+        *d++ = c == 0x2029 ? char16_t(0x2028) : c;
+    }
+    text_.truncate(old + (d - start));
+    if (d != start)
+        paraHasText_ = true;
+}
+
+void Interpreter::feedDoubleByte(const CodePage& cp, unsigned char b) {
+    char16_t c;
+    if (lead_ >= 0) {
+        const char pair[2] = {char(lead_), char(b)};
+        lead_ = -1;
+        QString tmp;
+        cp.appendDecoded(tmp, pair, 2);
+        for (QChar q : std::as_const(tmp))
+            emitChar(q.unicode());
+        return;
+    }
+    if (b < 0x80) {
+        c = b;
+    } else if (cp.isLeadByte(b)) {
+        lead_ = b;
+        return;
+    } else {
+        const char one = char(b);
+        QString tmp;
+        cp.appendDecoded(tmp, &one, 1);
+        for (QChar q : std::as_const(tmp))
+            emitChar(q.unicode());
+        return;
+    }
+    emitChar(c);
+}
+
+void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
+    const Dest dest = st().dest;
+    if (dest == Dest::Skip || dest == Dest::Upr || dest == Dest::Pn)
+        return;
+    if (dest == Dest::ColorTable) {
+        for (qsizetype i = 0; i < n; ++i)
+            if (s[i] == ';')
+                addColor();
+        return;
+    }
+    if (dest == Dest::FontTable) {
+        if (!inFont_ || fontNameDone_)
+            return;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (s[i] == ';') {
+                commitFont();
+                return;
+            }
+            if (fontBytes_.size() < 256)
+                fontBytes_.append(char(s[i]));
+        }
+        return;
+    }
+    const CodePage& cp = currentCodePage();
+    if (cp.isDoubleByte()) {
+        for (qsizetype i = 0; i < n; ++i)
+            feedDoubleByte(cp, s[i]);
+        return;
+    }
+    // Single-byte pages and Symbol: convert the run in pieces through a small buffer.
+    char16_t buf[512];
+    while (n > 0) {
+        const qsizetype m = std::min<qsizetype>(n, 512);
+        for (qsizetype i = 0; i < m; ++i)
+            buf[i] = cp.single(s[i]);
+        emitUnits(buf, m);
+        s += m;
+        n -= m;
+    }
+}
+
+void Interpreter::decodeFontBytes() {
+    if (fontBytes_.isEmpty())
+        return;
+    const CodePage& cp = codePages_.get(
+        fontCpg_ > 0 ? fontCpg_ : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_));
+    if (cp.isDoubleByte())
+        cp.appendDecoded(fontName_, fontBytes_.constData(), fontBytes_.size());
+    else
+        for (char ch : std::as_const(fontBytes_))
+            fontName_ += QChar(cp.single(static_cast<unsigned char>(ch)));
+    fontBytes_.clear();
+}
+
+void Interpreter::commitFont() {
+    if (!inFont_ || fontNameDone_)
+        return;
+    fontNameDone_ = true;
+    decodeFontBytes();
+    const int charset = fontCharset_ < 0 ? 0 : fontCharset_;
+    const int cp = fontCpg_ > 0 ? fontCpg_ : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
+    auto it = fontIndex_.constFind(fontNumber_);
+    Font font{fontName_.trimmed(), charset, cp};
+    if (it != fontIndex_.constEnd()) {
+        fonts_[size_t(*it)] = std::move(font);
+    } else if (fonts_.size() < size_t(kMaxFonts)) {
+        fontIndex_.insert(fontNumber_, int(fonts_.size()));
+        fonts_.push_back(std::move(font));
+    }
+    ++fontGeneration_;
+    formatValid_ = false;
+}
+
+void Interpreter::addColor() {
+    if (colors_.size() < size_t(kMaxColors)) {
+        if (colorSet_)
+            colors_.push_back(std::uint32_t(red_ << 16 | green_ << 8 | blue_));
+        else
+            colors_.push_back(std::nullopt);
+    }
+    red_ = green_ = blue_ = 0;
+    colorSet_ = false;
+    formatValid_ = false;
+}
+
+void Interpreter::finishPn() {
+    if (pnReadKind_ == PnKind::None)
+        pnReadKind_ = PnKind::Decimal;
+    const bool continues = prevParaNumbered_ && pnReadKind_ == pnKind_ && pnReadBefore_ == pnBefore_
+        && pnReadAfter_ == pnAfter_;
+    pnKind_ = pnReadKind_;
+    pnBefore_ = pnReadBefore_;
+    pnAfter_ = pnReadAfter_;
+    if (!continues && !paraNumbered_)
+        pnNumber_ = pnReadStart_;
+}
+
+void Interpreter::endParagraph() {
+    lead_ = -1;
+    beforeParagraphText();
+    flushText();
+    pendingTabs_ = 0;
+    b_.paragraphEnd(st().align);
+    ++paragraphs_;
+    prevParaNumbered_ = paraNumbered_ && pnKind_ != PnKind::None;
+    paraHasText_ = paraHadListText_ = paraNumbered_ = false;
+}
+
+void Interpreter::groupEnd(const State& closed) {
+    if (closed.dest == Dest::FontTable && inFont_ && stack_.size() + 1 <= size_t(fontDepth_)) {
+        commitFont(); // an entry without ';'
+        inFont_ = false;
+    }
+    if (closed.dest == Dest::Pn && st().dest != Dest::Pn)
+        finishPn();
+    if (closed.fmt.font != st().fmt.font)
+        lead_ = -1;
+}
+
+void Interpreter::symbol(char c) {
+    switch (c) {
+    case '\\': case '{': case '}': {
+        const unsigned char b = static_cast<unsigned char>(c);
+        emitBytes(&b, 1);
+        break;
+    }
+    case '~': emitChar(0x00A0); break;
+    case '-': emitChar(0x00AD); break;
+    case '_': emitChar(0x2011); break;
+    case '\r': case '\n':
+        if (st().dest == Dest::Normal || st().dest == Dest::ListText)
+            endParagraph();
+        break;
+    case '\t': emitChar('\t'); break;
+    default: break; // \:, \|, and unknown symbols
+    }
+}
+
+void Interpreter::word(const Token& t) {
+    const K k = keywords().find(t.ptr, t.len);
+    State& s = st();
+    const int param = t.param;
+    const bool on = !t.hasParam || param != 0;
+
+    if (ignorable_) {
+        ignorable_ = false;
+        if (!isDestination(k)) {
+            s.dest = Dest::Skip;
+            return;
+        }
+    }
+    if (s.dest == Dest::Skip)
+        return;
+    if (s.dest == Dest::Upr) {
+        if (k == K::Ud)
+            s.dest = s.uprOuter;
+        return;
+    }
+    switch (k) {
+    case K::Unknown: return;
+    // Document.
+    case K::Ansi: ansiCodePage_ = 1252; return;
+    case K::Mac: ansiCodePage_ = 10000; return;
+    case K::Pc: ansiCodePage_ = 437; return;
+    case K::Pca: ansiCodePage_ = 850; return;
+    case K::AnsiCpg:
+        if (t.hasParam && param > 0 && param < 100000)
+            ansiCodePage_ = param;
+        ++fontGeneration_;
+        return;
+    case K::Deff:
+        deff_ = param;
+        formatValid_ = false;
+        return;
+    case K::Uc:
+        s.uc = std::clamp(param, 0, 0xFFFF);
+        return;
+    case K::U: {
+        int v = param;
+        if (v < 0)
+            v += 65536;
+        v &= 0xFFFF;
+        lead_ = -1;
+        if (s.dest != Dest::ColorTable && v != 0)
+            emitChar(char16_t(v));
+        skip_ = s.uc;
+        return;
+    }
+    // Destinations.
+    case K::SkipDest: s.dest = Dest::Skip; return;
+    case K::FontTbl: s.dest = Dest::FontTable; return;
+    case K::ColorTbl:
+        s.dest = Dest::ColorTable;
+        red_ = green_ = blue_ = 0;
+        colorSet_ = false;
+        return;
+    case K::ListText:
+        if (s.dest == Dest::Normal)
+            s.dest = Dest::ListText;
+        return;
+    case K::Pn:
+        if (s.dest == Dest::Normal) {
+            s.dest = Dest::Pn;
+            pnReadKind_ = PnKind::None;
+            pnReadStart_ = 1;
+            pnReadBefore_.clear();
+            pnReadAfter_.clear();
+        }
+        return;
+    case K::PnTxtB:
+        if (s.dest == Dest::Pn)
+            s.dest = Dest::PnTxtB;
+        return;
+    case K::PnTxtA:
+        if (s.dest == Dest::Pn)
+            s.dest = Dest::PnTxtA;
+        return;
+    case K::Field: case K::FldRslt: return;
+    case K::Upr:
+        s.uprOuter = s.dest;
+        s.dest = Dest::Upr;
+        return;
+    case K::Ud: return;
+    default: break;
+    }
+
+    if (s.dest == Dest::FontTable) {
+        switch (k) {
+        case K::F:
+            if (inFont_ && !fontNameDone_)
+                commitFont();
+            inFont_ = true;
+            fontDepth_ = int(stack_.size());
+            fontNumber_ = param;
+            fontCharset_ = -1;
+            fontCpg_ = -1;
+            fontBytes_.clear();
+            fontName_.clear();
+            fontNameDone_ = false;
+            return;
+        case K::FCharset:
+            if (inFont_)
+                fontCharset_ = std::clamp(param, 0, 255);
+            return;
+        case K::Cpg:
+            if (inFont_ && param > 0 && param < 100000)
+                fontCpg_ = param;
+            return;
+        default: return;
+        }
+    }
+    if (s.dest == Dest::ColorTable) {
+        switch (k) {
+        case K::Red: red_ = std::clamp(param, 0, 255); colorSet_ = true; return;
+        case K::Green: green_ = std::clamp(param, 0, 255); colorSet_ = true; return;
+        case K::Blue: blue_ = std::clamp(param, 0, 255); colorSet_ = true; return;
+        default: return;
+        }
+    }
+    if (s.dest == Dest::Pn || s.dest == Dest::PnTxtA || s.dest == Dest::PnTxtB) {
+        switch (k) {
+        case K::PnLvlBlt: pnReadKind_ = PnKind::Bullet; return;
+        case K::PnLvlCont: pnReadKind_ = PnKind::Cont; return;
+        case K::PnDec: pnReadKind_ = PnKind::Decimal; return;
+        case K::PnUcLtr: pnReadKind_ = PnKind::UpperLetter; return;
+        case K::PnLcLtr: pnReadKind_ = PnKind::LowerLetter; return;
+        case K::PnUcRm: pnReadKind_ = PnKind::UpperRoman; return;
+        case K::PnLcRm: pnReadKind_ = PnKind::LowerRoman; return;
+        case K::PnStart: pnReadStart_ = std::clamp(param, 0, 1000000); return;
+        case K::PnF: s.fmt.font = param; return;
+        case K::F: s.fmt.font = param; return;
+        default: return;
+        }
+    }
+
+    // Normal text and list text.
+    switch (k) {
+    case K::F: s.fmt.font = param; lead_ = -1; return;
+    case K::Plain:
+        s.fmt = RawFormat{};
+        lead_ = -1;
+        return;
+    case K::B: s.fmt.flags = on ? (s.fmt.flags | FBold) : (s.fmt.flags & ~FBold); return;
+    case K::I: s.fmt.flags = on ? (s.fmt.flags | FItalic) : (s.fmt.flags & ~FItalic); return;
+    case K::Ul: s.fmt.flags = on ? (s.fmt.flags | FUnderline) : (s.fmt.flags & ~FUnderline); return;
+    case K::UlNone: s.fmt.flags &= ~FUnderline; return;
+    case K::Strike: s.fmt.flags = on ? (s.fmt.flags | FStrike) : (s.fmt.flags & ~FStrike); return;
+    case K::V: s.fmt.flags = on ? (s.fmt.flags | FHidden) : (s.fmt.flags & ~FHidden); return;
+    case K::Fs:
+        s.fmt.halfPoints = t.hasParam && param > 0 ? std::min(param, 3276) : kDefaultHalfPoints;
+        return;
+    case K::Cf: s.fmt.fg = std::max(param, 0); return;
+    case K::Cb: case K::Highlight: case K::ChCbPat: s.fmt.bg = std::max(param, 0); return;
+    case K::Pard:
+        s.align = 0;
+        pnKind_ = PnKind::None;
+        return;
+    case K::Ql: s.align = 0; return;
+    case K::Qr: s.align = 1; return;
+    case K::Qc: s.align = 2; return;
+    case K::Qj: s.align = 3; return;
+    case K::Par:
+        endParagraph();
+        return;
+    case K::Sect:
+        if (paraHasText_)
+            endParagraph();
+        return;
+    case K::Row:
+        endParagraph();
+        return;
+    case K::Cell:
+        lead_ = -1;
+        if (s.dest == Dest::Normal)
+            ++pendingTabs_;
+        if (pendingTabs_ > 1000) // an absurd row: keep the text, drop the gaps
+            pendingTabs_ = 1000;
+        return;
+    case K::Line: emitChar(0x2028); return;
+    case K::Tab: emitChar('\t'); return;
+    case K::EmDash: emitChar(0x2014); return;
+    case K::EnDash: emitChar(0x2013); return;
+    case K::EmSpace: emitChar(0x2003); return;
+    case K::EnSpace: emitChar(0x2002); return;
+    case K::QmSpace: emitChar(0x2005); return;
+    case K::Bullet: emitChar(0x2022); return;
+    case K::LQuote: emitChar(0x2018); return;
+    case K::RQuote: emitChar(0x2019); return;
+    case K::LDblQuote: emitChar(0x201C); return;
+    case K::RDblQuote: emitChar(0x201D); return;
+    case K::Zwj: emitChar(0x200D); return;
+    case K::Zwnj: emitChar(0x200C); return;
+    case K::LtrMark: emitChar(0x200E); return;
+    case K::RtlMark: emitChar(0x200F); return;
+    default: return;
+    }
+}
+
+void Interpreter::run() {
+    Token t;
+    // Up to the first brace: isRtf has checked that "{\rtf" follows a BOM and blanks.
+    stack_.push_back(State{});
+    bool started = false;
+    for (;;) {
+        tok_.next(t);
+        if (t.type == Tok::End)
+            break;
+        if (!started) {
+            if (t.type == Tok::Open)
+                started = true; // the top-level group is stack_[0]
+            continue;
+        }
+        if (t.type == Tok::Open) {
+            skip_ = 0;
+            ignorable_ = false;
+            if (overflow_ > 0 || stack_.size() >= size_t(kMaxGroupDepth)) {
+                ++overflow_;
+                continue;
+            }
+            stack_.push_back(stack_.back());
+            continue;
+        }
+        if (t.type == Tok::Close) {
+            skip_ = 0;
+            ignorable_ = false;
+            if (overflow_ > 0) {
+                --overflow_;
+                continue;
+            }
+            if (stack_.size() == 1)
+                break; // the top-level closing brace: what follows is ignored
+            const State closed = stack_.back();
+            stack_.pop_back();
+            groupEnd(closed);
+            continue;
+        }
+        if (overflow_ > 0)
+            continue;
+        if (skip_ > 0) { // the fallback of \u
+            if (t.type == Tok::Text) {
+                const qsizetype n = std::min<qsizetype>(t.len, skip_);
+                skip_ -= int(n);
+                t.ptr += n;
+                t.len -= n;
+                if (t.len == 0)
+                    continue;
+            } else {
+                --skip_;
+                continue;
+            }
+        }
+        switch (t.type) {
+        case Tok::Text:
+            ignorable_ = false;
+            emitBytes(reinterpret_cast<const unsigned char*>(t.ptr), t.len);
+            break;
+        case Tok::Hex: {
+            ignorable_ = false;
+            const unsigned char b = static_cast<unsigned char>(t.param);
+            if (st().dest == Dest::FontTable) {
+                if (inFont_ && !fontNameDone_ && fontBytes_.size() < 256)
+                    fontBytes_.append(char(b)); // a name byte, decoded at the end of the name
+            } else if (st().dest != Dest::ColorTable) {
+                emitBytes(&b, 1);
+            }
+            break;
+        }
+        case Tok::Word:
+            word(t);
+            break;
+        case Tok::Symbol:
+            if (t.symbol == '*') {
+                ignorable_ = true;
+                break;
+            }
+            ignorable_ = false;
+            symbol(t.symbol);
+            break;
+        case Tok::Bin:
+            ignorable_ = false;
+            break; // binary data is no text
+        default:
+            break;
+        }
+    }
+    lead_ = -1;
+    if (paraHasText_ || paragraphs_ == 0 || !text_.isEmpty())
+        endParagraph();
+    else
+        flushText();
+}
+
+} // namespace
+
+void parseRtf(QByteArrayView bytes, Builder& builder) {
+    Interpreter interpreter(bytes, builder);
+    interpreter.run();
+}
+
+} // namespace qly::rtf

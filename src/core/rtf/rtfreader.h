@@ -1,0 +1,37 @@
+#pragma once
+// The RTF reader's layers: a tokenizer over bytes, an interpreter with an explicit group
+// stack, and the builder interface that receives runs and paragraph ends.
+
+#include "../document.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace qly::rtf {
+
+// Limits against hostile input.
+inline constexpr int kMaxGroupDepth = 512;   // deeper groups are counted, their content dropped
+inline constexpr int kMaxFonts = 4096;       // font table entries kept
+inline constexpr int kMaxColors = 4096;      // colour table entries kept
+inline constexpr int kMaxControlWord = 32;   // longer control words are unknown words
+
+// Receives what the interpreter reads, in document order.
+class Builder {
+public:
+    virtual ~Builder() = default;
+    // Whether setFormat is wanted; a plain-text builder says no and saves the work.
+    virtual bool wantsFormat() const { return true; }
+    // The format of the text that follows.
+    virtual void setFormat(const CharFormat&) {}
+    // Text in the current format (never empty, no control characters but tab).
+    virtual void text(const QChar* s, qsizetype n) = 0;
+    // The end of a paragraph with its alignment code (0 left, 1 right, 2 centre, 3 justify).
+    virtual void paragraphEnd(int align) = 0;
+};
+
+// Reads RTF bytes (they must start with "{\rtf" after an optional BOM and white space; this
+// is not checked) into the builder. Never fails; every document gives at least one
+// paragraph end.
+void parseRtf(QByteArrayView bytes, Builder& builder);
+
+} // namespace qly::rtf

@@ -1,0 +1,291 @@
+// The RTF writer: RTF that WordPad, LibreOffice and Word read back with the same text,
+// fonts, sizes, styles, colours and alignment.
+//
+//   {\rtf1\ansi\ansicpg1252\deff0\uc1{\fonttbl{\f0\fnil\fcharset0 Name;}...}
+//   {\colortbl ;\red..\green..\blue..;...}
+//   \pard\qc\f0\fs24 text\par
+//   ...}
+//
+// Text in a font of character set 0 (ANSI) writes Windows-1252 characters as \'hh; in a
+// Symbol font (character set 2), characters of the Symbol set are written as their bytes;
+// every other character is \uN? (N negative above 32767, surrogate pairs as two \u).
+// Characters of 1252 are not written as \'hh in fonts of other character sets, because
+// readers take \'hh in the font's own code page.
+#include "rtf.h"
+
+#include "codepage.h"
+
+#include <QHash>
+
+#include <cmath>
+#include <cstring>
+
+namespace qly::rtf {
+namespace {
+
+class Out {
+public:
+    explicit Out(qsizetype reserve) { buf_.reserve(reserve); }
+
+    // Room for n more bytes; write them at the returned pointer, then commit.
+    char* room(qsizetype n) {
+        const qsizetype size = buf_.size();
+        if (size + n > buf_.capacity())
+            buf_.reserve(std::max(buf_.capacity() * 2, size + n));
+        buf_.resize(size + n);
+        return buf_.data() + size;
+    }
+    void commit(const char* end) { buf_.resize(end - buf_.constData()); }
+
+    void append(const char* s, qsizetype n) {
+        char* d = room(n);
+        std::memcpy(d, s, size_t(n));
+    }
+    template <qsizetype N> void lit(const char (&s)[N]) { append(s, N - 1); }
+    void number(long long v) {
+        char tmp[24];
+        char* e = tmp + sizeof tmp;
+        char* p = e;
+        const bool neg = v < 0;
+        unsigned long long u = neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+        do {
+            *--p = char('0' + u % 10);
+            u /= 10;
+        } while (u);
+        if (neg)
+            *--p = '-';
+        append(p, e - p);
+    }
+    QByteArray take() { return std::move(buf_); }
+
+private:
+    QByteArray buf_;
+};
+
+inline char* putNumber(char* d, int v) {
+    char tmp[12];
+    char* p = tmp + sizeof tmp;
+    unsigned u = v < 0 ? 0u - unsigned(v) : unsigned(v);
+    do {
+        *--p = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (v < 0)
+        *d++ = '-';
+    const size_t n = size_t(tmp + sizeof tmp - p);
+    std::memcpy(d, p, n);
+    return d + n;
+}
+
+constexpr char kHex[] = "0123456789abcdef";
+
+enum class TextMode { Ansi, Symbol, Unicode };
+
+// Writes text; at most 10 bytes a UTF-16 unit.
+void writeText(Out& out, const QString& text, TextMode mode) {
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
+    qsizetype n = text.size();
+    while (n > 0) {
+        const qsizetype m = std::min<qsizetype>(n, 1024);
+        char* d = out.room(m * 10);
+        for (qsizetype i = 0; i < m; ++i) {
+            const char16_t c = s[i];
+            if (c >= 0x20 && c < 0x7F && mode != TextMode::Symbol) {
+                if (c == '\\' || c == '{' || c == '}')
+                    *d++ = '\\';
+                *d++ = char(c);
+                continue;
+            }
+            if (c == '\t') {
+                std::memcpy(d, "\\tab ", 5);
+                d += 5;
+                continue;
+            }
+            if (c == 0x2028 || c == 0x2029 || c == '\n' || c == '\r' || c == 0x0B) {
+                std::memcpy(d, "\\line ", 6);
+                d += 6;
+                continue;
+            }
+            if (c < 0x20)
+                continue; // control characters are no text
+            int byte = -1;
+            if (mode == TextMode::Ansi)
+                byte = c >= 0x80 ? windows1252Byte(c) : -1;
+            else if (mode == TextMode::Symbol)
+                byte = symbolByte(c);
+            if (byte >= 0x20 && byte < 0x7F) {
+                if (byte == '\\' || byte == '{' || byte == '}')
+                    *d++ = '\\';
+                *d++ = char(byte);
+            } else if (byte >= 0x80) {
+                d[0] = '\\';
+                d[1] = '\'';
+                d[2] = kHex[byte >> 4];
+                d[3] = kHex[byte & 15];
+                d += 4;
+            } else {
+                *d++ = '\\';
+                *d++ = 'u';
+                d = putNumber(d, int(static_cast<std::int16_t>(c)));
+                *d++ = '?';
+            }
+        }
+        out.commit(d);
+        s += m;
+        n -= m;
+    }
+}
+
+struct FontKey {
+    QString name;
+    int charset;
+    bool operator==(const FontKey&) const = default;
+};
+size_t qHash(const FontKey& k, size_t seed = 0) { return qHashMulti(seed, k.name, k.charset); }
+
+int halfPoints(double size) {
+    if (!(size > 0))
+        return 24;
+    const double h = std::round(size * 2);
+    return h < 1 ? 1 : h > 3276 ? 3276 : int(h);
+}
+
+} // namespace
+
+QByteArray writeDocument(const Document& document) {
+    // Fonts and colours in order of first use.
+    QList<FontKey> fonts;
+    QHash<FontKey, int> fontIndex;
+    QList<std::uint32_t> colors;
+    QHash<std::uint32_t, int> colorIndex;
+    qsizetype textSize = 0;
+    const CharFormat* last = nullptr;
+    auto addColor = [&](const std::optional<std::uint32_t>& c) {
+        if (c && !colorIndex.contains(*c & 0xFFFFFF)) {
+            colorIndex.insert(*c & 0xFFFFFF, int(colors.size()) + 1);
+            colors.push_back(*c & 0xFFFFFF);
+        }
+    };
+    for (const Paragraph& p : document.paragraphs) {
+        for (const TextRun& r : p.runs) {
+            textSize += r.text.size();
+            if (last && *last == r.format)
+                continue;
+            last = &r.format;
+            const FontKey key{r.format.font, std::clamp(r.format.charset, 0, 255)};
+            if (!fontIndex.contains(key)) {
+                fontIndex.insert(key, int(fonts.size()));
+                fonts.push_back(key);
+            }
+            addColor(r.format.color);
+            addColor(r.format.background);
+        }
+    }
+    if (fonts.isEmpty())
+        fonts.push_back(FontKey{QString(), 0});
+
+    Out out(textSize + textSize / 8 + 1024 + 64 * qsizetype(document.paragraphs.size()));
+    out.lit("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl");
+    for (qsizetype i = 0; i < fonts.size(); ++i) {
+        out.lit("{\\f");
+        out.number(i);
+        out.lit("\\fnil\\fcharset");
+        out.number(fonts[i].charset);
+        out.lit(" ");
+        QString name = fonts[i].name;
+        name.replace(QLatin1Char(';'), QLatin1Char(' ')); // a name cannot hold the separator
+        writeText(out, name, TextMode::Unicode);
+        out.lit(";}");
+    }
+    out.lit("}\n{\\colortbl ;");
+    for (std::uint32_t c : std::as_const(colors)) {
+        out.lit("\\red");
+        out.number((c >> 16) & 0xFF);
+        out.lit("\\green");
+        out.number((c >> 8) & 0xFF);
+        out.lit("\\blue");
+        out.number(c & 0xFF);
+        out.lit(";");
+    }
+    out.lit("}\n");
+
+    // The reader's state after the header: \f0 (\deff0), \fs24, nothing else.
+    int font = 0, hp = 24, fg = 0, bg = 0;
+    bool bold = false, italic = false, underline = false, strike = false;
+    last = nullptr;
+    TextMode mode = fonts[0].charset == 0 ? TextMode::Ansi : fonts[0].charset == 2 ? TextMode::Symbol : TextMode::Unicode;
+    for (const Paragraph& p : document.paragraphs) {
+        out.lit("\\pard");
+        switch (p.align) {
+        case AlignRight: out.lit("\\qr"); break;
+        case AlignCenter: out.lit("\\qc"); break;
+        case AlignJustify: out.lit("\\qj"); break;
+        default: break;
+        }
+        bool space = true; // a control word was written last: text needs its delimiter
+        for (const TextRun& r : p.runs) {
+            if (r.text.isEmpty())
+                continue;
+            if (!last || !(*last == r.format)) {
+                last = &r.format;
+                const CharFormat& f = r.format;
+                const int fi = fontIndex.value(FontKey{f.font, std::clamp(f.charset, 0, 255)}, 0);
+                if (fi != font) {
+                    out.lit("\\f");
+                    out.number(fi);
+                    font = fi;
+                    space = true;
+                    const int cs = fonts[fi].charset;
+                    mode = cs == 0 ? TextMode::Ansi : cs == 2 ? TextMode::Symbol : TextMode::Unicode;
+                }
+                const int h = halfPoints(f.size);
+                if (h != hp) {
+                    out.lit("\\fs");
+                    out.number(h);
+                    hp = h;
+                    space = true;
+                }
+                auto flag = [&](bool want, bool& have, const char* on, qsizetype onLen, const char* off, qsizetype offLen) {
+                    if (want != have) {
+                        if (want)
+                            out.append(on, onLen);
+                        else
+                            out.append(off, offLen);
+                        have = want;
+                        space = true;
+                    }
+                };
+                flag(f.bold, bold, "\\b", 2, "\\b0", 3);
+                flag(f.italic, italic, "\\i", 2, "\\i0", 3);
+                flag(f.underline, underline, "\\ul", 3, "\\ulnone", 7);
+                flag(f.strike, strike, "\\strike", 7, "\\strike0", 8);
+                const int c = f.color ? colorIndex.value(*f.color & 0xFFFFFF) : 0;
+                if (c != fg) {
+                    out.lit("\\cf");
+                    out.number(c);
+                    fg = c;
+                    space = true;
+                }
+                const int b = f.background ? colorIndex.value(*f.background & 0xFFFFFF) : 0;
+                if (b != bg) {
+                    out.lit("\\highlight");
+                    out.number(b);
+                    out.lit("\\chcbpat");
+                    out.number(b);
+                    bg = b;
+                    space = true;
+                }
+            }
+            if (space) {
+                out.lit(" ");
+                space = false;
+            }
+            writeText(out, r.text, mode);
+        }
+        out.lit("\\par\n");
+    }
+    out.lit("}");
+    return out.take();
+}
+
+} // namespace qly::rtf

@@ -1,0 +1,296 @@
+// The RTF reader and writer on hand-made input: every rule of issue 3, item 2 to 5.
+#include "rtf/rtf.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+using namespace qly;
+using qly::rtf::plainText;
+using qly::rtf::readDocument;
+using qly::rtf::writeDocument;
+
+namespace {
+
+QString text(const char* rtf) { return plainText(QByteArrayView(rtf, qsizetype(strlen(rtf)))); }
+QString text(const QByteArray& rtf) { return plainText(rtf); }
+Document doc(const char* rtf) { return readDocument(QByteArray(rtf)); }
+QString u(const char16_t* s) { return QString::fromUtf16(s); }
+
+// Text of one paragraph.
+QString para(const Document& d, size_t i) {
+    QString s;
+    for (const TextRun& r : d.paragraphs.at(i).runs)
+        s += r.text;
+    return s;
+}
+
+} // namespace
+
+TEST(RtfDetect, RtfAfterBomAndBlanks) {
+    EXPECT_TRUE(rtf::isRtf("{\\rtf1 x}"));
+    EXPECT_TRUE(rtf::isRtf("\xEF\xBB\xBF \r\n\t{\\rtf1 x}"));
+    EXPECT_FALSE(rtf::isRtf("x{\\rtf1 x}"));
+    EXPECT_FALSE(rtf::isRtf("{\\rt"));
+    EXPECT_FALSE(rtf::isRtf(""));
+}
+
+TEST(RtfPlainFallback, Utf8AndWindows1252) {
+    EXPECT_EQ(text("caf\xC3\xA9\nline 2"), u(u"café\r\nline 2"));
+    EXPECT_EQ(text("caf\xE9\r\n\x80"), u(u"café\r\n€"));
+    EXPECT_EQ(text("\xEF\xBB\xBFhi"), u(u"hi"));
+    const Document d = doc("a\r\nb\rc\n");
+    ASSERT_EQ(d.paragraphs.size(), 4u);
+    EXPECT_EQ(para(d, 0), "a");
+    EXPECT_EQ(para(d, 2), "c");
+    EXPECT_TRUE(d.paragraphs[3].runs.empty());
+    EXPECT_EQ(doc("").paragraphs.size(), 1u);
+}
+
+TEST(RtfReader, ParagraphsAndFinalParMark) {
+    EXPECT_EQ(text("{\\rtf1 Hello\\par World\\par\n}"), "Hello\r\nWorld");
+    EXPECT_EQ(text("{\\rtf1 Hello\\par World}"), "Hello\r\nWorld");
+    EXPECT_EQ(text("{\\rtf1 Hello\\par\\par}"), "Hello\r\n");
+    EXPECT_EQ(doc("{\\rtf1 Hello\\par}").paragraphs.size(), 1u);
+    EXPECT_EQ(doc("{\\rtf1 Hello\\par\\par}").paragraphs.size(), 2u);
+    EXPECT_EQ(doc("{\\rtf1 }").paragraphs.size(), 1u);
+    EXPECT_EQ(doc("{\\rtf1 \\par}").paragraphs.size(), 1u);
+    EXPECT_EQ(text("{\\rtf1 a\\\nb\\\r\nc}"), "a\r\nb\r\nc");
+}
+
+TEST(RtfReader, DelimiterAndLineBreaks) {
+    EXPECT_EQ(text("{\\rtf1 \\b  x\\b0 y}"), " xy");
+    EXPECT_EQ(text("{\\rtf1 a\r\nb\nc}"), "abc");
+    EXPECT_EQ(text("{\\rtf1 a\\line b\\tab c}"), u(u"a\u2028b\tc"));
+    EXPECT_EQ(text("{\\rtf1 \\{\\}\\\\}"), "{}\\");
+}
+
+TEST(RtfReader, SpecialCharacters) {
+    EXPECT_EQ(text("{\\rtf1 \\lquote\\rquote\\ldblquote\\rdblquote\\emdash\\endash\\bullet\\~\\-\\_}"),
+              u(u"\u2018\u2019\u201C\u201D\u2014\u2013\u2022\u00A0\u00AD\u2011"));
+}
+
+TEST(RtfReader, UnicodeAndSkipping) {
+    EXPECT_EQ(text("{\\rtf1 \\u1055?\\u1088?}"), u(u"Пр"));
+    EXPECT_EQ(text("{\\rtf1 \\u-3913?}"), u(u"\uF0B7"));
+    EXPECT_EQ(text("{\\rtf1 \\uc0\\u-10179\\u-8704 x}"), u(u"\U0001F600x")); // surrogate pair
+    EXPECT_EQ(text("{\\rtf1 \\uc2\\u1055\\'cf\\'f0x}"), u(u"Пx"));          // \'hh counts one
+    EXPECT_EQ(text("{\\rtf1 \\uc2\\u1055 ab c}"), u(u"П c"));
+    EXPECT_EQ(text("{\\rtf1 \\uc1\\u1055\\par x}"), u(u"Пx"));            // a control word counts
+    EXPECT_EQ(text("{\\rtf1 \\uc3\\u1055{b}c}"), u(u"Пbc"));              // a brace ends the skip
+    EXPECT_EQ(text("{\\rtf1 {\\uc2 \\u1055 ab}\\u1056 ab}"), u(u"ПРb"));  // \uc is scoped
+    EXPECT_EQ(text("{\\rtf1 \\uc1\\u1055\\bin3 abcx}"), u(u"Пx"));        // \bin counts one
+    EXPECT_EQ(text("{\\rtf1 \\u65 ?}"), u(u"A"));
+}
+
+TEST(RtfReader, CodePages) {
+    EXPECT_EQ(text("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8}"), u(u"При"));
+    EXPECT_EQ(text("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset204 Arial;}{\\f1\\fcharset161 Arial;}}"
+                   "\\f0\\'cf\\f1\\'e1\\f0 x}"),
+              u(u"Пαx"));
+    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Gothic;}}\\f0\\'82\\'a0\\'83\\'41\\'82 }"),
+              u(u"あア ")); // a lone lead byte is dropped; the blank after \'hh is text
+    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Gothic;}}\\f0\\'83A}"), u(u"ア"));
+    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset134 SimSun;}}\\f0\\'c4\\'e3\\'ba\\'c3}"), u(u"你好"));
+    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset129 Gulim;}}\\f0\\'c7\\'d1}"), u(u"한"));
+    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset136 MingLiU;}}\\f0\\'a4\\'a4}"), u(u"中"));
+    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset2 Symbol;}}"
+                   "\\f1\\'b7 a\\f0 a}"),
+              u(u"\u2022 αa"));
+    EXPECT_EQ(text("{\\rtf1\\ansi \\'e9\\'80}"), u(u"é€"));
+}
+
+TEST(RtfReader, DeffAndPlain) {
+    const Document d = doc("{\\rtf1\\deff1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Times;}}"
+                           "\\'cf\\f0 a\\plain\\'cf}");
+    ASSERT_EQ(d.paragraphs.size(), 1u);
+    const auto& runs = d.paragraphs[0].runs;
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].text, u(u"П"));
+    EXPECT_EQ(runs[0].format.font, "Times");
+    EXPECT_EQ(runs[0].format.charset, 204);
+    EXPECT_EQ(runs[1].format.font, "Arial");
+    EXPECT_EQ(runs[2].format.font, "Times");
+    EXPECT_EQ(runs[2].text, u(u"П"));
+}
+
+TEST(RtfReader, FontTableShapes) {
+    // One group per font, \falt, \panose, a name in \'hh.
+    Document d = doc("{\\rtf1{\\fonttbl{\\f0\\froman\\fcharset0\\fprq2{\\*\\panose 02020603050405020304}"
+                     "Times New Roman{\\*\\falt Times};}{\\f1\\fnil\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}"
+                     "{\\f2\\fnil\\fcharset0 Sans}}\\f0 a\\f1 b\\f2 c}");
+    ASSERT_EQ(d.paragraphs[0].runs.size(), 3u);
+    EXPECT_EQ(d.paragraphs[0].runs[0].format.font, "Times New Roman");
+    EXPECT_EQ(d.paragraphs[0].runs[1].format.font, u(u"宋体"));
+    EXPECT_EQ(d.paragraphs[0].runs[2].format.font, "Sans");
+    // No group per font.
+    d = doc("{\\rtf1{\\fonttbl\\f0\\fswiss Helvetica;\\f1\\fmodern Courier;}\\f1 x\\f0 y}");
+    ASSERT_EQ(d.paragraphs[0].runs.size(), 2u);
+    EXPECT_EQ(d.paragraphs[0].runs[0].format.font, "Courier");
+    EXPECT_EQ(d.paragraphs[0].runs[1].format.font, "Helvetica");
+}
+
+TEST(RtfReader, ColourTables) {
+    Document d = doc("{\\rtf1{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+                     "\\cf1 a\\cf0 b\\highlight2 c\\cb0 d\\chcbpat1 e}");
+    auto& r = d.paragraphs[0].runs;
+    ASSERT_EQ(r.size(), 5u);
+    EXPECT_EQ(r[0].format.color, 0xFF0000u);
+    EXPECT_FALSE(r[1].format.color);
+    EXPECT_EQ(r[2].format.background, 0x0000FFu);
+    EXPECT_FALSE(r[3].format.background);
+    EXPECT_EQ(r[4].format.background, 0xFF0000u);
+    // Without an empty entry 0.
+    d = doc("{\\rtf1{\\colortbl\\red0\\green128\\blue0;\\red1\\green2\\blue3;}\\cf0 a\\cf1 b\\cf7 c}");
+    auto& r2 = d.paragraphs[0].runs;
+    ASSERT_EQ(r2.size(), 3u);
+    EXPECT_EQ(r2[0].format.color, 0x008000u);
+    EXPECT_EQ(r2[1].format.color, 0x010203u);
+    EXPECT_FALSE(r2[2].format.color);
+}
+
+TEST(RtfReader, CharacterFormatting) {
+    Document d = doc("{\\rtf1 \\b\\i\\ul\\strike\\fs36 a\\b0\\i0\\ulnone\\strike0 b\\uldb c\\ul0 d"
+                     "\\ulwave e\\ulc2 f\\ulnone{\\ul g}h\\plain i}");
+    auto& r = d.paragraphs[0].runs;
+    ASSERT_EQ(r.size(), 7u);
+    EXPECT_TRUE(r[0].format.bold && r[0].format.italic && r[0].format.underline && r[0].format.strike);
+    EXPECT_EQ(r[0].format.size, 18.0);
+    EXPECT_EQ(r[1].text, "b");
+    EXPECT_FALSE(r[1].format.bold || r[1].format.italic || r[1].format.underline || r[1].format.strike);
+    EXPECT_TRUE(r[2].format.underline);  // \uldb
+    EXPECT_FALSE(r[3].format.underline); // \ul0
+    EXPECT_EQ(r[4].text, "efg");         // \ulwave; \ulc is a colour, not a variant
+    EXPECT_TRUE(r[4].format.underline);
+    EXPECT_EQ(r[5].text, "h");           // \ulnone, and the group of g restored it
+    EXPECT_FALSE(r[5].format.underline);
+    EXPECT_EQ(r[6].text, "i");
+    EXPECT_EQ(r[6].format.size, 12.0);
+}
+
+TEST(RtfReader, Alignment) {
+    Document d = doc("{\\rtf1 \\qc a\\par \\qr b\\par\\pard c\\par\\qj d\\par\\ql e\\par{\\qc f\\par}g}");
+    ASSERT_EQ(d.paragraphs.size(), 7u);
+    const int want[] = {2, 1, 0, 3, 0, 2, 0};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(d.paragraphs[size_t(i)].align, want[i]) << i;
+}
+
+TEST(RtfReader, FieldsPicturesHiddenDestinations) {
+    EXPECT_EQ(text("{\\rtf1 a{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}b}"), "alinkb");
+    EXPECT_EQ(text("{\\rtf1 a{\\field{\\fldinst PAGE}{\\fldrslt 1}}b}"), "a1b");
+    EXPECT_EQ(text("{\\rtf1 a{\\pict\\pngblip 89504e47}{\\*\\shppict{\\pict 00}}{\\nonshppict{\\pict 00}}b}"), "ab");
+    EXPECT_EQ(text("{\\rtf1 a{\\v hidden}\\v x\\v0 b}"), "ab");
+    EXPECT_EQ(text("{\\rtf1 a{\\*\\unknowndest text}{\\*\\generator Riched20;}{\\info{\\title t}}b}"), "ab");
+    EXPECT_EQ(text("{\\rtf1 a{\\*\\foo{\\bin4 }}}}}}b}"), "ab");
+    EXPECT_EQ(text("{\\rtf1 {\\upr{ansi}{\\*\\ud{uni}}}}"), "uni");
+}
+
+TEST(RtfReader, ListNumbers) {
+    // \pntext and \*\pn together: the text of \pntext only.
+    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}"
+                   "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\f0 one\\par"
+                   "{\\pntext\\f1\\'B7\\tab}two\\par}"),
+              u(u"\u2022\tone\r\n\u2022\ttwo"));
+    // \*\pn alone.
+    EXPECT_EQ(text("{\\rtf1 {\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}one\\par"
+                   "{\\*\\pn\\pnlvlbody\\pndec\\pnstart1{\\pntxta .}}two\\par\\pard three}"),
+              "1.\tone\r\n2.\ttwo\r\nthree");
+    EXPECT_EQ(text("{\\rtf1 {\\listtext 1.\\tab}a\\par}"), "1.\ta");
+}
+
+TEST(RtfReader, Tables) {
+    EXPECT_EQ(text("{\\rtf1 \\trowd\\cellx100\\cellx200\\cellx300\\pard\\intbl A\\cell\\cell C\\cell\\row"
+                   "\\trowd\\pard\\intbl D\\cell E\\cell F\\cell\\row\\pard after\\par}"),
+              "A\t\tC\r\nD\tE\tF\r\nafter");
+}
+
+TEST(RtfReader, BracesAndTrailingBytes) {
+    EXPECT_EQ(text(QByteArray("{\\rtf1 abc\\par}\0\0", 17)), "abc");
+    EXPECT_EQ(text("{\\rtf1 abc}}} more}"), "abc");
+    EXPECT_EQ(text("{\\rtf1 abc{\\b def"), "abcdef");
+    EXPECT_EQ(text("{\\rtf1 a\\'4"), "a"); // \'04 is a control character: no text
+    EXPECT_EQ(text("{\\rtf1 a\\'"), "a");
+}
+
+TEST(RtfReader, HostileInput) {
+    // Deep nesting: no recursion; content past the cap is dropped, braces counted.
+    QByteArray deep = "{\\rtf1 a";
+    deep += QByteArray(100000, '{');
+    deep += "deep";
+    deep += QByteArray(100000, '}');
+    deep += "b}";
+    EXPECT_EQ(text(deep), "ab");
+    // Long control words and huge parameters.
+    QByteArray longWord = "{\\rtf1 \\" + QByteArray(1000, 'x') + " a\\fs99999999999999999999 b\\u99999999999 c}";
+    EXPECT_EQ(readDocument(longWord).paragraphs.size(), 1u);
+    // \bin beyond the end.
+    EXPECT_EQ(text("{\\rtf1 a\\bin999999 xyz}"), "a");
+    EXPECT_EQ(text("{\\rtf1 a\\bin-5 b}"), "ab");
+    // Many font and colour entries are capped.
+    QByteArray fonts = "{\\rtf1{\\fonttbl";
+    for (int i = 0; i < 10000; ++i)
+        fonts += "{\\f" + QByteArray::number(i) + " F;}";
+    fonts += "}{\\colortbl";
+    for (int i = 0; i < 10000; ++i)
+        fonts += "\\red1;";
+    fonts += "}\\f9999\\cf9999 x}";
+    EXPECT_EQ(text(fonts), "x");
+}
+
+TEST(RtfWriter, Shape) {
+    Document d;
+    Paragraph p;
+    p.align = AlignCenter;
+    CharFormat f;
+    f.font = "Arial";
+    f.size = 11;
+    f.bold = true;
+    f.color = 0xFF0000;
+    p.runs.push_back(TextRun{u(u"a{b}\\c é€ П 😀\tx\u2028y"), f});
+    d.paragraphs.push_back(p);
+    d.paragraphs.push_back(Paragraph{});
+    const QByteArray rtf = writeDocument(d);
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\fnil\\fcharset0 Arial;}}"));
+    EXPECT_TRUE(rtf.contains("{\\colortbl ;\\red255\\green0\\blue0;}"));
+    EXPECT_TRUE(rtf.contains("a\\{b\\}\\\\c \\'e9\\'80 \\u1055? \\u-10179?\\u-8704?\\tab x\\line y\\par"));
+    EXPECT_EQ(rtf.count("\\par"), 4); // \pard twice, \par twice
+    EXPECT_EQ(readDocument(rtf), d);
+}
+
+TEST(RtfWriter, RoundTripFormats) {
+    Document d;
+    const char* fonts[] = {"Arial", "Times New Roman", "", "DejaVu Sans"};
+    for (int i = 0; i < 16; ++i) {
+        Paragraph p;
+        p.align = i % 4;
+        for (int j = 0; j < 5; ++j) {
+            CharFormat f;
+            f.font = fonts[(i + j) % 4];
+            f.charset = j == 3 ? 204 : 0;
+            f.size = 8 + (i + j) % 7 * 1.5;
+            f.bold = (i + j) & 1;
+            f.italic = (i + j) & 2;
+            f.underline = (i * j) & 1;
+            f.strike = j == 2;
+            if (j & 1)
+                f.color = 0x102030u * unsigned(j);
+            if (i & 1)
+                f.background = 0xFFFF00u - unsigned(i);
+            p.runs.push_back(TextRun{QStringLiteral("run %1.%2 ").arg(i).arg(j) + u(u"ÄП"), f});
+        }
+        d.paragraphs.push_back(p);
+    }
+    const QByteArray once = writeDocument(d);
+    const Document back = readDocument(once);
+    EXPECT_EQ(back, d);
+    EXPECT_EQ(writeDocument(back), once);
+}
+
+TEST(RtfWriter, EmptyDocument) {
+    Document d;
+    d.paragraphs.push_back(Paragraph{});
+    const QByteArray rtf = writeDocument(d);
+    EXPECT_EQ(readDocument(rtf), d);
+    EXPECT_EQ(plainText(rtf), "");
+}
