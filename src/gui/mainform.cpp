@@ -34,6 +34,13 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QApplication::applicationName());
     buildLayout();
+    // Activation: the focus comes back to this window from another window of the program
+    // (a dialog closing), not from another program.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* now) {
+        if (now && now == windowHandle() && m_lastFocusWindow && m_lastFocusWindow != now)
+            FormActivate();
+        m_lastFocusWindow = now;
+    });
     FormCreate();
 }
 
@@ -258,14 +265,16 @@ void TMainForm::FormDestroy() {
     m_settings.activePage = floatingButtonShown() ? m_pages.rememberedPageIndex()
                                                   : m_titleBar->cbNotes()->currentIndex();
     // The settings first, then the page and its colour. A settings file that cannot be
-    // written must not cost the user the page: the page is saved all the same.
-    runGuarded(this, [this] {
+    // written must not cost the user the page: the page is saved all the same (its colour
+    // lives in the settings file and is left alone then).
+    const bool settingsWritten = runGuarded(this, [this] {
         Profile profile(programSettingsFile());
         m_settings.write(profile);
     });
-    runGuarded(this, [this] {
+    runGuarded(this, [this, settingsWritten] {
         SaveCurrentPage();
-        SavePageColor();
+        if (settingsWritten)
+            SavePageColor();
     });
 }
 

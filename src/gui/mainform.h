@@ -4,6 +4,8 @@
 #include "pagestore.h"
 
 #include <QImage>
+#include <QPointer>
+#include <QWindow>
 #include <QWidget>
 
 #include <memory>
@@ -83,6 +85,7 @@ private:
     QWidget* m_panel4 = nullptr;
     QTextEdit* m_editor = nullptr;
     bool m_destroyed = false;
+    QPointer<QWindow> m_lastFocusWindow;
 };
 
 } // namespace qly
