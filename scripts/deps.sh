@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_pkgs=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
     fp-utils libchm-dev
 )
 test_pkgs=(
