@@ -1,5 +1,6 @@
 #include "mainform.h"
 
+#include "aboutform.h"
 #include "error.h"
 #include "errorbox.h"
 #include "helpoperations.h"
@@ -235,7 +236,10 @@ void TMainForm::NoteFindItemClick() {}
 void TMainForm::NotePrintItemClick() {}
 void TMainForm::GoMobileItemClick() {}
 void TMainForm::OptionsItemClick() {}
-void TMainForm::AboutItemClick() {}
+void TMainForm::AboutItemClick() {
+    TAboutForm about(this);
+    about.exec();
+}
 void TMainForm::HelpItemClick() {
     ShowHelpContents();
 }
