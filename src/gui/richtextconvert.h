@@ -6,7 +6,12 @@ class QTextDocument;
 
 namespace qly {
 
-// Fills the editor's document from a page, replacing what it held.
+// The character set (RTF \fcharset) of a run, kept on the editor's QTextCharFormat under
+// this user property so that a page keeps it through the editor.
+inline constexpr int kCharsetProperty = 0x100000 /* QTextFormat::UserProperty */ + 0x351;
+
+// Fills the editor's document from a page, replacing what it held (and its undo history).
+// Automatic colours set no brush; alignment codes 0 left, 1 right, 2 centre, 3 justify.
 void setEditorDocument(QTextDocument* target, const Document& doc);
 
 // The editor's content as a page.

@@ -78,6 +78,8 @@ public:
         }
     }
     void text(const QChar* s, qsizetype n) override {
+        if (newRun_ && !paragraph_.runs.empty() && paragraph_.runs.back().format == format_)
+            newRun_ = false; // formats came and went without text
         if (newRun_ || paragraph_.runs.empty()) {
             paragraph_.runs.push_back(TextRun{QString(s, n), format_});
             newRun_ = false;

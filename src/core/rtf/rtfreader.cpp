@@ -179,7 +179,7 @@ enum class K : std::uint8_t {
     // character formatting
     Plain, B, I, Ul, UlNone, Strike, V, Fs, Cf, Cb, Highlight, ChCbPat,
     // paragraphs and special characters
-    Pard, Ql, Qr, Qc, Qj, Par, Sect, Line, Tab, Cell, Row,
+    Pard, Intbl, Ql, Qr, Qc, Qj, Par, Sect, Line, Tab, Cell, Row,
     EmDash, EnDash, EmSpace, EnSpace, QmSpace, Bullet, LQuote, RQuote, LDblQuote, RDblQuote,
     Zwj, Zwnj, LtrMark, RtlMark,
     // legacy list numbering (\*\pn)
@@ -246,7 +246,7 @@ constexpr KeywordEntry kKeywords[] = {
     {"strike", K::Strike}, {"striked", K::Strike}, {"v", K::V}, {"fs", K::Fs}, {"cf", K::Cf},
     {"cb", K::Cb}, {"highlight", K::Highlight}, {"chcbpat", K::ChCbPat},
     // paragraphs and special characters
-    {"pard", K::Pard}, {"ql", K::Ql}, {"qr", K::Qr}, {"qc", K::Qc}, {"qj", K::Qj},
+    {"pard", K::Pard}, {"intbl", K::Intbl}, {"ql", K::Ql}, {"qr", K::Qr}, {"qc", K::Qc}, {"qj", K::Qj},
     {"qd", K::Qj}, {"par", K::Par}, {"sect", K::Sect}, {"line", K::Line}, {"tab", K::Tab},
     {"cell", K::Cell}, {"nestcell", K::Cell}, {"row", K::Row}, {"emdash", K::EmDash},
     {"endash", K::EnDash}, {"emspace", K::EmSpace}, {"enspace", K::EnSpace},
@@ -316,6 +316,7 @@ enum class Dest : std::uint8_t { Normal, Skip, FontTable, ColorTable, ListText, 
 enum : std::uint8_t { FBold = 1, FItalic = 2, FUnderline = 4, FStrike = 8, FHidden = 16 };
 
 constexpr int kDefaultHalfPoints = 24;
+constexpr qsizetype kMaxFontName = 256; // characters of a font name kept
 
 struct RawFormat {
     int font = -1; // RTF font number; -1: \deff
@@ -331,6 +332,7 @@ struct State {
     Dest dest = Dest::Normal;
     Dest uprOuter = Dest::Normal; // the destination an \upr group hides, for its \ud
     std::uint8_t align = 0;
+    bool inTable = false; // \intbl: a \par right before \cell is no paragraph end
     int uc = 1;
 };
 
@@ -388,7 +390,8 @@ private:
     void dropLead() { lead_ = -1; }
     void beforeParagraphText();
     void flushText();
-    void endParagraph();
+    void endParagraph() { endParagraph(st().align); }
+    void endParagraph(int align);
     void ensureFormat();
     CharFormat resolve(const RawFormat& raw);
     const CodePage& currentCodePage();
@@ -455,6 +458,8 @@ private:
     bool paraHadListText_ = false;
     bool paraNumbered_ = false;
     int pendingTabs_ = 0;        // cells ended, their tab not yet written
+    bool pendingCellPar_ = false; // a \par in a table cell, dropped if \cell follows
+    int pendingCellParAlign_ = 0;
     int paragraphs_ = 0;
     int lead_ = -1;              // a pending double-byte lead byte
 };
@@ -545,7 +550,7 @@ void Interpreter::emitUnits(const char16_t* s, qsizetype n) {
     case Dest::FontTable:
         if (inFont_ && !fontNameDone_) {
             decodeFontBytes();
-            if (fontName_.size() < 256)
+            if (fontName_.size() < 2 * kMaxFontName)
                 fontName_.append(reinterpret_cast<const QChar*>(s), n);
         }
         return;
@@ -562,6 +567,10 @@ void Interpreter::emitUnits(const char16_t* s, qsizetype n) {
     }
     if (state.fmt.flags & FHidden)
         return;
+    if (pendingCellPar_) {
+        pendingCellPar_ = false;
+        endParagraph(pendingCellParAlign_);
+    }
     if (state.dest == Dest::ListText)
         paraHadListText_ = true;
     else
@@ -631,7 +640,7 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
                 commitFont();
                 return;
             }
-            if (fontBytes_.size() < 256)
+            if (fontBytes_.size() < 2 * kMaxFontName)
                 fontBytes_.append(char(s[i]));
         }
         return;
@@ -657,8 +666,10 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
 void Interpreter::decodeFontBytes() {
     if (fontBytes_.isEmpty())
         return;
-    const CodePage& cp = codePages_.get(
-        fontCpg_ > 0 ? fontCpg_ : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_));
+    int number = fontCpg_ > 0 ? fontCpg_ : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
+    if (number == kSymbolCodePage) // a symbol font's name is in the document's code page
+        number = ansiCodePage_;
+    const CodePage& cp = codePages_.get(number);
     if (cp.isDoubleByte())
         cp.appendDecoded(fontName_, fontBytes_.constData(), fontBytes_.size());
     else
@@ -675,7 +686,13 @@ void Interpreter::commitFont() {
     const int charset = fontCharset_ < 0 ? 0 : fontCharset_;
     const int cp = fontCpg_ > 0 ? fontCpg_ : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
     auto it = fontIndex_.constFind(fontNumber_);
-    Font font{fontName_.trimmed(), charset, cp};
+    QString name;
+    name.reserve(fontName_.size());
+    for (QChar c : std::as_const(fontName_)) // no control characters, no separator
+        if (c.unicode() >= 0x20)
+            name += c == QLatin1Char(';') ? QLatin1Char(' ') : c;
+    name.truncate(kMaxFontName);
+    Font font{name.trimmed(), charset, cp};
     if (it != fontIndex_.constEnd()) {
         fonts_[size_t(*it)] = std::move(font);
     } else if (fonts_.size() < size_t(kMaxFonts)) {
@@ -710,12 +727,16 @@ void Interpreter::finishPn() {
         pnNumber_ = pnReadStart_;
 }
 
-void Interpreter::endParagraph() {
+void Interpreter::endParagraph(int align) {
     lead_ = -1;
+    if (pendingCellPar_) {
+        pendingCellPar_ = false;
+        endParagraph(pendingCellParAlign_);
+    }
     beforeParagraphText();
     flushText();
     pendingTabs_ = 0;
-    b_.paragraphEnd(st().align);
+    b_.paragraphEnd(align);
     ++paragraphs_;
     prevParaNumbered_ = paraNumbered_ && pnKind_ != PnKind::None;
     paraHasText_ = paraHadListText_ = paraNumbered_ = false;
@@ -906,8 +927,10 @@ void Interpreter::word(const Token& t) {
         return;
     case K::Cf: s.fmt.fg = std::max(param, 0); return;
     case K::Cb: case K::Highlight: case K::ChCbPat: s.fmt.bg = std::max(param, 0); return;
+    case K::Intbl: s.inTable = true; return;
     case K::Pard:
         s.align = 0;
+        s.inTable = false;
         pnKind_ = PnKind::None;
         return;
     case K::Ql: s.align = 0; return;
@@ -915,6 +938,14 @@ void Interpreter::word(const Token& t) {
     case K::Qc: s.align = 2; return;
     case K::Qj: s.align = 3; return;
     case K::Par:
+        if (s.inTable) {
+            // Maybe the last paragraph of a cell, whose end \cell is: decided by what follows.
+            if (pendingCellPar_)
+                endParagraph(pendingCellParAlign_);
+            pendingCellPar_ = true;
+            pendingCellParAlign_ = s.align;
+            return;
+        }
         endParagraph();
         return;
     case K::Sect:
@@ -922,10 +953,12 @@ void Interpreter::word(const Token& t) {
             endParagraph();
         return;
     case K::Row:
+        pendingCellPar_ = false;
         endParagraph();
         return;
     case K::Cell:
         lead_ = -1;
+        pendingCellPar_ = false;
         if (s.dest == Dest::Normal)
             ++pendingTabs_;
         if (pendingTabs_ > 1000) // an absurd row: keep the text, drop the gaps
@@ -1013,7 +1046,7 @@ void Interpreter::run() {
             ignorable_ = false;
             const unsigned char b = static_cast<unsigned char>(t.param);
             if (st().dest == Dest::FontTable) {
-                if (inFont_ && !fontNameDone_ && fontBytes_.size() < 256)
+                if (inFont_ && !fontNameDone_ && fontBytes_.size() < 2 * kMaxFontName)
                     fontBytes_.append(char(b)); // a name byte, decoded at the end of the name
             } else if (st().dest != Dest::ColorTable) {
                 emitBytes(&b, 1);
@@ -1039,6 +1072,10 @@ void Interpreter::run() {
         }
     }
     lead_ = -1;
+    if (pendingCellPar_) {
+        pendingCellPar_ = false;
+        endParagraph(pendingCellParAlign_);
+    }
     if (paraHasText_ || paragraphs_ == 0 || !text_.isEmpty())
         endParagraph();
     else

@@ -1,0 +1,110 @@
+// qly-rtf: the RTF codec from the command line.
+//   qly-rtf text FILE...     each file's plain text exactly as find sees it
+//   qly-rtf dump FILE        the document model as JSON
+//   qly-rtf convert IN OUT   read RTF (or plain text) and write it again through the model
+// Exit status 1 with a message on an unreadable or unwritable file, 2 on wrong usage.
+#include "rtf/rtf.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+#include <cstdio>
+
+namespace {
+
+bool readFile(const char* path, QByteArray& out) {
+    QFile f(QString::fromLocal8Bit(path));
+    if (!f.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "qly-rtf: cannot read %s: %s\n", path, qPrintable(f.errorString()));
+        return false;
+    }
+    out = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        std::fprintf(stderr, "qly-rtf: cannot read %s: %s\n", path, qPrintable(f.errorString()));
+        return false;
+    }
+    return true;
+}
+
+void writeOut(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout); }
+
+QJsonValue color(const std::optional<std::uint32_t>& c) {
+    if (!c)
+        return QJsonValue::Null;
+    return QString::asprintf("#%06x", unsigned(*c & 0xFFFFFF));
+}
+
+QJsonArray toJson(const qly::Document& doc) {
+    QJsonArray paragraphs;
+    for (const qly::Paragraph& p : doc.paragraphs) {
+        QJsonArray runs;
+        for (const qly::TextRun& r : p.runs) {
+            QJsonObject o;
+            o.insert("text", r.text);
+            o.insert("font", r.format.font);
+            o.insert("size", r.format.size);
+            o.insert("bold", r.format.bold);
+            o.insert("italic", r.format.italic);
+            o.insert("underline", r.format.underline);
+            o.insert("strike", r.format.strike);
+            o.insert("color", color(r.format.color));
+            o.insert("background", color(r.format.background));
+            runs.append(o);
+        }
+        QJsonObject po;
+        po.insert("align", p.align);
+        po.insert("runs", runs);
+        paragraphs.append(po);
+    }
+    return paragraphs;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: qly-rtf text FILE...\n       qly-rtf dump FILE\n       qly-rtf convert IN OUT\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3)
+        return usage();
+    const QByteArray cmd = argv[1];
+    if (cmd == "text") {
+        int status = 0;
+        for (int i = 2; i < argc; ++i) {
+            QByteArray bytes;
+            if (!readFile(argv[i], bytes)) {
+                status = 1;
+                continue;
+            }
+            writeOut(qly::rtf::plainText(bytes).toUtf8());
+            writeOut("\n");
+        }
+        std::fflush(stdout);
+        return status;
+    }
+    if (cmd == "dump" && argc == 3) {
+        QByteArray bytes;
+        if (!readFile(argv[2], bytes))
+            return 1;
+        writeOut(QJsonDocument(toJson(qly::rtf::readDocument(bytes))).toJson(QJsonDocument::Indented));
+        return 0;
+    }
+    if (cmd == "convert" && argc == 4) {
+        QByteArray bytes;
+        if (!readFile(argv[2], bytes))
+            return 1;
+        const QByteArray out = qly::rtf::writeDocument(qly::rtf::readDocument(bytes));
+        QFile f(QString::fromLocal8Bit(argv[3]));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(out) != out.size() || !f.flush()) {
+            std::fprintf(stderr, "qly-rtf: cannot write %s: %s\n", argv[3], qPrintable(f.errorString()));
+            return 1;
+        }
+        return 0;
+    }
+    return usage();
+}
