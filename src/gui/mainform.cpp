@@ -1,19 +1,26 @@
 #include "mainform.h"
 
 #include "aboutform.h"
+#include "editorcommands.h"
 #include "error.h"
 #include "errorbox.h"
 #include "helpoperations.h"
+#include "mainmenu.h"
+#include "noteeditor.h"
 #include "profile.h"
 #include "programpaths.h"
 #include "richtextconvert.h"
 #include "titlebar.h"
+#include "titlemath.h"
+#include "titlesplitter.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QTextEdit>
 #include <QToolButton>
@@ -51,27 +58,25 @@ TMainForm::~TMainForm() {
 
 void TMainForm::buildLayout() {
     m_titleBar = new TitleBar(this);
-    m_splitter = new QFrame(this);
-    m_splitter->setObjectName(QStringLiteral("Splitter1"));
-    m_splitter->setFixedHeight(3);
-    m_splitter->setFrameShape(QFrame::HLine);
-    m_splitter->setFrameShadow(QFrame::Raised);
-    m_splitter->setCursor(Qt::SizeVerCursor);
+    m_splitter = new TitleSplitter(m_titleBar, this);
 
     m_panel4 = new QWidget(this);
     m_panel4->setObjectName(QStringLiteral("Panel4"));
-    m_editor = new QTextEdit(m_panel4);
-    m_editor->setObjectName(QStringLiteral("Editor"));
-    m_editor->setAcceptRichText(true);
-    m_editor->setFrameShape(QFrame::NoFrame);
-    m_editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* editor = new NoteEditor(m_panel4);
+    m_editor = editor;
+    m_mainMenu = new MainMenu(this);
+    m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
+        applyPageColor(color.red() | (color.green() << 8) | (color.blue() << 16));
+        SavePageColor();
+    });
+    m_commands->setUpEditor();
     auto* panelLayout = new QVBoxLayout(m_panel4);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(m_editor);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // The sizing frame: a press on it resizes the window.
+    layout->setContentsMargins(ResizeBorder, ResizeBorder, ResizeBorder, ResizeBorder);
     layout->setSpacing(0);
     layout->addWidget(m_titleBar);
     layout->addWidget(m_splitter);
@@ -85,6 +90,25 @@ void TMainForm::buildLayout() {
             [this] { runGuarded(this, [this] { sbNextClick(); }); });
     connect(m_titleBar->sbMinimize(), &QToolButton::clicked, this, &QWidget::showMinimized);
     connect(m_titleBar->sbClose(), &QToolButton::clicked, this, &QWidget::close);
+
+    // The title bar, its grip and splitter, and the main menu.
+    setMouseTracking(true);
+    qApp->installEventFilter(this);
+    connect(m_titleBar->sbStart(), &QToolButton::clicked, this, &TMainForm::sbStartClick);
+    connect(m_titleBar, &TitleBar::gripPressed, this,
+            [this](Qt::MouseButton button) { pnTitleMouseDown(button); });
+    connect(m_splitter, &TitleSplitter::moved, this, &TMainForm::Splitter1Moved);
+    const auto menuItem = [this](const char* name, void (TMainForm::*handler)()) {
+        connect(m_mainMenu->item(QLatin1String(name)), &QAction::triggered, this,
+                [this, handler] { runGuarded(this, [this, handler] { (this->*handler)(); }); });
+    };
+    menuItem("NoteFindItem", &TMainForm::NoteFindItemClick);
+    menuItem("NotePrintItem", &TMainForm::NotePrintItemClick);
+    menuItem("NoteGoMobileItem", &TMainForm::GoMobileItemClick);
+    menuItem("Exit1", &TMainForm::Exit1Click);
+    menuItem("Options1", &TMainForm::OptionsItemClick);
+    menuItem("HelpItem", &TMainForm::HelpItemClick);
+    menuItem("AboutItem", &TMainForm::AboutItemClick);
 }
 
 void TMainForm::FormCreate() {
@@ -118,12 +142,16 @@ void TMainForm::FormCreate() {
         else
             ForceFolders(m_pages.pageFolder());
         LoadPageColor();
+
+        // 12, 13: the menu state, and listening to the clipboard.
+        m_commands->SelectionChange();
+        m_commands->joinClipboardChain();
     } catch (const std::exception&) {
         showMessage(nullptr, QStringLiteral("Initialization failed"));
     }
     // 14, 15: the geometry as read, and the title buttons.
     setGeometry(m_settings.left, m_settings.top, m_settings.width, m_settings.height);
-    m_titleBar->setTitleButtonHeight(m_titleBar->height() - 2);
+    m_titleBar->setTitleButtonHeight(titleButtonHeight(m_titleBar->height()));
 }
 
 void TMainForm::loadCurrentPage() {
@@ -140,6 +168,7 @@ void TMainForm::FormShow() {
     activateWindow();
     raise();
     m_editor->setFocus();
+    m_commands->UpdatePasteItems();
 }
 
 void TMainForm::FormActivate() {
@@ -258,6 +287,7 @@ void TMainForm::FormDestroy() {
         return;
     m_destroyed = true;
     m_snapshot = QImage();
+    m_commands->leaveClipboardChain();
     if (!floatingButtonShown()) {
         const QRect g = geometry();
         m_settings.left = g.left();
@@ -280,6 +310,109 @@ void TMainForm::FormDestroy() {
         if (settingsWritten)
             SavePageColor();
     });
+}
+
+// The title bar ---------------------------------------------------------------------------
+
+void TMainForm::sbStartClick() {
+    QToolButton* start = m_titleBar->sbStart();
+    m_mainMenu->popup(start->mapToGlobal(QPoint(0, start->height())));
+}
+
+void TMainForm::pnTitleMouseDown(Qt::MouseButton button) {
+    Q_UNUSED(button); // any button moves the window
+    if (QWindow* w = windowHandle())
+        w->startSystemMove();
+}
+
+void TMainForm::Splitter1Moved() {
+    m_titleBar->setTitleButtonHeight(titleButtonHeight(m_titleBar->height()));
+}
+
+void TMainForm::FormResize() {
+    m_commands->insetTextRect();
+    m_commands->SelectionChange();
+}
+
+void TMainForm::FormPaint() {
+    m_commands->insetTextRect();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TMainForm::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    FormPaint();
+    // The sizing frame, raised as a window's border is.
+    QPainter p(this);
+    const QPalette& pal = palette();
+    const QRect r = rect();
+    p.fillRect(r, pal.color(QPalette::Window));
+    p.setPen(pal.color(QPalette::Light));
+    p.drawLine(r.topLeft(), r.topRight() - QPoint(1, 0));
+    p.drawLine(r.topLeft(), r.bottomLeft() - QPoint(0, 1));
+    p.setPen(pal.color(QPalette::Shadow));
+    p.drawLine(r.bottomLeft(), r.bottomRight());
+    p.drawLine(r.topRight(), r.bottomRight());
+}
+
+Qt::Edges TMainForm::resizeEdgesAt(QPoint pos) const {
+    // Near a corner both of its edges move, as with a system frame.
+    constexpr int Corner = 16;
+    Qt::Edges edges;
+    const QRect r = rect();
+    if (pos.x() < ResizeBorder || (pos.x() < Corner && (pos.y() < ResizeBorder ||
+                                                        pos.y() >= r.height() - ResizeBorder)))
+        edges |= Qt::LeftEdge;
+    if (pos.x() >= r.width() - ResizeBorder ||
+        (pos.x() >= r.width() - Corner &&
+         (pos.y() < ResizeBorder || pos.y() >= r.height() - ResizeBorder)))
+        edges |= Qt::RightEdge;
+    if (pos.y() < ResizeBorder || (pos.y() < Corner && (pos.x() < ResizeBorder ||
+                                                        pos.x() >= r.width() - ResizeBorder)))
+        edges |= Qt::TopEdge;
+    if (pos.y() >= r.height() - ResizeBorder ||
+        (pos.y() >= r.height() - Corner &&
+         (pos.x() < ResizeBorder || pos.x() >= r.width() - ResizeBorder)))
+        edges |= Qt::BottomEdge;
+    return edges;
+}
+
+void TMainForm::mousePressEvent(QMouseEvent* event) {
+    const Qt::Edges edges = resizeEdgesAt(event->position().toPoint());
+    if (edges && event->button() == Qt::LeftButton && windowHandle()) {
+        windowHandle()->startSystemResize(edges);
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void TMainForm::mouseMoveEvent(QMouseEvent* event) {
+    const Qt::Edges edges = resizeEdgesAt(event->position().toPoint());
+    if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
+        setCursor(Qt::SizeFDiagCursor);
+    else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge))
+        setCursor(Qt::SizeBDiagCursor);
+    else if (edges & (Qt::LeftEdge | Qt::RightEdge))
+        setCursor(Qt::SizeHorCursor);
+    else if (edges)
+        setCursor(Qt::SizeVerCursor);
+    else
+        unsetCursor();
+    QWidget::mouseMoveEvent(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // "ShowHint": the hints of this window's controls show only while it is on.
+    if (event->type() == QEvent::ToolTip && !m_settings.showHint) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace qly

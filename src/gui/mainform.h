@@ -15,7 +15,10 @@ class QTextEdit;
 
 namespace qly {
 
+class EditorCommands;
+class MainMenu;
 class TitleBar;
+class TitleSplitter;
 
 // The main window: one page of notes in `Editor` under the window's own title bar.
 class TMainForm : public QWidget {
@@ -26,6 +29,9 @@ public:
 
     QTextEdit* editor() const { return m_editor; }
     TitleBar* titleBar() const { return m_titleBar; }
+    MainMenu* mainMenu() const { return m_mainMenu; }
+    EditorCommands* commands() const { return m_commands; }
+    TitleSplitter* splitter() const { return m_splitter; }
     PageStore& pages() { return m_pages; }
     // The settings of section "Main" as the program runs with them.
     MainSettings& runningSettings() { return m_settings; }
@@ -48,6 +54,13 @@ public:
     // A later start of the program asks this one to come forward.
     void bringForward();
 
+    // The title bar: the main menu button, the grip and the splitter under it.
+    void sbStartClick();
+    void pnTitleMouseDown(Qt::MouseButton button);
+    void Splitter1Moved();
+    // The frame around the window in which a press resizes it.
+    static constexpr int ResizeBorder = 4;
+
     // Commands of the main menu.
     void NoteFindItemClick();
     void NotePrintItemClick();
@@ -68,6 +81,11 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -75,13 +93,18 @@ private:
     void FormActivate();
     void buildLayout();
     void loadCurrentPage();
+    void FormResize();
+    void FormPaint();
+    Qt::Edges resizeEdgesAt(QPoint pos) const;
     bool floatingButtonShown() const;
 
     MainSettings m_settings;
     PageStore m_pages;
     QImage m_snapshot;
     TitleBar* m_titleBar = nullptr;
-    QFrame* m_splitter = nullptr;
+    TitleSplitter* m_splitter = nullptr;
+    MainMenu* m_mainMenu = nullptr;
+    EditorCommands* m_commands = nullptr;
     QWidget* m_panel4 = nullptr;
     QTextEdit* m_editor = nullptr;
     bool m_destroyed = false;

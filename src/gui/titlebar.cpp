@@ -1,18 +1,24 @@
 #include "titlebar.h"
 
+#include "buttonpictures.h"
+#include "titlemath.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QToolButton>
 
 namespace qly {
 
 namespace {
 QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint, QRect geometry,
-                        const QString& text) {
+                        ButtonPicture picture) {
     auto* b = new QToolButton(parent);
     b->setObjectName(QLatin1String(name));
     b->setToolTip(hint);
-    b->setText(text);
+    b->setIcon(buttonIcon(picture));
+    b->setIconSize(buttonPictureSize(picture));
     b->setAutoRaise(true);
     b->setGeometry(geometry);
     b->setFocusPolicy(Qt::NoFocus);
@@ -23,6 +29,8 @@ QWidget* makePanel(QWidget* parent, const char* name) {
     auto* w = new QWidget(parent);
     w->setObjectName(QLatin1String(name));
     w->setAutoFillBackground(true);
+    // A press on an empty part of a panel does not reach the title bar, so it does not drag.
+    w->setAttribute(Qt::WA_NoMousePropagation);
     return w;
 }
 } // namespace
@@ -34,25 +42,29 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
 
     m_pnNav = makePanel(this, "pnNav");
     m_pnNav->setFixedWidth(111);
-    m_sbStart = makeButton(m_pnNav, "sbStart", tr("Main menu"), {0, 0, 21, 21}, QString());
+    m_sbStart =
+        makeButton(m_pnNav, "sbStart", tr("Main menu"), {0, 0, 21, 21}, ButtonPicture::PageStack);
     m_sbStart->setAutoRaise(false);
-    m_sbPrev = makeButton(m_pnNav, "sbPrev", tr("Previous"), {24, 2, 17, 17}, QStringLiteral("<"));
+    m_sbPrev =
+        makeButton(m_pnNav, "sbPrev", tr("Previous"), {24, 2, 17, 17}, ButtonPicture::Previous);
     m_cbNotes = new QComboBox(m_pnNav);
     m_cbNotes->setObjectName(QStringLiteral("cbNotes"));
     m_cbNotes->setToolTip(tr("List"));
     m_cbNotes->setMaxVisibleItems(9);
     m_cbNotes->setGeometry(42, 0, 48, 21);
     m_cbNotes->setFocusPolicy(Qt::NoFocus);
-    m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), {92, 2, 17, 17}, QStringLiteral(">"));
+    m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), {92, 2, 17, 17}, ButtonPicture::Next);
 
     m_paintBox = new QWidget(this);
     m_paintBox->setObjectName(QStringLiteral("PaintBox1"));
+    m_paintBox->installEventFilter(this);
 
     m_pnClose = makePanel(this, "pnClose");
     m_pnClose->setFixedWidth(41);
-    m_sbMinimize =
-        makeButton(m_pnClose, "sbMinimize", tr("Minimize"), {4, 2, 17, 17}, QStringLiteral("_"));
-    m_sbClose = makeButton(m_pnClose, "sbClose", tr("Close"), {22, 2, 17, 17}, QStringLiteral("x"));
+    m_sbMinimize = makeButton(m_pnClose, "sbMinimize", tr("Minimize"), {4, 2, 17, 17},
+                              ButtonPicture::Minimize);
+    m_sbClose =
+        makeButton(m_pnClose, "sbClose", tr("Close"), {22, 2, 17, 17}, ButtonPicture::Close);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -60,6 +72,10 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     layout->addWidget(m_pnNav);
     layout->addWidget(m_paintBox, 1);
     layout->addWidget(m_pnClose);
+}
+
+std::vector<QWidget*> TitleBar::titleButtons() const {
+    return {m_sbStart, m_sbPrev, m_cbNotes, m_sbNext, m_sbMinimize, m_sbClose};
 }
 
 void TitleBar::setPageColor(const QColor& color) {
@@ -71,10 +87,37 @@ void TitleBar::setPageColor(const QColor& color) {
 }
 
 void TitleBar::setTitleButtonHeight(int height) {
-    for (QWidget* w : {static_cast<QWidget*>(m_sbStart), static_cast<QWidget*>(m_sbPrev),
-                       static_cast<QWidget*>(m_cbNotes), static_cast<QWidget*>(m_sbNext),
-                       static_cast<QWidget*>(m_sbMinimize), static_cast<QWidget*>(m_sbClose)})
+    for (QWidget* w : titleButtons())
         w->resize(w->width(), height);
+}
+
+void TitleBar::mousePressEvent(QMouseEvent* event) {
+    emit gripPressed(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+bool TitleBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_paintBox) {
+        if (event->type() == QEvent::Paint) {
+            PaintBox1Paint();
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonDblClick) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            emit gripPressed(me->button(), me->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void TitleBar::PaintBox1Paint() {
+    QPainter p(m_paintBox);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (const GripLine& line : gripLines(m_paintBox->width()))
+        if (line.right > line.left)
+            p.fillRect(QRect(line.left, line.y, line.right - line.left, 1), Qt::black);
 }
 
 } // namespace qly

@@ -2,6 +2,8 @@
 
 #include <QFrame>
 
+#include <vector>
+
 class QComboBox;
 class QToolButton;
 class QWidget;
@@ -9,8 +11,8 @@ class QWidget;
 namespace qly {
 
 // The window's own title bar `pnTitle`: the navigation panel on the left, the grip in the
-// middle, the minimise and close buttons on the right. It only lays out and paints; the
-// main window connects the buttons to its handlers.
+// middle, the minimise and close buttons on the right. It lays out and paints; the main window
+// connects the buttons to its handlers and moves itself when the grip is pressed.
 class TitleBar : public QFrame {
     Q_OBJECT
 public:
@@ -25,13 +27,25 @@ public:
     QWidget* pnNav() const { return m_pnNav; }
     QWidget* pnClose() const { return m_pnClose; }
     QWidget* paintBox() const { return m_paintBox; }
+    // The buttons and the page selector, which follow the title bar's height.
+    std::vector<QWidget*> titleButtons() const;
 
     // The page colour, shown by the title bar and both of its panels.
     void setPageColor(const QColor& color);
-    // The title buttons are the title bar's height minus 2.
+    // The title buttons keep their left and top and take this height.
     void setTitleButtonHeight(int height);
 
+signals:
+    // A mouse button went down on the grip or on the title bar itself.
+    void gripPressed(Qt::MouseButton button, QPoint globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void PaintBox1Paint();
+
     QWidget* m_pnNav = nullptr;
     QWidget* m_pnClose = nullptr;
     QWidget* m_paintBox = nullptr;

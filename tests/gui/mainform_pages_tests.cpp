@@ -187,10 +187,17 @@ TEST_F(FullDisk, OldPageAndSettingsStayByteIdentical) {
         filler.write(QByteArray(1, 'x'));
     }
     form->editor()->setPlainText(QString(20000, QLatin1Char('w')));
-    const QStringList switchBoxes = answerMessageBoxes([&] { choosePage(*form, 1); });
-    Q_UNUSED(switchBoxes);
+    const QStringList switchBoxes = answerMessageBoxes([&] {
+        form->titleBar()->cbNotes()->setCurrentIndex(1);
+        emit form->titleBar()->cbNotes()->activated(1);
+    });
+    EXPECT_EQ(switchBoxes.size(), 1);
+    EXPECT_EQ(form->pages().rememberedPageIndex(), 0);
     const QStringList boxes = answerMessageBoxes([&] { form->close(); });
-    EXPECT_GE(boxes.size(), 1);
+    // Both the settings and the page were refused, and both are said.
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini.");
+    EXPECT_EQ(boxes[1], "Cannot create file " + root() + "/rtf/A.rtf.");
     EXPECT_EQ(file("rtf/A.rtf"), oldPage);
     EXPECT_EQ(file("qly.ini"), oldIni);
     EXPECT_EQ(QDir(root() + "/rtf").entryList(QDir::Files), QStringList{"A.rtf"});

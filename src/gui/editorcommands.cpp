@@ -1,0 +1,233 @@
+#include "editorcommands.h"
+
+#include "mainmenu.h"
+#include "noteeditor.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+
+namespace qly {
+
+namespace {
+constexpr int TextInset = 5;
+} // namespace
+
+EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* mainMenu,
+                               std::function<void(const QColor&)> pageColorPicked)
+    : QObject(window), m_window(window), m_editor(editor), m_mainMenu(mainMenu),
+      m_pageColorPicked(std::move(pageColorPicked)) {
+    m_pmEditor = new QMenu(editor);
+    m_pmEditor->setObjectName(QStringLiteral("pmEditor"));
+    addItem("Undo1", tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+            &EditorCommands::EditUndoItemClick);
+    m_pmEditor->addSeparator()->setObjectName(QStringLiteral("N1"));
+    addItem("Cut1", tr("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
+            &EditorCommands::EditCutItemClick);
+    addItem("Copy1", tr("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
+            &EditorCommands::EditCopyItemClick);
+    addItem("Paste1", tr("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
+            &EditorCommands::EditPasteItemClick);
+    m_pmEditor->addSeparator()->setObjectName(QStringLiteral("N2"));
+    addItem("SelectAll1", tr("Select All"), QKeySequence(),
+            &EditorCommands::EditSelectAllItemClick);
+
+    connectItem("EditUndoItem", &EditorCommands::EditUndoItemClick);
+    connectItem("EditCutItem", &EditorCommands::EditCutItemClick);
+    connectItem("EditCopyItem", &EditorCommands::EditCopyItemClick);
+    connectItem("EditPasteItem", &EditorCommands::EditPasteItemClick);
+    connectItem("EditSelectAllItem", &EditorCommands::EditSelectAllItemClick);
+    connectItem("FormatFontItem", &EditorCommands::FormatFontItemClick);
+    connectItem("FormatColorItem", &EditorCommands::FormatColorItemClick);
+    for (const char* name :
+         {"FormatAlignLeftItem", "FormatAlignCenterItem", "FormatAlignRightItem"}) {
+        QAction* a = m_mainMenu->item(QLatin1String(name));
+        connect(a, &QAction::triggered, this, [this, a] { FormatAlignLeftItemClick(a); });
+    }
+
+    m_fontDialog = new QFontDialog(window);
+    m_fontDialog->setObjectName(QStringLiteral("FontDialog1"));
+    m_fontDialog->setOption(QFontDialog::DontUseNativeDialog);
+    m_colorDialog = new QColorDialog(window);
+    m_colorDialog->setObjectName(QStringLiteral("ColorDialog1"));
+    m_colorDialog->setOption(QColorDialog::DontUseNativeDialog);
+
+    m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        m_pmEditor->popup(m_editor->viewport()->mapToGlobal(pos));
+    });
+    // The selection-change event: caret moves as well as selections.
+    connect(m_editor, &QTextEdit::selectionChanged, this, &EditorCommands::SelectionChange);
+    connect(m_editor, &QTextEdit::cursorPositionChanged, this, &EditorCommands::SelectionChange);
+}
+
+EditorCommands::~EditorCommands() {
+    leaveClipboardChain();
+}
+
+QAction* EditorCommands::addItem(const char* name, const QString& caption,
+                                 const QKeySequence& shortcut, void (EditorCommands::*handler)()) {
+    auto* a = new QAction(caption, m_pmEditor);
+    a->setObjectName(QLatin1String(name));
+    if (!shortcut.isEmpty()) {
+        // The editor acts on these keys itself while it has the focus.
+        a->setShortcut(shortcut);
+        a->setShortcutContext(Qt::WidgetShortcut);
+    }
+    m_pmEditor->addAction(a);
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+}
+
+void EditorCommands::connectItem(const char* name, void (EditorCommands::*handler)()) {
+    connect(m_mainMenu->item(QLatin1String(name)), &QAction::triggered, this, handler);
+}
+
+void EditorCommands::setUpEditor() {
+    m_editor->setAcceptRichText(true);
+    m_editor->setFrameShape(QFrame::NoFrame);
+    m_editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_editor->setLineWrapMode(QTextEdit::WidgetWidth);
+    // The margins beside the text show the page colour as the text area does.
+    m_editor->setBackgroundRole(QPalette::Base);
+    m_editor->setAutoFillBackground(true);
+    m_editor->document()->setDocumentMargin(1);
+    // The selection stays visible while another control has the focus.
+    QPalette pal = m_editor->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
+    m_editor->setPalette(pal);
+    QFont font = QApplication::font();
+    font.setPointSize(10);
+    m_editor->setFont(font);
+    insetTextRect();
+}
+
+void EditorCommands::insetTextRect() {
+    m_editor->setTextInset(TextInset);
+}
+
+void EditorCommands::EditUndoItemClick() {
+    m_editor->undo();
+}
+
+void EditorCommands::EditCutItemClick() {
+    m_editor->cut();
+}
+
+void EditorCommands::EditCopyItemClick() {
+    m_editor->copy();
+}
+
+void EditorCommands::EditPasteItemClick() {
+    m_editor->paste();
+}
+
+void EditorCommands::EditSelectAllItemClick() {
+    m_editor->selectAll();
+    SelectionChange();
+}
+
+void EditorCommands::FormatFontItemClick() {
+    m_fontDialog->setCurrentFont(m_editor->currentCharFormat().font());
+    if (m_fontDialog->exec() == QDialog::Accepted) {
+        const QFont font = m_fontDialog->selectedFont();
+        if (m_editor->textCursor().hasSelection()) {
+            QTextCharFormat format;
+            format.setFont(font);
+            m_editor->mergeCurrentCharFormat(format);
+        } else {
+            // Text without a font of its own, and the text typed into such text, takes this one.
+            m_editor->setFont(font);
+        }
+    }
+    m_editor->setFocus();
+}
+
+void EditorCommands::FormatColorItemClick() {
+    m_colorDialog->setCurrentColor(m_lastColor);
+    if (m_colorDialog->exec() == QDialog::Accepted) {
+        m_lastColor = m_colorDialog->selectedColor();
+        m_pageColorPicked(m_lastColor);
+    }
+    m_editor->setFocus();
+}
+
+void EditorCommands::FormatAlignLeftItemClick(QAction* item) {
+    if (m_updatingMenu)
+        return;
+    m_editor->setAlignment(alignmentOfCode(item->data().toInt()));
+    SelectionChange();
+}
+
+void EditorCommands::SelectionChange() {
+    m_updatingMenu = true;
+    const auto done = qScopeGuard([this] { m_updatingMenu = false; });
+    const char* names[] = {"FormatAlignLeftItem", "FormatAlignRightItem", "FormatAlignCenterItem"};
+    const int code = alignmentCode(m_editor->textCursor().blockFormat().alignment());
+    if (code >= 0 && code <= 2)
+        m_mainMenu->item(QLatin1String(names[code]))->setChecked(true);
+    UpdateCutCopyItems();
+}
+
+void EditorCommands::UpdateCutCopyItems() {
+    const QTextCursor cursor = m_editor->textCursor();
+    const bool any = cursor.selectionEnd() - cursor.selectionStart() > 0;
+    for (const char* name : {"EditCopyItem", "EditCutItem"})
+        m_mainMenu->item(QLatin1String(name))->setEnabled(any);
+    for (const char* name : {"Copy1", "Cut1"})
+        m_pmEditor->findChild<QAction*>(QLatin1String(name))->setEnabled(any);
+}
+
+void EditorCommands::UpdatePasteItems() {
+    const bool can = m_editor->canPaste();
+    m_mainMenu->item(QStringLiteral("EditPasteItem"))->setEnabled(can);
+    m_pmEditor->findChild<QAction*>(QStringLiteral("Paste1"))->setEnabled(can);
+}
+
+void EditorCommands::joinClipboardChain() {
+    if (!m_clipboardConnection)
+        m_clipboardConnection = connect(QGuiApplication::clipboard(), &QClipboard::dataChanged,
+                                        this, &EditorCommands::UpdatePasteItems);
+}
+
+void EditorCommands::leaveClipboardChain() {
+    if (m_clipboardConnection)
+        disconnect(m_clipboardConnection);
+    m_clipboardConnection = {};
+}
+
+int EditorCommands::alignmentCode(Qt::Alignment alignment) {
+    const Qt::Alignment h = alignment & Qt::AlignHorizontal_Mask;
+    if (h & Qt::AlignJustify)
+        return 3;
+    if (h & Qt::AlignHCenter)
+        return 2;
+    if (h & (Qt::AlignRight | Qt::AlignTrailing))
+        return 1;
+    return 0;
+}
+
+Qt::Alignment EditorCommands::alignmentOfCode(int code) {
+    switch (code) {
+    case 1:
+        return Qt::AlignRight;
+    case 2:
+        return Qt::AlignHCenter;
+    case 3:
+        return Qt::AlignJustify;
+    default:
+        return Qt::AlignLeft;
+    }
+}
+
+} // namespace qly

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+
+#include <functional>
+
+class QAction;
+class QColorDialog;
+class QFontDialog;
+class QMenu;
+class QTextEdit;
+class QWidget;
+
+namespace qly {
+
+class MainMenu;
+class NoteEditor;
+
+// The editing and formatting commands of the main window's editor, reached from the editor's
+// context menu `pmEditor` and from the Edit and Format submenus of the main menu, and the
+// rules by which those items' enabled and checked states follow the selection and clipboard.
+class EditorCommands : public QObject {
+    Q_OBJECT
+public:
+    // pageColorPicked sets a confirmed page colour on the editor and the title bar and stores it.
+    EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* mainMenu,
+                   std::function<void(const QColor&)> pageColorPicked);
+    ~EditorCommands() override;
+
+    QMenu* pmEditor() const { return m_pmEditor; }
+    QFontDialog* FontDialog1() const { return m_fontDialog; }
+    QColorDialog* ColorDialog1() const { return m_colorDialog; }
+    bool UpdatingMenu() const { return m_updatingMenu; }
+
+    // The editor's own properties: border, scroll bars, selection colours, text inset.
+    void setUpEditor();
+    // The text keeps 5 pixels from the left and right edges; cheap when already so.
+    void insetTextRect();
+
+    void EditUndoItemClick();
+    void EditCutItemClick();
+    void EditCopyItemClick();
+    void EditPasteItemClick();
+    void EditSelectAllItemClick();
+    void FormatFontItemClick();
+    void FormatColorItemClick();
+    void FormatAlignLeftItemClick(QAction* item);
+
+    void SelectionChange();
+    void UpdateCutCopyItems();
+    void UpdatePasteItems();
+
+    // Listening to clipboard changes, from the end of the window's creation to its destruction.
+    void joinClipboardChain();
+    void leaveClipboardChain();
+
+    // The paragraph alignment codes: 0 left, 1 right, 2 centre, 3 justified.
+    static int alignmentCode(Qt::Alignment alignment);
+    static Qt::Alignment alignmentOfCode(int code);
+
+private:
+    QAction* addItem(const char* name, const QString& caption, const QKeySequence& shortcut,
+                     void (EditorCommands::*handler)());
+    void connectItem(const char* name, void (EditorCommands::*handler)());
+
+    QWidget* m_window;
+    NoteEditor* m_editor;
+    MainMenu* m_mainMenu;
+    std::function<void(const QColor&)> m_pageColorPicked;
+    QMenu* m_pmEditor = nullptr;
+    QFontDialog* m_fontDialog = nullptr;
+    QColorDialog* m_colorDialog = nullptr;
+    QColor m_lastColor = Qt::black;
+    bool m_updatingMenu = false;
+    QMetaObject::Connection m_clipboardConnection;
+};
+
+} // namespace qly

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QTextEdit>
+
+namespace qly {
+
+// `Editor`: the rich-text control of the main window, whose text keeps a margin from the
+// left and right edges.
+class NoteEditor : public QTextEdit {
+    Q_OBJECT
+public:
+    explicit NoteEditor(QWidget* parent = nullptr);
+
+    // Sets the left and right inset of the text; does nothing when it is already so.
+    void setTextInset(int inset);
+    int textInset() const { return viewportMargins().left(); }
+};
+
+} // namespace qly
