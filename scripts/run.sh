@@ -3,7 +3,7 @@
 # the program and its help file there, never the notes) and starts it from there.
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
-"$src/scripts/deps.sh"
+bash "$src/scripts/deps.sh"
 cmake -S "$src" -B "$src/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQLY_BUILD_TESTS=OFF >/dev/null
 cmake --build "$src/build" -j"$(nproc)"
 

@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything and runs every test.
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
-"$src/scripts/deps.sh" --test
+bash "$src/scripts/deps.sh" --test
 cmake -S "$src" -B "$src/build" -G Ninja >/dev/null
 cmake --build "$src/build" -j"$(nproc)"
 cd "$src/build"
