@@ -109,25 +109,6 @@ void TMainForm::buildLayout() {
     menuItem("Options1", &TMainForm::OptionsItemClick);
     menuItem("HelpItem", &TMainForm::HelpItemClick);
     menuItem("AboutItem", &TMainForm::AboutItemClick);
-
-    // The title bar, its grip and splitter, and the main menu.
-    setMouseTracking(true);
-    qApp->installEventFilter(this);
-    connect(m_titleBar->sbStart(), &QToolButton::clicked, this, &TMainForm::sbStartClick);
-    connect(m_titleBar, &TitleBar::gripPressed, this,
-            [this](Qt::MouseButton button) { pnTitleMouseDown(button); });
-    connect(m_splitter, &TitleSplitter::moved, this, &TMainForm::Splitter1Moved);
-    const auto menuItem = [this](const char* name, void (TMainForm::*handler)()) {
-        connect(m_mainMenu->item(QLatin1String(name)), &QAction::triggered, this,
-                [this, handler] { runGuarded(this, [this, handler] { (this->*handler)(); }); });
-    };
-    menuItem("NoteFindItem", &TMainForm::NoteFindItemClick);
-    menuItem("NotePrintItem", &TMainForm::NotePrintItemClick);
-    menuItem("NoteGoMobileItem", &TMainForm::GoMobileItemClick);
-    menuItem("Exit1", &TMainForm::Exit1Click);
-    menuItem("Options1", &TMainForm::OptionsItemClick);
-    menuItem("HelpItem", &TMainForm::HelpItemClick);
-    menuItem("AboutItem", &TMainForm::AboutItemClick);
 }
 
 void TMainForm::FormCreate() {
