@@ -5,6 +5,7 @@
 #include "error.h"
 #include "errorbox.h"
 #include "helpoperations.h"
+#include "minimizer.h"
 #include "mainmenu.h"
 #include "noteeditor.h"
 #include "profile.h"
@@ -88,7 +89,9 @@ void TMainForm::buildLayout() {
             [this] { runGuarded(this, [this] { sbPrevClick(); }); });
     connect(m_titleBar->sbNext(), &QToolButton::clicked, this,
             [this] { runGuarded(this, [this] { sbNextClick(); }); });
-    connect(m_titleBar->sbMinimize(), &QToolButton::clicked, this, &QWidget::showMinimized);
+    m_minimizer = new Minimizer(this, m_settings, m_titleBar->cbNotes(), m_pages);
+    connect(m_titleBar->sbMinimize(), &QToolButton::clicked, m_minimizer, &Minimizer::minimize);
+    connect(m_minimizer, &Minimizer::exitRequested, this, &TMainForm::Exit1Click);
     connect(m_titleBar->sbClose(), &QToolButton::clicked, this, &QWidget::close);
 
     // The title bar, its grip and splitter, and the main menu.
@@ -164,6 +167,7 @@ void TMainForm::loadCurrentPage() {
 }
 
 void TMainForm::FormShow() {
+    m_minimizer->clearDrag();
     applyStayOnTop(m_settings.stayOnTop || floatingButtonShown());
     activateWindow();
     raise();
@@ -190,7 +194,7 @@ void TMainForm::applyStayOnTop(bool onTop) {
 }
 
 bool TMainForm::floatingButtonShown() const {
-    return false;
+    return m_minimizer->floatingButtonShown();
 }
 
 void TMainForm::keyPressEvent(QKeyEvent* event) {
@@ -254,11 +258,8 @@ int TMainForm::pageColor() const {
 }
 
 void TMainForm::bringForward() {
-    if (isMinimized())
-        showNormal();
-    show();
-    raise();
-    activateWindow();
+    // Back from the taskbar, the tray or the floating button, then to the front.
+    m_minimizer->restore();
 }
 
 void TMainForm::NoteFindItemClick() {}
@@ -295,6 +296,7 @@ void TMainForm::FormDestroy() {
         m_settings.width = g.width();
         m_settings.height = g.height();
     }
+    m_minimizer->keepButtonPosition();
     m_settings.titleHeight = m_titleBar->height();
     m_settings.activePage = floatingButtonShown() ? m_pages.rememberedPageIndex()
                                                   : m_titleBar->cbNotes()->currentIndex();

@@ -17,6 +17,7 @@ namespace qly {
 
 class EditorCommands;
 class MainMenu;
+class Minimizer;
 class TitleBar;
 class TitleSplitter;
 
@@ -29,6 +30,7 @@ public:
 
     QTextEdit* editor() const { return m_editor; }
     TitleBar* titleBar() const { return m_titleBar; }
+    Minimizer* minimizer() const { return m_minimizer; }
     MainMenu* mainMenu() const { return m_mainMenu; }
     EditorCommands* commands() const { return m_commands; }
     TitleSplitter* splitter() const { return m_splitter; }
@@ -107,6 +109,7 @@ private:
     EditorCommands* m_commands = nullptr;
     QWidget* m_panel4 = nullptr;
     QTextEdit* m_editor = nullptr;
+    Minimizer* m_minimizer = nullptr;
     bool m_destroyed = false;
     QPointer<QWindow> m_lastFocusWindow;
 };

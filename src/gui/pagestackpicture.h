@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace qly {
+
+// The program's picture: three coloured pages (red, green, yellow) fanned out behind a
+// white note, drawn at the given size (32 by default).
+QPixmap pageStackPicture(int size = 32);
+
+// The program's icon, the same picture at the sizes a desktop asks for.
+QIcon programIcon();
+
+} // namespace qly
