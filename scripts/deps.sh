@@ -13,6 +13,7 @@ test_pkgs=(
     xvfb xauth openbox xdotool xclip x11-utils trayer imagemagick
     fonts-dejavu-core fonts-liberation2
     libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui
+    time python3-minimal
     cups printer-driver-cups-pdf poppler-utils desktop-file-utils
     util-linux procps
 )

@@ -66,13 +66,19 @@ std::optional<std::uint32_t> colorOf(const QTextCharFormat& q, int property) {
     return std::uint32_t(b.color().rgb() & 0xFFFFFF);
 }
 
-CharFormat fromQt(const QTextCharFormat& q) {
+// Text without a family or size of its own is in the document's default font: the page
+// names it, as the rich-edit control names its default font in the font table.
+CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont) {
     CharFormat f;
     const QStringList families = q.property(QTextFormat::FontFamilies).toStringList();
     f.font = families.isEmpty() ? q.property(QTextFormat::FontFamily).toString() : families.first();
+    if (f.font.isEmpty())
+        f.font = defaultFont.family();
     f.charset = q.property(kCharsetProperty).toInt();
     if (q.hasProperty(QTextFormat::FontPointSize))
         f.size = std::round(q.fontPointSize() * 2) / 2;
+    else if (defaultFont.pointSizeF() > 0)
+        f.size = std::round(defaultFont.pointSizeF() * 2) / 2;
     f.bold = q.fontWeight() >= QFont::DemiBold;
     f.italic = q.fontItalic();
     f.underline = q.fontUnderline();
@@ -121,6 +127,7 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
 
 Document editorDocument(const QTextDocument* source) {
     Document doc;
+    const QFont defaultFont = source->defaultFont();
     for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
         Paragraph p;
         p.align = fromQt(b.blockFormat().alignment());
@@ -133,7 +140,7 @@ Document editorDocument(const QTextDocument* source) {
             text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
             if (text.isEmpty())
                 continue;
-            CharFormat f = fromQt(frag.charFormat());
+            CharFormat f = fromQt(frag.charFormat(), defaultFont);
             if (!p.runs.empty() && p.runs.back().format == f)
                 p.runs.back().text += text;
             else

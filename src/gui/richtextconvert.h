@@ -14,7 +14,8 @@ inline constexpr int kCharsetProperty = 0x100000 /* QTextFormat::UserProperty */
 // Automatic colours set no brush; alignment codes 0 left, 1 right, 2 centre, 3 justify.
 void setEditorDocument(QTextDocument* target, const Document& doc);
 
-// The editor's content as a page.
+// The editor's content as a page. Text without a font family or size of its own gets the
+// document's default font's, so that a page always names its fonts.
 Document editorDocument(const QTextDocument* source);
 
 } // namespace qly

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace qly;
 
 namespace {
@@ -42,7 +44,7 @@ Document throughEditor(const Document& d) {
 
 TEST(RichTextConvert, ModelSurvivesTheEditor) {
     Document d;
-    const char* fonts[] = {"DejaVu Sans", "", "Liberation Serif"};
+    const char* fonts[] = {"DejaVu Sans", "Liberation Mono", "Liberation Serif"};
     for (int i = 0; i < 8; ++i) {
         Paragraph p;
         p.align = i % 4;
@@ -54,7 +56,7 @@ TEST(RichTextConvert, ModelSurvivesTheEditor) {
             CharFormat f;
             f.font = fonts[(i + j) % 3];
             f.charset = j == 2 ? 204 : 0;
-            f.size = (i + j) % 3 == 0 ? 0 : 9 + j * 1.5;
+            f.size = 9 + j * 1.5;
             f.bold = j & 1;
             f.italic = i & 1;
             f.underline = (i + j) % 3 == 1;
@@ -93,13 +95,35 @@ TEST(RichTextConvert, EditorBasics) {
     EXPECT_EQ(editorDocument(&empty).paragraphs.size(), 1u);
 }
 
+// A page without font names or sizes (plain text) gets the editor's default font.
+TEST(RichTextConvert, DefaultFontIsNamed) {
+    QTextDocument doc;
+    doc.setDefaultFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    Document d;
+    d.paragraphs.resize(1);
+    d.paragraphs[0].runs.push_back(TextRun{"plain", {}});
+    setEditorDocument(&doc, d);
+    const Document back = editorDocument(&doc);
+    ASSERT_EQ(back.paragraphs.at(0).runs.size(), 1u);
+    EXPECT_EQ(back.paragraphs[0].runs[0].format.font, "DejaVu Sans");
+    EXPECT_EQ(back.paragraphs[0].runs[0].format.size, 10.0);
+}
+
 TEST(RichTextConvert, SampleFilesThroughTheEditor) {
     const QStringList files = sampleFiles();
     ASSERT_GE(files.size(), 5);
     for (const QString& path : files) {
         SCOPED_TRACE(path.toStdString());
-        const Document first = rtf::readDocument(readFile(path));
+        Document first = rtf::readDocument(readFile(path));
         const Document edited = throughEditor(first);
+        const QFont defaultFont = QTextDocument().defaultFont();
+        for (Paragraph& p : first.paragraphs) // plain text, RTF without a font table: the default font
+            for (TextRun& r : p.runs) {
+                if (r.format.font.isEmpty())
+                    r.format.font = defaultFont.family();
+                if (r.format.size == 0)
+                    r.format.size = std::round(defaultFont.pointSizeF() * 2) / 2;
+            }
         EXPECT_EQ(edited, first);
         // Load, save, load, save: the second save equals the first.
         const QByteArray save1 = rtf::writeDocument(edited);

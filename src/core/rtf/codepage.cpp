@@ -119,9 +119,11 @@ int windows1252Byte(char16_t c) {
         return c;
     if (c >= 0xA0 && c <= 0xFF)
         return c;
+    if (c < 0x152 || c > 0x2122) // outside the characters of 0x80..0x9F
+        return -1;
     static const char16_t* high = builtinTable(1252)->high;
     for (int i = 0; i < 32; ++i)
-        if (high[i] == c && c >= 0x100)
+        if (high[i] == c)
             return 0x80 + i;
     return -1;
 }

@@ -229,13 +229,14 @@ QByteArray writeDocument(const Document& document) {
             if (!last || !(*last == r.format)) {
                 last = &r.format;
                 const CharFormat& f = r.format;
-                const int fi = fontIndex.value(FontKey{f.font, std::clamp(f.charset, 0, 255)}, 0);
+                const int cs = std::clamp(f.charset, 0, 255);
+                const int fi = fonts[font].charset == cs && fonts[font].name == f.font
+                    ? font : fontIndex.value(FontKey{f.font, cs}, 0);
                 if (fi != font) {
                     out.lit("\\f");
                     out.number(fi);
                     font = fi;
                     space = true;
-                    const int cs = fonts[fi].charset;
                     mode = cs == 0 ? TextMode::Ansi : cs == 2 ? TextMode::Symbol : TextMode::Unicode;
                 }
                 const int h = halfPoints(f.size);

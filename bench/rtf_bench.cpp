@@ -1,0 +1,133 @@
+// RTF codec benchmarks (issue 3). The inputs come from scripts/bench-rtf.sh, which has
+// LibreOffice make them:
+//   QLY_BENCH_RTF_1MB   a 1 MB RTF file          QLY_BENCH_RTF_30MB  a 30 MB RTF file
+//   QLY_BENCH_HTML_1MB  LibreOffice's HTML export of the 1 MB file
+// Without them, synthetic pages from our own writer stand in.
+#include "richtextconvert.h"
+#include "rtf/rtf.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QByteArray synthetic(qsizetype bytes) {
+    qly::Document d;
+    qly::CharFormat a, b;
+    a.font = "Liberation Sans";
+    a.size = 11;
+    b = a;
+    b.bold = true;
+    b.color = 0xFF0000;
+    while (qly::rtf::writeDocument(d).size() < bytes) {
+        for (int i = 0; i < 200; ++i) {
+            qly::Paragraph p;
+            p.align = i % 4;
+            p.runs.push_back({QString::fromUtf8("Some text of a page, café, Привет, 日本語 "), a});
+            p.runs.push_back({QStringLiteral("bold red words "), b});
+            d.paragraphs.push_back(p);
+        }
+    }
+    return qly::rtf::writeDocument(d);
+}
+
+const QByteArray& input(const char* env, qsizetype fallbackSize) {
+    static std::map<std::string, QByteArray> cache;
+    auto it = cache.find(env);
+    if (it != cache.end())
+        return it->second;
+    QByteArray bytes;
+    const QString path = qEnvironmentVariable(env);
+    QFile f(path);
+    if (!path.isEmpty() && f.open(QIODevice::ReadOnly))
+        bytes = f.readAll();
+    else
+        bytes = synthetic(fallbackSize);
+    return cache[env] = bytes;
+}
+
+const QByteArray& rtf1() { return input("QLY_BENCH_RTF_1MB", 1 << 20); }
+const QByteArray& rtf30() { return input("QLY_BENCH_RTF_30MB", 30 << 20); }
+
+void plainText(benchmark::State& state, const QByteArray& bytes) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(qly::rtf::plainText(bytes));
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+void readModel(benchmark::State& state, const QByteArray& bytes) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(qly::rtf::readDocument(bytes));
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+void writeModel(benchmark::State& state, const QByteArray& bytes) {
+    const qly::Document doc = qly::rtf::readDocument(bytes);
+    qsizetype out = 0;
+    for (auto _ : state) {
+        const QByteArray rtf = qly::rtf::writeDocument(doc);
+        out = rtf.size();
+        benchmark::DoNotOptimize(rtf);
+    }
+    state.SetBytesProcessed(state.iterations() * out); // RTF bytes written a second
+}
+
+void BM_PlainText_1MB(benchmark::State& s) { plainText(s, rtf1()); }
+void BM_PlainText_30MB(benchmark::State& s) { plainText(s, rtf30()); }
+void BM_ReadModel_1MB(benchmark::State& s) { readModel(s, rtf1()); }
+void BM_ReadModel_30MB(benchmark::State& s) { readModel(s, rtf30()); }
+void BM_WriteModel_1MB(benchmark::State& s) { writeModel(s, rtf1()); }
+void BM_WriteModel_30MB(benchmark::State& s) { writeModel(s, rtf30()); }
+
+// A 1 MB page into the editor: RTF -> model -> QTextDocument of a QTextEdit.
+void BM_RtfIntoTextEdit_1MB(benchmark::State& state) {
+    const QByteArray& bytes = rtf1();
+    QTextEdit edit;
+    for (auto _ : state) {
+        qly::setEditorDocument(edit.document(), qly::rtf::readDocument(bytes));
+        benchmark::DoNotOptimize(edit.document()->characterCount());
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+// Qt's own: QTextEdit::setHtml of LibreOffice's HTML export of the same file.
+void BM_QTextEditSetHtml_1MB(benchmark::State& state) {
+    const QString path = qEnvironmentVariable("QLY_BENCH_HTML_1MB");
+    QFile f(path);
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+        state.SkipWithError("QLY_BENCH_HTML_1MB is not set");
+        return;
+    }
+    const QString html = QString::fromUtf8(f.readAll());
+    QTextEdit edit;
+    for (auto _ : state) {
+        edit.setHtml(html);
+        benchmark::DoNotOptimize(edit.document()->characterCount());
+    }
+    state.SetBytesProcessed(state.iterations() * rtf1().size());
+}
+
+BENCHMARK(BM_PlainText_1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainText_30MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadModel_1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadModel_30MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteModel_1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteModel_30MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RtfIntoTextEdit_1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QTextEditSetHtml_1MB)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

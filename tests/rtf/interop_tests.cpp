@@ -1,0 +1,289 @@
+// Interoperation with other programs' RTF, made by the test itself:
+//  - LibreOffice, AbiWord and pandoc turn an HTML page into RTF; our reader must see the
+//    text, styles, colours and alignment of the page;
+//  - our writer's RTF goes to LibreOffice, which must see the same text (--convert-to txt)
+//    and formatting (--convert-to html, and its own RTF read back by our reader).
+// A converter that is not installed skips its part.
+#include "rtf/rtf.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace qly;
+
+namespace {
+
+const char* kHtml = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>t</title></head><body>
+<p style="text-align:center"><b>Bold centre</b></p>
+<p style="text-align:right"><i>Italic right</i></p>
+<p style="text-align:justify"><u>Underlined justified</u> and <s>struck</s> text.</p>
+<p><span style="color:#ff0000">Red</span> <span style="background:#ffff00">yellow back</span> <span style="font-family:'DejaVu Serif'; font-size:18pt">Serif 18</span></p>
+<p>Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve</p>
+<table><tr><td>A1</td><td>B1</td></tr><tr><td>A2</td><td>B2</td></tr></table>
+<p>Last paragraph</p>
+</body></html>
+)";
+
+bool have(const char* program) { return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty(); }
+
+bool run(const QString& program, const QStringList& args, const QString& dir) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(180000)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// LibreOffice with a profile of its own, so that the test runs beside other instances.
+class Office {
+public:
+    explicit Office(const QString& dir) : profile_(QUrl::fromLocalFile(dir + "/profile").toString()) {}
+    bool convert(const QString& in, const QString& filter, const QString& outDir,
+                 const QString& infilter = QString()) const {
+        QStringList args{"-env:UserInstallation=" + profile_, "--headless"};
+        if (!infilter.isEmpty())
+            args << "--infilter=" + infilter;
+        args << "--convert-to" << filter << "--outdir" << outDir << in;
+        return run("soffice", args, outDir);
+    }
+
+private:
+    QString profile_;
+};
+
+QString paraText(const Paragraph& p) {
+    QString s;
+    for (const TextRun& r : p.runs)
+        s += r.text;
+    return s;
+}
+
+// The paragraph whose text contains the needle, or nullptr.
+const Paragraph* find(const Document& d, const QString& needle) {
+    for (const Paragraph& p : d.paragraphs)
+        if (paraText(p).contains(needle))
+            return &p;
+    return nullptr;
+}
+
+// The format of the first character of the needle.
+std::optional<CharFormat> formatAt(const Document& d, const QString& needle) {
+    for (const Paragraph& p : d.paragraphs) {
+        const qsizetype at = paraText(p).indexOf(needle);
+        if (at < 0)
+            continue;
+        qsizetype pos = 0;
+        for (const TextRun& r : p.runs) {
+            if (at < pos + r.text.size())
+                return r.format;
+            pos += r.text.size();
+        }
+    }
+    return std::nullopt;
+}
+
+struct Producer {
+    const char* name;
+    bool colours;   // keeps colours and fonts
+    bool alignment; // keeps alignment
+};
+
+void checkOthersRtf(const Document& d, const Producer& pr) {
+    SCOPED_TRACE(pr.name);
+    const Paragraph* p = find(d, "Bold centre");
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(formatAt(d, "Bold centre")->bold);
+    if (pr.alignment)
+        EXPECT_EQ(p->align, AlignCenter);
+    p = find(d, "Italic right");
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(formatAt(d, "Italic right")->italic);
+    if (pr.alignment)
+        EXPECT_EQ(p->align, AlignRight);
+    p = find(d, "Underlined justified");
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(formatAt(d, "Underlined justified")->underline);
+    EXPECT_FALSE(formatAt(d, " and ")->underline);
+    EXPECT_TRUE(formatAt(d, "struck")->strike);
+    if (pr.alignment)
+        EXPECT_EQ(p->align, AlignJustify);
+    if (pr.colours) {
+        EXPECT_EQ(formatAt(d, "Red")->color, 0xFF0000u);
+        EXPECT_EQ(formatAt(d, "yellow back")->background, 0xFFFF00u);
+        EXPECT_EQ(formatAt(d, "Serif 18")->font, "DejaVu Serif");
+        EXPECT_EQ(formatAt(d, "Serif 18")->size, 18.0);
+    }
+    // Non-Latin text, as pandoc and LibreOffice write it (\u) and AbiWord too.
+    const Paragraph* intl = find(d, QString::fromUtf8("Кириллица"));
+    ASSERT_TRUE(intl);
+    const QString t = paraText(*intl).simplified();
+    EXPECT_TRUE(t.contains(QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어"))) << t.toStdString();
+    EXPECT_TRUE(t.contains(QString::fromUtf8("😀"))) << t.toStdString();
+    EXPECT_TRUE(t.contains(QString::fromUtf8("café naïve"))) << t.toStdString();
+    // Tables are flattened: a row is a paragraph, cells are separated by a tab.
+    ASSERT_TRUE(find(d, "A1"));
+    EXPECT_EQ(paraText(*find(d, "A1")).trimmed(), "A1\tB1");
+    EXPECT_EQ(paraText(*find(d, "A2")).trimmed(), "A2\tB2");
+    EXPECT_TRUE(find(d, "Last paragraph"));
+}
+
+// A page with what Quillery's editor can express.
+Document samplePage() {
+    Document d;
+    auto para = [&](int align, std::initializer_list<TextRun> runs) {
+        Paragraph p;
+        p.align = align;
+        p.runs = runs;
+        d.paragraphs.push_back(p);
+    };
+    CharFormat base;
+    base.font = "Liberation Sans";
+    base.size = 12;
+    CharFormat bold = base, red = base, yellow = base, serif = base, styled = base;
+    bold.bold = true;
+    red.color = 0xFF0000;
+    yellow.background = 0xFFFF00;
+    serif.font = "DejaVu Serif";
+    serif.size = 18;
+    styled.italic = styled.underline = styled.strike = true;
+    styled.size = 10.5;
+    para(AlignCenter, {{"Bold", bold}, {" centre ", base}, {"red", red}, {" ", base}, {"yellow", yellow}});
+    para(AlignRight, {{"Serif 18", serif}});
+    para(AlignJustify, {{"styled", styled}, {" plain", base}});
+    para(AlignLeft, {{QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve €‚ œ"), base}});
+    para(AlignLeft, {});
+    para(AlignLeft, {{"tab\there {braces} \\backslash", base}});
+    return d;
+}
+
+// One entry per character: the character and its format, as LibreOffice keeps them.
+std::vector<std::pair<QChar, CharFormat>> flatten(const Paragraph& p) {
+    std::vector<std::pair<QChar, CharFormat>> out;
+    for (const TextRun& r : p.runs) {
+        CharFormat f = r.format;
+        f.charset = 0;
+        if (!f.color)
+            f.color = 0; // LibreOffice writes the automatic colour as black
+        for (QChar c : r.text)
+            out.emplace_back(c, f);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(RtfInterop, ReadsWhatOthersWrite) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString html = dir.filePath("page.html");
+    writeFile(html, kHtml);
+    int tried = 0;
+    if (have("soffice")) {
+        const QString out = dir.filePath("lo");
+        QDir().mkpath(out);
+        ASSERT_TRUE(Office(dir.path()).convert(html, "rtf:Rich Text Format", out, "HTML (StarWriter)"));
+        checkOthersRtf(rtf::readDocument(readFile(out + "/page.rtf")), {"LibreOffice", true, true});
+        ++tried;
+    }
+    if (have("abiword")) {
+        const QString out = dir.filePath("abiword.rtf");
+        ASSERT_TRUE(run("abiword", {"--to=rtf", "-o", out, html}, dir.path()));
+        checkOthersRtf(rtf::readDocument(readFile(out)), {"AbiWord", true, true});
+        ++tried;
+    }
+    if (have("pandoc")) {
+        const QString out = dir.filePath("pandoc.rtf");
+        ASSERT_TRUE(run("pandoc", {"-s", html, "-o", out}, dir.path()));
+        checkOthersRtf(rtf::readDocument(readFile(out)), {"pandoc", false, false});
+        ++tried;
+    }
+    if (tried == 0)
+        GTEST_SKIP() << "no converter installed";
+}
+
+TEST(RtfInterop, LibreOfficeReadsWhatWeWrite) {
+    if (!have("soffice"))
+        GTEST_SKIP() << "soffice is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const Document page = samplePage();
+    const QString ours = dir.filePath("ours.rtf");
+    writeFile(ours, rtf::writeDocument(page));
+    const Office office(dir.path());
+
+    // The text, as LibreOffice's plain-text export sees it.
+    const QString txtDir = dir.filePath("txt");
+    QDir().mkpath(txtDir);
+    ASSERT_TRUE(office.convert(ours, "txt:Text (encoded):UTF8", txtDir));
+    QString text = QString::fromUtf8(readFile(txtDir + "/ours.txt"));
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    text.replace("\r\n", "\n");
+    QStringList want;
+    for (const Paragraph& p : page.paragraphs)
+        want << paraText(p);
+    EXPECT_EQ(text.split('\n').mid(0, want.size()), want);
+
+    // The formatting, as LibreOffice writes it again in RTF and our reader sees it.
+    const QString rtfDir = dir.filePath("rtf");
+    QDir().mkpath(rtfDir);
+    ASSERT_TRUE(office.convert(ours, "rtf:Rich Text Format", rtfDir));
+    const Document back = rtf::readDocument(readFile(rtfDir + "/ours.rtf"));
+    ASSERT_GE(back.paragraphs.size(), page.paragraphs.size());
+    for (size_t i = 0; i < page.paragraphs.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(back.paragraphs[i].align, page.paragraphs[i].align);
+        const auto a = flatten(page.paragraphs[i]);
+        const auto b = flatten(back.paragraphs[i]);
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t k = 0; k < a.size(); ++k) {
+            EXPECT_EQ(a[k].first, b[k].first) << k;
+            EXPECT_EQ(a[k].second, b[k].second) << "character " << k;
+        }
+    }
+
+    // And its HTML export shows the same formatting.
+    const QString htmlDir = dir.filePath("html");
+    QDir().mkpath(htmlDir);
+    ASSERT_TRUE(office.convert(ours, "html:HTML (StarWriter)", htmlDir));
+    const QString html = QString::fromUtf8(readFile(htmlDir + "/ours.html"));
+    EXPECT_TRUE(html.contains("<b>Bold</b>"));
+    EXPECT_TRUE(html.contains(R"(<font color="#ff0000">)"));
+    EXPECT_TRUE(html.contains("background: #ffff00"));
+    EXPECT_TRUE(html.contains("DejaVu Serif"));
+    EXPECT_TRUE(html.contains("font-size: 18pt"));
+    EXPECT_TRUE(html.contains(R"(align="center")"));
+    EXPECT_TRUE(html.contains(R"(align="right")"));
+    EXPECT_TRUE(html.contains(R"(align="justify")"));
+    EXPECT_TRUE(html.contains("<strike>"));
+    EXPECT_TRUE(html.contains("<i>"));
+    EXPECT_TRUE(html.contains("<u>"));
+    QString visible = html;
+    visible.remove(QRegularExpression("<[^>]*>"));
+    visible = visible.simplified();
+    EXPECT_TRUE(visible.contains(QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve")))
+        << visible.toStdString();
+}

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The developer tool qly-rtf: text, dump and convert on the hand-made samples.
+set -euo pipefail
+tool="$QLY_BINARY_DIR/bin/qly-rtf"
+samples="$QLY_SOURCE_DIR/tests/rtf/samples"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# text: paragraphs joined by CR LF, one line feed after each file.
+"$tool" text "$samples/msftedit541.rtf" > "$tmp/text"
+printf 'English na\xc3\xafve r\xc3\xa9sum\xc3\xa9\r\n\xd0\xa0\xd1\x83\xd1\x81\xd1\x81\xd0\xba\xd0\xb8\xd0\xb9 \xd1\x82\xd0\xb5\xd0\xba\xd1\x81\xd1\x82\r\n' > "$tmp/want-head"
+head -c "$(stat -c %s "$tmp/want-head")" "$tmp/text" | cmp - "$tmp/want-head" || fail "text of msftedit541.rtf"
+grep -q "emoji 😀 end$" "$tmp/text" || fail "emoji in text"
+[ "$("$tool" text "$samples/richedit20.rtf" "$samples/textedit.rtf" | grep -c 'last$')" = 1 ] || fail "two files"
+
+# dump: JSON with the fields of the issue.
+"$tool" dump "$samples/riched20_10.rtf" > "$tmp/dump.json"
+for field in '"align": 2' '"text": "Centered bold"' '"font": "Segoe UI"' '"size": 16' '"bold": true' \
+             '"italic": false' '"underline": false' '"strike": false' '"color": "#ff0000"' \
+             '"background": "#ffff00"' '"color": null'; do
+    grep -qF "$field" "$tmp/dump.json" || fail "dump lacks $field"
+done
+
+# convert: the same model, and byte-stable from the first save on.
+"$tool" convert "$samples/richedit20.rtf" "$tmp/a.rtf"
+"$tool" convert "$tmp/a.rtf" "$tmp/b.rtf"
+cmp "$tmp/a.rtf" "$tmp/b.rtf" || fail "convert is not byte-stable"
+"$tool" dump "$samples/richedit20.rtf" > "$tmp/d1"
+"$tool" dump "$tmp/a.rtf" > "$tmp/d2"
+cmp "$tmp/d1" "$tmp/d2" || fail "convert changed the model"
+
+# Unreadable files: exit status 1 and a message.
+set +e
+"$tool" text "$tmp/missing.rtf" 2> "$tmp/err"; rc=$?
+set -e
+[ $rc = 1 ] || fail "exit status $rc for a missing file"
+grep -q "cannot read" "$tmp/err" || fail "no message for a missing file"
+set +e
+"$tool" dump "$tmp" 2>/dev/null; rc=$?
+set -e
+[ $rc = 1 ] || fail "exit status $rc for a folder"
+echo "qly-rtf tool: ok"
