@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <poll.h>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,11 +29,29 @@ int main(int argc, char** argv) {
         execv(argv[1], argv + 1);
         _exit(127);
     }
+    // Wait for the first top-level map; give up when the program ends first or after 30 s.
     XEvent event;
-    for (;;) {
-        XNextEvent(display, &event);
-        if (event.type == MapNotify && !event.xmap.override_redirect)
+    const int fd = ConnectionNumber(display);
+    for (bool mapped = false; !mapped;) {
+        while (XPending(display)) {
+            XNextEvent(display, &event);
+            if (event.type == MapNotify && !event.xmap.override_redirect)
+                mapped = true;
+        }
+        if (mapped)
             break;
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            std::fprintf(stderr, "the program ended without showing a window\n");
+            return 1;
+        }
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(30)) {
+            kill(pid, SIGKILL);
+            std::fprintf(stderr, "no window within 30 s\n");
+            return 1;
+        }
+        pollfd pfd{fd, POLLIN, 0};
+        poll(&pfd, 1, 5);
     }
     const auto mapped = std::chrono::steady_clock::now();
     std::printf("%.2f\n", std::chrono::duration<double, std::milli>(mapped - start).count());
