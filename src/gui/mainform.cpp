@@ -4,6 +4,7 @@
 #include "editorcommands.h"
 #include "error.h"
 #include "errorbox.h"
+#include "findform.h"
 #include "helpoperations.h"
 #include "minimizer.h"
 #include "mainmenu.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -262,7 +264,22 @@ void TMainForm::bringForward() {
     m_minimizer->restore();
 }
 
-void TMainForm::NoteFindItemClick() {}
+void TMainForm::NoteFindItemClick() {
+    TFindForm form(m_pages.pageFolder(), this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    // The window system hands the activation back from the closed dialog a moment later;
+    // a switch only runs in the active window.
+    activateWindow();
+    const QDeadlineTimer deadline(1000);
+    while (!isActiveWindow() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    QComboBox* notes = m_titleBar->cbNotes();
+    const int index = notes->findText(form.ChosenPage(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        notes->setCurrentIndex(index);
+    cbNotesChange();
+}
 void TMainForm::NotePrintItemClick() {}
 void TMainForm::GoMobileItemClick() {}
 void TMainForm::OptionsItemClick() {}

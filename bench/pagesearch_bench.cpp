@@ -1,0 +1,124 @@
+// Find across pages: the search of 26 page files, and what it spends its time on.
+// QLY_FIND_PAGES names a page folder (bench/find-vs-unrtf.sh passes LibreOffice's files);
+// without it the pages are written here by the program's own RTF writer, about 1.3 MB each.
+#include "document.h"
+#include "mainsettings.h"
+#include "pagesearch.h"
+#include "rtf/rtf.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+qly::Document generatedPage(quint32 seed) {
+    static const char* const words[] = {"meeting", "agenda",  "budget", "garden", "café",
+                                        "résumé",  "заметки", "σελίδα", "会議",   "straße",
+                                        "notes",   "plan",    "ticket", "letter", "flour"};
+    QRandomGenerator rnd(seed);
+    qly::Document doc;
+    qly::CharFormat bold;
+    bold.bold = true;
+    qly::CharFormat coloured;
+    coloured.color = 0xC00000;
+    while (true) {
+        qly::Paragraph p;
+        p.align = int(rnd.bounded(3));
+        for (int run = 0; run < 12; ++run) {
+            QString text;
+            for (int w = 0; w < 8; ++w)
+                text += QString::fromUtf8(words[rnd.bounded(15)]) + QLatin1Char(' ');
+            p.runs.push_back({text, run % 3 == 0   ? bold
+                                    : run % 3 == 1 ? coloured
+                                                   : qly::CharFormat{}});
+        }
+        doc.paragraphs.push_back(std::move(p));
+        if (doc.paragraphs.size() % 50 == 0 && qly::rtf::writeDocument(doc).size() > 1300000)
+            return doc;
+    }
+}
+
+// The page folder: the named one, or 26 pages written once into a temporary folder.
+const QString& pageFolder() {
+    static std::unique_ptr<QTemporaryDir> made;
+    static const QString folder = [] {
+        const QString named = qEnvironmentVariable("QLY_FIND_PAGES");
+        if (!named.isEmpty())
+            return named.endsWith(QLatin1Char('/')) ? named : named + QLatin1Char('/');
+        made = std::make_unique<QTemporaryDir>();
+        for (int i = 0; i < qly::PageCount; ++i) {
+            qly::Document page = generatedPage(quint32(i + 1));
+            if (i == qly::PageCount - 1)
+                page.paragraphs.push_back({0, {{QStringLiteral("Zanzibarquill"), {}}}});
+            QFile f(made->path() + QLatin1Char('/') + qly::pageLetter(i) + ".rtf");
+            if (f.open(QIODevice::WriteOnly))
+                f.write(qly::rtf::writeDocument(page));
+        }
+        return made->path() + QLatin1Char('/');
+    }();
+    return folder;
+}
+
+qint64 folderBytes() {
+    qint64 total = 0;
+    for (int i = 0; i < qly::PageCount; ++i)
+        total += QFile(pageFolder() + qly::pageLetter(i) + ".rtf").size();
+    return total;
+}
+
+void BM_SearchAllPages(benchmark::State& state) {
+    const bool caseSensitive = state.range(0) != 0;
+    const QString word =
+        caseSensitive ? QStringLiteral("Zanzibarquill") : QStringLiteral("zanzibarquill");
+    for (auto _ : state) {
+        const qly::PageSearchResult r = qly::searchPages(pageFolder(), word, caseSensitive);
+        if (r.pages != QList<int>{25})
+            state.SkipWithError("the word is not found on page Z alone");
+        benchmark::DoNotOptimize(r);
+    }
+    state.SetBytesProcessed(state.iterations() * folderBytes());
+}
+BENCHMARK(BM_SearchAllPages)
+    ->ArgName("case_sensitive")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
+
+// The parts of one page's search: reading, plain text, upper case, substring.
+void BM_OnePage(benchmark::State& state) {
+    const QString file = pageFolder() + QStringLiteral("M.rtf");
+    const QByteArray bytes = qly::readPageFile(file);
+    const QString text = qly::rtf::plainText(bytes);
+    const QLocale locale = QLocale::system();
+    const QString upper = locale.toUpper(text);
+    for (auto _ : state) {
+        switch (state.range(0)) {
+        case 0:
+            benchmark::DoNotOptimize(qly::readPageFile(file));
+            break;
+        case 1:
+            benchmark::DoNotOptimize(qly::rtf::plainText(bytes));
+            break;
+        case 2:
+            benchmark::DoNotOptimize(locale.toUpper(text));
+            break;
+        case 3:
+            benchmark::DoNotOptimize(upper.contains(QStringLiteral("ZANZIBARQUILL")));
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+BENCHMARK(BM_OnePage)
+    ->ArgName("read_plaintext_upper_contains")
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
