@@ -9,6 +9,7 @@
 #include "minimizer.h"
 #include "mainmenu.h"
 #include "noteeditor.h"
+#include "platform/windowmove.h"
 #include "profile.h"
 #include "programpaths.h"
 #include "richtextconvert.h"
@@ -339,9 +340,8 @@ void TMainForm::sbStartClick() {
 }
 
 void TMainForm::pnTitleMouseDown(Qt::MouseButton button) {
-    Q_UNUSED(button); // any button moves the window
-    if (QWindow* w = windowHandle())
-        w->startSystemMove();
+    // Any button moves the window, until that button is released.
+    startWindowMove(windowHandle(), button);
 }
 
 void TMainForm::Splitter1Moved() {

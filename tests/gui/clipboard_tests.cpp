@@ -1,0 +1,87 @@
+// Paste follows the X clipboard while the main window stays open. Needs a real X server (run
+// by tests/x11/clipboard_paste.sh) and xclip as the other program.
+#include "editorcommands.h"
+#include "mainform.h"
+#include "mainmenu.h"
+#include "programpaths.h"
+#include "support/tempdir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+using namespace qly;
+
+namespace {
+
+class Clipboard : public ::testing::Test {
+protected:
+    void SetUp() override { setProgramPathForTesting(m_dir.path("qly")); }
+    void TearDown() override { setProgramPathForTesting(QString()); }
+
+    // Both Paste items, which always agree.
+    static bool pasteEnabled(TMainForm& form) {
+        const bool main = form.mainMenu()->item("EditPasteItem")->isEnabled();
+        const bool context =
+            form.commands()->pmEditor()->findChild<QAction*>("Paste1")->isEnabled();
+        EXPECT_EQ(main, context);
+        return main && context;
+    }
+
+    // xclip owns the clipboard for as long as it runs.
+    static void startOwner(QProcess& xclip, const QByteArray& text) {
+        xclip.start("xclip", {"-selection", "clipboard", "-quiet"});
+        ASSERT_TRUE(xclip.waitForStarted());
+        xclip.write(text);
+        xclip.closeWriteChannel();
+    }
+
+    qlytest::TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(Clipboard, PasteFollowsAnotherProgramsClipboard) {
+    TMainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_FALSE(pasteEnabled(form)); // a fresh X server has an empty clipboard
+
+    QProcess xclip;
+    startOwner(xclip, "from another program");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pasteEnabled(form); }, 10000));
+    EXPECT_TRUE(form.isVisible());
+
+    // The owner ends: the clipboard is empty again.
+    xclip.kill();
+    xclip.waitForFinished();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !pasteEnabled(form); }, 10000));
+
+    // Once more, then the window stops listening when it is destroyed.
+    QProcess again;
+    startOwner(again, "twice");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pasteEnabled(form); }, 10000));
+    form.commands()->pmEditor()->findChild<QAction*>("Paste1")->trigger();
+    EXPECT_EQ(form.editor()->toPlainText(), "twice");
+    again.kill();
+    again.waitForFinished();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !pasteEnabled(form); }, 10000));
+}
+
+TEST_F(Clipboard, TheWindowStopsListeningWhenDestroyed) {
+    auto form = std::make_unique<TMainForm>();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_FALSE(pasteEnabled(*form));
+    form->FormDestroy();
+    QGuiApplication::clipboard()->setText("after the end");
+    QTest::qWait(300);
+    EXPECT_FALSE(pasteEnabled(*form));
+    QGuiApplication::clipboard()->clear();
+}
