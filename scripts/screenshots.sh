@@ -3,12 +3,13 @@
 #   main-window-dprN.png   the window with its default title bar
 #   note-menu-dprN.png     the main menu open with the Note submenu
 #   format-menu-dprN.png   the Format submenu with "Align Center" checked
-# Usage: scripts/screenshots.sh [build-dir] [output-dir]
+#   edit-menu-dprN.png     the Edit submenu, Cut and Copy disabled with nothing selected
+# Usage: scripts/screenshots.sh [build-dir] [output-dir]   (output: build-dir/screenshots)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 export QLY_SOURCE_DIR="$here"
 export QLY_BINARY_DIR="$(cd "${1:-$here/build}" && pwd)"
-out="$(mkdir -p "${2:-$here/screenshots}" && cd "${2:-$here/screenshots}" && pwd)"
+out="$(mkdir -p "${2:-$QLY_BINARY_DIR/screenshots}" && cd "${2:-$QLY_BINARY_DIR/screenshots}" && pwd)"
 . "$here/tests/x11/lib.sh"
 
 # Clicks at a point of the window given in logical pixels.
@@ -49,7 +50,8 @@ run_at_scale() {
     sleep 0.5
     xdotool key Down Down Down Right
     sleep 0.3
-    xdotool key Down Down Down Down Return
+    # The submenu opens on "Font..."; separators are skipped.
+    xdotool key Down Down Down Return
     sleep 0.3
 
     # The Note submenu.
@@ -67,6 +69,16 @@ run_at_scale() {
     xdotool key Down Down Down Right
     sleep 0.5
     shoot "$wid" "$out/format-menu-dpr$scale.png" "$scale"
+    xdotool key Escape Escape
+    sleep 0.3
+
+    # The Edit submenu with nothing selected.
+    click_at "$wid" 200 150 "$scale"
+    click_at "$wid" 14 14 "$scale"
+    sleep 0.5
+    xdotool key Down Down Right
+    sleep 0.5
+    shoot "$wid" "$out/edit-menu-dpr$scale.png" "$scale"
     xdotool key Escape Escape
     _x_cleanup
     _x_pids=()
