@@ -30,8 +30,9 @@ constexpr int LogoHeight = 81;
 } // namespace
 
 TAboutForm::TAboutForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About Quillery"));
@@ -63,9 +64,10 @@ TAboutForm::TAboutForm(QWidget* parent)
     bevel1->setFrameStyle(QFrame::HLine | QFrame::Raised);
     bevel1->setGeometry(12, 186, 260, 2);
 
+    // The captions keep their places; a desktop font wider than the design's widens them.
     auto* support = new QLabel(QStringLiteral("Support:"), this);
     support->setObjectName(QStringLiteral("StaticText8"));
-    support->setGeometry(25, 166, 44, 17);
+    support->setGeometry(25, 166, qMax(44, support->sizeHint().width()), 17);
 
     m_staticText4 = new QLabel(SupportEmail, this);
     m_staticText4->setObjectName(QStringLiteral("StaticText4"));
@@ -76,8 +78,8 @@ TAboutForm::TAboutForm(QWidget* parent)
     linkPalette.setColor(QPalette::WindowText, linkPalette.color(QPalette::Highlight));
     m_staticText4->setPalette(linkPalette);
     m_staticText4->setCursor(Qt::PointingHandCursor);
-    m_staticText4->adjustSize();
-    m_staticText4->setGeometry(73, 166, m_staticText4->sizeHint().width(), 17);
+    m_staticText4->setGeometry(qMax(73, support->geometry().right() + 5), 166,
+                               m_staticText4->sizeHint().width(), 17);
     m_staticText4->installEventFilter(this);
 
     auto makeButton = [this](const char* name, const QString& caption, int top) {

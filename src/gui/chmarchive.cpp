@@ -40,8 +40,18 @@ ChmArchive::ChmArchive(const QString& fileName) : m_fileName(fileName) {
     if (!info.isFile() || !info.isReadable())
         return;
     m_file = chm_open(QFile::encodeName(fileName).constData());
-    if (m_file)
-        readSystemEntries();
+    if (!m_file)
+        return;
+    readSystemEntries();
+    // A project compiled without naming its contents file: take the one at the top.
+    if (m_contentsFile.isEmpty()) {
+        for (const QString& file : files())
+            if (!file.contains(QLatin1Char('/')) &&
+                file.endsWith(QLatin1String(".hhc"), Qt::CaseInsensitive)) {
+                m_contentsFile = file;
+                break;
+            }
+    }
 }
 
 ChmArchive::~ChmArchive() {
@@ -71,10 +81,13 @@ bool ChmArchive::contains(const QString& path) const {
 }
 
 std::optional<QByteArray> ChmArchive::read(const QString& path) const {
-    if (!m_file || path.isEmpty())
+    if (path.isEmpty())
         return std::nullopt;
-    const QByteArray name = normalizedPath(path).toUtf8();
-    if (name.size() > CHM_MAX_PATHLEN)
+    return readObject(normalizedPath(path).toUtf8());
+}
+
+std::optional<QByteArray> ChmArchive::readObject(const QByteArray& name) const {
+    if (!m_file || name.size() > CHM_MAX_PATHLEN)
         return std::nullopt;
     chmUnitInfo ui{};
     if (chm_resolve_object(m_file, name.constData(), &ui) != CHM_RESOLVE_SUCCESS)
@@ -103,7 +116,7 @@ QStringList ChmArchive::files() const {
 
 // "#SYSTEM": a 4-byte version, then entries of a 2-byte code, a 2-byte length and the data.
 void ChmArchive::readSystemEntries() {
-    const std::optional<QByteArray> system = read(QStringLiteral("#SYSTEM"));
+    const std::optional<QByteArray> system = readObject(QByteArrayLiteral("/#SYSTEM"));
     if (!system)
         return;
     const QByteArray& s = *system;

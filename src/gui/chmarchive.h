@@ -43,6 +43,7 @@ public:
 
 private:
     void readSystemEntries();
+    std::optional<QByteArray> readObject(const QByteArray& name) const;
 
     QString m_fileName;
     chmFile* m_file = nullptr;

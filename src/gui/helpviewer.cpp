@@ -52,7 +52,7 @@ public:
     void setArchive(std::shared_ptr<ChmArchive> archive) { m_archive = std::move(archive); }
 
     bool holds(const QUrl& url) const {
-        return m_archive && url.scheme() == Scheme && m_archive->contains(url.path());
+        return m_archive && url.scheme() == Scheme && m_archive->read(url.path()).has_value();
     }
 
     QVariant loadResource(int type, const QUrl& name) override {
@@ -124,7 +124,7 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window) {
     splitter->addWidget(m_contents);
     splitter->addWidget(m_browser);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({220, 540});
+    splitter->setSizes({270, 530});
     splitter->setChildrenCollapsible(false);
 
     auto* tools = new QHBoxLayout;
@@ -229,7 +229,7 @@ QString HelpViewer::homeTopic() const {
 }
 
 bool HelpViewer::open(const QString& topic) {
-    if (topic.isEmpty() || !m_archive || !m_archive->contains(topic))
+    if (topic.isEmpty() || !m_browser->holds(topicUrl(topic)))
         return false;
     const QUrl url = topicUrl(topic);
     if (m_browser->source() == url)
@@ -293,8 +293,9 @@ void HelpViewer::sourceChanged(const QUrl& url) {
     m_syncing = false;
 }
 
-// Shows the window in front. It belongs to the window that asked for help: a modal dialog
-// would otherwise block it, and the main window, which stays on top, would cover it.
+// Shows the window in front. It belongs to the window that asked for help, so a modal
+// dialog does not block it; and it stays on top when that window does, or the main window,
+// which stays on top, would cover it.
 void HelpViewer::present() {
     winId();
     QWindow* self = windowHandle();
@@ -303,15 +304,24 @@ void HelpViewer::present() {
         owner = QGuiApplication::focusWindow();
     if (owner && (owner == self || self->isAncestorOf(owner, QWindow::IncludeTransients)))
         owner = self->transientParent();
+    bool onTop = false;
+    for (QWindow* w = owner; w && !onTop; w = w->transientParent())
+        onTop = w->flags().testFlag(Qt::WindowStaysOnTopHint);
+
     if (!m_placed) {
         const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
         const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-        const QSize size(qMin(780, area.width() - 40), qMin(560, area.height() - 60));
+        const QSize size(qMin(800, area.width() - 40), qMin(560, area.height() - 60));
         resize(size);
         move(area.center() - QPoint(size.width() / 2, size.height() / 2));
         m_placed = true;
     }
-    self->setTransientParent(owner);
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        self = windowHandle();
+    }
+    if (self)
+        self->setTransientParent(owner);
     if (isMinimized())
         showNormal();
     show();
