@@ -19,6 +19,8 @@
 #include <QStyledItemDelegate>
 #include <QTextEdit>
 
+#include <utility>
+
 namespace qly {
 
 namespace {
