@@ -22,11 +22,13 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -270,11 +272,19 @@ void TMainForm::NoteFindItemClick() {
     if (form.exec() != QDialog::Accepted)
         return;
     // The window system hands the activation back from the closed dialog a moment later;
-    // a switch only runs in the active window.
+    // a switch only runs in the active window. Wait for it, a second at the most.
     activateWindow();
-    const QDeadlineTimer deadline(1000);
-    while (!isActiveWindow() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    if (!isActiveWindow()) {
+        QEventLoop wait;
+        QTimer poll;
+        const QDeadlineTimer deadline(1000);
+        connect(&poll, &QTimer::timeout, &wait, [&] {
+            if (isActiveWindow() || deadline.hasExpired())
+                wait.quit();
+        });
+        poll.start(10);
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     QComboBox* notes = m_titleBar->cbNotes();
     const int index = notes->findText(form.ChosenPage(), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
