@@ -63,6 +63,10 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::buildLayout() {
+    // The window's controls use the desktop's sans-serif font at 8 points.
+    QFont controls = QApplication::font();
+    controls.setPointSize(8);
+    setFont(controls);
     m_titleBar = new TitleBar(this);
     m_splitter = new TitleSplitter(m_titleBar, this);
 
