@@ -31,7 +31,7 @@ make_rtf() {
     mv "$data/$name-source.rtf" "$data/$name.rtf"
 }
 make_rtf rtf1mb 510
-make_rtf rtf30mb 15300
+make_rtf rtf30mb 15300 # LibreOffice needs some minutes for this one, once
 if [ ! -s "$data/rtf1mb.html" ]; then
     (cd "$data" && office --convert-to "html:HTML (StarWriter)" rtf1mb.rtf)
 fi
@@ -54,8 +54,9 @@ done
 echo
 echo "== RTF to plain text: unrtf --text against qly-rtf text (hyperfine)"
 for f in rtf1mb rtf30mb; do
-    runs=10; [ $f = rtf30mb ] && runs=3
-    hyperfine --warmup 1 --runs $runs --export-json "$data/$f.hyperfine.json" \
+    # unrtf needs minutes for the 30 MB file: two runs, no warm-up there.
+    opts=(--warmup 2 --runs 10); [ $f = rtf30mb ] && opts=(--warmup 0 --runs 2)
+    hyperfine -N -i "${opts[@]}" --export-json "$data/$f.hyperfine.json" \
         -n "unrtf $f" "unrtf --text $data/$f.rtf" \
         -n "qly-rtf $f" "$bin/qly-rtf text $data/$f.rtf"
     python3 - "$data/$f.hyperfine.json" <<'PY'

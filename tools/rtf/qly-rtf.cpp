@@ -98,7 +98,9 @@ int main(int argc, char** argv) {
         QByteArray bytes;
         if (!readFile(argv[2], bytes))
             return 1;
-        const QByteArray out = qly::rtf::writeDocument(qly::rtf::readDocument(bytes));
+        qly::Document doc = qly::rtf::readDocument(bytes);
+        bytes = QByteArray(); // not needed while writing: less memory at the peak
+        const QByteArray out = qly::rtf::writeDocument(doc);
         QFile f(QString::fromLocal8Bit(argv[3]));
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(out) != out.size() || !f.flush()) {
             std::fprintf(stderr, "qly-rtf: cannot write %s: %s\n", argv[3], qPrintable(f.errorString()));

@@ -374,7 +374,6 @@ public:
     Interpreter(QByteArrayView bytes, Builder& builder)
         : tok_(bytes.data(), bytes.data() + bytes.size()), b_(builder), wantsFormat_(builder.wantsFormat()) {
         stack_.reserve(64);
-        text_.reserve(4096);
     }
 
     void run();
@@ -451,7 +450,14 @@ private:
     bool prevParaNumbered_ = false;
 
     // The paragraph being read.
-    QString text_;               // text not yet given to the builder
+    // Text not yet given to the builder: a plain buffer, written through a pointer.
+    std::vector<char16_t> text_ = std::vector<char16_t>(4096);
+    qsizetype textLen_ = 0;
+    char16_t* textRoom(qsizetype n) {
+        if (textLen_ + n > qsizetype(text_.size()))
+            text_.resize(std::max(text_.size() * 2, size_t(textLen_ + n)));
+        return text_.data() + textLen_;
+    }
     bool formatValid_ = false;
     RawFormat lastFormat_;
     bool paraHasText_ = false;
@@ -499,13 +505,15 @@ CharFormat Interpreter::resolve(const RawFormat& raw) {
 }
 
 void Interpreter::flushText() {
-    if (!text_.isEmpty()) {
-        b_.text(text_.constData(), text_.size());
-        text_.resize(0);
+    if (textLen_ > 0) {
+        b_.text(reinterpret_cast<const QChar*>(text_.data()), textLen_);
+        textLen_ = 0;
     }
 }
 
 void Interpreter::ensureFormat() {
+    if (!wantsFormat_) // plain text: formats do not matter, text is given once a paragraph
+        return;
     if (formatValid_ && lastFormat_ == st().fmt)
         return;
     flushText();
@@ -577,12 +585,11 @@ void Interpreter::emitUnits(const char16_t* s, qsizetype n) {
         beforeParagraphText();
     ensureFormat();
     if (pendingTabs_ > 0) {
-        text_.append(QString(pendingTabs_, QLatin1Char('\t')));
+        std::fill_n(textRoom(pendingTabs_), pendingTabs_, char16_t('\t'));
+        textLen_ += pendingTabs_;
         pendingTabs_ = 0;
     }
-    const qsizetype old = text_.size();
-    text_.resize(old + n);
-    char16_t* d = reinterpret_cast<char16_t*>(text_.data()) + old;
+    char16_t* d = textRoom(n);
     char16_t* const start = d;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = s[i];
@@ -590,7 +597,7 @@ void Interpreter::emitUnits(const char16_t* s, qsizetype n) {
             continue;
         *d++ = c == 0x2029 ? char16_t(0x2028) : c;
     }
-    text_.truncate(old + (d - start));
+    textLen_ += d - start;
     if (d != start)
         paraHasText_ = true;
 }
@@ -1076,7 +1083,7 @@ void Interpreter::run() {
         pendingCellPar_ = false;
         endParagraph(pendingCellParAlign_);
     }
-    if (paraHasText_ || paragraphs_ == 0 || !text_.isEmpty())
+    if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0)
         endParagraph();
     else
         flushText();

@@ -158,7 +158,9 @@ QByteArray writeDocument(const Document& document) {
     QHash<FontKey, int> fontIndex;
     QList<std::uint32_t> colors;
     QHash<std::uint32_t, int> colorIndex;
-    qsizetype textSize = 0;
+    // An upper bound of the output, so that the buffer is never grown (and copied): ASCII
+    // takes a byte, any other unit at most 10, a change of format at most 100.
+    qsizetype bound = 1024;
     const CharFormat* last = nullptr;
     auto addColor = [&](const std::optional<std::uint32_t>& c) {
         if (c && !colorIndex.contains(*c & 0xFFFFFF)) {
@@ -167,8 +169,13 @@ QByteArray writeDocument(const Document& document) {
         }
     };
     for (const Paragraph& p : document.paragraphs) {
+        bound += 16;
         for (const TextRun& r : p.runs) {
-            textSize += r.text.size();
+            const char16_t* t = reinterpret_cast<const char16_t*>(r.text.constData());
+            qsizetype wide = 0;
+            for (qsizetype i = 0, n = r.text.size(); i < n; ++i)
+                wide += t[i] >= 0x7F || t[i] < 0x20;
+            bound += r.text.size() + 9 * wide + 100;
             if (last && *last == r.format)
                 continue;
             last = &r.format;
@@ -184,7 +191,10 @@ QByteArray writeDocument(const Document& document) {
     if (fonts.isEmpty())
         fonts.push_back(FontKey{QString(), 0});
 
-    Out out(textSize + textSize / 8 + 1024 + 64 * qsizetype(document.paragraphs.size()));
+    for (const FontKey& f : std::as_const(fonts))
+        bound += 64 + 10 * f.name.size();
+    bound += 64 * colors.size();
+    Out out(bound);
     out.lit("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl");
     for (qsizetype i = 0; i < fonts.size(); ++i) {
         out.lit("{\\f");
