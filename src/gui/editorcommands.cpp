@@ -53,13 +53,6 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
         connect(a, &QAction::triggered, this, [this, a] { FormatAlignLeftItemClick(a); });
     }
 
-    m_fontDialog = new QFontDialog(window);
-    m_fontDialog->setObjectName(QStringLiteral("FontDialog1"));
-    m_fontDialog->setOption(QFontDialog::DontUseNativeDialog);
-    m_colorDialog = new QColorDialog(window);
-    m_colorDialog->setObjectName(QStringLiteral("ColorDialog1"));
-    m_colorDialog->setOption(QColorDialog::DontUseNativeDialog);
-
     m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         m_pmEditor->popup(m_editor->viewport()->mapToGlobal(pos));
@@ -67,6 +60,26 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
     // The selection-change event: caret moves as well as selections.
     connect(m_editor, &QTextEdit::selectionChanged, this, &EditorCommands::SelectionChange);
     connect(m_editor, &QTextEdit::cursorPositionChanged, this, &EditorCommands::SelectionChange);
+}
+
+// The dialogs are made when first asked for: building the font dialog reads the whole font
+// list, which would cost start-up more than everything else in the window together.
+QFontDialog* EditorCommands::FontDialog1() {
+    if (!m_fontDialog) {
+        m_fontDialog = new QFontDialog(m_window);
+        m_fontDialog->setObjectName(QStringLiteral("FontDialog1"));
+        m_fontDialog->setOption(QFontDialog::DontUseNativeDialog);
+    }
+    return m_fontDialog;
+}
+
+QColorDialog* EditorCommands::ColorDialog1() {
+    if (!m_colorDialog) {
+        m_colorDialog = new QColorDialog(m_window);
+        m_colorDialog->setObjectName(QStringLiteral("ColorDialog1"));
+        m_colorDialog->setOption(QColorDialog::DontUseNativeDialog);
+    }
+    return m_colorDialog;
 }
 
 EditorCommands::~EditorCommands() {
@@ -138,9 +151,10 @@ void EditorCommands::EditSelectAllItemClick() {
 }
 
 void EditorCommands::FormatFontItemClick() {
-    m_fontDialog->setCurrentFont(m_editor->currentCharFormat().font());
-    if (m_fontDialog->exec() == QDialog::Accepted) {
-        const QFont font = m_fontDialog->selectedFont();
+    QFontDialog* dialog = FontDialog1();
+    dialog->setCurrentFont(m_editor->currentCharFormat().font());
+    if (dialog->exec() == QDialog::Accepted) {
+        const QFont font = dialog->selectedFont();
         if (m_editor->textCursor().hasSelection()) {
             QTextCharFormat format;
             format.setFont(font);
@@ -154,9 +168,10 @@ void EditorCommands::FormatFontItemClick() {
 }
 
 void EditorCommands::FormatColorItemClick() {
-    m_colorDialog->setCurrentColor(m_lastColor);
-    if (m_colorDialog->exec() == QDialog::Accepted) {
-        m_lastColor = m_colorDialog->selectedColor();
+    QColorDialog* dialog = ColorDialog1();
+    dialog->setCurrentColor(m_lastColor);
+    if (dialog->exec() == QDialog::Accepted) {
+        m_lastColor = dialog->selectedColor();
         m_pageColorPicked(m_lastColor);
     }
     m_editor->setFocus();

@@ -29,8 +29,8 @@ public:
     ~EditorCommands() override;
 
     QMenu* pmEditor() const { return m_pmEditor; }
-    QFontDialog* FontDialog1() const { return m_fontDialog; }
-    QColorDialog* ColorDialog1() const { return m_colorDialog; }
+    QFontDialog* FontDialog1();
+    QColorDialog* ColorDialog1();
     bool UpdatingMenu() const { return m_updatingMenu; }
 
     // The editor's own properties: border, scroll bars, selection colours, text inset.
