@@ -9,6 +9,7 @@
 #include "minimizer.h"
 #include "mainmenu.h"
 #include "noteeditor.h"
+#include "optionsform.h"
 #include "platform/windowmove.h"
 #include "profile.h"
 #include "programpaths.h"
@@ -297,7 +298,20 @@ void TMainForm::NoteFindItemClick() {
 }
 void TMainForm::NotePrintItemClick() {}
 void TMainForm::GoMobileItemClick() {}
-void TMainForm::OptionsItemClick() {}
+void TMainForm::OptionsItemClick() {
+    TOptionsForm form(this);
+    form.setAlwaysOnTop(m_settings.stayOnTop);
+    form.setShowHints(m_settings.showHint);
+    form.setMinimizeMode(m_settings.minimizeTo);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    m_settings.showHint = form.showHints();
+    setAttribute(Qt::WA_AlwaysShowToolTips, m_settings.showHint);
+    m_settings.stayOnTop = form.alwaysOnTop();
+    applyStayOnTop(m_settings.stayOnTop);
+    // The mode counts from the next minimise on.
+    m_settings.minimizeTo = form.minimizeMode();
+}
 void TMainForm::AboutItemClick() {
     TAboutForm about(this);
     about.exec();

@@ -84,3 +84,39 @@ win_geometry() {
 pixel_at() {
     import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | tail -n1 | grep -o '#[0-9A-F]\{6\}'
 }
+
+# Starts trayer as the system tray host, a panel at the bottom right of the screen, and
+# waits until it is there.
+tray_start() {
+    trayer --edge bottom --align right --widthtype pixel --width 120 --heighttype pixel \
+        --height 28 --SetDockType true --SetPartialStrut true --transparent false \
+        >"$X_WORK/trayer.log" 2>&1 &
+    _x_pids+=($!)
+    local i
+    for i in $(seq 100); do
+        xdotool search --name '^panel$' >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# The centre of the program's icon in the tray as "X Y"; fails while there is none.
+tray_icon_centre() {
+    local panel i line
+    panel=$(xdotool search --name '^panel$' | head -n1) || return 1
+    for i in $(seq 60); do
+        line=$(xwininfo -id "$panel" -tree | grep '"Quillery"' | head -n1 || true)
+        if [ -n "$line" ]; then
+            echo "$line" | awk '{split($(NF-1), s, "[x+]"); split($NF, a, "+");
+                print a[2] + int(s[1] / 2), a[3] + int(s[2] / 2)}'
+            return 0
+        fi
+        sleep 0.05
+    done
+    return 1
+}
+
+# The atoms of a window's _NET_WM_STATE, one a line.
+net_wm_state() {
+    xprop -id "$1" _NET_WM_STATE | sed -n 's/.*= //p' | tr -d ' ' | tr ',' '\n'
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+
+namespace qly {
+
+// The options dialog: hints, stay on top and the minimise mode. It edits nothing itself;
+// the main window reads the choices back when it closes with OK.
+class TOptionsForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TOptionsForm(QWidget* parent = nullptr);
+
+    bool showHints() const;
+    void setShowHints(bool on);
+    bool alwaysOnTop() const;
+    void setAlwaysOnTop(bool on);
+    // The selected item of "Minimize to": -1 when none is. A value past the last item
+    // selects the last, a negative one selects none.
+    int minimizeMode() const;
+    void setMinimizeMode(int mode);
+
+    void Button3Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QPushButton* m_button1 = nullptr;
+    QPushButton* m_button2 = nullptr;
+    QPushButton* m_button3 = nullptr;
+    QGroupBox* m_groupBox2 = nullptr;
+    QCheckBox* m_cbShowHints = nullptr;
+    QCheckBox* m_cbAlwaysOnTop = nullptr;
+    QGroupBox* m_rgMinimize = nullptr;
+    QButtonGroup* m_modes = nullptr;
+};
+
+} // namespace qly
