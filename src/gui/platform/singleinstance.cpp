@@ -1,25 +1,66 @@
 #include "singleinstance.h"
 
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFile>
 #include <QLockFile>
-#include <QStandardPaths>
+#include <QSocketNotifier>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace qly {
 
 namespace {
-constexpr int ConnectTimeoutMs = 500;
-constexpr int ReplyTimeoutMs = 800;
-const QByteArray Request = "activate\n";
-const QByteArray Reply = "ok\n";
+constexpr int ReplyTimeoutMs = 1000;
+constexpr char Request[] = "activate\n";
+constexpr char Reply[] = "ok\n";
+
+bool makeAddress(const QByteArray& path, sockaddr_un* address) {
+    std::memset(address, 0, sizeof *address);
+    address->sun_family = AF_UNIX;
+    if (path.size() >= qsizetype(sizeof address->sun_path))
+        return false;
+    std::memcpy(address->sun_path, path.constData(), path.size());
+    return true;
+}
+
+// Asks the copy listening at path to come forward. False when nobody listens there.
+bool askRunningCopy(const QByteArray& path) {
+    sockaddr_un address;
+    if (!makeAddress(path, &address))
+        return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    bool answered = false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        // The request is delivered once it is written; the reply only confirms it.
+        answered = ::send(fd, Request, sizeof Request - 1, MSG_NOSIGNAL) > 0;
+        pollfd p{fd, POLLIN, 0};
+        if (answered && ::poll(&p, 1, ReplyTimeoutMs) > 0) {
+            char buf[8];
+            [[maybe_unused]] auto n = ::recv(fd, buf, sizeof buf, 0);
+        }
+    }
+    ::close(fd);
+    return answered;
+}
 } // namespace
 
 SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    if (m_listenFd >= 0) {
+        ::close(m_listenFd);
+        ::unlink(m_path.constData());
+    }
+}
 
 QString SingleInstance::socketPath() {
     QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -35,44 +76,55 @@ bool SingleInstance::activateRunningOrListen(std::function<void()> onActivate) {
     lock.setStaleLockTime(5000);
     lock.tryLock(3000);
 
-    {
-        QLocalSocket socket;
-        socket.connectToServer(path);
-        if (socket.waitForConnected(ConnectTimeoutMs)) {
-            socket.write(Request);
-            socket.waitForBytesWritten(ReplyTimeoutMs);
-            // The reply only confirms; the request has been delivered either way.
-            socket.waitForReadyRead(ReplyTimeoutMs);
-            socket.disconnectFromServer();
-            return true;
-        }
-    }
-
+    m_path = QFile::encodeName(path);
+    if (askRunningCopy(m_path))
+        return true;
     // Nobody answers: whatever socket file lies there was left by a copy that crashed.
-    QLocalServer::removeServer(path);
+    ::unlink(m_path.constData());
     m_onActivate = std::move(onActivate);
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (m_server->listen(path))
-        connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+    listen(m_path);
     return false;
 }
 
-void SingleInstance::acceptConnections() {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine())
-                return;
-            const QByteArray line = socket->readLine(64);
-            if (line == Request) {
-                socket->write(Reply);
-                socket->flush();
-                if (m_onActivate)
-                    m_onActivate();
-            }
-            socket->disconnectFromServer();
-        });
+void SingleInstance::listen(const QByteArray& path) {
+    sockaddr_un address;
+    if (!makeAddress(path, &address))
+        return;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return;
+    const mode_t oldMask = ::umask(0077); // this user's copies only
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::umask(oldMask);
+    if (!bound || ::listen(fd, 8) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_listenFd = fd;
+    m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SingleInstance::acceptConnection);
+}
+
+void SingleInstance::acceptConnection() {
+    for (;;) {
+        const int client = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            return;
+        // A later start writes its request at once; never let a silent client stall the
+        // program.
+        pollfd p{client, POLLIN, 0};
+        char buf[16] = {};
+        ssize_t got = 0;
+        if (::poll(&p, 1, 200) > 0)
+            got = ::recv(client, buf, sizeof buf - 1, MSG_DONTWAIT);
+        const bool asked = got == ssize_t(sizeof Request - 1) &&
+                           std::memcmp(buf, Request, sizeof Request - 1) == 0;
+        if (asked) {
+            [[maybe_unused]] auto n = ::send(client, Reply, sizeof Reply - 1, MSG_NOSIGNAL);
+        }
+        ::close(client);
+        if (asked && m_onActivate)
+            m_onActivate();
     }
 }
 

@@ -5,12 +5,13 @@
 
 #include <functional>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace qly {
 
 // Keeps a second copy of the program from running. The first copy listens on a per-user
-// local socket; a later start connects, asks it to come forward and ends.
+// Unix socket; a later start connects, asks it to come forward and ends. Plain sockets keep
+// the network library (and what it loads) out of the program's start-up.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -25,9 +26,12 @@ public:
     bool activateRunningOrListen(std::function<void()> onActivate);
 
 private:
-    void acceptConnections();
+    void acceptConnection();
+    void listen(const QByteArray& path);
 
-    QLocalServer* m_server = nullptr;
+    int m_listenFd = -1;
+    QSocketNotifier* m_notifier = nullptr;
+    QByteArray m_path;
     std::function<void()> m_onActivate;
 };
 
