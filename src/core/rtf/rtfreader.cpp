@@ -382,7 +382,34 @@ private:
     State& st() { return stack_.back(); }
 
     // Output of text.
-    void emitUnits(const char16_t* s, qsizetype n);
+    // Whether text can go straight into the buffer: normal text, nothing pending before it.
+    bool fastText() {
+        const State& state = stack_.back();
+        return state.dest == Dest::Normal && !(state.fmt.flags & FHidden) && !pendingCellPar_ &&
+               pendingTabs_ == 0 && (paraNumbered_ || pnKind_ == PnKind::None) &&
+               (!wantsFormat_ || (formatValid_ && lastFormat_ == state.fmt));
+    }
+    // Appends text to the buffer, without control characters but tab.
+    template <typename Convert> void appendText(const Convert& convert, qsizetype n) {
+        char16_t* d = textRoom(n);
+        char16_t* const start = d;
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = convert(i);
+            if (c < 0x20 && c != '\t')
+                continue;
+            *d++ = c == 0x2029 ? char16_t(0x2028) : c;
+        }
+        textLen_ += d - start;
+        if (d != start)
+            paraHasText_ = true;
+    }
+    void emitUnits(const char16_t* s, qsizetype n) {
+        if (fastText())
+            appendText([s](qsizetype i) { return s[i]; }, n);
+        else
+            emitUnitsSlow(s, n);
+    }
+    void emitUnitsSlow(const char16_t* s, qsizetype n);
     void emitChar(char16_t c) { emitUnits(&c, 1); }
     void emitBytes(const unsigned char* s, qsizetype n);
     void feedDoubleByte(const CodePage& cp, unsigned char b);
@@ -549,7 +576,7 @@ void Interpreter::beforeParagraphText() {
     emitUnits(reinterpret_cast<const char16_t*>(label.constData()), label.size());
 }
 
-void Interpreter::emitUnits(const char16_t* s, qsizetype n) {
+void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
     State& state = st();
     switch (state.dest) {
     case Dest::Normal:
@@ -589,17 +616,7 @@ void Interpreter::emitUnits(const char16_t* s, qsizetype n) {
         textLen_ += pendingTabs_;
         pendingTabs_ = 0;
     }
-    char16_t* d = textRoom(n);
-    char16_t* const start = d;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = s[i];
-        if (c < 0x20 && c != '\t')
-            continue;
-        *d++ = c == 0x2029 ? char16_t(0x2028) : c;
-    }
-    textLen_ += d - start;
-    if (d != start)
-        paraHasText_ = true;
+    appendText([s](qsizetype i) { return s[i]; }, n);
 }
 
 void Interpreter::feedDoubleByte(const CodePage& cp, unsigned char b) {
@@ -658,7 +675,12 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
             feedDoubleByte(cp, s[i]);
         return;
     }
-    // Single-byte pages and Symbol: convert the run in pieces through a small buffer.
+    // Single-byte pages and Symbol: straight into the buffer when nothing is pending, else
+    // in pieces through a small buffer.
+    if (fastText()) {
+        appendText([s, &cp](qsizetype i) { return cp.single(s[i]); }, n);
+        return;
+    }
     char16_t buf[512];
     while (n > 0) {
         const qsizetype m = std::min<qsizetype>(n, 512);
