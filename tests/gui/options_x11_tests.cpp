@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,7 @@ void key(const QString& name) {
 
 QString netWmState(QWidget* w) {
     QProcess p;
-    p.start(QStringLiteral("xprop"), {"-id", QStringLiteral("0x%1").arg(w->winId(), 0, 16),
+    p.start(QStringLiteral("xprop"), {"-id", QStringLiteral("0x%1").arg(w->windowHandle()->winId(), 0, 16),
                                       QStringLiteral("_NET_WM_STATE")});
     p.waitForFinished();
     return QString::fromLocal8Bit(p.readAllStandardOutput());
@@ -215,7 +216,7 @@ TEST_F(Options, CancelEscapeAndTheCloseBoxChangeNothing) {
         // The window manager's close button at the right end of the dialog's title bar.
         QProcess xprop;
         xprop.start(QStringLiteral("xprop"),
-                    {"-id", QString::number(d.winId()), QStringLiteral("_NET_FRAME_EXTENTS")});
+                    {"-id", QString::number(d.windowHandle()->winId()), QStringLiteral("_NET_FRAME_EXTENTS")});
         xprop.waitForFinished();
         const QStringList extents = QString::fromLocal8Bit(xprop.readAllStandardOutput())
                                         .section('=', 1)
