@@ -46,6 +46,7 @@ MainSettings MainSettings::read(const Profile& p, int screenWidth, int screenHei
 }
 
 void MainSettings::write(Profile& p) const {
+    p.beginGroupWrite();
     p.writeBool(Main, QStringLiteral("ShowHint"), showHint);
     p.writeBool(Main, QStringLiteral("StayOnTop"), stayOnTop);
     p.writeInteger(Main, QStringLiteral("MinimizeTo"), minimizeTo);
@@ -58,6 +59,7 @@ void MainSettings::write(Profile& p) const {
     p.writeInteger(Main, QStringLiteral("MinimizedLeft"), minimizedLeft);
     p.writeInteger(Main, QStringLiteral("MinimizedTop"), minimizedTop);
     p.writeInteger(Main, QStringLiteral("ActivePage"), activePage);
+    p.endGroupWrite();
 }
 
 int validPageIndex(int activePage) {

@@ -194,9 +194,23 @@ void Profile::writeString(const QString& section, const QString& key, const QStr
         m_endsWithEol = true;
     }
 
-    QString why;
-    if (!writeFileAtomically(m_path, serialize(), &why)) {
+    if (m_grouped)
+        return;
+    if (!writeFileAtomically(m_path, serialize())) {
         m_lines = before;
+        throw Error(QStringLiteral("Unable to write to %1").arg(m_path));
+    }
+}
+
+void Profile::beginGroupWrite() {
+    m_grouped = true;
+    m_beforeGroup = m_lines;
+}
+
+void Profile::endGroupWrite() {
+    m_grouped = false;
+    if (!writeFileAtomically(m_path, serialize())) {
+        m_lines = m_beforeGroup;
         throw Error(QStringLiteral("Unable to write to %1").arg(m_path));
     }
 }

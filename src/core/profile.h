@@ -34,6 +34,12 @@ public:
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
 
+    // Between these two, writes only change the object; the group reaches the file in one
+    // atomic replacement at the end (one flush to disk instead of one per key). The end
+    // raises as a single write would, and the file is then left as it was.
+    void beginGroupWrite();
+    void endGroupWrite();
+
     // Decimal, "0x"/"0X" hexadecimal when longer than two characters, "$" hexadecimal.
     static std::optional<int> parseInteger(QStringView text);
 
@@ -53,6 +59,8 @@ private:
     QList<Line> m_lines;
     QByteArray m_bom;
     QByteArray m_eol = "\n";
+    bool m_grouped = false;
+    QList<Line> m_beforeGroup;
     bool m_endsWithEol = true;
 };
 

@@ -132,6 +132,22 @@ TEST(MainSettings, WritesTheTwelveKeysInOrder) {
                                  "MinimizedLeft=0\nMinimizedTop=0\nActivePage=3\n");
 }
 
+TEST(MainSettings, ARefusedGroupWriteRaisesAndLeavesTheFile) {
+    TempDir dir;
+    dir.write("f", "x");
+    MainSettings s;
+    Profile p(dir.path("f/q.ini"));
+    EXPECT_THROW(s.write(p), Error);
+    // The object is back as it was too: a later single write sees no half group.
+    dir.write("q.ini", "[Main]\nWidth=1\n");
+    Profile ok(dir.path("q.ini"));
+    ok.beginGroupWrite();
+    ok.writeInteger("Main", "Width", 2);
+    EXPECT_EQ(dir.read("q.ini"), "[Main]\nWidth=1\n"); // nothing written before the end
+    ok.endGroupWrite();
+    EXPECT_EQ(dir.read("q.ini"), "[Main]\nWidth=2\n");
+}
+
 TEST(PageColors, KeyElseDefault) {
     TempDir dir;
     dir.write("q.ini", "[Colors]\nB=255\n");
