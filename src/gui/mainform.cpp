@@ -182,7 +182,8 @@ void TMainForm::FormShow() {
     activateWindow();
     raise();
     m_editor->setFocus();
-    m_commands->UpdatePasteItems();
+    // Asking the clipboard may wait on another program: do it once the window is up.
+    QTimer::singleShot(0, m_commands, &EditorCommands::UpdatePasteItems);
 }
 
 void TMainForm::FormActivate() {
