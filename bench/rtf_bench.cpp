@@ -1,4 +1,4 @@
-// RTF codec benchmarks (issue 3). The inputs come from scripts/bench-rtf.sh, which has
+// RTF codec benchmarks. The inputs come from scripts/bench-rtf.sh, which has
 // LibreOffice make them:
 //   QLY_BENCH_RTF_1MB   a 1 MB RTF file          QLY_BENCH_RTF_30MB  a 30 MB RTF file
 //   QLY_BENCH_HTML_1MB  LibreOffice's HTML export of the 1 MB file

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# RTF codec benchmarks (issue 3), side by side in one run:
+# RTF codec benchmarks, side by side in one run:
 #  - LibreOffice makes a 1 MB and a 30 MB RTF file (and the HTML export of the 1 MB one)
 #    from generated HTML; they are kept in BUILD/bench-rtf-data for the next run;
 #  - `unrtf --text` against `qly-rtf text` on both files (hyperfine), and what each gets of

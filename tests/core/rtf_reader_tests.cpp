@@ -1,4 +1,4 @@
-// The RTF reader and writer on hand-made input: every rule of issue 3, item 2 to 5.
+// The RTF reader and writer on hand-made input: every rule they follow, one group at a time.
 #include "rtf/rtf.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
-// The RTF codec's public face: the plain-text fallback of Part 1.3 and the two builders.
+// The RTF codec's public face: the plain-text fallback for pages that are not RTF, and the
+// two builders.
 #include "rtf.h"
 
 #include "codepage.h"
