@@ -2,6 +2,7 @@
 #include "findform.h"
 #include "mainform.h"
 #include "programpaths.h"
+#include "support/messageboxes.h"
 #include "support/tempdir.h"
 #include "titlebar.h"
 
@@ -24,25 +25,10 @@
 #include <functional>
 
 using namespace qly;
+using qlytest::answerMessageBoxes;
 using qlytest::TempDir;
 
 namespace {
-
-// Runs action and answers every message box it shows; returns their texts.
-QStringList answerMessageBoxes(const std::function<void()>& action) {
-    QStringList texts;
-    QTimer timer;
-    timer.setInterval(20);
-    QObject::connect(&timer, &QTimer::timeout, [&texts] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            texts << box->text();
-            box->accept();
-        }
-    });
-    timer.start();
-    action();
-    return texts;
-}
 
 QStringList entries(const TFindForm& form) {
     QStringList letters;

@@ -2,6 +2,7 @@
 // disk refuses a write. Runs on the offscreen platform.
 #include "mainform.h"
 #include "programpaths.h"
+#include "support/messageboxes.h"
 #include "support/tempdir.h"
 #include "titlebar.h"
 
@@ -19,25 +20,10 @@
 #include <sys/stat.h>
 
 using namespace qly;
+using qlytest::answerMessageBoxes;
 using qlytest::TempDir;
 
 namespace {
-
-// Runs action and answers every message box it shows; returns their texts.
-QStringList answerMessageBoxes(const std::function<void()>& action) {
-    QStringList texts;
-    QTimer timer;
-    timer.setInterval(20);
-    QObject::connect(&timer, &QTimer::timeout, [&texts] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            texts << box->text();
-            box->accept();
-        }
-    });
-    timer.start();
-    action();
-    return texts;
-}
 
 // True when this process may write where file modes say it may not (root with its
 // capabilities): the read-only cases then cannot happen and are run by the unprivileged pass.
