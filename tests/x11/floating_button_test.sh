@@ -4,32 +4,8 @@
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 x_start 1024x768
 
-# The main window's sizing frame around the title bar, and the title bar's buttons.
-BORDER=4
-click_minimize() {
-    local x y w h
-    read -r x y w h < <(win_geometry "$1")
-    xdotool mousemove $((x + w - BORDER - 41 + 4 + 8)) $((y + BORDER + 2 + 8)) click 1
-}
-has_state() { net_wm_state "$1" | grep -qx "$2"; }
-mapped() { xwininfo -id "$1" | grep -q 'IsViewable'; }
 unmapped() { ! mapped "$1"; }
 ended() { ! kill -0 "$1" 2>/dev/null; }
-wait_for() {
-    local i
-    for i in $(seq 60); do "$@" && return 0; sleep 0.05; done
-    return 1
-}
-floating_button() {
-    local i w
-    for i in $(seq 60); do
-        for w in $(xdotool search --onlyvisible --classname '^qly$' 2>/dev/null); do
-            [ "$(win_geometry "$w" | cut -d' ' -f3-)" = "34 50" ] && { echo "$w"; return 0; }
-        done
-        sleep 0.05
-    done
-    return 1
-}
 geometry_is() { [ "$(win_geometry "$1")" = "$2" ]; }
 expect_geometry() {
     wait_for geometry_is "$1" "$2" || fail "$3: geometry $(win_geometry "$1"), expected $2"

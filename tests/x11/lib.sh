@@ -117,6 +117,33 @@ tray_icon_centre() {
 }
 
 # The atoms of a window's _NET_WM_STATE, one a line.
+# The title bar's Minimize button of the main window WID (inside its 4-pixel sizing frame).
+MAIN_BORDER=4
+click_minimize() {
+    local x y w h
+    read -r x y w h < <(win_geometry "$1")
+    xdotool mousemove $((x + w - MAIN_BORDER - 41 + 4 + 8)) $((y + MAIN_BORDER + 2 + 8)) click 1
+}
+has_state() { net_wm_state "$1" | grep -qx "$2"; }
+mapped() { xwininfo -id "$1" | grep -q 'IsViewable'; }
+# Runs a check until it holds, for three seconds at most.
+wait_for() {
+    local i
+    for i in $(seq 60); do "$@" && return 0; sleep 0.05; done
+    return 1
+}
+# The visible 34 x 50 window of the program: the floating button.
+floating_button() {
+    local i w
+    for i in $(seq 60); do
+        for w in $(xdotool search --onlyvisible --classname '^qly$' 2>/dev/null); do
+            [ "$(win_geometry "$w" | cut -d' ' -f3-)" = "34 50" ] && { echo "$w"; return 0; }
+        done
+        sleep 0.05
+    done
+    return 1
+}
+
 net_wm_state() {
     xprop -id "$1" _NET_WM_STATE | sed -n 's/.*= //p' | tr -d ' ' | tr ',' '\n'
 }

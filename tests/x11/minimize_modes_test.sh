@@ -3,32 +3,7 @@
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 x_start 1024x768
 
-# The main window's sizing frame around the title bar, and the title bar's buttons.
-BORDER=4
-click_minimize() {
-    local x y w h
-    read -r x y w h < <(win_geometry "$1")
-    xdotool mousemove $((x + w - BORDER - 41 + 4 + 8)) $((y + BORDER + 2 + 8)) click 1
-}
-has_state() { net_wm_state "$1" | grep -qx "$2"; }
 in_client_list() { xprop -root _NET_CLIENT_LIST | grep -qi "$(printf '0x%x' "$1")"; }
-mapped() { xwininfo -id "$1" | grep -q 'IsViewable'; }
-wait_for() {
-    local i
-    for i in $(seq 60); do "$@" && return 0; sleep 0.05; done
-    return 1
-}
-# The visible 34 x 50 window of the program: the floating button.
-floating_button() {
-    local i w
-    for i in $(seq 60); do
-        for w in $(xdotool search --onlyvisible --classname '^qly$' 2>/dev/null); do
-            [ "$(win_geometry "$w" | cut -d' ' -f3-)" = "34 50" ] && { echo "$w"; return 0; }
-        done
-        sleep 0.05
-    done
-    return 1
-}
 # The program's popup menu, once it shows: a visible window that is neither of the others.
 popup_menu() {
     local i w
