@@ -1,5 +1,11 @@
 // Printing: one layout computation, and one full redraw of the print preview.
+#include "previewform.h"
+#include "previewsurface.h"
 #include "printlayout.h"
+#include "support/previewfixture.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -42,6 +48,34 @@ void BM_ReadNumber(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadNumber);
 
+// A 1024 x 768 surface showing a 400 x 340 snapshot, margins and frame on, the image
+// partly outside the printable area so that the veil and the clipped copy both run.
+void BM_DrawPreview(benchmark::State& state) {
+    QPrinter printer(QPrinter::HighResolution);
+    qlytest::makeLetterPdfPrinter(printer);
+    const QImage snapshot = qlytest::plainSnapshot({400, 340}, QColor(255, 255, 224));
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("qly.ini"));
+    QFile file(ini);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("[Print]\nCenterHorz=0\nXOffset=-1\nZoom=150\n");
+    file.close();
+    auto form = qlytest::showPreview(printer, snapshot, ini, QSize(1024, 768));
+    if (form->surface()->pbPreview()->size() != QSize(1024, 768))
+        state.SkipWithError("the surface did not take its size");
+    for (auto _ : state)
+        form->DrawPreview();
+}
+BENCHMARK(BM_DrawPreview)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -146,8 +146,8 @@ PrintLayout ComputePrintLayout(const LayoutInput& in, const QLocale& locale) {
     return L;
 }
 
-PreviewRects previewRects(const PrintLayout& L, int S) {
-    const double f = S * L.k;
+PreviewRects previewRects(const PrintLayout& L, int S, double scale, double snapshotScale) {
+    const double f = S * L.k * scale;
     const auto px = [f](double v) { return Round(v * f); };
     PreviewRects r;
     r.sheet = edges(px(L.PaperL), px(L.PaperT), px(L.PaperR), px(L.PaperB));
@@ -156,10 +156,10 @@ PreviewRects previewRects(const PrintLayout& L, int S) {
     r.printable = edges(px(L.PrintL), px(L.PrintT), px(L.PrintR), px(L.PrintB));
     r.image = edges(px(L.ImgL), px(L.ImgT), px(L.ImgR), px(L.ImgB));
     r.visible = edges(px(L.VisL), px(L.VisT), px(L.VisR), px(L.VisB));
-    const auto src = [&](double v) { return Round(sdiv(S * v, L.z)); };
+    const auto src = [&](double v) { return Round(sdiv(S * v, L.z) * snapshotScale); };
     r.snapshotSource = edges(src(L.VisL - L.ImgL), src(L.VisT - L.ImgT), src(L.VisR - L.ImgL),
                              src(L.VisB - L.ImgT));
-    r.patternSize = QSize(Round(S * L.IW * L.k), Round(S * L.IH * L.k));
+    r.patternSize = QSize(Round(L.IW * f), Round(L.IH * f));
     return r;
 }
 

@@ -76,7 +76,9 @@ struct PreviewRects {
     QRect snapshotSource; // that part, in snapshot pixels
     QSize patternSize;    // the image's size on the preview bitmap
 };
-PreviewRects previewRects(const PrintLayout& layout, int S);
+// scale: device pixels per preview pixel; snapshotScale: the snapshot's device pixel ratio.
+PreviewRects previewRects(const PrintLayout& layout, int S, double scale = 1.0,
+                          double snapshotScale = 1.0);
 
 // The image on the printer page, in dots from the sheet's top-left corner.
 struct PrinterPlacement {

@@ -10,6 +10,8 @@
 #include "mainmenu.h"
 #include "noteeditor.h"
 #include "optionsform.h"
+#include "previewform.h"
+#include "printjob.h"
 #include "platform/windowmove.h"
 #include "profile.h"
 #include "programpaths.h"
@@ -27,6 +29,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrinter>
 #include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
@@ -297,7 +300,16 @@ void TMainForm::NoteFindItemClick() {
         notes->setCurrentIndex(index);
     cbNotesChange();
 }
-void TMainForm::NotePrintItemClick() {}
+void TMainForm::NotePrintItemClick() {
+    QPrinter& printer = selectedPrinter();
+    if (printer.printerName().isEmpty()) {
+        showMessage(this, tr("No printer installed"));
+        return;
+    }
+    TPreviewForm preview(this, printer, m_snapshot, programSettingsFile(), m_settings.showHint);
+    CaptureScreenRect(m_editor, m_snapshot);
+    preview.exec();
+}
 void TMainForm::GoMobileItemClick() {}
 void TMainForm::OptionsItemClick() {
     TOptionsForm form(this);

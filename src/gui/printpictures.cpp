@@ -1,0 +1,106 @@
+#include "printpictures.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace qly {
+
+namespace {
+
+QPainterPath rounded(qreal x, qreal y, qreal w, qreal h, qreal r) {
+    QPainterPath p;
+    p.addRoundedRect(QRectF(x, y, w, h), r, r);
+    return p;
+}
+
+// The hand's outline on a 32 x 32 grid, fingers up.
+QPainterPath handPath(bool closed) {
+    QPainterPath hand;
+    if (closed) {
+        hand = rounded(9, 12, 15, 12, 4);
+        for (int i = 0; i < 4; ++i)
+            hand = hand.united(rounded(9 + 3.75 * i, 9.5, 3.75, 6, 1.8));
+        hand = hand.united(rounded(6.5, 13, 6, 4, 2));
+    } else {
+        hand = rounded(9, 14, 15, 12, 4);
+        const qreal tops[4] = {6, 4, 5, 7.5};
+        for (int i = 0; i < 4; ++i)
+            hand = hand.united(rounded(9 + 3.75 * i, tops[i], 3.75, 18 - tops[i], 1.8));
+        QTransform thumb;
+        thumb.translate(10, 20).rotate(-50);
+        hand = hand.united(thumb.map(rounded(-9, -2, 10, 4, 2)));
+    }
+    return hand.simplified();
+}
+
+QPixmap canvas(int size, qreal dpr) {
+    QPixmap pm(qRound(size * dpr), qRound(size * dpr));
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    return pm;
+}
+
+} // namespace
+
+QImage checkerPattern() {
+    QImage pattern(8, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            pattern.setPixel(x, y, (x + y) % 2 == 0 ? 0xff000000u : 0xffffffffu);
+    return pattern;
+}
+
+QCursor handCursor(bool closed, qreal dpr) {
+    QPixmap pm = canvas(32, dpr);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPainterPath hand = handPath(closed);
+    p.setPen(QPen(Qt::black, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::white);
+    p.drawPath(hand);
+    if (!closed) {
+        // The gaps between the fingers.
+        p.setPen(QPen(Qt::black, 0.9));
+        for (int i = 1; i < 4; ++i)
+            p.drawLine(QPointF(9 + 3.75 * i, 9 + i % 2), QPointF(9 + 3.75 * i, 17));
+    } else {
+        p.setPen(QPen(Qt::black, 0.9));
+        for (int i = 1; i < 4; ++i)
+            p.drawLine(QPointF(9 + 3.75 * i, 10.5), QPointF(9 + 3.75 * i, 14));
+    }
+    p.end();
+    return QCursor(pm, 16, 16);
+}
+
+QIcon colorPickerIcon(qreal dpr) {
+    QIcon icon;
+    for (const bool hot : {false, true}) {
+        QPixmap pm = canvas(18, dpr);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        // A painter's palette with four dabs of colour; brighter under the mouse.
+        QPainterPath board;
+        board.addEllipse(QRectF(1, 3, 16, 13));
+        board = board.subtracted([] {
+            QPainterPath hole;
+            hole.addEllipse(QRectF(10.5, 10, 3.5, 3));
+            return hole;
+        }());
+        p.setPen(QPen(hot ? QColor(0, 84, 180) : QColor(96, 72, 40), 1));
+        p.setBrush(hot ? QColor(255, 236, 190) : QColor(226, 196, 140));
+        p.drawPath(board);
+        const QColor dabs[4] = {Qt::red, QColor(0, 160, 0), Qt::blue, QColor(240, 200, 0)};
+        const QPointF at[4] = {{5, 8}, {8.5, 6}, {12.5, 6.5}, {5.5, 12}};
+        p.setPen(Qt::NoPen);
+        for (int i = 0; i < 4; ++i) {
+            p.setBrush(hot ? dabs[i].lighter(115) : dabs[i]);
+            p.drawEllipse(at[i], 1.8, 1.6);
+        }
+        p.end();
+        icon.addPixmap(pm, hot ? QIcon::Active : QIcon::Normal);
+    }
+    return icon;
+}
+
+} // namespace qly
