@@ -26,9 +26,11 @@ int main(int argc, char* argv[]) {
         if (mainForm)
             mainForm->close();
     });
+    // The session manager asks for a save at logout and at checkpoints; a cancelled logout
+    // leaves the program running, so this is the repeatable save, not the shut-down.
     QObject::connect(&app, &QApplication::commitDataRequest, [&mainForm] {
         if (mainForm)
-            mainForm->FormDestroy();
+            mainForm->saveSession();
     });
     mainForm->show();
     const int status = QApplication::exec();

@@ -6,8 +6,8 @@
 #include "errorbox.h"
 #include "findform.h"
 #include "helpoperations.h"
-#include "minimizer.h"
 #include "mainmenu.h"
+#include "minimizer.h"
 #include "noteeditor.h"
 #include "optionsform.h"
 #include "previewform.h"
@@ -23,9 +23,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -221,11 +219,10 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void TMainForm::cbNotesChange() {
-    if (!isActiveWindow())
-        return;
+void TMainForm::switchToPage(int index) {
+    m_titleBar->cbNotes()->setCurrentIndex(index);
     SaveCurrentPage();
-    m_pages.setCurrentPage(m_titleBar->cbNotes()->currentIndex());
+    m_pages.setCurrentPage(index);
     try {
         setEditorDocument(m_editor->document(), PageStore::loadPage(m_pages.currentPageFile()));
     } catch (const Error&) {
@@ -234,16 +231,18 @@ void TMainForm::cbNotesChange() {
     LoadPageColor();
 }
 
+void TMainForm::cbNotesChange() {
+    if (!isActiveWindow())
+        return;
+    switchToPage(m_titleBar->cbNotes()->currentIndex());
+}
+
 void TMainForm::sbPrevClick() {
-    QComboBox* notes = m_titleBar->cbNotes();
-    notes->setCurrentIndex(PageStore::previousIndex(notes->currentIndex()));
-    cbNotesChange();
+    switchToPage(PageStore::previousIndex(m_titleBar->cbNotes()->currentIndex()));
 }
 
 void TMainForm::sbNextClick() {
-    QComboBox* notes = m_titleBar->cbNotes();
-    notes->setCurrentIndex(PageStore::nextIndex(notes->currentIndex()));
-    cbNotesChange();
+    switchToPage(PageStore::nextIndex(m_titleBar->cbNotes()->currentIndex()));
 }
 
 void TMainForm::SaveCurrentPage() {
@@ -280,25 +279,10 @@ void TMainForm::NoteFindItemClick() {
     TFindForm form(m_pages.pageFolder(), this);
     if (form.exec() != QDialog::Accepted)
         return;
-    // The window system hands the activation back from the closed dialog a moment later;
-    // a switch only runs in the active window. Wait for it, a second at the most.
-    activateWindow();
-    if (!isActiveWindow()) {
-        QEventLoop wait;
-        QTimer poll;
-        const QDeadlineTimer deadline(1000);
-        connect(&poll, &QTimer::timeout, &wait, [&] {
-            if (isActiveWindow() || deadline.hasExpired())
-                wait.quit();
-        });
-        poll.start(10);
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    QComboBox* notes = m_titleBar->cbNotes();
-    const int index = notes->findText(form.ChosenPage(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index = m_titleBar->cbNotes()->findText(form.ChosenPage(),
+                                                      Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
-        notes->setCurrentIndex(index);
-    cbNotesChange();
+        switchToPage(index);
 }
 void TMainForm::NotePrintItemClick() {
     QPrinter& printer = selectedPrinter();
@@ -346,8 +330,12 @@ void TMainForm::FormDestroy() {
     if (m_destroyed)
         return;
     m_destroyed = true;
+    saveSession();
     m_snapshot = QImage();
     m_commands->leaveClipboardChain();
+}
+
+bool TMainForm::saveSession() {
     if (!floatingButtonShown()) {
         const QRect g = geometry();
         m_settings.left = g.left();
@@ -366,11 +354,12 @@ void TMainForm::FormDestroy() {
         Profile profile(programSettingsFile());
         m_settings.write(profile);
     });
-    runGuarded(this, [this, settingsWritten] {
+    const bool pageWritten = runGuarded(this, [this, settingsWritten] {
         SaveCurrentPage();
         if (settingsWritten)
             SavePageColor();
     });
+    return settingsWritten && pageWritten;
 }
 
 // The title bar ---------------------------------------------------------------------------
@@ -424,15 +413,15 @@ Qt::Edges TMainForm::resizeEdgesAt(QPoint pos) const {
     constexpr int Corner = 16;
     Qt::Edges edges;
     const QRect r = rect();
-    if (pos.x() < ResizeBorder || (pos.x() < Corner && (pos.y() < ResizeBorder ||
-                                                        pos.y() >= r.height() - ResizeBorder)))
+    if (pos.x() < ResizeBorder ||
+        (pos.x() < Corner && (pos.y() < ResizeBorder || pos.y() >= r.height() - ResizeBorder)))
         edges |= Qt::LeftEdge;
     if (pos.x() >= r.width() - ResizeBorder ||
         (pos.x() >= r.width() - Corner &&
          (pos.y() < ResizeBorder || pos.y() >= r.height() - ResizeBorder)))
         edges |= Qt::RightEdge;
-    if (pos.y() < ResizeBorder || (pos.y() < Corner && (pos.x() < ResizeBorder ||
-                                                        pos.x() >= r.width() - ResizeBorder)))
+    if (pos.y() < ResizeBorder ||
+        (pos.y() < Corner && (pos.x() < ResizeBorder || pos.x() >= r.width() - ResizeBorder)))
         edges |= Qt::TopEdge;
     if (pos.y() >= r.height() - ResizeBorder ||
         (pos.y() >= r.height() - Corner &&

@@ -5,8 +5,8 @@
 
 #include <QImage>
 #include <QPointer>
-#include <QWindow>
 #include <QWidget>
+#include <QWindow>
 
 #include <memory>
 
@@ -39,11 +39,19 @@ public:
     MainSettings& runningSettings() { return m_settings; }
     QImage& snapshot() { return m_snapshot; }
 
-    // Page switching: the selector, previous and next, and the jump from find.
+    // Switches the editor to page `index`: selects it, saves the page left, loads the chosen
+    // one and applies its colour. Raises Error when the page left cannot be saved; the editor
+    // then keeps its page (the selector already shows the new letter).
+    void switchToPage(int index);
+    // The selector's own change: a user's pick, ignored while the window is not active.
     void cbNotesChange();
     void sbPrevClick();
     void sbNextClick();
     void SaveCurrentPage();
+    // Writes section "Main", the page in the editor and its colour. Runs any number of times
+    // (logout checkpoints, signals, Go Mobile, the close); each failure is reported once in the
+    // error box. True when everything was written.
+    bool saveSession();
     void LoadPageColor();
     void SavePageColor();
     // Sets the page colour on the editor, then on the title bar's panels.
@@ -72,7 +80,8 @@ public:
     void HelpItemClick();
     void Exit1Click();
 
-    // Runs the shut-down sequence once (close, logout, SIGTERM).
+    // The one-time teardown at the end (close, SIGTERM): leaves the clipboard and saves the
+    // session. Later calls do nothing.
     void FormDestroy();
 
 signals:

@@ -85,3 +85,23 @@ TEST_F(Clipboard, TheWindowStopsListeningWhenDestroyed) {
     EXPECT_FALSE(pasteEnabled(*form));
     QGuiApplication::clipboard()->clear();
 }
+
+TEST_F(Clipboard, ASessionSaveLeavesTheWindowWorking) {
+    auto form = std::make_unique<TMainForm>();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->editor()->setPlainText("before the checkpoint");
+    ASSERT_TRUE(form->saveSession());
+    EXPECT_TRUE(m_dir.read("rtf/A.rtf").contains("before the checkpoint"));
+    EXPECT_TRUE(m_dir.read("qly.ini").contains("ActivePage=0"));
+
+    // A cancelled logout: the program goes on, still follows the clipboard and saves again.
+    QProcess xclip;
+    startOwner(xclip, "later");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pasteEnabled(*form); }, 10000));
+    form->editor()->setPlainText("after the checkpoint");
+    form->close();
+    EXPECT_TRUE(m_dir.read("rtf/A.rtf").contains("after the checkpoint"));
+    xclip.kill();
+    xclip.waitForFinished();
+}
