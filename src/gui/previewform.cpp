@@ -472,6 +472,12 @@ void TPreviewForm::resizeEvent(QResizeEvent* event) {
     DrawPreview();
 }
 
+void TPreviewForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The snapshot is taken between the window's creation and its showing.
+    DrawPreview();
+}
+
 bool TPreviewForm::eventFilter(QObject* watched, QEvent* event) {
     QWidget* box = m_surface ? m_surface->pbPreview() : nullptr;
     if (watched == box) {
