@@ -4,6 +4,7 @@
 #include "document.h"
 #include "mainsettings.h"
 #include "pagesearch.h"
+#include "pagestore.h"
 #include "rtf/rtf.h"
 
 #include <QFile>
@@ -92,14 +93,14 @@ BENCHMARK(BM_SearchAllPages)
 // The parts of one page's search: reading, plain text, upper case, substring.
 void BM_OnePage(benchmark::State& state) {
     const QString file = pageFolder() + QStringLiteral("M.rtf");
-    const QByteArray bytes = qly::readPageFile(file);
+    const QByteArray bytes = qly::readPageFile(file).bytes;
     const QString text = qly::rtf::plainText(bytes);
     const QLocale locale = QLocale::system();
     const QString upper = locale.toUpper(text);
     for (auto _ : state) {
         switch (state.range(0)) {
         case 0:
-            benchmark::DoNotOptimize(qly::readPageFile(file));
+            benchmark::DoNotOptimize(qly::readPageFile(file).bytes);
             break;
         case 1:
             benchmark::DoNotOptimize(qly::rtf::plainText(bytes));

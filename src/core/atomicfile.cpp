@@ -1,15 +1,44 @@
 #include "atomicfile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qly {
 
 namespace {
+// Flushes a file's folder, so that a rename in it reaches the disk. File systems that cannot
+// flush a folder (some network and FAT drivers refuse) are left as they are.
+void syncFolderOf(const QString& path) {
+    const QString folder = QFileInfo(path).path();
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// When the program started: files changed before it are not being written by it.
+const timespec g_started = [] {
+    timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}();
+
+bool changedBeforeStart(const struct stat& st) {
+    return st.st_mtim.tv_sec < g_started.tv_sec ||
+           (st.st_mtim.tv_sec == g_started.tv_sec && st.st_mtim.tv_nsec < g_started.tv_nsec);
+}
+
 bool fail(QString* errorText, const QString& why) {
     if (errorText)
         *errorText = why;
@@ -43,7 +72,33 @@ bool writeFileAtomically(const QString& path, QByteArrayView data, QString* erro
     }
     if (!file.commit())
         return fail(errorText, file.errorString());
+    syncFolderOf(path);
     return true;
+}
+
+int removeLeftoverTemporaries(const QString& folder, const QStringList& names) {
+    QDir dir(folder);
+    int removed = 0;
+    for (const QString& name : names) {
+        const QStringList found = dir.entryList({name + QStringLiteral(".??????")},
+                                                QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString& entry : found) {
+            const QString tail = entry.sliced(name.size() + 1);
+            const bool ourPattern = std::all_of(tail.begin(), tail.end(), [](QChar c) {
+                return c.isLetterOrNumber() && c.unicode() < 0x80;
+            });
+            const QString path = dir.filePath(entry);
+            struct stat st = {};
+            if (!ourPattern || ::lstat(QFile::encodeName(path).constData(), &st) != 0 ||
+                !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+                continue;
+            if (!changedBeforeStart(st))
+                continue;
+            if (QFile::remove(path))
+                ++removed;
+        }
+    }
+    return removed;
 }
 
 } // namespace qly

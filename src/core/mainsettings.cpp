@@ -4,9 +4,17 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <climits>
+
 namespace qly {
 
 namespace {
+// Defaults computed from hand-edited extremes must not overflow: in 64 bits, then clamped.
+int clampToInt(qint64 v) {
+    return int(std::clamp<qint64>(v, INT_MIN, INT_MAX));
+}
+
 const QString Main = QStringLiteral("Main");
 const QString Colors = QStringLiteral("Colors");
 } // namespace
@@ -33,9 +41,12 @@ MainSettings MainSettings::read(const Profile& p, int screenWidth, int screenHei
     s.width = p.readInteger(Main, QStringLiteral("Width"), 400);
     s.height = p.readInteger(Main, QStringLiteral("Height"), 368);
     // Integer division in C++ truncates toward zero, as the defaults want.
-    s.left = p.readInteger(Main, QStringLiteral("Left"), (screenWidth - s.width) / 2);
-    s.top = p.readInteger(Main, QStringLiteral("Top"), (screenHeight - s.height) / 2);
-    s.minimizedLeft = p.readInteger(Main, QStringLiteral("MinimizedLeft"), s.left + s.width - 34);
+    s.left = p.readInteger(Main, QStringLiteral("Left"),
+                           clampToInt((qint64(screenWidth) - s.width) / 2));
+    s.top = p.readInteger(Main, QStringLiteral("Top"),
+                          clampToInt((qint64(screenHeight) - s.height) / 2));
+    s.minimizedLeft = p.readInteger(Main, QStringLiteral("MinimizedLeft"),
+                                    clampToInt(qint64(s.left) + s.width - 34));
     s.minimizedTop = p.readInteger(Main, QStringLiteral("MinimizedTop"), s.top);
     s.titleHeight = p.readInteger(Main, QStringLiteral("TitleHeight"), 25);
     s.showHint = p.readBool(Main, QStringLiteral("ShowHint"), true);

@@ -7,10 +7,6 @@
 
 namespace qly {
 
-// A page file's bytes. Raises an Error naming the file and the reason when the file cannot
-// be read (missing, a folder, no permission, a read error, far too large).
-QByteArray readPageFile(const QString& path);
-
 // Whether a page's plain text holds the search text: as an exact substring, or, without
 // case sensitivity, as a substring after both texts are upper-cased with the system locale.
 class TextMatcher {

@@ -32,8 +32,44 @@ bool sameName(QByteArrayView a, QByteArrayView b) {
 
 Profile::Profile(QString path) : m_path(std::move(path)) {
     QFile file(m_path);
-    if (file.open(QIODevice::ReadOnly) && file.size() <= MaxFileSize)
-        parse(file.readAll());
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.exists())
+            m_readError = file.errorString();
+        return;
+    }
+    if (file.size() > MaxFileSize) {
+        m_readError = QStringLiteral("The file is larger than %1 MiB").arg(MaxFileSize >> 20);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_readError = file.errorString();
+        return;
+    }
+    parse(bytes);
+}
+
+QString Profile::takeReadErrorReport() const {
+    // One program, one settings file: said once, whoever meets it first.
+    static bool reported = false;
+    if (m_readError.isEmpty() || reported)
+        return QString();
+    reported = true;
+    return QStringLiteral("The settings file %1 cannot be read whole (%2). It is left as it "
+                          "is, and settings are not saved to it")
+        .arg(m_path, m_readError);
+}
+
+bool Profile::mayWriteFile() const {
+    // No path: the program does not know where it is, and has said so at start-up.
+    if (m_path.isEmpty())
+        return false;
+    if (m_readError.isEmpty())
+        return true;
+    const QString report = takeReadErrorReport();
+    if (!report.isEmpty())
+        throw Error(report);
+    return false;
 }
 
 void Profile::parse(const QByteArray& bytes) {
@@ -147,6 +183,8 @@ bool Profile::readBool(const QString& section, const QString& key, bool def) con
 }
 
 void Profile::writeString(const QString& section, const QString& key, const QString& value) {
+    if (!m_grouped && !mayWriteFile())
+        return;
     const QByteArray sec = section.toUtf8();
     const QByteArray k = key.toUtf8();
     QByteArray v = value.toUtf8();
@@ -209,6 +247,11 @@ void Profile::beginGroupWrite() {
 
 void Profile::endGroupWrite() {
     m_grouped = false;
+    if (!m_readError.isEmpty() || m_path.isEmpty()) {
+        m_lines = m_beforeGroup;
+        mayWriteFile();
+        return;
+    }
     if (!writeFileAtomically(m_path, serialize())) {
         m_lines = m_beforeGroup;
         throw Error(QStringLiteral("Unable to write to %1").arg(m_path));

@@ -23,6 +23,15 @@ public:
 
     const QString& path() const { return m_path; }
 
+    // Why a settings file that is there could not be read whole (no permission, a read
+    // error, far too large); empty when it was read or is missing. Such a file is never
+    // written over: writes to it are refused, and the first refusal in the process (or
+    // the start-up's report, below) is the only one that says so.
+    const QString& readError() const { return m_readError; }
+    // The one report of an unreadable settings file, the first time it is asked for in the
+    // process; empty afterwards and when the file was read.
+    QString takeReadErrorReport() const;
+
     std::optional<QString> read(const QString& section, const QString& key) const;
     QString readString(const QString& section, const QString& key, const QString& def) const;
     int readInteger(const QString& section, const QString& key, int def) const;
@@ -55,7 +64,10 @@ private:
     QByteArray serialize() const;
     int findKey(const QByteArray& section, const QByteArray& key) const;
 
+    bool mayWriteFile() const;
+
     QString m_path;
+    QString m_readError;
     QList<Line> m_lines;
     QByteArray m_bom;
     QByteArray m_eol = "\n";

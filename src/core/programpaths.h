@@ -4,7 +4,9 @@
 
 namespace qly {
 
-// Everything the program keeps lives beside its program file.
+// Everything the program keeps lives beside its program file. The program file is found
+// through the system (as bytes), so a folder with any name works; all of these are empty
+// when the program cannot know where it is, and then nothing may be written.
 QString programPath();         // the program file's full path
 QString programDir();          // its folder, ending with a separator
 QString programSettingsFile(); // the settings file beside it

@@ -4,6 +4,7 @@
 #include "errorbox.h"
 #include "mainsettings.h"
 #include "pagesearch.h"
+#include "pagestore.h"
 #include "richtextconvert.h"
 #include "rtf/rtf.h"
 
@@ -170,7 +171,7 @@ void TFindForm::FormShow() {
 }
 
 QString TFindForm::pageFile(const QString& letter) const {
-    return m_pageFolder + letter + QStringLiteral(".rtf");
+    return pageFilePath(m_pageFolder, letter.at(0).unicode() - u'A');
 }
 
 void TFindForm::Button1Click() {
@@ -209,7 +210,8 @@ void TFindForm::ListBox1Click() {
         return;
     const QString letter = selected.first()->text();
     // Read first: a page that cannot be read leaves the preview, the choice and OK as they were.
-    const Document page = rtf::readDocument(readPageFile(pageFile(letter)));
+    const Document page =
+        rtf::readDocument(readPageFile(pageFile(letter)).bytesOrRaise(pageFile(letter)));
     setEditorDocument(m_richEdit2->document(), page);
     m_chosenPage = letter;
     m_button2->setEnabled(true);

@@ -1,6 +1,7 @@
 #include "mainform.h"
 
 #include "aboutform.h"
+#include "atomicfile.h"
 #include "editorcommands.h"
 #include "error.h"
 #include "errorbox.h"
@@ -24,6 +25,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -133,8 +135,18 @@ void TMainForm::FormCreate() {
         // 5: the window draws its own title bar.
         setWindowFlag(Qt::FramelessWindowHint, true);
 
+        // The program must know its folder: everything it keeps lives there.
+        if (programDir().isEmpty())
+            throw Error(QStringLiteral("The program's folder is not known"));
+        removeLeftoversOfCutWrites();
+
         // 7: section "Main".
         const Profile profile(programSettingsFile());
+        if (const QString report = profile.takeReadErrorReport(); !report.isEmpty())
+            showErrorBox(nullptr, report);
+        m_pages.setVersionsKept(profile.readInteger(QStringLiteral("Backup"),
+                                                    QStringLiteral("Versions"),
+                                                    PageVersions::DefaultCount));
         const QSize screen = QGuiApplication::primaryScreen()
                                  ? QGuiApplication::primaryScreen()->geometry().size()
                                  : QSize(1024, 768);
@@ -169,12 +181,29 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::loadCurrentPage() {
-    try {
-        setEditorDocument(m_editor->document(), PageStore::loadPage(m_pages.currentPageFile()));
-    } catch (const Error&) {
+    const PageStore::Load page = m_pages.loadCurrentPage();
+    setEditorDocument(m_editor->document(), page.document);
+    m_editor->setReadOnly(m_pages.currentPageReadOnly());
+    if (page.status == PageFileRead::Status::Read)
+        return;
+    // An empty page starts in the editor's own format, not in the page before's.
+    m_editor->setCurrentCharFormat(QTextCharFormat());
+    if (page.status == PageFileRead::Status::NoFile) {
         ForceFolders(m_pages.pageFolder());
-        m_editor->clear();
+        return;
     }
+    showErrorBox(this, QStringLiteral("Cannot read the page file %1 (%2). The page is shown "
+                                      "empty and read-only, and its file is left as it is")
+                           .arg(QDir::toNativeSeparators(m_pages.currentPageFile()), page.reason));
+}
+
+void TMainForm::removeLeftoversOfCutWrites() {
+    QStringList pages;
+    for (int i = 0; i < PageCount; ++i)
+        pages.append(QFileInfo(m_pages.pageFile(i)).fileName());
+    removeLeftoverTemporaries(m_pages.pageFolder(), pages);
+    const QFileInfo settings(programSettingsFile());
+    removeLeftoverTemporaries(settings.path(), {settings.fileName()});
 }
 
 void TMainForm::FormShow() {
@@ -223,11 +252,7 @@ void TMainForm::switchToPage(int index) {
     m_titleBar->cbNotes()->setCurrentIndex(index);
     SaveCurrentPage();
     m_pages.setCurrentPage(index);
-    try {
-        setEditorDocument(m_editor->document(), PageStore::loadPage(m_pages.currentPageFile()));
-    } catch (const Error&) {
-        m_editor->clear();
-    }
+    loadCurrentPage();
     LoadPageColor();
 }
 

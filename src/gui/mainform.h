@@ -103,7 +103,10 @@ private:
     void FormShow();
     void FormActivate();
     void buildLayout();
+    // The current page file into the editor: an unreadable file is said once and shown
+    // as an empty, read-only page.
     void loadCurrentPage();
+    void removeLeftoversOfCutWrites();
     void FormResize();
     void FormPaint();
     Qt::Edges resizeEdgesAt(QPoint pos) const;

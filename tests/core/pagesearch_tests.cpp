@@ -112,14 +112,11 @@ TEST(PageSearch, AnUnreadablePageEndsTheSearchAndKeepsEarlierHits) {
     EXPECT_GT(r.error.size(), 20 + dir.path("D.rtf").size()); // the reason follows
 }
 
-TEST(PageSearch, ReadPageFileNamesTheFileWhenItIsMissing) {
+TEST(PageSearch, AnUnreadablePageIsNotTakenForAMissingOne) {
     TempDir dir;
-    dir.write("A.rtf", "bytes");
-    EXPECT_EQ(readPageFile(dir.path("A.rtf")), "bytes");
-    try {
-        readPageFile(dir.path("B.rtf"));
-        FAIL() << "no error";
-    } catch (const Error& e) {
-        EXPECT_TRUE(e.message().contains(dir.path("B.rtf")));
-    }
+    dir.write("A.rtf", "needle");
+    ASSERT_TRUE(QFile::link("/proc/self/mem", dir.path("B.rtf"))); // a read error
+    const PageSearchResult r = searchPages(folderOf(dir), "needle", false);
+    EXPECT_EQ(r.pages, QList<int>{0});
+    EXPECT_TRUE(r.error.contains(dir.path("B.rtf"))) << r.error.toStdString();
 }

@@ -3,6 +3,11 @@
 #include "profile.h"
 #include "support/tempdir.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+#include <climits>
+
 #include <gtest/gtest.h>
 
 using namespace qly;
@@ -118,6 +123,38 @@ TEST(MainSettings, DefaultsFollowTheScreen) {
     s = MainSettings::read(Profile(dir.path("w.ini")), 1024, 768);
     EXPECT_EQ(s.left, -138); // -276 / 2, truncated toward zero
     EXPECT_EQ(s.minimizedLeft, -138 + 1300 - 34);
+}
+
+TEST(MainSettings, DefaultsFromExtremeValuesAreClampedNotOverflowed) {
+    TempDir dir;
+    dir.write("x.ini", "[Main]\nWidth=-2147483648\nHeight=-2147483648\n");
+    MainSettings s = MainSettings::read(Profile(dir.path("x.ini")), 1024, 768);
+    EXPECT_EQ(s.left, (1024 + 2147483648LL) / 2);
+    EXPECT_EQ(s.minimizedLeft, (1024 + 2147483648LL) / 2 - 2147483648LL - 34);
+    dir.write("y.ini", "[Main]\nLeft=2147483647\nWidth=2147483647\n");
+    s = MainSettings::read(Profile(dir.path("y.ini")), 1024, 768);
+    EXPECT_EQ(s.minimizedLeft, INT_MAX);
+}
+
+TEST(ProfileWrite, AFileThatCannotBeReadWholeIsNeverWrittenOverAndSaidOnce) {
+    TempDir dir;
+    // Larger than the reader takes: sparse, so the test costs no disk.
+    QFile big(dir.path("big.ini"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write("[Main]\nWidth=500\n");
+    ASSERT_TRUE(big.resize(70 * 1000 * 1000));
+    big.close();
+    Profile p(dir.path("big.ini"));
+    EXPECT_FALSE(p.readError().isEmpty());
+    EXPECT_EQ(p.readInteger("Main", "Width", 400), 400);
+    EXPECT_TRUE(p.takeReadErrorReport().contains(dir.path("big.ini")));
+    EXPECT_NO_THROW(p.writeInteger("Main", "Width", 1)); // said already: silently refused
+    EXPECT_NO_THROW(MainSettings().write(p));
+    EXPECT_EQ(QFileInfo(dir.path("big.ini")).size(), 70 * 1000 * 1000);
+    EXPECT_TRUE(dir.read("big.ini").startsWith("[Main]\nWidth=500\n"));
+    // A settings file the program cannot know the place of is never written at all.
+    Profile nowhere{QString()};
+    EXPECT_NO_THROW(nowhere.writeInteger("Main", "Width", 1));
 }
 
 TEST(MainSettings, WritesTheTwelveKeysInOrder) {

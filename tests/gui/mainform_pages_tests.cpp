@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTest>
 #include <QTextEdit>
@@ -139,6 +141,81 @@ TEST_F(MainFormPages, AReadOnlySettingsFileIsReportedAndThePageStillSaved) {
     EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini.");
     EXPECT_EQ(file("qly.ini"), "[Main]\nTitleHeight=30\n");
     EXPECT_TRUE(file("rtf/A.rtf").contains("keep me"));
+}
+
+// A page file that is there but cannot be read: a folder in its place, a device read error,
+// and (in the unprivileged pass) a file without read permission.
+TEST_F(MainFormPages, AnUnreadablePageIsShownReadOnlyAndNeverWrittenOver) {
+    QDir().mkpath(root() + "/rtf/C.rtf");
+    ASSERT_TRUE(QFile::link("/proc/self/mem", root() + "/rtf/D.rtf"));
+    m_dir.write("rtf/E.rtf", "private words");
+    ::chmod(QFile::encodeName(root() + "/rtf/E.rtf").constData(), 0);
+    const bool modeBinds = !modesAreIgnored(root());
+    auto form = start();
+    for (int page : {2, 3, 4}) {
+        if (page == 4 && !modeBinds)
+            continue;
+        const QString file = root() + "/rtf/" + pageLetter(page) + ".rtf";
+        const QStringList boxes = answerMessageBoxes([&] { choosePage(*form, page); });
+        ASSERT_EQ(boxes.size(), 1) << page;
+        EXPECT_TRUE(boxes[0].contains(file)) << boxes[0].toStdString();
+        EXPECT_TRUE(form->editor()->isReadOnly());
+        EXPECT_EQ(form->editor()->toPlainText(), QString());
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        choosePage(*form, 0);
+        EXPECT_FALSE(form->editor()->isReadOnly());
+    }
+    answerMessageBoxes([&] { choosePage(*form, 3); });
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_TRUE(answerMessageBoxes([&] { form->close(); }).isEmpty());
+    EXPECT_TRUE(QFileInfo(root() + "/rtf/C.rtf").isDir());
+    EXPECT_EQ(QFileInfo(root() + "/rtf/D.rtf").symLinkTarget(), "/proc/self/mem");
+    ::chmod(QFile::encodeName(root() + "/rtf/E.rtf").constData(), 0644);
+    EXPECT_EQ(file("rtf/E.rtf"), "private words");
+    EXPECT_TRUE(file("qly.ini").contains("ActivePage=3"));
+}
+
+TEST_F(MainFormPages, AnEmptyPageTypesInTheEditorsDefaultFormat) {
+    auto form = start();
+    QTextCharFormat big;
+    big.setFontWeight(QFont::Bold);
+    big.setFontPointSize(14);
+    form->editor()->setCurrentCharFormat(big);
+    QTest::keyClicks(form->editor(), "bold");
+    choosePage(*form, 1);
+    QTest::keyClicks(form->editor(), "plain");
+    const QTextCharFormat typed = form->editor()->textCursor().charFormat();
+    EXPECT_EQ(form->editor()->toPlainText(), "plain");
+    EXPECT_NE(typed.fontWeight(), QFont::Bold);
+    EXPECT_NE(typed.fontPointSize(), 14);
+}
+
+TEST_F(MainFormPages, ASettingsFileTooLargeToReadIsLeftByteIdenticalAndSaidOnce) {
+    {
+        QFile ini(root() + "/qly.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Main]\nWidth=500\n[Print]\nCopies=3\n");
+        ASSERT_TRUE(ini.resize(70 * 1000 * 1000)); // sparse: costs no disk
+    }
+    const auto digest = [this] {
+        QFile f(root() + "/qly.ini");
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        return f.open(QIODevice::ReadOnly) && hash.addData(&f) ? hash.result() : QByteArray();
+    };
+    const QByteArray before = digest();
+    std::unique_ptr<TMainForm> form;
+    QStringList boxes = answerMessageBoxes([&] { form = start(); });
+    boxes += answerMessageBoxes([&] {
+        choosePage(*form, 1);
+        form->SavePageColor();
+        form->close();
+    });
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(root() + "/qly.ini")) << boxes[0].toStdString();
+    EXPECT_EQ(digest(), before);
+    EXPECT_TRUE(QFileInfo(root() + "/rtf/B.rtf").isFile()); // the page is saved all the same
 }
 
 // A file system with no room left: run by the full-disk pass, which mounts a tiny tmpfs and

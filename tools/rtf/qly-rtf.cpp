@@ -3,6 +3,7 @@
 //   qly-rtf dump FILE        the document model as JSON
 //   qly-rtf convert IN OUT   read RTF (or plain text) and write it again through the model
 // Exit status 1 with a message on an unreadable or unwritable file, 2 on wrong usage.
+#include "pagestore.h"
 #include "rtf/rtf.h"
 
 #include <QFile>
@@ -15,17 +16,14 @@
 
 namespace {
 
+// Reads a file as the program reads a page, with the same limits.
 bool readFile(const char* path, QByteArray& out) {
-    QFile f(QString::fromLocal8Bit(path));
-    if (!f.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "qly-rtf: cannot read %s: %s\n", path, qPrintable(f.errorString()));
+    qly::PageFileRead file = qly::readPageFile(QFile::decodeName(path));
+    if (!file.isRead()) {
+        std::fprintf(stderr, "qly-rtf: cannot read %s: %s\n", path, qPrintable(file.reason));
         return false;
     }
-    out = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        std::fprintf(stderr, "qly-rtf: cannot read %s: %s\n", path, qPrintable(f.errorString()));
-        return false;
-    }
+    out = std::move(file.bytes);
     return true;
 }
 

@@ -1,0 +1,47 @@
+#include "pageversions.h"
+
+#include "atomicfile.h"
+#include "pagestore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace qly {
+
+PageVersions::PageVersions(const QString& backupFolder, int count)
+    : m_folder(backupFolder), m_count(qBound(0, count, MaxCount)) {
+    if (!m_folder.isEmpty() && !m_folder.endsWith(QLatin1Char('/')))
+        m_folder += QLatin1Char('/');
+}
+
+QString PageVersions::versionFile(const QString& pageFile, int number) const {
+    return m_folder + QFileInfo(pageFile).completeBaseName() + QLatin1Char('.') +
+           QString::number(number) + QStringLiteral(".rtf");
+}
+
+void PageVersions::keepBeforeReplacing(const QString& pageFile, QByteArrayView newContent) const {
+    if (m_count <= 0 || m_folder.isEmpty())
+        return;
+    const PageFileRead old = readPageFile(pageFile);
+    if (!old.isRead() || old.bytes == newContent)
+        return;
+    if (!QDir().mkpath(m_folder))
+        return;
+    const auto native = [this, &pageFile](int number) {
+        return QFile::encodeName(versionFile(pageFile, number));
+    };
+    // Versions beyond the count (the count was lowered) go first.
+    for (int n = m_count + 1; n <= MaxCount && ::unlink(native(n).constData()) == 0; ++n) {
+    }
+    for (int n = m_count - 1; n >= 1; --n)
+        ::rename(native(n).constData(), native(n + 1).constData());
+    ::unlink(native(1).constData());
+    if (::link(QFile::encodeName(pageFile).constData(), native(1).constData()) != 0)
+        writeFileAtomically(versionFile(pageFile, 1), old.bytes);
+}
+
+} // namespace qly
