@@ -152,6 +152,7 @@ void TPreviewForm::buildControls() {
     m_tbColorDialog->setToolTip(tr("Select color"));
     m_sbDefaults = named(new QPushButton(tr("Defaults"), g), "sbDefaults", {69, 224, 69, 25});
     m_sbDefaults->setAutoDefault(false);
+    fitSettingsToFont();
 
     m_pattern = checkerPattern();
     m_handOpen = handCursor(false, devicePixelRatioF());
@@ -172,6 +173,42 @@ void TPreviewForm::buildControls() {
     connect(m_cbShowFrame, &QCheckBox::toggled, this, &TPreviewForm::cbShowMarginsClick);
     connect(m_tbColorDialog, &QToolButton::clicked, this, &TPreviewForm::tbColorDialogClick);
     connect(m_sbDefaults, &QPushButton::clicked, this, &TPreviewForm::sbDefaultsClick);
+}
+
+void TPreviewForm::fitSettingsToFont() {
+    // The design places the columns for a narrow 8-point font; wider desktop fonts move the
+    // columns right and widen the panel, so that no caption is cut.
+    const QFontMetrics fm(m_gbSettings->font());
+    int labelWidth = 0;
+    for (QLabel* l : m_gbSettings->findChildren<QLabel*>())
+        if (l->objectName() != QLatin1String("lbBackground") && l != m_pnBackground)
+            labelWidth = qMax(labelWidth, fm.horizontalAdvance(l->text()));
+    const int editX = qMax(48, 6 + labelWidth + 4);
+    const int checkX = editX + 41 + 4;
+    int right = editX + 92;
+    const auto place = [&right](QWidget* w, int x, int width) {
+        w->setGeometry(x, w->y(), width, w->height());
+        right = qMax(right, x + width);
+    };
+    for (QLabel* l : m_gbSettings->findChildren<QLabel*>())
+        if (l->x() == 6 && l->objectName() != QLatin1String("lbBackground"))
+            l->resize(editX - 6, l->height());
+    place(m_cbUnits, editX, 92);
+    for (QLineEdit* e : {m_edYOffset, m_edXOffset, m_edScale, m_edCopies})
+        place(e, editX, e->width());
+    for (QCheckBox* c : {m_cbCenterVert, m_cbCenterHorz, m_cbFitToPage})
+        place(c, checkX, qMax(53, c->sizeHint().width()));
+    for (QCheckBox* c : {m_cbShowMargins, m_cbShowFrame})
+        place(c, editX, qMax(98, c->sizeHint().width()));
+    QLabel* background = m_gbSettings->findChild<QLabel*>(QStringLiteral("lbBackground"));
+    const int backgroundWidth = fm.horizontalAdvance(background->text()) + 2;
+    background->resize(backgroundWidth, background->height());
+    const int swatchX = qMax(72, 6 + backgroundWidth + 4);
+    place(m_pnBackground, swatchX, 25);
+    place(m_tbColorDialog, swatchX + 28, 25);
+    const int groupWidth = qMax(148, right + 6);
+    m_gbSettings->resize(groupWidth, m_gbSettings->height());
+    m_pnControl->setFixedWidth(qMax(ControlWidth, groupWidth + 6));
 }
 
 void TPreviewForm::FormCreate(const QString& settingsFile) {

@@ -77,6 +77,7 @@ private:
     void FormCreate(const QString& settingsFile);
     void FormDestroy();
     void buildControls();
+    void fitSettingsToFont();
     void ReadPrinterCaps();
     void applyEnabling();
     bool redrawAllowed() const;
