@@ -56,8 +56,15 @@ CONF
     export CUPS_SERVER="$CUPS_DIR/cups.sock"
     for i in $(seq 100); do lpstat -r >/dev/null 2>&1 && break; sleep 0.1; done
     lpstat -r >/dev/null 2>&1 || { cat "$CUPS_DIR/log/"* >&2; fail "cupsd did not start"; }
-    lpadmin -p "$queue" -E -v "cups-pdf:/" -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
-    lpadmin -d "$queue"
+    # The scheduler may answer before it takes administration requests: try a few times.
+    for i in $(seq 50); do
+        lpadmin -p "$queue" -E -v "cups-pdf:/" -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
+            2>"$CUPS_DIR/log/lpadmin.err" && lpadmin -d "$queue" 2>>"$CUPS_DIR/log/lpadmin.err" &&
+            break
+        sleep 0.2
+    done
+    lpstat -d 2>/dev/null | grep -q "$queue" ||
+        { cat "$CUPS_DIR/log/"* >&2; fail "the queue $queue could not be made"; }
     CUPS_OUT="$CUPS_DIR/out"
     export CUPS_OUT
 }

@@ -4,6 +4,7 @@
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 . "$QLY_SOURCE_DIR/tests/x11/cups_lib.sh"
 trap '_x_cleanup; cups_cleanup' EXIT
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 # The scheduler runs in a mount namespace of its own, which takes root.
 [ "$(id -u)" = 0 ] || { echo "SKIP: needs root"; exit 77; }
 x_start 1024x768
