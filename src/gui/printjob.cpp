@@ -72,6 +72,14 @@ void CaptureScreenRect(QWidget* editor, QImage& target) {
     target = editor->grab().toImage().convertToFormat(QImage::Format_RGB888);
 }
 
+namespace {
+Error printFailure(const QPrinter& printer) {
+    const QString name =
+        printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName();
+    return Error(QStringLiteral("Printing on \"%1\" failed").arg(name));
+}
+} // namespace
+
 void PrintPage(QPrinter& printer, const QImage& snapshot, const PrintLayout& layout,
                const PrinterMetrics& metrics, int S, int copies) {
     if (copies < 1)
@@ -80,7 +88,7 @@ void PrintPage(QPrinter& printer, const QImage& snapshot, const PrintLayout& lay
     printer.setCopyCount(1);
     QPainter painter;
     if (!painter.begin(&printer))
-        throw Error(QStringLiteral("Printing on \"%1\" failed").arg(printer.printerName()));
+        throw printFailure(printer);
     // The layout measures from the sheet's corner; the painter starts at the printable area.
     const QRect paper = printer.paperRect(QPrinter::DevicePixel).toRect();
     const QRect page = printer.pageRect(QPrinter::DevicePixel).toRect();
@@ -98,7 +106,7 @@ void PrintPage(QPrinter& printer, const QImage& snapshot, const PrintLayout& lay
     }
     ok = painter.end() && ok;
     if (!ok || printer.printerState() == QPrinter::Error)
-        throw Error(QStringLiteral("Printing on \"%1\" failed").arg(printer.printerName()));
+        throw printFailure(printer);
 }
 
 } // namespace qly

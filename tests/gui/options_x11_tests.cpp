@@ -4,6 +4,7 @@
 #include "minimizer.h"
 #include "optionsform.h"
 #include "programpaths.h"
+#include "support/modaldialogs.h"
 #include "support/tempdir.h"
 
 #include <QApplication>
@@ -44,8 +45,9 @@ void key(const QString& name) {
 
 QString netWmState(QWidget* w) {
     QProcess p;
-    p.start(QStringLiteral("xprop"), {"-id", QStringLiteral("0x%1").arg(w->windowHandle()->winId(), 0, 16),
-                                      QStringLiteral("_NET_WM_STATE")});
+    p.start(QStringLiteral("xprop"),
+            {"-id", QStringLiteral("0x%1").arg(w->windowHandle()->winId(), 0, 16),
+             QStringLiteral("_NET_WM_STATE")});
     p.waitForFinished();
     return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
@@ -68,20 +70,10 @@ bool above(QWidget* w) {
 // Opens the options dialog from the main window and runs act on it once it is active;
 // returns when the dialog has closed.
 void runOptions(TMainForm& form, const std::function<void(TOptionsForm&)>& act) {
-    bool acted = false;
-    QTimer timer;
-    timer.setInterval(50);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<TOptionsForm*>(QApplication::activeModalWidget());
-        if (acted || !dialog || !dialog->isActiveWindow())
-            return;
-        acted = true;
-        QTest::qWait(100);
-        act(*dialog);
-    });
-    timer.start();
-    form.OptionsItemClick();
-    EXPECT_TRUE(acted) << "the dialog never became active";
+    EXPECT_TRUE(qlytest::actOnModal(
+        TOptionsForm::staticMetaObject, [&] { form.OptionsItemClick(); },
+        [&](QWidget& dialog) { act(static_cast<TOptionsForm&>(dialog)); }))
+        << "the dialog never became active";
 }
 
 template <typename T> T* child(QWidget& parent, const char* name) {
@@ -215,8 +207,8 @@ TEST_F(Options, CancelEscapeAndTheCloseBoxChangeNothing) {
         changeEverything(d);
         // The window manager's close button at the right end of the dialog's title bar.
         QProcess xprop;
-        xprop.start(QStringLiteral("xprop"),
-                    {"-id", QString::number(d.windowHandle()->winId()), QStringLiteral("_NET_FRAME_EXTENTS")});
+        xprop.start(QStringLiteral("xprop"), {"-id", QString::number(d.windowHandle()->winId()),
+                                              QStringLiteral("_NET_FRAME_EXTENTS")});
         xprop.waitForFinished();
         const QStringList extents = QString::fromLocal8Bit(xprop.readAllStandardOutput())
                                         .section('=', 1)

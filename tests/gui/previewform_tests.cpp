@@ -299,6 +299,18 @@ TEST_F(PreviewTest, SetupColourAndHelp) {
     EXPECT_EQ(f.result(), QDialog::Rejected);
 }
 
+TEST_F(PreviewTest, APrinterFailureShowsTheErrorAndThePreviewStays) {
+    const QString target = m_dir.path("no/such/folder/out.pdf");
+    m_printer.setOutputFileName(target);
+    TPreviewForm& f = open();
+    EXPECT_EQ(qlytest::answerMessageBoxes([&] { f.btPrintClick(); }),
+              QStringList({QString("Printing on \"%1\" failed.").arg(target)}));
+    EXPECT_TRUE(f.isVisible());
+    // No copies: no job, no error.
+    child<QLineEdit>("edCopies")->setText("0");
+    EXPECT_TRUE(qlytest::answerMessageBoxes([&] { f.btPrintClick(); }).isEmpty());
+}
+
 TEST(PrintPictures, CursorsAndPatternAtBothPixelRatios) {
     for (const qreal dpr : {1.0, 2.0}) {
         const QPixmap open = handCursor(false, dpr).pixmap();

@@ -6,6 +6,7 @@
 #include "previewform.h"
 #include "programpaths.h"
 #include "support/messageboxes.h"
+#include "support/modaldialogs.h"
 #include "support/tempdir.h"
 
 #include <QAction>
@@ -136,21 +137,13 @@ protected:
 
     // Runs the Print command from the main menu and act on the preview once it is active.
     bool printCommand(TMainForm& form, const std::function<void(TPreviewForm&)>& act) {
-        bool acted = false;
-        QTimer timer;
-        timer.setInterval(50);
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            auto* preview = qobject_cast<TPreviewForm*>(QApplication::activeModalWidget());
-            if (acted || !preview || !preview->isActiveWindow())
-                return;
-            acted = true;
-            QTest::qWait(200);
-            act(*preview);
-            preview->findChild<QPushButton*>("btClose")->click();
-        });
-        timer.start();
-        form.mainMenu()->item(QStringLiteral("NotePrintItem"))->trigger();
-        return acted;
+        return qlytest::actOnModal(
+            TPreviewForm::staticMetaObject,
+            [&] { form.mainMenu()->item(QStringLiteral("NotePrintItem"))->trigger(); },
+            [&](QWidget& dialog) {
+                act(static_cast<TPreviewForm&>(dialog));
+                dialog.findChild<QPushButton*>("btClose")->click();
+            });
     }
 
     // Prints with a copies text; returns the layout and the editor's picture at that time.

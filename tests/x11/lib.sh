@@ -147,3 +147,20 @@ floating_button() {
 net_wm_state() {
     xprop -id "$1" _NET_WM_STATE | sed -n 's/.*= //p' | tr -d ' ' | tr ',' '\n'
 }
+
+# Runs each case of a GoogleTest program in a process of its own (each start of the program has
+# its one main window); BEFORE_CASE, when set, is run first each time. Fails when a case fails.
+run_gtest_cases() {
+    local exe="$1" t status=0
+    for t in $("$exe" --gtest_list_tests | awk '/^[^ ]/{s=$1} /^  /{print s $1}'); do
+        [ -n "${BEFORE_CASE:-}" ] && $BEFORE_CASE
+        if "$exe" --gtest_filter="$t" >"$X_WORK/case.log" 2>&1; then
+            pass "$t"
+        else
+            cat "$X_WORK/case.log" >&2
+            echo "FAIL: $t"
+            status=1
+        fi
+    done
+    return $status
+}

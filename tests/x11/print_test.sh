@@ -9,16 +9,6 @@ trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 [ "$(id -u)" = 0 ] || { echo "SKIP: needs root"; exit 77; }
 x_start 1024x768
 cups_start QlyPDF
-exe="$QLY_BINARY_DIR/bin/gui_print_x11_tests"
-status=0
-for t in $("$exe" --gtest_list_tests | awk '/^[^ ]/{s=$1} /^  /{print s $1}'); do
-    rm -f "$CUPS_OUT"/*
-    if "$exe" --gtest_filter="$t" >"$X_WORK/case.log" 2>&1; then
-        pass "$t"
-    else
-        cat "$X_WORK/case.log" >&2
-        echo "FAIL: $t"
-        status=1
-    fi
-done
-exit $status
+# Each case starts with an empty output folder.
+clear_output() { rm -f "$CUPS_OUT"/*; }
+BEFORE_CASE=clear_output run_gtest_cases "$QLY_BINARY_DIR/bin/gui_print_x11_tests"
