@@ -1,3 +1,4 @@
+#include "errorbox.h"
 #include "mainform.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
@@ -31,6 +32,12 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QApplication::commitDataRequest, [&mainForm] {
         if (mainForm)
             mainForm->saveSession();
+    });
+    // A display connection that breaks ends the process from inside the toolkit: the page
+    // and the settings are still in memory, and are saved on the way out.
+    qly::installExitSave(mainForm, [&mainForm] {
+        qly::reportToConsoleOnly();
+        mainForm->saveSession();
     });
     mainForm->show();
     const int status = QApplication::exec();

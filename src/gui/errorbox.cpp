@@ -7,7 +7,19 @@
 
 namespace qly {
 
+namespace {
+bool g_noDisplay = false;
+} // namespace
+
+void reportToConsoleOnly() {
+    g_noDisplay = true;
+}
+
 void showErrorBox(QWidget* parent, const QString& message) {
+    if (g_noDisplay) {
+        qWarning("%s", qPrintable(errorBoxText(message)));
+        return;
+    }
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), errorBoxText(message),
                     QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("ErrorBox"));
@@ -15,6 +27,10 @@ void showErrorBox(QWidget* parent, const QString& message) {
 }
 
 void showMessage(QWidget* parent, const QString& text) {
+    if (g_noDisplay) {
+        qWarning("%s", qPrintable(text));
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
                     parent);
     box.setObjectName(QStringLiteral("MessageBox"));

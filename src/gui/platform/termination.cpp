@@ -1,6 +1,9 @@
 #include "termination.h"
 
+#include <QPointer>
 #include <QSocketNotifier>
+
+#include <cstdlib>
 
 #include <csignal>
 #include <fcntl.h>
@@ -11,6 +14,16 @@ namespace qly {
 
 namespace {
 int g_pipe[2] = {-1, -1};
+QPointer<QObject> g_exitGuard;
+std::function<void()> g_exitHandler;
+
+void onExit() {
+    if (!g_exitGuard || !g_exitHandler)
+        return;
+    const std::function<void()> handler = std::move(g_exitHandler);
+    g_exitHandler = nullptr;
+    handler();
+}
 
 void onSignal(int) {
     const char c = 1;
@@ -36,6 +49,14 @@ void installTerminationHandler(std::function<void()> handler) {
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGHUP, &sa, nullptr);
+}
+
+void installExitSave(QObject* guard, std::function<void()> handler) {
+    static const bool registered = std::atexit(onExit) == 0;
+    if (!registered)
+        return;
+    g_exitGuard = guard;
+    g_exitHandler = std::move(handler);
 }
 
 } // namespace qly
