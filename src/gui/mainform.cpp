@@ -11,11 +11,12 @@
 #include "minimizer.h"
 #include "noteeditor.h"
 #include "optionsform.h"
+#include "platform/windowmove.h"
 #include "previewform.h"
 #include "printjob.h"
-#include "platform/windowmove.h"
 #include "profile.h"
 #include "programpaths.h"
+#include "recoverykeeper.h"
 #include "richtextconvert.h"
 #include "titlebar.h"
 #include "titlemath.h"
@@ -60,6 +61,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
         m_lastFocusWindow = now;
     });
     FormCreate();
+    // Changes a crash kept from their pages are offered once the window is up.
+    QTimer::singleShot(0, this, &TMainForm::offerRecovery);
 }
 
 TMainForm::~TMainForm() {
@@ -78,6 +81,7 @@ void TMainForm::buildLayout() {
     m_panel4->setObjectName(QStringLiteral("Panel4"));
     auto* editor = new NoteEditor(m_panel4);
     m_editor = editor;
+    m_recovery = new RecoveryKeeper(m_editor, programDir(), this);
     m_mainMenu = new MainMenu(this);
     m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
         applyPageColor(color.red() | (color.green() << 8) | (color.blue() << 16));
@@ -144,9 +148,8 @@ void TMainForm::FormCreate() {
         const Profile profile(programSettingsFile());
         if (const QString report = profile.takeReadErrorReport(); !report.isEmpty())
             showErrorBox(nullptr, report);
-        m_pages.setVersionsKept(profile.readInteger(QStringLiteral("Backup"),
-                                                    QStringLiteral("Versions"),
-                                                    PageVersions::DefaultCount));
+        m_pages.setVersionsKept(profile.readInteger(
+            QStringLiteral("Backup"), QStringLiteral("Versions"), PageVersions::DefaultCount));
         const QSize screen = QGuiApplication::primaryScreen()
                                  ? QGuiApplication::primaryScreen()->geometry().size()
                                  : QSize(1024, 768);
@@ -163,10 +166,8 @@ void TMainForm::FormCreate() {
 
         // 9, 10: the page and its colour.
         m_pages.setCurrentPage(notes->currentIndex());
-        if (QDir(m_pages.pageFolder()).exists())
-            loadCurrentPage();
-        else
-            ForceFolders(m_pages.pageFolder());
+        // A page folder that is missing is created by the load.
+        loadCurrentPage();
         LoadPageColor();
 
         // 12, 13: the menu state, and listening to the clipboard.
@@ -183,6 +184,7 @@ void TMainForm::FormCreate() {
 void TMainForm::loadCurrentPage() {
     const PageStore::Load page = m_pages.loadCurrentPage();
     setEditorDocument(m_editor->document(), page.document);
+    m_recovery->pageLoaded(m_pages.rememberedPageIndex());
     m_editor->setReadOnly(m_pages.currentPageReadOnly());
     if (page.status == PageFileRead::Status::Read)
         return;
@@ -202,6 +204,7 @@ void TMainForm::removeLeftoversOfCutWrites() {
     for (int i = 0; i < PageCount; ++i)
         pages.append(QFileInfo(m_pages.pageFile(i)).fileName());
     removeLeftoverTemporaries(m_pages.pageFolder(), pages);
+    removeLeftoverTemporaries(m_recovery->store().folder(), pages);
     const QFileInfo settings(programSettingsFile());
     removeLeftoverTemporaries(settings.path(), {settings.fileName()});
 }
@@ -271,7 +274,21 @@ void TMainForm::sbNextClick() {
 }
 
 void TMainForm::SaveCurrentPage() {
+    if (m_pages.currentPageReadOnly())
+        return; // a page whose file cannot be read is never written
     m_pages.SaveCurrentPage(editorDocument(m_editor->document()));
+    m_recovery->pageSaved();
+}
+
+void TMainForm::offerRecovery() {
+    m_recovery->offerPending(this, m_pages.pageFolder(), [this](int index, const Document& doc) {
+        runGuarded(this, [&] {
+            if (index != m_pages.rememberedPageIndex())
+                switchToPage(index);
+            // The recovered text is the page's unsaved text: saved by the usual rule.
+            setEditorDocument(m_editor->document(), doc);
+        });
+    });
 }
 
 void TMainForm::LoadPageColor() {

@@ -17,6 +17,7 @@ namespace qly {
 
 class EditorCommands;
 class MainMenu;
+class RecoveryKeeper;
 class Minimizer;
 class TitleBar;
 class TitleSplitter;
@@ -107,6 +108,7 @@ private:
     // as an empty, read-only page.
     void loadCurrentPage();
     void removeLeftoversOfCutWrites();
+    void offerRecovery();
     void FormResize();
     void FormPaint();
     Qt::Edges resizeEdgesAt(QPoint pos) const;
@@ -122,6 +124,7 @@ private:
     QWidget* m_panel4 = nullptr;
     QTextEdit* m_editor = nullptr;
     Minimizer* m_minimizer = nullptr;
+    RecoveryKeeper* m_recovery = nullptr;
     bool m_destroyed = false;
     QPointer<QWindow> m_lastFocusWindow;
 };

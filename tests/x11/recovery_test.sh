@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Crash recovery in a real X session: text typed on page A, the program killed, started again:
+# the recovery box offers the text, Restore puts it back in the editor, and the next switch
+# saves it to the page file. A screenshot of the box goes to build/screenshots/.
+. "$QLY_SOURCE_DIR/tests/x11/lib.sh"
+x_start 1024x768
+shots="$QLY_BINARY_DIR/screenshots"
+mkdir -p "$shots"
+app="$X_WORK/app"
+app_install "$app"
+mkdir -p "$app/rtf"
+printf '{\\rtf1\\ansi saved words\\par}' >"$app/rtf/A.rtf"
+
+app_start "$app"
+main=$(wait_window Quillery) || fail "no main window"
+sleep 0.5
+read -r mx my _ _ <<<"$(win_geometry "$main")"
+xdotool mousemove $((mx + 200)) $((my + 200)) click 1
+xdotool key ctrl+End type --delay 20 ' and recovered words'
+sleep 3 # longer than the pause after which a copy is written
+[ -f "$app/recovery/A.rtf" ] || fail "no recovery copy after a pause in typing"
+kill -KILL "$APP_PID"
+wait_exit "$APP_PID" || fail "the program did not end"
+grep -q 'recovered' "$app/rtf/A.rtf" && fail "the page file was written before the kill"
+
+app_start "$app"
+box=""
+for _ in $(seq 100); do
+    # The box has the program's caption too, and is not the main window's size.
+    for w in $(xdotool search --onlyvisible --name '^Quillery$' 2>/dev/null); do
+        read -r _ _ ww wh <<<"$(win_geometry "$w")"
+        [ "$ww x $wh" != "400 x 368" ] && box=$w
+    done
+    [ -n "$box" ] && break
+    sleep 0.05
+done
+[ -n "$box" ] || fail "no recovery box at the next start"
+sleep 0.3
+import -window root "$shots/recovery-box.png"
+xdotool windowactivate --sync "$box" key Return # Restore is the default button
+main=$(wait_window Quillery) || fail "no main window after the box"
+sleep 0.5
+read -r mx my _ _ <<<"$(win_geometry "$main")"
+xdotool mousemove $((mx + 200)) $((my + 200)) click 1
+xdotool key ctrl+a ctrl+c
+sleep 0.2
+clip="$(xclip -o -selection clipboard)"
+[ "$clip" = 'saved words and recovered words' ] || fail "the editor holds: $clip"
+
+# The next switch saves the restored text, and the copy goes.
+xdotool mousemove $((mx + 4 + 100)) $((my + 4 + 10)) click 1
+for _ in $(seq 60); do grep -q 'recovered' "$app/rtf/A.rtf" && break; sleep 0.05; done
+grep -q 'and recovered words' "$app/rtf/A.rtf" || fail "the switch did not save the restored text"
+[ -f "$app/recovery/A.rtf" ] && fail "the recovery copy was kept after the save"
+pass "the recovery box restores the text typed before a kill"
