@@ -50,8 +50,12 @@ const QByteArray& input(const char* env, qsizetype fallbackSize) {
     return cache[env] = bytes;
 }
 
-const QByteArray& rtf1() { return input("QLY_BENCH_RTF_1MB", 1 << 20); }
-const QByteArray& rtf30() { return input("QLY_BENCH_RTF_30MB", 30 << 20); }
+const QByteArray& rtf1() {
+    return input("QLY_BENCH_RTF_1MB", 1 << 20);
+}
+const QByteArray& rtf30() {
+    return input("QLY_BENCH_RTF_30MB", 30 << 20);
+}
 
 void plainText(benchmark::State& state, const QByteArray& bytes) {
     for (auto _ : state)
@@ -76,12 +80,24 @@ void writeModel(benchmark::State& state, const QByteArray& bytes) {
     state.SetBytesProcessed(state.iterations() * out); // RTF bytes written a second
 }
 
-void BM_PlainText_1MB(benchmark::State& s) { plainText(s, rtf1()); }
-void BM_PlainText_30MB(benchmark::State& s) { plainText(s, rtf30()); }
-void BM_ReadModel_1MB(benchmark::State& s) { readModel(s, rtf1()); }
-void BM_ReadModel_30MB(benchmark::State& s) { readModel(s, rtf30()); }
-void BM_WriteModel_1MB(benchmark::State& s) { writeModel(s, rtf1()); }
-void BM_WriteModel_30MB(benchmark::State& s) { writeModel(s, rtf30()); }
+void BM_PlainText_1MB(benchmark::State& s) {
+    plainText(s, rtf1());
+}
+void BM_PlainText_30MB(benchmark::State& s) {
+    plainText(s, rtf30());
+}
+void BM_ReadModel_1MB(benchmark::State& s) {
+    readModel(s, rtf1());
+}
+void BM_ReadModel_30MB(benchmark::State& s) {
+    readModel(s, rtf30());
+}
+void BM_WriteModel_1MB(benchmark::State& s) {
+    writeModel(s, rtf1());
+}
+void BM_WriteModel_30MB(benchmark::State& s) {
+    writeModel(s, rtf30());
+}
 
 // A 1 MB page into the editor: RTF -> model -> QTextDocument of a QTextEdit.
 void BM_RtfIntoTextEdit_1MB(benchmark::State& state) {

@@ -5,8 +5,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <poll.h>
 #include <cstdio>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -9,7 +9,7 @@ build_pkgs=(
     fp-utils libchm-dev
 )
 test_pkgs=(
-    libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
     xvfb xauth openbox xdotool xclip x11-utils trayer imagemagick
     fonts-dejavu-core fonts-liberation2
     libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui

@@ -59,12 +59,12 @@ public:
         const QUrl url = name.isRelative() ? source().resolved(name) : name;
         if (url.scheme() != Scheme || !m_archive)
             return {};
-        const std::optional<QByteArray> data = m_archive->read(url.path());
-        if (!data)
+        const std::optional<QByteArray> bytes = m_archive->read(url.path());
+        if (!bytes)
             return {};
         if (type == QTextDocument::StyleSheetResource)
-            return QString::fromUtf8(*data);
-        return *data;
+            return QString::fromUtf8(*bytes);
+        return *bytes;
     }
 
 protected:

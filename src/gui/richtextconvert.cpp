@@ -16,10 +16,14 @@ static_assert(kCharsetProperty > QTextFormat::UserProperty);
 
 Qt::Alignment toQt(int align) {
     switch (align) {
-    case AlignRight: return Qt::AlignRight;
-    case AlignCenter: return Qt::AlignHCenter;
-    case AlignJustify: return Qt::AlignJustify;
-    default: return Qt::AlignLeft;
+    case AlignRight:
+        return Qt::AlignRight;
+    case AlignCenter:
+        return Qt::AlignHCenter;
+    case AlignJustify:
+        return Qt::AlignJustify;
+    default:
+        return Qt::AlignLeft;
     }
 }
 

@@ -43,8 +43,9 @@ TEST(RtfCorpus, EveryFileKeepsTheInvariants) {
         EXPECT_EQ(qly::rtf::plainText(bytes), joined);
         const QByteArray written = qly::rtf::writeDocument(doc);
         const qly::Document again = qly::rtf::readDocument(written);
-        if (qly::rtf::isRtf(bytes))
+        if (qly::rtf::isRtf(bytes)) {
             EXPECT_EQ(again, doc);
+        }
         EXPECT_EQ(qly::rtf::writeDocument(again), written);
     }
 }
@@ -72,8 +73,9 @@ const qly::CharFormat& formatOf(const qly::Document& d, const QString& needle) {
 TEST(RtfSamples, RichEdit20) {
     const QByteArray bytes = sample("richedit20.rtf");
     EXPECT_EQ(qly::rtf::plainText(bytes),
-              QString::fromUtf8("Title\r\nPlain italic under strike marked café Привет\r\n•\tbullet one\r\n"
-                                "•\tbullet two\r\nright\r\njustified\r\n"));
+              QString::fromUtf8(
+                  "Title\r\nPlain italic under strike marked café Привет\r\n•\tbullet one\r\n"
+                  "•\tbullet two\r\nright\r\njustified\r\n"));
     const qly::Document d = qly::rtf::readDocument(bytes);
     ASSERT_EQ(d.paragraphs.size(), 7u); // the last \par is the final mark: no 8th paragraph
     EXPECT_EQ(d.paragraphs[0].align, qly::AlignCenter);
@@ -94,8 +96,10 @@ TEST(RtfSamples, RichEdit20) {
 TEST(RtfSamples, Msftedit541WithTrailingNul) {
     const QByteArray bytes = sample("msftedit541.rtf");
     ASSERT_TRUE(bytes.endsWith('\0'));
-    EXPECT_EQ(qly::rtf::plainText(bytes),
-              QString::fromUtf8("English naïve résumé\r\nРусский текст\r\nΕλληνικά\r\n日本語\r\n中文\r\nemoji 😀 end"));
+    EXPECT_EQ(
+        qly::rtf::plainText(bytes),
+        QString::fromUtf8(
+            "English naïve résumé\r\nРусский текст\r\nΕλληνικά\r\n日本語\r\n中文\r\nemoji 😀 end"));
     const qly::Document d = qly::rtf::readDocument(bytes);
     EXPECT_EQ(formatOf(d, QString::fromUtf8("日本語")).color, 0x00B050u);
     EXPECT_EQ(formatOf(d, QString::fromUtf8("日本語")).font, "MS Gothic");
@@ -106,7 +110,8 @@ TEST(RtfSamples, Msftedit541WithTrailingNul) {
 TEST(RtfSamples, RichEdit10) {
     const QByteArray bytes = sample("riched20_10.rtf");
     EXPECT_EQ(qly::rtf::plainText(bytes),
-              QString::fromUtf8("Centered bold\r\nred on yellow 🛳 한국어 中文\r\nline one\u2028line two\ttabbed"));
+              QString::fromUtf8("Centered bold\r\nred on yellow 🛳 한국어 中文\r\nline "
+                                "one\u2028line two\ttabbed"));
     const qly::Document d = qly::rtf::readDocument(bytes);
     EXPECT_EQ(d.paragraphs[0].align, qly::AlignCenter);
     EXPECT_EQ(formatOf(d, "red on").color, 0xFF0000u);
@@ -115,7 +120,8 @@ TEST(RtfSamples, RichEdit10) {
 
 TEST(RtfSamples, WpfRichTextBox) {
     const QByteArray bytes = sample("wpf_richtextbox.rtf");
-    EXPECT_EQ(qly::rtf::plainText(bytes), QString::fromUtf8("Hello bold and red Привет\r\nSecond paragraph αβγ"));
+    EXPECT_EQ(qly::rtf::plainText(bytes),
+              QString::fromUtf8("Hello bold and red Привет\r\nSecond paragraph αβγ"));
     const qly::Document d = qly::rtf::readDocument(bytes);
     EXPECT_EQ(formatOf(d, "Hello").font, "Segoe UI"); // \deff2
     EXPECT_EQ(formatOf(d, "Hello").color, 0x000000u); // a colour table without an empty entry 0
@@ -126,8 +132,10 @@ TEST(RtfSamples, WpfRichTextBox) {
 
 TEST(RtfSamples, TextEdit) {
     const QByteArray bytes = sample("textedit.rtf");
-    EXPECT_EQ(qly::rtf::plainText(bytes),
-              QString::fromUtf8("TextEdit sample café red\r\nПривет 你好 \r\n😀\r\nbold italicunderstruck\r\nlast"));
+    EXPECT_EQ(
+        qly::rtf::plainText(bytes),
+        QString::fromUtf8(
+            "TextEdit sample café red\r\nПривет 你好 \r\n😀\r\nbold italicunderstruck\r\nlast"));
     const qly::Document d = qly::rtf::readDocument(bytes);
     EXPECT_EQ(formatOf(d, "red").color, 0xFB0007u);
     EXPECT_EQ(d.paragraphs[1].align, qly::AlignCenter);
@@ -137,7 +145,8 @@ TEST(RtfSamples, TextEdit) {
 
 // Load, save, load: a rich-edit page neither grows nor changes after the first save.
 TEST(RtfSamples, LoadSaveLoadIsStable) {
-    for (const char* name : {"richedit20.rtf", "msftedit541.rtf", "riched20_10.rtf", "wpf_richtextbox.rtf", "textedit.rtf"}) {
+    for (const char* name : {"richedit20.rtf", "msftedit541.rtf", "riched20_10.rtf",
+                             "wpf_richtextbox.rtf", "textedit.rtf"}) {
         SCOPED_TRACE(name);
         const qly::Document first = qly::rtf::readDocument(sample(name));
         const QByteArray save1 = qly::rtf::writeDocument(first);

@@ -12,10 +12,18 @@ using qly::rtf::writeDocument;
 
 namespace {
 
-QString text(const char* rtf) { return plainText(QByteArrayView(rtf, qsizetype(strlen(rtf)))); }
-QString text(const QByteArray& rtf) { return plainText(rtf); }
-Document doc(const char* rtf) { return readDocument(QByteArray(rtf)); }
-QString u(const char16_t* s) { return QString::fromUtf16(s); }
+QString text(const char* rtf) {
+    return plainText(QByteArrayView(rtf, qsizetype(strlen(rtf))));
+}
+QString text(const QByteArray& rtf) {
+    return plainText(rtf);
+}
+Document doc(const char* rtf) {
+    return readDocument(QByteArray(rtf));
+}
+QString u(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
 
 // Text of one paragraph.
 QString para(const Document& d, size_t i) {
@@ -66,20 +74,21 @@ TEST(RtfReader, DelimiterAndLineBreaks) {
 }
 
 TEST(RtfReader, SpecialCharacters) {
-    EXPECT_EQ(text("{\\rtf1 \\lquote\\rquote\\ldblquote\\rdblquote\\emdash\\endash\\bullet\\~\\-\\_}"),
-              u(u"\u2018\u2019\u201C\u201D\u2014\u2013\u2022\u00A0\u00AD\u2011"));
+    EXPECT_EQ(
+        text("{\\rtf1 \\lquote\\rquote\\ldblquote\\rdblquote\\emdash\\endash\\bullet\\~\\-\\_}"),
+        u(u"\u2018\u2019\u201C\u201D\u2014\u2013\u2022\u00A0\u00AD\u2011"));
 }
 
 TEST(RtfReader, UnicodeAndSkipping) {
     EXPECT_EQ(text("{\\rtf1 \\u1055?\\u1088?}"), u(u"Пр"));
     EXPECT_EQ(text("{\\rtf1 \\u-3913?}"), u(u"\uF0B7"));
     EXPECT_EQ(text("{\\rtf1 \\uc0\\u-10179\\u-8704 x}"), u(u"\U0001F600x")); // surrogate pair
-    EXPECT_EQ(text("{\\rtf1 \\uc2\\u1055\\'cf\\'f0x}"), u(u"Пx"));          // \'hh counts one
+    EXPECT_EQ(text("{\\rtf1 \\uc2\\u1055\\'cf\\'f0x}"), u(u"Пx"));           // \'hh counts one
     EXPECT_EQ(text("{\\rtf1 \\uc2\\u1055 ab c}"), u(u"П c"));
-    EXPECT_EQ(text("{\\rtf1 \\uc1\\u1055\\par x}"), u(u"Пx"));            // a control word counts
-    EXPECT_EQ(text("{\\rtf1 \\uc3\\u1055{b}c}"), u(u"Пbc"));              // a brace ends the skip
-    EXPECT_EQ(text("{\\rtf1 {\\uc2 \\u1055 ab}\\u1056 ab}"), u(u"ПРb"));  // \uc is scoped
-    EXPECT_EQ(text("{\\rtf1 \\uc1\\u1055\\bin3 abcx}"), u(u"Пx"));        // \bin counts one
+    EXPECT_EQ(text("{\\rtf1 \\uc1\\u1055\\par x}"), u(u"Пx"));           // a control word counts
+    EXPECT_EQ(text("{\\rtf1 \\uc3\\u1055{b}c}"), u(u"Пbc"));             // a brace ends the skip
+    EXPECT_EQ(text("{\\rtf1 {\\uc2 \\u1055 ab}\\u1056 ab}"), u(u"ПРb")); // \uc is scoped
+    EXPECT_EQ(text("{\\rtf1 \\uc1\\u1055\\bin3 abcx}"), u(u"Пx"));       // \bin counts one
     EXPECT_EQ(text("{\\rtf1 \\u65 ?}"), u(u"A"));
 }
 
@@ -88,10 +97,12 @@ TEST(RtfReader, CodePages) {
     EXPECT_EQ(text("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset204 Arial;}{\\f1\\fcharset161 Arial;}}"
                    "\\f0\\'cf\\f1\\'e1\\f0 x}"),
               u(u"Пαx"));
-    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Gothic;}}\\f0\\'82\\'a0\\'83\\'41\\'82 }"),
-              u(u"あア ")); // a lone lead byte is dropped; the blank after \'hh is text
+    EXPECT_EQ(
+        text("{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Gothic;}}\\f0\\'82\\'a0\\'83\\'41\\'82 }"),
+        u(u"あア ")); // a lone lead byte is dropped; the blank after \'hh is text
     EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset128 MS Gothic;}}\\f0\\'83A}"), u(u"ア"));
-    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset134 SimSun;}}\\f0\\'c4\\'e3\\'ba\\'c3}"), u(u"你好"));
+    EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset134 SimSun;}}\\f0\\'c4\\'e3\\'ba\\'c3}"),
+              u(u"你好"));
     EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset129 Gulim;}}\\f0\\'c7\\'d1}"), u(u"한"));
     EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset136 MingLiU;}}\\f0\\'a4\\'a4}"), u(u"中"));
     EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0\\fcharset0 Arial;}{\\f1\\fcharset2 Symbol;}}"
@@ -116,9 +127,10 @@ TEST(RtfReader, DeffAndPlain) {
 
 TEST(RtfReader, FontTableShapes) {
     // One group per font, \falt, \panose, a name in \'hh.
-    Document d = doc("{\\rtf1{\\fonttbl{\\f0\\froman\\fcharset0\\fprq2{\\*\\panose 02020603050405020304}"
-                     "Times New Roman{\\*\\falt Times};}{\\f1\\fnil\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}"
-                     "{\\f2\\fnil\\fcharset0 Sans}}\\f0 a\\f1 b\\f2 c}");
+    Document d =
+        doc("{\\rtf1{\\fonttbl{\\f0\\froman\\fcharset0\\fprq2{\\*\\panose 02020603050405020304}"
+            "Times New Roman{\\*\\falt Times};}{\\f1\\fnil\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}"
+            "{\\f2\\fnil\\fcharset0 Sans}}\\f0 a\\f1 b\\f2 c}");
     ASSERT_EQ(d.paragraphs[0].runs.size(), 3u);
     EXPECT_EQ(d.paragraphs[0].runs[0].format.font, "Times New Roman");
     EXPECT_EQ(d.paragraphs[0].runs[1].format.font, u(u"宋体"));
@@ -141,7 +153,8 @@ TEST(RtfReader, ColourTables) {
     EXPECT_FALSE(r[3].format.background);
     EXPECT_EQ(r[4].format.background, 0xFF0000u);
     // Without an empty entry 0.
-    d = doc("{\\rtf1{\\colortbl\\red0\\green128\\blue0;\\red1\\green2\\blue3;}\\cf0 a\\cf1 b\\cf7 c}");
+    d = doc(
+        "{\\rtf1{\\colortbl\\red0\\green128\\blue0;\\red1\\green2\\blue3;}\\cf0 a\\cf1 b\\cf7 c}");
     auto& r2 = d.paragraphs[0].runs;
     ASSERT_EQ(r2.size(), 3u);
     EXPECT_EQ(r2[0].format.color, 0x008000u);
@@ -154,22 +167,25 @@ TEST(RtfReader, CharacterFormatting) {
                      "\\ulwave e\\ulc2 f\\ulnone{\\ul g}h\\plain i}");
     auto& r = d.paragraphs[0].runs;
     ASSERT_EQ(r.size(), 7u);
-    EXPECT_TRUE(r[0].format.bold && r[0].format.italic && r[0].format.underline && r[0].format.strike);
+    EXPECT_TRUE(r[0].format.bold && r[0].format.italic && r[0].format.underline &&
+                r[0].format.strike);
     EXPECT_EQ(r[0].format.size, 18.0);
     EXPECT_EQ(r[1].text, "b");
-    EXPECT_FALSE(r[1].format.bold || r[1].format.italic || r[1].format.underline || r[1].format.strike);
+    EXPECT_FALSE(r[1].format.bold || r[1].format.italic || r[1].format.underline ||
+                 r[1].format.strike);
     EXPECT_TRUE(r[2].format.underline);  // \uldb
     EXPECT_FALSE(r[3].format.underline); // \ul0
     EXPECT_EQ(r[4].text, "efg");         // \ulwave; \ulc is a colour, not a variant
     EXPECT_TRUE(r[4].format.underline);
-    EXPECT_EQ(r[5].text, "h");           // \ulnone, and the group of g restored it
+    EXPECT_EQ(r[5].text, "h"); // \ulnone, and the group of g restored it
     EXPECT_FALSE(r[5].format.underline);
     EXPECT_EQ(r[6].text, "i");
     EXPECT_EQ(r[6].format.size, 12.0);
 }
 
 TEST(RtfReader, Alignment) {
-    Document d = doc("{\\rtf1 \\qc a\\par \\qr b\\par\\pard c\\par\\qj d\\par\\ql e\\par{\\qc f\\par}g}");
+    Document d =
+        doc("{\\rtf1 \\qc a\\par \\qr b\\par\\pard c\\par\\qj d\\par\\ql e\\par{\\qc f\\par}g}");
     ASSERT_EQ(d.paragraphs.size(), 7u);
     const int want[] = {2, 1, 0, 3, 0, 2, 0};
     for (int i = 0; i < 7; ++i)
@@ -179,9 +195,13 @@ TEST(RtfReader, Alignment) {
 TEST(RtfReader, FieldsPicturesHiddenDestinations) {
     EXPECT_EQ(text("{\\rtf1 a{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}b}"), "alinkb");
     EXPECT_EQ(text("{\\rtf1 a{\\field{\\fldinst PAGE}{\\fldrslt 1}}b}"), "a1b");
-    EXPECT_EQ(text("{\\rtf1 a{\\pict\\pngblip 89504e47}{\\*\\shppict{\\pict 00}}{\\nonshppict{\\pict 00}}b}"), "ab");
+    EXPECT_EQ(text("{\\rtf1 a{\\pict\\pngblip 89504e47}{\\*\\shppict{\\pict "
+                   "00}}{\\nonshppict{\\pict 00}}b}"),
+              "ab");
     EXPECT_EQ(text("{\\rtf1 a{\\v hidden}\\v x\\v0 b}"), "ab");
-    EXPECT_EQ(text("{\\rtf1 a{\\*\\unknowndest text}{\\*\\generator Riched20;}{\\info{\\title t}}b}"), "ab");
+    EXPECT_EQ(
+        text("{\\rtf1 a{\\*\\unknowndest text}{\\*\\generator Riched20;}{\\info{\\title t}}b}"),
+        "ab");
     EXPECT_EQ(text("{\\rtf1 a{\\*\\foo{\\bin4 }}}}}}b}"), "ab");
     EXPECT_EQ(text("{\\rtf1 {\\upr{ansi}{\\*\\ud{uni}}}}"), "uni");
 }
@@ -189,7 +209,8 @@ TEST(RtfReader, FieldsPicturesHiddenDestinations) {
 TEST(RtfReader, ListNumbers) {
     // \pntext and \*\pn together: the text of \pntext only.
     EXPECT_EQ(text("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}"
-                   "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\f0 one\\par"
+                   "{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}"
+                   "\\f0 one\\par"
                    "{\\pntext\\f1\\'B7\\tab}two\\par}"),
               u(u"\u2022\tone\r\n\u2022\ttwo"));
     // \*\pn alone.
@@ -200,9 +221,10 @@ TEST(RtfReader, ListNumbers) {
 }
 
 TEST(RtfReader, Tables) {
-    EXPECT_EQ(text("{\\rtf1 \\trowd\\cellx100\\cellx200\\cellx300\\pard\\intbl A\\cell\\cell C\\cell\\row"
-                   "\\trowd\\pard\\intbl D\\cell E\\cell F\\cell\\row\\pard after\\par}"),
-              "A\t\tC\r\nD\tE\tF\r\nafter");
+    EXPECT_EQ(
+        text("{\\rtf1 \\trowd\\cellx100\\cellx200\\cellx300\\pard\\intbl A\\cell\\cell C\\cell\\row"
+             "\\trowd\\pard\\intbl D\\cell E\\cell F\\cell\\row\\pard after\\par}"),
+        "A\t\tC\r\nD\tE\tF\r\nafter");
 }
 
 TEST(RtfReader, BracesAndTrailingBytes) {
@@ -222,7 +244,8 @@ TEST(RtfReader, HostileInput) {
     deep += "b}";
     EXPECT_EQ(text(deep), "ab");
     // Long control words and huge parameters.
-    QByteArray longWord = "{\\rtf1 \\" + QByteArray(1000, 'x') + " a\\fs99999999999999999999 b\\u99999999999 c}";
+    QByteArray longWord =
+        "{\\rtf1 \\" + QByteArray(1000, 'x') + " a\\fs99999999999999999999 b\\u99999999999 c}";
     EXPECT_EQ(readDocument(longWord).paragraphs.size(), 1u);
     // \bin beyond the end.
     EXPECT_EQ(text("{\\rtf1 a\\bin999999 xyz}"), "a");
@@ -251,9 +274,11 @@ TEST(RtfWriter, Shape) {
     d.paragraphs.push_back(p);
     d.paragraphs.push_back(Paragraph{});
     const QByteArray rtf = writeDocument(d);
-    EXPECT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\fnil\\fcharset0 Arial;}}"));
+    EXPECT_TRUE(rtf.startsWith(
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl{\\f0\\fnil\\fcharset0 Arial;}}"));
     EXPECT_TRUE(rtf.contains("{\\colortbl ;\\red255\\green0\\blue0;}"));
-    EXPECT_TRUE(rtf.contains("a\\{b\\}\\\\c \\'e9\\'80 \\u1055? \\u-10179?\\u-8704?\\tab x\\line y\\par"));
+    EXPECT_TRUE(
+        rtf.contains("a\\{b\\}\\\\c \\'e9\\'80 \\u1055? \\u-10179?\\u-8704?\\tab x\\line y\\par"));
     EXPECT_EQ(rtf.count("\\par"), 4); // \pard twice, \par twice
     EXPECT_EQ(readDocument(rtf), d);
 }

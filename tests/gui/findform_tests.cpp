@@ -99,8 +99,9 @@ TEST_F(FindForm, OpensWithTheLayoutAndStateOfTheDialog) {
         auto* w = form->findChild<QWidget*>(QLatin1String(c.name));
         ASSERT_TRUE(w) << c.name;
         EXPECT_EQ(w->geometry(), c.geometry) << c.name;
-        if (auto* b = qobject_cast<QAbstractButton*>(w))
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             EXPECT_EQ(b->text(), QLatin1String(c.caption)) << c.name;
+        }
     }
     const std::pair<const char*, QPoint> labels[] = {
         {"Label2", {8, 20}}, {"Label1", {8, 76}}, {"Label3", {48, 76}}};

@@ -65,7 +65,8 @@ TEST(RichTextConvert, ModelSurvivesTheEditor) {
                 f.color = 0x123456u + unsigned(i);
             if (i % 3 == 0)
                 f.background = 0xFFFF00u;
-            p.runs.push_back(TextRun{QString::fromUtf16(u"t%1 Пр 😀\tx\u2028y ").arg(i * 10 + j), f});
+            p.runs.push_back(
+                TextRun{QString::fromUtf16(u"t%1 Пр 😀\tx\u2028y ").arg(i * 10 + j), f});
         }
         d.paragraphs.push_back(p);
     }
@@ -117,7 +118,8 @@ TEST(RichTextConvert, SampleFilesThroughTheEditor) {
         Document first = rtf::readDocument(readFile(path));
         const Document edited = throughEditor(first);
         const QFont defaultFont = QTextDocument().defaultFont();
-        for (Paragraph& p : first.paragraphs) // plain text, RTF without a font table: the default font
+        for (Paragraph& p :
+             first.paragraphs) // plain text, RTF without a font table: the default font
             for (TextRun& r : p.runs) {
                 if (r.format.font.isEmpty())
                     r.format.font = defaultFont.family();

@@ -20,7 +20,8 @@ using namespace qly;
 
 namespace {
 
-const char* kHtml = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>t</title></head><body>
+const char* kHtml =
+    R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>t</title></head><body>
 <p style="text-align:center"><b>Bold centre</b></p>
 <p style="text-align:right"><i>Italic right</i></p>
 <p style="text-align:justify"><u>Underlined justified</u> and <s>struck</s> text.</p>
@@ -31,7 +32,9 @@ const char* kHtml = R"(<!DOCTYPE html><html><head><meta charset="utf-8"><title>t
 </body></html>
 )";
 
-bool have(const char* program) { return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty(); }
+bool have(const char* program) {
+    return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty();
+}
 
 bool run(const QString& program, const QStringList& args, const QString& dir) {
     QProcess p;
@@ -60,7 +63,8 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 // LibreOffice with a profile of its own, so that the test runs beside other instances.
 class Office {
 public:
-    explicit Office(const QString& dir) : profile_(QUrl::fromLocalFile(dir + "/profile").toString()) {}
+    explicit Office(const QString& dir)
+        : profile_(QUrl::fromLocalFile(dir + "/profile").toString()) {}
     bool convert(const QString& in, const QString& filter, const QString& outDir,
                  const QString& infilter = QString()) const {
         QStringList args{"-env:UserInstallation=" + profile_, "--headless"};
@@ -116,20 +120,23 @@ void checkOthersRtf(const Document& d, const Producer& pr) {
     const Paragraph* p = find(d, "Bold centre");
     ASSERT_TRUE(p);
     EXPECT_TRUE(formatAt(d, "Bold centre")->bold);
-    if (pr.alignment)
+    if (pr.alignment) {
         EXPECT_EQ(p->align, AlignCenter);
+    }
     p = find(d, "Italic right");
     ASSERT_TRUE(p);
     EXPECT_TRUE(formatAt(d, "Italic right")->italic);
-    if (pr.alignment)
+    if (pr.alignment) {
         EXPECT_EQ(p->align, AlignRight);
+    }
     p = find(d, "Underlined justified");
     ASSERT_TRUE(p);
     EXPECT_TRUE(formatAt(d, "Underlined justified")->underline);
     EXPECT_FALSE(formatAt(d, " and ")->underline);
     EXPECT_TRUE(formatAt(d, "struck")->strike);
-    if (pr.alignment)
+    if (pr.alignment) {
         EXPECT_EQ(p->align, AlignJustify);
+    }
     if (pr.colours) {
         EXPECT_EQ(formatAt(d, "Red")->color, 0xFF0000u);
         EXPECT_EQ(formatAt(d, "yellow back")->background, 0xFFFF00u);
@@ -140,7 +147,8 @@ void checkOthersRtf(const Document& d, const Producer& pr) {
     const Paragraph* intl = find(d, QString::fromUtf8("Кириллица"));
     ASSERT_TRUE(intl);
     const QString t = paraText(*intl).simplified();
-    EXPECT_TRUE(t.contains(QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어"))) << t.toStdString();
+    EXPECT_TRUE(t.contains(QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어")))
+        << t.toStdString();
     EXPECT_TRUE(t.contains(QString::fromUtf8("😀"))) << t.toStdString();
     EXPECT_TRUE(t.contains(QString::fromUtf8("café naïve"))) << t.toStdString();
     // Tables are flattened: a row is a paragraph, cells are separated by a tab.
@@ -170,10 +178,12 @@ Document samplePage() {
     serif.size = 18;
     styled.italic = styled.underline = styled.strike = true;
     styled.size = 10.5;
-    para(AlignCenter, {{"Bold", bold}, {" centre ", base}, {"red", red}, {" ", base}, {"yellow", yellow}});
+    para(AlignCenter,
+         {{"Bold", bold}, {" centre ", base}, {"red", red}, {" ", base}, {"yellow", yellow}});
     para(AlignRight, {{"Serif 18", serif}});
     para(AlignJustify, {{"styled", styled}, {" plain", base}});
-    para(AlignLeft, {{QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve €‚ œ"), base}});
+    para(AlignLeft,
+         {{QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve €‚ œ"), base}});
     para(AlignLeft, {});
     para(AlignLeft, {{"tab\there {braces} \\backslash", base}});
     return d;
@@ -204,7 +214,8 @@ TEST(RtfInterop, ReadsWhatOthersWrite) {
     if (have("soffice")) {
         const QString out = dir.filePath("lo");
         QDir().mkpath(out);
-        ASSERT_TRUE(Office(dir.path()).convert(html, "rtf:Rich Text Format", out, "HTML (StarWriter)"));
+        ASSERT_TRUE(
+            Office(dir.path()).convert(html, "rtf:Rich Text Format", out, "HTML (StarWriter)"));
         checkOthersRtf(rtf::readDocument(readFile(out + "/page.rtf")), {"LibreOffice", true, true});
         ++tried;
     }
@@ -284,6 +295,7 @@ TEST(RtfInterop, LibreOfficeReadsWhatWeWrite) {
     QString visible = html;
     visible.remove(QRegularExpression("<[^>]*>"));
     visible = visible.simplified();
-    EXPECT_TRUE(visible.contains(QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve")))
+    EXPECT_TRUE(
+        visible.contains(QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve")))
         << visible.toStdString();
 }

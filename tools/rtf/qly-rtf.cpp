@@ -27,7 +27,9 @@ bool readFile(const char* path, QByteArray& out) {
     return true;
 }
 
-void writeOut(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout); }
+void writeOut(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
 
 QJsonValue color(const std::optional<std::uint32_t>& c) {
     if (!c)
@@ -61,7 +63,9 @@ QJsonArray toJson(const qly::Document& doc) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: qly-rtf text FILE...\n       qly-rtf dump FILE\n       qly-rtf convert IN OUT\n");
+    std::fprintf(
+        stderr,
+        "usage: qly-rtf text FILE...\n       qly-rtf dump FILE\n       qly-rtf convert IN OUT\n");
     return 2;
 }
 
@@ -89,7 +93,8 @@ int main(int argc, char** argv) {
         QByteArray bytes;
         if (!readFile(argv[2], bytes))
             return 1;
-        writeOut(QJsonDocument(toJson(qly::rtf::readDocument(bytes))).toJson(QJsonDocument::Indented));
+        writeOut(
+            QJsonDocument(toJson(qly::rtf::readDocument(bytes))).toJson(QJsonDocument::Indented));
         return 0;
     }
     if (cmd == "convert" && argc == 4) {
@@ -100,8 +105,10 @@ int main(int argc, char** argv) {
         bytes = QByteArray(); // not needed while writing: less memory at the peak
         const QByteArray out = qly::rtf::writeDocument(doc);
         QFile f(QString::fromLocal8Bit(argv[3]));
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(out) != out.size() || !f.flush()) {
-            std::fprintf(stderr, "qly-rtf: cannot write %s: %s\n", argv[3], qPrintable(f.errorString()));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(out) != out.size() ||
+            !f.flush()) {
+            std::fprintf(stderr, "qly-rtf: cannot write %s: %s\n", argv[3],
+                         qPrintable(f.errorString()));
             return 1;
         }
         return 0;

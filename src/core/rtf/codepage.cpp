@@ -14,14 +14,20 @@ const SingleByteTable* builtinTable(int cp) {
     return nullptr;
 }
 
-bool isDoubleBytePage(int cp) { return cp == 932 || cp == 936 || cp == 949 || cp == 950; }
+bool isDoubleBytePage(int cp) {
+    return cp == 932 || cp == 936 || cp == 949 || cp == 950;
+}
 
 const char* doubleByteName(int cp) {
     switch (cp) {
-    case 932: return "windows-31j";
-    case 936: return "GBK";
-    case 949: return "windows-949";
-    case 950: return "Big5";
+    case 932:
+        return "windows-31j";
+    case 936:
+        return "GBK";
+    case 949:
+        return "windows-949";
+    case 950:
+        return "Big5";
     }
     return nullptr;
 }
@@ -29,25 +35,44 @@ const char* doubleByteName(int cp) {
 
 int codePageForCharset(int charset, int ansiCodePage) {
     switch (charset) {
-    case 0: return 1252;
-    case 2: return kSymbolCodePage;
-    case 77: return 10000;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 254: return 437;
-    case 255: return 850;
-    default: return ansiCodePage;
+    case 0:
+        return 1252;
+    case 2:
+        return kSymbolCodePage;
+    case 77:
+        return 10000;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
+    case 178:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    case 254:
+        return 437;
+    case 255:
+        return 850;
+    default:
+        return ansiCodePage;
     }
 }
 
@@ -77,7 +102,8 @@ const CodePage& CodePages::get(int cp) {
     if (cp == kSymbolCodePage) {
         std::memcpy(page->table_, kSymbolTable, sizeof kSymbolTable);
     } else if (isDoubleBytePage(cp)) {
-        auto dec = std::make_unique<QStringDecoder>(doubleByteName(cp), QStringDecoder::Flag::Stateless);
+        auto dec =
+            std::make_unique<QStringDecoder>(doubleByteName(cp), QStringDecoder::Flag::Stateless);
         if (dec->isValid()) {
             page->decoder_ = std::move(dec);
             for (int b = 0x80; b < 0x100; ++b)
@@ -91,8 +117,8 @@ const CodePage& CodePages::get(int cp) {
         std::copy(std::begin(t->high), std::end(t->high), page->table_ + 0x80);
     } else {
         // A code page without a built-in table: ask Qt (ICU) once for its 128 upper bytes.
-        const QByteArray names[] = {"windows-" + QByteArray::number(cp), "cp" + QByteArray::number(cp),
-                                    "ibm" + QByteArray::number(cp)};
+        const QByteArray names[] = {"windows-" + QByteArray::number(cp),
+                                    "cp" + QByteArray::number(cp), "ibm" + QByteArray::number(cp)};
         bool done = false;
         for (const QByteArray& name : names) {
             QStringDecoder dec(name.constData(), QStringDecoder::Flag::Stateless);

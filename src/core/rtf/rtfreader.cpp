@@ -35,8 +35,12 @@ constexpr std::array<bool, 256> kSpecial = [] {
     return t;
 }();
 
-inline bool isLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-inline bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline bool isLetter(unsigned char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+inline bool isDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 inline int hexValue(unsigned char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -103,7 +107,8 @@ private:
             t.hasParam = false;
             t.param = 0;
             bool negative = false;
-            if (p_ < end_ && *p_ == '-' && p_ + 1 < end_ && isDigit(static_cast<unsigned char>(p_[1]))) {
+            if (p_ < end_ && *p_ == '-' && p_ + 1 < end_ &&
+                isDigit(static_cast<unsigned char>(p_[1]))) {
                 negative = true;
                 ++p_;
             }
@@ -168,6 +173,8 @@ private:
 // ---------------------------------------------------------------------------------------
 // Control words.
 
+// Keyword lists are grouped by topic, several to a line.
+// clang-format off
 enum class K : std::uint8_t {
     Unknown,
     // document
@@ -258,6 +265,7 @@ constexpr KeywordEntry kKeywords[] = {
     {"pndec", K::PnDec}, {"pnucltr", K::PnUcLtr}, {"pnlcltr", K::PnLcLtr},
     {"pnucrm", K::PnUcRm}, {"pnlcrm", K::PnLcRm}, {"pnstart", K::PnStart}, {"pnf", K::PnF},
 };
+// clang-format on
 
 constexpr std::uint32_t hashName(const char* s, qsizetype n) {
     std::uint32_t h = 2166136261u;
@@ -281,7 +289,8 @@ public:
             return K::Unknown;
         std::uint32_t i = hashName(s, n) & kMask;
         while (slots_[i].kw != K::Unknown) {
-            if (qsizetype(slots_[i].name.size()) == n && std::memcmp(slots_[i].name.data(), s, size_t(n)) == 0)
+            if (qsizetype(slots_[i].name.size()) == n &&
+                std::memcmp(slots_[i].name.data(), s, size_t(n)) == 0)
                 return slots_[i].kw;
             i = (i + 1) & kMask;
         }
@@ -300,8 +309,17 @@ const KeywordTable& keywords() {
 
 bool isDestination(K k) {
     switch (k) {
-    case K::SkipDest: case K::FontTbl: case K::ColorTbl: case K::ListText: case K::Pn:
-    case K::PnTxtB: case K::PnTxtA: case K::Field: case K::FldRslt: case K::Upr: case K::Ud:
+    case K::SkipDest:
+    case K::FontTbl:
+    case K::ColorTbl:
+    case K::ListText:
+    case K::Pn:
+    case K::PnTxtB:
+    case K::PnTxtA:
+    case K::Field:
+    case K::FldRslt:
+    case K::Upr:
+    case K::Ud:
         return true;
     default:
         return false;
@@ -311,7 +329,17 @@ bool isDestination(K k) {
 // ---------------------------------------------------------------------------------------
 // Layer 2: the interpreter.
 
-enum class Dest : std::uint8_t { Normal, Skip, FontTable, ColorTable, ListText, Pn, PnTxtB, PnTxtA, Upr };
+enum class Dest : std::uint8_t {
+    Normal,
+    Skip,
+    FontTable,
+    ColorTable,
+    ListText,
+    Pn,
+    PnTxtB,
+    PnTxtA,
+    Upr
+};
 
 enum : std::uint8_t { FBold = 1, FItalic = 2, FUnderline = 4, FStrike = 8, FHidden = 16 };
 
@@ -321,7 +349,7 @@ constexpr qsizetype kMaxFontName = 256; // characters of a font name kept
 struct RawFormat {
     int font = -1; // RTF font number; -1: \deff
     int halfPoints = kDefaultHalfPoints;
-    int fg = -1;   // colour table index; -1: automatic
+    int fg = -1; // colour table index; -1: automatic
     int bg = -1;
     std::uint8_t flags = 0;
     bool operator==(const RawFormat&) const = default;
@@ -342,12 +370,24 @@ struct Font {
     int codePage = 1252;
 };
 
-enum class PnKind : std::uint8_t { None, Bullet, Decimal, UpperLetter, LowerLetter, UpperRoman, LowerRoman, Cont };
+enum class PnKind : std::uint8_t {
+    None,
+    Bullet,
+    Decimal,
+    UpperLetter,
+    LowerLetter,
+    UpperRoman,
+    LowerRoman,
+    Cont
+};
 
 QString roman(int n, bool upper) {
-    static const struct { int v; const char* s; } parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"},
-        {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"}, {40, "xl"}, {10, "x"}, {9, "ix"},
-        {5, "v"}, {4, "iv"}, {1, "i"}};
+    static const struct {
+        int v;
+        const char* s;
+    } parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
+                 {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
+                 {5, "v"},    {4, "iv"},   {1, "i"}};
     QString out;
     n = std::clamp(n, 1, 3999);
     for (const auto& p : parts)
@@ -372,7 +412,8 @@ QString letters(int n, bool upper) {
 class Interpreter {
 public:
     Interpreter(QByteArrayView bytes, Builder& builder)
-        : tok_(bytes.data(), bytes.data() + bytes.size()), b_(builder), wantsFormat_(builder.wantsFormat()) {
+        : tok_(bytes.data(), bytes.data() + bytes.size()), b_(builder),
+          wantsFormat_(builder.wantsFormat()) {
         stack_.reserve(64);
     }
 
@@ -437,8 +478,8 @@ private:
     Builder& b_;
     bool wantsFormat_;
     std::vector<State> stack_;
-    int overflow_ = 0;   // groups past kMaxGroupDepth still open
-    int skip_ = 0;       // characters still to skip after \u
+    int overflow_ = 0;       // groups past kMaxGroupDepth still open
+    int skip_ = 0;           // characters still to skip after \u
     bool ignorable_ = false; // the last token was \*
 
     // Document properties.
@@ -453,12 +494,12 @@ private:
     int cpCacheGeneration_ = -1;
     const CodePage* cpCache_ = nullptr;
     CodePages codePages_;
-    bool inFont_ = false;       // a font entry is open
-    int fontDepth_ = 0;         // the depth at which its \f was read
+    bool inFont_ = false; // a font entry is open
+    int fontDepth_ = 0;   // the depth at which its \f was read
     int fontNumber_ = 0;
     int fontCharset_ = -1;
     int fontCpg_ = -1;
-    QByteArray fontBytes_;      // the name's bytes not yet decoded
+    QByteArray fontBytes_; // the name's bytes not yet decoded
     QString fontName_;
     bool fontNameDone_ = false;
 
@@ -468,8 +509,8 @@ private:
     bool colorSet_ = false;
 
     // Legacy numbering.
-    PnKind pnKind_ = PnKind::None;       // of the paragraph (until \pard)
-    PnKind pnReadKind_ = PnKind::None;   // of the \pn group being read
+    PnKind pnKind_ = PnKind::None;     // of the paragraph (until \pard)
+    PnKind pnReadKind_ = PnKind::None; // of the \pn group being read
     int pnReadStart_ = 1;
     QString pnReadBefore_, pnReadAfter_;
     QString pnBefore_, pnAfter_;
@@ -490,11 +531,11 @@ private:
     bool paraHasText_ = false;
     bool paraHadListText_ = false;
     bool paraNumbered_ = false;
-    int pendingTabs_ = 0;        // cells ended, their tab not yet written
+    int pendingTabs_ = 0;         // cells ended, their tab not yet written
     bool pendingCellPar_ = false; // a \par in a table cell, dropped if \cell follows
     int pendingCellParAlign_ = 0;
     int paragraphs_ = 0;
-    int lead_ = -1;              // a pending double-byte lead byte
+    int lead_ = -1; // a pending double-byte lead byte
 };
 
 const Font* Interpreter::findFont(int number) {
@@ -563,12 +604,23 @@ void Interpreter::beforeParagraphText() {
         if (label.isEmpty())
             label = QStringLiteral("\u2022");
         break;
-    case PnKind::Decimal: label += QString::number(pnNumber_); break;
-    case PnKind::UpperLetter: label += letters(pnNumber_, true); break;
-    case PnKind::LowerLetter: label += letters(pnNumber_, false); break;
-    case PnKind::UpperRoman: label += roman(pnNumber_, true); break;
-    case PnKind::LowerRoman: label += roman(pnNumber_, false); break;
-    default: break;
+    case PnKind::Decimal:
+        label += QString::number(pnNumber_);
+        break;
+    case PnKind::UpperLetter:
+        label += letters(pnNumber_, true);
+        break;
+    case PnKind::LowerLetter:
+        label += letters(pnNumber_, false);
+        break;
+    case PnKind::UpperRoman:
+        label += roman(pnNumber_, true);
+        break;
+    case PnKind::LowerRoman:
+        label += roman(pnNumber_, false);
+        break;
+    default:
+        break;
     }
     label += pnAfter_;
     label += QLatin1Char('\t');
@@ -695,7 +747,9 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
 void Interpreter::decodeFontBytes() {
     if (fontBytes_.isEmpty())
         return;
-    int number = fontCpg_ > 0 ? fontCpg_ : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
+    int number = fontCpg_ > 0
+                     ? fontCpg_
+                     : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
     if (number == kSymbolCodePage) // a symbol font's name is in the document's code page
         number = ansiCodePage_;
     const CodePage& cp = codePages_.get(number);
@@ -713,7 +767,9 @@ void Interpreter::commitFont() {
     fontNameDone_ = true;
     decodeFontBytes();
     const int charset = fontCharset_ < 0 ? 0 : fontCharset_;
-    const int cp = fontCpg_ > 0 ? fontCpg_ : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
+    const int cp = fontCpg_ > 0
+                       ? fontCpg_
+                       : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
     auto it = fontIndex_.constFind(fontNumber_);
     QString name;
     name.reserve(fontName_.size());
@@ -747,8 +803,8 @@ void Interpreter::addColor() {
 void Interpreter::finishPn() {
     if (pnReadKind_ == PnKind::None)
         pnReadKind_ = PnKind::Decimal;
-    const bool continues = prevParaNumbered_ && pnReadKind_ == pnKind_ && pnReadBefore_ == pnBefore_
-        && pnReadAfter_ == pnAfter_;
+    const bool continues = prevParaNumbered_ && pnReadKind_ == pnKind_ &&
+                           pnReadBefore_ == pnBefore_ && pnReadAfter_ == pnAfter_;
     pnKind_ = pnReadKind_;
     pnBefore_ = pnReadBefore_;
     pnAfter_ = pnReadAfter_;
@@ -784,20 +840,32 @@ void Interpreter::groupEnd(const State& closed) {
 
 void Interpreter::symbol(char c) {
     switch (c) {
-    case '\\': case '{': case '}': {
+    case '\\':
+    case '{':
+    case '}': {
         const unsigned char b = static_cast<unsigned char>(c);
         emitBytes(&b, 1);
         break;
     }
-    case '~': emitChar(0x00A0); break;
-    case '-': emitChar(0x00AD); break;
-    case '_': emitChar(0x2011); break;
-    case '\r': case '\n':
+    case '~':
+        emitChar(0x00A0);
+        break;
+    case '-':
+        emitChar(0x00AD);
+        break;
+    case '_':
+        emitChar(0x2011);
+        break;
+    case '\r':
+    case '\n':
         if (st().dest == Dest::Normal || st().dest == Dest::ListText)
             endParagraph();
         break;
-    case '\t': emitChar('\t'); break;
-    default: break; // \:, \|, and unknown symbols
+    case '\t':
+        emitChar('\t');
+        break;
+    default:
+        break; // \:, \|, and unknown symbols
     }
 }
 
@@ -822,12 +890,21 @@ void Interpreter::word(const Token& t) {
         return;
     }
     switch (k) {
-    case K::Unknown: return;
+    case K::Unknown:
+        return;
     // Document.
-    case K::Ansi: ansiCodePage_ = 1252; return;
-    case K::Mac: ansiCodePage_ = 10000; return;
-    case K::Pc: ansiCodePage_ = 437; return;
-    case K::Pca: ansiCodePage_ = 850; return;
+    case K::Ansi:
+        ansiCodePage_ = 1252;
+        return;
+    case K::Mac:
+        ansiCodePage_ = 10000;
+        return;
+    case K::Pc:
+        ansiCodePage_ = 437;
+        return;
+    case K::Pca:
+        ansiCodePage_ = 850;
+        return;
     case K::AnsiCpg:
         if (t.hasParam && param > 0 && param < 100000)
             ansiCodePage_ = param;
@@ -852,8 +929,12 @@ void Interpreter::word(const Token& t) {
         return;
     }
     // Destinations.
-    case K::SkipDest: s.dest = Dest::Skip; return;
-    case K::FontTbl: s.dest = Dest::FontTable; return;
+    case K::SkipDest:
+        s.dest = Dest::Skip;
+        return;
+    case K::FontTbl:
+        s.dest = Dest::FontTable;
+        return;
     case K::ColorTbl:
         s.dest = Dest::ColorTable;
         red_ = green_ = blue_ = 0;
@@ -880,13 +961,17 @@ void Interpreter::word(const Token& t) {
         if (s.dest == Dest::Pn)
             s.dest = Dest::PnTxtA;
         return;
-    case K::Field: case K::FldRslt: return;
+    case K::Field:
+    case K::FldRslt:
+        return;
     case K::Upr:
         s.uprOuter = s.dest;
         s.dest = Dest::Upr;
         return;
-    case K::Ud: return;
-    default: break;
+    case K::Ud:
+        return;
+    default:
+        break;
     }
 
     if (s.dest == Dest::FontTable) {
@@ -911,61 +996,124 @@ void Interpreter::word(const Token& t) {
             if (inFont_ && param > 0 && param < 100000)
                 fontCpg_ = param;
             return;
-        default: return;
+        default:
+            return;
         }
     }
     if (s.dest == Dest::ColorTable) {
         switch (k) {
-        case K::Red: red_ = std::clamp(param, 0, 255); colorSet_ = true; return;
-        case K::Green: green_ = std::clamp(param, 0, 255); colorSet_ = true; return;
-        case K::Blue: blue_ = std::clamp(param, 0, 255); colorSet_ = true; return;
-        default: return;
+        case K::Red:
+            red_ = std::clamp(param, 0, 255);
+            colorSet_ = true;
+            return;
+        case K::Green:
+            green_ = std::clamp(param, 0, 255);
+            colorSet_ = true;
+            return;
+        case K::Blue:
+            blue_ = std::clamp(param, 0, 255);
+            colorSet_ = true;
+            return;
+        default:
+            return;
         }
     }
     if (s.dest == Dest::Pn || s.dest == Dest::PnTxtA || s.dest == Dest::PnTxtB) {
         switch (k) {
-        case K::PnLvlBlt: pnReadKind_ = PnKind::Bullet; return;
-        case K::PnLvlCont: pnReadKind_ = PnKind::Cont; return;
-        case K::PnDec: pnReadKind_ = PnKind::Decimal; return;
-        case K::PnUcLtr: pnReadKind_ = PnKind::UpperLetter; return;
-        case K::PnLcLtr: pnReadKind_ = PnKind::LowerLetter; return;
-        case K::PnUcRm: pnReadKind_ = PnKind::UpperRoman; return;
-        case K::PnLcRm: pnReadKind_ = PnKind::LowerRoman; return;
-        case K::PnStart: pnReadStart_ = std::clamp(param, 0, 1000000); return;
-        case K::PnF: s.fmt.font = param; return;
-        case K::F: s.fmt.font = param; return;
-        default: return;
+        case K::PnLvlBlt:
+            pnReadKind_ = PnKind::Bullet;
+            return;
+        case K::PnLvlCont:
+            pnReadKind_ = PnKind::Cont;
+            return;
+        case K::PnDec:
+            pnReadKind_ = PnKind::Decimal;
+            return;
+        case K::PnUcLtr:
+            pnReadKind_ = PnKind::UpperLetter;
+            return;
+        case K::PnLcLtr:
+            pnReadKind_ = PnKind::LowerLetter;
+            return;
+        case K::PnUcRm:
+            pnReadKind_ = PnKind::UpperRoman;
+            return;
+        case K::PnLcRm:
+            pnReadKind_ = PnKind::LowerRoman;
+            return;
+        case K::PnStart:
+            pnReadStart_ = std::clamp(param, 0, 1000000);
+            return;
+        case K::PnF:
+            s.fmt.font = param;
+            return;
+        case K::F:
+            s.fmt.font = param;
+            return;
+        default:
+            return;
         }
     }
 
     // Normal text and list text.
     switch (k) {
-    case K::F: s.fmt.font = param; lead_ = -1; return;
+    case K::F:
+        s.fmt.font = param;
+        lead_ = -1;
+        return;
     case K::Plain:
         s.fmt = RawFormat{};
         lead_ = -1;
         return;
-    case K::B: s.fmt.flags = on ? (s.fmt.flags | FBold) : (s.fmt.flags & ~FBold); return;
-    case K::I: s.fmt.flags = on ? (s.fmt.flags | FItalic) : (s.fmt.flags & ~FItalic); return;
-    case K::Ul: s.fmt.flags = on ? (s.fmt.flags | FUnderline) : (s.fmt.flags & ~FUnderline); return;
-    case K::UlNone: s.fmt.flags &= ~FUnderline; return;
-    case K::Strike: s.fmt.flags = on ? (s.fmt.flags | FStrike) : (s.fmt.flags & ~FStrike); return;
-    case K::V: s.fmt.flags = on ? (s.fmt.flags | FHidden) : (s.fmt.flags & ~FHidden); return;
+    case K::B:
+        s.fmt.flags = on ? (s.fmt.flags | FBold) : (s.fmt.flags & ~FBold);
+        return;
+    case K::I:
+        s.fmt.flags = on ? (s.fmt.flags | FItalic) : (s.fmt.flags & ~FItalic);
+        return;
+    case K::Ul:
+        s.fmt.flags = on ? (s.fmt.flags | FUnderline) : (s.fmt.flags & ~FUnderline);
+        return;
+    case K::UlNone:
+        s.fmt.flags &= ~FUnderline;
+        return;
+    case K::Strike:
+        s.fmt.flags = on ? (s.fmt.flags | FStrike) : (s.fmt.flags & ~FStrike);
+        return;
+    case K::V:
+        s.fmt.flags = on ? (s.fmt.flags | FHidden) : (s.fmt.flags & ~FHidden);
+        return;
     case K::Fs:
         s.fmt.halfPoints = t.hasParam && param > 0 ? std::min(param, 3276) : kDefaultHalfPoints;
         return;
-    case K::Cf: s.fmt.fg = std::max(param, 0); return;
-    case K::Cb: case K::Highlight: case K::ChCbPat: s.fmt.bg = std::max(param, 0); return;
-    case K::Intbl: s.inTable = true; return;
+    case K::Cf:
+        s.fmt.fg = std::max(param, 0);
+        return;
+    case K::Cb:
+    case K::Highlight:
+    case K::ChCbPat:
+        s.fmt.bg = std::max(param, 0);
+        return;
+    case K::Intbl:
+        s.inTable = true;
+        return;
     case K::Pard:
         s.align = 0;
         s.inTable = false;
         pnKind_ = PnKind::None;
         return;
-    case K::Ql: s.align = 0; return;
-    case K::Qr: s.align = 1; return;
-    case K::Qc: s.align = 2; return;
-    case K::Qj: s.align = 3; return;
+    case K::Ql:
+        s.align = 0;
+        return;
+    case K::Qr:
+        s.align = 1;
+        return;
+    case K::Qc:
+        s.align = 2;
+        return;
+    case K::Qj:
+        s.align = 3;
+        return;
     case K::Par:
         if (s.inTable) {
             // Maybe the last paragraph of a cell, whose end \cell is: decided by what follows.
@@ -993,23 +1141,56 @@ void Interpreter::word(const Token& t) {
         if (pendingTabs_ > 1000) // an absurd row: keep the text, drop the gaps
             pendingTabs_ = 1000;
         return;
-    case K::Line: emitChar(0x2028); return;
-    case K::Tab: emitChar('\t'); return;
-    case K::EmDash: emitChar(0x2014); return;
-    case K::EnDash: emitChar(0x2013); return;
-    case K::EmSpace: emitChar(0x2003); return;
-    case K::EnSpace: emitChar(0x2002); return;
-    case K::QmSpace: emitChar(0x2005); return;
-    case K::Bullet: emitChar(0x2022); return;
-    case K::LQuote: emitChar(0x2018); return;
-    case K::RQuote: emitChar(0x2019); return;
-    case K::LDblQuote: emitChar(0x201C); return;
-    case K::RDblQuote: emitChar(0x201D); return;
-    case K::Zwj: emitChar(0x200D); return;
-    case K::Zwnj: emitChar(0x200C); return;
-    case K::LtrMark: emitChar(0x200E); return;
-    case K::RtlMark: emitChar(0x200F); return;
-    default: return;
+    case K::Line:
+        emitChar(0x2028);
+        return;
+    case K::Tab:
+        emitChar('\t');
+        return;
+    case K::EmDash:
+        emitChar(0x2014);
+        return;
+    case K::EnDash:
+        emitChar(0x2013);
+        return;
+    case K::EmSpace:
+        emitChar(0x2003);
+        return;
+    case K::EnSpace:
+        emitChar(0x2002);
+        return;
+    case K::QmSpace:
+        emitChar(0x2005);
+        return;
+    case K::Bullet:
+        emitChar(0x2022);
+        return;
+    case K::LQuote:
+        emitChar(0x2018);
+        return;
+    case K::RQuote:
+        emitChar(0x2019);
+        return;
+    case K::LDblQuote:
+        emitChar(0x201C);
+        return;
+    case K::RDblQuote:
+        emitChar(0x201D);
+        return;
+    case K::Zwj:
+        emitChar(0x200D);
+        return;
+    case K::Zwnj:
+        emitChar(0x200C);
+        return;
+    case K::LtrMark:
+        emitChar(0x200E);
+        return;
+    case K::RtlMark:
+        emitChar(0x200F);
+        return;
+    default:
+        return;
     }
 }
 

@@ -10,10 +10,10 @@
 namespace qly::rtf {
 
 // Limits against hostile input.
-inline constexpr int kMaxGroupDepth = 512;   // deeper groups are counted, their content dropped
-inline constexpr int kMaxFonts = 4096;       // font table entries kept
-inline constexpr int kMaxColors = 4096;      // colour table entries kept
-inline constexpr int kMaxControlWord = 32;   // longer control words are unknown words
+inline constexpr int kMaxGroupDepth = 512; // deeper groups are counted, their content dropped
+inline constexpr int kMaxFonts = 4096;     // font table entries kept
+inline constexpr int kMaxColors = 4096;    // colour table entries kept
+inline constexpr int kMaxControlWord = 32; // longer control words are unknown words
 
 // Receives what the interpreter reads, in document order.
 class Builder {

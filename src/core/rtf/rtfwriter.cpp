@@ -47,7 +47,8 @@ public:
         char* e = tmp + sizeof tmp;
         char* p = e;
         const bool neg = v < 0;
-        unsigned long long u = neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+        unsigned long long u =
+            neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
         do {
             *--p = char('0' + u % 10);
             u /= 10;
@@ -141,7 +142,9 @@ struct FontKey {
     int charset;
     bool operator==(const FontKey&) const = default;
 };
-size_t qHash(const FontKey& k, size_t seed = 0) { return qHashMulti(seed, k.name, k.charset); }
+size_t qHash(const FontKey& k, size_t seed = 0) {
+    return qHashMulti(seed, k.name, k.charset);
+}
 
 int halfPoints(double size) {
     if (!(size > 0))
@@ -223,14 +226,23 @@ QByteArray writeDocument(const Document& document) {
     int font = 0, hp = 24, fg = 0, bg = 0;
     bool bold = false, italic = false, underline = false, strike = false;
     last = nullptr;
-    TextMode mode = fonts[0].charset == 0 ? TextMode::Ansi : fonts[0].charset == 2 ? TextMode::Symbol : TextMode::Unicode;
+    TextMode mode = fonts[0].charset == 0   ? TextMode::Ansi
+                    : fonts[0].charset == 2 ? TextMode::Symbol
+                                            : TextMode::Unicode;
     for (const Paragraph& p : document.paragraphs) {
         out.lit("\\pard");
         switch (p.align) {
-        case AlignRight: out.lit("\\qr"); break;
-        case AlignCenter: out.lit("\\qc"); break;
-        case AlignJustify: out.lit("\\qj"); break;
-        default: break;
+        case AlignRight:
+            out.lit("\\qr");
+            break;
+        case AlignCenter:
+            out.lit("\\qc");
+            break;
+        case AlignJustify:
+            out.lit("\\qj");
+            break;
+        default:
+            break;
         }
         bool space = true; // a control word was written last: text needs its delimiter
         for (const TextRun& r : p.runs) {
@@ -241,13 +253,16 @@ QByteArray writeDocument(const Document& document) {
                 const CharFormat& f = r.format;
                 const int cs = std::clamp(f.charset, 0, 255);
                 const int fi = fonts[font].charset == cs && fonts[font].name == f.font
-                    ? font : fontIndex.value(FontKey{f.font, cs}, 0);
+                                   ? font
+                                   : fontIndex.value(FontKey{f.font, cs}, 0);
                 if (fi != font) {
                     out.lit("\\f");
                     out.number(fi);
                     font = fi;
                     space = true;
-                    mode = cs == 0 ? TextMode::Ansi : cs == 2 ? TextMode::Symbol : TextMode::Unicode;
+                    mode = cs == 0   ? TextMode::Ansi
+                           : cs == 2 ? TextMode::Symbol
+                                     : TextMode::Unicode;
                 }
                 const int h = halfPoints(f.size);
                 if (h != hp) {
@@ -256,7 +271,8 @@ QByteArray writeDocument(const Document& document) {
                     hp = h;
                     space = true;
                 }
-                auto flag = [&](bool want, bool& have, const char* on, qsizetype onLen, const char* off, qsizetype offLen) {
+                auto flag = [&](bool want, bool& have, const char* on, qsizetype onLen,
+                                const char* off, qsizetype offLen) {
                     if (want != have) {
                         if (want)
                             out.append(on, onLen);
