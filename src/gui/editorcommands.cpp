@@ -1,5 +1,6 @@
 #include "editorcommands.h"
 
+#include "alignment.h"
 #include "mainmenu.h"
 #include "noteeditor.h"
 
@@ -30,28 +31,30 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
     addItem("Undo1", tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
             &EditorCommands::EditUndoItemClick);
     m_pmEditor->addSeparator()->setObjectName(QStringLiteral("N1"));
-    addItem("Cut1", tr("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
-            &EditorCommands::EditCutItemClick);
-    addItem("Copy1", tr("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
-            &EditorCommands::EditCopyItemClick);
-    addItem("Paste1", tr("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
-            &EditorCommands::EditPasteItemClick);
+    m_cut1 = addItem("Cut1", tr("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
+                     &EditorCommands::EditCutItemClick);
+    m_copy1 = addItem("Copy1", tr("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
+                      &EditorCommands::EditCopyItemClick);
+    m_paste1 = addItem("Paste1", tr("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
+                       &EditorCommands::EditPasteItemClick);
     m_pmEditor->addSeparator()->setObjectName(QStringLiteral("N2"));
     addItem("SelectAll1", tr("Select All"), QKeySequence(),
             &EditorCommands::EditSelectAllItemClick);
 
-    connectItem("EditUndoItem", &EditorCommands::EditUndoItemClick);
-    connectItem("EditCutItem", &EditorCommands::EditCutItemClick);
-    connectItem("EditCopyItem", &EditorCommands::EditCopyItemClick);
-    connectItem("EditPasteItem", &EditorCommands::EditPasteItemClick);
-    connectItem("EditSelectAllItem", &EditorCommands::EditSelectAllItemClick);
-    connectItem("FormatFontItem", &EditorCommands::FormatFontItemClick);
-    connectItem("FormatColorItem", &EditorCommands::FormatColorItemClick);
-    for (const char* name :
-         {"FormatAlignLeftItem", "FormatAlignCenterItem", "FormatAlignRightItem"}) {
-        QAction* a = m_mainMenu->item(QLatin1String(name));
+    const MainMenu* menu = m_mainMenu;
+    connect(menu->EditUndoItem(), &QAction::triggered, this, &EditorCommands::EditUndoItemClick);
+    connect(menu->EditCutItem(), &QAction::triggered, this, &EditorCommands::EditCutItemClick);
+    connect(menu->EditCopyItem(), &QAction::triggered, this, &EditorCommands::EditCopyItemClick);
+    connect(menu->EditPasteItem(), &QAction::triggered, this, &EditorCommands::EditPasteItemClick);
+    connect(menu->EditSelectAllItem(), &QAction::triggered, this,
+            &EditorCommands::EditSelectAllItemClick);
+    connect(menu->FormatFontItem(), &QAction::triggered, this,
+            &EditorCommands::FormatFontItemClick);
+    connect(menu->FormatColorItem(), &QAction::triggered, this,
+            &EditorCommands::FormatColorItemClick);
+    for (QAction* a :
+         {menu->FormatAlignLeftItem(), menu->FormatAlignCenterItem(), menu->FormatAlignRightItem()})
         connect(a, &QAction::triggered, this, [this, a] { FormatAlignLeftItemClick(a); });
-    }
 
     m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -98,10 +101,6 @@ QAction* EditorCommands::addItem(const char* name, const QString& caption,
     m_pmEditor->addAction(a);
     connect(a, &QAction::triggered, this, handler);
     return a;
-}
-
-void EditorCommands::connectItem(const char* name, void (EditorCommands::*handler)()) {
-    connect(m_mainMenu->item(QLatin1String(name)), &QAction::triggered, this, handler);
 }
 
 void EditorCommands::setUpEditor() {
@@ -180,33 +179,30 @@ void EditorCommands::FormatColorItemClick() {
 void EditorCommands::FormatAlignLeftItemClick(QAction* item) {
     if (m_updatingMenu)
         return;
-    m_editor->setAlignment(alignmentOfCode(item->data().toInt()));
+    m_editor->setAlignment(qtAlignment(item->data().toInt()));
     SelectionChange();
 }
 
 void EditorCommands::SelectionChange() {
     m_updatingMenu = true;
     const auto done = qScopeGuard([this] { m_updatingMenu = false; });
-    const char* names[] = {"FormatAlignLeftItem", "FormatAlignRightItem", "FormatAlignCenterItem"};
     const int code = alignmentCode(m_editor->textCursor().blockFormat().alignment());
-    if (code >= 0 && code <= 2)
-        m_mainMenu->item(QLatin1String(names[code]))->setChecked(true);
+    if (QAction* item = m_mainMenu->alignItem(code))
+        item->setChecked(true);
     UpdateCutCopyItems();
 }
 
 void EditorCommands::UpdateCutCopyItems() {
     const QTextCursor cursor = m_editor->textCursor();
     const bool any = cursor.selectionEnd() - cursor.selectionStart() > 0;
-    for (const char* name : {"EditCopyItem", "EditCutItem"})
-        m_mainMenu->item(QLatin1String(name))->setEnabled(any);
-    for (const char* name : {"Copy1", "Cut1"})
-        m_pmEditor->findChild<QAction*>(QLatin1String(name))->setEnabled(any);
+    for (QAction* item : {m_mainMenu->EditCopyItem(), m_mainMenu->EditCutItem(), m_copy1, m_cut1})
+        item->setEnabled(any);
 }
 
 void EditorCommands::UpdatePasteItems() {
     const bool can = m_editor->canPaste();
-    m_mainMenu->item(QStringLiteral("EditPasteItem"))->setEnabled(can);
-    m_pmEditor->findChild<QAction*>(QStringLiteral("Paste1"))->setEnabled(can);
+    m_mainMenu->EditPasteItem()->setEnabled(can);
+    m_paste1->setEnabled(can);
 }
 
 void EditorCommands::joinClipboardChain() {
@@ -219,30 +215,6 @@ void EditorCommands::leaveClipboardChain() {
     if (m_clipboardConnection)
         disconnect(m_clipboardConnection);
     m_clipboardConnection = {};
-}
-
-int EditorCommands::alignmentCode(Qt::Alignment alignment) {
-    const Qt::Alignment h = alignment & Qt::AlignHorizontal_Mask;
-    if (h & Qt::AlignJustify)
-        return 3;
-    if (h & Qt::AlignHCenter)
-        return 2;
-    if (h & (Qt::AlignRight | Qt::AlignTrailing))
-        return 1;
-    return 0;
-}
-
-Qt::Alignment EditorCommands::alignmentOfCode(int code) {
-    switch (code) {
-    case 1:
-        return Qt::AlignRight;
-    case 2:
-        return Qt::AlignHCenter;
-    case 3:
-        return Qt::AlignJustify;
-    default:
-        return Qt::AlignLeft;
-    }
 }
 
 } // namespace qly

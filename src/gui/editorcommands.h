@@ -55,20 +55,18 @@ public:
     void joinClipboardChain();
     void leaveClipboardChain();
 
-    // The paragraph alignment codes: 0 left, 1 right, 2 centre, 3 justified.
-    static int alignmentCode(Qt::Alignment alignment);
-    static Qt::Alignment alignmentOfCode(int code);
-
 private:
     QAction* addItem(const char* name, const QString& caption, const QKeySequence& shortcut,
                      void (EditorCommands::*handler)());
-    void connectItem(const char* name, void (EditorCommands::*handler)());
 
     QWidget* m_window;
     NoteEditor* m_editor;
     MainMenu* m_mainMenu;
     std::function<void(const QColor&)> m_pageColorPicked;
     QMenu* m_pmEditor = nullptr;
+    QAction* m_cut1 = nullptr;
+    QAction* m_copy1 = nullptr;
+    QAction* m_paste1 = nullptr;
     QFontDialog* m_fontDialog = nullptr;
     QColorDialog* m_colorDialog = nullptr;
     QColor m_lastColor = Qt::black;

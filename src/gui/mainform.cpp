@@ -2,6 +2,7 @@
 
 #include "aboutform.h"
 #include "atomicfile.h"
+#include "bgrcolor.h"
 #include "editorcommands.h"
 #include "error.h"
 #include "errorbox.h"
@@ -40,15 +41,6 @@
 
 namespace qly {
 
-namespace {
-QColor fromBgr(int bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-int toBgr(const QColor& c) {
-    return c.red() | (c.green() << 8) | (c.blue() << 16);
-}
-} // namespace
-
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QApplication::applicationName());
@@ -84,7 +76,7 @@ void TMainForm::buildLayout() {
     m_recovery = new RecoveryKeeper(m_editor, programDir(), this);
     m_mainMenu = new MainMenu(this);
     m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
-        applyPageColor(color.red() | (color.green() << 8) | (color.blue() << 16));
+        applyPageColor(bgrFromColor(color));
         SavePageColor();
     });
     m_commands->setUpEditor();
@@ -118,17 +110,17 @@ void TMainForm::buildLayout() {
     connect(m_titleBar, &TitleBar::gripPressed, this,
             [this](Qt::MouseButton button) { pnTitleMouseDown(button); });
     connect(m_splitter, &TitleSplitter::moved, this, &TMainForm::Splitter1Moved);
-    const auto menuItem = [this](const char* name, void (TMainForm::*handler)()) {
-        connect(m_mainMenu->item(QLatin1String(name)), &QAction::triggered, this,
+    const auto menuItem = [this](QAction* item, void (TMainForm::*handler)()) {
+        connect(item, &QAction::triggered, this,
                 [this, handler] { runGuarded(this, [this, handler] { (this->*handler)(); }); });
     };
-    menuItem("NoteFindItem", &TMainForm::NoteFindItemClick);
-    menuItem("NotePrintItem", &TMainForm::NotePrintItemClick);
-    menuItem("NoteGoMobileItem", &TMainForm::GoMobileItemClick);
-    menuItem("Exit1", &TMainForm::Exit1Click);
-    menuItem("Options1", &TMainForm::OptionsItemClick);
-    menuItem("HelpItem", &TMainForm::HelpItemClick);
-    menuItem("AboutItem", &TMainForm::AboutItemClick);
+    menuItem(m_mainMenu->NoteFindItem(), &TMainForm::NoteFindItemClick);
+    menuItem(m_mainMenu->NotePrintItem(), &TMainForm::NotePrintItemClick);
+    menuItem(m_mainMenu->NoteGoMobileItem(), &TMainForm::GoMobileItemClick);
+    menuItem(m_mainMenu->Exit1(), &TMainForm::Exit1Click);
+    menuItem(m_mainMenu->Options1(), &TMainForm::OptionsItemClick);
+    menuItem(m_mainMenu->HelpItem(), &TMainForm::HelpItemClick);
+    menuItem(m_mainMenu->AboutItem(), &TMainForm::AboutItemClick);
 }
 
 void TMainForm::FormCreate() {
@@ -303,13 +295,13 @@ void TMainForm::SavePageColor() {
 
 void TMainForm::applyPageColor(int bgrColor) {
     QPalette pal = m_editor->palette();
-    pal.setColor(QPalette::Base, fromBgr(bgrColor));
+    pal.setColor(QPalette::Base, colorFromBgr<QColor>(bgrColor));
     m_editor->setPalette(pal);
     m_titleBar->setPageColor(m_editor->palette().color(QPalette::Base));
 }
 
 int TMainForm::pageColor() const {
-    return toBgr(m_editor->palette().color(QPalette::Base));
+    return bgrFromColor(m_editor->palette().color(QPalette::Base));
 }
 
 void TMainForm::bringForward() {

@@ -1,5 +1,6 @@
 #include "mainmenu.h"
 
+#include "document.h"
 #include "menustyle.h"
 #include "titlemath.h"
 #include "toolbarimages.h"
@@ -23,38 +24,46 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
     setContentsMargins(BannerWidth + 1, 0, 0, 0);
 
     m_noteMenu = addSubmenu("NoteItem", tr("&Note"));
-    addItem(m_noteMenu, "NoteFindItem", tr("&Find..."), 11);
-    addItem(m_noteMenu, "NotePrintItem", tr("&Print..."), 12);
-    addItem(m_noteMenu, "NoteGoMobileItem", tr("&Go Mobile..."), 14);
+    m_noteFindItem = addItem(m_noteMenu, "NoteFindItem", tr("&Find..."), 11);
+    m_notePrintItem = addItem(m_noteMenu, "NotePrintItem", tr("&Print..."), 12);
+    m_noteGoMobileItem = addItem(m_noteMenu, "NoteGoMobileItem", tr("&Go Mobile..."), 14);
     m_noteMenu->addSeparator()->setObjectName(QStringLiteral("N3"));
-    addItem(m_noteMenu, "Exit1", tr("E&xit"));
+    m_exit1 = addItem(m_noteMenu, "Exit1", tr("E&xit"));
 
     m_editMenu = addSubmenu("EditItem", tr("&Edit"));
-    addItem(m_editMenu, "EditUndoItem", tr("&Undo"), 0, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_editUndoItem =
+        addItem(m_editMenu, "EditUndoItem", tr("&Undo"), 0, QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_editMenu->addSeparator()->setObjectName(QStringLiteral("N7"));
-    addItem(m_editMenu, "EditCutItem", tr("Cu&t"), 0, QKeySequence(Qt::CTRL | Qt::Key_X));
-    addItem(m_editMenu, "EditCopyItem", tr("&Copy"), 15, QKeySequence(Qt::CTRL | Qt::Key_C));
-    addItem(m_editMenu, "EditPasteItem", tr("&Paste"), 16, QKeySequence(Qt::CTRL | Qt::Key_V));
-    addItem(m_editMenu, "EditSelectAllItem", tr("SelectAll"));
+    m_editCutItem =
+        addItem(m_editMenu, "EditCutItem", tr("Cu&t"), 0, QKeySequence(Qt::CTRL | Qt::Key_X));
+    m_editCopyItem =
+        addItem(m_editMenu, "EditCopyItem", tr("&Copy"), 15, QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_editPasteItem =
+        addItem(m_editMenu, "EditPasteItem", tr("&Paste"), 16, QKeySequence(Qt::CTRL | Qt::Key_V));
+    m_editSelectAllItem = addItem(m_editMenu, "EditSelectAllItem", tr("SelectAll"));
 
     m_formatMenu = addSubmenu("FormatItem", tr("Format"));
-    addItem(m_formatMenu, "FormatFontItem", tr("Font..."), 17);
-    addItem(m_formatMenu, "FormatColorItem", tr("Color..."));
+    m_formatFontItem = addItem(m_formatMenu, "FormatFontItem", tr("Font..."), 17);
+    m_formatColorItem = addItem(m_formatMenu, "FormatColorItem", tr("Color..."));
     m_formatMenu->addSeparator()->setObjectName(QStringLiteral("N4"));
+    // The alignment items carry the alignment code as their tag, which is also their picture.
     m_alignGroup = new QActionGroup(this);
     m_alignGroup->setExclusive(true);
-    for (auto [name, caption, tag] : {std::tuple{"FormatAlignLeftItem", tr("Align Left"), 0},
-                                      std::tuple{"FormatAlignCenterItem", tr("Align Center"), 2},
-                                      std::tuple{"FormatAlignRightItem", tr("Align Right"), 1}}) {
-        QAction* a = addItem(m_formatMenu, name, caption, tag);
+    m_formatAlignLeftItem =
+        addItem(m_formatMenu, "FormatAlignLeftItem", tr("Align Left"), AlignLeft);
+    m_formatAlignCenterItem =
+        addItem(m_formatMenu, "FormatAlignCenterItem", tr("Align Center"), AlignCenter);
+    m_formatAlignRightItem =
+        addItem(m_formatMenu, "FormatAlignRightItem", tr("Align Right"), AlignRight);
+    for (QAction* a : {m_formatAlignLeftItem, m_formatAlignCenterItem, m_formatAlignRightItem}) {
         a->setCheckable(true);
         m_alignGroup->addAction(a);
     }
 
-    addItem(this, "Options1", tr("Options..."));
-    addItem(this, "HelpItem", tr("&Help"));
+    m_options1 = addItem(this, "Options1", tr("Options..."));
+    m_helpItem = addItem(this, "HelpItem", tr("&Help"));
     addSeparator()->setObjectName(QStringLiteral("N5"));
-    addItem(this, "AboutItem", tr("About..."));
+    m_aboutItem = addItem(this, "AboutItem", tr("About..."));
 
     assignImages();
 }
@@ -63,6 +72,19 @@ MainMenu::~MainMenu() = default;
 
 QAction* MainMenu::item(const QString& name) const {
     return findChild<QAction*>(name);
+}
+
+QAction* MainMenu::alignItem(int code) const {
+    switch (code) {
+    case AlignLeft:
+        return m_formatAlignLeftItem;
+    case AlignRight:
+        return m_formatAlignRightItem;
+    case AlignCenter:
+        return m_formatAlignCenterItem;
+    default:
+        return nullptr;
+    }
 }
 
 QAction* MainMenu::addItem(QMenu* menu, const char* name, const QString& caption, int tag,

@@ -19,11 +19,32 @@ public:
     explicit MainMenu(QWidget* parent = nullptr);
     ~MainMenu() override;
 
-    // An item by its name, such as "EditCopyItem" or "FormatAlignCenterItem".
+    // An item by its object name, such as "EditCopyItem"; for tests and diagnostics. The
+    // program reaches its items through the accessors below.
     QAction* item(const QString& name) const;
     QMenu* noteMenu() const { return m_noteMenu; }
     QMenu* editMenu() const { return m_editMenu; }
     QMenu* formatMenu() const { return m_formatMenu; }
+
+    QAction* NoteFindItem() const { return m_noteFindItem; }
+    QAction* NotePrintItem() const { return m_notePrintItem; }
+    QAction* NoteGoMobileItem() const { return m_noteGoMobileItem; }
+    QAction* Exit1() const { return m_exit1; }
+    QAction* EditUndoItem() const { return m_editUndoItem; }
+    QAction* EditCutItem() const { return m_editCutItem; }
+    QAction* EditCopyItem() const { return m_editCopyItem; }
+    QAction* EditPasteItem() const { return m_editPasteItem; }
+    QAction* EditSelectAllItem() const { return m_editSelectAllItem; }
+    QAction* FormatFontItem() const { return m_formatFontItem; }
+    QAction* FormatColorItem() const { return m_formatColorItem; }
+    QAction* FormatAlignLeftItem() const { return m_formatAlignLeftItem; }
+    QAction* FormatAlignCenterItem() const { return m_formatAlignCenterItem; }
+    QAction* FormatAlignRightItem() const { return m_formatAlignRightItem; }
+    QAction* Options1() const { return m_options1; }
+    QAction* HelpItem() const { return m_helpItem; }
+    QAction* AboutItem() const { return m_aboutItem; }
+    // The alignment item whose tag is the alignment code (0 left, 1 right, 2 centre), if any.
+    QAction* alignItem(int code) const;
 
     // The strip beside the top level's items, in the menu's own coordinates.
     QRect marginRect() const;
@@ -47,6 +68,23 @@ private:
     QMenu* m_editMenu = nullptr;
     QMenu* m_formatMenu = nullptr;
     QActionGroup* m_alignGroup = nullptr;
+    QAction* m_noteFindItem = nullptr;
+    QAction* m_notePrintItem = nullptr;
+    QAction* m_noteGoMobileItem = nullptr;
+    QAction* m_exit1 = nullptr;
+    QAction* m_editUndoItem = nullptr;
+    QAction* m_editCutItem = nullptr;
+    QAction* m_editCopyItem = nullptr;
+    QAction* m_editPasteItem = nullptr;
+    QAction* m_editSelectAllItem = nullptr;
+    QAction* m_formatFontItem = nullptr;
+    QAction* m_formatColorItem = nullptr;
+    QAction* m_formatAlignLeftItem = nullptr;
+    QAction* m_formatAlignCenterItem = nullptr;
+    QAction* m_formatAlignRightItem = nullptr;
+    QAction* m_options1 = nullptr;
+    QAction* m_helpItem = nullptr;
+    QAction* m_aboutItem = nullptr;
 };
 
 } // namespace qly

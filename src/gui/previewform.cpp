@@ -1,5 +1,6 @@
 #include "previewform.h"
 
+#include "bgrcolor.h"
 #include "error.h"
 #include "errorbox.h"
 #include "helpoperations.h"
@@ -32,13 +33,6 @@ namespace qly {
 namespace {
 
 constexpr int ControlWidth = 154;
-
-QColor fromBgr(int bgr) {
-    return QColor(bgr & 0xff, (bgr >> 8) & 0xff, (bgr >> 16) & 0xff);
-}
-int toBgr(const QColor& c) {
-    return c.red() | (c.green() << 8) | (c.blue() << 16);
-}
 
 template <class W> W* named(W* w, const char* name, const QRect& geometry) {
     w->setObjectName(QLatin1String(name));
@@ -308,7 +302,7 @@ void TPreviewForm::ReadPrinterCaps() {
 void TPreviewForm::setBackgroundColor(int bgr) {
     m_background = bgr;
     QPalette p = m_pnBackground->palette();
-    p.setColor(QPalette::Window, fromBgr(bgr));
+    p.setColor(QPalette::Window, colorFromBgr<QColor>(bgr));
     m_pnBackground->setPalette(p);
 }
 
@@ -419,9 +413,9 @@ void TPreviewForm::tbColorDialogClick() {
     if (m_colorDialog) {
         ok = m_colorDialog(bgr);
     } else {
-        const QColor c = QColorDialog::getColor(fromBgr(bgr), this);
+        const QColor c = QColorDialog::getColor(colorFromBgr<QColor>(bgr), this);
         ok = c.isValid();
-        bgr = ok ? toBgr(c) : bgr;
+        bgr = ok ? bgrFromColor(c) : bgr;
     }
     if (!ok)
         return;
@@ -458,7 +452,7 @@ void TPreviewForm::DrawPreview() {
     const int line = qMax(1, qRound(dpr));
     {
         QPainter p(&m_bitmap);
-        p.fillRect(m_bitmap.rect(), fromBgr(m_background));
+        p.fillRect(m_bitmap.rect(), colorFromBgr<QColor>(m_background));
         p.fillRect(r.shadow, Qt::black);
         if (m_cbShowMargins->isChecked()) {
             p.fillRect(r.sheet, QColor(240, 240, 240));

@@ -1,6 +1,8 @@
 // Conversion between Quillery's document model and the editor's QTextDocument.
 #include "richtextconvert.h"
 
+#include "alignment.h"
+
 #include <QColor>
 #include <QFont>
 #include <QTextBlock>
@@ -13,30 +15,6 @@ namespace qly {
 namespace {
 
 static_assert(kCharsetProperty > QTextFormat::UserProperty);
-
-Qt::Alignment toQt(int align) {
-    switch (align) {
-    case AlignRight:
-        return Qt::AlignRight;
-    case AlignCenter:
-        return Qt::AlignHCenter;
-    case AlignJustify:
-        return Qt::AlignJustify;
-    default:
-        return Qt::AlignLeft;
-    }
-}
-
-int fromQt(Qt::Alignment a) {
-    a &= Qt::AlignHorizontal_Mask;
-    if (a & Qt::AlignHCenter)
-        return AlignCenter;
-    if (a & Qt::AlignJustify)
-        return AlignJustify;
-    if (a & (Qt::AlignRight | Qt::AlignTrailing))
-        return AlignRight;
-    return AlignLeft;
-}
 
 QTextCharFormat toQt(const CharFormat& f) {
     QTextCharFormat q;
@@ -105,7 +83,7 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
     QTextCharFormat lastQt;
     for (const Paragraph& p : doc.paragraphs) {
         QTextBlockFormat bf;
-        bf.setAlignment(toQt(p.align));
+        bf.setAlignment(qtAlignment(p.align));
         if (first) {
             cursor.setBlockFormat(bf);
             first = false;
@@ -134,7 +112,7 @@ Document editorDocument(const QTextDocument* source) {
     const QFont defaultFont = source->defaultFont();
     for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
         Paragraph p;
-        p.align = fromQt(b.blockFormat().alignment());
+        p.align = alignmentCode(b.blockFormat().alignment());
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())

@@ -1,5 +1,6 @@
 // The main window's title bar, main menu and editor commands, in-process on the offscreen
 // platform: pixels of the banner and the button pictures, the splitter, and the menu state.
+#include "alignment.h"
 #include "buttonpictures.h"
 #include "editorcommands.h"
 #include "mainform.h"
@@ -395,7 +396,7 @@ TEST_F(MainWindow, AJustifiedParagraphLeavesTheCheckedItemAsItWas) {
 
     editor->setTextCursor(c); // the caret moves into the justified paragraph
     EXPECT_TRUE(item(*form, "FormatAlignCenterItem")->isChecked());
-    EXPECT_EQ(EditorCommands::alignmentCode(c.blockFormat().alignment()), 3);
+    EXPECT_EQ(alignmentCode(c.blockFormat().alignment()), 3);
 }
 
 TEST_F(MainWindow, AnAlignmentClickDuringTheMenuUpdateIsIgnored) {
