@@ -77,26 +77,27 @@ bool writeFileAtomically(const QString& path, QByteArrayView data, QString* erro
 }
 
 int removeLeftoverTemporaries(const QString& folder, const QStringList& names) {
+    if (folder.isEmpty())
+        return 0;
     QDir dir(folder);
+    QStringList patterns;
+    for (const QString& name : names)
+        patterns.append(name + QStringLiteral(".??????"));
+    // One pass over the folder: the start-up must stay quick.
     int removed = 0;
-    for (const QString& name : names) {
-        const QStringList found = dir.entryList({name + QStringLiteral(".??????")},
-                                                QDir::Files | QDir::Hidden | QDir::System);
-        for (const QString& entry : found) {
-            const QString tail = entry.sliced(name.size() + 1);
-            const bool ourPattern = std::all_of(tail.begin(), tail.end(), [](QChar c) {
-                return c.isLetterOrNumber() && c.unicode() < 0x80;
-            });
-            const QString path = dir.filePath(entry);
-            struct stat st = {};
-            if (!ourPattern || ::lstat(QFile::encodeName(path).constData(), &st) != 0 ||
-                !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
-                continue;
-            if (!changedBeforeStart(st))
-                continue;
-            if (QFile::remove(path))
-                ++removed;
-        }
+    const QStringList found = dir.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : found) {
+        const QStringView tail = QStringView(entry).last(6);
+        const bool ourPattern = std::all_of(tail.begin(), tail.end(), [](QChar c) {
+            return c.unicode() < 0x80 && c.isLetterOrNumber();
+        });
+        const QString path = dir.filePath(entry);
+        struct stat st = {};
+        if (!ourPattern || ::lstat(QFile::encodeName(path).constData(), &st) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || !changedBeforeStart(st))
+            continue;
+        if (QFile::remove(path))
+            ++removed;
     }
     return removed;
 }
