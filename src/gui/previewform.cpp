@@ -44,8 +44,9 @@ template <class W> W* named(W* w, const char* name, const QRect& geometry) {
 
 TPreviewForm::TPreviewForm(QWidget* parent, QPrinter& printer, const QImage& snapshot,
                            const QString& settingsFile, bool showHints)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       m_printer(printer), m_snapshot(snapshot), m_settingsFile(settingsFile) {
     setObjectName(QStringLiteral("PreviewForm"));
     setWindowTitle(tr("Print preview"));

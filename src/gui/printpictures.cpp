@@ -14,24 +14,25 @@ QPainterPath rounded(qreal x, qreal y, qreal w, qreal h, qreal r) {
     return p;
 }
 
-// The hand's outline on a 32 x 32 grid, fingers up.
-QPainterPath handPath(bool closed) {
-    QPainterPath hand;
+// The hand on a 32 x 32 grid, fingers up, as the shapes it is made of.
+QList<QPainterPath> handShapes(bool closed) {
+    QList<QPainterPath> hand;
     if (closed) {
-        hand = rounded(9, 12, 15, 12, 4);
+        hand << rounded(9, 12, 15, 12, 4);
         for (int i = 0; i < 4; ++i)
-            hand = hand.united(rounded(9 + 3.75 * i, 9.5, 3.75, 6, 1.8));
-        hand = hand.united(rounded(6.5, 13, 6, 4, 2));
+            hand << rounded(9 + 3.75 * i, 9.5, 3.75, 6, 1.8);
+        hand << rounded(6.5, 13, 6, 4, 2);
     } else {
-        hand = rounded(9, 14, 15, 12, 4);
-        const qreal tops[4] = {6, 4, 5, 7.5};
+        hand << rounded(9.5, 15, 15, 11, 4);
+        const qreal tops[4] = {6.5, 4.5, 5.5, 8};
         for (int i = 0; i < 4; ++i)
-            hand = hand.united(rounded(9 + 3.75 * i, tops[i], 3.75, 18 - tops[i], 1.8));
+            hand << rounded(9.5 + 3.75 * i, tops[i], 3.75, 19 - tops[i], 1.8);
+        // The thumb, spread up and to the left from the side of the palm.
         QTransform thumb;
-        thumb.translate(10, 20).rotate(-50);
-        hand = hand.united(thumb.map(rounded(-9, -2, 10, 4, 2)));
+        thumb.translate(11.5, 22).rotate(40);
+        hand << thumb.map(rounded(-8, -1.9, 9, 3.8, 1.9));
     }
-    return hand.simplified();
+    return hand;
 }
 
 QPixmap canvas(int size, qreal dpr) {
@@ -55,19 +56,21 @@ QCursor handCursor(bool closed, qreal dpr) {
     QPixmap pm = canvas(32, dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    const QPainterPath hand = handPath(closed);
-    p.setPen(QPen(Qt::black, 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    // The outline of the whole hand first, then its inside: no seams where the shapes meet.
+    const QList<QPainterPath> hand = handShapes(closed);
+    p.setPen(QPen(Qt::black, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::black);
+    for (const QPainterPath& shape : hand)
+        p.drawPath(shape);
+    p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
-    p.drawPath(hand);
-    if (!closed) {
-        // The gaps between the fingers.
-        p.setPen(QPen(Qt::black, 0.9));
-        for (int i = 1; i < 4; ++i)
-            p.drawLine(QPointF(9 + 3.75 * i, 9 + i % 2), QPointF(9 + 3.75 * i, 17));
-    } else {
-        p.setPen(QPen(Qt::black, 0.9));
-        for (int i = 1; i < 4; ++i)
-            p.drawLine(QPointF(9 + 3.75 * i, 10.5), QPointF(9 + 3.75 * i, 14));
+    for (const QPainterPath& shape : hand)
+        p.drawPath(shape);
+    // The lines between the fingers.
+    p.setPen(QPen(Qt::black, 0.9));
+    for (int i = 1; i < 4; ++i) {
+        const qreal x = (closed ? 9 : 9.5) + 3.75 * i;
+        p.drawLine(QPointF(x, closed ? 10.5 : 9.5), QPointF(x, closed ? 14 : 15.5));
     }
     p.end();
     return QCursor(pm, 16, 16);
