@@ -10,6 +10,7 @@
 #include "helpoperations.h"
 #include "mainmenu.h"
 #include "minimizer.h"
+#include "mobileform.h"
 #include "noteeditor.h"
 #include "optionsform.h"
 #include "platform/windowmove.h"
@@ -116,7 +117,7 @@ void TMainForm::buildLayout() {
     };
     menuItem(m_mainMenu->NoteFindItem(), &TMainForm::NoteFindItemClick);
     menuItem(m_mainMenu->NotePrintItem(), &TMainForm::NotePrintItemClick);
-    menuItem(m_mainMenu->NoteGoMobileItem(), &TMainForm::GoMobileItemClick);
+    menuItem(m_mainMenu->NoteGoMobileItem(), &TMainForm::NoteGoMobileItemClick);
     menuItem(m_mainMenu->Exit1(), &TMainForm::Exit1Click);
     menuItem(m_mainMenu->Options1(), &TMainForm::OptionsItemClick);
     menuItem(m_mainMenu->HelpItem(), &TMainForm::HelpItemClick);
@@ -328,7 +329,13 @@ void TMainForm::NotePrintItemClick() {
     CaptureScreenRect(m_editor, m_snapshot);
     preview.exec();
 }
-void TMainForm::GoMobileItemClick() {}
+void TMainForm::NoteGoMobileItemClick() {
+    // Go Mobile copies the page files as they lie on disk: the page in the editor first goes
+    // to its file, as a page switch would write it. A failure here keeps the dialog closed.
+    SaveCurrentPage();
+    TMobileForm form(this);
+    form.exec();
+}
 void TMainForm::OptionsItemClick() {
     TOptionsForm form(this);
     form.setAlwaysOnTop(m_settings.stayOnTop);

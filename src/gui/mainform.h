@@ -75,7 +75,8 @@ public:
     // Commands of the main menu.
     void NoteFindItemClick();
     void NotePrintItemClick();
-    void GoMobileItemClick();
+    // Saves the page in the editor, then opens Go Mobile (which copies the files on disk).
+    void NoteGoMobileItemClick();
     void OptionsItemClick();
     void AboutItemClick();
     void HelpItemClick();

@@ -1,0 +1,220 @@
+#include "filecopy.h"
+
+#include "atomicfile.h"
+#include "error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qly {
+
+namespace {
+
+// Closes a descriptor when the copy leaves, however it leaves.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { close(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    bool close() {
+        if (m_fd < 0)
+            return true;
+        const int rc = ::close(m_fd);
+        m_fd = -1;
+        return rc == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+[[noreturn]] void raise(const char* message, const QString& path = QString()) {
+    QString text = QString::fromLatin1(message);
+    if (!path.isNull())
+        text = text.arg(path);
+    throw Error(text);
+}
+
+// Reads up to one whole block; short only at the end of the file.
+ssize_t readBlock(int fd, char* buffer, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    return ssize_t(got);
+}
+
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+void syncFolder(const QByteArray& folder) {
+    const Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get());
+}
+
+// The desktop entry rules: an argument in double quotes escapes ", `, $ and \; a string
+// value escapes \ and control characters; a literal % in Exec is doubled.
+QString quotedExecArgument(const QString& arg) {
+    QString q = QStringLiteral("\"");
+    for (const QChar c : arg) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\'))
+            q += QLatin1Char('\\');
+        q += c;
+    }
+    q += QLatin1Char('"');
+    return q.replace(QLatin1Char('%'), QStringLiteral("%%"));
+}
+
+QString escapedString(const QString& value) {
+    QString out;
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void CopyFileWithProgress(const QString& source, const QString& target,
+                          const CopyProgress& progress) {
+    const auto report = [&](qint64 done, qint64 size) {
+        if (progress)
+            progress(done, size);
+    };
+    const QByteArray src = QFile::encodeName(source);
+    const QByteArray dst = QFile::encodeName(target);
+
+    const Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (in.get() < 0 || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        raise("Cannot open file %1", source);
+    const qint64 size = st.st_size;
+    report(0, size);
+    // The bar goes back to 0 however the copy ends.
+    struct ResetBar {
+        const CopyProgress& progress;
+        qint64 size;
+        ~ResetBar() {
+            if (progress)
+                progress(0, size);
+        }
+    } resetBar{progress, size};
+
+    const QString folder = QFileInfo(target).absolutePath();
+    QDir().mkpath(folder);
+    struct stat old {};
+    if (::stat(dst.constData(), &old) == 0 &&
+        (S_ISDIR(old.st_mode) || !(old.st_mode & S_IWUSR) || ::access(dst.constData(), W_OK) != 0))
+        raise("Cannot create file %1", target);
+
+    QByteArray temp = QFile::encodeName(folder) + "/.qly-copy-XXXXXX";
+    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+    if (out.get() < 0)
+        raise("Cannot create file %1", target);
+    // Removes the temporary file unless it has been renamed into place.
+    struct TempFile {
+        const QByteArray& path;
+        bool placed = false;
+        ~TempFile() {
+            if (!placed)
+                ::unlink(path.constData());
+        }
+    } tempFile{temp};
+
+    char buffer[CopyBlockSize];
+    qint64 done = 0;
+    for (;;) {
+        const ssize_t n = readBlock(in.get(), buffer, sizeof buffer);
+        if (n < 0)
+            raise("Stream read error");
+        if (!writeAll(out.get(), buffer, size_t(n)))
+            raise("Stream write error");
+        done += n;
+        report(done, size);
+        if (n < ssize_t(sizeof buffer))
+            break;
+    }
+    // The program file must stay executable; a file system without modes refuses, which
+    // harms nothing.
+    ::fchmod(out.get(), st.st_mode & 0777);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out.get(), times);
+    if (::fsync(out.get()) != 0 || !out.close())
+        raise("Stream write error");
+    if (::rename(temp.constData(), dst.constData()) != 0)
+        raise("Cannot create file %1", target);
+    tempFile.placed = true;
+    syncFolder(QFile::encodeName(folder));
+}
+
+QString desktopLauncherText(const QString& programFile, const QString& icon) {
+    const QString folder = QFileInfo(programFile).absolutePath();
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Version=1.0\n"
+                          "Name=Quillery\n"
+                          "Comment=Notes on 26 pages\n"
+                          "Exec=%1\n"
+                          "Path=%2\n"
+                          "Icon=%3\n"
+                          "Terminal=false\n"
+                          "Categories=Utility;\n")
+        .arg(escapedString(quotedExecArgument(programFile)), escapedString(folder),
+             escapedString(icon));
+}
+
+QString writeDesktopLauncher(const QString& desktopFolder, const QString& programFile,
+                             const QString& icon) {
+    const QString path = QDir(desktopFolder).filePath(QStringLiteral("Quillery.desktop"));
+    QString why;
+    if (!writeFileAtomically(path, desktopLauncherText(programFile, icon).toUtf8(), &why))
+        throw Error(QStringLiteral("Cannot create file %1").arg(path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                    QFile::ExeOther);
+    return path;
+}
+
+} // namespace qly

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace qly {
+
+// Told the bytes copied so far and the file's size: once with 0 before the first block,
+// after every block, and with 0 again when the copy ends, also when it fails.
+using CopyProgress = std::function<void(qint64 done, qint64 size)>;
+
+inline constexpr qint64 CopyBlockSize = 8192;
+
+// Copies one file in blocks of 8192 bytes. The copy is written to a temporary file in the
+// target's folder, flushed to disk, given the source's modification time and mode, and
+// renamed over the target: a failure leaves the old target file as it was and no partial
+// file behind. The target's folder is made when missing. Raises qly::Error:
+// "Cannot open file <source>", "Cannot create file <target>" (also when an existing target
+// is read-only), "Stream read error", "Stream write error".
+void CopyFileWithProgress(const QString& source, const QString& target,
+                          const CopyProgress& progress = {});
+
+// The text of a freedesktop launcher that starts the program at programFile in its folder.
+QString desktopLauncherText(const QString& programFile, const QString& icon);
+
+// Writes the launcher "Quillery.desktop" into desktopFolder (mode 0755, replaced
+// atomically) and returns its path. Raises qly::Error when it cannot be written.
+QString writeDesktopLauncher(const QString& desktopFolder, const QString& programFile,
+                             const QString& icon);
+
+} // namespace qly
