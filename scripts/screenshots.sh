@@ -4,6 +4,7 @@
 #   note-menu-dprN.png     the main menu open with the Note submenu
 #   format-menu-dprN.png   the Format submenu with "Align Center" checked
 #   edit-menu-dprN.png     the Edit submenu, Cut and Copy disabled with nothing selected
+#   page-selector-dprN.png the page selector open
 # Usage: scripts/screenshots.sh [build-dir] [output-dir]   (output: build-dir/screenshots)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -80,6 +81,13 @@ run_at_scale() {
     sleep 0.5
     shoot "$wid" "$out/edit-menu-dpr$scale.png" "$scale"
     xdotool key Escape Escape
+    sleep 0.3
+
+    # The page selector open: nine letters and a scroll bar.
+    click_at "$wid" 66 12 "$scale" # cbNotes
+    sleep 0.5
+    shoot "$wid" "$out/page-selector-dpr$scale.png" "$scale"
+    xdotool key Escape
     _x_cleanup
     _x_pids=()
 }

@@ -177,6 +177,7 @@ void TMainForm::FormCreate() {
 void TMainForm::loadCurrentPage() {
     const PageStore::Load page = m_pages.loadCurrentPage();
     setEditorDocument(m_editor->document(), page.document);
+    m_editor->moveCursor(QTextCursor::Start);
     m_recovery->pageLoaded(m_pages.rememberedPageIndex());
     m_editor->setReadOnly(m_pages.currentPageReadOnly());
     if (page.status == PageFileRead::Status::Read)

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QToolButton>
 
 namespace qly {
@@ -24,6 +25,18 @@ QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint, 
     b->setFocusPolicy(Qt::NoFocus);
     return b;
 }
+
+// Styles such as Fusion open a combo box as a menu of every item around the current one,
+// ignoring the number of visible items; this one keeps the drop-down list with its scroll bar.
+class DropDownListStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
 
 QWidget* makePanel(QWidget* parent, const char* name) {
     auto* w = new QWidget(parent);
@@ -51,6 +64,9 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     m_cbNotes->setObjectName(QStringLiteral("cbNotes"));
     m_cbNotes->setToolTip(tr("List"));
     m_cbNotes->setMaxVisibleItems(9);
+    auto* listStyle = new DropDownListStyle;
+    listStyle->setParent(m_cbNotes);
+    m_cbNotes->setStyle(listStyle);
     m_cbNotes->setGeometry(42, 0, 48, 21);
     m_cbNotes->setFocusPolicy(Qt::NoFocus);
     m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), {92, 2, 17, 17}, ButtonPicture::Next);

@@ -75,6 +75,7 @@ TEST_F(MainFormPages, SwitchSavesTheLeftPageAndLoadsTheChosenOne) {
     form->editor()->setPlainText("typed on A");
     choosePage(*form, 2);
     EXPECT_EQ(form->editor()->toPlainText(), "page C text");
+    EXPECT_EQ(form->editor()->textCursor().position(), 0);
     EXPECT_EQ(form->pages().currentPageFile(), root() + "/rtf/C.rtf");
     EXPECT_EQ(form->pages().rememberedPageIndex(), 2);
     EXPECT_EQ(form->pageColor(), 0xC0FFC0);

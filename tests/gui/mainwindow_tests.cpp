@@ -12,6 +12,7 @@
 #include "titlemath.h"
 #include "titlesplitter.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QColorDialog>
@@ -21,6 +22,7 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -199,6 +201,19 @@ TEST_F(MainWindow, TitleButtonsAreTheTitleHeightMinus2) {
     EXPECT_EQ(form->titleBar()->pnNav()->width(), 111);
     EXPECT_EQ(form->titleBar()->pnClose()->width(), 41);
     EXPECT_EQ(form->titleBar()->sbClose()->toolTip(), "Close");
+}
+
+TEST_F(MainWindow, ThePageSelectorOpensShowingNineLetters) {
+    auto form = start();
+    QComboBox* notes = form->titleBar()->cbNotes();
+    notes->showPopup();
+    QAbstractItemView* list = notes->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const QRect shown = list->viewport()->rect();
+    EXPECT_EQ(list->indexAt(shown.topLeft()).row(), 0);
+    EXPECT_EQ(list->indexAt(QPoint(1, shown.bottom())).row(), 8);
+    EXPECT_LE(list->window()->height(), form->screen()->geometry().height() / 2);
+    notes->hidePopup();
 }
 
 TEST_F(MainWindow, ASplitterDragStopsBelow50AndAt5) {
