@@ -499,11 +499,6 @@ void TPreviewForm::DrawPreview() {
     box->update();
 }
 
-void TPreviewForm::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    DrawPreview();
-}
-
 void TPreviewForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // The snapshot is taken between the window's creation and its showing.
@@ -514,7 +509,7 @@ bool TPreviewForm::eventFilter(QObject* watched, QEvent* event) {
     QWidget* box = m_surface ? m_surface->pbPreview() : nullptr;
     if (watched == box) {
         switch (event->type()) {
-        case QEvent::Resize:
+        case QEvent::Resize: // every resize of the window and every sizing step
             DrawPreview();
             break;
         case QEvent::MouseButtonPress: {

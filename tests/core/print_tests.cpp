@@ -145,6 +145,10 @@ TEST(PrintLayoutTest, VisiblePartAndPreviewRectangles) {
     // The sheet plus half an inch on each side fits the surface, in the narrower direction.
     EXPECT_LE(r.sheet.right(), 600);
     EXPECT_NEAR(r.sheet.left(), 600 - r.sheet.right() - 1, 1);
+    // On a dense screen the same layout lands on twice the device pixels.
+    const PreviewRects dense = previewRects(L, in.S, 2.0, 2.0);
+    EXPECT_NEAR(dense.image.width(), 2 * r.image.width(), 1);
+    EXPECT_EQ(dense.snapshotSource, QRect(0, 0, 800, 680));
     // Hit test: strictly inside the image's rectangle.
     EXPECT_TRUE(hitsImage(L, in.S, r.image.center()));
     EXPECT_FALSE(hitsImage(L, in.S, r.image.topLeft()));
