@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +71,39 @@ bool writeAll(int fd, const char* data, size_t size) {
         size -= size_t(n);
     }
     return true;
+}
+
+// One block from in to out through the kernel: the bytes sent (short only at the end of the
+// file), SendFailedWriting when the target refuses them, or -1 when this pair of files
+// cannot be copied this way at all (the caller then reads and writes the block itself).
+constexpr ssize_t SendFailedWriting = -2;
+constexpr ssize_t SendFailedReading = -3;
+ssize_t sendBlock(int out, int in, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::sendfile(out, in, nullptr, size - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
+            return SendFailedWriting;
+        if (n < 0 && got == 0)
+            return -1;
+        if (n < 0) {
+            // The rest of the block goes through a buffer, which tells a failed read from
+            // a failed write.
+            char rest[CopyBlockSize];
+            const ssize_t r = readBlock(in, rest, size - got);
+            if (r < 0)
+                return SendFailedReading;
+            if (!writeAll(out, rest, size_t(r)))
+                return SendFailedWriting;
+            return ssize_t(got) + r;
+        }
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    return ssize_t(got);
 }
 
 void syncFolder(const QByteArray& folder) {
@@ -165,12 +199,26 @@ void CopyFileWithProgress(const QString& source, const QString& target,
 
     char buffer[CopyBlockSize];
     qint64 done = 0;
+    // Each block moves inside the kernel while it can (one copy instead of two); where the
+    // file systems do not allow that, through the buffer.
+    bool inKernel = true;
     for (;;) {
-        const ssize_t n = readBlock(in.get(), buffer, sizeof buffer);
-        if (n < 0)
-            raise("Stream read error");
-        if (!writeAll(out.get(), buffer, size_t(n)))
-            raise("Stream write error");
+        ssize_t n = -1;
+        if (inKernel) {
+            n = sendBlock(out.get(), in.get(), CopyBlockSize);
+            if (n == SendFailedWriting)
+                raise("Stream write error");
+            if (n == SendFailedReading)
+                raise("Stream read error");
+            inKernel = n >= 0;
+        }
+        if (!inKernel) {
+            n = readBlock(in.get(), buffer, sizeof buffer);
+            if (n < 0)
+                raise("Stream read error");
+            if (!writeAll(out.get(), buffer, size_t(n)))
+                raise("Stream write error");
+        }
         done += n;
         report(done, size);
         if (n < ssize_t(sizeof buffer))

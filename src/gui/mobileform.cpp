@@ -44,8 +44,8 @@ constexpr int ShortRight = 276;
 // How often the window draws while one file is being copied.
 constexpr int PaintInterval = 40;
 
-// A drop-down of mount points: the current one elided in the middle when it is long, the
-// whole path in the list and in the tooltip.
+// A drop-down of mount points: the current one by its last part and elided in the middle when
+// it is long, the whole path in the list and in the tooltip.
 class MountComboBox : public QComboBox {
 public:
     using QComboBox::QComboBox;
@@ -58,7 +58,12 @@ protected:
         p.drawComplexControl(QStyle::CC_ComboBox, opt);
         const QRect field =
             style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
-        opt.currentText = fontMetrics().elidedText(opt.currentText, Qt::ElideMiddle, field.width());
+        // A long mount point shows by its last part, the name the drive goes by ("STICK").
+        const QFontMetrics fm = fontMetrics();
+        QString shown = opt.currentText;
+        if (fm.horizontalAdvance(shown) > field.width() && shown.size() > 1)
+            shown = shown.section(QLatin1Char('/'), -1);
+        opt.currentText = fm.elidedText(shown, Qt::ElideMiddle, field.width());
         p.drawControl(QStyle::CE_ComboBoxLabel, opt);
     }
     void showPopup() override {
@@ -142,8 +147,9 @@ void TMobileForm::setFolderPickerForTesting(FolderPicker picker) {
 }
 
 TMobileForm::TMobileForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("TMobileForm"));
     setWindowTitle(tr("Go Mobile"));
     QFont f = QApplication::font();
@@ -182,7 +188,7 @@ void TMobileForm::buildControls() {
     makeLabel(m_panel4, "Label2", tr("Source"), 8, 11, true);
     m_cbSource = new MountComboBox(m_panel4);
     m_cbSource->setObjectName(QStringLiteral("cbSource"));
-    m_cbSource->setGeometry(60, 8, 53, 21);
+    m_cbSource->setGeometry(54, 8, 59, 21);
     m_cbSource->setEnabled(false);
     m_imSource = new QLabel(m_panel4);
     m_imSource->setObjectName(QStringLiteral("imSource"));
@@ -206,7 +212,7 @@ void TMobileForm::buildControls() {
     makeLabel(m_panel3, "Label4", tr("Target"), 8, 11, true);
     m_cbTarget = new MountComboBox(m_panel3);
     m_cbTarget->setObjectName(QStringLiteral("cbTarget"));
-    m_cbTarget->setGeometry(60, 8, 53, 21);
+    m_cbTarget->setGeometry(54, 8, 59, 21);
     connect(m_cbTarget, &QComboBox::activated, this, [this] {
         if (!m_copying)
             runGuarded(this, [this] { cbTargetChange(); });
@@ -249,7 +255,7 @@ void TMobileForm::buildControls() {
         c->setObjectName(QLatin1String(name));
         c->setChecked(true);
         c->setEnabled(false);
-        c->setGeometry(12, y, 96, 17);
+        c->setGeometry(12, y, 104, 17);
         return c;
     };
     m_chConfig = check("chConfig", tr("Configuration:"), 46);
@@ -492,6 +498,13 @@ void TMobileForm::setCountText(const QString& text) {
 }
 
 void TMobileForm::copyOne(const QString& source, const QString& target) {
+    // The bar takes every block's position; it is drawn with the animation a few times a
+    // second, not once per block, which would cost more than the copy itself.
+    m_pbCopy->setUpdatesEnabled(false);
+    struct DrawAgain {
+        QProgressBar* bar;
+        ~DrawAgain() { bar->setUpdatesEnabled(true); }
+    } drawAgain{m_pbCopy};
     CopyFileWithProgress(source, target, [this](qint64 done, qint64 size) {
         // The bar counts in whole units of its 32-bit range.
         int shift = 0;
@@ -503,7 +516,9 @@ void TMobileForm::copyOne(const QString& source, const QString& target) {
         // Let the animation and the bar draw now and then; the controls that could start
         // anything are disabled meanwhile.
         if (m_sincePaint.elapsed() >= PaintInterval) {
+            m_pbCopy->setUpdatesEnabled(true);
             QCoreApplication::processEvents();
+            m_pbCopy->setUpdatesEnabled(false);
             m_sincePaint.restart();
         }
     });

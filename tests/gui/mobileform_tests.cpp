@@ -261,7 +261,6 @@ protected:
         makeInstallation(m_home, readFile(build + "qly"), readFile(build + "qly.chm"));
         setProgramPathForTesting(m_home + "/qly");
         QDir().mkpath(QDir::homePath() + "/Desktop");
-        QFile::remove(desktopFile());
     }
     void TearDown() override {
         m_form.reset();
@@ -290,8 +289,10 @@ protected:
     static qint64 programSize() { return QFileInfo(QLY_BINARY_DIR "/Quillery/qly").size(); }
     static void shot(const QString& name) {
         const QString dir = qEnvironmentVariable("QLY_SHOTS");
-        if (!dir.isEmpty())
-            QProcess::execute("import", {"-window", "root", dir + "/" + name + ".png"});
+        if (dir.isEmpty())
+            return;
+        QTest::qWait(300);
+        QProcess::execute("import", {"-window", "root", dir + "/" + name + ".png"});
     }
     static void expectSameFile(const QString& a, const QString& b) {
         EXPECT_EQ(readFile(a), readFile(b)) << qPrintable(b);
@@ -313,6 +314,7 @@ protected:
 } // namespace
 
 TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
+    QFile::remove(desktopFile());
     mountStick(programSize() + (16 << 20));
     TMobileForm& form = open();
     auto* target = child<QComboBox>(&form, "cbTarget");
@@ -324,17 +326,19 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
     shot("gomobile-expanded");
 
     bool animated = false;
-    QObject::connect(&form, &TMobileForm::progressTextChanged, [&](const QString& t) {
-        if (t != "Notes: File 13 of 26")
-            return;
-        animated = child<CopyAnimation>(&form, "anCopy")->isRunning() &&
-                   child<QProgressBar>(&form, "pbCopy")->isVisible() &&
-                   !child<QPushButton>(&form, "btClose")->isEnabled();
-        QTest::qWait(250);
-        shot("gomobile-copying");
-    });
+    const auto during =
+        QObject::connect(&form, &TMobileForm::progressTextChanged, [&](const QString& t) {
+            if (t != "Notes: File 13 of 26")
+                return;
+            animated = child<CopyAnimation>(&form, "anCopy")->isRunning() &&
+                       child<QProgressBar>(&form, "pbCopy")->isVisible() &&
+                       !child<QPushButton>(&form, "btClose")->isEnabled();
+            shot("gomobile-copying");
+        });
     EXPECT_EQ(copy(), expectedTexts(true));
+    QObject::disconnect(during);
     EXPECT_TRUE(animated);
+    EXPECT_FALSE(child<CopyAnimation>(&form, "anCopy")->isRunning());
     EXPECT_EQ(text(&form, "pnStatus"), "Copy complete");
     EXPECT_FALSE(child<QCheckBox>(&form, "chShell")->isChecked());
     EXPECT_FALSE(child<QWidget>(&form, "pnAni")->isVisible());

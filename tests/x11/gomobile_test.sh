@@ -30,7 +30,7 @@ pass "the launcher validates"
 home_program="$QLY_E2E_HOME/CopiesToTheStickAndBringsThePagesHome/qly"
 exec_line=$(sed -n 's/^Exec=//p' "$launcher")
 path=$(sed -n 's/^Path=//p' "$launcher")
-[ "$path" = "$(dirname "$home_program")/" ] || fail "Path= is $path"
+[ "${path%/}" = "$(dirname "$home_program")" ] || fail "Path= is $path"
 (cd "$path" && eval "exec $exec_line") >"$X_WORK/launched.log" 2>&1 &
 launched=$!
 _x_pids+=($launched)
