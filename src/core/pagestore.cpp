@@ -137,10 +137,13 @@ void PageStore::SaveCurrentPage(const Document& document) const {
     if (m_currentReadOnly || m_currentPageFile.isEmpty())
         return;
     const QByteArray bytes = rtf::writeDocument(document);
-    m_versions.keepBeforeReplacing(m_currentPageFile, bytes);
-    if (!writeFileAtomically(m_currentPageFile, bytes))
+    const QString held = m_versions.hold(m_currentPageFile, bytes);
+    if (!writeFileAtomically(m_currentPageFile, bytes)) {
+        m_versions.drop(held);
         throw Error(QStringLiteral("Cannot create file %1")
                         .arg(QDir::toNativeSeparators(m_currentPageFile)));
+    }
+    m_versions.keep(held, m_currentPageFile);
 }
 
 } // namespace qly

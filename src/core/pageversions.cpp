@@ -23,13 +23,24 @@ QString PageVersions::versionFile(const QString& pageFile, int number) const {
            QString::number(number) + QStringLiteral(".rtf");
 }
 
-void PageVersions::keepBeforeReplacing(const QString& pageFile, QByteArrayView newContent) const {
+QString PageVersions::hold(const QString& pageFile, QByteArrayView newContent) const {
     if (m_count <= 0 || m_folder.isEmpty())
-        return;
+        return QString();
     const PageFileRead old = readPageFile(pageFile);
-    if (!old.isRead() || old.bytes == newContent)
-        return;
-    if (!QDir().mkpath(m_folder))
+    if (!old.isRead() || old.bytes == newContent || !QDir().mkpath(m_folder))
+        return QString();
+    // One held file a page; one left by a kill is replaced.
+    const QString held =
+        m_folder + QFileInfo(pageFile).completeBaseName() + QStringLiteral(".held");
+    const QByteArray native = QFile::encodeName(held);
+    ::unlink(native.constData());
+    if (::link(QFile::encodeName(pageFile).constData(), native.constData()) == 0)
+        return held;
+    return writeFileAtomically(held, old.bytes) ? held : QString();
+}
+
+void PageVersions::keep(const QString& held, const QString& pageFile) const {
+    if (held.isEmpty())
         return;
     const auto native = [this, &pageFile](int number) {
         return QFile::encodeName(versionFile(pageFile, number));
@@ -39,9 +50,13 @@ void PageVersions::keepBeforeReplacing(const QString& pageFile, QByteArrayView n
     }
     for (int n = m_count - 1; n >= 1; --n)
         ::rename(native(n).constData(), native(n + 1).constData());
-    ::unlink(native(1).constData());
-    if (::link(QFile::encodeName(pageFile).constData(), native(1).constData()) != 0)
-        writeFileAtomically(versionFile(pageFile, 1), old.bytes);
+    if (::rename(QFile::encodeName(held).constData(), native(1).constData()) != 0)
+        drop(held);
+}
+
+void PageVersions::drop(const QString& held) const {
+    if (!held.isEmpty())
+        ::unlink(QFile::encodeName(held).constData());
 }
 
 } // namespace qly

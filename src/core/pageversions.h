@@ -5,11 +5,11 @@
 
 namespace qly {
 
-// Earlier versions of the pages: before a page file is replaced with different content, the
-// file being replaced is kept as "<backup folder>/<letter>.1.rtf" (the newest), the older
-// versions moving up by one to "<letter>.<count>.rtf". Versions move by renames and the
-// newest is a second name of the old file, so nothing is copied on a file system with
-// hard links; on one without (FAT sticks) the newest is a copy.
+// Earlier versions of the pages: when a page file is replaced with different content, the
+// file replaced is kept as "<backup folder>/<letter>.1.rtf" (the newest), the older versions
+// moving up by one to "<letter>.<count>.rtf". Versions move by renames and the newest is a
+// second name of the old file, so nothing is copied on a file system with hard links; on one
+// without (FAT sticks) the newest is a copy.
 class PageVersions {
 public:
     static constexpr int DefaultCount = 5;
@@ -23,10 +23,15 @@ public:
     // Version number (1 = newest) of the page whose file is pageFile.
     QString versionFile(const QString& pageFile, int number) const;
 
-    // Keeps a page file before it is replaced by newContent. Does nothing
-    // when the file is missing, cannot be read or already holds newContent. Failures are
-    // silent: they must not keep the page itself from being saved.
-    void keepBeforeReplacing(const QString& pageFile, QByteArrayView newContent) const;
+    // Before a page file is replaced by newContent: holds on to the file as it is, unless it
+    // is missing, cannot be read or already holds newContent. Returns what keep() or
+    // drop() take; empty when nothing is held. Failures are silent: they must not keep the
+    // page itself from being saved.
+    QString hold(const QString& pageFile, QByteArrayView newContent) const;
+    // The page file was replaced: what was held becomes its newest version.
+    void keep(const QString& held, const QString& pageFile) const;
+    // The page file could not be replaced: what was held is let go.
+    void drop(const QString& held) const;
 
 private:
     QString m_folder;
