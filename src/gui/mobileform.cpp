@@ -560,6 +560,13 @@ void TMobileForm::bbCopyClick() {
         const QString& target = state.TargetDir;
         // 3: the folder and its page folder.
         ForceFolders(target + QStringLiteral("rtf"));
+        // What a copy cut short by a crash or a power cut left aside is not needed any more.
+        for (const QString& folder : {target, target + QStringLiteral("rtf/")}) {
+            const QDir dir(folder);
+            for (const QString& stale :
+                 dir.entryList({QStringLiteral(".qly-copy-*")}, QDir::Files | QDir::Hidden))
+                QFile::remove(dir.filePath(stale));
+        }
         // 4: the way home, recorded before the settings are copied.
         const Drive* drive = driveOfPath(m_drives, target);
         if (drive && drive->kind == DriveKind::Removable)

@@ -426,6 +426,7 @@ TEST_F(GoMobileStick, ReadOnlyPageOnTheStickIsReported) {
     copy();
     writeFile(onStick("rtf/C.rtf"), "kept");
     ::chmod(QFile::encodeName(onStick("rtf/C.rtf")), 0444);
+    writeFile(onStick("rtf/.qly-copy-LeftByACrash"), "half a page");
     const QStringList boxes = answerMessageBoxes([&] { copy(); });
     EXPECT_EQ(boxes, QStringList{"Cannot create file " + onStick("rtf/C.rtf") + "."});
     EXPECT_EQ(readFile(onStick("rtf/C.rtf")), "kept");

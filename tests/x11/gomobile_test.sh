@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Go Mobile end to end: the real dialog in an X session copies to a stick (a size-limited tmpfs
-# under /media in a private mount namespace) and back home; the launcher it leaves on the
-# desktop passes desktop-file-validate and starts the home program.
+# under /media in a private mount namespace) and back home, first in-process case by case, then
+# the real program from the main menu; the launcher it leaves on the desktop passes
+# desktop-file-validate and starts the home program. Screenshots go to build/screenshots/.
 if [ "$(id -u)" != 0 ]; then
     echo "SKIP: mounting a stick in a private mount namespace needs root"
     exit 77
@@ -24,13 +25,89 @@ mkdir -p "$QLY_E2E_HOME"
 "$QLY_BINARY_DIR/bin/gui_mobileform_tests" --gtest_filter='GoMobileStick.*' \
     || fail "the dialog's cases"
 
+# The real program, driven as a user drives it: from the disk to the stick with a page typed
+# but not yet saved, then from the stick back home.
+shots="$QLY_BINARY_DIR/screenshots"
+mkdir -p "$shots"
+home="$QLY_E2E_HOME/real"
+rm -rf "$home"
+app_install "$home"
+cp "$QLY_BINARY_DIR/Quillery/qly.chm" "$home/"
+mkdir -p "$home/rtf"
+for c in A B C D E F G H I J K L M N O P Q R S T U V W X Y Z; do
+    printf '{\\rtf1 page %s}' "$c" >"$home/rtf/$c.rtf"
+done
+mount -t tmpfs -o size=64m tmpfs "$STICK"
+rm -f "$HOME/Desktop/Quillery.desktop"
+
+# Opens Go Mobile from the main menu of the program in window MAIN; prints the dialog's id.
+open_go_mobile() {
+    local mx my mw mh
+    read -r mx my mw mh <<<"$(win_geometry "$1")"
+    xdotool mousemove $((mx + 10)) $((my + 10)) click 1
+    sleep 0.4
+    xdotool key n
+    sleep 0.2
+    xdotool key g
+    wait_window "Go Mobile"
+}
+# Clicks Copy in dialog DLG (the button's centre is at 153,48 in the dialog).
+click_copy() {
+    local dx dy dw dh
+    read -r dx dy dw dh <<<"$(win_geometry "$1")"
+    xdotool mousemove $((dx + 153)) $((dy + 48)) click 1
+}
+# Waits until a file exists and holds a text, for ten seconds at most.
+wait_text() {
+    local i
+    for i in $(seq 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.05; done
+    return 1
+}
+
+app_start "$home"
+main=$(wait_window Quillery) || fail "no main window"
+sleep 0.5
+read -r mx my mw mh <<<"$(win_geometry "$main")"
+xdotool mousemove $((mx + 200)) $((my + 200)) click 1
+xdotool key ctrl+End type --delay 20 ' typed before going'
+dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open from the main menu"
+sleep 0.3
+read -r dx dy dw dh <<<"$(win_geometry "$dlg")"
+[ "$dw $dh" = "393 113" ] || fail "the dialog's client area is ${dw}x$dh"
+import -window root "$shots/gomobile-dialog.png"
+click_copy "$dlg"
+wait_text "$STICK/Quillery/rtf/Z.rtf" 'page Z' || fail "Copy did not copy the pages"
+wait_text "$STICK/Quillery/rtf/A.rtf" 'typed before going' || fail "the page typed on was not saved first"
+cmp -s "$home/qly" "$STICK/Quillery/qly" || fail "the program on the stick differs"
+grep -qx "HomeDir=$home/" "$STICK/Quillery/qly.ini" || fail "the stick's settings do not know the way home"
+sleep 0.3
+import -window root "$shots/gomobile-copied.png"
+pass "from the main menu to the stick, with the page typed on saved first"
+xdotool key Escape
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 5 || fail "the program did not end"
+
+printf '{\\rtf1 written on the road}' >"$STICK/Quillery/rtf/B.rtf"
+app_start "$STICK/Quillery"
+main=$(wait_window Quillery) || fail "the program on the stick shows no window"
+sleep 0.5
+dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open on the stick"
+sleep 0.3
+click_copy "$dlg"
+wait_text "$home/rtf/B.rtf" 'written on the road' || fail "the pages did not come home"
 launcher="$HOME/Desktop/Quillery.desktop"
+for i in $(seq 100); do [ -f "$launcher" ] && break; sleep 0.05; done
+pass "from the stick back home"
+xdotool key Escape
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 5 || fail "the program on the stick did not end"
+
 desktop-file-validate "$launcher" || fail "the launcher does not validate"
 pass "the launcher validates"
-home_program="$QLY_E2E_HOME/CopiesToTheStickAndBringsThePagesHome/qly"
+home_program="$home/qly"
 exec_line=$(sed -n 's/^Exec=//p' "$launcher")
 path=$(sed -n 's/^Path=//p' "$launcher")
-[ "${path%/}" = "$(dirname "$home_program")" ] || fail "Path= is $path"
+[ "${path%/}" = "$home" ] || fail "Path= is $path"
 (cd "$path" && eval "exec $exec_line") >"$X_WORK/launched.log" 2>&1 &
 launched=$!
 _x_pids+=($launched)
