@@ -13,6 +13,7 @@
 #include "mobileform.h"
 #include "noteeditor.h"
 #include "optionsform.h"
+#include "pageloader.h"
 #include "platform/windowmove.h"
 #include "previewform.h"
 #include "printjob.h"
@@ -75,6 +76,7 @@ void TMainForm::buildLayout() {
     auto* editor = new NoteEditor(m_panel4);
     m_editor = editor;
     m_recovery = new RecoveryKeeper(m_editor, programDir(), this);
+    m_pageLoader = new PageLoader(editor);
     m_mainMenu = new MainMenu(this);
     m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
         applyPageColor(bgrFromColor(color));
@@ -176,8 +178,7 @@ void TMainForm::FormCreate() {
 
 void TMainForm::loadCurrentPage() {
     const PageStore::Load page = m_pages.loadCurrentPage();
-    setEditorDocument(m_editor->document(), page.document);
-    m_editor->moveCursor(QTextCursor::Start);
+    m_pageLoader->showPage(page.document);
     m_recovery->pageLoaded(m_pages.rememberedPageIndex());
     m_editor->setReadOnly(m_pages.currentPageReadOnly());
     if (page.status == PageFileRead::Status::Read)
@@ -270,6 +271,7 @@ void TMainForm::sbNextClick() {
 void TMainForm::SaveCurrentPage() {
     if (m_pages.currentPageReadOnly())
         return; // a page whose file cannot be read is never written
+    m_pageLoader->finishPending();
     m_pages.SaveCurrentPage(editorDocument(m_editor->document()));
     m_recovery->pageSaved();
 }
@@ -280,6 +282,7 @@ void TMainForm::offerRecovery() {
             if (index != m_pages.rememberedPageIndex())
                 switchToPage(index);
             // The recovered text is the page's unsaved text: saved by the usual rule.
+            m_pageLoader->finishPending();
             setEditorDocument(m_editor->document(), doc);
         });
     });

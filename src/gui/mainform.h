@@ -19,6 +19,7 @@ class EditorCommands;
 class MainMenu;
 class RecoveryKeeper;
 class Minimizer;
+class PageLoader;
 class TitleBar;
 class TitleSplitter;
 
@@ -124,6 +125,7 @@ private:
     EditorCommands* m_commands = nullptr;
     QWidget* m_panel4 = nullptr;
     QTextEdit* m_editor = nullptr;
+    PageLoader* m_pageLoader = nullptr;
     Minimizer* m_minimizer = nullptr;
     RecoveryKeeper* m_recovery = nullptr;
     bool m_destroyed = false;

@@ -25,7 +25,11 @@ void onExit() {
     handler();
 }
 
+volatile std::sig_atomic_t g_quickExit = 0;
+
 void onSignal(int) {
+    if (g_quickExit)
+        ::_exit(0);
     const char c = 1;
     // Nothing but a write is safe here; the GUI thread does the work.
     [[maybe_unused]] auto n = ::write(g_pipe[1], &c, 1);
@@ -41,6 +45,8 @@ void installTerminationHandler(std::function<void()> handler) {
                          char buf[16];
                          while (::read(g_pipe[0], buf, sizeof buf) > 0) {
                          }
+                         if (g_quickExit)
+                             ::_exit(0);
                          handler();
                      });
     struct sigaction sa = {};
@@ -57,6 +63,10 @@ void installExitSave(QObject* guard, std::function<void()> handler) {
         return;
     g_exitGuard = guard;
     g_exitHandler = std::move(handler);
+}
+
+void setQuickExit(bool on) {
+    g_quickExit = on ? 1 : 0;
 }
 
 } // namespace qly

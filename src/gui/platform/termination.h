@@ -15,4 +15,9 @@ void installTerminationHandler(std::function<void()> handler);
 // handler runs on the thread that ends the process, and no window can be shown any more.
 void installExitSave(QObject* guard, std::function<void()> handler);
 
+// While on, a termination signal ends the process at once without running the handler or
+// writing anything: for the moments in which everything the program holds is on disk as it
+// is, and the handler might have to wait for a long step on the GUI thread.
+void setQuickExit(bool on);
+
 } // namespace qly

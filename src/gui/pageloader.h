@@ -1,0 +1,57 @@
+#pragma once
+
+#include "document.h"
+
+#include <QObject>
+#include <QTimer>
+
+class QTextEdit;
+
+namespace qly {
+
+// Puts pages into the editor the way Qt's own editor takes a large text. The document is
+// filled while no view lays it out, then the editor lays it out a piece at a time from the
+// top, between events, so that the first screen shows at once and the rest settles behind it.
+// A page whose layout would hold the window up is filled only once the window has painted.
+//
+// From the start of a load until the page is laid out, as long as nothing in it was changed,
+// the page is "settling": the file still holds all of it, so a termination signal then ends
+// the program at once without writing anything.
+class PageLoader : public QObject {
+    Q_OBJECT
+public:
+    explicit PageLoader(QTextEdit* editor);
+    ~PageLoader() override;
+
+    // Shows the page in the editor in place of what it held (and its undo history), with the
+    // caret at its start.
+    void showPage(Document page);
+    // Puts a page that waits for the window to paint into the editor now: whatever reads the
+    // editor's content calls this first.
+    void finishPending();
+
+    bool pending() const { return m_pending; }
+    bool settling() const { return m_settling; }
+
+signals:
+    // The page is laid out to its end, or was changed before that.
+    void settled();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void fill();
+    void setSettling(bool on);
+    void checkLayout();
+
+    QTextEdit* m_editor;
+    Document m_page;
+    QTimer m_layoutWatch;
+    bool m_wrapAnywhere = false;
+    bool m_pending = false;
+    bool m_filling = false;
+    bool m_settling = false;
+};
+
+} // namespace qly

@@ -1,0 +1,125 @@
+// Pages through the loader into a shown editor: complete, editable, laid out behind the first
+// screen, with the editor's own properties kept.
+#include "noteeditor.h"
+#include "pageloader.h"
+#include "richtextconvert.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+using namespace qly;
+
+namespace {
+
+Document lines(int count) {
+    Document doc;
+    for (int i = 0; i < count; ++i)
+        doc.paragraphs.push_back(
+            Paragraph{AlignLeft, {TextRun{QStringLiteral("line %1 of the page").arg(i), {}}}});
+    return doc;
+}
+
+// One paragraph of one-letter runs without a space, alternately bold and plain.
+Document alternatingRuns(int count) {
+    CharFormat bold;
+    bold.bold = true;
+    Paragraph p;
+    for (int i = 0; i < count; ++i)
+        p.runs.push_back(TextRun{QString(QChar(u'a' + i % 26)), i % 2 ? bold : CharFormat{}});
+    return Document{{p}};
+}
+
+class PageLoaderTest : public ::testing::Test {
+protected:
+    PageLoaderTest() : m_loader(&m_editor) {
+        m_editor.resize(400, 340);
+        m_editor.document()->setDocumentMargin(1);
+        m_editor.setFont(QFont(QStringLiteral("Sans Serif"), 10));
+    }
+    void showEditor() {
+        m_editor.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_editor));
+    }
+    void waitSettled() {
+        for (int i = 0; i < 400 && m_loader.settling(); ++i)
+            QTest::qWait(25);
+    }
+
+    NoteEditor m_editor;
+    PageLoader m_loader;
+};
+
+} // namespace
+
+TEST_F(PageLoaderTest, LargePageIsCompleteEditableAndLaidOutAfterTheFirstScreen) {
+    showEditor();
+    const Document page = lines(40'000);
+    m_loader.showPage(page);
+    EXPECT_TRUE(m_loader.settling());
+    // Only the top is laid out at first; the caret is at the start.
+    EXPECT_EQ(m_editor.document()->lastBlock().layout()->lineCount(), 0);
+    EXPECT_EQ(m_editor.textCursor().position(), 0);
+    QSignalSpy settled(&m_loader, &PageLoader::settled);
+    waitSettled();
+    EXPECT_FALSE(m_loader.settling());
+    EXPECT_EQ(settled.count(), 1);
+    EXPECT_GT(m_editor.document()->lastBlock().layout()->lineCount(), 0);
+
+    EXPECT_EQ(editorDocument(m_editor.document()).paragraphs.size(), page.paragraphs.size());
+    m_editor.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&m_editor, QStringLiteral("!"));
+    EXPECT_TRUE(m_editor.toPlainText().endsWith(QLatin1String("line 39999 of the page!")));
+    // The editor's own font and margin belong to it, not to the page.
+    EXPECT_EQ(m_editor.document()->defaultFont().family(), QStringLiteral("Sans Serif"));
+    EXPECT_EQ(m_editor.document()->documentMargin(), 1);
+}
+
+TEST_F(PageLoaderTest, TypingEndsTheSettling) {
+    showEditor();
+    m_loader.showPage(lines(40'000));
+    ASSERT_TRUE(m_loader.settling());
+    QTest::keyClicks(&m_editor, QStringLiteral("x"));
+    EXPECT_FALSE(m_loader.settling());
+}
+
+TEST_F(PageLoaderTest, ManyFormatChangesWithoutASpaceKeepEveryFormatAndBreakAnywhere) {
+    showEditor();
+    const Document page = alternatingRuns(20'000);
+    m_loader.showPage(page);
+    waitSettled();
+    EXPECT_FALSE(m_loader.settling());
+    EXPECT_EQ(m_editor.wordWrapMode(), QTextOption::WrapAnywhere);
+    Document back = editorDocument(m_editor.document());
+    ASSERT_EQ(back.paragraphs.size(), 1u);
+    ASSERT_EQ(back.paragraphs[0].runs.size(), page.paragraphs[0].runs.size());
+    EXPECT_TRUE(back.paragraphs[0].runs[1].format.bold);
+    EXPECT_FALSE(back.paragraphs[0].runs[2].format.bold);
+
+    // An ordinary page next: words wrap at their boundaries again.
+    m_loader.showPage(lines(10));
+    EXPECT_EQ(m_editor.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
+
+TEST_F(PageLoaderTest, HeavyPageWaitsForTheWindowToPaintUnlessItIsAskedFor) {
+    m_loader.showPage(alternatingRuns(20'000));
+    EXPECT_TRUE(m_loader.pending());
+    EXPECT_TRUE(m_editor.document()->isEmpty());
+    showEditor();
+    for (int i = 0; i < 200 && m_loader.pending(); ++i)
+        QTest::qWait(10);
+    EXPECT_FALSE(m_loader.pending());
+    EXPECT_EQ(m_editor.document()->characterCount(), 20'001);
+
+    // Hidden again (the window minimised to the tray), and asked for before any paint.
+    m_editor.hide();
+    m_loader.showPage(alternatingRuns(30'000));
+    ASSERT_TRUE(m_loader.pending());
+    m_loader.finishPending();
+    EXPECT_FALSE(m_loader.pending());
+    EXPECT_EQ(m_editor.document()->characterCount(), 30'001);
+}

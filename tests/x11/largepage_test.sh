@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Large pages in the program: a page of 300,000 alternating formats lets the window come up
+# and a termination signal end the program at any moment without writing anything; a 1 MB
+# page is complete and editable, and what was typed at its end is saved.
+. "$QLY_SOURCE_DIR/tests/x11/lib.sh"
+x_start 1024x768
+make_page="$QLY_SOURCE_DIR/bench/make_page.py"
+rtf="$QLY_BINARY_DIR/bin/qly-rtf"
+app="$X_WORK/app"
+app_install "$app"
+mkdir -p "$app/rtf"
+
+# --- The pathological page: SIGTERM while it loads, while it is laid out, once it shows.
+python3 "$make_page" runs 300000 >"$X_WORK/runs.rtf"
+for wait in 0 0.5 1.5; do
+    cp "$X_WORK/runs.rtf" "$app/rtf/A.rtf"
+    rm -f "$app/qly.ini"
+    app_start "$app"
+    wait_window Quillery >/dev/null || fail "no window with the 300,000-run page"
+    sleep "$wait"
+    kill -TERM "$APP_PID"
+    wait_exit "$APP_PID" 10 || fail "no exit on SIGTERM ${wait}s after the window showed"
+    cmp -s "$X_WORK/runs.rtf" "$app/rtf/A.rtf" || fail "page changed by SIGTERM after ${wait}s"
+    # Right after the window showed the page is still loading: nothing may have been written.
+    [ "$wait" != 0 ] || [ ! -e "$app/qly.ini" ] || fail "settings written while the page loaded"
+done
+pass "300,000-run page: window shown, SIGTERM ends the program, page and settings untouched"
+
+# --- A 1 MB page: typed at its end, the whole page saved with the typing.
+python3 "$make_page" text 1000000 7 >"$X_WORK/page.txt"
+"$rtf" convert "$X_WORK/page.txt" "$app/rtf/A.rtf"
+"$rtf" text "$app/rtf/A.rtf" | tr -d '\r' | grep -v '^$' >"$X_WORK/before.txt"
+app_start "$app"
+wid=$(wait_window Quillery) || fail "no window with the 1 MB page"
+sleep 1
+xdotool windowactivate --sync "$wid" key --window "$wid" ctrl+End type --window "$wid" zzEND
+sleep 0.5
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 20 || fail "no exit after typing"
+"$rtf" text "$app/rtf/A.rtf" | tr -d '\r' | grep -v '^$' >"$X_WORK/after.txt"
+[ "$(tail -n1 "$X_WORK/after.txt")" = zzEND ] || fail "typing at the end lost: $(tail -n1 "$X_WORK/after.txt")"
+head -n -1 "$X_WORK/after.txt" | cmp -s - "$X_WORK/before.txt" || fail "the 1 MB page lost text"
+pass "1 MB page: typed at its end, saved whole"
