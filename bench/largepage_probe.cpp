@@ -12,6 +12,7 @@
 #include "pagestore.h"
 #include "programpaths.h"
 #include "richtextconvert.h"
+#include "rtf/rtf.h"
 #include "titlebar.h"
 
 #include <QApplication>
@@ -92,7 +93,8 @@ void settle(TMainForm& form) {
 
 QString plainText(const QString& pageFile) {
     QString text;
-    for (const Paragraph& p : PageStore::loadPage(pageFile).paragraphs) {
+    const PageFileRead file = readPageFile(pageFile);
+    for (const Paragraph& p : rtf::readDocument(file.bytes).paragraphs) {
         for (const TextRun& r : p.runs)
             text += r.text;
         text += QLatin1Char('\n');

@@ -77,6 +77,9 @@ void TMainForm::buildLayout() {
     m_editor = editor;
     m_recovery = new RecoveryKeeper(m_editor, programDir(), this);
     m_pageLoader = new PageLoader(editor);
+    // A page that waited for the window to paint is its file's text when it comes, not typing.
+    connect(m_pageLoader, &PageLoader::filled, m_recovery,
+            [this] { m_recovery->pageLoaded(m_pages.rememberedPageIndex()); });
     m_mainMenu = new MainMenu(this);
     m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
         applyPageColor(bgrFromColor(color));

@@ -96,6 +96,7 @@ void PageLoader::fill() {
     caret.setKeepPositionOnInsert(false);
     m_editor->setTextCursor(caret);
     m_filling = false;
+    emit filled();
     checkLayout();
 }
 

@@ -34,6 +34,8 @@ public:
     bool settling() const { return m_settling; }
 
 signals:
+    // The page is in the editor (for a page that waited, once the window painted).
+    void filled();
     // The page is laid out to its end, or was changed before that.
     void settled();
 

@@ -33,7 +33,9 @@ python3 "$make_page" text 1000000 7 >"$X_WORK/page.txt"
 app_start "$app"
 wid=$(wait_window Quillery) || fail "no window with the 1 MB page"
 sleep 1
-xdotool windowactivate --sync "$wid" key --window "$wid" ctrl+End type --window "$wid" zzEND
+read -r wx wy _ _ <<<"$(win_geometry "$wid")"
+xdotool mousemove $((wx + 200)) $((wy + 200)) click 1
+xdotool key ctrl+End type zzEND
 sleep 0.5
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 20 || fail "no exit after typing"
