@@ -14,7 +14,7 @@ test_pkgs=(
     fonts-dejavu-core fonts-liberation2
     libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui
     time python3-minimal
-    cups printer-driver-cups-pdf poppler-utils desktop-file-utils
+    cups printer-driver-cups-pdf poppler-utils desktop-file-utils libgtk-3-bin
     util-linux procps
 )
 

@@ -1,5 +1,6 @@
 #include "errorbox.h"
 #include "mainform.h"
+#include "pagestackpicture.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
 
@@ -9,6 +10,9 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillery"));
+    // Taskbars and docks match the windows to the launcher by this name, and show its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillery"));
+    QApplication::setWindowIcon(qly::programIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
     QPointer<qly::TMainForm> mainForm;

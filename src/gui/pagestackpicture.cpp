@@ -42,7 +42,7 @@ QPixmap pageStackPicture(int size) {
     p.drawLine(QPointF(26, 14), QPointF(30, 14));
     p.setPen(QPen(QColor(70, 90, 160), 1.0));
     for (int y = 17; y <= 27; y += 3)
-        p.drawLine(QPointF(16, y), QPointF(y == 27 ? 23 : 27, y));
+        p.drawLine(QPointF(16, y), QPointF(y == 26 ? 23 : 27, y));
     return pixmap;
 }
 
