@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace qly {
@@ -34,9 +35,35 @@ struct TextRun {
 
 enum Alignment : int { AlignLeft = 0, AlignRight = 1, AlignCenter = 2, AlignJustify = 3 };
 
+enum TabKind : int { TabLeft = 0, TabRight = 1, TabCenter = 2, TabDecimal = 3 };
+
+struct TabStop {
+    int position = 0; // twips from the left indent's origin (the text area's left edge)
+    int kind = TabLeft;
+
+    bool operator==(const TabStop&) const = default;
+};
+
+// A paragraph: its runs and how it is laid out. Lengths are twips (1/1440 inch), as RTF
+// keeps them, so that nothing drifts by rounding on the way through the editor.
 struct Paragraph {
+    Paragraph() = default;
+    Paragraph(int alignment, std::vector<TextRun> text) : align(alignment), runs(std::move(text)) {}
+
     int align = AlignLeft;
     std::vector<TextRun> runs;
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstIndent = 0; // of the first line, relative to leftIndent; negative: a hanging indent
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    // 0: single. With lineMultiple, lineSpacing/240 lines; else lineSpacing > 0 is at least
+    // that many twips and lineSpacing < 0 exactly -lineSpacing twips.
+    int lineSpacing = 0;
+    bool lineMultiple = false;
+    bool keepTogether = false; // the lines of the paragraph stay on one page
+    bool keepWithNext = false; // the paragraph stays on the page of the next one
+    std::vector<TabStop> tabs; // ascending positions
 
     bool operator==(const Paragraph&) const = default;
 };

@@ -3,6 +3,7 @@
 #include "alignment.h"
 #include "mainmenu.h"
 #include "noteeditor.h"
+#include "richtextconvert.h"
 
 #include <QAction>
 #include <QApplication>
@@ -118,9 +119,7 @@ void EditorCommands::setUpEditor() {
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
     m_editor->setPalette(pal);
-    QFont font = QApplication::font();
-    font.setPointSize(10);
-    m_editor->setFont(font);
+    m_editor->setFont(editorDefaultFont());
     insetTextRect();
 }
 

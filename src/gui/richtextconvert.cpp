@@ -5,6 +5,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -15,6 +17,106 @@ namespace qly {
 namespace {
 
 static_assert(kCharsetProperty > QTextFormat::UserProperty);
+
+// The editor lays out in pixels at 96 per inch: 15 twips a pixel. Doubles carry twips
+// through exactly (round(t / 15.0 * 15) == t), so nothing drifts.
+constexpr double kTwipsPerPixel = 15.0;
+double px(int twips) {
+    return twips / kTwipsPerPixel;
+}
+int twips(double pixels) {
+    return int(std::lround(pixels * kTwipsPerPixel));
+}
+
+QTextBlockFormat toQt(const Paragraph& p) {
+    QTextBlockFormat bf;
+    bf.setAlignment(qtAlignment(p.align));
+    if (p.leftIndent)
+        bf.setLeftMargin(px(p.leftIndent));
+    if (p.rightIndent)
+        bf.setRightMargin(px(p.rightIndent));
+    if (p.firstIndent)
+        bf.setTextIndent(px(p.firstIndent));
+    if (p.spaceBefore)
+        bf.setTopMargin(px(p.spaceBefore));
+    if (p.spaceAfter)
+        bf.setBottomMargin(px(p.spaceAfter));
+    if (p.lineSpacing != 0) {
+        if (p.lineMultiple)
+            bf.setLineHeight(p.lineSpacing * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
+        else if (p.lineSpacing > 0)
+            bf.setLineHeight(px(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+        else
+            bf.setLineHeight(px(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+    }
+    if (p.keepTogether)
+        bf.setNonBreakableLines(true);
+    if (p.keepWithNext)
+        bf.setProperty(kKeepWithNextProperty, true);
+    if (!p.tabs.empty()) {
+        QList<QTextOption::Tab> tabs;
+        tabs.reserve(qsizetype(p.tabs.size()));
+        for (const TabStop& t : p.tabs) {
+            switch (t.kind) {
+            case TabRight:
+                tabs.append(QTextOption::Tab(px(t.position), QTextOption::RightTab));
+                break;
+            case TabCenter:
+                tabs.append(QTextOption::Tab(px(t.position), QTextOption::CenterTab));
+                break;
+            case TabDecimal:
+                tabs.append(
+                    QTextOption::Tab(px(t.position), QTextOption::DelimiterTab, QLatin1Char('.')));
+                break;
+            default:
+                tabs.append(QTextOption::Tab(px(t.position), QTextOption::LeftTab));
+                break;
+            }
+        }
+        bf.setTabPositions(tabs);
+    }
+    return bf;
+}
+
+// The block's format into the paragraph (its runs stay as they are).
+void fromQt(const QTextBlockFormat& bf, Paragraph& p) {
+    p.align = alignmentCode(bf.alignment());
+    p.leftIndent = twips(bf.leftMargin());
+    p.rightIndent = twips(bf.rightMargin());
+    p.firstIndent = twips(bf.textIndent());
+    p.spaceBefore = twips(bf.topMargin());
+    p.spaceAfter = twips(bf.bottomMargin());
+    switch (bf.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight:
+        if (bf.lineHeight() != 100) {
+            p.lineSpacing = int(std::lround(bf.lineHeight() * 240.0 / 100.0));
+            p.lineMultiple = true;
+        }
+        break;
+    case QTextBlockFormat::MinimumHeight:
+        p.lineSpacing = twips(bf.lineHeight());
+        break;
+    case QTextBlockFormat::FixedHeight:
+        p.lineSpacing = -twips(bf.lineHeight());
+        break;
+    default:
+        break;
+    }
+    p.lineMultiple = p.lineMultiple && p.lineSpacing != 0;
+    p.keepTogether = bf.nonBreakableLines();
+    p.keepWithNext = bf.boolProperty(kKeepWithNextProperty);
+    const QList<QTextOption::Tab> tabs = bf.tabPositions();
+    for (const QTextOption::Tab& t : tabs) {
+        TabStop stop{twips(t.position), TabLeft};
+        if (t.type == QTextOption::RightTab)
+            stop.kind = TabRight;
+        else if (t.type == QTextOption::CenterTab)
+            stop.kind = TabCenter;
+        else if (t.type == QTextOption::DelimiterTab)
+            stop.kind = TabDecimal;
+        p.tabs.push_back(stop);
+    }
+}
 
 QTextCharFormat toQt(const CharFormat& f) {
     QTextCharFormat q;
@@ -72,6 +174,15 @@ CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont) {
 
 } // namespace
 
+QFont editorDefaultFont() {
+    QFont font = QGuiApplication::font();
+    font.setPointSize(10);
+    const QString family = QFontInfo(font).family();
+    if (!family.isEmpty())
+        font.setFamilies(QStringList{family});
+    return font;
+}
+
 void setEditorDocument(QTextDocument* target, const Document& doc) {
     const bool undo = target->isUndoRedoEnabled();
     target->setUndoRedoEnabled(false); // also drops the history of the page before
@@ -82,8 +193,7 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
     const CharFormat* lastFormat = nullptr;
     QTextCharFormat lastQt;
     for (const Paragraph& p : doc.paragraphs) {
-        QTextBlockFormat bf;
-        bf.setAlignment(qtAlignment(p.align));
+        const QTextBlockFormat bf = toQt(p);
         if (first) {
             cursor.setBlockFormat(bf);
             first = false;
@@ -112,7 +222,7 @@ Document editorDocument(const QTextDocument* source) {
     const QFont defaultFont = source->defaultFont();
     for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
         Paragraph p;
-        p.align = alignmentCode(b.blockFormat().alignment());
+        fromQt(b.blockFormat(), p);
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())

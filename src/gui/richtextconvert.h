@@ -2,6 +2,7 @@
 
 #include "document.h"
 
+class QFont;
 class QTextDocument;
 
 namespace qly {
@@ -9,9 +10,17 @@ namespace qly {
 // The character set (RTF \fcharset) of a run, kept on the editor's QTextCharFormat under
 // this user property so that a page keeps it through the editor.
 inline constexpr int kCharsetProperty = 0x100000 /* QTextFormat::UserProperty */ + 0x351;
+// A paragraph that stays on the page of the next one (Qt has no such block property).
+inline constexpr int kKeepWithNextProperty = 0x100000 + 0x352;
+
+// The editor's default font: the desktop's sans-serif at 10 points, under the name of the
+// family it resolves to (for example "DejaVu Sans", never an alias such as "Sans Serif"), so
+// that bold is offered and saved pages name a font that other programs know.
+QFont editorDefaultFont();
 
 // Fills the editor's document from a page, replacing what it held (and its undo history).
-// Automatic colours set no brush; alignment codes 0 left, 1 right, 2 centre, 3 justify.
+// Automatic colours set no brush; alignment codes 0 left, 1 right, 2 centre, 3 justify;
+// indents, spacing and tab stops in pixels at 96 per inch (15 twips a pixel).
 void setEditorDocument(QTextDocument* target, const Document& doc);
 
 // The editor's content as a page. Text without a font family or size of its own gets the

@@ -111,6 +111,69 @@ TEST(RtfReader, CodePages) {
     EXPECT_EQ(text("{\\rtf1\\ansi \\'e9\\'80}"), u(u"é€"));
 }
 
+// UTF-8 spread over \'hh escapes, Mac pages as TextEdit writes them, nested-table text.
+TEST(RtfReader, Utf8MacAndNestedTableText) {
+    EXPECT_EQ(
+        text(
+            "{\\rtf1\\ansi\\ansicpg65001{\\fonttbl{\\f0\\fnil\\fcharset0 Caf\\'c3\\'a9 Sans;}}\\f0 "
+            "caf\\'c3\\'a9 \\'e2\\'80\\'94 \\'f0\\'9f\\'98\\'80\\par}"),
+        u(u"café — 😀"));
+    EXPECT_EQ(doc("{\\rtf1\\ansi\\ansicpg65001{\\fonttbl{\\f0\\fcharset0 Caf\\'c3\\'a9;}}\\f0 x}")
+                  .paragraphs[0]
+                  .runs[0]
+                  .format.font,
+              u(u"Café"));
+    EXPECT_EQ(text("{\\rtf1\\ansi{\\fonttbl{\\f0\\cpg65001 A;}}\\f0\\'d0\\'9f\\'c3x\\'e2\\'80}"),
+              u(u"П\uFFFDx")); // a broken sequence, and one cut short by the end
+    EXPECT_EQ(text("{\\rtf1\\mac\\ansicpg10001{\\fonttbl\\f0\\fnil\\fcharset78 HiraKakuPro-W3;}"
+                   "\\f0 \\'93\\'fa\\'96\\{\\'8c\\'ea\\'fd}"),
+              u(u"日本語©"));
+    EXPECT_EQ(text("{\\rtf1\\mac{\\fonttbl{\\f0\\fcharset89 A;}{\\f1\\fcharset85 "
+                   "B;}}\\f0\\'8f\\f1\\'e1 \\f0\\'a5}"),
+              u(u"Пα •"));
+    EXPECT_EQ(text("{\\rtf1\\mac \\'8e}"), u(u"é"));
+    EXPECT_EQ(text("{\\rtf1 \\trowd\\cellx900\\pard\\intbl a\\cell{\\*\\nesttableprops "
+                   "inner\\nestrow}\\row}"),
+              "a\tinner");
+}
+
+TEST(RtfReader, ParagraphFormatting) {
+    const Document d =
+        doc("{\\rtf1 \\pard\\qj\\li720\\ri-360\\fi-360\\sb120\\sa240\\sl360\\slmult1\\keep\\keepn"
+            "\\tqr\\tx5000\\tqc\\tx3000\\tqdec\\tx4000\\tx1000 a\\par b\\par"
+            "\\pard\\sl-300\\slmult0 c\\par\\pard{\\li99 d\\par}}");
+    ASSERT_EQ(d.paragraphs.size(), 4u);
+    const Paragraph& p = d.paragraphs[0];
+    EXPECT_EQ(p.align, AlignJustify);
+    EXPECT_EQ(
+        std::vector<int>({p.leftIndent, p.rightIndent, p.firstIndent, p.spaceBefore, p.spaceAfter}),
+        std::vector<int>({720, -360, -360, 120, 240}));
+    EXPECT_EQ(p.lineSpacing, 360);
+    EXPECT_TRUE(p.lineMultiple && p.keepTogether && p.keepWithNext);
+    EXPECT_EQ(p.tabs,
+              (std::vector<TabStop>{
+                  {1000, TabLeft}, {3000, TabCenter}, {4000, TabDecimal}, {5000, TabRight}}));
+    Paragraph second = d.paragraphs[1];
+    second.runs = p.runs;
+    EXPECT_EQ(second, p);
+    EXPECT_EQ(d.paragraphs[2].lineSpacing, -300); // exactly 15 points
+    EXPECT_FALSE(d.paragraphs[2].lineMultiple);
+    EXPECT_TRUE(d.paragraphs[2].tabs.empty());
+    EXPECT_EQ(d.paragraphs[3].leftIndent, 99); // group-scoped, in force at the \par inside
+    const QByteArray rtf = writeDocument(d);
+    EXPECT_TRUE(
+        rtf.contains("\\pard\\qj\\li720\\ri-360\\fi-360\\sb120\\sa240\\sl360\\slmult1\\keep\\keepn"
+                     "\\tx1000\\tqc\\tx3000\\tqdec\\tx4000\\tqr\\tx5000 a"));
+    EXPECT_EQ(readDocument(rtf), d);
+    // Absurd values are held to a page's width; tab stops are capped.
+    QByteArray many = "{\\rtf1 \\li99999999";
+    for (int i = 0; i < 1000; ++i)
+        many += "\\tx" + QByteArray::number(i * 7);
+    const Document capped = readDocument(many + " x}");
+    EXPECT_EQ(capped.paragraphs[0].leftIndent, 31680);
+    EXPECT_EQ(capped.paragraphs[0].tabs.size(), 64u);
+}
+
 TEST(RtfReader, DeffAndPlain) {
     const Document d = doc("{\\rtf1\\deff1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Times;}}"
                            "\\'cf\\f0 a\\plain\\'cf}");
@@ -236,13 +299,18 @@ TEST(RtfReader, BracesAndTrailingBytes) {
 }
 
 TEST(RtfReader, HostileInput) {
-    // Deep nesting: no recursion; content past the cap is dropped, braces counted.
+    // Deep nesting: no recursion; text past the cap is kept at the cap's depth, braces are
+    // counted, what the deep groups set ends with them, destinations there stay hidden.
     QByteArray deep = "{\\rtf1 a";
     deep += QByteArray(100000, '{');
-    deep += "deep";
+    deep += "deep\\b{\\*\\x{{hidden}}}{\\info x} bold";
     deep += QByteArray(100000, '}');
     deep += "b}";
-    EXPECT_EQ(text(deep), "ab");
+    EXPECT_EQ(text(deep), "adeep boldb");
+    const Document deepDoc = readDocument(deep);
+    ASSERT_EQ(deepDoc.paragraphs[0].runs.size(), 3u);
+    EXPECT_TRUE(deepDoc.paragraphs[0].runs[1].format.bold);
+    EXPECT_FALSE(deepDoc.paragraphs[0].runs[2].format.bold);
     // Long control words and huge parameters.
     QByteArray longWord =
         "{\\rtf1 \\" + QByteArray(1000, 'x') + " a\\fs99999999999999999999 b\\u99999999999 c}";

@@ -48,6 +48,18 @@ TEST(RichTextConvert, ModelSurvivesTheEditor) {
     for (int i = 0; i < 8; ++i) {
         Paragraph p;
         p.align = i % 4;
+        if (i % 2) { // indents, spacing, line spacing and tab stops, in odd twips
+            p.leftIndent = 717 * i;
+            p.rightIndent = 13 * i;
+            p.firstIndent = -361;
+            p.spaceBefore = 7 * i;
+            p.spaceAfter = 241;
+            p.lineSpacing = i == 1 ? 276 : i == 3 ? 301 : -299;
+            p.lineMultiple = i == 1;
+            p.keepTogether = i == 3;
+            p.keepWithNext = i == 7;
+            p.tabs = {{1001, TabLeft}, {2003, TabCenter}, {3007, TabDecimal}, {4013, TabRight}};
+        }
         if (i == 5) { // an empty line
             d.paragraphs.push_back(p);
             continue;

@@ -30,6 +30,12 @@ cmp "$tmp/a.rtf" "$tmp/b.rtf" || fail "convert is not byte-stable"
 "$tool" dump "$tmp/a.rtf" > "$tmp/d2"
 cmp "$tmp/d1" "$tmp/d2" || fail "convert changed the model"
 
+# roundtrip: through the editor's document; the text stays, and the second pass is byte-stable.
+"$tool" roundtrip "$samples/msftedit541.rtf" "$tmp/r1.rtf"
+"$tool" roundtrip "$tmp/r1.rtf" "$tmp/r2.rtf"
+cmp "$tmp/r1.rtf" "$tmp/r2.rtf" || fail "roundtrip is not byte-stable"
+[ "$("$tool" text "$tmp/r1.rtf")" = "$("$tool" text "$samples/msftedit541.rtf")" ] || fail "roundtrip changed the text"
+
 # Unreadable files: exit status 1 and a message.
 set +e
 "$tool" text "$tmp/missing.rtf" 2> "$tmp/err"; rc=$?

@@ -6,8 +6,11 @@ Windows' MultiByteToWideChar does; undefined Symbol bytes map to U+F0xx (the pri
 use range that Windows' symbol fonts use). Run: python3 gen-codepages.py > ...inc"""
 import codecs, re, sys
 
-PAGES = [874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 437, 850, 866, 10000]
-PYNAME = {10000: 'mac_roman'}
+PAGES = [874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 437, 850, 866, 10000,
+         10004, 10006, 10007, 10010, 10029, 10079, 10081, 10082]
+PYNAME = {10000: 'mac_roman', 10004: 'mac_arabic', 10006: 'mac_greek', 10007: 'mac_cyrillic',
+          10010: 'mac_romanian', 10029: 'mac_latin2', 10079: 'mac_iceland', 10081: 'mac_turkish',
+          10082: 'mac_croatian'}
 
 def table(cp):
     name = PYNAME.get(cp, 'cp%d' % cp)

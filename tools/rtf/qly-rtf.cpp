@@ -2,6 +2,8 @@
 //   qly-rtf text FILE...     each file's plain text exactly as find sees it
 //   qly-rtf dump FILE        the document model as JSON
 //   qly-rtf convert IN OUT   read RTF (or plain text) and write it again through the model
+//   qly-rtf roundtrip IN OUT read a page into the editor's document and write it as leaving
+//                            the page does (runs qly-rtf-view beside this program)
 // Exit status 1 with a message on an unreadable or unwritable file, 2 on wrong usage.
 #include "pagestore.h"
 #include "rtf/rtf.h"
@@ -13,6 +15,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +59,25 @@ QJsonArray toJson(const qly::Document& doc) {
         }
         QJsonObject po;
         po.insert("align", p.align);
+        const int lengths[] = {p.leftIndent,  p.rightIndent, p.firstIndent,
+                               p.spaceBefore, p.spaceAfter,  p.lineSpacing};
+        const char* names[] = {"leftIndent",  "rightIndent", "firstIndent",
+                               "spaceBefore", "spaceAfter",  "lineSpacing"};
+        for (int i = 0; i < 6; ++i)
+            if (lengths[i])
+                po.insert(names[i], lengths[i]);
+        if (p.lineMultiple)
+            po.insert("lineMultiple", true);
+        if (p.keepTogether)
+            po.insert("keepTogether", true);
+        if (p.keepWithNext)
+            po.insert("keepWithNext", true);
+        if (!p.tabs.empty()) {
+            QJsonArray tabs;
+            for (const qly::TabStop& t : p.tabs)
+                tabs.append(QJsonArray{t.position, t.kind});
+            po.insert("tabs", tabs);
+        }
         po.insert("runs", runs);
         paragraphs.append(po);
     }
@@ -65,7 +87,8 @@ QJsonArray toJson(const qly::Document& doc) {
 int usage() {
     std::fprintf(
         stderr,
-        "usage: qly-rtf text FILE...\n       qly-rtf dump FILE\n       qly-rtf convert IN OUT\n");
+        "usage: qly-rtf text FILE...\n       qly-rtf dump FILE\n       qly-rtf convert IN OUT\n"
+        "       qly-rtf roundtrip IN OUT\n");
     return 2;
 }
 
@@ -112,6 +135,16 @@ int main(int argc, char** argv) {
             return 1;
         }
         return 0;
+    }
+    if (cmd == "roundtrip" && argc == 4) {
+        char self[4096];
+        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        QByteArray view = n > 0 ? QByteArray(self, n) : QByteArray(argv[0]);
+        view = view.left(view.lastIndexOf('/') + 1) + "qly-rtf-view";
+        char* args[] = {view.data(), argv[2], argv[3], nullptr};
+        execv(view.constData(), args);
+        std::fprintf(stderr, "qly-rtf: cannot run %s\n", view.constData());
+        return 1;
     }
     return usage();
 }

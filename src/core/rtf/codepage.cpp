@@ -14,22 +14,27 @@ const SingleByteTable* builtinTable(int cp) {
     return nullptr;
 }
 
-bool isDoubleBytePage(int cp) {
-    return cp == 932 || cp == 936 || cp == 949 || cp == 950;
-}
-
+// The double-byte pages; the Mac ones decode as their Windows relatives, which hold them.
 const char* doubleByteName(int cp) {
     switch (cp) {
     case 932:
         return "windows-31j";
+    case 10001:
+        return "Shift_JIS";
     case 936:
+    case 10008:
         return "GBK";
     case 949:
+    case 10003:
         return "windows-949";
     case 950:
+    case 10002:
         return "Big5";
     }
     return nullptr;
+}
+bool isDoubleBytePage(int cp) {
+    return doubleByteName(cp) != nullptr;
 }
 } // namespace
 
@@ -41,6 +46,29 @@ int codePageForCharset(int charset, int ansiCodePage) {
         return kSymbolCodePage;
     case 77:
         return 10000;
+    case 78:
+        return 10001;
+    case 79:
+    case 82:
+        return 10003;
+    case 80:
+        return 10008;
+    case 81:
+        return 10002;
+    case 83:
+        return 10005;
+    case 84:
+        return 10004;
+    case 85:
+        return 10006;
+    case 86:
+        return 10081;
+    case 87:
+        return 10021;
+    case 88:
+        return 10029;
+    case 89:
+        return 10007;
     case 128:
         return 932;
     case 129:
@@ -77,7 +105,7 @@ int codePageForCharset(int charset, int ansiCodePage) {
 }
 
 bool CodePage::isLeadByte(unsigned char b) const {
-    if (number_ == 932)
+    if (number_ == 932 || number_ == 10001)
         return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
     return b >= 0x81 && b <= 0xFE;
 }
@@ -99,7 +127,10 @@ const CodePage& CodePages::get(int cp) {
     page->number_ = cp;
     for (int b = 0; b < 0x80; ++b)
         page->table_[b] = char16_t(b);
-    if (cp == kSymbolCodePage) {
+    if (cp == kUtf8CodePage) {
+        for (int b = 0x80; b < 0x100; ++b) // bytes outside a sequence: as Windows-1252
+            page->table_[b] = builtinTable(1252)->high[b - 0x80];
+    } else if (cp == kSymbolCodePage) {
         std::memcpy(page->table_, kSymbolTable, sizeof kSymbolTable);
     } else if (isDoubleBytePage(cp)) {
         auto dec =
@@ -108,6 +139,13 @@ const CodePage& CodePages::get(int cp) {
             page->decoder_ = std::move(dec);
             for (int b = 0x80; b < 0x100; ++b)
                 page->table_[b] = 0xFFFD;
+            if (cp == 10001) { // Mac Japanese: the single bytes it adds to Shift_JIS
+                page->table_[0x80] = '\\';
+                page->table_[0xA0] = 0x00A0;
+                page->table_[0xFD] = 0x00A9;
+                page->table_[0xFE] = 0x2122;
+                page->table_[0xFF] = 0x2026;
+            }
         } else {
             page->number_ = cp; // keep the number so the lookup is cached; decode as 1252
             std::copy(std::begin(builtinTable(1252)->high), std::end(builtinTable(1252)->high),

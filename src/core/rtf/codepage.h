@@ -12,6 +12,7 @@
 namespace qly::rtf {
 
 inline constexpr int kSymbolCodePage = 2; // pseudo code page: the Symbol character set
+inline constexpr int kUtf8CodePage = 65001;
 
 // The code page that a font of this \fcharset uses; ansiCodePage for DEFAULT_CHARSET (1)
 // and for character sets that name no code page.
@@ -23,9 +24,11 @@ public:
     int number() const { return number_; }
     bool isDoubleByte() const { return decoder_ != nullptr; }
     bool isSymbol() const { return number_ == kSymbolCodePage; }
+    bool isUtf8() const { return number_ == kUtf8CodePage; }
     // Single-byte pages and Symbol: the character of a byte.
     char16_t single(unsigned char b) const { return table_[b]; }
-    // Double-byte pages: whether the byte starts a two-byte character.
+    // Double-byte pages: whether the byte starts a two-byte character (Mac Japanese: not
+    // the single bytes 0x80, 0xA0 and 0xFD..0xFF it adds).
     bool isLeadByte(unsigned char b) const;
     // Double-byte pages: decodes bytes (whole characters) and appends them to out.
     void appendDecoded(QString& out, const char* bytes, qsizetype n) const;

@@ -66,7 +66,7 @@ class PlainTextBuilder final : public Builder {
 public:
     bool wantsFormat() const override { return false; }
     void text(const QChar* s, qsizetype n) override { out.append(s, n); }
-    void paragraphEnd(int) override { out += QLatin1String("\r\n"); }
+    void paragraphEnd(const Paragraph&) override { out += QLatin1String("\r\n"); }
     QString out;
 };
 
@@ -88,8 +88,10 @@ public:
             paragraph_.runs.back().text.append(s, n);
         }
     }
-    void paragraphEnd(int align) override {
-        paragraph_.align = align;
+    void paragraphEnd(const Paragraph& format) override {
+        std::vector<TextRun> runs = std::move(paragraph_.runs);
+        paragraph_ = format;
+        paragraph_.runs = std::move(runs);
         doc.paragraphs.push_back(std::move(paragraph_));
         paragraph_ = Paragraph{};
         newRun_ = true;

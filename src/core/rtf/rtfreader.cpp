@@ -173,24 +173,101 @@ private:
 // ---------------------------------------------------------------------------------------
 // Control words.
 
-// Keyword lists are grouped by topic, several to a line.
-// clang-format off
 enum class K : std::uint8_t {
     Unknown,
     // document
-    Ansi, Mac, Pc, Pca, AnsiCpg, Deff, Uc, U,
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCpg,
+    Deff,
+    Uc,
+    U,
     // destinations
-    SkipDest, FontTbl, ColorTbl, ListText, Pn, PnTxtB, PnTxtA, Field, FldRslt, Upr, Ud,
+    SkipDest,
+    FontTbl,
+    ColorTbl,
+    ListText,
+    Pn,
+    PnTxtB,
+    PnTxtA,
+    Field,
+    FldRslt,
+    Upr,
+    Ud,
     // font table and colour table
-    F, FCharset, Cpg, Red, Green, Blue,
+    F,
+    FCharset,
+    Cpg,
+    Red,
+    Green,
+    Blue,
     // character formatting
-    Plain, B, I, Ul, UlNone, Strike, V, Fs, Cf, Cb, Highlight, ChCbPat,
+    Plain,
+    B,
+    I,
+    Ul,
+    UlNone,
+    Strike,
+    V,
+    Fs,
+    Cf,
+    Cb,
+    Highlight,
+    ChCbPat,
     // paragraphs and special characters
-    Pard, Intbl, Ql, Qr, Qc, Qj, Par, Sect, Line, Tab, Cell, Row,
-    EmDash, EnDash, EmSpace, EnSpace, QmSpace, Bullet, LQuote, RQuote, LDblQuote, RDblQuote,
-    Zwj, Zwnj, LtrMark, RtlMark,
+    Pard,
+    Intbl,
+    Ql,
+    Qr,
+    Qc,
+    Qj,
+    Par,
+    Sect,
+    Line,
+    Tab,
+    Cell,
+    Row,
+    Li,
+    Ri,
+    Fi,
+    Sb,
+    Sa,
+    Sl,
+    SlMult,
+    Tx,
+    TqR,
+    TqC,
+    TqDec,
+    Keep,
+    KeepN,
+    NestTableProps,
+    EmDash,
+    EnDash,
+    EmSpace,
+    EnSpace,
+    QmSpace,
+    Bullet,
+    LQuote,
+    RQuote,
+    LDblQuote,
+    RDblQuote,
+    Zwj,
+    Zwnj,
+    LtrMark,
+    RtlMark,
     // legacy list numbering (\*\pn)
-    PnLvlBlt, PnLvlBody, PnLvlCont, PnDec, PnUcLtr, PnLcLtr, PnUcRm, PnLcRm, PnStart, PnF,
+    PnLvlBlt,
+    PnLvlBody,
+    PnLvlCont,
+    PnDec,
+    PnUcLtr,
+    PnLcLtr,
+    PnUcRm,
+    PnLcRm,
+    PnStart,
+    PnF,
 };
 
 struct KeywordEntry {
@@ -199,73 +276,228 @@ struct KeywordEntry {
 };
 
 constexpr KeywordEntry kKeywords[] = {
-    {"ansi", K::Ansi}, {"mac", K::Mac}, {"pc", K::Pc}, {"pca", K::Pca}, {"ansicpg", K::AnsiCpg},
-    {"deff", K::Deff}, {"uc", K::Uc}, {"u", K::U},
-    {"fonttbl", K::FontTbl}, {"colortbl", K::ColorTbl}, {"pntext", K::ListText},
-    {"listtext", K::ListText}, {"pn", K::Pn}, {"pntxtb", K::PnTxtB}, {"pntxta", K::PnTxtA},
-    {"field", K::Field}, {"fldrslt", K::FldRslt}, {"upr", K::Upr}, {"ud", K::Ud},
+    {"ansi", K::Ansi},
+    {"mac", K::Mac},
+    {"pc", K::Pc},
+    {"pca", K::Pca},
+    {"ansicpg", K::AnsiCpg},
+    {"deff", K::Deff},
+    {"uc", K::Uc},
+    {"u", K::U},
+    {"fonttbl", K::FontTbl},
+    {"colortbl", K::ColorTbl},
+    {"pntext", K::ListText},
+    {"listtext", K::ListText},
+    {"pn", K::Pn},
+    {"pntxtb", K::PnTxtB},
+    {"pntxta", K::PnTxtA},
+    {"field", K::Field},
+    {"fldrslt", K::FldRslt},
+    {"upr", K::Upr},
+    {"ud", K::Ud},
     // destinations whose content is no page text
-    {"stylesheet", K::SkipDest}, {"info", K::SkipDest}, {"pict", K::SkipDest},
-    {"shppict", K::SkipDest}, {"nonshppict", K::SkipDest}, {"shp", K::SkipDest},
-    {"shprslt", K::SkipDest}, {"shpinst", K::SkipDest}, {"header", K::SkipDest},
-    {"headerl", K::SkipDest}, {"headerr", K::SkipDest}, {"headerf", K::SkipDest},
-    {"footer", K::SkipDest}, {"footerl", K::SkipDest}, {"footerr", K::SkipDest},
-    {"footerf", K::SkipDest}, {"footnote", K::SkipDest}, {"fldinst", K::SkipDest},
-    {"falt", K::SkipDest}, {"panose", K::SkipDest}, {"fname", K::SkipDest},
-    {"fontemb", K::SkipDest}, {"fontfile", K::SkipDest}, {"listtable", K::SkipDest},
-    {"listoverridetable", K::SkipDest}, {"revtbl", K::SkipDest}, {"rsidtbl", K::SkipDest},
-    {"generator", K::SkipDest}, {"xmlnstbl", K::SkipDest}, {"themedata", K::SkipDest},
-    {"colorschememapping", K::SkipDest}, {"latentstyles", K::SkipDest},
-    {"datastore", K::SkipDest}, {"objdata", K::SkipDest}, {"objclass", K::SkipDest},
-    {"objname", K::SkipDest}, {"bkmkstart", K::SkipDest}, {"bkmkend", K::SkipDest},
-    {"xe", K::SkipDest}, {"tc", K::SkipDest}, {"tcn", K::SkipDest}, {"txe", K::SkipDest},
-    {"template", K::SkipDest}, {"docvar", K::SkipDest}, {"annotation", K::SkipDest},
-    {"atnid", K::SkipDest}, {"atnauthor", K::SkipDest}, {"atnref", K::SkipDest},
-    {"atrfstart", K::SkipDest}, {"atrfend", K::SkipDest}, {"atndate", K::SkipDest},
-    {"fchars", K::SkipDest}, {"lchars", K::SkipDest}, {"listpicture", K::SkipDest},
-    {"mmathPr", K::SkipDest}, {"userprops", K::SkipDest}, {"filetbl", K::SkipDest},
-    {"background", K::SkipDest}, {"ftnsep", K::SkipDest}, {"ftnsepc", K::SkipDest},
-    {"ftncn", K::SkipDest}, {"aftnsep", K::SkipDest}, {"aftnsepc", K::SkipDest},
-    {"aftncn", K::SkipDest}, {"pgptbl", K::SkipDest}, {"protusertbl", K::SkipDest},
-    {"nesttableprops", K::SkipDest}, {"sp", K::SkipDest}, {"sn", K::SkipDest},
-    {"sv", K::SkipDest}, {"wgrffmtfilter", K::SkipDest}, {"pnseclvl", K::SkipDest},
-    {"oldcprops", K::SkipDest}, {"oldpprops", K::SkipDest}, {"oldtprops", K::SkipDest},
-    {"oldsprops", K::SkipDest}, {"blipuid", K::SkipDest}, {"passwordhash", K::SkipDest},
-    {"pgdsctbl", K::SkipDest}, {"rxe", K::SkipDest}, {"datafield", K::SkipDest},
-    {"formfield", K::SkipDest}, {"ffdeftext", K::SkipDest}, {"ffname", K::SkipDest},
-    {"ffhelptext", K::SkipDest}, {"ffstattext", K::SkipDest}, {"ffentrymcr", K::SkipDest},
-    {"ffexitmcr", K::SkipDest}, {"ffformat", K::SkipDest}, {"fflist", K::SkipDest},
-    {"do", K::SkipDest}, {"hl", K::SkipDest}, {"hlfr", K::SkipDest}, {"hlsrc", K::SkipDest},
-    {"htmltag", K::SkipDest}, {"mhtmltag", K::SkipDest}, {"ebcstart", K::SkipDest},
-    {"ebcend", K::SkipDest}, {"keycode", K::SkipDest}, {"stylesheet", K::SkipDest},
-    {"company", K::SkipDest}, {"operator", K::SkipDest}, {"author", K::SkipDest},
-    {"title", K::SkipDest}, {"subject", K::SkipDest}, {"keywords", K::SkipDest},
-    {"comment", K::SkipDest}, {"doccomm", K::SkipDest}, {"private", K::SkipDest},
+    {"stylesheet", K::SkipDest},
+    {"info", K::SkipDest},
+    {"pict", K::SkipDest},
+    {"shppict", K::SkipDest},
+    {"nonshppict", K::SkipDest},
+    {"shp", K::SkipDest},
+    {"shprslt", K::SkipDest},
+    {"shpinst", K::SkipDest},
+    {"header", K::SkipDest},
+    {"headerl", K::SkipDest},
+    {"headerr", K::SkipDest},
+    {"headerf", K::SkipDest},
+    {"footer", K::SkipDest},
+    {"footerl", K::SkipDest},
+    {"footerr", K::SkipDest},
+    {"footerf", K::SkipDest},
+    {"footnote", K::SkipDest},
+    {"fldinst", K::SkipDest},
+    {"falt", K::SkipDest},
+    {"panose", K::SkipDest},
+    {"fname", K::SkipDest},
+    {"fontemb", K::SkipDest},
+    {"fontfile", K::SkipDest},
+    {"listtable", K::SkipDest},
+    {"listoverridetable", K::SkipDest},
+    {"revtbl", K::SkipDest},
+    {"rsidtbl", K::SkipDest},
+    {"generator", K::SkipDest},
+    {"xmlnstbl", K::SkipDest},
+    {"themedata", K::SkipDest},
+    {"colorschememapping", K::SkipDest},
+    {"latentstyles", K::SkipDest},
+    {"datastore", K::SkipDest},
+    {"objdata", K::SkipDest},
+    {"objclass", K::SkipDest},
+    {"objname", K::SkipDest},
+    {"bkmkstart", K::SkipDest},
+    {"bkmkend", K::SkipDest},
+    {"xe", K::SkipDest},
+    {"tc", K::SkipDest},
+    {"tcn", K::SkipDest},
+    {"txe", K::SkipDest},
+    {"template", K::SkipDest},
+    {"docvar", K::SkipDest},
+    {"annotation", K::SkipDest},
+    {"atnid", K::SkipDest},
+    {"atnauthor", K::SkipDest},
+    {"atnref", K::SkipDest},
+    {"atrfstart", K::SkipDest},
+    {"atrfend", K::SkipDest},
+    {"atndate", K::SkipDest},
+    {"fchars", K::SkipDest},
+    {"lchars", K::SkipDest},
+    {"listpicture", K::SkipDest},
+    {"mmathPr", K::SkipDest},
+    {"userprops", K::SkipDest},
+    {"filetbl", K::SkipDest},
+    {"background", K::SkipDest},
+    {"ftnsep", K::SkipDest},
+    {"ftnsepc", K::SkipDest},
+    {"ftncn", K::SkipDest},
+    {"aftnsep", K::SkipDest},
+    {"aftnsepc", K::SkipDest},
+    {"aftncn", K::SkipDest},
+    {"pgptbl", K::SkipDest},
+    {"protusertbl", K::SkipDest},
+    {"nesttableprops", K::NestTableProps},
+    {"sp", K::SkipDest},
+    {"sn", K::SkipDest},
+    {"sv", K::SkipDest},
+    {"wgrffmtfilter", K::SkipDest},
+    {"pnseclvl", K::SkipDest},
+    {"oldcprops", K::SkipDest},
+    {"oldpprops", K::SkipDest},
+    {"oldtprops", K::SkipDest},
+    {"oldsprops", K::SkipDest},
+    {"blipuid", K::SkipDest},
+    {"passwordhash", K::SkipDest},
+    {"pgdsctbl", K::SkipDest},
+    {"rxe", K::SkipDest},
+    {"datafield", K::SkipDest},
+    {"formfield", K::SkipDest},
+    {"ffdeftext", K::SkipDest},
+    {"ffname", K::SkipDest},
+    {"ffhelptext", K::SkipDest},
+    {"ffstattext", K::SkipDest},
+    {"ffentrymcr", K::SkipDest},
+    {"ffexitmcr", K::SkipDest},
+    {"ffformat", K::SkipDest},
+    {"fflist", K::SkipDest},
+    {"do", K::SkipDest},
+    {"hl", K::SkipDest},
+    {"hlfr", K::SkipDest},
+    {"hlsrc", K::SkipDest},
+    {"htmltag", K::SkipDest},
+    {"mhtmltag", K::SkipDest},
+    {"ebcstart", K::SkipDest},
+    {"ebcend", K::SkipDest},
+    {"keycode", K::SkipDest},
+    {"stylesheet", K::SkipDest},
+    {"company", K::SkipDest},
+    {"operator", K::SkipDest},
+    {"author", K::SkipDest},
+    {"title", K::SkipDest},
+    {"subject", K::SkipDest},
+    {"keywords", K::SkipDest},
+    {"comment", K::SkipDest},
+    {"doccomm", K::SkipDest},
+    {"private", K::SkipDest},
     // font and colour tables
-    {"f", K::F}, {"fcharset", K::FCharset}, {"cpg", K::Cpg}, {"red", K::Red},
-    {"green", K::Green}, {"blue", K::Blue},
+    {"f", K::F},
+    {"fcharset", K::FCharset},
+    {"cpg", K::Cpg},
+    {"red", K::Red},
+    {"green", K::Green},
+    {"blue", K::Blue},
     // character formatting
-    {"plain", K::Plain}, {"b", K::B}, {"i", K::I}, {"ul", K::Ul}, {"uld", K::Ul},
-    {"uldash", K::Ul}, {"uldashd", K::Ul}, {"uldashdd", K::Ul}, {"uldb", K::Ul},
-    {"ulhwave", K::Ul}, {"ulldash", K::Ul}, {"ulth", K::Ul}, {"ulthd", K::Ul},
-    {"ulthdash", K::Ul}, {"ulthdashd", K::Ul}, {"ulthdashdd", K::Ul}, {"ulthldash", K::Ul},
-    {"ululdbwave", K::Ul}, {"ulw", K::Ul}, {"ulwave", K::Ul}, {"ulnone", K::UlNone},
-    {"strike", K::Strike}, {"striked", K::Strike}, {"v", K::V}, {"fs", K::Fs}, {"cf", K::Cf},
-    {"cb", K::Cb}, {"highlight", K::Highlight}, {"chcbpat", K::ChCbPat},
+    {"plain", K::Plain},
+    {"b", K::B},
+    {"i", K::I},
+    {"ul", K::Ul},
+    {"uld", K::Ul},
+    {"uldash", K::Ul},
+    {"uldashd", K::Ul},
+    {"uldashdd", K::Ul},
+    {"uldb", K::Ul},
+    {"ulhwave", K::Ul},
+    {"ulldash", K::Ul},
+    {"ulth", K::Ul},
+    {"ulthd", K::Ul},
+    {"ulthdash", K::Ul},
+    {"ulthdashd", K::Ul},
+    {"ulthdashdd", K::Ul},
+    {"ulthldash", K::Ul},
+    {"ululdbwave", K::Ul},
+    {"ulw", K::Ul},
+    {"ulwave", K::Ul},
+    {"ulnone", K::UlNone},
+    {"strike", K::Strike},
+    {"striked", K::Strike},
+    {"v", K::V},
+    {"fs", K::Fs},
+    {"cf", K::Cf},
+    {"cb", K::Cb},
+    {"highlight", K::Highlight},
+    {"chcbpat", K::ChCbPat},
     // paragraphs and special characters
-    {"pard", K::Pard}, {"intbl", K::Intbl}, {"ql", K::Ql}, {"qr", K::Qr}, {"qc", K::Qc}, {"qj", K::Qj},
-    {"qd", K::Qj}, {"par", K::Par}, {"sect", K::Sect}, {"line", K::Line}, {"tab", K::Tab},
-    {"cell", K::Cell}, {"nestcell", K::Cell}, {"row", K::Row}, {"emdash", K::EmDash},
-    {"endash", K::EnDash}, {"emspace", K::EmSpace}, {"enspace", K::EnSpace},
-    {"qmspace", K::QmSpace}, {"bullet", K::Bullet}, {"lquote", K::LQuote},
-    {"rquote", K::RQuote}, {"ldblquote", K::LDblQuote}, {"rdblquote", K::RDblQuote},
-    {"zwj", K::Zwj}, {"zwnj", K::Zwnj}, {"ltrmark", K::LtrMark}, {"rtlmark", K::RtlMark},
+    {"pard", K::Pard},
+    {"intbl", K::Intbl},
+    {"ql", K::Ql},
+    {"qr", K::Qr},
+    {"qc", K::Qc},
+    {"qj", K::Qj},
+    {"qd", K::Qj},
+    {"li", K::Li},
+    {"lin", K::Li},
+    {"ri", K::Ri},
+    {"rin", K::Ri},
+    {"fi", K::Fi},
+    {"sb", K::Sb},
+    {"sa", K::Sa},
+    {"sl", K::Sl},
+    {"slmult", K::SlMult},
+    {"tx", K::Tx},
+    {"tqr", K::TqR},
+    {"tqc", K::TqC},
+    {"tqdec", K::TqDec},
+    {"keep", K::Keep},
+    {"keepn", K::KeepN},
+    {"par", K::Par},
+    {"sect", K::Sect},
+    {"line", K::Line},
+    {"tab", K::Tab},
+    {"cell", K::Cell},
+    {"nestcell", K::Cell},
+    {"row", K::Row},
+    {"emdash", K::EmDash},
+    {"endash", K::EnDash},
+    {"emspace", K::EmSpace},
+    {"enspace", K::EnSpace},
+    {"qmspace", K::QmSpace},
+    {"bullet", K::Bullet},
+    {"lquote", K::LQuote},
+    {"rquote", K::RQuote},
+    {"ldblquote", K::LDblQuote},
+    {"rdblquote", K::RDblQuote},
+    {"zwj", K::Zwj},
+    {"zwnj", K::Zwnj},
+    {"ltrmark", K::LtrMark},
+    {"rtlmark", K::RtlMark},
     // legacy list numbering
-    {"pnlvlblt", K::PnLvlBlt}, {"pnlvlbody", K::PnLvlBody}, {"pnlvlcont", K::PnLvlCont},
-    {"pndec", K::PnDec}, {"pnucltr", K::PnUcLtr}, {"pnlcltr", K::PnLcLtr},
-    {"pnucrm", K::PnUcRm}, {"pnlcrm", K::PnLcRm}, {"pnstart", K::PnStart}, {"pnf", K::PnF},
+    {"pnlvlblt", K::PnLvlBlt},
+    {"pnlvlbody", K::PnLvlBody},
+    {"pnlvlcont", K::PnLvlCont},
+    {"pndec", K::PnDec},
+    {"pnucltr", K::PnUcLtr},
+    {"pnlcltr", K::PnLcLtr},
+    {"pnucrm", K::PnUcRm},
+    {"pnlcrm", K::PnLcRm},
+    {"pnstart", K::PnStart},
+    {"pnf", K::PnF},
 };
-// clang-format on
 
 constexpr std::uint32_t hashName(const char* s, qsizetype n) {
     std::uint32_t h = 2166136261u;
@@ -320,6 +552,7 @@ bool isDestination(K k) {
     case K::FldRslt:
     case K::Upr:
     case K::Ud:
+    case K::NestTableProps:
         return true;
     default:
         return false;
@@ -355,12 +588,25 @@ struct RawFormat {
     bool operator==(const RawFormat&) const = default;
 };
 
+// Paragraph properties but the tab stops, which the interpreter keeps once (they are set
+// and cleared paragraph by paragraph, not group by group).
+struct RawPara {
+    std::uint8_t align = 0;
+    bool lineMultiple = false;
+    bool keep = false;
+    bool keepNext = false;
+    int left = 0, right = 0, first = 0, before = 0, after = 0, line = 0; // twips
+};
+
+constexpr int kMaxIndent = 31680; // 22 inches in twips: no page is wider
+constexpr int kMaxTabStops = 64;
+
 struct State {
     RawFormat fmt;
     Dest dest = Dest::Normal;
     Dest uprOuter = Dest::Normal; // the destination an \upr group hides, for its \ud
-    std::uint8_t align = 0;
-    bool inTable = false; // \intbl: a \par right before \cell is no paragraph end
+    bool inTable = false;         // \intbl: a \par right before \cell is no paragraph end
+    RawPara para;
     int uc = 1;
 };
 
@@ -454,11 +700,16 @@ private:
     void emitChar(char16_t c) { emitUnits(&c, 1); }
     void emitBytes(const unsigned char* s, qsizetype n);
     void feedDoubleByte(const CodePage& cp, unsigned char b);
-    void dropLead() { lead_ = -1; }
+    void dropLead() {
+        lead_ = -1;
+        utf8Need_ = 0;
+    }
+    void feedUtf8(const CodePage& cp, unsigned char b);
     void beforeParagraphText();
     void flushText();
-    void endParagraph() { endParagraph(st().align); }
-    void endParagraph(int align);
+    void endParagraph() { endParagraph(st().para); }
+    void endParagraph(const RawPara& para);
+    void addTabStop(int position);
     void ensureFormat();
     CharFormat resolve(const RawFormat& raw);
     const CodePage& currentCodePage();
@@ -467,6 +718,7 @@ private:
     // Tables.
     void commitFont();
     void decodeFontBytes();
+    int fontCodePage() const;
     void addColor();
     void finishPn();
 
@@ -533,9 +785,20 @@ private:
     bool paraNumbered_ = false;
     int pendingTabs_ = 0;         // cells ended, their tab not yet written
     bool pendingCellPar_ = false; // a \par in a table cell, dropped if \cell follows
-    int pendingCellParAlign_ = 0;
+    RawPara pendingCellPara_;
     int paragraphs_ = 0;
-    int lead_ = -1; // a pending double-byte lead byte
+    int lead_ = -1;    // a pending double-byte lead byte
+    int utf8Need_ = 0; // continuation bytes a UTF-8 sequence still needs
+    char32_t utf8Code_ = 0;
+    char32_t utf8Min_ = 0;
+    std::vector<TabStop> tabs_; // of the paragraph being read
+    int tabKind_ = TabLeft;     // of the next \tx
+    Paragraph paraOut_;         // handed to the builder at each paragraph end
+    // Groups past kMaxGroupDepth: their text is kept at the cap's depth. A destination that
+    // starts there hides text until its group closes.
+    State overflowState_;
+    int overflowDestLevel_ = 0;
+    Dest overflowDest_ = Dest::Normal;
 };
 
 const Font* Interpreter::findFont(int number) {
@@ -656,7 +919,7 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
         return;
     if (pendingCellPar_) {
         pendingCellPar_ = false;
-        endParagraph(pendingCellParAlign_);
+        endParagraph(pendingCellPara_);
     }
     if (state.dest == Dest::ListText)
         paraHadListText_ = true;
@@ -675,7 +938,7 @@ void Interpreter::feedDoubleByte(const CodePage& cp, unsigned char b) {
     char16_t c;
     if (lead_ >= 0) {
         const char pair[2] = {char(lead_), char(b)};
-        lead_ = -1;
+        dropLead();
         QString tmp;
         cp.appendDecoded(tmp, pair, 2);
         for (QChar q : std::as_const(tmp))
@@ -687,6 +950,8 @@ void Interpreter::feedDoubleByte(const CodePage& cp, unsigned char b) {
     } else if (cp.isLeadByte(b)) {
         lead_ = b;
         return;
+    } else if (cp.single(b) != 0xFFFD) { // a single byte the page adds (Mac Japanese)
+        c = cp.single(b);
     } else {
         const char one = char(b);
         QString tmp;
@@ -696,6 +961,42 @@ void Interpreter::feedDoubleByte(const CodePage& cp, unsigned char b) {
         return;
     }
     emitChar(c);
+}
+
+// UTF-8 bytes, which writers may spread over several \'hh: joined here before decoding.
+// A broken sequence gives U+FFFD; a byte that cannot start one reads as Windows-1252.
+void Interpreter::feedUtf8(const CodePage& cp, unsigned char b) {
+    if (utf8Need_ > 0) {
+        if ((b & 0xC0) == 0x80) {
+            utf8Code_ = utf8Code_ << 6 | (b & 0x3F);
+            if (--utf8Need_ > 0)
+                return;
+            const char32_t c = utf8Code_;
+            if (c < utf8Min_ || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+                emitChar(0xFFFD);
+            } else if (c > 0xFFFF) {
+                const char16_t pair[2] = {char16_t(0xD7C0 + (c >> 10)),
+                                          char16_t(0xDC00 | (c & 0x3FF))};
+                emitUnits(pair, 2);
+            } else {
+                emitChar(char16_t(c));
+            }
+            return;
+        }
+        utf8Need_ = 0;
+        emitChar(0xFFFD);
+    }
+    if (b < 0x80) {
+        emitChar(b);
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        utf8Need_ = 1, utf8Code_ = b & 0x1F, utf8Min_ = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        utf8Need_ = 2, utf8Code_ = b & 0x0F, utf8Min_ = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        utf8Need_ = 3, utf8Code_ = b & 0x07, utf8Min_ = 0x10000;
+    } else {
+        emitChar(cp.single(b));
+    }
 }
 
 void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
@@ -727,6 +1028,11 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
             feedDoubleByte(cp, s[i]);
         return;
     }
+    if (cp.isUtf8()) {
+        for (qsizetype i = 0; i < n; ++i)
+            feedUtf8(cp, s[i]);
+        return;
+    }
     // Single-byte pages and Symbol: straight into the buffer when nothing is pending, else
     // in pieces through a small buffer.
     if (fastText()) {
@@ -744,16 +1050,26 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
     }
 }
 
+// The code page of the font entry being read. A UTF-8 document's ANSI fonts are UTF-8, as
+// the writers of such documents mean them.
+int Interpreter::fontCodePage() const {
+    if (fontCpg_ > 0)
+        return fontCpg_;
+    if (fontCharset_ == 0 && ansiCodePage_ == kUtf8CodePage)
+        return kUtf8CodePage;
+    return codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
+}
+
 void Interpreter::decodeFontBytes() {
     if (fontBytes_.isEmpty())
         return;
-    int number = fontCpg_ > 0
-                     ? fontCpg_
-                     : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
+    int number = fontCodePage();
     if (number == kSymbolCodePage) // a symbol font's name is in the document's code page
         number = ansiCodePage_;
     const CodePage& cp = codePages_.get(number);
-    if (cp.isDoubleByte())
+    if (cp.isUtf8())
+        fontName_ += QString::fromUtf8(fontBytes_);
+    else if (cp.isDoubleByte())
         cp.appendDecoded(fontName_, fontBytes_.constData(), fontBytes_.size());
     else
         for (char ch : std::as_const(fontBytes_))
@@ -767,9 +1083,7 @@ void Interpreter::commitFont() {
     fontNameDone_ = true;
     decodeFontBytes();
     const int charset = fontCharset_ < 0 ? 0 : fontCharset_;
-    const int cp = fontCpg_ > 0
-                       ? fontCpg_
-                       : codePageForCharset(fontCharset_ < 0 ? 1 : fontCharset_, ansiCodePage_);
+    const int cp = fontCodePage();
     auto it = fontIndex_.constFind(fontNumber_);
     QString name;
     name.reserve(fontName_.size());
@@ -812,16 +1126,41 @@ void Interpreter::finishPn() {
         pnNumber_ = pnReadStart_;
 }
 
-void Interpreter::endParagraph(int align) {
-    lead_ = -1;
+void Interpreter::addTabStop(int position) {
+    const TabStop tab{std::clamp(position, 0, kMaxIndent), tabKind_};
+    tabKind_ = TabLeft;
+    auto it = std::lower_bound(tabs_.begin(), tabs_.end(), tab.position,
+                               [](const TabStop& t, int pos) { return t.position < pos; });
+    if (it != tabs_.end() && it->position == tab.position)
+        *it = tab;
+    else if (tabs_.size() < size_t(kMaxTabStops))
+        tabs_.insert(it, tab);
+}
+
+void Interpreter::endParagraph(const RawPara& para) {
+    dropLead();
     if (pendingCellPar_) {
         pendingCellPar_ = false;
-        endParagraph(pendingCellParAlign_);
+        endParagraph(pendingCellPara_);
     }
     beforeParagraphText();
     flushText();
     pendingTabs_ = 0;
-    b_.paragraphEnd(align);
+    if (wantsFormat_) {
+        Paragraph& f = paraOut_;
+        f.align = para.align;
+        f.leftIndent = para.left;
+        f.rightIndent = para.right;
+        f.firstIndent = para.first;
+        f.spaceBefore = para.before;
+        f.spaceAfter = para.after;
+        f.lineSpacing = para.line;
+        f.lineMultiple = para.line != 0 && para.lineMultiple;
+        f.keepTogether = para.keep;
+        f.keepWithNext = para.keepNext;
+        f.tabs = tabs_;
+    }
+    b_.paragraphEnd(paraOut_);
     ++paragraphs_;
     prevParaNumbered_ = paraNumbered_ && pnKind_ != PnKind::None;
     paraHasText_ = paraHadListText_ = paraNumbered_ = false;
@@ -835,7 +1174,7 @@ void Interpreter::groupEnd(const State& closed) {
     if (closed.dest == Dest::Pn && st().dest != Dest::Pn)
         finishPn();
     if (closed.fmt.font != st().fmt.font)
-        lead_ = -1;
+        dropLead();
 }
 
 void Interpreter::symbol(char c) {
@@ -922,7 +1261,7 @@ void Interpreter::word(const Token& t) {
         if (v < 0)
             v += 65536;
         v &= 0xFFFF;
-        lead_ = -1;
+        dropLead();
         if (s.dest != Dest::ColorTable && v != 0)
             emitChar(char16_t(v));
         skip_ = s.uc;
@@ -963,6 +1302,7 @@ void Interpreter::word(const Token& t) {
         return;
     case K::Field:
     case K::FldRslt:
+    case K::NestTableProps:
         return;
     case K::Upr:
         s.uprOuter = s.dest;
@@ -1059,11 +1399,11 @@ void Interpreter::word(const Token& t) {
     switch (k) {
     case K::F:
         s.fmt.font = param;
-        lead_ = -1;
+        dropLead();
         return;
     case K::Plain:
         s.fmt = RawFormat{};
-        lead_ = -1;
+        dropLead();
         return;
     case K::B:
         s.fmt.flags = on ? (s.fmt.flags | FBold) : (s.fmt.flags & ~FBold);
@@ -1098,29 +1438,70 @@ void Interpreter::word(const Token& t) {
         s.inTable = true;
         return;
     case K::Pard:
-        s.align = 0;
+        s.para = RawPara{};
         s.inTable = false;
+        tabs_.clear();
+        tabKind_ = TabLeft;
         pnKind_ = PnKind::None;
         return;
     case K::Ql:
-        s.align = 0;
+        s.para.align = 0;
         return;
     case K::Qr:
-        s.align = 1;
+        s.para.align = 1;
         return;
     case K::Qc:
-        s.align = 2;
+        s.para.align = 2;
         return;
     case K::Qj:
-        s.align = 3;
+        s.para.align = 3;
+        return;
+    case K::Li:
+        s.para.left = std::clamp(param, -kMaxIndent, kMaxIndent);
+        return;
+    case K::Ri:
+        s.para.right = std::clamp(param, -kMaxIndent, kMaxIndent);
+        return;
+    case K::Fi:
+        s.para.first = std::clamp(param, -kMaxIndent, kMaxIndent);
+        return;
+    case K::Sb:
+        s.para.before = std::clamp(param, 0, kMaxIndent);
+        return;
+    case K::Sa:
+        s.para.after = std::clamp(param, 0, kMaxIndent);
+        return;
+    case K::Sl:
+        s.para.line = std::clamp(param, -kMaxIndent, kMaxIndent);
+        return;
+    case K::SlMult:
+        s.para.lineMultiple = on;
+        return;
+    case K::Keep:
+        s.para.keep = on;
+        return;
+    case K::KeepN:
+        s.para.keepNext = on;
+        return;
+    case K::TqR:
+        tabKind_ = TabRight;
+        return;
+    case K::TqC:
+        tabKind_ = TabCenter;
+        return;
+    case K::TqDec:
+        tabKind_ = TabDecimal;
+        return;
+    case K::Tx:
+        addTabStop(param);
         return;
     case K::Par:
         if (s.inTable) {
             // Maybe the last paragraph of a cell, whose end \cell is: decided by what follows.
             if (pendingCellPar_)
-                endParagraph(pendingCellParAlign_);
+                endParagraph(pendingCellPara_);
             pendingCellPar_ = true;
-            pendingCellParAlign_ = s.align;
+            pendingCellPara_ = s.para;
             return;
         }
         endParagraph();
@@ -1134,7 +1515,7 @@ void Interpreter::word(const Token& t) {
         endParagraph();
         return;
     case K::Cell:
-        lead_ = -1;
+        dropLead();
         pendingCellPar_ = false;
         if (s.dest == Dest::Normal)
             ++pendingTabs_;
@@ -1212,7 +1593,8 @@ void Interpreter::run() {
             skip_ = 0;
             ignorable_ = false;
             if (overflow_ > 0 || stack_.size() >= size_t(kMaxGroupDepth)) {
-                ++overflow_;
+                if (overflow_++ == 0)
+                    overflowState_ = stack_.back();
                 continue;
             }
             stack_.push_back(stack_.back());
@@ -1222,7 +1604,14 @@ void Interpreter::run() {
             skip_ = 0;
             ignorable_ = false;
             if (overflow_ > 0) {
-                --overflow_;
+                if (overflow_ == overflowDestLevel_) { // the destination's group ends
+                    st().dest = overflowDest_;
+                    overflowDestLevel_ = 0;
+                }
+                if (--overflow_ == 0) { // back at the cap: what the deep groups set ends
+                    dropLead();
+                    stack_.back() = overflowState_;
+                }
                 continue;
             }
             if (stack_.size() == 1)
@@ -1232,8 +1621,6 @@ void Interpreter::run() {
             groupEnd(closed);
             continue;
         }
-        if (overflow_ > 0)
-            continue;
         if (skip_ > 0) { // the fallback of \u
             if (t.type == Tok::Text) {
                 const qsizetype n = std::min<qsizetype>(t.len, skip_);
@@ -1264,6 +1651,15 @@ void Interpreter::run() {
             break;
         }
         case Tok::Word:
+            if (overflow_ > 0 && overflowDestLevel_ == 0) {
+                const Dest before = st().dest;
+                word(t);
+                if (st().dest != before) {
+                    overflowDestLevel_ = overflow_;
+                    overflowDest_ = before;
+                }
+                break;
+            }
             word(t);
             break;
         case Tok::Symbol:
@@ -1281,10 +1677,10 @@ void Interpreter::run() {
             break;
         }
     }
-    lead_ = -1;
+    dropLead();
     if (pendingCellPar_) {
         pendingCellPar_ = false;
-        endParagraph(pendingCellParAlign_);
+        endParagraph(pendingCellPara_);
     }
     if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0)
         endParagraph();

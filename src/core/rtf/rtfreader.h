@@ -10,9 +10,10 @@
 namespace qly::rtf {
 
 // Limits against hostile input.
-inline constexpr int kMaxGroupDepth = 512; // deeper groups are counted, their content dropped
-inline constexpr int kMaxFonts = 4096;     // font table entries kept
-inline constexpr int kMaxColors = 4096;    // colour table entries kept
+inline constexpr int kMaxGroupDepth =
+    512;                                // deeper groups are counted, their text kept at this depth
+inline constexpr int kMaxFonts = 4096;  // font table entries kept
+inline constexpr int kMaxColors = 4096; // colour table entries kept
 inline constexpr int kMaxControlWord = 32; // longer control words are unknown words
 
 // Receives what the interpreter reads, in document order.
@@ -25,8 +26,9 @@ public:
     virtual void setFormat(const CharFormat&) {}
     // Text in the current format (never empty, no control characters but tab).
     virtual void text(const QChar* s, qsizetype n) = 0;
-    // The end of a paragraph with its alignment code (0 left, 1 right, 2 centre, 3 justify).
-    virtual void paragraphEnd(int align) = 0;
+    // The end of a paragraph with its format, a paragraph without runs (only filled in when
+    // wantsFormat says yes).
+    virtual void paragraphEnd(const Paragraph& format) = 0;
 };
 
 // Reads RTF bytes (they must start with "{\rtf" after an optional BOM and white space; this

@@ -153,6 +153,62 @@ int halfPoints(double size) {
     return h < 1 ? 1 : h > 3276 ? 3276 : int(h);
 }
 
+// The paragraph's properties after its \pard; only those that differ from the defaults.
+void writeParagraphFormat(Out& out, const Paragraph& p) {
+    switch (p.align) {
+    case AlignRight:
+        out.lit("\\qr");
+        break;
+    case AlignCenter:
+        out.lit("\\qc");
+        break;
+    case AlignJustify:
+        out.lit("\\qj");
+        break;
+    default:
+        break;
+    }
+    auto twips = [&out](const char* word, qsizetype len, int value) {
+        if (value != 0) {
+            out.append(word, len);
+            out.number(value);
+        }
+    };
+    twips("\\li", 3, p.leftIndent);
+    twips("\\ri", 3, p.rightIndent);
+    twips("\\fi", 3, p.firstIndent);
+    twips("\\sb", 3, p.spaceBefore);
+    twips("\\sa", 3, p.spaceAfter);
+    if (p.lineSpacing != 0) {
+        twips("\\sl", 3, p.lineSpacing);
+        if (p.lineMultiple)
+            out.lit("\\slmult1");
+        else
+            out.lit("\\slmult0");
+    }
+    if (p.keepTogether)
+        out.lit("\\keep");
+    if (p.keepWithNext)
+        out.lit("\\keepn");
+    for (const TabStop& t : p.tabs) {
+        switch (t.kind) {
+        case TabRight:
+            out.lit("\\tqr");
+            break;
+        case TabCenter:
+            out.lit("\\tqc");
+            break;
+        case TabDecimal:
+            out.lit("\\tqdec");
+            break;
+        default:
+            break;
+        }
+        out.lit("\\tx");
+        out.number(t.position);
+    }
+}
+
 } // namespace
 
 QByteArray writeDocument(const Document& document) {
@@ -172,7 +228,7 @@ QByteArray writeDocument(const Document& document) {
         }
     };
     for (const Paragraph& p : document.paragraphs) {
-        bound += 16;
+        bound += 160 + 24 * qsizetype(p.tabs.size());
         for (const TextRun& r : p.runs) {
             const char16_t* t = reinterpret_cast<const char16_t*>(r.text.constData());
             qsizetype wide = 0;
@@ -231,19 +287,7 @@ QByteArray writeDocument(const Document& document) {
                                             : TextMode::Unicode;
     for (const Paragraph& p : document.paragraphs) {
         out.lit("\\pard");
-        switch (p.align) {
-        case AlignRight:
-            out.lit("\\qr");
-            break;
-        case AlignCenter:
-            out.lit("\\qc");
-            break;
-        case AlignJustify:
-            out.lit("\\qj");
-            break;
-        default:
-            break;
-        }
+        writeParagraphFormat(out, p);
         bool space = true; // a control word was written last: text needs its delimiter
         for (const TextRun& r : p.runs) {
             if (r.text.isEmpty())
