@@ -8,6 +8,10 @@ if [ "$(id -u)" != 0 ]; then
     exit 77
 fi
 if [ -z "${QLY_IN_MOUNT_NS:-}" ]; then
+    if ! unshare -m true 2>/dev/null; then
+        echo "SKIP: no private mount namespace here (unshare -m is refused)"
+        exit 77
+    fi
     exec unshare -m env QLY_IN_MOUNT_NS=1 bash "$0" "$@"
 fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
