@@ -1,6 +1,7 @@
 #include "mobileform.h"
 
 #include "copyanimation.h"
+#include "copyprogressbar.h"
 #include "error.h"
 #include "errorbox.h"
 #include "filecopy.h"
@@ -21,14 +22,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStylePainter>
 #include <QToolButton>
-
-#include <climits>
 
 namespace qly {
 
@@ -230,11 +228,10 @@ void TMobileForm::buildControls() {
     m_pnStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pnStatus->setAlignment(Qt::AlignCenter);
     m_pnStatus->setGeometry(0, 94, Column, 18);
-    m_pbCopy = new QProgressBar(m_pnStatus);
+    m_pbCopy = new CopyProgressBar(m_pnStatus);
     m_pbCopy->setObjectName(QStringLiteral("pbCopy"));
     m_pbCopy->setGeometry(m_pnStatus->rect());
-    m_pbCopy->setRange(0, 100);
-    m_pbCopy->setTextVisible(false);
+    m_pbCopy->setRange(100);
     m_pbCopy->hide();
 
     // The details.
@@ -498,27 +495,13 @@ void TMobileForm::setCountText(const QString& text) {
 }
 
 void TMobileForm::copyOne(const QString& source, const QString& target) {
-    // The bar takes every block's position; it is drawn with the animation a few times a
-    // second, not once per block, which would cost more than the copy itself.
-    m_pbCopy->setUpdatesEnabled(false);
-    struct DrawAgain {
-        QProgressBar* bar;
-        ~DrawAgain() { bar->setUpdatesEnabled(true); }
-    } drawAgain{m_pbCopy};
     CopyFileWithProgress(source, target, [this](qint64 done, qint64 size) {
-        // The bar counts in whole units of its 32-bit range.
-        int shift = 0;
-        while ((size >> shift) > INT_MAX)
-            ++shift;
-        if (m_pbCopy->maximum() != int(size >> shift))
-            m_pbCopy->setRange(0, int(size >> shift));
-        m_pbCopy->setValue(int(done >> shift));
+        m_pbCopy->setRange(size);
+        m_pbCopy->setPosition(done);
         // Let the animation and the bar draw now and then; the controls that could start
         // anything are disabled meanwhile.
         if (m_sincePaint.elapsed() >= PaintInterval) {
-            m_pbCopy->setUpdatesEnabled(true);
             QCoreApplication::processEvents();
-            m_pbCopy->setUpdatesEnabled(false);
             m_sincePaint.restart();
         }
     });
@@ -539,7 +522,7 @@ void TMobileForm::setCopyLook(bool copying) {
         m_sincePaint.start();
     } else {
         m_anCopy->stop();
-        m_pbCopy->setValue(0);
+        m_pbCopy->setPosition(0);
     }
 }
 

@@ -14,13 +14,13 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QToolButton;
 
 namespace qly {
 
 class CopyAnimation;
+class CopyProgressBar;
 
 // What Go Mobile measured and chose; it outlives the dialog and is set afresh each time the
 // dialog opens or its target is refreshed.
@@ -105,7 +105,7 @@ private:
     QLabel* m_imTarget = nullptr;
     QLabel* m_lbTarget = nullptr;
     QLabel* m_pnStatus = nullptr;
-    QProgressBar* m_pbCopy = nullptr;
+    CopyProgressBar* m_pbCopy = nullptr;
     QFrame* m_panel5 = nullptr;
     QLabel* m_lbSourcePath = nullptr;
     QLabel* m_lbNotes = nullptr;

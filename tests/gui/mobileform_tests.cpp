@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
@@ -331,7 +330,7 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
             if (t != "Notes: File 13 of 26")
                 return;
             animated = child<CopyAnimation>(&form, "anCopy")->isRunning() &&
-                       child<QProgressBar>(&form, "pbCopy")->isVisible() &&
+                       child<QWidget>(&form, "pbCopy")->isVisible() &&
                        !child<QPushButton>(&form, "btClose")->isEnabled();
             shot("gomobile-copying");
         });
