@@ -600,10 +600,16 @@ void TMobileForm::makeDesktopShortcut() {
     if (desktop.isEmpty() || !QFileInfo(desktop).isDir() || QDir(desktop) == QDir(QDir::homePath()))
         return;
     const QString& target = goMobileState().TargetDir;
-    const QString ownIcon = target + QStringLiteral("quillery.png");
+    // The icon beside the program, else the one the desktop's theme knows by name.
+    QString icon = QStringLiteral("quillery");
+    for (const char* name : {"qly.svg", "qly.png"}) {
+        if (QFileInfo(target + QLatin1String(name)).isFile()) {
+            icon = target + QLatin1String(name);
+            break;
+        }
+    }
     try {
-        writeDesktopLauncher(desktop, target + mobileProgramFileName(),
-                             QFileInfo(ownIcon).isFile() ? ownIcon : QStringLiteral("quillery"));
+        writeDesktopLauncher(desktop, target + mobileProgramFileName(), icon);
     } catch (const Error&) {
         // A shortcut that cannot be saved is not reported: the copy itself is complete.
     }

@@ -36,7 +36,7 @@ mkdir -p "$shots"
 home="$QLY_E2E_HOME/real"
 rm -rf "$home"
 app_install "$home"
-cp "$QLY_BINARY_DIR/Quillery/qly.chm" "$home/"
+cp "$QLY_BINARY_DIR/Quillery/qly.chm" "$QLY_BINARY_DIR/Quillery/qly.png" "$home/"
 mkdir -p "$home/rtf"
 for c in A B C D E F G H I J K L M N O P Q R S T U V W X Y Z; do
     printf '{\\rtf1 page %s}' "$c" >"$home/rtf/$c.rtf"
@@ -107,7 +107,8 @@ kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 5 || fail "the program on the stick did not end"
 
 desktop-file-validate "$launcher" || fail "the launcher does not validate"
-pass "the launcher validates"
+grep -qx "Icon=$home/qly.png" "$launcher" || fail "the launcher does not show the program's icon"
+pass "the launcher validates and shows the program's icon"
 home_program="$home/qly"
 exec_line=$(sed -n 's/^Exec=//p' "$launcher")
 path=$(sed -n 's/^Path=//p' "$launcher")
