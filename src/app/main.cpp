@@ -1,6 +1,7 @@
 #include "errorbox.h"
 #include "mainform.h"
 #include "pagestackpicture.h"
+#include "platform/displaychoice.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
 
@@ -8,6 +9,7 @@
 #include <QPointer>
 
 int main(int argc, char* argv[]) {
+    qly::preferX11UnderWayland();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillery"));
     // Taskbars and docks match the windows to the launcher by this name, and show its icon.
