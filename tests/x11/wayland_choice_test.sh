@@ -15,7 +15,8 @@ weston --backend=headless-backend.so --socket=wl-test --xwayland --idle-time=0 \
 _x_pids+=($!)
 display=""
 for _ in $(seq 200); do
-    display="$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$X_WORK/weston.log" 2>/dev/null | head -n1)"
+    [ -f "$X_WORK/weston.log" ] &&
+        display="$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p;T;q' "$X_WORK/weston.log")"
     [ -n "$display" ] && [ -S "$XDG_RUNTIME_DIR/wl-test" ] && break
     sleep 0.05
 done
