@@ -1,18 +1,29 @@
 // Times a program from exec to its first top-level window being mapped on the X display.
-// Usage: qly-startup-probe PROGRAM [ARGS...]; prints milliseconds, then ends the program
-// with SIGTERM and waits for it.
+// Usage: qly-startup-probe [-t SECONDS] PROGRAM [ARGS...]; prints milliseconds, then ends the
+// program with SIGTERM and waits for it. With -t it sends SIGTERM that many seconds after the
+// map (instead of 0.1) and prints a second figure: milliseconds from SIGTERM to the exit.
 #include <X11/Xlib.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <poll.h>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    double termAfter = 0.1;
+    bool timeExit = false;
+    if (argc > 2 && std::string_view(argv[1]) == "-t") {
+        termAfter = std::atof(argv[2]);
+        timeExit = true;
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PROGRAM [ARGS...]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [-t SECONDS] PROGRAM [ARGS...]\n", argv[0]);
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -54,12 +65,17 @@ int main(int argc, char** argv) {
         poll(&pfd, 1, 5);
     }
     const auto mapped = std::chrono::steady_clock::now();
-    std::printf("%.2f\n", std::chrono::duration<double, std::milli>(mapped - start).count());
-    std::fflush(stdout);
-    usleep(100 * 1000);
+    std::printf("%.2f", std::chrono::duration<double, std::milli>(mapped - start).count());
+    usleep(useconds_t(termAfter * 1e6));
+    const auto term = std::chrono::steady_clock::now();
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
+    if (timeExit) {
+        const auto ended = std::chrono::steady_clock::now();
+        std::printf(" %.2f", std::chrono::duration<double, std::milli>(ended - term).count());
+    }
+    std::printf("\n");
     XCloseDisplay(display);
     return 0;
 }

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Large pages, side by side with Qt's own QTextEdit in one run under Xvfb with openbox,
+# interleaved, medians of RUNS (default 11):
+#   start-up, exec to the main window mapped: (a) a minimal Qt program showing 1 MB of text in
+#     a 400x368 QTextEdit through setPlainText, (b) Quillery with that text as its page,
+#     (c) the minimal program empty, (d) Quillery with a 10 KB page;
+#   page switch between two 1 MB pages (Next to the page painted) against setPlainText of the
+#     same text plus the save of the page left, and typing at the end (key press to repaint);
+#   exit with a 1 MB page shown (SIGTERM to the process gone, the page saved);
+#   the 300,000-run page: window mapped, SIGTERM at several moments to the exit, file unchanged;
+#   a 10 MB page: the longest the window stood still while it opened, scrolled to its end, saved.
+# Usage: bench/largepage.sh [RUNS]   (needs a built tree in build/)
+set -euo pipefail
+src="$(cd "$(dirname "$0")/.." && pwd)"
+bin="$src/build/bin"
+runs="${1:-11}"
+work="$(mktemp -d /tmp/qly-largepage.XXXXXX)"
+trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+
+Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$work/display" 2>/dev/null &
+for i in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -n1 "$work/display")" XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
+mkdir -m 700 "$work/run"
+openbox --sm-disable >/dev/null 2>&1 &
+sleep 1
+
+# A folder with the program and its page A (and B) written by Quillery's own writer.
+make_app() {
+    local dir="$1"
+    mkdir -p "$dir/rtf"
+    cp "$src/build/Quillery/qly" "$dir/qly"
+}
+page() { # KIND ARGS... OUT.rtf: a page through the writer
+    local out="${*: -1}"
+    python3 "$src/bench/make_page.py" "${@:1:$#-1}" >"$out.txt"
+    if [ "$1" = runs ]; then cp "$out.txt" "$out"; else "$bin/qly-rtf" convert "$out.txt" "$out"; fi
+}
+make_app "$work/small"; page text 10000 7 "$work/small/A.orig"
+make_app "$work/large"; page text 1000000 7 "$work/large/A.orig"
+page text 1000000 8 "$work/large/B.orig"
+make_app "$work/runs"; page runs 300000 "$work/runs/A.orig"
+make_app "$work/log"; page log 10000000 "$work/log/A.orig"
+for d in small large runs log; do cp "$work/$d/A.orig" "$work/$d/rtf/A.rtf"; done
+cp "$work/large/B.orig" "$work/large/rtf/B.rtf"
+echo "pages: 10 KB text $(stat -c %s "$work/small/A.orig") B RTF; 1 MB text $(stat -c %s "$work/large/A.orig.txt") B," \
+     "$(stat -c %s "$work/large/A.orig") B RTF; 300,000 runs $(stat -c %s "$work/runs/A.orig") B RTF;" \
+     "10 MB log $(stat -c %s "$work/log/A.orig") B RTF"
+
+median() { sort -n "$1" | awk '{a[NR]=$1} END{print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
+probe() { "$bin/qly-startup-probe" "$@"; }
+
+# --- Start-up, interleaved.
+: >"$work/a"; : >"$work/b"; : >"$work/c"; : >"$work/d"
+for i in $(seq "$runs"); do
+    probe "$bin/minimal-textedit" "$work/large/A.orig.txt" >>"$work/a"
+    cp "$work/large/A.orig" "$work/large/rtf/A.rtf"
+    probe "$work/large/qly" >>"$work/b"
+    probe "$bin/minimal-textedit" >>"$work/c"
+    cp "$work/small/A.orig" "$work/small/rtf/A.rtf"
+    probe "$work/small/qly" >>"$work/d"
+done
+a=$(median "$work/a"); b=$(median "$work/b"); c=$(median "$work/c"); d=$(median "$work/d")
+echo "start-up, exec to window mapped, median of $runs:"
+echo "  (a) minimal Qt QTextEdit, 1 MB setPlainText: $a ms"
+echo "  (b) Quillery, 1 MB page:                     $b ms  = $(ratio "$b" "$a") x (a)  (goal <= 1.5)"
+echo "  (c) minimal Qt QTextEdit, empty:             $c ms"
+echo "  (d) Quillery, 10 KB page:                    $d ms  = $(ratio "$d" "$c") x (c)  (goal <= 1.25)"
+
+# --- Page switch and typing, in-process beside Qt's editor.
+cp "$work/large/A.orig" "$work/large/rtf/A.rtf"
+"$bin/qly-largepage-probe" "$work/large" switch "$runs" >"$work/switch"
+awk '{print $2}' "$work/switch" >"$work/sq"; awk '{print $3}' "$work/switch" >"$work/sqt"
+sq=$(median "$work/sq"); sqt=$(median "$work/sqt")
+echo "page switch between two 1 MB pages, Next to painted, median of $runs:"
+echo "  Quillery: $sq ms; Qt setPlainText + save of the page left: $sqt ms = $(ratio "$sq" "$sqt") x  (goal <= 1.5, <= 120 ms)"
+cp "$work/large/A.orig" "$work/large/rtf/A.rtf"
+"$bin/qly-largepage-probe" "$work/large" type "$((runs * 3))" | awk '{print $2}' >"$work/type"
+echo "typing at the end of the 1 MB page, key press to repaint, median of $((runs * 3)): $(median "$work/type") ms  (goal <= 16)"
+
+# --- Exit with a settled 1 MB page: the page is saved.
+: >"$work/exit"
+for i in $(seq "$runs"); do
+    cp "$work/large/A.orig" "$work/large/rtf/A.rtf"
+    probe -t 4 "$work/large/qly" | awk '{print $2}' >>"$work/exit"
+done
+echo "exit with the 1 MB page shown (SIGTERM to gone, page and settings written), median of $runs: $(median "$work/exit") ms"
+
+# --- The 300,000-run page: SIGTERM at several moments after the map.
+: >"$work/rmap"; : >"$work/rexit"; changed=0
+for i in $(seq "$runs"); do
+    after=$(awk -v i="$i" 'BEGIN{printf "%.2f", (i - 1) * 0.25}')
+    cp "$work/runs/A.orig" "$work/runs/rtf/A.rtf"
+    read -r m e < <(probe -t "$after" "$work/runs/qly")
+    echo "$m" >>"$work/rmap"; echo "$e" >>"$work/rexit"
+    cmp -s "$work/runs/A.orig" "$work/runs/rtf/A.rtf" || changed=$((changed + 1))
+done
+echo "300,000-run page, SIGTERM 0 to $(awk -v r="$runs" 'BEGIN{print (r - 1) * 0.25}') s after the map:"
+echo "  mapped: median $(median "$work/rmap") ms, longest $(sort -n "$work/rmap" | tail -n1) ms (goal <= 2000)"
+echo "  SIGTERM to exit: median $(median "$work/rexit") ms, longest $(sort -n "$work/rexit" | tail -n1) ms (goal <= 1000)"
+echo "  page file changed in $changed of $runs runs (goal 0)"
+
+# --- The 10 MB page.
+cp "$work/log/A.orig" "$work/log/rtf/A.rtf"
+echo "10 MB page, longest stand-still of the event loop (goal <= 1000 ms):"
+"$bin/qly-largepage-probe" "$work/log" big 3 | sed 's/^freeze /  /; s/$/ ms/'
