@@ -15,7 +15,7 @@ test_pkgs=(
     libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui
     time python3-minimal
     cups printer-driver-cups-pdf poppler-utils desktop-file-utils libgtk-3-bin
-    weston xwayland qt6-wayland xfce4-panel dbus-x11 dbus-bin
+    weston xwayland qt6-wayland xfce4-panel dbus-x11 dbus-bin dbus-daemon
     util-linux procps
 )
 
