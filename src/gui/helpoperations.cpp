@@ -5,20 +5,15 @@
 
 namespace qly {
 
-// Help is a convenience: whatever goes wrong, the caller carries on and nobody is told.
+// Help is a convenience: a missing help file or topic shows nothing and is not reported (the
+// viewer answers false). Anything else is a fault and goes to the caller's error handling.
 
 void ShowHelpTopic(const QString& topic) {
-    try {
-        HelpViewer::showTopic(helpFilePath(), topic);
-    } catch (...) {
-    }
+    HelpViewer::showTopic(helpFilePath(), topic);
 }
 
 void ShowHelpContents() {
-    try {
-        HelpViewer::showContents(helpFilePath());
-    } catch (...) {
-    }
+    HelpViewer::showContents(helpFilePath());
 }
 
 } // namespace qly
