@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Crash recovery in a real X session: text typed on page A, the program killed, started again:
 # the recovery box offers the text, Restore puts it back in the editor, and the next switch
-# saves it to the page file. A screenshot of the box goes to build/screenshots/.
+# saves it to the page file; a second start meanwhile leaves the copy alone. A screenshot of
+# the box goes to build/screenshots/.
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 x_start 1024x768
 shots="$QLY_BINARY_DIR/screenshots"
@@ -46,6 +47,10 @@ xdotool key ctrl+a ctrl+c
 sleep 0.2
 clip="$(xclip -o -selection clipboard)"
 [ "$clip" = 'saved words and recovered words' ] || fail "the editor holds: $clip"
+
+# A second start only brings this one forward: it leaves the copy alone.
+timeout 10 "$app/qly" >/dev/null 2>&1 || fail "a second start did not end by itself"
+[ -f "$app/recovery/A.rtf" ] || fail "a second start removed the copy"
 
 # The next switch saves the restored text, and the copy goes.
 xdotool mousemove $((mx + 4 + 100)) $((my + 4 + 10)) click 1
