@@ -38,6 +38,26 @@ void mergeAlikeRuns(Document& doc) {
     }
 }
 
+bool hasUniformParagraphs(const Document& doc) {
+    if (doc.paragraphs.empty() || doc.paragraphs.front().runs.size() != 1)
+        return false;
+    const Paragraph& first = doc.paragraphs.front();
+    const TextRun& run = first.runs.front();
+    for (const Paragraph& p : doc.paragraphs) {
+        if (p.runs.size() > 1)
+            return false;
+        if (!p.runs.empty() &&
+            (!isPlainText(p.runs.front()) || p.runs.front().format != run.format))
+            return false;
+        // Nothing else of the paragraph may differ: its alignment, and whatever else it holds.
+        Paragraph same = p;
+        same.runs = first.runs;
+        if (!(same == first))
+            return false;
+    }
+    return true;
+}
+
 bool wantsWrapAnywhere(const Document& doc) {
     // A quarter of a second in all: more would show as a frozen window.
     constexpr double Budget = 250e6;

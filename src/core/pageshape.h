@@ -8,6 +8,11 @@ namespace qly {
 // format become one run. Text, formats and anything else a run carries stay as they were.
 void mergeAlikeRuns(Document& doc);
 
+// True when the paragraphs differ in nothing but their text: the first holds one run of plain
+// text, every other at most one, all in that run's format (a pasted log, a plain-text file).
+// Such a page can go into the editor as one text, the paragraphs split where it breaks.
+bool hasUniformParagraphs(const Document& doc);
+
 // Whether the editor had better break this page's lines anywhere than at word boundaries.
 // A stretch of text without a place to break a line is broken anywhere in either mode, but
 // word-boundary breaking walks the rest of the stretch again for each of its lines: the cost

@@ -180,8 +180,8 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::loadCurrentPage() {
-    const PageStore::Load page = m_pages.loadCurrentPage();
-    m_pageLoader->showPage(page.document);
+    PageStore::Load page = m_pages.loadCurrentPage();
+    m_pageLoader->showPage(std::move(page.document));
     m_recovery->pageLoaded(m_pages.rememberedPageIndex());
     m_editor->setReadOnly(m_pages.currentPageReadOnly());
     if (page.status == PageFileRead::Status::Read)

@@ -25,6 +25,34 @@ qsizetype characterCount(const Document& page) {
     return n;
 }
 
+// The page into the document, replacing what it held and its undo history.
+void fillDocument(QTextDocument* doc, const Document& page) {
+    if (page.paragraphs.size() < 2 || !hasUniformParagraphs(page)) {
+        setEditorDocument(doc, page);
+        return;
+    }
+    // Paragraphs that differ only in their text go in as one text, as with Qt's own
+    // setPlainText: the first sets the formats, the rest follows it split into paragraphs.
+    setEditorDocument(doc, Document{{page.paragraphs.front()}});
+    qsizetype size = 0;
+    for (const Paragraph& p : page.paragraphs)
+        size += 1 + (p.runs.empty() ? 0 : p.runs.front().text.size());
+    QString rest;
+    rest.reserve(size);
+    for (auto p = page.paragraphs.begin() + 1; p != page.paragraphs.end(); ++p) {
+        rest += QChar::ParagraphSeparator;
+        if (!p->runs.empty())
+            rest += p->runs.front().text;
+    }
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor end(doc);
+    end.movePosition(QTextCursor::End);
+    end.insertText(rest);
+    doc->setUndoRedoEnabled(undo);
+    doc->setModified(false);
+}
+
 } // namespace
 
 PageLoader::PageLoader(QTextEdit* editor) : QObject(editor), m_editor(editor) {
@@ -90,7 +118,7 @@ void PageLoader::fill() {
     m_editor->setTextCursor(caret);
     m_editor->setWordWrapMode(m_wrapAnywhere ? QTextOption::WrapAnywhere
                                              : QTextOption::WrapAtWordBoundaryOrAnywhere);
-    setEditorDocument(doc, m_page);
+    fillDocument(doc, m_page);
     m_page = Document();
     doc->setPageSize(pageSize);
     caret.setKeepPositionOnInsert(false);

@@ -63,3 +63,20 @@ TEST(WantsWrapAnywhere, OnlyForLongStretchesWithoutABreak) {
     block.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{QString(200'000, u'Q'), {}}}});
     EXPECT_TRUE(wantsWrapAnywhere(block));
 }
+
+TEST(HasUniformParagraphs, NothingButTheTextMayDiffer) {
+    Document doc;
+    doc.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{"one", {}}}});
+    doc.paragraphs.push_back(Paragraph{AlignLeft, {}});
+    doc.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{"three", {}}}});
+    EXPECT_TRUE(hasUniformParagraphs(doc));
+    Document centred = doc;
+    centred.paragraphs[1].align = AlignCenter;
+    EXPECT_FALSE(hasUniformParagraphs(centred));
+    Document boldLine = doc;
+    boldLine.paragraphs[2].runs[0].format = bold();
+    EXPECT_FALSE(hasUniformParagraphs(boldLine));
+    Document emptyFirst = doc;
+    emptyFirst.paragraphs[0].runs.clear();
+    EXPECT_FALSE(hasUniformParagraphs(emptyFirst));
+}

@@ -123,3 +123,22 @@ TEST_F(PageLoaderTest, HeavyPageWaitsForTheWindowToPaintUnlessItIsAskedFor) {
     EXPECT_FALSE(m_loader.pending());
     EXPECT_EQ(m_editor.document()->characterCount(), 30'001);
 }
+
+TEST_F(PageLoaderTest, ParagraphsAlikeButForTheirTextGoInAsTheyWouldOneByOne) {
+    showEditor();
+    CharFormat courier;
+    courier.font = QStringLiteral("Courier New");
+    courier.size = 9;
+    Document page;
+    page.paragraphs.assign(5, Paragraph{AlignCenter, {}});
+    page.paragraphs[0].runs.push_back(TextRun{QStringLiteral("first line"), courier});
+    page.paragraphs[2].runs.push_back(TextRun{QStringLiteral("third\tline"), courier});
+    QTextDocument oneByOne;
+    oneByOne.setDefaultFont(m_editor.document()->defaultFont());
+    setEditorDocument(&oneByOne, page);
+
+    m_loader.showPage(page);
+    EXPECT_EQ(editorDocument(m_editor.document()), editorDocument(&oneByOne));
+    EXPECT_FALSE(m_editor.document()->isUndoAvailable());
+    EXPECT_FALSE(m_editor.document()->isModified());
+}
