@@ -57,15 +57,18 @@ for cycle in $(seq "$cycles"); do
     # A copy newer than its page is offered at the start.
     copies="$(find "$app/recovery" -name '?.rtf' 2>/dev/null)"
     app_start "$app"
-    main=$(wait_window Quillery) || { echo "cycle $cycle: no main window"; losses=$((losses + 1)); continue; }
-    box=""
+    wait_window Quillery >/dev/null || { echo "cycle $cycle: no main window"; losses=$((losses + 1)); continue; }
+    # The recovery box has the program's caption too: the main window is the tall one.
+    main="" box=""
     for _ in $(seq $([ -n "$copies" ] && echo 100 || echo 10)); do
         for w in $(xdotool search --onlyvisible --name '^Quillery$' 2>/dev/null); do
-            [ "$w" != "$main" ] && box=$w
+            read -r _ _ _ wh <<<"$(win_geometry "$w" 2>/dev/null)"
+            if [ "${wh:-0}" -ge 250 ]; then main=$w; else box=$w; fi
         done
-        [ -n "$box" ] && break
+        [ -n "$box" ] && [ -n "$main" ] && break
         sleep 0.05
     done
+    [ -n "$main" ] || main=$(wait_window Quillery)
     if [ -n "$box" ]; then
         offered=$((offered + 1))
         xdotool windowactivate --sync "$box" key Return 2>/dev/null

@@ -18,7 +18,8 @@ sleep 0.5
 read -r mx my _ _ <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool key ctrl+End type --delay 20 ' and recovered words'
-sleep 3 # longer than the pause after which a copy is written
+# The copy comes two seconds after the last key (more on a busy machine).
+for _ in $(seq 200); do [ -f "$app/recovery/A.rtf" ] && break; sleep 0.05; done
 [ -f "$app/recovery/A.rtf" ] || fail "no recovery copy after a pause in typing"
 kill -KILL "$APP_PID"
 wait_exit "$APP_PID" || fail "the program did not end"
@@ -26,7 +27,7 @@ grep -q 'recovered' "$app/rtf/A.rtf" && fail "the page file was written before t
 
 app_start "$app"
 box=""
-for _ in $(seq 100); do
+for _ in $(seq 200); do
     # The box has the program's caption too, and is not the main window's size.
     for w in $(xdotool search --onlyvisible --name '^Quillery$' 2>/dev/null); do
         read -r _ _ ww wh <<<"$(win_geometry "$w")"
@@ -44,8 +45,11 @@ sleep 0.5
 read -r mx my _ _ <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool key ctrl+a ctrl+c
-sleep 0.2
-clip="$(xclip -o -selection clipboard)"
+for _ in $(seq 60); do
+    clip="$(xclip -o -selection clipboard 2>/dev/null)"
+    [ "$clip" = 'saved words and recovered words' ] && break
+    sleep 0.05
+done
 [ "$clip" = 'saved words and recovered words' ] || fail "the editor holds: $clip"
 
 # A second start only brings this one forward: it leaves the copy alone.
@@ -54,7 +58,7 @@ timeout 10 "$app/qly" >/dev/null 2>&1 || fail "a second start did not end by its
 
 # The next switch saves the restored text, and the copy goes.
 xdotool mousemove $((mx + 4 + 100)) $((my + 4 + 10)) click 1
-for _ in $(seq 60); do grep -q 'recovered' "$app/rtf/A.rtf" && break; sleep 0.05; done
+for _ in $(seq 120); do grep -q 'recovered' "$app/rtf/A.rtf" && break; sleep 0.05; done
 grep -q 'and recovered words' "$app/rtf/A.rtf" || fail "the switch did not save the restored text"
 [ -f "$app/recovery/A.rtf" ] && fail "the recovery copy was kept after the save"
 pass "the recovery box restores the text typed before a kill"
