@@ -4,7 +4,7 @@
 #include "mainform.h"
 #include "mainmenu.h"
 #include "programpaths.h"
-#include "support/tempdir.h"
+#include "support/mainwindowfixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,11 +20,8 @@ using namespace qly;
 
 namespace {
 
-class Clipboard : public ::testing::Test {
+class Clipboard : public qlytest::MainWindowTest {
 protected:
-    void SetUp() override { setProgramPathForTesting(m_dir.path("qly")); }
-    void TearDown() override { setProgramPathForTesting(QString()); }
-
     // Both Paste items, which always agree.
     static bool pasteEnabled(TMainForm& form) {
         const bool main = form.mainMenu()->item("EditPasteItem")->isEnabled();
@@ -41,16 +38,13 @@ protected:
         xclip.write(text);
         xclip.closeWriteChannel();
     }
-
-    qlytest::TempDir m_dir;
 };
 
 } // namespace
 
 TEST_F(Clipboard, PasteFollowsAnotherProgramsClipboard) {
-    TMainForm form;
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const auto window = startMainWindow();
+    TMainForm& form = *window;
     EXPECT_FALSE(pasteEnabled(form)); // a fresh X server has an empty clipboard
 
     QProcess xclip;
@@ -75,9 +69,7 @@ TEST_F(Clipboard, PasteFollowsAnotherProgramsClipboard) {
 }
 
 TEST_F(Clipboard, TheWindowStopsListeningWhenDestroyed) {
-    auto form = std::make_unique<TMainForm>();
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto form = startMainWindow();
     ASSERT_FALSE(pasteEnabled(*form));
     form->FormDestroy();
     QGuiApplication::clipboard()->setText("after the end");
@@ -87,13 +79,11 @@ TEST_F(Clipboard, TheWindowStopsListeningWhenDestroyed) {
 }
 
 TEST_F(Clipboard, ASessionSaveLeavesTheWindowWorking) {
-    auto form = std::make_unique<TMainForm>();
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto form = startMainWindow();
     form->editor()->setPlainText("before the checkpoint");
     ASSERT_TRUE(form->saveSession());
-    EXPECT_TRUE(m_dir.read("rtf/A.rtf").contains("before the checkpoint"));
-    EXPECT_TRUE(m_dir.read("qly.ini").contains("ActivePage=0"));
+    EXPECT_TRUE(folder().read("rtf/A.rtf").contains("before the checkpoint"));
+    EXPECT_TRUE(folder().read("qly.ini").contains("ActivePage=0"));
 
     // A cancelled logout: the program goes on, still follows the clipboard and saves again.
     QProcess xclip;
@@ -101,7 +91,7 @@ TEST_F(Clipboard, ASessionSaveLeavesTheWindowWorking) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return pasteEnabled(*form); }, 10000));
     form->editor()->setPlainText("after the checkpoint");
     form->close();
-    EXPECT_TRUE(m_dir.read("rtf/A.rtf").contains("after the checkpoint"));
+    EXPECT_TRUE(folder().read("rtf/A.rtf").contains("after the checkpoint"));
     xclip.kill();
     xclip.waitForFinished();
 }

@@ -2,6 +2,7 @@
 #include "findform.h"
 #include "mainform.h"
 #include "programpaths.h"
+#include "support/mainwindowfixture.h"
 #include "support/messageboxes.h"
 #include "support/tempdir.h"
 #include "titlebar.h"
@@ -301,21 +302,13 @@ TEST_F(FindForm, ADoubleClickChoosesAndCloses) {
 namespace {
 
 // The main window in a folder of its own, with the find dialog driven while it is modal.
-class MainFormFind : public ::testing::Test {
+class MainFormFind : public qlytest::MainWindowTest {
 protected:
     void SetUp() override {
-        setProgramPathForTesting(m_dir.path() + "/qly");
-        QDir().mkpath(m_dir.path("rtf"));
+        MainWindowTest::SetUp();
+        QDir().mkpath(folder().path("rtf"));
     }
-    void TearDown() override { setProgramPathForTesting(QString()); }
-
-    std::unique_ptr<TMainForm> start() {
-        auto form = std::make_unique<TMainForm>();
-        form->show();
-        form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        return form;
-    }
+    std::unique_ptr<TMainForm> start() { return startMainWindow(); }
     // Runs Find from the main window; dialog acts on the dialog once it is shown.
     static void find(TMainForm& main, const std::function<void(TFindForm&)>& dialog) {
         bool ran = false;
@@ -332,14 +325,12 @@ protected:
         EXPECT_TRUE(ran);
     }
     static QString shownPage(TMainForm& main) { return main.titleBar()->cbNotes()->currentText(); }
-
-    TempDir m_dir;
 };
 
 } // namespace
 
 TEST_F(MainFormFind, SearchesTheFilesNotTheEditor) {
-    m_dir.write("rtf/A.rtf", "saved words");
+    folder().write("rtf/A.rtf", "saved words");
     auto main = start();
     ASSERT_EQ(main->editor()->toPlainText(), "saved words");
     main->editor()->setPlainText("typed words");
@@ -350,12 +341,12 @@ TEST_F(MainFormFind, SearchesTheFilesNotTheEditor) {
         EXPECT_EQ(entries(f), QStringList{"A"});
     });
     EXPECT_EQ(main->editor()->toPlainText(), "typed words");
-    EXPECT_EQ(m_dir.read("rtf/A.rtf"), "saved words"); // cancelled: nothing saved
+    EXPECT_EQ(folder().read("rtf/A.rtf"), "saved words"); // cancelled: nothing saved
 }
 
 TEST_F(MainFormFind, OkSwitchesToTheChosenPage) {
-    m_dir.write("rtf/K.rtf", "{\\rtf1\\ansi kiwi\\par}");
-    m_dir.write("rtf/L.rtf", "kiwi too");
+    folder().write("rtf/K.rtf", "{\\rtf1\\ansi kiwi\\par}");
+    folder().write("rtf/L.rtf", "kiwi too");
     auto main = start();
     main->editor()->setPlainText("left on A");
     find(*main, [](TFindForm& f) {
@@ -366,11 +357,11 @@ TEST_F(MainFormFind, OkSwitchesToTheChosenPage) {
     EXPECT_EQ(shownPage(*main), "L");
     EXPECT_EQ(main->pages().rememberedPageIndex(), 11);
     EXPECT_EQ(main->editor()->toPlainText(), "kiwi too");
-    EXPECT_TRUE(m_dir.read("rtf/A.rtf").contains("left on A"));
+    EXPECT_TRUE(folder().read("rtf/A.rtf").contains("left on A"));
 }
 
 TEST_F(MainFormFind, ADoubleClickClosesTheDialogAndSwitches) {
-    m_dir.write("rtf/K.rtf", "{\\rtf1\\ansi kiwi\\par}");
+    folder().write("rtf/K.rtf", "{\\rtf1\\ansi kiwi\\par}");
     auto main = start();
     find(*main, [](TFindForm& f) {
         search(f, "kiwi");
@@ -381,7 +372,7 @@ TEST_F(MainFormFind, ADoubleClickClosesTheDialogAndSwitches) {
 }
 
 TEST_F(MainFormFind, ChoosingTheShownPageSavesItAndLoadsItAgain) {
-    m_dir.write("rtf/A.rtf", "apple");
+    folder().write("rtf/A.rtf", "apple");
     auto main = start();
     main->editor()->setPlainText("apple and a pear typed since");
     find(*main, [](TFindForm& f) {
@@ -389,14 +380,14 @@ TEST_F(MainFormFind, ChoosingTheShownPageSavesItAndLoadsItAgain) {
         doubleClickEntry(f, "A");
     });
     EXPECT_EQ(shownPage(*main), "A");
-    EXPECT_TRUE(m_dir.read("rtf/A.rtf").contains("pear typed since"));
+    EXPECT_TRUE(folder().read("rtf/A.rtf").contains("pear typed since"));
     EXPECT_EQ(main->editor()->toPlainText(), "apple and a pear typed since");
     // Loaded again from the file: the editor's undo history is gone.
     EXPECT_FALSE(main->editor()->document()->isUndoAvailable());
 }
 
 TEST_F(MainFormFind, CancelLeavesThePageAsItIs) {
-    m_dir.write("rtf/M.rtf", "melon");
+    folder().write("rtf/M.rtf", "melon");
     auto main = start();
     main->editor()->setPlainText("unsaved");
     find(*main, [](TFindForm& f) {
@@ -406,5 +397,5 @@ TEST_F(MainFormFind, CancelLeavesThePageAsItIs) {
     });
     EXPECT_EQ(shownPage(*main), "A");
     EXPECT_EQ(main->editor()->toPlainText(), "unsaved");
-    EXPECT_FALSE(QFile::exists(m_dir.path("rtf/A.rtf")));
+    EXPECT_FALSE(QFile::exists(folder().path("rtf/A.rtf")));
 }

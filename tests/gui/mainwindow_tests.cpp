@@ -7,6 +7,7 @@
 #include "mainmenu.h"
 #include "menustyle.h"
 #include "programpaths.h"
+#include "support/mainwindowfixture.h"
 #include "support/tempdir.h"
 #include "titlebar.h"
 #include "titlemath.h"
@@ -36,7 +37,6 @@
 #include <functional>
 
 using namespace qly;
-using qlytest::TempDir;
 
 namespace {
 
@@ -70,18 +70,9 @@ QColor at(const QImage& image, int x, int y) {
     return image.pixelColor(x * dpr, y * dpr);
 }
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public qlytest::MainWindowTest {
 protected:
-    void SetUp() override { setProgramPathForTesting(m_dir.path("qly")); }
-    void TearDown() override { setProgramPathForTesting(QString()); }
-
-    std::unique_ptr<TMainForm> start() {
-        auto form = std::make_unique<TMainForm>();
-        form->show();
-        form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        return form;
-    }
+    std::unique_ptr<TMainForm> start() { return startMainWindow(); }
     static QAction* item(TMainForm& form, const char* name) {
         if (QAction* a = form.mainMenu()->item(QLatin1String(name)))
             return a;
@@ -90,11 +81,9 @@ protected:
         return a;
     }
     QByteArray settingsBytes() const {
-        QFile f(m_dir.path("qly.ini"));
+        QFile f(folder().path("qly.ini"));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
-
-    TempDir m_dir;
 };
 
 } // namespace
@@ -260,8 +249,8 @@ TEST_F(MainWindow, ASplitterDragStopsBelow50AndAt5) {
 
 TEST_F(MainWindow, TheMenuOpensBelowTheStartButtonWhateverTheTitleHeight) {
     for (int height : {25, 40}) {
-        m_dir.write("qly.ini",
-                    "[Main]\nLeft=50\nTop=60\nTitleHeight=" + QByteArray::number(height) + "\n");
+        folder().write("qly.ini",
+                       "[Main]\nLeft=50\nTop=60\nTitleHeight=" + QByteArray::number(height) + "\n");
         auto form = start();
         QToolButton* start = form->titleBar()->sbStart();
         EXPECT_EQ(start->height(), height - 2);
@@ -471,7 +460,7 @@ TEST_F(MainWindow, AConfirmedColourIsWrittenAtOnceEvenWhenUnchanged) {
     choose(QColor(255, 0, 0));
     EXPECT_EQ(shown, QColor(Qt::black));
     EXPECT_TRUE(settingsBytes().contains("A=255")) << settingsBytes().constData();
-    QFile::remove(m_dir.path("qly.ini"));
+    QFile::remove(folder().path("qly.ini"));
     choose(QColor(255, 0, 0));
     EXPECT_EQ(shown, QColor(255, 0, 0));
     EXPECT_TRUE(settingsBytes().contains("A=255"));

@@ -4,8 +4,8 @@
 #include "minimizer.h"
 #include "optionsform.h"
 #include "programpaths.h"
+#include "support/mainwindowfixture.h"
 #include "support/modaldialogs.h"
-#include "support/tempdir.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -24,7 +24,6 @@
 #include <functional>
 
 using namespace qly;
-using qlytest::TempDir;
 
 namespace {
 
@@ -80,24 +79,12 @@ template <typename T> T* child(QWidget& parent, const char* name) {
     return parent.findChild<T*>(QLatin1String(name));
 }
 
-class Options : public ::testing::Test {
+class Options : public qlytest::MainWindowTest {
 protected:
-    void SetUp() override { setProgramPathForTesting(m_dir.path("qly")); }
-    void TearDown() override { setProgramPathForTesting(QString()); }
-
     std::unique_ptr<TMainForm> start(const QByteArray& settings = QByteArray()) {
-        if (!settings.isEmpty())
-            m_dir.write("qly.ini", settings);
-        auto form = std::make_unique<TMainForm>();
-        form->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        return form;
+        return startMainWindow(settings);
     }
-    QString settingsFile() const { return QString::fromUtf8(m_dir.read("qly.ini")); }
-
-    TempDir m_dir;
+    QString settingsFile() const { return QString::fromUtf8(folder().read("qly.ini")); }
 };
 
 TEST_F(Options, LayoutCaptionsAndTabOrder) {
@@ -182,7 +169,7 @@ TEST_F(Options, AlwaysOnTopTakesEffectAtOnceBothWays) {
     EXPECT_TRUE(form->runningSettings().stayOnTop);
     EXPECT_TRUE(waitFor([&] { return above(form.get()); }));
     // Nothing reaches the settings file before shut-down.
-    EXPECT_FALSE(QFile::exists(m_dir.path("qly.ini")));
+    EXPECT_FALSE(QFile::exists(folder().path("qly.ini")));
 }
 
 TEST_F(Options, CancelEscapeAndTheCloseBoxChangeNothing) {

@@ -1,0 +1,29 @@
+#include "support/mainwindowfixture.h"
+
+#include "mainform.h"
+#include "programpaths.h"
+
+#include <QTest>
+
+namespace qlytest {
+
+void MainWindowTest::SetUp() {
+    qly::setProgramPathForTesting(m_dir.path(QStringLiteral("qly")));
+}
+
+void MainWindowTest::TearDown() {
+    qly::setProgramPathForTesting(QString());
+}
+
+std::unique_ptr<qly::TMainForm> MainWindowTest::startMainWindow(const QByteArray& settings) {
+    if (!settings.isEmpty())
+        m_dir.write(QStringLiteral("qly.ini"), settings);
+    auto form = std::make_unique<qly::TMainForm>();
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    return form;
+}
+
+} // namespace qlytest
