@@ -257,6 +257,7 @@ protected:
                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
         QDir(m_home).removeRecursively();
         const QString build = QStringLiteral(QLY_BINARY_DIR "/Quillery/");
+        ASSERT_GT(programSize(), 1 << 20) << "build the program first";
         makeInstallation(m_home, readFile(build + "qly"), readFile(build + "qly.chm"));
         setProgramPathForTesting(m_home + "/qly");
         QDir().mkpath(QDir::homePath() + "/Desktop");
