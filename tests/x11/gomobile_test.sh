@@ -17,8 +17,11 @@ fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 mount --make-rprivate /
 STICK="/media/$(id -un)/STICK"
+# The mount folders are left as they were found.
+made=""
+for d in "$(dirname "$STICK")" "$STICK"; do [ -d "$d" ] || made="$d $made"; done
 mkdir -p "$STICK"
-trap 'rmdir "$STICK" 2>/dev/null || true; _x_cleanup' EXIT
+trap 'umount "$STICK" 2>/dev/null; for d in $made; do rmdir "$d" 2>/dev/null || true; done; _x_cleanup' EXIT
 x_start 1024x768
 export HOME="$X_WORK/user" XDG_CONFIG_HOME="$X_WORK/user/.config"
 mkdir -p "$HOME/Desktop"
