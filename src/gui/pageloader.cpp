@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -25,15 +26,13 @@ qsizetype characterCount(const Document& page) {
     return n;
 }
 
-// The page into the document, replacing what it held and its undo history.
-void fillDocument(QTextDocument* doc, const Document& page) {
-    if (page.paragraphs.size() < 2 || !hasUniformParagraphs(page)) {
-        setEditorDocument(doc, page);
-        return;
-    }
-    // Paragraphs that differ only in their text go in as one text, as with Qt's own
-    // setPlainText: the first sets the formats, the rest follows it split into paragraphs.
-    setEditorDocument(doc, Document{{page.paragraphs.front()}});
+// Text that goes into the editor in one step while the window waits: about a tenth of a
+// second's work.
+constexpr qsizetype StepCharacters = 1'000'000;
+
+// Paragraphs after the first of a page whose paragraphs differ only in their text, as one
+// text: each begins with a paragraph separator.
+QString followingText(const Document& page) {
     qsizetype size = 0;
     for (const Paragraph& p : page.paragraphs)
         size += 1 + (p.runs.empty() ? 0 : p.runs.front().text.size());
@@ -44,13 +43,25 @@ void fillDocument(QTextDocument* doc, const Document& page) {
         if (!p->runs.empty())
             rest += p->runs.front().text;
     }
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    QTextCursor end(doc);
-    end.movePosition(QTextCursor::End);
-    end.insertText(rest);
-    doc->setUndoRedoEnabled(undo);
-    doc->setModified(false);
+    return rest;
+}
+
+bool isInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+    case QEvent::ContextMenu:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -71,59 +82,120 @@ PageLoader::~PageLoader() {
 }
 
 void PageLoader::showPage(Document page) {
+    if (m_filling) // a page still going in step by step: done with it first
+        finishPending();
     setSettling(true);
     mergeAlikeRuns(page);
     m_page = std::move(page);
     m_wrapAnywhere = wantsWrapAnywhere(m_page);
     const bool heavy = m_wrapAnywhere || characterCount(m_page) > HeavyCharacters;
     if (heavy && !m_editor->isVisible()) {
-        // The window shows with the page's colour, then the page fills it.
-        if (!m_pending)
-            m_editor->viewport()->installEventFilter(this);
+        // The window shows with the page's colour, then the page fills it step by step.
         m_pending = true;
+        m_editor->viewport()->installEventFilter(this);
         return;
     }
     fill();
 }
 
 void PageLoader::finishPending() {
-    if (m_pending)
-        fill();
+    if (!m_pending)
+        return;
+    if (!m_filling)
+        startFill();
+    while (m_restPosition < m_rest.size())
+        fillStep();
+    endFill();
+}
+
+void PageLoader::fillInSteps() {
+    if (!m_pending)
+        return;
+    if (!m_filling)
+        startFill();
+    fillStep();
+    if (m_restPosition < m_rest.size())
+        QTimer::singleShot(0, this, &PageLoader::fillInSteps);
+    else
+        endFill();
 }
 
 bool PageLoader::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Paint && watched == m_editor->viewport()) {
-        watched->removeEventFilter(this);
-        QTimer::singleShot(0, this, &PageLoader::finishPending);
+    if (event->type() == QEvent::Paint && watched == m_editor->viewport() && m_pending &&
+        !m_filling) {
+        QTimer::singleShot(0, this, &PageLoader::fillInSteps);
     }
-    return QObject::eventFilter(watched, event);
+    // While a page goes in step by step, the editor takes no input.
+    return m_filling && isInput(event->type());
 }
 
 void PageLoader::fill() {
-    if (m_pending) {
-        m_pending = false;
-        m_editor->viewport()->removeEventFilter(this);
-    }
+    m_pending = true;
+    finishPending();
+}
+
+void PageLoader::startFill() {
     QTextDocument* doc = m_editor->document();
     m_filling = true;
+    m_editor->installEventFilter(this);
+    m_editor->viewport()->installEventFilter(this);
     // Without a page size the document lays nothing out while it fills; given its size back,
     // it is laid out from the top, a step at a time.
-    const QSizeF pageSize = doc->pageSize();
+    m_pageSize = doc->pageSize();
     doc->setPageSize(QSizeF(0, 0));
     doc->clear();
     // The caret stays at the start while the text goes in: a caret pushed to the end would
     // have the editor lay out the whole page to show where it is.
-    QTextCursor caret(doc);
-    caret.setKeepPositionOnInsert(true);
-    m_editor->setTextCursor(caret);
+    m_caret = QTextCursor(doc);
+    m_caret.setKeepPositionOnInsert(true);
+    m_editor->setTextCursor(m_caret);
     m_editor->setWordWrapMode(m_wrapAnywhere ? QTextOption::WrapAnywhere
                                              : QTextOption::WrapAtWordBoundaryOrAnywhere);
-    fillDocument(doc, m_page);
+    if (m_page.paragraphs.size() > 1 && hasUniformParagraphs(m_page)) {
+        // Paragraphs that differ only in their text go in as one text, as with Qt's own
+        // setPlainText: the first sets the formats, the rest follows it.
+        setEditorDocument(doc, Document{{m_page.paragraphs.front()}});
+        m_rest = followingText(m_page);
+    } else {
+        setEditorDocument(doc, m_page);
+    }
+    m_restPosition = 0;
     m_page = Document();
-    doc->setPageSize(pageSize);
-    caret.setKeepPositionOnInsert(false);
-    m_editor->setTextCursor(caret);
+}
+
+void PageLoader::fillStep() {
+    if (m_restPosition >= m_rest.size())
+        return;
+    QTextDocument* doc = m_editor->document();
+    // The window may have been resized since the last step.
+    if (!doc->pageSize().isNull()) {
+        m_pageSize = doc->pageSize();
+        doc->setPageSize(QSizeF(0, 0));
+    }
+    const bool undo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor end(doc);
+    end.movePosition(QTextCursor::End);
+    end.insertText(m_rest.mid(m_restPosition, StepCharacters));
+    m_restPosition += StepCharacters;
+    doc->setUndoRedoEnabled(undo);
+}
+
+void PageLoader::endFill() {
+    QTextDocument* doc = m_editor->document();
+    m_rest = QString();
+    m_restPosition = 0;
+    doc->setModified(false);
+    if (!doc->pageSize().isNull())
+        m_pageSize = doc->pageSize();
+    doc->setPageSize(m_pageSize);
+    m_caret.setKeepPositionOnInsert(false);
+    m_editor->setTextCursor(m_caret);
+    m_caret = QTextCursor();
+    m_editor->removeEventFilter(this);
+    m_editor->viewport()->removeEventFilter(this);
     m_filling = false;
+    m_pending = false;
     emit filled();
     checkLayout();
 }

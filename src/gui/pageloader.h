@@ -3,6 +3,8 @@
 #include "document.h"
 
 #include <QObject>
+#include <QSizeF>
+#include <QTextCursor>
 #include <QTimer>
 
 class QTextEdit;
@@ -12,7 +14,8 @@ namespace qly {
 // Puts pages into the editor the way Qt's own editor takes a large text. The document is
 // filled while no view lays it out, then the editor lays it out a piece at a time from the
 // top, between events, so that the first screen shows at once and the rest settles behind it.
-// A page whose layout would hold the window up is filled only once the window has painted.
+// A page whose filling or layout would hold the window up is filled only once the window has
+// painted, a long plain text in steps between events.
 //
 // From the start of a load until the page is laid out, as long as nothing in it was changed,
 // the page is "settling": the file still holds all of it, so a termination signal then ends
@@ -44,11 +47,19 @@ protected:
 
 private:
     void fill();
+    void fillInSteps();
+    void startFill();
+    void fillStep();
+    void endFill();
     void setSettling(bool on);
     void checkLayout();
 
     QTextEdit* m_editor;
     Document m_page;
+    QString m_rest; // the text still to go in after the first paragraph
+    qsizetype m_restPosition = 0;
+    QSizeF m_pageSize;
+    QTextCursor m_caret;
     QTimer m_layoutWatch;
     bool m_wrapAnywhere = false;
     bool m_pending = false;

@@ -142,3 +142,22 @@ TEST_F(PageLoaderTest, ParagraphsAlikeButForTheirTextGoInAsTheyWouldOneByOne) {
     EXPECT_FALSE(m_editor.document()->isUndoAvailable());
     EXPECT_FALSE(m_editor.document()->isModified());
 }
+
+TEST_F(PageLoaderTest, LongPlainPageGoesInStepByStepAndTakesNoInputMeanwhile) {
+    const Document page = lines(110'000); // 2.4 million characters
+    m_loader.showPage(page);
+    ASSERT_TRUE(m_loader.pending());
+    showEditor();
+    while (m_editor.document()->characterCount() < 2 && m_loader.pending())
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(m_loader.pending()); // a first step in, more to come
+    QTest::keyClicks(&m_editor, QStringLiteral("typed"));
+    for (int i = 0; i < 200 && m_loader.pending(); ++i)
+        QTest::qWait(10);
+    ASSERT_FALSE(m_loader.pending());
+    QStringList text;
+    for (const Paragraph& p : page.paragraphs)
+        text << p.runs.front().text;
+    EXPECT_TRUE(m_editor.toPlainText() == text.join(QLatin1Char('\n')));
+    EXPECT_EQ(m_editor.textCursor().position(), 0);
+}
