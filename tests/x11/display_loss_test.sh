@@ -13,7 +13,7 @@ sleep 0.5
 read -r mx my _ _ <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool type --delay 20 'typed before the display died'
-sleep 0.3
+sleep 1 # the keys reach the program before its display goes
 
 kill -KILL "$xvfb_pid"
 wait_exit "$APP_PID" 10 || fail "the program still runs without its display"
