@@ -77,16 +77,16 @@ FloatingButton::FloatingButton(QMenu* popupMenu)
 
 bool FloatingButton::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_image1) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
+        // Only mouse events are QMouseEvents: look at the type before the cast.
         switch (event->type()) {
         case QEvent::MouseButtonPress:
-            pnMinMouseDown(m_image1, mouse);
+            pnMinMouseDown(m_image1, static_cast<QMouseEvent*>(event));
             return true;
         case QEvent::MouseMove:
-            pnMinMouseMove(m_image1, mouse);
+            pnMinMouseMove(m_image1, static_cast<QMouseEvent*>(event));
             return true;
         case QEvent::MouseButtonRelease:
-            pnMinMouseUp(m_image1, mouse);
+            pnMinMouseUp(m_image1, static_cast<QMouseEvent*>(event));
             return true;
         default:
             break;

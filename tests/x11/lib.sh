@@ -126,10 +126,10 @@ click_minimize() {
 }
 has_state() { net_wm_state "$1" | grep -qx "$2"; }
 mapped() { xwininfo -id "$1" | grep -q 'IsViewable'; }
-# Runs a check until it holds, for three seconds at most.
+# Runs a check until it holds, for ten seconds at most (CI runs several X sessions at once).
 wait_for() {
     local i
-    for i in $(seq 60); do "$@" && return 0; sleep 0.05; done
+    for i in $(seq 200); do "$@" && return 0; sleep 0.05; done
     return 1
 }
 # The visible 34 x 50 window of the program: the floating button.
