@@ -31,6 +31,8 @@ bool sameName(QByteArrayView a, QByteArrayView b) {
 } // namespace
 
 Profile::Profile(QString path) : m_path(std::move(path)) {
+    if (m_path.isEmpty())
+        return; // the program does not know where it is: nothing to read
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (file.exists())
