@@ -11,18 +11,8 @@
 #   a 10 MB page: the longest the window stood still while it opened, scrolled to its end, saved.
 # Usage: bench/largepage.sh [RUNS]   (needs a built tree in build/)
 set -euo pipefail
-src="$(cd "$(dirname "$0")/.." && pwd)"
-bin="$src/build/bin"
 runs="${1:-11}"
-work="$(mktemp -d /tmp/qly-largepage.XXXXXX)"
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
-
-Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$work/display" 2>/dev/null &
-for i in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -n1 "$work/display")" XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb
-mkdir -m 700 "$work/run"
-openbox --sm-disable >/dev/null 2>&1 &
-sleep 1
+. "$(dirname "$0")/xsession.sh" largepage
 
 # A folder with the program and its page A (and B) written by Quillery's own writer.
 make_app() {
@@ -46,7 +36,6 @@ echo "pages: 10 KB text $(stat -c %s "$work/small/A.orig") B RTF; 1 MB text $(st
      "$(stat -c %s "$work/large/A.orig") B RTF; 300,000 runs $(stat -c %s "$work/runs/A.orig") B RTF;" \
      "10 MB log $(stat -c %s "$work/log/A.orig") B RTF"
 
-median() { sort -n "$1" | awk '{a[NR]=$1} END{print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
 probe() { "$bin/qly-startup-probe" "$@"; }
 
