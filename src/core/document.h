@@ -44,6 +44,35 @@ struct TabStop {
     bool operator==(const TabStop&) const = default;
 };
 
+enum ListStyle : int {
+    ListBullet = 0,
+    ListDecimal = 1,
+    ListLowerLetter = 2,
+    ListUpperLetter = 3,
+    ListLowerRoman = 4,
+    ListUpperRoman = 5
+};
+
+// One level of a list: how its items are marked.
+struct ListLevel {
+    int style = ListBullet;
+    int start = 1;                           // the first item's number
+    QString prefix;                          // numbered: the text before the number
+    QString suffix;                          // numbered: the text after it
+    QString bullet = QString(QChar(0x2022)); // bulleted: the mark
+
+    bool operator==(const ListLevel&) const = default;
+};
+
+inline constexpr int kListLevels = 9;
+
+// A list: the paragraphs that name it are its items, numbered on through the document.
+struct List {
+    ListLevel levels[kListLevels];
+
+    bool operator==(const List&) const = default;
+};
+
 // A paragraph: its runs and how it is laid out. Lengths are twips (1/1440 inch), as RTF
 // keeps them, so that nothing drifts by rounding on the way through the editor.
 struct Paragraph {
@@ -64,6 +93,8 @@ struct Paragraph {
     bool keepTogether = false; // the lines of the paragraph stay on one page
     bool keepWithNext = false; // the paragraph stays on the page of the next one
     std::vector<TabStop> tabs; // ascending positions
+    int list = 0;              // an item of Document::lists[list - 1]; 0: no list item
+    int listLevel = 0;         // 0 .. kListLevels - 1
 
     bool operator==(const Paragraph&) const = default;
 };
@@ -71,7 +102,11 @@ struct Paragraph {
 // A document always holds at least one paragraph once read; an empty page is one
 // empty paragraph.
 struct Document {
+    Document() = default;
+    explicit Document(std::vector<Paragraph> text) : paragraphs(std::move(text)) {}
+
     std::vector<Paragraph> paragraphs;
+    std::vector<List> lists;
 
     bool operator==(const Document&) const = default;
 };

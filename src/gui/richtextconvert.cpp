@@ -10,8 +10,11 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextList>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace qly {
 namespace {
@@ -31,11 +34,14 @@ int twips(double pixels) {
 QTextBlockFormat toQt(const Paragraph& p) {
     QTextBlockFormat bf;
     bf.setAlignment(qtAlignment(p.align));
-    if (p.leftIndent)
+    if (p.list > 0 && (p.leftIndent || p.firstIndent))
+        bf.setProperty(kListIndentProperty,
+                       QVariant::fromValue(QList<int>{p.leftIndent, p.firstIndent}));
+    else if (p.leftIndent)
         bf.setLeftMargin(px(p.leftIndent));
     if (p.rightIndent)
         bf.setRightMargin(px(p.rightIndent));
-    if (p.firstIndent)
+    if (p.firstIndent && p.list == 0)
         bf.setTextIndent(px(p.firstIndent));
     if (p.spaceBefore)
         bf.setTopMargin(px(p.spaceBefore));
@@ -118,6 +124,105 @@ void fromQt(const QTextBlockFormat& bf, Paragraph& p) {
     }
 }
 
+// A list's definition as one string: per level style, start, prefix, suffix and bullet.
+QString listDefinition(const List& list) {
+    QStringList levels;
+    for (const ListLevel& l : list.levels)
+        levels << QStringList{QString::number(l.style), QString::number(l.start), l.prefix,
+                              l.suffix, l.bullet}
+                      .join(QChar(0x1F));
+    return levels.join(QChar(0x1E));
+}
+
+List listFromDefinition(const QString& text) {
+    List list;
+    const QStringList levels = text.split(QChar(0x1E));
+    for (qsizetype k = 0; k < levels.size() && k < kListLevels; ++k) {
+        const QStringList f = levels[k].split(QChar(0x1F));
+        if (f.size() != 5)
+            continue;
+        ListLevel& l = list.levels[k];
+        l.style = std::clamp(f[0].toInt(), int(ListBullet), int(ListUpperRoman));
+        l.start = f[1].toInt();
+        l.prefix = f[2];
+        l.suffix = f[3];
+        l.bullet = f[4];
+    }
+    return list;
+}
+
+QTextListFormat toQt(const List& list, int id, int level) {
+    const ListLevel& l = list.levels[level];
+    QTextListFormat f;
+    switch (l.style) {
+    case ListDecimal:
+        f.setStyle(QTextListFormat::ListDecimal);
+        break;
+    case ListLowerLetter:
+        f.setStyle(QTextListFormat::ListLowerAlpha);
+        break;
+    case ListUpperLetter:
+        f.setStyle(QTextListFormat::ListUpperAlpha);
+        break;
+    case ListLowerRoman:
+        f.setStyle(QTextListFormat::ListLowerRoman);
+        break;
+    case ListUpperRoman:
+        f.setStyle(QTextListFormat::ListUpperRoman);
+        break;
+    default: {
+        const char16_t b = l.bullet.isEmpty() ? 0 : l.bullet.at(0).unicode();
+        f.setStyle(b == u'o' || b == 0x25E6 || b == 0x25CB   ? QTextListFormat::ListCircle
+                   : b == 0x25AA || b == 0x25A0 || b == 0xA7 ? QTextListFormat::ListSquare
+                                                             : QTextListFormat::ListDisc);
+    }
+    }
+    if (l.style != ListBullet) {
+        f.setNumberPrefix(l.prefix);
+        f.setNumberSuffix(l.suffix);
+    }
+    f.setIndent(level + 1);
+    f.setProperty(kListIdProperty, id);
+    f.setProperty(kListDefinitionProperty, listDefinition(list));
+    return f;
+}
+
+// A list made in the editor (Qt's list commands, pasted HTML) has no definition of ours:
+// the level comes from Qt's format.
+ListLevel levelFromQt(const QTextListFormat& f) {
+    ListLevel l;
+    switch (f.style()) {
+    case QTextListFormat::ListDecimal:
+        l.style = ListDecimal;
+        break;
+    case QTextListFormat::ListLowerAlpha:
+        l.style = ListLowerLetter;
+        break;
+    case QTextListFormat::ListUpperAlpha:
+        l.style = ListUpperLetter;
+        break;
+    case QTextListFormat::ListLowerRoman:
+        l.style = ListLowerRoman;
+        break;
+    case QTextListFormat::ListUpperRoman:
+        l.style = ListUpperRoman;
+        break;
+    case QTextListFormat::ListCircle:
+        l.bullet = QString(QChar(0x25E6));
+        break;
+    case QTextListFormat::ListSquare:
+        l.bullet = QString(QChar(0x25AA));
+        break;
+    default:
+        break;
+    }
+    if (l.style != ListBullet) {
+        l.prefix = f.numberPrefix();
+        l.suffix = f.numberSuffix();
+    }
+    return l;
+}
+
 QTextCharFormat toQt(const CharFormat& f) {
     QTextCharFormat q;
     if (!f.font.isEmpty())
@@ -192,6 +297,7 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
     bool first = true;
     const CharFormat* lastFormat = nullptr;
     QTextCharFormat lastQt;
+    std::map<std::pair<int, int>, QTextList*> lists; // by list and level
     for (const Paragraph& p : doc.paragraphs) {
         const QTextBlockFormat bf = toQt(p);
         if (first) {
@@ -199,6 +305,15 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
             first = false;
         } else {
             cursor.insertBlock(bf);
+        }
+        if (p.list > 0 && size_t(p.list) <= doc.lists.size()) {
+            const int level = std::clamp(p.listLevel, 0, kListLevels - 1);
+            const auto key = std::make_pair(p.list, level);
+            if (const auto it = lists.find(key); it != lists.end())
+                it->second->add(cursor.block());
+            else
+                lists.emplace(
+                    key, cursor.createList(toQt(doc.lists[size_t(p.list) - 1], p.list, level)));
         }
         for (const TextRun& r : p.runs) {
             if (r.text.isEmpty())
@@ -220,9 +335,38 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
 Document editorDocument(const QTextDocument* source) {
     Document doc;
     const QFont defaultFont = source->defaultFont();
+    std::map<const QTextList*, int> seen; // Qt's lists and the page's lists they are
+    std::map<int, int> byId;              // the page's lists by the id they had when loaded
     for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
         Paragraph p;
         fromQt(b.blockFormat(), p);
+        if (const QTextList* list = b.textList()) {
+            const QTextListFormat f = list->format();
+            const int level = std::clamp(f.indent() - 1, 0, kListLevels - 1);
+            auto it = seen.find(list);
+            if (it == seen.end()) {
+                const int id = f.intProperty(kListIdProperty);
+                int model = id > 0 && byId.count(id) ? byId[id] : 0;
+                if (model == 0) {
+                    doc.lists.push_back(
+                        f.hasProperty(kListDefinitionProperty)
+                            ? listFromDefinition(f.stringProperty(kListDefinitionProperty))
+                            : List{});
+                    model = int(doc.lists.size());
+                    if (id > 0)
+                        byId[id] = model;
+                }
+                if (!f.hasProperty(kListDefinitionProperty))
+                    doc.lists[size_t(model) - 1].levels[level] = levelFromQt(f);
+                it = seen.emplace(list, model).first;
+            }
+            p.list = it->second;
+            p.listLevel = level;
+            const QList<int> indents =
+                b.blockFormat().property(kListIndentProperty).value<QList<int>>();
+            p.leftIndent = indents.size() == 2 ? indents[0] : 0;
+            p.firstIndent = indents.size() == 2 ? indents[1] : 0;
+        }
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())

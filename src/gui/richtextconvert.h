@@ -12,6 +12,13 @@ namespace qly {
 inline constexpr int kCharsetProperty = 0x100000 /* QTextFormat::UserProperty */ + 0x351;
 // A paragraph that stays on the page of the next one (Qt has no such block property).
 inline constexpr int kKeepWithNextProperty = 0x100000 + 0x352;
+// A list item's own indents in twips (left, first line): the list's indent is what shows.
+inline constexpr int kListIndentProperty = 0x100000 + 0x353;
+// On a QTextListFormat: the page's list it belongs to (1-based) and the list's whole
+// definition, all levels, so that a list keeps what Qt does not show (start numbers,
+// the levels not in use).
+inline constexpr int kListIdProperty = 0x100000 + 0x354;
+inline constexpr int kListDefinitionProperty = 0x100000 + 0x355;
 
 // The editor's default font: the desktop's sans-serif at 10 points, under the name of the
 // family it resolves to (for example "DejaVu Sans", never an alias such as "Sans Serif"), so

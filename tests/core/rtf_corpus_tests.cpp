@@ -40,7 +40,9 @@ TEST(RtfCorpus, EveryFileKeepsTheInvariants) {
                 joined += r.text;
             }
         }
-        EXPECT_EQ(qly::rtf::plainText(bytes), joined);
+        if (doc.lists.empty()) { // list items carry no number text in the model
+            EXPECT_EQ(qly::rtf::plainText(bytes), joined);
+        }
         const QByteArray written = qly::rtf::writeDocument(doc);
         const qly::Document again = qly::rtf::readDocument(written);
         if (qly::rtf::isRtf(bytes)) {
@@ -90,7 +92,12 @@ TEST(RtfSamples, RichEdit20) {
     EXPECT_EQ(formatOf(d, "marked").background, 0xFFFF00u);
     EXPECT_EQ(formatOf(d, QString::fromUtf8("Привет")).font, "Arial CYR");
     EXPECT_EQ(formatOf(d, QString::fromUtf8("Привет")).charset, 204);
-    EXPECT_EQ(formatOf(d, QString::fromUtf8("•")).font, "Symbol");
+    // The bullets are a list; its mark is not text of the items.
+    ASSERT_EQ(d.lists.size(), 1u);
+    EXPECT_EQ(d.lists[0].levels[0].bullet, QString::fromUtf8("•"));
+    EXPECT_EQ(d.paragraphs[2].list, 1);
+    EXPECT_EQ(d.paragraphs[3].list, 1);
+    EXPECT_EQ(d.paragraphs[4].list, 0);
 }
 
 TEST(RtfSamples, Msftedit541WithTrailingNul) {

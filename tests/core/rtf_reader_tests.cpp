@@ -387,3 +387,65 @@ TEST(RtfWriter, EmptyDocument) {
     EXPECT_EQ(readDocument(rtf), d);
     EXPECT_EQ(plainText(rtf), "");
 }
+
+// Lists in Word's form (list table, \ls, \ilvl) and the rich-edit form (\pn), read as lists
+// without their number text, written back in both forms with a fallback number.
+TEST(RtfLists, BothFormsReadAndWritten) {
+    const Document d = doc(
+        "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}{\\*\\listtable{\\list"
+        "{\\listlevel\\levelnfc23\\levelstartat1{\\leveltext\\'01\\u-3913 ?;}{\\levelnumbers;}\\f1}"
+        "{\\listlevel\\levelnfc4\\levelstartat3{\\leveltext\\'03(\\'01);}{\\levelnumbers\\'02;}}"
+        "\\listid7}}"
+        "{\\*\\listoverridetable{\\listoverride\\listid7\\listoverridecount0\\ls1}}"
+        "{\\listtext\\f1\\'b7\\tab}\\pard\\ls1\\ilvl0 one\\par{\\listtext "
+        "(c)\\tab}\\pard\\ls1\\ilvl1 two\\par"
+        "\\pard{\\pntext 1.\\tab}{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart4{\\pntxta .}}three\\par"
+        "{\\pntext 2.\\tab}{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart4{\\pntxta .}}four\\par"
+        "\\pard{\\listtext 9.\\tab}plain\\par}");
+    ASSERT_EQ(d.lists.size(), 2u);
+    EXPECT_EQ(d.lists[0].levels[0].style, ListBullet);
+    EXPECT_EQ(d.lists[0].levels[0].bullet, u(u"\u2022"));
+    const ListLevel& letters = d.lists[0].levels[1];
+    EXPECT_EQ(std::tuple(letters.style, letters.start, letters.prefix, letters.suffix),
+              std::tuple(int(ListLowerLetter), 3, QString("("), QString(")")));
+    const ListLevel& roman = d.lists[1].levels[0];
+    EXPECT_EQ(std::tuple(roman.style, roman.start, roman.suffix),
+              std::tuple(int(ListUpperRoman), 4, QString(".")));
+    std::vector<std::pair<int, int>> items;
+    for (const Paragraph& p : d.paragraphs)
+        items.emplace_back(p.list, p.listLevel);
+    EXPECT_EQ(items, (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {2, 0}, {2, 0}, {0, 0}}));
+    EXPECT_EQ(para(d, 0), "one");
+    EXPECT_EQ(para(d, 4), "9.\tplain"); // not a list item: its number text is text
+    const QByteArray rtf = writeDocument(d);
+    EXPECT_EQ(readDocument(rtf), d);
+    EXPECT_EQ(writeDocument(readDocument(rtf)), rtf);
+    EXPECT_TRUE(rtf.contains("{\\leveltext\\'03(\\'01);}"));
+    EXPECT_TRUE(rtf.contains("\\pard\\ls2\\ilvl0{\\pntext IV.\\tab}{\\*\\pn\\pnlvlbody\\pnucrm"));
+    EXPECT_TRUE(rtf.contains("{\\pntext \\u8226\\'95\\tab}")); // a bullet every reader shows
+    // Find's text keeps the numbers as the file spells them.
+    EXPECT_EQ(text(rtf), u(u"•\tone\r\n(c)\ttwo\r\nIV.\tthree\r\nV.\tfour\r\n9.\tplain"));
+}
+
+TEST(RtfLists, HostileListsAreCapped) {
+    QByteArray many = "{\\rtf1{\\*\\listtable";
+    for (int i = 0; i < 3000; ++i)
+        many += "{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid" +
+                QByteArray::number(i) + "}";
+    many += "}{\\*\\listoverridetable";
+    for (int i = 0; i < 3000; ++i)
+        many += "{\\listoverride\\listid" + QByteArray::number(i) + "\\ls" +
+                QByteArray::number(i + 1) + "}";
+    many += "}";
+    for (int i = 0; i < 3000; ++i)
+        many += "\\pard\\ls" + QByteArray::number(i + 1) + "\\ilvl99 x\\par";
+    const Document d = readDocument(many + "}");
+    EXPECT_EQ(d.lists.size(), 1024u);
+    EXPECT_EQ(d.paragraphs.at(0).listLevel, 8);
+    EXPECT_EQ(d.paragraphs.at(2999).list, 0);
+    EXPECT_EQ(readDocument(writeDocument(d)), d);
+    // A thousand nested list groups: no recursion, text kept.
+    const QByteArray deep = "{\\rtf1 " + QByteArray(1000, '{') + "\\ls1\\ilvl3{\\listtext x}y" +
+                            QByteArray(1000, '}') + "}";
+    EXPECT_EQ(text(deep), "xy");
+}

@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextList>
 
 #include <gtest/gtest.h>
 
@@ -144,6 +146,64 @@ TEST(RichTextConvert, SampleFilesThroughTheEditor) {
         const QByteArray save2 = rtf::writeDocument(throughEditor(rtf::readDocument(save1)));
         EXPECT_EQ(save1, save2);
         EXPECT_EQ(rtf::readDocument(save1).paragraphs.size(), first.paragraphs.size());
+    }
+}
+
+// Lists keep their kinds, levels and numbering through the editor; lists made in the editor
+// (Qt's list commands, pasted HTML) are saved as lists and come back as lists.
+TEST(RichTextConvert, ListsThroughTheEditor) {
+    Document d;
+    d.lists.resize(2);
+    d.lists[0].levels[1] = ListLevel{ListLowerRoman, 3, "(", ")", {}};
+    d.lists[1].levels[0].bullet = QString(QChar(0x25AA));
+    const std::pair<int, int> items[] = {{1, 0}, {1, 1}, {1, 1}, {0, 0}, {2, 0}, {1, 0}};
+    for (auto [list, level] : items) {
+        Paragraph p(AlignLeft, {TextRun{"item", {}}});
+        p.list = list;
+        p.listLevel = level;
+        p.leftIndent = list ? 720 : 0;
+        p.firstIndent = list ? -360 : 0;
+        d.paragraphs.push_back(p);
+    }
+    QTextDocument doc;
+    setEditorDocument(&doc, d);
+    const QTextList* roman = doc.findBlockByNumber(1).textList();
+    ASSERT_TRUE(roman);
+    EXPECT_EQ(roman->format().style(), QTextListFormat::ListLowerRoman);
+    EXPECT_EQ(roman->count(), 2);
+    EXPECT_EQ(doc.findBlockByNumber(4).textList()->format().style(), QTextListFormat::ListSquare);
+    EXPECT_EQ(doc.findBlockByNumber(0).textList(), doc.findBlockByNumber(5).textList());
+    EXPECT_EQ(doc.findBlockByNumber(0).blockFormat().leftMargin(), 0); // the list's indent shows
+    const Document back = editorDocument(&doc);
+    for (size_t i = 0; i < d.paragraphs.size(); ++i) // lists renumbered in order of first use
+        d.paragraphs[i].runs = back.paragraphs[i].runs;
+    EXPECT_EQ(back, d);
+
+    for (const char* html : {"<ul><li>a</li><li>b<ol><li>c</li></ol></li></ul>", ""}) {
+        QTextDocument made;
+        QTextCursor c(&made);
+        if (*html) {
+            c.insertHtml(QString::fromLatin1(html));
+        } else {
+            c.insertText("a");
+            c.createList(QTextListFormat::ListDisc);
+            c.insertBlock();
+            c.insertText("b");
+        }
+        const Document saved = rtf::readDocument(rtf::writeDocument(editorDocument(&made)));
+        ASSERT_FALSE(saved.lists.empty()) << html;
+        EXPECT_EQ(saved.paragraphs.at(0).list, 1);
+        EXPECT_EQ(saved.paragraphs.at(1).list, 1);
+        EXPECT_EQ(saved.lists[0].levels[0].style, ListBullet);
+        QTextDocument reloaded;
+        setEditorDocument(&reloaded, saved);
+        ASSERT_TRUE(reloaded.begin().textList());
+        EXPECT_EQ(reloaded.begin().textList()->count(), 2);
+        if (*html) {
+            EXPECT_EQ(saved.paragraphs.at(2).listLevel, 1);
+            EXPECT_EQ(saved.lists.at(size_t(saved.paragraphs[2].list) - 1).levels[1].style,
+                      ListDecimal);
+        }
     }
 }
 

@@ -72,6 +72,10 @@ QJsonArray toJson(const qly::Document& doc) {
             po.insert("keepTogether", true);
         if (p.keepWithNext)
             po.insert("keepWithNext", true);
+        if (p.list) {
+            po.insert("list", p.list);
+            po.insert("listLevel", p.listLevel);
+        }
         if (!p.tabs.empty()) {
             QJsonArray tabs;
             for (const qly::TabStop& t : p.tabs)

@@ -96,6 +96,7 @@ public:
         paragraph_ = Paragraph{};
         newRun_ = true;
     }
+    void setLists(std::vector<List> lists) override { doc.lists = std::move(lists); }
     Document doc;
 
 private:

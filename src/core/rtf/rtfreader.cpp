@@ -261,6 +261,19 @@ enum class K : std::uint8_t {
     PnLvlBlt,
     PnLvlBody,
     PnLvlCont,
+    PnLvl,
+    // Word lists
+    ListTable,
+    ListOverrideTable,
+    ListDef,
+    ListLevelDef,
+    LevelNfc,
+    LevelStartAt,
+    LevelText,
+    ListId,
+    ListOverride,
+    Ls,
+    Ilvl,
     PnDec,
     PnUcLtr,
     PnLcLtr,
@@ -319,8 +332,8 @@ constexpr KeywordEntry kKeywords[] = {
     {"fname", K::SkipDest},
     {"fontemb", K::SkipDest},
     {"fontfile", K::SkipDest},
-    {"listtable", K::SkipDest},
-    {"listoverridetable", K::SkipDest},
+    {"listtable", K::ListTable},
+    {"listoverridetable", K::ListOverrideTable},
     {"revtbl", K::SkipDest},
     {"rsidtbl", K::SkipDest},
     {"generator", K::SkipDest},
@@ -490,6 +503,19 @@ constexpr KeywordEntry kKeywords[] = {
     {"pnlvlblt", K::PnLvlBlt},
     {"pnlvlbody", K::PnLvlBody},
     {"pnlvlcont", K::PnLvlCont},
+    {"pnlvl", K::PnLvl},
+    {"list", K::ListDef},
+    {"listlevel", K::ListLevelDef},
+    {"levelnfc", K::LevelNfc},
+    {"levelnfcn", K::LevelNfc},
+    {"levelstartat", K::LevelStartAt},
+    {"leveltext", K::LevelText},
+    {"listid", K::ListId},
+    {"listoverride", K::ListOverride},
+    {"ls", K::Ls},
+    {"ilvl", K::Ilvl},
+    {"listname", K::SkipDest},
+    {"levelnumbers", K::SkipDest},
     {"pndec", K::PnDec},
     {"pnucltr", K::PnUcLtr},
     {"pnlcltr", K::PnLcLtr},
@@ -553,6 +579,9 @@ bool isDestination(K k) {
     case K::Upr:
     case K::Ud:
     case K::NestTableProps:
+    case K::ListTable:
+    case K::ListOverrideTable:
+    case K::LevelText:
         return true;
     default:
         return false;
@@ -571,7 +600,10 @@ enum class Dest : std::uint8_t {
     Pn,
     PnTxtB,
     PnTxtA,
-    Upr
+    Upr,
+    ListTable,
+    LevelText,
+    ListOverrides
 };
 
 enum : std::uint8_t { FBold = 1, FItalic = 2, FUnderline = 4, FStrike = 8, FHidden = 16 };
@@ -592,6 +624,8 @@ struct RawFormat {
 // and cleared paragraph by paragraph, not group by group).
 struct RawPara {
     std::uint8_t align = 0;
+    std::uint8_t level = 0; // \ilvl
+    int ls = 0;             // \ls: the list override; 0 none
     bool lineMultiple = false;
     bool keep = false;
     bool keepNext = false;
@@ -626,6 +660,15 @@ enum class PnKind : std::uint8_t {
     LowerRoman,
     Cont
 };
+
+// The text of a list mark as the model keeps it: no control characters, at most 8 units.
+QString markText(const QString& text) {
+    QString out;
+    for (QChar c : text)
+        if (c.unicode() >= 0x20 && out.size() < 8)
+            out += c;
+    return out;
+}
 
 QString roman(int n, bool upper) {
     static const struct {
@@ -674,6 +717,7 @@ private:
         const State& state = stack_.back();
         return state.dest == Dest::Normal && !(state.fmt.flags & FHidden) && !pendingCellPar_ &&
                pendingTabs_ == 0 && (paraNumbered_ || pnKind_ == PnKind::None) &&
+               listTextBuf_.isEmpty() &&
                (!wantsFormat_ || (formatValid_ && lastFormat_ == state.fmt));
     }
     // Appends text to the buffer, without control characters but tab.
@@ -763,6 +807,45 @@ private:
     // Legacy numbering.
     PnKind pnKind_ = PnKind::None;     // of the paragraph (until \pard)
     PnKind pnReadKind_ = PnKind::None; // of the \pn group being read
+    int pnReadLevel_ = 0;
+    int pnList_ = 0;         // the model list (1-based) of the \pn numbering in force; 0 none
+    int prevPnList_ = 0;     // the \pn list of the paragraph before
+    bool pnNewList_ = false; // the \pn read starts a list of its own
+    ListLevel pnDef_;        // its level
+    int pnLevel_ = 0;
+
+    // Lists of the document in order of first use, for the builder.
+    std::vector<List> lists_;
+    // Word's list table: lists by \listid, \ls numbers to list ids, \ls to model lists.
+    struct WordList {
+        int id = 0;
+        List list;
+    };
+    std::vector<WordList> wordLists_;
+    QHash<int, int> overrides_;
+    QHash<int, int> lsModel_;
+    WordList curList_;
+    int listDepth_ = 0; // the depth of the \list group being read; 0 none
+    ListLevel curLevel_;
+    int levelNfc_ = 0;
+    int levelIndex_ = 0;
+    int levelDepth_ = 0;
+    QString levelText_;
+    bool levelFont_ = false; // the level names its font
+    int ovId_ = 0, ovLs_ = 0, ovDepth_ = 0;
+    QString listTextBuf_; // \listtext of the paragraph, while it may still become a list item
+    int modelListForLs(int ls);
+    struct ListItem {
+        int list = 0;
+        int level = 0;
+        bool fromPn = false;
+    };
+    ListItem paraItem_; // the paragraph's list item, once its number text was dropped
+    ListItem listItem(const RawPara& para);
+    bool paraInList();
+    void emitListText();
+    void commitLevel();
+    void commitList();
     int pnReadStart_ = 1;
     QString pnReadBefore_, pnReadAfter_;
     QString pnBefore_, pnAfter_;
@@ -856,11 +939,17 @@ void Interpreter::ensureFormat() {
 
 // Called before text goes into the paragraph: list numbers from \pn and tabs of ended cells.
 void Interpreter::beforeParagraphText() {
+    if (!listTextBuf_.isEmpty() && st().dest != Dest::ListText && !paraInList())
+        emitListText();
     if (paraNumbered_ || pnKind_ == PnKind::None || paraHadListText_ || st().dest == Dest::ListText)
         return;
     paraNumbered_ = true;
     if (pnKind_ == PnKind::Cont)
         return;
+    if (wantsFormat_ && paraInList()) { // the list shows the number
+        ++pnNumber_;
+        return;
+    }
     QString label = pnBefore_;
     switch (pnKind_) {
     case PnKind::Bullet:
@@ -912,6 +1001,10 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
         if (pnReadAfter_.size() < 64)
             pnReadAfter_.append(reinterpret_cast<const QChar*>(s), n);
         return;
+    case Dest::LevelText:
+        if (levelText_.size() < 64)
+            levelText_.append(reinterpret_cast<const QChar*>(s), n);
+        return;
     default:
         return;
     }
@@ -920,6 +1013,11 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
     if (pendingCellPar_) {
         pendingCellPar_ = false;
         endParagraph(pendingCellPara_);
+    }
+    if (state.dest == Dest::ListText && wantsFormat_) {
+        paraHadListText_ = true;
+        listTextBuf_.append(reinterpret_cast<const QChar*>(s), n); // text: bounded by the input
+        return;
     }
     if (state.dest == Dest::ListText)
         paraHadListText_ = true;
@@ -1001,6 +1099,14 @@ void Interpreter::feedUtf8(const CodePage& cp, unsigned char b) {
 
 void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
     const Dest dest = st().dest;
+    if (dest == Dest::LevelText) { // placeholders (bytes below 0x20) kept as they are
+        // In the level's own font when it names one, else in the document's code page.
+        const CodePage& cp = levelFont_ ? currentCodePage() : codePages_.get(ansiCodePage_);
+        const bool table = !cp.isDoubleByte() && !cp.isUtf8();
+        for (qsizetype i = 0; i < n && levelText_.size() < 64; ++i)
+            levelText_ += QChar(s[i] < 0x20 || !table ? char16_t(s[i]) : cp.single(s[i]));
+        return;
+    }
     if (dest == Dest::Skip || dest == Dest::Upr || dest == Dest::Pn)
         return;
     if (dest == Dest::ColorTable) {
@@ -1119,6 +1225,43 @@ void Interpreter::finishPn() {
         pnReadKind_ = PnKind::Decimal;
     const bool continues = prevParaNumbered_ && pnReadKind_ == pnKind_ &&
                            pnReadBefore_ == pnBefore_ && pnReadAfter_ == pnAfter_;
+    const bool sameList = prevPnList_ > 0 && prevPnList_ == pnList_ && pnReadKind_ == pnKind_ &&
+                          pnReadLevel_ == pnLevel_ && pnReadBefore_ == pnBefore_ &&
+                          pnReadAfter_ == pnAfter_;
+    if (!sameList && pnReadKind_ != PnKind::Cont) {
+        pnNewList_ = true; // made when a paragraph without \ls ends with it
+        ListLevel& level = pnDef_;
+        level = ListLevel{};
+        level.start = pnReadStart_;
+        switch (pnReadKind_) {
+        case PnKind::Bullet:
+            level.style = ListBullet;
+            break;
+        case PnKind::UpperLetter:
+            level.style = ListUpperLetter;
+            break;
+        case PnKind::LowerLetter:
+            level.style = ListLowerLetter;
+            break;
+        case PnKind::UpperRoman:
+            level.style = ListUpperRoman;
+            break;
+        case PnKind::LowerRoman:
+            level.style = ListLowerRoman;
+            break;
+        default:
+            level.style = ListDecimal;
+            break;
+        }
+        if (level.style == ListBullet) {
+            if (!pnReadBefore_.isEmpty())
+                level.bullet = markText(pnReadBefore_);
+        } else {
+            level.prefix = markText(pnReadBefore_);
+            level.suffix = markText(pnReadAfter_);
+        }
+    }
+    pnLevel_ = pnReadLevel_;
     pnKind_ = pnReadKind_;
     pnBefore_ = pnReadBefore_;
     pnAfter_ = pnReadAfter_;
@@ -1143,6 +1286,8 @@ void Interpreter::endParagraph(const RawPara& para) {
         pendingCellPar_ = false;
         endParagraph(pendingCellPara_);
     }
+    if (!listTextBuf_.isEmpty() && !paraInList())
+        emitListText();
     beforeParagraphText();
     flushText();
     pendingTabs_ = 0;
@@ -1159,11 +1304,134 @@ void Interpreter::endParagraph(const RawPara& para) {
         f.keepTogether = para.keep;
         f.keepWithNext = para.keepNext;
         f.tabs = tabs_;
+        // A paragraph whose number text was dropped is the item it was then.
+        const ListItem item = paraItem_.list > 0 ? paraItem_ : listItem(para);
+        f.list = item.list;
+        f.listLevel = item.list > 0 ? item.level : 0;
+        prevPnList_ = item.fromPn ? item.list : 0;
     }
+    paraItem_ = ListItem{};
+    listTextBuf_.clear();
     b_.paragraphEnd(paraOut_);
     ++paragraphs_;
     prevParaNumbered_ = paraNumbered_ && pnKind_ != PnKind::None;
     paraHasText_ = paraHadListText_ = paraNumbered_ = false;
+}
+
+// The model list of a paragraph's \ls, made on first use; 0 when the document has no such list.
+int Interpreter::modelListForLs(int ls) {
+    if (const auto it = lsModel_.constFind(ls); it != lsModel_.constEnd())
+        return *it;
+    const int id = overrides_.value(ls, INT32_MIN);
+    int model = 0;
+    for (const WordList& w : wordLists_)
+        if (w.id == id && lists_.size() < size_t(kMaxLists)) {
+            lists_.push_back(w.list);
+            model = int(lists_.size());
+            break;
+        }
+    if (lsModel_.size() < kMaxLists)
+        lsModel_.insert(ls, model);
+    return model;
+}
+
+// Not a list item after all: the number text is text of the paragraph.
+void Interpreter::emitListText() {
+    const QString label = std::move(listTextBuf_);
+    listTextBuf_.clear();
+    ensureFormat();
+    if (pendingTabs_ > 0) {
+        std::fill_n(textRoom(pendingTabs_), pendingTabs_, char16_t('\t'));
+        textLen_ += pendingTabs_;
+        pendingTabs_ = 0;
+    }
+    appendText([&label](qsizetype i) { return char16_t(label.at(i).unicode()); }, label.size());
+}
+
+// The list item a paragraph with these properties is, making the \pn list on first use.
+Interpreter::ListItem Interpreter::listItem(const RawPara& para) {
+    if (para.ls > 0)
+        return ListItem{modelListForLs(para.ls), para.level, false};
+    if (pnKind_ == PnKind::None || pnKind_ == PnKind::Cont)
+        return ListItem{};
+    if ((pnNewList_ || pnList_ == 0) && lists_.size() < size_t(kMaxLists)) {
+        lists_.emplace_back();
+        lists_.back().levels[pnLevel_] = pnDef_;
+        pnList_ = int(lists_.size());
+        pnNewList_ = false;
+    }
+    return ListItem{pnList_, pnLevel_, true};
+}
+
+// Whether the paragraph is a list item now; if so, it stays one whatever follows.
+bool Interpreter::paraInList() {
+    if (paraItem_.list == 0)
+        paraItem_ = listItem(st().para);
+    return paraItem_.list > 0;
+}
+
+// A \listlevel group has ended: its number format and text into the list being read.
+void Interpreter::commitLevel() {
+    levelDepth_ = 0;
+    ListLevel& level = curLevel_;
+    switch (levelNfc_) {
+    case 1:
+        level.style = ListUpperRoman;
+        break;
+    case 2:
+        level.style = ListLowerRoman;
+        break;
+    case 3:
+        level.style = ListUpperLetter;
+        break;
+    case 4:
+        level.style = ListLowerLetter;
+        break;
+    case 23:
+    case 255:
+        level.style = ListBullet;
+        break;
+    default:
+        level.style = ListDecimal;
+        break;
+    }
+    // The text: its length in the first unit, the level numbers as units 0 to 8.
+    QString text;
+    if (!levelText_.isEmpty())
+        text = levelText_.mid(1, levelText_.at(0).unicode());
+    if (level.style == ListBullet) {
+        QString bullet;
+        for (QChar c : std::as_const(text)) {
+            const char16_t u = c.unicode();
+            if (u >= 0x20)
+                bullet += u == 0xF0B7 ? QChar(0x2022) : u == 0xF0A7 ? QChar(0x25AA) : c;
+        }
+        level.bullet = levelNfc_ == 255   ? QString()
+                       : bullet.isEmpty() ? QString(QChar(0x2022))
+                                          : markText(bullet);
+    } else {
+        qsizetype first = -1, last = -1;
+        for (qsizetype i = 0; i < text.size(); ++i)
+            if (text.at(i).unicode() < kListLevels) {
+                if (first < 0)
+                    first = i;
+                last = i;
+            }
+        if (first >= 0) {
+            level.prefix = markText(text.left(first));
+            level.suffix = markText(text.mid(last + 1));
+        }
+    }
+    if (levelIndex_ < kListLevels)
+        curList_.list.levels[levelIndex_++] = level;
+}
+
+void Interpreter::commitList() {
+    listDepth_ = 0;
+    if (levelDepth_ > 0)
+        commitLevel();
+    if (wordLists_.size() < size_t(kMaxLists))
+        wordLists_.push_back(curList_);
 }
 
 void Interpreter::groupEnd(const State& closed) {
@@ -1173,6 +1441,15 @@ void Interpreter::groupEnd(const State& closed) {
     }
     if (closed.dest == Dest::Pn && st().dest != Dest::Pn)
         finishPn();
+    if (levelDepth_ > 0 && stack_.size() + 1 <= size_t(levelDepth_))
+        commitLevel();
+    if (listDepth_ > 0 && stack_.size() + 1 <= size_t(listDepth_))
+        commitList();
+    if (ovDepth_ > 0 && stack_.size() + 1 <= size_t(ovDepth_)) {
+        if (ovLs_ > 0 && overrides_.size() < kMaxLists)
+            overrides_.insert(ovLs_, ovId_);
+        ovDepth_ = 0;
+    }
     if (closed.fmt.font != st().fmt.font)
         dropLead();
 }
@@ -1287,6 +1564,7 @@ void Interpreter::word(const Token& t) {
         if (s.dest == Dest::Normal) {
             s.dest = Dest::Pn;
             pnReadKind_ = PnKind::None;
+            pnReadLevel_ = 0;
             pnReadStart_ = 1;
             pnReadBefore_.clear();
             pnReadAfter_.clear();
@@ -1303,6 +1581,20 @@ void Interpreter::word(const Token& t) {
     case K::Field:
     case K::FldRslt:
     case K::NestTableProps:
+        return;
+    case K::ListTable:
+        s.dest = Dest::ListTable;
+        return;
+    case K::ListOverrideTable:
+        s.dest = Dest::ListOverrides;
+        return;
+    case K::LevelText:
+        if (s.dest == Dest::ListTable && levelDepth_ > 0) {
+            s.dest = Dest::LevelText;
+            levelText_.clear();
+        } else {
+            s.dest = Dest::Skip;
+        }
         return;
     case K::Upr:
         s.uprOuter = s.dest;
@@ -1358,8 +1650,60 @@ void Interpreter::word(const Token& t) {
             return;
         }
     }
+    if (s.dest == Dest::ListTable) {
+        switch (k) {
+        case K::ListDef:
+            curList_ = WordList{};
+            listDepth_ = int(stack_.size());
+            levelIndex_ = 0;
+            return;
+        case K::ListLevelDef:
+            curLevel_ = ListLevel{};
+            levelNfc_ = 0;
+            levelText_.clear();
+            levelFont_ = false;
+            levelDepth_ = int(stack_.size());
+            return;
+        case K::LevelNfc:
+            levelNfc_ = param;
+            return;
+        case K::LevelStartAt:
+            curLevel_.start = std::clamp(param, 0, 32767);
+            return;
+        case K::ListId:
+            curList_.id = param;
+            return;
+        case K::F:
+            s.fmt.font = param;
+            levelFont_ = levelDepth_ > 0;
+            return;
+        default:
+            return;
+        }
+    }
+    if (s.dest == Dest::ListOverrides) {
+        switch (k) {
+        case K::ListOverride:
+            ovId_ = ovLs_ = 0;
+            ovDepth_ = int(stack_.size());
+            return;
+        case K::ListId:
+            ovId_ = param;
+            return;
+        case K::Ls:
+            ovLs_ = param;
+            return;
+        default:
+            return;
+        }
+    }
     if (s.dest == Dest::Pn || s.dest == Dest::PnTxtA || s.dest == Dest::PnTxtB) {
         switch (k) {
+        case K::PnLvl:
+            pnReadLevel_ = std::clamp(param - 1, 0, kListLevels - 1);
+            if (pnReadKind_ == PnKind::None)
+                pnReadKind_ = PnKind::Decimal;
+            return;
         case K::PnLvlBlt:
             pnReadKind_ = PnKind::Bullet;
             return;
@@ -1443,6 +1787,12 @@ void Interpreter::word(const Token& t) {
         tabs_.clear();
         tabKind_ = TabLeft;
         pnKind_ = PnKind::None;
+        return;
+    case K::Ls:
+        s.para.ls = std::max(param, 0);
+        return;
+    case K::Ilvl:
+        s.para.level = std::uint8_t(std::clamp(param, 0, kListLevels - 1));
         return;
     case K::Ql:
         s.para.align = 0;
@@ -1682,13 +2032,30 @@ void Interpreter::run() {
         pendingCellPar_ = false;
         endParagraph(pendingCellPara_);
     }
-    if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0)
+    if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0 || !listTextBuf_.isEmpty())
         endParagraph();
     else
         flushText();
+    if (wantsFormat_)
+        b_.setLists(std::move(lists_));
 }
 
 } // namespace
+
+QString listNumberText(int style, int number) {
+    switch (style) {
+    case ListLowerLetter:
+        return letters(number, false);
+    case ListUpperLetter:
+        return letters(number, true);
+    case ListLowerRoman:
+        return roman(number, false);
+    case ListUpperRoman:
+        return roman(number, true);
+    default:
+        return QString::number(number);
+    }
+}
 
 void parseRtf(QByteArrayView bytes, Builder& builder) {
     Interpreter interpreter(bytes, builder);

@@ -14,6 +14,7 @@ inline constexpr int kMaxGroupDepth =
     512;                                // deeper groups are counted, their text kept at this depth
 inline constexpr int kMaxFonts = 4096;  // font table entries kept
 inline constexpr int kMaxColors = 4096; // colour table entries kept
+inline constexpr int kMaxLists = 1024;  // lists kept (of the list table, and in use)
 inline constexpr int kMaxControlWord = 32; // longer control words are unknown words
 
 // Receives what the interpreter reads, in document order.
@@ -26,10 +27,15 @@ public:
     virtual void setFormat(const CharFormat&) {}
     // Text in the current format (never empty, no control characters but tab).
     virtual void text(const QChar* s, qsizetype n) = 0;
+    // The document's lists, once at the end (only when wantsFormat says yes).
+    virtual void setLists(std::vector<List>) {}
     // The end of a paragraph with its format, a paragraph without runs (only filled in when
     // wantsFormat says yes).
     virtual void paragraphEnd(const Paragraph& format) = 0;
 };
+
+// The number of a list item as a list of this style shows it: "3", "c", "III".
+QString listNumberText(int style, int number);
 
 // Reads RTF bytes (they must start with "{\rtf" after an optional BOM and white space; this
 // is not checked) into the builder. Never fails; every document gives at least one

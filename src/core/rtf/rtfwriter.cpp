@@ -14,9 +14,11 @@
 #include "rtf.h"
 
 #include "codepage.h"
+#include "rtfreader.h"
 
 #include <QHash>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -209,6 +211,175 @@ void writeParagraphFormat(Out& out, const Paragraph& p) {
     }
 }
 
+// Text that every reader shows: ASCII as it is, any other character as \uN with the
+// Windows-1252 byte (or "?") for readers that do not know \u.
+void writeWithFallback(Out& out, const QString& text) {
+    for (QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if (c >= 0x20 && c < 0x7F) {
+            if (c == '\\' || c == '{' || c == '}')
+                out.lit("\\");
+            const char ch = char(c);
+            out.append(&ch, 1);
+            continue;
+        }
+        if (c < 0x20) {
+            out.lit("\\'");
+            const char hex[2] = {kHex[c >> 4], kHex[c & 15]};
+            out.append(hex, 2);
+            continue;
+        }
+        out.lit("\\u");
+        out.number(static_cast<std::int16_t>(c));
+        const int b = windows1252Byte(c);
+        if (b >= 0x80) {
+            out.lit("\\'");
+            const char hex[2] = {kHex[b >> 4], kHex[b & 15]};
+            out.append(hex, 2);
+        } else {
+            out.lit("?");
+        }
+    }
+}
+
+int levelNfc(int style) {
+    switch (style) {
+    case ListBullet:
+        return 23;
+    case ListUpperRoman:
+        return 1;
+    case ListLowerRoman:
+        return 2;
+    case ListUpperLetter:
+        return 3;
+    case ListLowerLetter:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+// The lists in Word's form, which Word and LibreOffice read: list i is \listid i+1 and
+// \ls i+1; a level's text holds its number as the placeholder \'0k.
+void writeListTables(Out& out, const std::vector<List>& lists) {
+    out.lit("{\\*\\listtable");
+    for (size_t i = 0; i < lists.size(); ++i) {
+        out.lit("{\\list\\listtemplateid");
+        out.number(qsizetype(i) + 1);
+        for (int k = 0; k < kListLevels; ++k) {
+            const ListLevel& l = lists[i].levels[k];
+            const int nfc = levelNfc(l.style);
+            out.lit("\n{\\listlevel\\levelnfc");
+            out.number(nfc);
+            out.lit("\\levelnfcn");
+            out.number(nfc);
+            out.lit("\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat");
+            out.number(l.start);
+            QString text;
+            int placeholder = -1;
+            if (l.style == ListBullet) {
+                text = l.bullet.left(8);
+            } else {
+                text = l.prefix.left(8);
+                placeholder = int(text.size()) + 1;
+                text += QChar(char16_t(k));
+                text += l.suffix.left(8);
+            }
+            out.lit("{\\leveltext\\'");
+            const char len[2] = {kHex[text.size() >> 4], kHex[text.size() & 15]};
+            out.append(len, 2);
+            writeWithFallback(out, text);
+            out.lit(";}{\\levelnumbers");
+            if (placeholder > 0) {
+                out.lit("\\'");
+                const char pos[2] = {kHex[placeholder >> 4], kHex[placeholder & 15]};
+                out.append(pos, 2);
+            }
+            out.lit(";}\\fi-360\\li");
+            out.number(720 * (k + 1));
+            out.lit("}");
+        }
+        out.lit("{\\listname ;}\\listid");
+        out.number(qsizetype(i) + 1);
+        out.lit("}");
+    }
+    out.lit("}\n{\\*\\listoverridetable");
+    for (size_t i = 0; i < lists.size(); ++i) {
+        out.lit("{\\listoverride\\listid");
+        out.number(qsizetype(i) + 1);
+        out.lit("\\listoverridecount0\\ls");
+        out.number(qsizetype(i) + 1);
+        out.lit("}");
+    }
+    out.lit("}\n");
+}
+
+// Counts list items as readers number them: a level counts on until an item of a higher
+// level comes.
+class ListCounters {
+public:
+    explicit ListCounters(size_t lists) : m_counts(lists) {}
+    int next(const List& list, int index, int level) {
+        auto& c = m_counts[size_t(index)];
+        for (int k = level + 1; k < kListLevels; ++k)
+            c[size_t(k)] = 0;
+        int& n = c[size_t(level)];
+        n = n == 0 ? list.levels[level].start : n + 1;
+        return n;
+    }
+
+private:
+    std::vector<std::array<int, kListLevels>> m_counts;
+};
+
+// A list item's number for readers that show neither list form, and the rich-edit form.
+void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
+    const ListLevel& l = list.levels[p.listLevel];
+    out.lit("\\ls");
+    out.number(p.list);
+    out.lit("\\ilvl");
+    out.number(p.listLevel);
+    out.lit("{\\pntext ");
+    if (l.style == ListBullet)
+        writeWithFallback(out, l.bullet);
+    else
+        writeWithFallback(out, l.prefix + listNumberText(l.style, number) + l.suffix);
+    out.lit("\\tab}{\\*\\pn");
+    switch (l.style) {
+    case ListBullet:
+        out.lit("\\pnlvlblt");
+        break;
+    case ListUpperRoman:
+        out.lit("\\pnlvlbody\\pnucrm");
+        break;
+    case ListLowerRoman:
+        out.lit("\\pnlvlbody\\pnlcrm");
+        break;
+    case ListUpperLetter:
+        out.lit("\\pnlvlbody\\pnucltr");
+        break;
+    case ListLowerLetter:
+        out.lit("\\pnlvlbody\\pnlcltr");
+        break;
+    default:
+        out.lit("\\pnlvlbody\\pndec");
+        break;
+    }
+    out.lit("\\pnindent0\\pnstart");
+    out.number(l.start);
+    if (l.style == ListBullet) {
+        out.lit("{\\pntxtb ");
+        writeWithFallback(out, l.bullet);
+        out.lit("}}");
+    } else {
+        out.lit("{\\pntxtb ");
+        writeWithFallback(out, l.prefix);
+        out.lit("}{\\pntxta ");
+        writeWithFallback(out, l.suffix);
+        out.lit("}}");
+    }
+}
+
 } // namespace
 
 QByteArray writeDocument(const Document& document) {
@@ -228,7 +399,7 @@ QByteArray writeDocument(const Document& document) {
         }
     };
     for (const Paragraph& p : document.paragraphs) {
-        bound += 160 + 24 * qsizetype(p.tabs.size());
+        bound += 160 + 24 * qsizetype(p.tabs.size()) + (p.list ? 400 : 0);
         for (const TextRun& r : p.runs) {
             const char16_t* t = reinterpret_cast<const char16_t*>(r.text.constData());
             qsizetype wide = 0;
@@ -253,6 +424,9 @@ QByteArray writeDocument(const Document& document) {
     for (const FontKey& f : std::as_const(fonts))
         bound += 64 + 10 * f.name.size();
     bound += 64 * colors.size();
+    for (const List& l : document.lists)
+        for (const ListLevel& level : l.levels)
+            bound += 300 + 30 * (level.prefix.size() + level.suffix.size() + level.bullet.size());
     Out out(bound);
     out.lit("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl");
     for (qsizetype i = 0; i < fonts.size(); ++i) {
@@ -277,6 +451,9 @@ QByteArray writeDocument(const Document& document) {
         out.lit(";");
     }
     out.lit("}\n");
+    if (!document.lists.empty())
+        writeListTables(out, document.lists);
+    ListCounters counters(document.lists.size());
 
     // The reader's state after the header: \f0 (\deff0), \fs24, nothing else.
     int font = 0, hp = 24, fg = 0, bg = 0;
@@ -289,6 +466,12 @@ QByteArray writeDocument(const Document& document) {
         out.lit("\\pard");
         writeParagraphFormat(out, p);
         bool space = true; // a control word was written last: text needs its delimiter
+        if (p.list > 0 && size_t(p.list) <= document.lists.size() && p.listLevel >= 0 &&
+            p.listLevel < kListLevels) {
+            const List& list = document.lists[size_t(p.list) - 1];
+            writeListItem(out, p, list, counters.next(list, p.list - 1, p.listLevel));
+            space = false;
+        }
         for (const TextRun& r : p.runs) {
             if (r.text.isEmpty())
                 continue;
