@@ -299,3 +299,58 @@ TEST(RtfInterop, LibreOfficeReadsWhatWeWrite) {
         visible.contains(QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve")))
         << visible.toStdString();
 }
+
+// A page with nested bullets and numbers and indented, spaced paragraphs, made by
+// LibreOffice: after our read and write, LibreOffice reads the same list items (kind,
+// level, number), indents and spacing as it reads in its own file.
+TEST(RtfInterop, ListsAndIndentsSurviveOurRoundTrip) {
+    if (!have("soffice"))
+        GTEST_SKIP() << "soffice is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    writeFile(dir.filePath("page.html"),
+              R"(<!DOCTYPE html><html><head><meta charset="utf-8"></head><body>
+<p style="margin-left:1in; text-indent:-0.25in; margin-top:12pt; margin-bottom:6pt; line-height:150%">Indented and spaced</p>
+<ul><li>bullet one<ul><li>inner</li></ul></li><li>bullet two</li></ul>
+<ol start="3"><li>three</li><li>four<ol type="a"><li>a-item</li></ol></li></ol>
+<p>End</p></body></html>)");
+    const Office office(dir.path());
+    ASSERT_TRUE(office.convert(dir.filePath("page.html"), "rtf:Rich Text Format", dir.path(),
+                               "HTML (StarWriter)"));
+    const Document theirs = rtf::readDocument(readFile(dir.filePath("page.rtf")));
+    const QString oursDir = dir.filePath("ours");
+    QDir().mkpath(oursDir);
+    writeFile(oursDir + "/page.rtf", rtf::writeDocument(theirs));
+    const QString backDir = dir.filePath("back");
+    QDir().mkpath(backDir);
+    ASSERT_TRUE(office.convert(oursDir + "/page.rtf", "rtf:Rich Text Format", backDir));
+    const Document back = rtf::readDocument(readFile(backDir + "/page.rtf"));
+
+    // What LibreOffice shows of each paragraph: text, list kind and level, indents, spacing.
+    auto shown = [](const Document& d) {
+        QStringList out;
+        for (const Paragraph& p : d.paragraphs) {
+            QString kind = "-";
+            if (p.list > 0) {
+                const ListLevel& l = d.lists.at(size_t(p.list) - 1).levels[p.listLevel];
+                kind = QString("%1/%2/%3")
+                           .arg(l.style)
+                           .arg(l.style == ListBullet ? 1 : l.start)
+                           .arg(p.listLevel);
+            }
+            out << QString("%1 %2 li%3 fi%4 sb%5 sa%6 sl%7")
+                       .arg(paraText(p), kind)
+                       .arg(p.leftIndent)
+                       .arg(p.firstIndent)
+                       .arg(p.spaceBefore)
+                       .arg(p.spaceAfter)
+                       .arg(p.lineSpacing);
+        }
+        return out;
+    };
+    const QStringList want = shown(theirs);
+    EXPECT_EQ(shown(back), want);
+    EXPECT_TRUE(want.join('\n').contains("Indented and spaced - li1440 fi-360 sb240 sa120"))
+        << want.join('\n').toStdString();
+    EXPECT_GE(theirs.lists.size(), 2u);
+}

@@ -332,7 +332,8 @@ private:
     std::vector<std::array<int, kListLevels>> m_counts;
 };
 
-// A list item's number for readers that show neither list form, and the rich-edit form.
+// A list item's number for readers that show neither list form, and the rich-edit form of
+// the first level (that form has no levels; LibreOffice lets it win over \ilvl).
 void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
     const ListLevel& l = list.levels[p.listLevel];
     out.lit("\\ls");
@@ -344,7 +345,10 @@ void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
         writeWithFallback(out, l.bullet);
     else
         writeWithFallback(out, l.prefix + listNumberText(l.style, number) + l.suffix);
-    out.lit("\\tab}{\\*\\pn");
+    out.lit("\\tab}");
+    if (p.listLevel > 0)
+        return;
+    out.lit("{\\*\\pn");
     switch (l.style) {
     case ListBullet:
         out.lit("\\pnlvlblt");
