@@ -1016,7 +1016,9 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
     }
     if (state.dest == Dest::ListText && wantsFormat_) {
         paraHadListText_ = true;
-        listTextBuf_.append(reinterpret_cast<const QChar*>(s), n); // text: bounded by the input
+        for (qsizetype i = 0; i < n; ++i) // what the text buffer would keep; bounded by the input
+            if (s[i] >= 0x20 || s[i] == '\t')
+                listTextBuf_ += QChar(s[i]);
         return;
     }
     if (state.dest == Dest::ListText)
