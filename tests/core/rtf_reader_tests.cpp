@@ -444,6 +444,17 @@ TEST(RtfLists, HostileListsAreCapped) {
     EXPECT_EQ(d.paragraphs.at(0).listLevel, 8);
     EXPECT_EQ(d.paragraphs.at(2999).list, 0);
     EXPECT_EQ(readDocument(writeDocument(d)), d);
+    // A picture that claims gigabytes and a row of a million cells: what is allocated
+    // follows the input, not the claims.
+    EXPECT_EQ(
+        text("{\\rtf1 a{\\pict\\pngblip\\picw2000000000\\pich2000000000\\bin2000000000 xx}b}"),
+        "a");
+    QByteArray cells = "{\\rtf1 \\trowd\\cellx100\\pard\\intbl ";
+    for (int i = 0; i < 1000000; ++i)
+        cells += "\\cell ";
+    const Document row = readDocument(cells + "x\\row}");
+    ASSERT_EQ(row.paragraphs.size(), 1u);
+    EXPECT_EQ(row.paragraphs[0].runs.at(0).text, QString(1000, '\t') + "x"); // gaps capped
     // A thousand nested list groups: no recursion, text kept.
     const QByteArray deep = "{\\rtf1 " + QByteArray(1000, '{') + "\\ls1\\ilvl3{\\listtext x}y" +
                             QByteArray(1000, '}') + "}";

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -205,6 +206,26 @@ TEST(RichTextConvert, ListsThroughTheEditor) {
                       ListDecimal);
         }
     }
+}
+
+// The editor's default font is named by its real family, so that Bold is offered and the page
+// names a font that other programs know.
+TEST(RichTextConvert, DefaultFontIsARealFamilyAndTakesBold) {
+    const QFont font = editorDefaultFont();
+    EXPECT_EQ(font.family(), QFontInfo(font).family());
+    for (const char* alias : {"Sans Serif", "sans-serif", "Sans"})
+        EXPECT_NE(font.family(), QLatin1String(alias));
+    QTextDocument doc;
+    doc.setDefaultFont(font);
+    QTextCursor c(&doc);
+    c.insertText("some text");
+    c.select(QTextCursor::Document);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    c.mergeCharFormat(bold);
+    const QByteArray page = rtf::writeDocument(editorDocument(&doc));
+    EXPECT_TRUE(page.contains(" " + font.family().toUtf8() + ";}")) << page.constData();
+    EXPECT_TRUE(page.contains("\\b ")) << page.constData();
 }
 
 int main(int argc, char** argv) {
