@@ -1256,8 +1256,8 @@ void Interpreter::finishPn() {
             break;
         }
         if (level.style == ListBullet) {
-            if (!pnReadBefore_.isEmpty())
-                level.bullet = markText(pnReadBefore_);
+            if (const QString mark = markText(pnReadBefore_); !mark.isEmpty())
+                level.bullet = mark;
         } else {
             level.prefix = markText(pnReadBefore_);
             level.suffix = markText(pnReadAfter_);

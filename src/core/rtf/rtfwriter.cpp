@@ -268,7 +268,8 @@ void writeListTables(Out& out, const std::vector<List>& lists) {
         out.number(qsizetype(i) + 1);
         for (int k = 0; k < kListLevels; ++k) {
             const ListLevel& l = lists[i].levels[k];
-            const int nfc = levelNfc(l.style);
+            // A bullet level without a mark is "no number" (255), as readers keep it.
+            const int nfc = l.style == ListBullet && l.bullet.isEmpty() ? 255 : levelNfc(l.style);
             out.lit("\n{\\listlevel\\levelnfc");
             out.number(nfc);
             out.lit("\\levelnfcn");
