@@ -1016,6 +1016,10 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
     }
     if (state.dest == Dest::ListText && wantsFormat_) {
         paraHadListText_ = true;
+        if (pendingTabs_ > 0) { // the gaps of ended cells go before it, as in find's text
+            listTextBuf_ += QString(pendingTabs_, QLatin1Char('\t'));
+            pendingTabs_ = 0;
+        }
         for (qsizetype i = 0; i < n; ++i) // what the text buffer would keep; bounded by the input
             if (s[i] >= 0x20 || s[i] == '\t')
                 listTextBuf_ += QChar(s[i]);
@@ -1342,11 +1346,6 @@ void Interpreter::emitListText() {
     const QString label = std::move(listTextBuf_);
     listTextBuf_.clear();
     ensureFormat();
-    if (pendingTabs_ > 0) {
-        std::fill_n(textRoom(pendingTabs_), pendingTabs_, char16_t('\t'));
-        textLen_ += pendingTabs_;
-        pendingTabs_ = 0;
-    }
     appendText([&label](qsizetype i) { return char16_t(label.at(i).unicode()); }, label.size());
 }
 
