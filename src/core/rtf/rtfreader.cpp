@@ -1858,7 +1858,7 @@ void Interpreter::word(const Token& t) {
         endParagraph();
         return;
     case K::Sect:
-        if (paraHasText_)
+        if (paraHasText_ || !listTextBuf_.isEmpty())
             endParagraph();
         return;
     case K::Row:
