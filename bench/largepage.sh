@@ -23,7 +23,7 @@ make_app() {
 page() { # KIND ARGS... OUT.rtf: a page through the writer
     local out="${*: -1}"
     python3 "$src/bench/make_page.py" "${@:1:$#-1}" >"$out.txt"
-    if [ "$1" = runs ]; then cp "$out.txt" "$out"; else "$bin/qly-rtf" convert "$out.txt" "$out"; fi
+    if [ "$1" = runs ]; then "$bin/qly-rtf" roundtrip "$out.txt" "$out"; else "$bin/qly-rtf" convert "$out.txt" "$out"; fi
 }
 make_app "$work/small"; page text 10000 7 "$work/small/A.orig"
 make_app "$work/large"; page text 1000000 7 "$work/large/A.orig"

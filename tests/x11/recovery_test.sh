@@ -39,7 +39,10 @@ done
 [ -n "$box" ] || fail "no recovery box at the next start"
 sleep 0.3
 import -window root "$shots/recovery-box.png"
-xdotool windowactivate --sync "$box" key Return # Restore is the default button
+# Restore is the default button. Under load the window manager may not take the activation at
+# the first request: ask again.
+for _ in $(seq 20); do xdotool windowactivate --sync "$box" 2>/dev/null && break; sleep 0.2; done
+xdotool key Return
 main=$(wait_window Quillery) || fail "no main window after the box"
 sleep 0.5
 read -r mx my _ _ <<<"$(win_geometry "$main")"
