@@ -6,7 +6,6 @@
 #include "richtextconvert.h"
 #include "rtf/rtf.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -137,13 +136,3 @@ BENCHMARK(BM_RtfIntoTextEdit_1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QTextEditSetHtml_1MB)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
