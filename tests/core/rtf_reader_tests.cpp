@@ -421,7 +421,9 @@ TEST(RtfLists, BothFormsReadAndWritten) {
     EXPECT_EQ(readDocument(rtf), d);
     EXPECT_EQ(writeDocument(readDocument(rtf)), rtf);
     EXPECT_TRUE(rtf.contains("{\\leveltext\\'03(\\'01);}"));
-    EXPECT_TRUE(rtf.contains("\\pard\\ls2\\ilvl0{\\pntext IV.\\tab}{\\*\\pn\\pnlvlbody\\pnucrm"));
+    // The rich-edit form first: LibreOffice takes the list from whichever form comes last.
+    EXPECT_TRUE(rtf.contains("\\pard{\\*\\pn\\pnlvlbody\\pnucrm"));
+    EXPECT_TRUE(rtf.contains("}}\\ls2\\ilvl0{\\pntext IV.\\tab}"));
     EXPECT_TRUE(rtf.contains("{\\pntext \\u8226\\'95\\tab}")); // a bullet every reader shows
     // Find's text keeps the numbers as the file spells them.
     EXPECT_EQ(text(rtf), u(u"•\tone\r\n(c)\ttwo\r\nIV.\tthree\r\nV.\tfour\r\n9.\tplain"));

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -300,57 +301,125 @@ TEST(RtfInterop, LibreOfficeReadsWhatWeWrite) {
         << visible.toStdString();
 }
 
-// A page with nested bullets and numbers and indented, spaced paragraphs, made by
-// LibreOffice: after our read and write, LibreOffice reads the same list items (kind,
-// level, number), indents and spacing as it reads in its own file.
-TEST(RtfInterop, ListsAndIndentsSurviveOurRoundTrip) {
+namespace {
+
+// What LibreOffice shows of each paragraph of a document it read and wrote again as RTF:
+// text, list kind, start and level, indents, spacing and tab stops (all in twips).
+// Without `trailing`, the space after and the tab stops are left out: pandoc sets them after
+// a paragraph's text, where LibreOffice ignores them and we, as the RTF specification and
+// Word do, apply them to the paragraph.
+QStringList shownByOffice(const Document& d, bool trailing) {
+    QStringList out;
+    for (const Paragraph& p : d.paragraphs) {
+        QString kind = "-";
+        if (p.list > 0) {
+            const ListLevel& l = d.lists.at(size_t(p.list) - 1).levels[p.listLevel];
+            kind = QString("%1/%2/%3")
+                       .arg(l.style)
+                       .arg(l.style == ListBullet ? 1 : l.start)
+                       .arg(p.listLevel);
+        }
+        QString tabs;
+        for (const TabStop& t : p.tabs)
+            tabs += QString(" t%1:%2").arg(t.kind).arg(t.position);
+        if (!trailing)
+            tabs.clear();
+        out << QString("%1 %2 li%3 ri%4 fi%5 sb%6 sa%7 sl%8%9")
+                   .arg(paraText(p), kind)
+                   .arg(p.leftIndent)
+                   .arg(p.rightIndent)
+                   .arg(p.firstIndent)
+                   .arg(p.spaceBefore)
+                   .arg(trailing ? p.spaceAfter : 0)
+                   .arg(p.lineSpacing)
+                   .arg(tabs);
+    }
+    return out;
+}
+
+// A page as another program wrote it, viewed in Quillery (`qly-rtf roundtrip`: read into
+// the editor's document and written back as leaving the page does), then read by
+// LibreOffice: it must see in our file what it sees in theirs.
+void checkViewKeepsWhatOfficeSees(const Office& office, const QString& dir, const QString& theirs,
+                                  const char* producer, bool trailing = true) {
+    SCOPED_TRACE(producer);
+    const QString name = QFileInfo(theirs).fileName();
+    const QString oursDir = dir + "/ours-" + producer;
+    QDir().mkpath(oursDir);
+    ASSERT_TRUE(
+        run(QLY_BINARY_DIR "/bin/qly-rtf", {"roundtrip", theirs, oursDir + "/" + name}, dir));
+    auto officeRead = [&](const QString& file, const QString& side) {
+        const QString out = dir + "/lo-" + producer + "-" + side;
+        QDir().mkpath(out);
+        EXPECT_TRUE(office.convert(file, "rtf:Rich Text Format", out));
+        return rtf::readDocument(readFile(out + "/" + name));
+    };
+    const QStringList want = shownByOffice(officeRead(theirs, "theirs"), trailing);
+    ASSERT_FALSE(want.isEmpty());
+    EXPECT_EQ(
+        shownByOffice(officeRead(oursDir + "/" + name, "ours"), trailing).join('\n').toStdString(),
+        want.join('\n').toStdString());
+}
+
+const char* kStructuredHtml =
+    R"(<!DOCTYPE html><html><head><meta charset="utf-8"></head><body>
+<p style="margin-left:1in; text-indent:-0.25in; margin-top:12pt; margin-bottom:6pt; line-height:150%">Indented and spaced</p>
+<ul><li>bullet one<ul><li>inner</li></ul></li><li>bullet two</li></ul>
+<ol start="3"><li>three</li><li>four<ol type="a"><li>a-item</li></ol></li></ol>
+<p>End</p></body></html>)";
+
+// A page as the rich-edit control writes it: \pn bullets and numbering, indents, tab stops.
+const char* kRichEditPage =
+    R"({\rtf1\ansi\ansicpg1252\deff0\nouicompat\deflang1033{\fonttbl{\f0\fnil\fcharset0 Calibri;}{\f1\fnil\fcharset2 Symbol;}}
+{\*\generator Riched20 10.0.19041}\viewkind4\uc1
+\pard\sa200\sl276\slmult1\f0\fs22\lang9 Plain start\par
+\pard{\pntext\f1\'B7\tab}{\*\pn\pnlvlblt\pnf1\pnindent0{\pntxtb\'B7}}\fi-360\li720\sa200\sl276\slmult1 first bullet\par
+{\pntext\f1\'B7\tab}second bullet\par
+\pard{\pntext\f0 1.\tab}{\*\pn\pnlvlbody\pnf0\pnindent0\pnstart1\pndec{\pntxta.}}\fi-360\li720\sa200\sl276\slmult1 one\par
+{\pntext\f0 2.\tab}two\par
+\pard\li1440\ri720\sb120\sa240\sl276\slmult1 indented both sides\par
+\pard\tx1440\tqr\tx4320\tqc\tx6480\sa200\sl276\slmult1 a\tab right\tab centre\par
+}
+)";
+
+} // namespace
+
+// Pages made by LibreOffice, AbiWord and pandoc from one HTML page with nested bullets and
+// numbers and an indented, spaced paragraph, and a rich-edit page with \pn lists and tab
+// stops: after a view in Quillery, LibreOffice reads the same paragraphs, list items,
+// indents, spacing and tab stops in our file as in theirs.
+TEST(RtfInterop, OthersPagesSurviveAView) {
     if (!have("soffice"))
         GTEST_SKIP() << "soffice is not installed";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    writeFile(dir.filePath("page.html"),
-              R"(<!DOCTYPE html><html><head><meta charset="utf-8"></head><body>
-<p style="margin-left:1in; text-indent:-0.25in; margin-top:12pt; margin-bottom:6pt; line-height:150%">Indented and spaced</p>
-<ul><li>bullet one<ul><li>inner</li></ul></li><li>bullet two</li></ul>
-<ol start="3"><li>three</li><li>four<ol type="a"><li>a-item</li></ol></li></ol>
-<p>End</p></body></html>)");
     const Office office(dir.path());
-    ASSERT_TRUE(office.convert(dir.filePath("page.html"), "rtf:Rich Text Format", dir.path(),
-                               "HTML (StarWriter)"));
-    const Document theirs = rtf::readDocument(readFile(dir.filePath("page.rtf")));
-    const QString oursDir = dir.filePath("ours");
-    QDir().mkpath(oursDir);
-    writeFile(oursDir + "/page.rtf", rtf::writeDocument(theirs));
-    const QString backDir = dir.filePath("back");
-    QDir().mkpath(backDir);
-    ASSERT_TRUE(office.convert(oursDir + "/page.rtf", "rtf:Rich Text Format", backDir));
-    const Document back = rtf::readDocument(readFile(backDir + "/page.rtf"));
+    const QString html = dir.filePath("page.html");
+    writeFile(html, kStructuredHtml);
 
-    // What LibreOffice shows of each paragraph: text, list kind and level, indents, spacing.
-    auto shown = [](const Document& d) {
-        QStringList out;
-        for (const Paragraph& p : d.paragraphs) {
-            QString kind = "-";
-            if (p.list > 0) {
-                const ListLevel& l = d.lists.at(size_t(p.list) - 1).levels[p.listLevel];
-                kind = QString("%1/%2/%3")
-                           .arg(l.style)
-                           .arg(l.style == ListBullet ? 1 : l.start)
-                           .arg(p.listLevel);
-            }
-            out << QString("%1 %2 li%3 fi%4 sb%5 sa%6 sl%7")
-                       .arg(paraText(p), kind)
-                       .arg(p.leftIndent)
-                       .arg(p.firstIndent)
-                       .arg(p.spaceBefore)
-                       .arg(p.spaceAfter)
-                       .arg(p.lineSpacing);
-        }
-        return out;
-    };
-    const QStringList want = shown(theirs);
-    EXPECT_EQ(shown(back), want);
-    EXPECT_TRUE(want.join('\n').contains("Indented and spaced - li1440 fi-360 sb240 sa120"))
-        << want.join('\n').toStdString();
+    const QString lo = dir.filePath("lo");
+    QDir().mkpath(lo);
+    ASSERT_TRUE(office.convert(html, "rtf:Rich Text Format", lo, "HTML (StarWriter)"));
+    checkViewKeepsWhatOfficeSees(office, dir.path(), lo + "/page.rtf", "LibreOffice");
+    const Document theirs = rtf::readDocument(readFile(lo + "/page.rtf"));
+    EXPECT_TRUE(find(theirs, "Indented and spaced"));
+    EXPECT_EQ(find(theirs, "Indented and spaced")->leftIndent, 1440);
     EXPECT_GE(theirs.lists.size(), 2u);
+
+    if (have("abiword")) {
+        const QString out = dir.filePath("abiword/page.rtf");
+        QDir().mkpath(dir.filePath("abiword"));
+        ASSERT_TRUE(run("abiword", {"--to=rtf", "-o", out, html}, dir.path()));
+        checkViewKeepsWhatOfficeSees(office, dir.path(), out, "AbiWord");
+    }
+    if (have("pandoc")) {
+        const QString out = dir.filePath("pandoc/page.rtf");
+        QDir().mkpath(dir.filePath("pandoc"));
+        ASSERT_TRUE(run("pandoc", {"-s", html, "-o", out}, dir.path()));
+        checkViewKeepsWhatOfficeSees(office, dir.path(), out, "pandoc", false);
+    }
+    QDir().mkpath(dir.filePath("richedit"));
+    writeFile(dir.filePath("richedit/page.rtf"), kRichEditPage);
+    checkViewKeepsWhatOfficeSees(office, dir.path(), dir.filePath("richedit/page.rtf"),
+                                 "rich edit");
 }

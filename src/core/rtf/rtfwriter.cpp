@@ -259,9 +259,32 @@ int levelNfc(int style) {
     }
 }
 
+// A list level's indents (left, first line): those of its first item, so that items keep
+// their own (LibreOffice drops an item's indent that equals its level's and then reads the
+// item as not indented); a level without items gets the usual steps of half an inch.
+using LevelIndents = std::vector<std::array<std::pair<int, int>, kListLevels>>;
+
+LevelIndents levelIndents(const Document& document) {
+    LevelIndents out(document.lists.size());
+    std::vector<std::array<bool, kListLevels>> seen(document.lists.size());
+    for (size_t i = 0; i < out.size(); ++i)
+        for (int k = 0; k < kListLevels; ++k)
+            out[i][size_t(k)] = {720 * (k + 1), -360};
+    for (const Paragraph& p : document.paragraphs) {
+        if (p.list <= 0 || size_t(p.list) > out.size())
+            continue;
+        const size_t i = size_t(p.list) - 1, k = size_t(p.listLevel);
+        if (!seen[i][k]) {
+            seen[i][k] = true;
+            out[i][k] = {p.leftIndent, p.firstIndent};
+        }
+    }
+    return out;
+}
+
 // The lists in Word's form, which Word and LibreOffice read: list i is \listid i+1 and
 // \ls i+1; a level's text holds its number as the placeholder \'0k.
-void writeListTables(Out& out, const std::vector<List>& lists) {
+void writeListTables(Out& out, const std::vector<List>& lists, const LevelIndents& indents) {
     out.lit("{\\*\\listtable");
     for (size_t i = 0; i < lists.size(); ++i) {
         out.lit("{\\list\\listtemplateid");
@@ -296,8 +319,10 @@ void writeListTables(Out& out, const std::vector<List>& lists) {
                 const char pos[2] = {kHex[placeholder >> 4], kHex[placeholder & 15]};
                 out.append(pos, 2);
             }
-            out.lit(";}\\fi-360\\li");
-            out.number(720 * (k + 1));
+            out.lit(";}\\fi");
+            out.number(indents[i][size_t(k)].second);
+            out.lit("\\li");
+            out.number(indents[i][size_t(k)].first);
             out.lit("}");
         }
         out.lit("{\\listname ;}\\listid");
@@ -333,10 +358,47 @@ private:
     std::vector<std::array<int, kListLevels>> m_counts;
 };
 
-// A list item's number for readers that show neither list form, and the rich-edit form of
-// the first level (that form has no levels; LibreOffice lets it win over \ilvl).
+// A list item: the rich-edit form of the first level first (that form has no levels, and
+// LibreOffice lets whichever of \pn and \ls comes last decide the item's list), then Word's
+// form, then the number as text for readers that show neither.
 void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
     const ListLevel& l = list.levels[p.listLevel];
+    if (p.listLevel == 0) {
+        out.lit("{\\*\\pn");
+        switch (l.style) {
+        case ListBullet:
+            out.lit("\\pnlvlblt");
+            break;
+        case ListUpperRoman:
+            out.lit("\\pnlvlbody\\pnucrm");
+            break;
+        case ListLowerRoman:
+            out.lit("\\pnlvlbody\\pnlcrm");
+            break;
+        case ListUpperLetter:
+            out.lit("\\pnlvlbody\\pnucltr");
+            break;
+        case ListLowerLetter:
+            out.lit("\\pnlvlbody\\pnlcltr");
+            break;
+        default:
+            out.lit("\\pnlvlbody\\pndec");
+            break;
+        }
+        out.lit("\\pnindent0\\pnstart");
+        out.number(l.start);
+        if (l.style == ListBullet) {
+            out.lit("{\\pntxtb ");
+            writeWithFallback(out, l.bullet);
+            out.lit("}}");
+        } else {
+            out.lit("{\\pntxtb ");
+            writeWithFallback(out, l.prefix);
+            out.lit("}{\\pntxta ");
+            writeWithFallback(out, l.suffix);
+            out.lit("}}");
+        }
+    }
     out.lit("\\ls");
     out.number(p.list);
     out.lit("\\ilvl");
@@ -347,42 +409,6 @@ void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
     else
         writeWithFallback(out, l.prefix + listNumberText(l.style, number) + l.suffix);
     out.lit("\\tab}");
-    if (p.listLevel > 0)
-        return;
-    out.lit("{\\*\\pn");
-    switch (l.style) {
-    case ListBullet:
-        out.lit("\\pnlvlblt");
-        break;
-    case ListUpperRoman:
-        out.lit("\\pnlvlbody\\pnucrm");
-        break;
-    case ListLowerRoman:
-        out.lit("\\pnlvlbody\\pnlcrm");
-        break;
-    case ListUpperLetter:
-        out.lit("\\pnlvlbody\\pnucltr");
-        break;
-    case ListLowerLetter:
-        out.lit("\\pnlvlbody\\pnlcltr");
-        break;
-    default:
-        out.lit("\\pnlvlbody\\pndec");
-        break;
-    }
-    out.lit("\\pnindent0\\pnstart");
-    out.number(l.start);
-    if (l.style == ListBullet) {
-        out.lit("{\\pntxtb ");
-        writeWithFallback(out, l.bullet);
-        out.lit("}}");
-    } else {
-        out.lit("{\\pntxtb ");
-        writeWithFallback(out, l.prefix);
-        out.lit("}{\\pntxta ");
-        writeWithFallback(out, l.suffix);
-        out.lit("}}");
-    }
 }
 
 } // namespace
@@ -457,7 +483,7 @@ QByteArray writeDocument(const Document& document) {
     }
     out.lit("}\n");
     if (!document.lists.empty())
-        writeListTables(out, document.lists);
+        writeListTables(out, document.lists, levelIndents(document));
     ListCounters counters(document.lists.size());
 
     // The reader's state after the header: \f0 (\deff0), \fs24, nothing else.
