@@ -188,9 +188,13 @@ void PageLoader::endFill() {
     doc->setModified(false);
     if (!doc->pageSize().isNull())
         m_pageSize = doc->pageSize();
-    doc->setPageSize(m_pageSize);
+    // The caret kept its place, but its anchor moved on with the text: without this the
+    // whole page would be selected and the first key typed would replace it. Dropped while
+    // nothing is laid out, so that the editor does not lay out the page to repaint it.
     m_caret.setKeepPositionOnInsert(false);
+    m_caret.clearSelection();
     m_editor->setTextCursor(m_caret);
+    doc->setPageSize(m_pageSize);
     m_caret = QTextCursor();
     m_editor->removeEventFilter(this);
     m_editor->viewport()->removeEventFilter(this);

@@ -314,6 +314,9 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
             else
                 lists.emplace(
                     key, cursor.createList(toQt(doc.lists[size_t(p.list) - 1], p.list, level)));
+            // Qt draws the item's mark in the block's character format: that of its text.
+            if (!p.runs.empty() && (!lastFormat || !(*lastFormat == p.runs.front().format)))
+                cursor.setBlockCharFormat(toQt(p.runs.front().format));
         }
         for (const TextRun& r : p.runs) {
             if (r.text.isEmpty())

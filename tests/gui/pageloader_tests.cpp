@@ -79,6 +79,15 @@ TEST_F(PageLoaderTest, LargePageIsCompleteEditableAndLaidOutAfterTheFirstScreen)
     EXPECT_EQ(m_editor.document()->documentMargin(), 1);
 }
 
+// The caret waits at the start with nothing selected: the first key adds to the page.
+TEST_F(PageLoaderTest, TheFirstKeyTypedAddsToThePage) {
+    showEditor();
+    m_loader.showPage(lines(3));
+    QTest::keyClicks(&m_editor, QStringLiteral("x"));
+    EXPECT_EQ(m_editor.toPlainText(), QStringLiteral("xline 0 of the page\nline 1 of the page\n"
+                                                     "line 2 of the page"));
+}
+
 TEST_F(PageLoaderTest, TypingEndsTheSettling) {
     showEditor();
     m_loader.showPage(lines(40'000));
