@@ -1,6 +1,7 @@
 #include "editorcommands.h"
 
 #include "alignment.h"
+#include "fontdialog.h"
 #include "mainmenu.h"
 #include "noteeditor.h"
 #include "richtextconvert.h"
@@ -9,7 +10,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
-#include <QFontDialog>
 #include <QMenu>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -17,10 +17,61 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include <algorithm>
+
 namespace qly {
 
 namespace {
 constexpr int TextInset = 5;
+
+// The font and colour chosen in the font dialog go to the selection, or with nothing selected,
+// to the text typed next. Each run keeps its character set; an invalid colour takes away the
+// text's own colour.
+void applyCharFormat(QTextEdit* editor, const QFont& font, const QColor& color) {
+    QTextCharFormat format;
+    format.setFontFamilies(QStringList{font.family()});
+    format.setFontPointSize(font.pointSizeF());
+    format.setFontWeight(font.bold() ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(font.italic());
+    format.setFontUnderline(font.underline());
+    format.setFontStrikeOut(font.strikeOut());
+    if (color.isValid())
+        format.setForeground(color);
+    QTextCursor cursor = editor->textCursor();
+    if (!cursor.hasSelection()) {
+        QTextCharFormat typed = editor->currentCharFormat();
+        typed.merge(format);
+        if (!color.isValid())
+            typed.clearProperty(QTextFormat::ForegroundBrush);
+        editor->setCurrentCharFormat(typed);
+        return;
+    }
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    cursor.beginEditBlock();
+    cursor.mergeCharFormat(format);
+    if (!color.isValid()) {
+        QList<std::pair<int, int>> coloured;
+        QTextDocument* doc = editor->document();
+        for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next())
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextFragment f = it.fragment();
+                const int from = std::max(start, f.position());
+                const int to = std::min(end, f.position() + f.length());
+                if (from < to && f.charFormat().hasProperty(QTextFormat::ForegroundBrush))
+                    coloured.append({from, to});
+            }
+        for (const auto& [from, to] : std::as_const(coloured)) {
+            QTextCursor run(doc);
+            run.setPosition(from);
+            run.setPosition(to, QTextCursor::KeepAnchor);
+            QTextCharFormat plain = run.charFormat();
+            plain.clearProperty(QTextFormat::ForegroundBrush);
+            run.setCharFormat(plain);
+        }
+    }
+    cursor.endEditBlock();
+}
 } // namespace
 
 EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* mainMenu,
@@ -68,12 +119,9 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
 
 // The dialogs are made when first asked for: building the font dialog reads the whole font
 // list, which would cost start-up more than everything else in the window together.
-QFontDialog* EditorCommands::FontDialog1() {
-    if (!m_fontDialog) {
-        m_fontDialog = new QFontDialog(m_window);
-        m_fontDialog->setObjectName(QStringLiteral("FontDialog1"));
-        m_fontDialog->setOption(QFontDialog::DontUseNativeDialog);
-    }
+FontDialog* EditorCommands::FontDialog1() {
+    if (!m_fontDialog)
+        m_fontDialog = new FontDialog(m_window);
     return m_fontDialog;
 }
 
@@ -149,19 +197,16 @@ void EditorCommands::EditSelectAllItemClick() {
 }
 
 void EditorCommands::FormatFontItemClick() {
-    QFontDialog* dialog = FontDialog1();
-    dialog->setCurrentFont(m_editor->currentCharFormat().font());
-    if (dialog->exec() == QDialog::Accepted) {
-        const QFont font = dialog->selectedFont();
-        if (m_editor->textCursor().hasSelection()) {
-            QTextCharFormat format;
-            format.setFont(font);
-            m_editor->mergeCurrentCharFormat(format);
-        } else {
-            // Text without a font of its own, and the text typed into such text, takes this one.
-            m_editor->setFont(font);
-        }
-    }
+    FontDialog* dialog = FontDialog1();
+    const QTextCharFormat current = m_editor->currentCharFormat();
+    dialog->setCurrentFont(current.font().resolve(m_editor->document()->defaultFont()));
+    const QBrush brush = current.foreground();
+    const bool ownColor =
+        current.hasProperty(QTextFormat::ForegroundBrush) && brush.style() != Qt::NoBrush;
+    dialog->setCurrentColor(ownColor ? brush.color() : QColor());
+    // A page that could not be read stays as it is.
+    if (dialog->exec() == QDialog::Accepted && !m_editor->isReadOnly())
+        applyCharFormat(m_editor, dialog->currentFont(), dialog->currentColor());
     m_editor->setFocus();
 }
 

@@ -7,13 +7,13 @@
 
 class QAction;
 class QColorDialog;
-class QFontDialog;
 class QMenu;
 class QTextEdit;
 class QWidget;
 
 namespace qly {
 
+class FontDialog;
 class MainMenu;
 class NoteEditor;
 
@@ -29,7 +29,7 @@ public:
     ~EditorCommands() override;
 
     QMenu* pmEditor() const { return m_pmEditor; }
-    QFontDialog* FontDialog1();
+    FontDialog* FontDialog1();
     QColorDialog* ColorDialog1();
     bool UpdatingMenu() const { return m_updatingMenu; }
 
@@ -67,7 +67,7 @@ private:
     QAction* m_cut1 = nullptr;
     QAction* m_copy1 = nullptr;
     QAction* m_paste1 = nullptr;
-    QFontDialog* m_fontDialog = nullptr;
+    FontDialog* m_fontDialog = nullptr;
     QColorDialog* m_colorDialog = nullptr;
     QColor m_lastColor = Qt::black;
     bool m_updatingMenu = false;

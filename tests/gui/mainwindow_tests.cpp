@@ -19,7 +19,6 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFile>
-#include <QFontDialog>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -469,44 +468,6 @@ TEST_F(MainWindow, AConfirmedColourIsWrittenAtOnceEvenWhenUnchanged) {
     for (QWidget* w : {static_cast<QWidget*>(form->titleBar()), form->titleBar()->pnNav(),
                        form->titleBar()->pnClose()})
         EXPECT_EQ(w->palette().color(QPalette::Window), editorColour);
-}
-
-TEST_F(MainWindow, TheFontGoesToTheSelectionOrToTheDefaultFormat) {
-    auto form = start();
-    QTextEdit* editor = form->editor();
-    editor->setPlainText("plain bold");
-    QTextCursor c(editor->document());
-    c.movePosition(QTextCursor::End);
-    c.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, 4);
-    editor->setTextCursor(c);
-    QFont chosen;
-    const auto chooseFont = [&](int pointSize) {
-        answerDialog<QFontDialog>(
-            [&chosen, pointSize](QFontDialog* d) {
-                QFont f = d->currentFont();
-                f.setPointSize(pointSize);
-                d->setCurrentFont(f);
-                d->accept();
-                chosen = d->selectedFont();
-            },
-            [&] { form->mainMenu()->item("FormatFontItem")->trigger(); });
-    };
-    chooseFont(20);
-    ASSERT_EQ(chosen.pointSize(), 20);
-    QTextCursor probe(editor->document());
-    probe.setPosition(2);
-    EXPECT_NE(probe.charFormat().font().pointSize(), 20);
-    probe.setPosition(9);
-    EXPECT_EQ(probe.charFormat().font().pointSize(), 20);
-    EXPECT_EQ(probe.charFormat().font().family(), chosen.family());
-
-    // Nothing selected: the default format changes, the explicit one stays.
-    c.clearSelection();
-    editor->setTextCursor(c);
-    chooseFont(16);
-    EXPECT_EQ(editor->document()->defaultFont().pointSize(), 16);
-    probe.setPosition(9);
-    EXPECT_EQ(probe.charFormat().font().pointSize(), 20);
 }
 
 TEST_F(MainWindow, TheEditorKeepsItsTextInsetAndShowsItsSelectionWithoutFocus) {
