@@ -37,10 +37,11 @@ touch -d '2001-01-01' "$app/rtf/Z.rtf"
 app_start "$app"
 wid=$(wait_window Quillery) || fail "no main window"
 sleep 0.5
+xdotool type --delay 20 'typed '                         # at the caret: the start of the page
 xdotool mousemove $((312 + 32)) $((200 + 10)) click 1   # Previous: A -> Z
 sleep 0.5
 head -c 5 "$app/rtf/A.rtf" | grep -q '{\\rtf' || fail "plain-text page A not written back as RTF"
-grep -q 'plain words' "$app/rtf/A.rtf" || fail "page A lost its text"
+grep -q 'typed plain words' "$app/rtf/A.rtf" || fail "page A lost its text to the keys typed"
 grep -q 'second line' "$app/rtf/A.rtf" || fail "page A lost its second line"
 color=$(pixel_at $((312 + 200)) $((200 + 200)))
 [ "$color" = "#80FFFF" ] || fail "page Z colour is $color"
@@ -56,7 +57,7 @@ wait_exit "$APP_PID" 5 || fail "no exit"
 grep -qx 'ActivePage=1' "$app/qly.ini" || fail "ActivePage after Next: $(grep ActivePage "$app/qly.ini")"
 grep -qx 'B=12648447' "$app/qly.ini" || fail "colour of B not written"
 [ -f "$app/rtf/B.rtf" ] || fail "B.rtf not written at exit"
-pass "plain text written back as RTF, unedited page rewritten, Previous on A is Z, Next on Z is A"
+pass "keys typed at start-up go before the text, plain text written back as RTF, unedited page rewritten, Previous on A is Z, Next on Z is A"
 
 # --- A hand-edited ActivePage outside 0..25 shows page A.
 sed -i 's/^ActivePage=.*/ActivePage=99/' "$app/qly.ini"
