@@ -126,6 +126,67 @@ void BM_QTextEditSetHtml_1MB(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * rtf1().size());
 }
 
+// A 1 MB page of lines into a document that nothing lays out yet, as the page loader fills
+// the editor, against Qt's own setPlainText of the same text. "Words" has a bold word in every
+// tenth line, so that its paragraphs differ in more than their text.
+qly::Document pageOfLines(bool boldWords) {
+    qly::CharFormat plain;
+    plain.font = QStringLiteral("DejaVu Sans");
+    plain.size = 10;
+    qly::CharFormat bold = plain;
+    bold.bold = true;
+    qly::Document d;
+    for (int i = 0, size = 0; size < 1'000'000; ++i) {
+        qly::Paragraph p;
+        const QString line =
+            QStringLiteral("line %1 of a page of notes, with a plan and a list").arg(i);
+        p.runs.push_back({line, plain});
+        if (boldWords && i % 10 == 0) {
+            p.runs.push_back({QStringLiteral(" remember"), bold});
+            p.runs.push_back({QStringLiteral(" and more"), plain});
+        }
+        size += int(line.size()) + 1;
+        d.paragraphs.push_back(std::move(p));
+    }
+    return d;
+}
+
+QString textOf(const qly::Document& d) {
+    QString text;
+    for (const qly::Paragraph& p : d.paragraphs) {
+        if (!text.isEmpty())
+            text += QChar::ParagraphSeparator;
+        for (const qly::TextRun& r : p.runs)
+            text += r.text;
+    }
+    return text;
+}
+
+void fillEditor(benchmark::State& state, bool boldWords) {
+    const qly::Document page = pageOfLines(boldWords);
+    QTextDocument doc;
+    doc.setPageSize(QSizeF(0, 0));
+    for (auto _ : state) {
+        qly::setEditorDocument(&doc, page);
+        benchmark::DoNotOptimize(doc.characterCount());
+    }
+}
+void BM_EditorFill_Lines_1MB(benchmark::State& s) {
+    fillEditor(s, false);
+}
+void BM_EditorFill_Words_1MB(benchmark::State& s) {
+    fillEditor(s, true);
+}
+void BM_QtSetPlainText_Words_1MB(benchmark::State& state) {
+    const QString text = textOf(pageOfLines(true));
+    QTextDocument doc;
+    doc.setPageSize(QSizeF(0, 0));
+    for (auto _ : state) {
+        doc.setPlainText(text);
+        benchmark::DoNotOptimize(doc.characterCount());
+    }
+}
+
 BENCHMARK(BM_PlainText_1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainText_30MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadModel_1MB)->Unit(benchmark::kMillisecond);
@@ -134,5 +195,8 @@ BENCHMARK(BM_WriteModel_1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteModel_30MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RtfIntoTextEdit_1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QTextEditSetHtml_1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditorFill_Lines_1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditorFill_Words_1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtSetPlainText_Words_1MB)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -298,14 +298,30 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
     const CharFormat* lastFormat = nullptr;
     QTextCharFormat lastQt;
     std::map<std::pair<int, int>, QTextList*> lists; // by list and level
+    // Text in lastQt not yet in the document. Paragraphs in the block format of the one
+    // before go into it as paragraph separators, so that a page whose formats seldom change
+    // goes in a few long insertions, as with Qt's own setPlainText.
+    QString pending;
+    const auto flush = [&] {
+        if (!pending.isEmpty())
+            cursor.insertText(pending, lastQt);
+        pending.clear();
+    };
+    QTextBlockFormat blockBefore;
+    bool listBefore = false;
     for (const Paragraph& p : doc.paragraphs) {
-        const QTextBlockFormat bf = toQt(p);
+        QTextBlockFormat bf = toQt(p);
         if (first) {
             cursor.setBlockFormat(bf);
             first = false;
+        } else if (lastFormat && p.list == 0 && !listBefore && bf == blockBefore) {
+            pending += QChar::ParagraphSeparator;
         } else {
+            flush();
             cursor.insertBlock(bf);
         }
+        blockBefore = std::move(bf);
+        listBefore = p.list != 0;
         if (p.list > 0 && size_t(p.list) <= doc.lists.size()) {
             const int level = std::clamp(p.listLevel, 0, kListLevels - 1);
             const auto key = std::make_pair(p.list, level);
@@ -322,14 +338,18 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
             if (r.text.isEmpty())
                 continue;
             if (!lastFormat || !(*lastFormat == r.format)) {
+                flush();
                 lastQt = toQt(r.format);
                 lastFormat = &r.format;
             }
-            cursor.insertText(r.text, lastQt);
+            pending += r.text;
         }
-        if (p.runs.empty() && lastFormat) // an empty line keeps the size of the text before
+        // An empty line keeps the size of the text before (one that goes in as a separator
+        // takes it from the text's format).
+        if (p.runs.empty() && lastFormat && pending.isEmpty())
             cursor.setBlockCharFormat(lastQt);
     }
+    flush();
     cursor.endEditBlock();
     target->setUndoRedoEnabled(undo);
     target->setModified(false);

@@ -88,6 +88,42 @@ TEST(RichTextConvert, ModelSurvivesTheEditor) {
     EXPECT_EQ(throughEditor(d), d);
 }
 
+// Paragraphs in one block format go in with the text around them: formats changing inside
+// and across them, empty lines and a list among them all come back, and an empty line takes
+// the size of the text before it.
+TEST(RichTextConvert, ParagraphsInOneFormatSurviveTheEditor) {
+    CharFormat big, bold;
+    big.font = bold.font = QStringLiteral("DejaVu Sans");
+    big.size = 14;
+    bold.size = 10;
+    bold.bold = true;
+    Document d;
+    d.lists.push_back(List{});
+    const auto add = [&d](std::vector<TextRun> runs, int list = 0) {
+        Paragraph p;
+        p.runs = std::move(runs);
+        p.list = list;
+        d.paragraphs.push_back(std::move(p));
+    };
+    add({{"one", big}});
+    add({{"two ", big}, {"bold", bold}});
+    add({{"three", bold}, {" big", big}});
+    add({}); // empty, after text in the big size
+    add({{"item", big}}, 1);
+    add({{"after the list", big}});
+    add({});
+    add({});
+    add({{"end", bold}});
+    QTextDocument doc;
+    setEditorDocument(&doc, d);
+    EXPECT_EQ(editorDocument(&doc), d);
+    ASSERT_EQ(doc.blockCount(), 9);
+    for (int empty : {3, 6, 7})
+        EXPECT_EQ(doc.findBlockByNumber(empty).charFormat().fontPointSize(), 14) << empty;
+    EXPECT_NE(doc.findBlockByNumber(4).textList(), nullptr);
+    EXPECT_EQ(doc.findBlockByNumber(5).textList(), nullptr);
+}
+
 TEST(RichTextConvert, EditorBasics) {
     QTextDocument doc;
     Document d;
