@@ -3,11 +3,15 @@
 // font each time, as the main window does). Both kinds run in separate processes so that
 // neither pays the other's first use of the font list; bench/fontdialog.sh alternates them.
 // Usage: qly-fontdialog-probe ours|qt RUNS [SHOT.png]
-// Prints "first <ms>" and "again <median ms>"; with SHOT.png saves a picture of the dialog.
+// Prints "first <ms>", "again <median ms>" and "kib <KiB the process grew by the first open>"; with
+// SHOT.png saves a picture of the dialog (ours also as SHOT-big.png, loaded with a large coloured
+// font).
 #include "fontdialog.h"
+#include "richtextconvert.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFontDialog>
 #include <QScreen>
 #include <QTest>
@@ -17,6 +21,17 @@
 #include <vector>
 
 namespace {
+
+// The resident set of the process in KiB.
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
 
 class PaintWatch : public QObject {
 public:
@@ -53,8 +68,9 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
     PaintWatch watch;
-    QFont fonts[2] = {QApplication::font(), QFont(QStringLiteral("DejaVu Serif"), 14)};
+    QFont fonts[2] = {qly::editorDefaultFont(), QFont(QStringLiteral("DejaVu Serif"), 14)};
 
+    const long residentBefore = residentKiB();
     QElapsedTimer clock;
     clock.start();
     QDialog* dialog = nullptr;
@@ -70,9 +86,24 @@ int main(int argc, char** argv) {
     }
     dialog->installEventFilter(&watch);
     const double first = showAndWait(dialog, watch, clock);
+    const long grown = residentKiB() - residentBefore;
     if (argc > 3) {
         QTest::qWait(300);
-        dialog->grab().save(QString::fromLocal8Bit(argv[3]));
+        const QString shot = QString::fromLocal8Bit(argv[3]);
+        dialog->grab().save(shot);
+        if (mine) {
+            // Large, styled and coloured: the sample clips, the dialog keeps its size.
+            QFont big = fonts[0];
+            big.setPointSize(72);
+            big.setBold(true);
+            big.setItalic(true);
+            big.setUnderline(true);
+            mine->setCurrentFont(big);
+            mine->setCurrentColor(QColor(200, 30, 120));
+            QTest::qWait(200);
+            dialog->grab().save(
+                QString(shot).replace(QLatin1String(".png"), QLatin1String("-big.png")));
+        }
     }
     dialog->hide();
 
@@ -89,6 +120,6 @@ int main(int argc, char** argv) {
         dialog->hide();
     }
     std::sort(again.begin(), again.end());
-    std::printf("first %.2f\nagain %.2f\n", first, again[again.size() / 2]);
+    std::printf("first %.2f\nagain %.2f\nkib %ld\n", first, again[again.size() / 2], grown);
     return 0;
 }

@@ -401,16 +401,19 @@ void FontDialog::sizeEdited(const QString& text) {
 }
 
 // The styles the family has among the four, and wanted, which the text may have even where
-// the family has no face for it (it is then drawn slanted or emboldened).
+// the family has no face for it. A scalable family offers all four: the faces it lacks are
+// drawn slanted or emboldened, as in other programs' font dialogs.
 void FontDialog::fillStyles(int wanted) {
     const QString name = family();
     bool offered[StyleCount] = {};
     bool any = false;
-    for (const QString& style : QFontDatabase::styles(name)) {
-        const int weight = QFontDatabase::weight(name, style);
-        const int index = (weight >= QFont::DemiBold ? Bold : 0) |
-                          (QFontDatabase::italic(name, style) ? Italic : 0);
-        offered[index] = any = true;
+    if (!QFontDatabase::isSmoothlyScalable(name)) {
+        for (const QString& style : QFontDatabase::styles(name)) {
+            const int weight = QFontDatabase::weight(name, style);
+            const int index = (weight >= QFont::DemiBold ? Bold : 0) |
+                              (QFontDatabase::italic(name, style) ? Italic : 0);
+            offered[index] = any = true;
+        }
     }
     const QSignalBlocker quiet(m_lstStyle);
     m_lstStyle->clear();

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -231,4 +232,27 @@ TEST(FontDialog, KeyboardReachesEveryControlInOrder) {
     EXPECT_EQ(QApplication::focusWidget()->objectName(), "cbColor");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(FontDialog, CustomColourComesFromTheColourDialogAndCancelKeepsTheLast) {
+    QWidget owner;
+    owner.show();
+    FontDialog dialog(&owner);
+    dialog.setCurrentColor(QColor(Qt::red));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    const auto custom = [&](const std::function<void(QColorDialog&)>& answer) {
+        return qlytest::actOnModal(
+            QColorDialog::staticMetaObject, [&] { pickColor(dialog, "Custom..."); },
+            [&](QWidget& d) { answer(static_cast<QColorDialog&>(d)); });
+    };
+    ASSERT_TRUE(custom([](QColorDialog& d) {
+        EXPECT_EQ(d.currentColor(), QColor(Qt::red));
+        d.setCurrentColor(QColor(1, 2, 3));
+        d.accept();
+    }));
+    EXPECT_EQ(dialog.currentColor(), QColor(1, 2, 3));
+    EXPECT_EQ(control<QComboBox>(dialog, "cbColor")->currentText(), "Custom");
+    ASSERT_TRUE(custom([](QColorDialog& d) { d.reject(); }));
+    EXPECT_EQ(dialog.currentColor(), QColor(1, 2, 3));
 }
