@@ -24,24 +24,36 @@ namespace qly {
 namespace {
 constexpr int TextInset = 5;
 
-// The font and colour chosen in the font dialog go to the selection, or with nothing selected,
-// to the text typed next. Each run keeps its character set; an invalid colour takes away the
-// text's own colour.
-void applyCharFormat(QTextEdit* editor, const QFont& font, const QColor& color) {
+// What the user changed in the font dialog, from the font and colour it showed to those it
+// returned, goes to the selection, or with nothing selected, to the text typed next. The rest
+// stays as each run has it (a selection of mixed sizes keeps them when only the colour
+// changes), and so does each run's character set. An invalid colour takes away the text's own.
+void applyCharFormat(QTextEdit* editor, const QFont& shown, const QColor& shownColor,
+                     const QFont& font, const QColor& color) {
     QTextCharFormat format;
-    format.setFontFamilies(QStringList{font.family()});
-    format.setFontPointSize(font.pointSizeF());
-    format.setFontWeight(font.bold() ? QFont::Bold : QFont::Normal);
-    format.setFontItalic(font.italic());
-    format.setFontUnderline(font.underline());
-    format.setFontStrikeOut(font.strikeOut());
-    if (color.isValid())
+    if (font.family() != shown.family())
+        format.setFontFamilies(QStringList{font.family()});
+    if (font.pointSizeF() != shown.pointSizeF())
+        format.setFontPointSize(font.pointSizeF());
+    if (font.bold() != shown.bold())
+        format.setFontWeight(font.bold() ? QFont::Bold : QFont::Normal);
+    if (font.italic() != shown.italic())
+        format.setFontItalic(font.italic());
+    if (font.underline() != shown.underline())
+        format.setFontUnderline(font.underline());
+    if (font.strikeOut() != shown.strikeOut())
+        format.setFontStrikeOut(font.strikeOut());
+    const bool recolour = color != shownColor;
+    if (recolour && color.isValid())
         format.setForeground(color);
+    const bool uncolour = recolour && !color.isValid();
+    if (format.properties().isEmpty() && !uncolour)
+        return;
     QTextCursor cursor = editor->textCursor();
     if (!cursor.hasSelection()) {
         QTextCharFormat typed = editor->currentCharFormat();
         typed.merge(format);
-        if (!color.isValid())
+        if (uncolour)
             typed.clearProperty(QTextFormat::ForegroundBrush);
         editor->setCurrentCharFormat(typed);
         return;
@@ -50,7 +62,7 @@ void applyCharFormat(QTextEdit* editor, const QFont& font, const QColor& color) 
     const int end = cursor.selectionEnd();
     cursor.beginEditBlock();
     cursor.mergeCharFormat(format);
-    if (!color.isValid()) {
+    if (uncolour) {
         QList<std::pair<int, int>> coloured;
         QTextDocument* doc = editor->document();
         for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next())
@@ -204,9 +216,11 @@ void EditorCommands::FormatFontItemClick() {
     const bool ownColor =
         current.hasProperty(QTextFormat::ForegroundBrush) && brush.style() != Qt::NoBrush;
     dialog->setCurrentColor(ownColor ? brush.color() : QColor());
+    const QFont shown = dialog->currentFont();
+    const QColor shownColor = dialog->currentColor();
     // A page that could not be read stays as it is.
     if (dialog->exec() == QDialog::Accepted && !m_editor->isReadOnly())
-        applyCharFormat(m_editor, dialog->currentFont(), dialog->currentColor());
+        applyCharFormat(m_editor, shown, shownColor, dialog->currentFont(), dialog->currentColor());
     m_editor->setFocus();
 }
 

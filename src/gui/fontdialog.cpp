@@ -286,6 +286,12 @@ bool FontDialog::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+void FontDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_edFamily->setFocus();
+    m_edFamily->selectAll();
+}
+
 void FontDialog::setCurrentFont(const QFont& font) {
     m_loadedFamily = font.family();
     m_loadedStyle = (font.bold() ? Bold : 0) | (font.italic() ? Italic : 0);

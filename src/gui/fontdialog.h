@@ -35,6 +35,8 @@ public:
 protected:
     // The arrow and page keys in a field move through its list, as in the list itself.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Each run starts in the font field, its text selected to be typed over.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void familyEdited(const QString& text);
