@@ -24,6 +24,28 @@ namespace qly {
 
 namespace {
 
+// The families a page may name: as other programs know them, so without fontconfig's
+// foundry tags ("Nimbus Sans [urw]" is "Nimbus Sans") and without its generic aliases,
+// which name a different font on every machine.
+QStringList offeredFamilies() {
+    static const QStringList aliases{
+        QStringLiteral("Sans Serif"), QStringLiteral("Sans"),    QStringLiteral("Serif"),
+        QStringLiteral("Monospace"),  QStringLiteral("Mono"),    QStringLiteral("System-ui"),
+        QStringLiteral("Cursive"),    QStringLiteral("Fantasy"), QStringLiteral("Emoji")};
+    QStringList families;
+    for (QString f : QFontDatabase::families()) {
+        if (QFontDatabase::isPrivateFamily(f))
+            continue;
+        if (const qsizetype tag = f.indexOf(QLatin1String(" ["));
+            tag > 0 && f.endsWith(QLatin1Char(']')))
+            f.truncate(tag);
+        if (!aliases.contains(f, Qt::CaseInsensitive))
+            families << f;
+    }
+    families.removeDuplicates();
+    return families;
+}
+
 constexpr int Italic = 1;
 constexpr int Bold = 2;
 constexpr int StyleCount = 4;
@@ -149,10 +171,7 @@ FontDialog::FontDialog(QWidget* parent)
     m_btCancel = new QPushButton(tr("Cancel"));
     m_btCancel->setObjectName(QStringLiteral("btCancel"));
 
-    QStringList families = QFontDatabase::families();
-    families.removeIf([](const QString& f) { return QFontDatabase::isPrivateFamily(f); });
-    families.removeDuplicates();
-    m_lstFamily->addItems(families);
+    m_lstFamily->addItems(offeredFamilies());
     for (int size : CommonSizes)
         m_lstSize->addItem(sizeText(size));
     // Seven rows of each list show; the columns keep their widths whatever the names.

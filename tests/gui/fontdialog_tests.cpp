@@ -14,6 +14,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFile>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -231,6 +232,20 @@ TEST(FontDialog, FieldsCompleteTakeAnySizeAndKeepWhatTheListsLack) {
     EXPECT_EQ(typeSize("9999"), FontDialog::MaxPointSize);
     EXPECT_EQ(typeSize("0"), 11);
     EXPECT_EQ(typeSize("abc"), 11);
+}
+
+// A page names only fonts that exist under that name elsewhere too: no fontconfig alias
+// ("Sans Serif", "Monospace") and no foundry tag ("Nimbus Sans [urw]").
+TEST(FontDialog, OffersFamiliesByTheirOwnNames) {
+    FontDialog dialog;
+    auto* list = control<QListWidget>(dialog, "lstFamily");
+    ASSERT_GT(list->count(), 0);
+    for (int i = 0; i < list->count(); ++i) {
+        const QString family = list->item(i)->text();
+        EXPECT_FALSE(family.contains(QLatin1Char('['))) << family.toStdString();
+        // The face drawn is of that family (Qt names it with its foundry when there are two).
+        EXPECT_TRUE(QFontInfo(QFont(family)).family().startsWith(family)) << family.toStdString();
+    }
 }
 
 TEST(FontDialog, KeyboardReachesEveryControlInOrder) {
