@@ -95,8 +95,48 @@ struct Paragraph {
     std::vector<TabStop> tabs; // ascending positions
     int list = 0;              // an item of Document::lists[list - 1]; 0: no list item
     int listLevel = 0;         // 0 .. kListLevels - 1
+    // In a table: a paragraph of cell `cell` (0-based) of Document::rows[row - 1]; 0: not in
+    // a table. A cell's paragraphs follow each other; rows that follow each other form a table.
+    int row = 0;
+    int cell = 0;
 
     bool operator==(const Paragraph&) const = default;
+};
+
+enum CellMerge : int { MergeNone = 0, MergeFirst = 1, MergeContinue = 2 };
+
+enum BorderSide : int { BorderTop = 0, BorderLeft = 1, BorderBottom = 2, BorderRight = 3 };
+
+// A line along a side of a table cell; width 0: no line.
+struct Border {
+    int width = 0; // twips
+    std::optional<std::uint32_t> color;
+
+    bool operator==(const Border&) const = default;
+};
+
+// A table cell's shape and look. A cell merged into the one before it (or above it) is still
+// a cell of its row, and holds an empty paragraph.
+struct TableCell {
+    int right = 0;                        // its right edge, twips from the text's left edge
+    int merge = MergeNone;                // with the cells to its right
+    int vmerge = MergeNone;               // with the cells below it
+    Border borders[4];                    // by BorderSide
+    std::optional<std::uint32_t> shading; // its background colour
+
+    bool operator==(const TableCell&) const = default;
+};
+
+inline constexpr int kMaxTableCells = 63; // cells of a row kept; the text of more goes on
+
+// A table row: the cells its paragraphs name.
+struct TableRow {
+    int left = 0; // its left edge, twips from the text's left edge
+    int gap = 0;  // half the space between the text of two cells, twips
+    int align = AlignLeft;
+    std::vector<TableCell> cells;
+
+    bool operator==(const TableRow&) const = default;
 };
 
 // A document always holds at least one paragraph once read; an empty page is one
@@ -107,6 +147,7 @@ struct Document {
 
     std::vector<Paragraph> paragraphs;
     std::vector<List> lists;
+    std::vector<TableRow> rows;
 
     bool operator==(const Document&) const = default;
 };

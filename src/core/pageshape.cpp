@@ -39,7 +39,7 @@ void mergeAlikeRuns(Document& doc) {
 }
 
 bool hasUniformParagraphs(const Document& doc) {
-    if (doc.paragraphs.empty() || doc.paragraphs.front().runs.size() != 1)
+    if (doc.paragraphs.empty() || doc.paragraphs.front().runs.size() != 1 || !doc.rows.empty())
         return false;
     const Paragraph& first = doc.paragraphs.front();
     const TextRun& run = first.runs.front();

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,13 @@ QStringList corpusFiles() {
     return out;
 }
 
+// Runs of tabs as one: past its most cells, a row's cells are counted apart in find's text
+// and in the model's.
+QString evenGaps(QString text) {
+    static const QRegularExpression runs(QStringLiteral("\t+"));
+    return text.replace(runs, QStringLiteral("\t"));
+}
+
 } // namespace
 
 TEST(RtfCorpus, EveryFileKeepsTheInvariants) {
@@ -31,18 +39,17 @@ TEST(RtfCorpus, EveryFileKeepsTheInvariants) {
         const QByteArray bytes = f.readAll();
         const qly::Document doc = qly::rtf::readDocument(bytes);
         ASSERT_FALSE(doc.paragraphs.empty());
-        QString joined;
-        for (size_t i = 0; i < doc.paragraphs.size(); ++i) {
-            if (i)
-                joined += QLatin1String("\r\n");
-            for (const qly::TextRun& r : doc.paragraphs[i].runs) {
+        for (const qly::Paragraph& p : doc.paragraphs)
+            for (const qly::TextRun& r : p.runs)
                 EXPECT_FALSE(r.text.isEmpty());
-                joined += r.text;
-            }
-        }
         if (doc.lists.empty()) { // list items carry no number text in the model
-            EXPECT_EQ(qly::rtf::plainText(bytes), joined);
+            EXPECT_EQ(evenGaps(qly::rtf::plainText(bytes)), evenGaps(qly::rtf::documentText(doc)));
         }
+        for (const qly::Paragraph& p : doc.paragraphs) // table paragraphs name a row and a cell
+            if (p.row > 0) {
+                ASSERT_LE(size_t(p.row), doc.rows.size());
+                EXPECT_LT(size_t(p.cell), doc.rows[size_t(p.row) - 1].cells.size());
+            }
         const QByteArray written = qly::rtf::writeDocument(doc);
         const qly::Document again = qly::rtf::readDocument(written);
         if (qly::rtf::isRtf(bytes)) {
@@ -148,6 +155,51 @@ TEST(RtfSamples, TextEdit) {
     EXPECT_EQ(d.paragraphs[1].align, qly::AlignCenter);
     EXPECT_TRUE(formatOf(d, "struck").strike);
     EXPECT_EQ(formatOf(d, "TextEdit").font, "Helvetica");
+}
+
+// The one table (a cell two columns wide, one two rows tall, a cell of two paragraphs) as
+// LibreOffice, AbiWord and pandoc write it: the same rows, cells and cell text; find's text
+// keeps a row's cells a tab apart.
+TEST(RtfSamples, TablesOfThreeWriters) {
+    const QStringList cells[3] = {
+        {"A1", "B1 wide"}, {"A2 tall", "B2", "C2 one C2 two"}, {"", "B3", "C3"}};
+    for (const char* name : {"libreoffice_table.rtf", "abiword_table.rtf", "pandoc_table.rtf"}) {
+        SCOPED_TRACE(name);
+        const QByteArray bytes = sample(name);
+        EXPECT_TRUE(qly::rtf::plainText(bytes).contains("A2 tall\tB2"));
+        const qly::Document d = qly::rtf::readDocument(bytes);
+        ASSERT_EQ(d.rows.size(), 3u);
+        QStringList seen[3];
+        for (const qly::Paragraph& p : d.paragraphs) {
+            if (p.row == 0)
+                continue;
+            QStringList& row = seen[p.row - 1];
+            while (row.size() <= p.cell)
+                row << QString();
+            QString text;
+            for (const qly::TextRun& r : p.runs)
+                text += r.text;
+            QString& cell = row[p.cell];
+            cell = (cell + ' ' + text).trimmed();
+        }
+        const bool pandoc = QByteArray(name).startsWith("pandoc"); // it writes no spans
+        for (int r = 0; r < 3; ++r) {
+            QStringList want = cells[r];
+            if (pandoc && r == 0)
+                want << "";
+            EXPECT_EQ(seen[r], want);
+            EXPECT_EQ(d.rows[size_t(r)].cells.size(), size_t(want.size()));
+        }
+        if (pandoc)
+            continue;
+        EXPECT_EQ(d.rows[1].cells[0].vmerge, qly::MergeFirst);
+        EXPECT_EQ(d.rows[2].cells[0].vmerge, qly::MergeContinue);
+        EXPECT_EQ(d.rows[0].cells[1].right, d.rows[1].cells[2].right); // the wide cell
+        EXPECT_GT(d.rows[0].cells[0].borders[qly::BorderLeft].width, 0);
+    }
+    const qly::Document lo = qly::rtf::readDocument(sample("libreoffice_table.rtf"));
+    EXPECT_EQ(lo.rows[0].cells[0].shading, 0xFFFF00u);
+    EXPECT_EQ(lo.rows[0].cells[0].borders[qly::BorderTop].color, 0x808080u);
 }
 
 // Load, save, load: a rich-edit page neither grows nor changes after the first save.

@@ -290,6 +290,76 @@ TEST(RtfReader, Tables) {
         "A\t\tC\r\nD\tE\tF\r\nafter");
 }
 
+// Word's shape of a table: row borders for cells without their own, merges both ways,
+// shading as a pattern over a background, a nested table's text in its outer cell. Written
+// back and read again, it is the same table.
+TEST(RtfTables, MergesBordersAndShadingSurviveWriting) {
+    const Document d = doc(
+        "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+        "\\trowd\\trgaph108\\trleft-108\\trqc\\trbrdrt\\brdrs\\brdrw10\\trbrdrv\\brdrs"
+        "\\brdrw20\\brdrcf1\\clvmgf\\clmgf\\clcbpat2\\cellx1000\\clmrg\\cellx2000"
+        "\\clbrdrl\\brdrnone\\clshdng5000\\cellx3000"
+        "\\pard\\intbl\\qc a\\par b\\cell\\pard\\intbl\\cell\\pard\\intbl\\itap2 x\\nestcell y"
+        "\\nestcell{\\*\\nesttableprops\\trowd\\cellx500\\cellx900\\nestrow}{\\nonesttables\\par}"
+        "\\pard\\intbl\\itap1 c\\cell\\row"
+        "\\trowd\\trgaph108\\trleft-108\\clvmrg\\cellx2000\\cellx3000"
+        "\\pard\\intbl\\cell\\pard\\intbl d\\cell\\row\\pard after\\par}");
+    ASSERT_EQ(d.rows.size(), 2u);
+    const TableRow& r = d.rows[0];
+    EXPECT_EQ(r.left, -108);
+    EXPECT_EQ(r.gap, 108);
+    EXPECT_EQ(r.align, AlignCenter);
+    ASSERT_EQ(r.cells.size(), 3u);
+    EXPECT_EQ(r.cells[0].right, 1000);
+    EXPECT_EQ(r.cells[0].merge, MergeFirst);
+    EXPECT_EQ(r.cells[0].vmerge, MergeFirst);
+    EXPECT_EQ(r.cells[1].merge, MergeContinue);
+    EXPECT_EQ(r.cells[0].shading, 0x0000FFu);
+    EXPECT_EQ(r.cells[2].shading, 0x808080u); // half black over white
+    EXPECT_EQ(r.cells[0].borders[BorderTop], (Border{10, std::nullopt}));
+    EXPECT_EQ(r.cells[0].borders[BorderRight], (Border{20, 0xFF0000u})); // the inside border
+    EXPECT_EQ(r.cells[0].borders[BorderLeft], Border{});                 // no outer left
+    EXPECT_EQ(r.cells[2].borders[BorderLeft], Border{});                 // its own: none
+    EXPECT_EQ(d.rows[1].cells[0].vmerge, MergeContinue);
+    // Paragraphs: a, b in cell 0; an empty cell 1; the nested row and c in cell 2.
+    ASSERT_EQ(d.paragraphs.size(), 8u);
+    const int cellOf[] = {0, 0, 1, 2, 2, 0, 1};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(d.paragraphs[size_t(i)].row, i < 5 ? 1 : 2);
+        EXPECT_EQ(d.paragraphs[size_t(i)].cell, cellOf[i]);
+    }
+    EXPECT_EQ(para(d, 3), "x\ty");
+    EXPECT_EQ(para(d, 4), "c");
+    EXPECT_EQ(d.paragraphs[0].align, AlignCenter);
+    EXPECT_EQ(d.paragraphs[7].row, 0);
+    EXPECT_EQ(para(d, 7), "after");
+    const QByteArray written = writeDocument(d);
+    EXPECT_EQ(readDocument(written), d);
+    EXPECT_EQ(writeDocument(readDocument(written)), written);
+    EXPECT_EQ(plainText(written), "a\r\nb\t\tx\ty\r\nc\r\n\td\r\nafter");
+}
+
+// Rows without \row, cells without definitions, a definition of more cells than any row
+// holds, a million rows of a definition of 63 cells: every paragraph names a row and a cell
+// that exist, and the rows hold the cells their paragraphs use.
+TEST(RtfTables, HostileRowsStayBounded) {
+    const Document open = doc("{\\rtf1\\pard\\intbl a\\cell b\\pard c\\par}");
+    ASSERT_EQ(open.rows.size(), 1u);
+    EXPECT_EQ(open.rows[0].cells.size(), 2u); // c follows an ended cell: of the row
+    EXPECT_EQ(open.rows[0].cells[1].right, 2880);
+    QByteArray wide = "{\\rtf1\\trowd";
+    for (int i = 0; i < 100000; ++i)
+        wide += "\\cellx" + QByteArray::number(i);
+    wide += "\\pard\\intbl x\\cell";
+    for (int i = 0; i < 1000000; ++i)
+        wide += "\\row";
+    const Document d = readDocument(wide + "}");
+    ASSERT_EQ(d.rows.size(), 1u);
+    EXPECT_EQ(d.rows[0].cells.size(), 1u);
+    EXPECT_LE(d.paragraphs.size(), 1000001u);
+    EXPECT_EQ(readDocument(writeDocument(d)), d);
+}
+
 TEST(RtfReader, BracesAndTrailingBytes) {
     EXPECT_EQ(text(QByteArray("{\\rtf1 abc\\par}\0\0", 17)), "abc");
     EXPECT_EQ(text("{\\rtf1 abc}}} more}"), "abc");
@@ -455,8 +525,10 @@ TEST(RtfLists, HostileListsAreCapped) {
     for (int i = 0; i < 1000000; ++i)
         cells += "\\cell ";
     const Document row = readDocument(cells + "x\\row}");
-    ASSERT_EQ(row.paragraphs.size(), 1u);
-    EXPECT_EQ(row.paragraphs[0].runs.at(0).text, QString(1000, '\t') + "x"); // gaps capped
+    ASSERT_EQ(row.rows.size(), 1u);
+    ASSERT_EQ(row.rows[0].cells.size(), size_t(kMaxTableCells));
+    ASSERT_EQ(row.paragraphs.size(), size_t(kMaxTableCells));
+    EXPECT_EQ(row.paragraphs.back().runs.at(0).text, QString(1000, '\t') + "x"); // gaps capped
     // A thousand nested list groups: no recursion, text kept.
     const QByteArray deep = "{\\rtf1 " + QByteArray(1000, '{') + "\\ls1\\ilvl3{\\listtext x}y" +
                             QByteArray(1000, '}') + "}";

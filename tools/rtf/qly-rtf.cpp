@@ -40,8 +40,37 @@ QJsonValue color(const std::optional<std::uint32_t>& c) {
     return QString::asprintf("#%06x", unsigned(*c & 0xFFFFFF));
 }
 
+// A table row's definition: its edges and gap in twips, its cells' right edges, merges,
+// borders (top, left, bottom, right: [width, colour]) and shading.
+QJsonObject toJson(const qly::TableRow& row) {
+    QJsonArray cells;
+    for (const qly::TableCell& c : row.cells) {
+        QJsonObject o;
+        o.insert("right", c.right);
+        if (c.merge)
+            o.insert("merge", c.merge == qly::MergeFirst ? "first" : "continue");
+        if (c.vmerge)
+            o.insert("vmerge", c.vmerge == qly::MergeFirst ? "first" : "continue");
+        QJsonArray borders;
+        bool any = false;
+        for (const qly::Border& b : c.borders) {
+            borders.append(b.width ? QJsonValue(QJsonArray{b.width, color(b.color)})
+                                   : QJsonValue());
+            any = any || b.width;
+        }
+        if (any)
+            o.insert("borders", borders);
+        if (c.shading)
+            o.insert("shading", color(c.shading));
+        cells.append(o);
+    }
+    return QJsonObject{
+        {"left", row.left}, {"gap", row.gap}, {"align", row.align}, {"cells", cells}};
+}
+
 QJsonArray toJson(const qly::Document& doc) {
     QJsonArray paragraphs;
+    int lastRow = 0;
     for (const qly::Paragraph& p : doc.paragraphs) {
         QJsonArray runs;
         for (const qly::TextRun& r : p.runs) {
@@ -82,6 +111,13 @@ QJsonArray toJson(const qly::Document& doc) {
                 tabs.append(QJsonArray{t.position, t.kind});
             po.insert("tabs", tabs);
         }
+        if (p.row > 0) {
+            po.insert("row", p.row);
+            po.insert("cell", p.cell);
+            if (p.row != lastRow && size_t(p.row) <= doc.rows.size())
+                po.insert("tableRow", toJson(doc.rows[size_t(p.row) - 1]));
+        }
+        lastRow = p.row;
         po.insert("runs", runs);
         paragraphs.append(po);
     }

@@ -97,6 +97,7 @@ public:
         newRun_ = true;
     }
     void setLists(std::vector<List> lists) override { doc.lists = std::move(lists); }
+    void rowEnd(TableRow row) override { doc.rows.push_back(std::move(row)); }
     Document doc;
 
 private:
@@ -130,6 +131,29 @@ Document readDocument(QByteArrayView bytes) {
         doc.paragraphs.push_back(std::move(p));
     });
     return doc;
+}
+
+QString documentText(const Document& document) {
+    QString out;
+    int gaps = 0; // cells ended, their tab not yet written (dropped when the line ends)
+    const Paragraph* before = nullptr;
+    for (const Paragraph& p : document.paragraphs) {
+        if (before && p.row > 0 && p.row == before->row && p.cell != before->cell) {
+            gaps += 1;
+        } else if (before) {
+            out += QLatin1String("\r\n");
+            gaps = 0;
+        }
+        for (const TextRun& r : p.runs) {
+            if (r.text.isEmpty())
+                continue;
+            out += QString(gaps, QLatin1Char('\t'));
+            gaps = 0;
+            out += r.text;
+        }
+        before = &p;
+    }
+    return out;
 }
 
 QString plainText(QByteArrayView bytes) {

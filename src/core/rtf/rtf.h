@@ -19,6 +19,10 @@ Document readDocument(QByteArrayView bytes);
 // A page file's plain text, as find searches it: paragraphs joined by "\r\n".
 QString plainText(QByteArrayView bytes);
 
+// A document's text as find sees its page: paragraphs joined by "\r\n", the cells of a table
+// row by tabs (empty cells at the end of a row add none). List numbers are not in it.
+QString documentText(const Document& document);
+
 // The document as RTF that word processors read back with the same text and formatting.
 QByteArray writeDocument(const Document& document);
 

@@ -1,6 +1,7 @@
 #include "rtfreader.h"
 
 #include "codepage.h"
+#include "rtftables.h"
 
 #include <QHash>
 
@@ -281,6 +282,9 @@ enum class K : std::uint8_t {
     PnLcRm,
     PnStart,
     PnF,
+    // tables
+    TableWord, // a word of a row's definition (rtftables.h)
+    NestCell,
 };
 
 struct KeywordEntry {
@@ -483,7 +487,7 @@ constexpr KeywordEntry kKeywords[] = {
     {"line", K::Line},
     {"tab", K::Tab},
     {"cell", K::Cell},
-    {"nestcell", K::Cell},
+    {"nestcell", K::NestCell},
     {"row", K::Row},
     {"emdash", K::EmDash},
     {"endash", K::EnDash},
@@ -536,6 +540,13 @@ class KeywordTable {
 public:
     KeywordTable() {
         for (const KeywordEntry& e : kKeywords) {
+            std::uint32_t i = hashName(e.name.data(), qsizetype(e.name.size())) & kMask;
+            while (slots_[i].kw != K::Unknown && slots_[i].name != e.name)
+                i = (i + 1) & kMask;
+            slots_[i] = e;
+        }
+        for (int w = 0; w < tableWordCount(); ++w) {
+            const KeywordEntry e{tableWord(w), K::TableWord};
             std::uint32_t i = hashName(e.name.data(), qsizetype(e.name.size())) & kMask;
             while (slots_[i].kw != K::Unknown && slots_[i].name != e.name)
                 i = (i + 1) & kMask;
@@ -623,6 +634,7 @@ struct RawFormat {
 // Paragraph properties but the tab stops, which the interpreter keeps once (they are set
 // and cleared paragraph by paragraph, not group by group).
 struct RawPara {
+    bool intbl = false; // a paragraph of a table cell
     std::uint8_t align = 0;
     std::uint8_t level = 0; // \ilvl
     int ls = 0;             // \ls: the list override; 0 none
@@ -639,7 +651,7 @@ struct State {
     RawFormat fmt;
     Dest dest = Dest::Normal;
     Dest uprOuter = Dest::Normal; // the destination an \upr group hides, for its \ud
-    bool inTable = false;         // \intbl: a \par right before \cell is no paragraph end
+    bool nestProps = false;       // in \nesttableprops: a nested row's definition, not kept
     RawPara para;
     int uc = 1;
 };
@@ -752,7 +764,9 @@ private:
     void beforeParagraphText();
     void flushText();
     void endParagraph() { endParagraph(st().para); }
-    void endParagraph(const RawPara& para);
+    void endParagraph(const RawPara& para, bool cellEnd = false);
+    void endCell();
+    void closeRow();
     void addTabStop(int position);
     void ensureFormat();
     CharFormat resolve(const RawFormat& raw);
@@ -869,6 +883,12 @@ private:
     int pendingTabs_ = 0;         // cells ended, their tab not yet written
     bool pendingCellPar_ = false; // a \par in a table cell, dropped if \cell follows
     RawPara pendingCellPara_;
+    // The table row being read (only when wantsFormat_): cells ended, cells its paragraphs
+    // name, rows before it.
+    RowDefinition rowDef_;
+    int rowCells_ = 0;
+    int rowCellsUsed_ = 0;
+    int rowsRead_ = 0;
     int paragraphs_ = 0;
     int lead_ = -1;    // a pending double-byte lead byte
     int utf8Need_ = 0; // continuation bytes a UTF-8 sequence still needs
@@ -1286,7 +1306,7 @@ void Interpreter::addTabStop(int position) {
         tabs_.insert(it, tab);
 }
 
-void Interpreter::endParagraph(const RawPara& para) {
+void Interpreter::endParagraph(const RawPara& para, bool cellEnd) {
     dropLead();
     if (pendingCellPar_) {
         pendingCellPar_ = false;
@@ -1315,6 +1335,16 @@ void Interpreter::endParagraph(const RawPara& para) {
         f.list = item.list;
         f.listLevel = item.list > 0 ? item.level : 0;
         prevPnList_ = item.fromPn ? item.list : 0;
+        // A paragraph after an ended cell is of the row until \row ends it, as in find's text.
+        if (para.intbl || cellEnd || rowCells_ > 0) {
+            f.row = rowsRead_ + 1;
+            f.cell = rowCells_;
+            rowCellsUsed_ = std::max(rowCellsUsed_, rowCells_ + 1);
+        } else {
+            if (rowCellsUsed_ > 0)
+                closeRow();
+            f.row = f.cell = 0;
+        }
     }
     paraItem_ = ListItem{};
     listTextBuf_.clear();
@@ -1322,6 +1352,20 @@ void Interpreter::endParagraph(const RawPara& para) {
     ++paragraphs_;
     prevParaNumbered_ = paraNumbered_ && pnKind_ != PnKind::None;
     paraHasText_ = paraHadListText_ = paraNumbered_ = false;
+}
+
+// \cell: the paragraph ends its cell; a \par right before it ended nothing.
+void Interpreter::endCell() {
+    const RawPara para = pendingCellPar_ ? pendingCellPara_ : st().para;
+    pendingCellPar_ = false;
+    endParagraph(para, true);
+    ++rowCells_;
+}
+
+void Interpreter::closeRow() {
+    b_.rowEnd(rowDef_.row(rowCellsUsed_));
+    ++rowsRead_;
+    rowCells_ = rowCellsUsed_ = 0;
 }
 
 // The model list of a paragraph's \ls, made on first use; 0 when the document has no such list.
@@ -1581,7 +1625,9 @@ void Interpreter::word(const Token& t) {
         return;
     case K::Field:
     case K::FldRslt:
+        return;
     case K::NestTableProps:
+        s.nestProps = true;
         return;
     case K::ListTable:
         s.dest = Dest::ListTable;
@@ -1780,11 +1826,19 @@ void Interpreter::word(const Token& t) {
         s.fmt.bg = std::max(param, 0);
         return;
     case K::Intbl:
-        s.inTable = true;
+        s.para.intbl = true;
+        return;
+    case K::TableWord:
+        if (wantsFormat_ && !s.nestProps)
+            rowDef_.word(std::string_view(t.ptr, size_t(t.len)), t.hasParam, param, colors_);
         return;
     case K::Pard:
+        if (pendingCellPar_) { // a paragraph starts: the \par before ended one
+            pendingCellPar_ = false;
+            endParagraph(pendingCellPara_);
+        }
+        rowDef_.endBorder();
         s.para = RawPara{};
-        s.inTable = false;
         tabs_.clear();
         tabKind_ = TabLeft;
         pnKind_ = PnKind::None;
@@ -1847,7 +1901,7 @@ void Interpreter::word(const Token& t) {
         addTabStop(param);
         return;
     case K::Par:
-        if (s.inTable) {
+        if (s.para.intbl) {
             // Maybe the last paragraph of a cell, whose end \cell is: decided by what follows.
             if (pendingCellPar_)
                 endParagraph(pendingCellPara_);
@@ -1862,10 +1916,29 @@ void Interpreter::word(const Token& t) {
             endParagraph();
         return;
     case K::Row:
+        if (wantsFormat_) {
+            if (pendingCellPar_ || paraHasText_ || textLen_ > 0 || !listTextBuf_.isEmpty())
+                endCell();
+            else if (rowCellsUsed_ == 0) { // a row without cells: an empty line, as in find's text
+                RawPara para = s.para;
+                para.intbl = false;
+                endParagraph(para);
+            }
+            if (rowCellsUsed_ > 0)
+                closeRow();
+            return;
+        }
         pendingCellPar_ = false;
         endParagraph();
         return;
     case K::Cell:
+        // The cells of a row past the most kept go on in its last one, a tab apart.
+        if (wantsFormat_ && s.dest == Dest::Normal && rowCells_ < kMaxTableCells - 1) {
+            endCell();
+            return;
+        }
+        [[fallthrough]];
+    case K::NestCell: // a nested table's cells: their text a tab apart in the outer cell
         dropLead();
         pendingCellPar_ = false;
         if (s.dest == Dest::Normal)
@@ -2037,6 +2110,8 @@ void Interpreter::run() {
         endParagraph();
     else
         flushText();
+    if (rowCellsUsed_ > 0)
+        closeRow();
     if (wantsFormat_)
         b_.setLists(std::move(lists_));
 }

@@ -29,6 +29,9 @@ public:
     virtual void text(const QChar* s, qsizetype n) = 0;
     // The document's lists, once at the end (only when wantsFormat says yes).
     virtual void setLists(std::vector<List>) {}
+    // The end of a table row: the paragraphs ended since the row before that name it are its
+    // cells' (only when wantsFormat says yes).
+    virtual void rowEnd(TableRow) {}
     // The end of a paragraph with its format, a paragraph without runs (only filled in when
     // wantsFormat says yes).
     virtual void paragraphEnd(const Paragraph& format) = 0;

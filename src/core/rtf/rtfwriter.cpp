@@ -15,6 +15,7 @@
 
 #include "codepage.h"
 #include "rtfreader.h"
+#include "rtftables.h"
 
 #include <QHash>
 
@@ -411,6 +412,30 @@ void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
     out.lit("\\tab}");
 }
 
+// The row of a table paragraph; null for other paragraphs (and those naming no row or cell).
+const TableRow* tableRow(const Document& doc, const Paragraph& p) {
+    if (p.row <= 0 || size_t(p.row) > doc.rows.size())
+        return nullptr;
+    const TableRow& row = doc.rows[size_t(p.row) - 1];
+    return p.cell >= 0 && size_t(p.cell) < row.cells.size() ? &row : nullptr;
+}
+
+// Ends a paragraph of a table cell: \par, or \cell when the cell ends, and \row when the
+// row ends. Cells the paragraphs skip are written empty, so that each keeps its place.
+void endTableParagraph(Out& out, const Document& doc, const Paragraph& p, const Paragraph* next) {
+    if (next && next->row == p.row && next->cell == p.cell) {
+        out.lit("\\par\n");
+        return;
+    }
+    out.lit("\\cell\n");
+    const int cells = int(doc.rows[size_t(p.row) - 1].cells.size());
+    const int until = next && next->row == p.row && next->cell > p.cell ? next->cell : cells;
+    for (int c = p.cell + 1; c < until; ++c)
+        out.lit("\\pard\\intbl\\cell\n");
+    if (until == cells)
+        out.lit("\\row\n");
+}
+
 } // namespace
 
 QByteArray writeDocument(const Document& document) {
@@ -451,6 +476,10 @@ QByteArray writeDocument(const Document& document) {
     }
     if (fonts.isEmpty())
         fonts.push_back(FontKey{QString(), 0});
+    for (const TableRow& row : document.rows) {
+        bound += 64 + 220 * qsizetype(row.cells.size()); // its definition, empty cells, marks
+        forEachRowColor(row, [&](std::uint32_t c) { addColor(c); });
+    }
 
     for (const FontKey& f : std::as_const(fonts))
         bound += 64 + 10 * f.name.size();
@@ -493,8 +522,19 @@ QByteArray writeDocument(const Document& document) {
     TextMode mode = fonts[0].charset == 0   ? TextMode::Ansi
                     : fonts[0].charset == 2 ? TextMode::Symbol
                                             : TextMode::Unicode;
-    for (const Paragraph& p : document.paragraphs) {
+    const std::vector<Paragraph>& paragraphs = document.paragraphs;
+    for (size_t pi = 0; pi < paragraphs.size(); ++pi) {
+        const Paragraph& p = paragraphs[pi];
+        const TableRow* row = tableRow(document, p);
+        if (row && (pi == 0 || paragraphs[pi - 1].row != p.row ||
+                    !tableRow(document, paragraphs[pi - 1]))) {
+            const QByteArray definition = rowDefinition(*row, colorIndex);
+            out.append(definition.constData(), definition.size());
+            out.lit("\n");
+        }
         out.lit("\\pard");
+        if (row)
+            out.lit("\\intbl");
         writeParagraphFormat(out, p);
         bool space = true; // a control word was written last: text needs its delimiter
         if (p.list > 0 && size_t(p.list) <= document.lists.size() && p.listLevel >= 0 &&
@@ -566,6 +606,11 @@ QByteArray writeDocument(const Document& document) {
                 space = false;
             }
             writeText(out, r.text, mode);
+        }
+        if (row) {
+            const Paragraph* next = pi + 1 < paragraphs.size() ? &paragraphs[pi + 1] : nullptr;
+            endTableParagraph(out, document, p, next && tableRow(document, *next) ? next : nullptr);
+            continue;
         }
         out.lit("\\par\n");
     }
