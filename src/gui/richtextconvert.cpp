@@ -2,6 +2,7 @@
 #include "richtextconvert.h"
 
 #include "alignment.h"
+#include "richtexttables.h"
 
 #include <QColor>
 #include <QFont>
@@ -11,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextList>
+#include <QTextTable>
 
 #include <algorithm>
 #include <cmath>
@@ -309,7 +311,7 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
     };
     QTextBlockFormat blockBefore;
     bool listBefore = false;
-    for (const Paragraph& p : doc.paragraphs) {
+    const auto put = [&](const Paragraph& p) {
         QTextBlockFormat bf = toQt(p);
         if (first) {
             cursor.setBlockFormat(bf);
@@ -348,6 +350,28 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
         // takes it from the text's format).
         if (p.runs.empty() && lastFormat && pending.isEmpty())
             cursor.setBlockCharFormat(lastQt);
+    };
+    for (size_t i = 0; i < doc.paragraphs.size();) {
+        const size_t end = tableEnd(doc, i);
+        if (end == i) {
+            put(doc.paragraphs[i++]);
+            continue;
+        }
+        // A table: its cells filled as pages are, each from its own end; the paragraph after
+        // it goes into the block that follows it.
+        flush();
+        insertTable(cursor, doc, i, end, first,
+                    [&](const QTextCursor& at, size_t from, size_t to, bool fresh) {
+                        cursor = at;
+                        first = fresh;
+                        listBefore = true; // no paragraph goes in as a separator of the one before
+                        for (size_t k = from; k < to; ++k)
+                            put(doc.paragraphs[k]);
+                        flush();
+                    });
+        first = true;
+        listBefore = true;
+        i = end;
     }
     flush();
     cursor.endEditBlock();
@@ -360,7 +384,7 @@ Document editorDocument(const QTextDocument* source) {
     const QFont defaultFont = source->defaultFont();
     std::map<const QTextList*, int> seen; // Qt's lists and the page's lists they are
     std::map<int, int> byId;              // the page's lists by the id they had when loaded
-    for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
+    const auto paragraphOf = [&](const QTextBlock& b) {
         Paragraph p;
         fromQt(b.blockFormat(), p);
         if (const QTextList* list = b.textList()) {
@@ -405,7 +429,16 @@ Document editorDocument(const QTextDocument* source) {
             else
                 p.runs.push_back(TextRun{std::move(text), std::move(f)});
         }
-        doc.paragraphs.push_back(std::move(p));
+        return p;
+    };
+    for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
+        if (const QTextTable* table = outermostTable(b)) {
+            appendTable(table, doc, paragraphOf);
+            b = table->lastCursorPosition().block(); // the table's last block
+            continue;
+        }
+        if (!isTableGap(b))
+            doc.paragraphs.push_back(paragraphOf(b));
     }
     if (doc.paragraphs.empty())
         doc.paragraphs.emplace_back();
