@@ -152,10 +152,12 @@ void checkOthersRtf(const Document& d, const Producer& pr) {
         << t.toStdString();
     EXPECT_TRUE(t.contains(QString::fromUtf8("😀"))) << t.toStdString();
     EXPECT_TRUE(t.contains(QString::fromUtf8("café naïve"))) << t.toStdString();
-    // Tables are flattened: a row is a paragraph, cells are separated by a tab.
-    ASSERT_TRUE(find(d, "A1"));
-    EXPECT_EQ(paraText(*find(d, "A1")).trimmed(), "A1\tB1");
-    EXPECT_EQ(paraText(*find(d, "A2")).trimmed(), "A2\tB2");
+    // The table: two rows of two cells; find's text keeps a row's cells a tab apart.
+    EXPECT_EQ(d.rows.size(), 2u);
+    EXPECT_TRUE(rtf::documentText(d).contains("A1\tB1\r\nA2\tB2"))
+        << rtf::documentText(d).toStdString();
+    ASSERT_TRUE(find(d, "B2"));
+    EXPECT_EQ(find(d, "B2")->cell, 1);
     EXPECT_TRUE(find(d, "Last paragraph"));
 }
 
