@@ -202,24 +202,44 @@ namespace {
 // A page that opens and ends with a table: a cell merged with the one to its right, one
 // merged with the one below, a cell of two paragraphs, cells of other widths in the second
 // row, borders and shading.
+TableCell cell(int right, int merge = MergeNone, int vmerge = MergeNone) {
+    TableCell c;
+    c.right = right;
+    c.merge = merge;
+    c.vmerge = vmerge;
+    return c;
+}
+
+TableRow row(int left, int gap, int align, std::vector<TableCell> cells) {
+    TableRow r;
+    r.left = left;
+    r.gap = gap;
+    r.align = align;
+    r.cells = std::move(cells);
+    return r;
+}
+
 Document tablePage() {
     Document d;
+    CharFormat f;
+    f.font = "DejaVu Sans";
+    f.size = 10;
     auto cellText = [&](int row, int cell, const char* text) {
         Paragraph p(AlignLeft, {});
         if (*text)
-            p.runs.push_back(TextRun{text, CharFormat{"DejaVu Sans", 0, 10}});
+            p.runs.push_back(TextRun{text, f});
         p.row = row;
         p.cell = cell;
         d.paragraphs.push_back(p);
     };
-    TableRow r1{-108, 108, AlignCenter, {}};
-    TableCell a{1000, MergeFirst, MergeNone, {}, 0xFFFF00u};
+    TableCell a = cell(1000, MergeFirst);
+    a.shading = 0xFFFF00u;
     a.borders[BorderTop] = Border{10, 0xFF0000u};
     a.borders[BorderLeft] = Border{20, std::nullopt};
-    r1.cells = {a, TableCell{3000, MergeContinue}, TableCell{5000, MergeNone, MergeFirst}};
-    TableRow r2{-108, 108, AlignCenter, {}};
-    r2.cells = {TableCell{2000}, TableCell{3000}, TableCell{5000, MergeNone, MergeContinue}};
-    d.rows = {r1, r2};
+    d.rows = {row(-108, 108, AlignCenter,
+                  {a, cell(3000, MergeContinue), cell(5000, MergeNone, MergeFirst)}),
+              row(-108, 108, AlignCenter,
+                  {cell(2000), cell(3000), cell(5000, MergeNone, MergeContinue)})};
     cellText(1, 0, "wide");
     cellText(1, 1, "");
     cellText(1, 2, "tall");
@@ -227,11 +247,10 @@ Document tablePage() {
     cellText(2, 0, "narrow");
     cellText(2, 1, "");
     cellText(2, 2, "");
-    d.paragraphs.push_back(
-        Paragraph(AlignLeft, {TextRun{"between", CharFormat{"DejaVu Sans", 0, 10}}}));
+    d.paragraphs.push_back(Paragraph(AlignLeft, {TextRun{"between", f}}));
     for (int i = 0; i < 2; ++i)
         cellText(3, i, "x");
-    d.rows.push_back(TableRow{0, 0, AlignLeft, {TableCell{1440}, TableCell{2880}}});
+    d.rows.push_back(row(0, 0, AlignLeft, {cell(1440), cell(2880)}));
     return d;
 }
 
