@@ -23,8 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(!doc.paragraphs.empty(), "a document has a paragraph");
     const QString plain = qly::rtf::plainText(bytes);
     for (const qly::Paragraph& p : doc.paragraphs)
-        for (const qly::TextRun& r : p.runs)
+        for (const qly::TextRun& r : p.runs) {
             check(!r.text.isEmpty(), "no empty runs");
+            check(r.picture >= 0 && size_t(r.picture) <= doc.pictures.size(),
+                  "picture runs name a picture");
+            check(r.picture == 0 || r.text == QString(QChar::ObjectReplacementCharacter),
+                  "a picture run holds one object replacement character");
+        }
     // List items carry no number text in the model; find's text has it. Past its most cells,
     // a row's cells are counted apart in find's text and in the model's: runs of tabs as one.
     static const QRegularExpression runs(QStringLiteral("\t+"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -29,6 +30,8 @@ struct CharFormat {
 struct TextRun {
     QString text;
     CharFormat format;
+    // A picture: Document::pictures[picture - 1], the run's text one U+FFFC. 0: text.
+    int picture = 0;
 
     bool operator==(const TextRun&) const = default;
 };
@@ -139,6 +142,21 @@ struct TableRow {
     bool operator==(const TableRow&) const = default;
 };
 
+enum PictureFormat : int { PictureNone = 0, PicturePng = 1, PictureJpeg = 2 };
+
+// A picture in a page. PNG and JPEG data show as they are; a picture in a form that cannot be
+// drawn here (a metafile, an embedded object) keeps the RTF group it came in, which is
+// written back unchanged, and shows as a frame of its size.
+struct Picture {
+    int format = PictureNone; // of data
+    QByteArray data;          // the image file; for a kept object, the picture of its result
+    int width = 0;            // as shown, twips; 0: not known
+    int height = 0;
+    QByteArray rtf; // the RTF group as read, written back as it stands; empty: from data
+
+    bool operator==(const Picture&) const = default;
+};
+
 // A document always holds at least one paragraph once read; an empty page is one
 // empty paragraph.
 struct Document {
@@ -148,6 +166,7 @@ struct Document {
     std::vector<Paragraph> paragraphs;
     std::vector<List> lists;
     std::vector<TableRow> rows;
+    std::vector<Picture> pictures;
 
     bool operator==(const Document&) const = default;
 };

@@ -14,6 +14,13 @@ public:
     // Sets the left and right inset of the text; does nothing when it is already so.
     void setTextInset(int inset);
     int textInset() const { return viewportMargins().left(); }
+
+protected:
+    // Pictures: pasted or dropped image data and image files go in as pictures; copied
+    // pictures keep their form between pages and reach other programs as images.
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
 };
 
 } // namespace qly

@@ -2,6 +2,7 @@
 #include "richtextconvert.h"
 
 #include "alignment.h"
+#include "richtextpictures.h"
 #include "richtexttables.h"
 
 #include <QColor>
@@ -344,6 +345,12 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
                 lastQt = toQt(r.format);
                 lastFormat = &r.format;
             }
+            if (r.picture > 0 && size_t(r.picture) <= doc.pictures.size()) {
+                flush();
+                cursor.insertImage(
+                    pictureImageFormat(target, doc.pictures[size_t(r.picture) - 1], lastQt));
+                continue;
+            }
             pending += r.text;
         }
         // An empty line keeps the size of the text before (one that goes in as a separator
@@ -418,13 +425,24 @@ Document editorDocument(const QTextDocument* source) {
             const QTextFragment frag = it.fragment();
             if (!frag.isValid())
                 continue;
+            if (frag.charFormat().isImageFormat()) { // a picture a character
+                const std::optional<Picture> picture =
+                    pictureOfImage(source, frag.charFormat().toImageFormat());
+                const CharFormat f = fromQt(frag.charFormat(), defaultFont);
+                for (int i = 0; picture && i < frag.length(); ++i) {
+                    doc.pictures.push_back(*picture);
+                    p.runs.push_back(TextRun{QString(QChar::ObjectReplacementCharacter), f,
+                                             int(doc.pictures.size())});
+                }
+                continue;
+            }
             QString text = frag.text();
             text.remove(QChar::ObjectReplacementCharacter);
             text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
             if (text.isEmpty())
                 continue;
             CharFormat f = fromQt(frag.charFormat(), defaultFont);
-            if (!p.runs.empty() && p.runs.back().format == f)
+            if (!p.runs.empty() && p.runs.back().format == f && p.runs.back().picture == 0)
                 p.runs.back().text += text;
             else
                 p.runs.push_back(TextRun{std::move(text), std::move(f)});

@@ -84,6 +84,19 @@ QJsonArray toJson(const qly::Document& doc) {
             o.insert("strike", r.format.strike);
             o.insert("color", color(r.format.color));
             o.insert("background", color(r.format.background));
+            if (r.picture > 0 && size_t(r.picture) <= doc.pictures.size()) {
+                const qly::Picture& pic = doc.pictures[size_t(r.picture) - 1];
+                QJsonObject po;
+                po.insert("format", pic.format == qly::PicturePng    ? "png"
+                                    : pic.format == qly::PictureJpeg ? "jpeg"
+                                                                     : "none");
+                po.insert("width", pic.width);
+                po.insert("height", pic.height);
+                po.insert("bytes", pic.data.size());
+                if (!pic.rtf.isEmpty())
+                    po.insert("keptRtfBytes", pic.rtf.size());
+                o.insert("picture", po);
+            }
             runs.append(o);
         }
         QJsonObject po;

@@ -79,7 +79,8 @@ public:
         }
     }
     void text(const QChar* s, qsizetype n) override {
-        if (newRun_ && !paragraph_.runs.empty() && paragraph_.runs.back().format == format_)
+        if (newRun_ && !paragraph_.runs.empty() && paragraph_.runs.back().format == format_ &&
+            paragraph_.runs.back().picture == 0)
             newRun_ = false; // formats came and went without text
         if (newRun_ || paragraph_.runs.empty()) {
             paragraph_.runs.push_back(TextRun{QString(s, n), format_});
@@ -98,6 +99,12 @@ public:
     }
     void setLists(std::vector<List> lists) override { doc.lists = std::move(lists); }
     void rowEnd(TableRow row) override { doc.rows.push_back(std::move(row)); }
+    void picture(int index) override {
+        paragraph_.runs.push_back(
+            TextRun{QString(QChar::ObjectReplacementCharacter), format_, index});
+        newRun_ = true;
+    }
+    void setPictures(std::vector<Picture> pictures) override { doc.pictures = std::move(pictures); }
     Document doc;
 
 private:
@@ -149,7 +156,8 @@ QString documentText(const Document& document) {
                 continue;
             out += QString(gaps, QLatin1Char('\t'));
             gaps = 0;
-            out += r.text;
+            if (r.picture == 0) // a picture is no text
+                out += r.text;
         }
         before = &p;
     }

@@ -1,6 +1,7 @@
 #include "rtfreader.h"
 
 #include "codepage.h"
+#include "rtfpictures.h"
 #include "rtftables.h"
 
 #include <QHash>
@@ -54,6 +55,9 @@ inline int hexValue(unsigned char c) {
 class Tokenizer {
 public:
     Tokenizer(const char* begin, const char* end) : p_(begin), end_(end) {}
+
+    // The next byte to read.
+    const char* pos() const { return p_; }
 
     void next(Token& t) {
         for (;;) {
@@ -285,6 +289,27 @@ enum class K : std::uint8_t {
     // tables
     TableWord, // a word of a row's definition (rtftables.h)
     NestCell,
+    // pictures and objects
+    Pict,
+    ShpPict,
+    NonShpPict,
+    Object,
+    Result,
+    ObjW,
+    ObjH,
+    ObjScaleX,
+    ObjScaleY,
+    PngBlip,
+    JpegBlip,
+    DiBitmap,
+    WMetafile,
+    OtherBlip,
+    PicW,
+    PicH,
+    PicWGoal,
+    PicHGoal,
+    PicScaleX,
+    PicScaleY,
 };
 
 struct KeywordEntry {
@@ -315,9 +340,6 @@ constexpr KeywordEntry kKeywords[] = {
     // destinations whose content is no page text
     {"stylesheet", K::SkipDest},
     {"info", K::SkipDest},
-    {"pict", K::SkipDest},
-    {"shppict", K::SkipDest},
-    {"nonshppict", K::SkipDest},
     {"shp", K::SkipDest},
     {"shprslt", K::SkipDest},
     {"shpinst", K::SkipDest},
@@ -527,6 +549,30 @@ constexpr KeywordEntry kKeywords[] = {
     {"pnlcrm", K::PnLcRm},
     {"pnstart", K::PnStart},
     {"pnf", K::PnF},
+    // pictures and objects
+    {"pict", K::Pict},
+    {"shppict", K::ShpPict},
+    {"nonshppict", K::NonShpPict},
+    {"object", K::Object},
+    {"result", K::Result},
+    {"objw", K::ObjW},
+    {"objh", K::ObjH},
+    {"objscalex", K::ObjScaleX},
+    {"objscaley", K::ObjScaleY},
+    {"pngblip", K::PngBlip},
+    {"jpegblip", K::JpegBlip},
+    {"dibitmap", K::DiBitmap},
+    {"wmetafile", K::WMetafile},
+    {"emfblip", K::WMetafile},
+    {"pmmetafile", K::WMetafile},
+    {"macpict", K::OtherBlip},
+    {"wbitmap", K::OtherBlip},
+    {"picw", K::PicW},
+    {"pich", K::PicH},
+    {"picwgoal", K::PicWGoal},
+    {"pichgoal", K::PicHGoal},
+    {"picscalex", K::PicScaleX},
+    {"picscaley", K::PicScaleY},
 };
 
 constexpr std::uint32_t hashName(const char* s, qsizetype n) {
@@ -593,6 +639,11 @@ bool isDestination(K k) {
     case K::ListTable:
     case K::ListOverrideTable:
     case K::LevelText:
+    case K::Pict:
+    case K::ShpPict:
+    case K::NonShpPict:
+    case K::Object:
+    case K::Result:
         return true;
     default:
         return false;
@@ -614,8 +665,17 @@ enum class Dest : std::uint8_t {
     Upr,
     ListTable,
     LevelText,
-    ListOverrides
+    ListOverrides,
+    // Pictures: the destinations from here on hold no text.
+    Picture,
+    ShpPict,
+    Object,
+    Result
 };
+
+bool isPictureDest(Dest d) {
+    return d >= Dest::Picture;
+}
 
 enum : std::uint8_t { FBold = 1, FItalic = 2, FUnderline = 4, FStrike = 8, FHidden = 16 };
 
@@ -654,6 +714,7 @@ struct State {
     bool nestProps = false;       // in \nesttableprops: a nested row's definition, not kept
     RawPara para;
     int uc = 1;
+    const char* open = nullptr; // the group's opening brace
 };
 
 struct Font {
@@ -783,6 +844,26 @@ private:
     void word(const Token& t);
     void symbol(char c);
     void groupEnd(const State& closed);
+
+    // Pictures and objects.
+    void openPictureGroup(State& s, K k);
+    void pictureWord(State& s, K k, int param);
+    void startPict(State& s);
+    void deliverPicture(Picture&& picture, const char* open, const char* end);
+    void emitPicture(Picture&& picture);
+    void pictureGroupEnd();
+    bool groupStart_ = false; // no token of the group read yet but \*
+    PictReader pict_;
+    std::vector<Picture> pictures_;
+    int pictDepth_ = 0, shpDepth_ = 0, objDepth_ = 0, nonShpDepth_ = 0; // 0: none open
+    const char* pictOpen_ = nullptr;
+    const char* shpOpen_ = nullptr;
+    const char* objOpen_ = nullptr;
+    const char* nonShpOpen_ = nullptr;
+    std::optional<Picture> shpPicture_, objPicture_;
+    int objSize_[4] = {}; // \objw, \objh, \objscalex, \objscaley; 0: not given
+    int keptShp_ = 0;     // the picture last kept from a \shppict group, for its \nonshppict
+    const char* keptShpEnd_ = nullptr;
 
     Tokenizer tok_;
     Builder& b_;
@@ -1133,7 +1214,7 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
             levelText_ += QChar(s[i] < 0x20 || !table ? char16_t(s[i]) : cp.single(s[i]));
         return;
     }
-    if (dest == Dest::Skip || dest == Dest::Upr || dest == Dest::Pn)
+    if (dest == Dest::Skip || dest == Dest::Upr || dest == Dest::Pn || isPictureDest(dest))
         return;
     if (dest == Dest::ColorTable) {
         for (qsizetype i = 0; i < n; ++i)
@@ -1495,6 +1576,7 @@ void Interpreter::groupEnd(const State& closed) {
             overrides_.insert(ovLs_, ovId_);
         ovDepth_ = 0;
     }
+    pictureGroupEnd();
     if (closed.fmt.font != st().fmt.font)
         dropLead();
 }
@@ -1545,6 +1627,10 @@ void Interpreter::word(const Token& t) {
     }
     if (s.dest == Dest::Skip)
         return;
+    if (isPictureDest(s.dest)) {
+        pictureWord(s, k, param);
+        return;
+    }
     if (s.dest == Dest::Upr) {
         if (k == K::Ud)
             s.dest = s.uprOuter;
@@ -1648,6 +1734,13 @@ void Interpreter::word(const Token& t) {
         s.dest = Dest::Upr;
         return;
     case K::Ud:
+        return;
+    case K::Pict:
+    case K::ShpPict:
+    case K::NonShpPict:
+    case K::Object:
+    case K::Result:
+        openPictureGroup(s, k);
         return;
     default:
         break;
@@ -1999,6 +2092,211 @@ void Interpreter::word(const Token& t) {
     }
 }
 
+// ---------------------------------------------------------------------------------------
+// Pictures. A \pict group gives a picture at that point of the text; in a \shppict group,
+// its first \pict is the picture; an \object group is one picture, that of its \result.
+// A picture that cannot be drawn keeps the bytes of its outermost group; a \nonshppict
+// group right after such a \shppict goes with them.
+
+void Interpreter::openPictureGroup(State& s, K k) {
+    // Only as the group's first word: the group's bytes are then the picture's alone.
+    if (s.dest != Dest::Normal || overflow_ > 0 || !groupStart_ || k == K::Result) {
+        s.dest = Dest::Skip;
+        return;
+    }
+    switch (k) {
+    case K::Pict:
+        startPict(s);
+        return;
+    case K::ShpPict:
+        s.dest = Dest::ShpPict;
+        shpDepth_ = int(stack_.size());
+        shpOpen_ = s.open;
+        shpPicture_.reset();
+        return;
+    case K::Object:
+        s.dest = Dest::Object;
+        objDepth_ = int(stack_.size());
+        objOpen_ = s.open;
+        objPicture_.reset();
+        std::fill(std::begin(objSize_), std::end(objSize_), 0);
+        return;
+    default: // \nonshppict: shown by readers that do not know \shppict; not here
+        s.dest = Dest::Skip;
+        nonShpDepth_ = int(stack_.size());
+        nonShpOpen_ = s.open;
+        return;
+    }
+}
+
+void Interpreter::startPict(State& s) {
+    s.dest = Dest::Picture;
+    pictDepth_ = int(stack_.size());
+    pictOpen_ = s.open;
+    pict_.begin(wantsFormat_);
+}
+
+void Interpreter::pictureWord(State& s, K k, int param) {
+    if (isDestination(k) && k != K::Pict && k != K::ShpPict && k != K::Result) {
+        s.dest = Dest::Skip; // \*\blipuid, \*\objdata and the like: no picture data
+        return;
+    }
+    switch (s.dest) {
+    case Dest::Picture:
+        switch (k) {
+        case K::PngBlip:
+            pict_.setBlip(Blip::Png);
+            return;
+        case K::JpegBlip:
+            pict_.setBlip(Blip::Jpeg);
+            return;
+        case K::DiBitmap:
+            pict_.setBlip(Blip::Dib);
+            return;
+        case K::WMetafile:
+            pict_.setBlip(Blip::Metafile);
+            return;
+        case K::OtherBlip:
+            pict_.setBlip(Blip::Other);
+            return;
+        case K::PicW:
+            pict_.setSize(PictSize::W, param);
+            return;
+        case K::PicH:
+            pict_.setSize(PictSize::H, param);
+            return;
+        case K::PicWGoal:
+            pict_.setSize(PictSize::GoalW, param);
+            return;
+        case K::PicHGoal:
+            pict_.setSize(PictSize::GoalH, param);
+            return;
+        case K::PicScaleX:
+            pict_.setSize(PictSize::ScaleX, param);
+            return;
+        case K::PicScaleY:
+            pict_.setSize(PictSize::ScaleY, param);
+            return;
+        default:
+            return;
+        }
+    case Dest::Object:
+        switch (k) {
+        case K::ObjW:
+        case K::ObjH:
+        case K::ObjScaleX:
+        case K::ObjScaleY:
+            objSize_[int(k) - int(K::ObjW)] = std::max(param, 0);
+            return;
+        case K::Result:
+            s.dest = Dest::Result;
+            return;
+        default:
+            return;
+        }
+    case Dest::Result:
+    case Dest::ShpPict:
+        if (k == K::Pict && groupStart_ && pictDepth_ == 0) {
+            startPict(s);
+        } else if (k == K::ShpPict && groupStart_ && s.dest == Dest::Result && shpDepth_ == 0) {
+            s.dest = Dest::ShpPict;
+            shpDepth_ = int(stack_.size());
+            shpOpen_ = s.open;
+            shpPicture_.reset();
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+// A picture read: into the \shppict or \object around it, else into the text.
+void Interpreter::deliverPicture(Picture&& picture, const char* open, const char* end) {
+    if (shpDepth_ > 0) {
+        if (!shpPicture_)
+            shpPicture_ = std::move(picture);
+        return;
+    }
+    if (objDepth_ > 0) {
+        if (!objPicture_)
+            objPicture_ = std::move(picture);
+        return;
+    }
+    if (picture.format == PictureNone && wantsFormat_)
+        picture.rtf = QByteArray(open, end - open);
+    emitPicture(std::move(picture));
+}
+
+void Interpreter::emitPicture(Picture&& picture) {
+    const State& state = st();
+    if (state.dest != Dest::Normal || (state.fmt.flags & FHidden))
+        return;
+    // As text would go in: ended cells and numbers first.
+    if (pendingCellPar_) {
+        pendingCellPar_ = false;
+        endParagraph(pendingCellPara_);
+    }
+    beforeParagraphText();
+    ensureFormat();
+    if (pendingTabs_ > 0) {
+        std::fill_n(textRoom(pendingTabs_), pendingTabs_, char16_t('\t'));
+        textLen_ += pendingTabs_;
+        pendingTabs_ = 0;
+    }
+    flushText();
+    paraHasText_ = true;
+    if (wantsFormat_ && pictures_.size() < size_t(kMaxPictures)) {
+        pictures_.push_back(std::move(picture));
+        b_.picture(int(pictures_.size()));
+    }
+}
+
+// After a group has closed: the picture, \shppict or \object it ended.
+void Interpreter::pictureGroupEnd() {
+    const size_t depth = stack_.size() + 1; // of the group that closed
+    const char* end = tok_.pos();
+    if (pictDepth_ > 0 && depth <= size_t(pictDepth_)) {
+        pictDepth_ = 0;
+        deliverPicture(pict_.take(), pictOpen_, end);
+    }
+    if (shpDepth_ > 0 && depth <= size_t(shpDepth_)) {
+        shpDepth_ = 0;
+        if (shpPicture_) {
+            Picture picture = std::move(*shpPicture_);
+            shpPicture_.reset();
+            const bool kept = picture.format == PictureNone && objDepth_ == 0;
+            const size_t before = pictures_.size();
+            deliverPicture(std::move(picture), shpOpen_, end);
+            if (kept && pictures_.size() > before) {
+                keptShp_ = int(pictures_.size());
+                keptShpEnd_ = end;
+            }
+        }
+    }
+    if (objDepth_ > 0 && depth <= size_t(objDepth_)) {
+        objDepth_ = 0;
+        Picture picture = objPicture_ ? std::move(*objPicture_) : Picture{};
+        objPicture_.reset();
+        if (objSize_[0] > 0 && objSize_[1] > 0) {
+            picture.width = scaledTwips(objSize_[0], objSize_[2]);
+            picture.height = scaledTwips(objSize_[1], objSize_[3]);
+        }
+        if (wantsFormat_)
+            picture.rtf = QByteArray(objOpen_, end - objOpen_);
+        emitPicture(std::move(picture));
+    }
+    if (nonShpDepth_ > 0 && depth <= size_t(nonShpDepth_)) {
+        nonShpDepth_ = 0;
+        // Right after the kept \shppict, line breaks between: kept with it.
+        const char* p = keptShpEnd_;
+        while (p && p < nonShpOpen_ && (*p == '\r' || *p == '\n'))
+            ++p;
+        if (keptShp_ > 0 && p == nonShpOpen_ && size_t(keptShp_) == pictures_.size())
+            pictures_.back().rtf.append(keptShpEnd_, end - keptShpEnd_);
+        keptShp_ = 0;
+    }
+}
+
 void Interpreter::run() {
     Token t;
     // Up to the first brace: isRtf has checked that "{\rtf" follows a BOM and blanks.
@@ -2022,6 +2320,8 @@ void Interpreter::run() {
                 continue;
             }
             stack_.push_back(stack_.back());
+            stack_.back().open = tok_.pos() - 1;
+            groupStart_ = true;
             continue;
         }
         if (t.type == Tok::Close) {
@@ -2043,6 +2343,7 @@ void Interpreter::run() {
             const State closed = stack_.back();
             stack_.pop_back();
             groupEnd(closed);
+            groupStart_ = false;
             continue;
         }
         if (skip_ > 0) { // the fallback of \u
@@ -2061,6 +2362,10 @@ void Interpreter::run() {
         switch (t.type) {
         case Tok::Text:
             ignorable_ = false;
+            if (st().dest == Dest::Picture) {
+                pict_.hexText(t.ptr, t.len);
+                break;
+            }
             emitBytes(reinterpret_cast<const unsigned char*>(t.ptr), t.len);
             break;
         case Tok::Hex: {
@@ -2096,17 +2401,24 @@ void Interpreter::run() {
             break;
         case Tok::Bin:
             ignorable_ = false;
+            if (st().dest == Dest::Picture)
+                pict_.binary(t.ptr, t.len);
             break; // binary data is no text
         default:
             break;
         }
+        if (t.type != Tok::Symbol || t.symbol != '*')
+            groupStart_ = false;
     }
     dropLead();
     if (pendingCellPar_) {
         pendingCellPar_ = false;
         endParagraph(pendingCellPara_);
     }
-    if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0 || !listTextBuf_.isEmpty())
+    // A last paragraph that was numbered is a list item, as in find's text, though no text
+    // came after its number.
+    if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0 || !listTextBuf_.isEmpty() ||
+        paraNumbered_)
         endParagraph();
     else
         flushText();
@@ -2114,6 +2426,8 @@ void Interpreter::run() {
         closeRow();
     if (wantsFormat_)
         b_.setLists(std::move(lists_));
+    if (wantsFormat_ && !pictures_.empty())
+        b_.setPictures(std::move(pictures_));
 }
 
 } // namespace

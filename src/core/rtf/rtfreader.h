@@ -32,6 +32,11 @@ public:
     // The end of a table row: the paragraphs ended since the row before that name it are its
     // cells' (only when wantsFormat says yes).
     virtual void rowEnd(TableRow) {}
+    // A picture at this point of the paragraph, in the current format: the index'th (from 1)
+    // of those given to setPictures (only when wantsFormat says yes).
+    virtual void picture(int /*index*/) {}
+    // The document's pictures, once at the end, when it has any.
+    virtual void setPictures(std::vector<Picture>) {}
     // The end of a paragraph with its format, a paragraph without runs (only filled in when
     // wantsFormat says yes).
     virtual void paragraphEnd(const Paragraph& format) = 0;

@@ -14,6 +14,7 @@
 #include "rtf.h"
 
 #include "codepage.h"
+#include "rtfpictures.h"
 #include "rtfreader.h"
 #include "rtftables.h"
 
@@ -484,6 +485,8 @@ QByteArray writeDocument(const Document& document) {
     for (const FontKey& f : std::as_const(fonts))
         bound += 64 + 10 * f.name.size();
     bound += 64 * colors.size();
+    for (const Picture& picture : document.pictures)
+        bound += 128 + picture.rtf.size() + picture.data.size() * 2 + picture.data.size() / 64;
     for (const List& l : document.lists)
         for (const ListLevel& level : l.levels)
             bound += 300 + 30 * (level.prefix.size() + level.suffix.size() + level.bullet.size());
@@ -600,6 +603,16 @@ QByteArray writeDocument(const Document& document) {
                     bg = b;
                     space = true;
                 }
+            }
+            if (r.picture > 0) {
+                if (size_t(r.picture) <= document.pictures.size()) {
+                    const QByteArray group = pictureGroup(document.pictures[size_t(r.picture) - 1]);
+                    if (!group.isEmpty()) {
+                        out.append(group.constData(), group.size());
+                        space = false;
+                    }
+                }
+                continue;
             }
             if (space) {
                 out.lit(" ");
