@@ -5,10 +5,14 @@
 //    and formatting (--convert-to html, and its own RTF read back by our reader).
 // A converter that is not installed skips its part.
 #include "rtf/rtf.h"
+#include "rtf/rtfpictures.h"
+
+#include <QBuffer>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -16,6 +20,8 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace qly;
 
@@ -342,8 +348,10 @@ QStringList shownByOffice(const Document& d, bool trailing) {
 // A page as another program wrote it, viewed in Quillery (`qly-rtf roundtrip`: read into
 // the editor's document and written back as leaving the page does), then read by
 // LibreOffice: it must see in our file what it sees in theirs.
+using Shown = std::function<QStringList(const Document&)>;
 void checkViewKeepsWhatOfficeSees(const Office& office, const QString& dir, const QString& theirs,
-                                  const char* producer, bool trailing = true) {
+                                  const char* producer, bool trailing = true,
+                                  const Shown& shown = {}) {
     SCOPED_TRACE(producer);
     const QString name = QFileInfo(theirs).fileName();
     const QString oursDir = dir + "/ours-" + producer;
@@ -356,11 +364,12 @@ void checkViewKeepsWhatOfficeSees(const Office& office, const QString& dir, cons
         EXPECT_TRUE(office.convert(file, "rtf:Rich Text Format", out));
         return rtf::readDocument(readFile(out + "/" + name));
     };
-    const QStringList want = shownByOffice(officeRead(theirs, "theirs"), trailing);
+    const Shown what =
+        shown ? shown : [trailing](const Document& d) { return shownByOffice(d, trailing); };
+    const QStringList want = what(officeRead(theirs, "theirs"));
     ASSERT_FALSE(want.isEmpty());
-    EXPECT_EQ(
-        shownByOffice(officeRead(oursDir + "/" + name, "ours"), trailing).join('\n').toStdString(),
-        want.join('\n').toStdString());
+    EXPECT_EQ(what(officeRead(oursDir + "/" + name, "ours")).join('\n').toStdString(),
+              want.join('\n').toStdString());
 }
 
 const char* kStructuredHtml =
@@ -424,4 +433,112 @@ TEST(RtfInterop, OthersPagesSurviveAView) {
     writeFile(dir.filePath("richedit/page.rtf"), kRichEditPage);
     checkViewKeepsWhatOfficeSees(office, dir.path(), dir.filePath("richedit/page.rtf"),
                                  "rich edit");
+}
+
+namespace {
+
+// An image file made here: a gradient of w x h pixels.
+QByteArray imageFile(int w, int h, const char* format) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(200, x * 5, y * 7));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// The pictures LibreOffice shows of a document it read and wrote again: their form, their
+// pixels and the size they are shown at, in twips.
+QStringList picturesShownByOffice(const Document& d) {
+    QStringList out;
+    for (const Paragraph& p : d.paragraphs)
+        for (const TextRun& r : p.runs)
+            if (r.picture > 0) {
+                const Picture& pic = d.pictures.at(size_t(r.picture) - 1);
+                int w = 0, h = 0;
+                rtf::imagePixelSize(pic.format, pic.data, w, h);
+                out << QString("%1 %2x%3 px %4x%5 twips")
+                           .arg(pic.format)
+                           .arg(w)
+                           .arg(h)
+                           .arg(pic.width)
+                           .arg(pic.height);
+            }
+    return out;
+}
+
+// A minimal Windows metafile (header and end record) as a rich-edit page holds one.
+const char* kRichEditPicturePage =
+    R"({\rtf1\ansi\ansicpg1252\deff0\nouicompat{\fonttbl{\f0\fnil\fcharset0 Calibri;}}
+{\*\generator Riched20 10.0.19041}\viewkind4\uc1
+\pard\sa200\sl276\slmult1\f0\fs22\lang9 Before {\pict\wmetafile8\picw2540\pich1270\picwgoal1440\pichgoal720 
+0100090000030c0000000000030000000000
+030000000000
+} after\par
+}
+)";
+
+} // namespace
+
+// A PNG and a JPEG in an HTML page, made into RTF by LibreOffice, AbiWord and pandoc: after a
+// view in Quillery, LibreOffice sees as many pictures in our file as in theirs, of the same
+// pixels at the same size. A rich-edit page's metafile comes back byte for byte.
+TEST(RtfInterop, PicturesSurviveAView) {
+    if (!have("soffice"))
+        GTEST_SKIP() << "soffice is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const Office office(dir.path());
+    const QByteArray png = imageFile(48, 32, "PNG");
+    const QByteArray jpeg = imageFile(40, 24, "JPEG");
+    ASSERT_FALSE(png.isEmpty());
+    ASSERT_FALSE(jpeg.isEmpty());
+    const QString html = dir.filePath("pictures.html");
+    writeFile(html, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>\n"
+                    "<p>Before <img src=\"data:image/png;base64," +
+                        png.toBase64() +
+                        "\" width=\"96\" height=\"64\"> between <img "
+                        "src=\"data:image/jpeg;base64," +
+                        jpeg.toBase64() + "\"> after</p>\n<p>End</p></body></html>\n");
+
+    const QString lo = dir.filePath("lo");
+    QDir().mkpath(lo);
+    ASSERT_TRUE(office.convert(html, "rtf:Rich Text Format", lo, "HTML (StarWriter)"));
+    const Document theirs = rtf::readDocument(readFile(lo + "/pictures.rtf"));
+    ASSERT_EQ(theirs.pictures.size(), 2u);
+    EXPECT_EQ(theirs.pictures[0].format, PicturePng);
+    EXPECT_EQ(theirs.pictures[1].format, PictureJpeg);
+    checkViewKeepsWhatOfficeSees(office, dir.path(), lo + "/pictures.rtf", "LibreOffice", true,
+                                 picturesShownByOffice);
+    if (have("abiword")) {
+        const QString out = dir.filePath("abiword/pictures.rtf");
+        QDir().mkpath(dir.filePath("abiword"));
+        ASSERT_TRUE(run("abiword", {"--to=rtf", "-o", out, html}, dir.path()));
+        checkViewKeepsWhatOfficeSees(office, dir.path(), out, "AbiWord", true,
+                                     picturesShownByOffice);
+    }
+    if (have("pandoc")) {
+        const QString out = dir.filePath("pandoc/pictures.rtf");
+        QDir().mkpath(dir.filePath("pandoc"));
+        ASSERT_TRUE(run("pandoc", {"-s", html, "-o", out}, dir.path()));
+        checkViewKeepsWhatOfficeSees(office, dir.path(), out, "pandoc", true,
+                                     picturesShownByOffice);
+    }
+
+    // The metafile: the same bytes after the view, and LibreOffice shows it as before.
+    QDir().mkpath(dir.filePath("richedit"));
+    const QString page = dir.filePath("richedit/pictures.rtf");
+    writeFile(page, kRichEditPicturePage);
+    const QByteArray wmf = QByteArray(kRichEditPicturePage)
+                               .mid(QByteArray(kRichEditPicturePage).indexOf("{\\pict"))
+                               .chopped(QByteArray(" after\\par\n}\n").size());
+    ASSERT_TRUE(wmf.endsWith("\n}"));
+    const QString viewed = dir.filePath("richedit-view.rtf");
+    ASSERT_TRUE(run(QLY_BINARY_DIR "/bin/qly-rtf", {"roundtrip", page, viewed}, dir.path()));
+    EXPECT_TRUE(readFile(viewed).contains(wmf));
+    checkViewKeepsWhatOfficeSees(office, dir.path(), page, "rich edit", true,
+                                 picturesShownByOffice);
 }
