@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,26 +80,35 @@ bool writeFileAtomically(const QString& path, QByteArrayView data, QString* erro
 int removeLeftoverTemporaries(const QString& folder, const QStringList& names) {
     if (folder.isEmpty())
         return 0;
-    QDir dir(folder);
-    QStringList patterns;
+    const QByteArray native = QFile::encodeName(folder);
+    DIR* dir = ::opendir(native.constData());
+    if (!dir)
+        return 0;
+    // "<name>.XXXXXX", the six being ASCII letters or digits, as the temporary files are named.
+    QList<QByteArray> heads;
     for (const QString& name : names)
-        patterns.append(name + QStringLiteral(".??????"));
-    // One pass over the folder: the start-up must stay quick.
+        heads.append(QFile::encodeName(name) + '.');
+    const auto isTail = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    };
+    // One pass over the folder, matched by hand: the start-up must stay quick.
     int removed = 0;
-    const QStringList found = dir.entryList(patterns, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& entry : found) {
-        const QStringView tail = QStringView(entry).last(6);
-        const bool ourPattern = std::all_of(tail.begin(), tail.end(), [](QChar c) {
-            return c.unicode() < 0x80 && c.isLetterOrNumber();
-        });
-        const QString path = dir.filePath(entry);
-        struct stat st = {};
-        if (!ourPattern || ::lstat(QFile::encodeName(path).constData(), &st) != 0 ||
-            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || !changedBeforeStart(st))
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArrayView name(entry->d_name);
+        if (name.size() < 8 || !std::all_of(name.end() - 6, name.end(), isTail) ||
+            std::none_of(heads.begin(), heads.end(), [&name](const QByteArray& head) {
+                return name.first(name.size() - 6) == head;
+            }))
             continue;
-        if (QFile::remove(path))
+        const QByteArray path = native + '/' + name.toByteArray();
+        struct stat st = {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid() || !changedBeforeStart(st))
+            continue;
+        if (::unlink(path.constData()) == 0)
             ++removed;
     }
+    ::closedir(dir);
     return removed;
 }
 

@@ -7,6 +7,7 @@
 #include "placement.h"
 #include "platform/taskbarhint.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QMenu>
@@ -35,7 +36,9 @@ Minimizer::Minimizer(QWidget* window, MainSettings& settings, QComboBox* pageSel
     m_pnMin = std::make_unique<FloatingButton>(m_popupMenu.get());
     connect(m_pnMin.get(), &FloatingButton::restoreClicked, this, &Minimizer::restore);
 
-    m_trayIcon = new QSystemTrayIcon(programIcon(), this);
+    // The program's icon, drawn once at the start.
+    const QIcon icon = QApplication::windowIcon();
+    m_trayIcon = new QSystemTrayIcon(icon.isNull() ? programIcon() : icon, this);
     m_trayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
     m_trayIcon->setContextMenu(m_popupMenu.get());
     connect(m_trayIcon, &QSystemTrayIcon::activated, this,

@@ -3,6 +3,7 @@
 #include "buttonpictures.h"
 #include "titlemath.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -38,6 +39,26 @@ public:
     }
 };
 
+// The page selector takes that style when its list first opens: a combo box given a style
+// builds its list at once, which would cost the start-up a good part of its time.
+class PageSelector : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override {
+        if (!m_listStyle) {
+            m_listStyle = new DropDownListStyle;
+            m_listStyle->setParent(this);
+            setStyle(m_listStyle);
+            // A list built before, for the menu-like popup, has no scroll bar.
+            view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        }
+        QComboBox::showPopup();
+    }
+
+private:
+    QStyle* m_listStyle = nullptr;
+};
+
 QWidget* makePanel(QWidget* parent, const char* name) {
     auto* w = new QWidget(parent);
     w->setObjectName(QLatin1String(name));
@@ -60,13 +81,10 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     m_sbStart->setAutoRaise(false);
     m_sbPrev =
         makeButton(m_pnNav, "sbPrev", tr("Previous"), {24, 2, 17, 17}, ButtonPicture::Previous);
-    m_cbNotes = new QComboBox(m_pnNav);
+    m_cbNotes = new PageSelector(m_pnNav);
     m_cbNotes->setObjectName(QStringLiteral("cbNotes"));
     m_cbNotes->setToolTip(tr("List"));
     m_cbNotes->setMaxVisibleItems(9);
-    auto* listStyle = new DropDownListStyle;
-    listStyle->setParent(m_cbNotes);
-    m_cbNotes->setStyle(listStyle);
     m_cbNotes->setGeometry(42, 0, 48, 21);
     m_cbNotes->setFocusPolicy(Qt::NoFocus);
     m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), {92, 2, 17, 17}, ButtonPicture::Next);

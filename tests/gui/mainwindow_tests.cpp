@@ -201,6 +201,7 @@ TEST_F(MainWindow, ThePageSelectorOpensShowingNineLetters) {
     EXPECT_EQ(list->indexAt(shown.topLeft()).row(), 0);
     EXPECT_EQ(list->indexAt(QPoint(1, shown.bottom())).row(), 8);
     EXPECT_LE(list->window()->height(), form->screen()->geometry().height() / 2);
+    EXPECT_TRUE(list->verticalScrollBar()->isVisible());
     notes->hidePopup();
 }
 

@@ -2,13 +2,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -18,6 +18,7 @@ namespace qly {
 
 namespace {
 constexpr int ReplyTimeoutMs = 1000;
+constexpr int LockTimeoutMs = 3000;
 constexpr char Request[] = "activate\n";
 constexpr char Reply[] = "ok\n";
 
@@ -71,10 +72,28 @@ QString SingleInstance::socketPath() {
 
 bool SingleInstance::activateRunningOrListen(std::function<void()> onActivate) {
     const QString path = socketPath();
-    // Two copies started at the same moment take turns, so exactly one of them listens.
-    QLockFile lock(path + QStringLiteral(".lock"));
-    lock.setStaleLockTime(5000);
-    lock.tryLock(3000);
+    // Two copies started at the same moment take turns, so exactly one of them listens. The
+    // lock goes with the process, so a copy that crashed holds none. Its file goes once this
+    // copy listens or has asked the running one: a copy still waiting on the file removed
+    // then finds the one listening, as a later one does.
+    const QByteArray lockPath = QFile::encodeName(path + QStringLiteral(".lock"));
+    struct Lock {
+        const QByteArray& path;
+        int fd;
+        bool held = false;
+        ~Lock() {
+            if (held)
+                ::unlink(path.constData());
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } lock{lockPath, ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)};
+    for (int waited = 0; lock.fd >= 0 && waited < LockTimeoutMs; waited += 10) {
+        lock.held = ::flock(lock.fd, LOCK_EX | LOCK_NB) == 0;
+        if (lock.held || errno != EWOULDBLOCK)
+            break;
+        ::usleep(10'000);
+    }
 
     m_path = QFile::encodeName(path);
     if (askRunningCopy(m_path))
