@@ -28,33 +28,58 @@
 #include <QToolButton>
 
 #include <cstdio>
+#include <vector>
 
 using namespace qly;
 
 namespace {
 
-// Waits until the widget's viewport has painted, returns the milliseconds since `since`.
-class PaintWatch : public QObject {
+// From start(since) on, waits for the widget's viewport to paint; wait() returns the
+// milliseconds from `since` to the end of that paint (not to the end of the event loop's turn,
+// which may go on laying out the rest of the page).
+class PaintWatch {
 public:
-    explicit PaintWatch(QWidget* viewport) { viewport->installEventFilter(this); }
-    void reset() { m_painted = false; }
-    double waitSince(const QElapsedTimer& since) {
-        while (!m_painted && since.elapsed() < 10000)
+    explicit PaintWatch(QWidget* viewport) : m_viewport(viewport) { watches().push_back(this); }
+    ~PaintWatch() { std::erase(watches(), this); }
+    void start(const QElapsedTimer& since) {
+        m_since = &since;
+        m_paintedAt = -1;
+    }
+    double wait() {
+        while (m_paintedAt < 0 && m_since->elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
                                             50);
-        m_painted = false;
-        return since.nsecsElapsed() / 1e6;
+        const double ms = m_paintedAt < 0 ? m_since->nsecsElapsed() / 1e6 : m_paintedAt;
+        m_since = nullptr;
+        return ms;
     }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            m_painted = true;
-        return false;
+    // Called by the application after each paint event has been handled.
+    static void painted(QObject* receiver) {
+        for (PaintWatch* w : watches())
+            if (w->m_viewport == receiver && w->m_since && w->m_paintedAt < 0)
+                w->m_paintedAt = w->m_since->nsecsElapsed() / 1e6;
     }
 
 private:
-    bool m_painted = false;
+    static std::vector<PaintWatch*>& watches() {
+        static std::vector<PaintWatch*> all;
+        return all;
+    }
+    QWidget* m_viewport;
+    const QElapsedTimer* m_since = nullptr;
+    double m_paintedAt = -1;
+};
+
+class ProbeApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        const bool paint = event->type() == QEvent::Paint;
+        const bool result = QApplication::notify(receiver, event);
+        if (paint)
+            PaintWatch::painted(receiver);
+        return result;
+    }
 };
 
 // The longest time the event loop stood still while `work` ran and events were processed.
@@ -84,10 +109,11 @@ private:
     double m_longest = 0;
 };
 
-void settle(TMainForm& form) {
-    // Until the whole page is laid out: Qt lays it out between events after the first screen.
-    QTest::qWait(200);
-    while (form.editor()->document()->lastBlock().layout()->lineCount() == 0)
+// Until the editor's whole page is laid out: Qt lays it out between events after the first
+// screen.
+void settle(QTextEdit* editor) {
+    QTest::qWait(20);
+    while (editor->document()->lastBlock().layout()->lineCount() == 0)
         QTest::qWait(20);
 }
 
@@ -105,7 +131,7 @@ QString plainText(const QString& pageFile) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    ProbeApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillery"));
     QApplication::setCursorFlashTime(0); // no paints but those the probe causes
     if (argc != 4) {
@@ -124,7 +150,7 @@ int main(int argc, char* argv[]) {
     form->activateWindow();
     if (!QTest::qWaitForWindowActive(form))
         std::fprintf(stderr, "the window did not become active\n");
-    settle(*form);
+    settle(form->editor());
     if (mode == "big")
         std::printf("freeze open %.1f\n", freeze.stop());
     PaintWatch painted(form->editor()->viewport());
@@ -152,20 +178,24 @@ int main(int argc, char* argv[]) {
                 (void)QTest::qWaitForWindowActive(form);
             }
             QToolButton* button = i % 2 ? form->titleBar()->sbPrev() : form->titleBar()->sbNext();
+            // Each side starts with both pages laid out whole, so that neither pays for the
+            // other's layout going on behind the first screen.
+            settle(form->editor());
+            settle(&qt);
             QElapsedTimer t;
             t.start();
-            painted.reset();
+            painted.start(t);
             button->click();
-            const double ms = painted.waitSince(t);
-            QTest::qWait(50);
+            const double ms = painted.wait();
+            settle(form->editor());
+            settle(&qt);
             t.restart();
-            qtPainted.reset();
+            qtPainted.start(t);
             scratch.SaveCurrentPage(editorDocument(qt.document()));
             qt.setPlainText(texts[(i + 1) % 2]);
-            const double qtMs = qtPainted.waitSince(t);
+            const double qtMs = qtPainted.wait();
             std::printf("switch %.2f %.2f\n", ms, qtMs);
             std::fflush(stdout);
-            QTest::qWait(300); // the rest of the page settles behind the first screen
         }
     } else if (mode == "type") {
         form->editor()->moveCursor(QTextCursor::End);
@@ -175,10 +205,10 @@ int main(int argc, char* argv[]) {
             t.start();
             QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
             QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-            painted.reset();
+            painted.start(t);
             QApplication::sendEvent(form->editor(), &press);
             QApplication::sendEvent(form->editor(), &release);
-            std::printf("type %.2f\n", painted.waitSince(t));
+            std::printf("type %.2f\n", painted.wait());
             std::fflush(stdout);
             QTest::qWait(30);
         }
