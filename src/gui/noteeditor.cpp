@@ -19,7 +19,7 @@ void NoteEditor::setTextInset(int inset) {
 }
 
 bool NoteEditor::canInsertFromMimeData(const QMimeData* source) const {
-    return source->hasImage() || QTextEdit::canInsertFromMimeData(source);
+    return holdsPictures(source) || QTextEdit::canInsertFromMimeData(source);
 }
 
 void NoteEditor::insertFromMimeData(const QMimeData* source) {

@@ -210,6 +210,17 @@ Picture pictureFromImage(const QImage& image) {
     return picture;
 }
 
+bool holdsPictures(const QMimeData* source) {
+    if (source->hasImage())
+        return true;
+    if (!source->hasUrls())
+        return false;
+    const QList<QUrl> urls = source->urls();
+    return std::all_of(urls.begin(), urls.end(), [](const QUrl& url) {
+        return url.isLocalFile() && !QImageReader::imageFormat(url.toLocalFile()).isEmpty();
+    });
+}
+
 std::vector<Picture> picturesFromMimeData(const QMimeData* source) {
     std::vector<Picture> out;
     for (const char* mime : {"image/png", "image/jpeg"})

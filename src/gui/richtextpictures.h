@@ -30,6 +30,9 @@ std::optional<Picture> pictureOfImage(const QTextDocument* doc, const QTextImage
 // An image as a picture: PNG at its size in pixels, 15 twips each.
 Picture pictureFromImage(const QImage& image);
 
+// Whether what is pasted or dropped holds image data or only local image files.
+bool holdsPictures(const QMimeData* source);
+
 // Pictures from what is pasted or dropped: image data, or local image files. Empty when the
 // data holds none (text and HTML are then pasted as such).
 std::vector<Picture> picturesFromMimeData(const QMimeData* source);

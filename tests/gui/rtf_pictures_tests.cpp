@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QFile>
 #include <QImage>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextImageFormat>
@@ -112,9 +114,27 @@ TEST(RichTextPictures, PastedImagesAreSavedAsPngAtTheirSize) {
                   imageBytes(filled(4, 2, Qt::red), "PNG").toBase64() + "\" width=\"8\">y</p>");
     QApplication::clipboard()->setMimeData(html);
     editor.paste();
+    // An image file, as a file manager copies or drags it: its JPEG kept as it is.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("photo.jpg");
+    const QByteArray jpeg = imageBytes(filled(6, 4, Qt::yellow), "JPEG");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(jpeg);
+    out.close();
+    auto* files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(file)});
+    files->setText(file);
+    QApplication::clipboard()->setMimeData(files);
+    EXPECT_TRUE(editor.canPaste());
+    editor.moveCursor(QTextCursor::End);
+    editor.paste();
 
     const Document page = editorDocument(editor.document());
-    ASSERT_EQ(page.pictures.size(), 2u);
+    ASSERT_EQ(page.pictures.size(), 3u);
+    EXPECT_EQ(page.pictures[2].format, PictureJpeg);
+    EXPECT_EQ(page.pictures[2].data, jpeg);
+    EXPECT_EQ(page.pictures[2].width, 90);
     EXPECT_EQ(page.pictures[0].format, PicturePng);
     EXPECT_EQ(page.pictures[0].width, 450);
     EXPECT_EQ(page.pictures[0].height, 150);
@@ -126,7 +146,7 @@ TEST(RichTextPictures, PastedImagesAreSavedAsPngAtTheirSize) {
     QTextDocument reloaded;
     setEditorDocument(&reloaded, rtf::readDocument(rtf::writeDocument(page)));
     const std::vector<QTextImageFormat> images = imagesOf(reloaded);
-    ASSERT_EQ(images.size(), 2u);
+    ASSERT_EQ(images.size(), 3u);
     EXPECT_EQ(images[0].width(), 30);
     EXPECT_EQ(images[0].height(), 10);
     EXPECT_EQ(shownImage(reloaded, images[0]).pixelColor(0, 0), QColor(Qt::darkGreen));
