@@ -1,5 +1,7 @@
 #include "rtfpictures.h"
 
+#include "rtfreader.h"
+
 #include <algorithm>
 #include <array>
 
@@ -7,15 +9,6 @@ namespace qly::rtf {
 namespace {
 
 constexpr int kTwipsPerPixel = 15; // 96 pixels an inch, as the editor lays out
-
-int hexDigit(unsigned char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c |= 0x20;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::uint32_t be32(const unsigned char* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
@@ -85,7 +78,7 @@ void PictReader::hexText(const char* s, qsizetype n) {
     if (!m_keep)
         return;
     for (qsizetype i = 0; i < n; ++i) {
-        const int h = hexDigit(static_cast<unsigned char>(s[i]));
+        const int h = hexValue(static_cast<unsigned char>(s[i]));
         if (h < 0)
             continue;
         if (m_nibble < 0) {

@@ -43,14 +43,6 @@ inline bool isLetter(unsigned char c) {
 inline bool isDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
-inline int hexValue(unsigned char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c |= 0x20;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 class Tokenizer {
 public:
@@ -299,6 +291,7 @@ enum class K : std::uint8_t {
     ObjH,
     ObjScaleX,
     ObjScaleY,
+    // in the order of Blip and of PictSize, which pictureWord counts on
     PngBlip,
     JpegBlip,
     DiBitmap,
@@ -2143,43 +2136,12 @@ void Interpreter::pictureWord(State& s, K k, int param) {
     }
     switch (s.dest) {
     case Dest::Picture:
-        switch (k) {
-        case K::PngBlip:
-            pict_.setBlip(Blip::Png);
-            return;
-        case K::JpegBlip:
-            pict_.setBlip(Blip::Jpeg);
-            return;
-        case K::DiBitmap:
-            pict_.setBlip(Blip::Dib);
-            return;
-        case K::WMetafile:
-            pict_.setBlip(Blip::Metafile);
-            return;
-        case K::OtherBlip:
-            pict_.setBlip(Blip::Other);
-            return;
-        case K::PicW:
-            pict_.setSize(PictSize::W, param);
-            return;
-        case K::PicH:
-            pict_.setSize(PictSize::H, param);
-            return;
-        case K::PicWGoal:
-            pict_.setSize(PictSize::GoalW, param);
-            return;
-        case K::PicHGoal:
-            pict_.setSize(PictSize::GoalH, param);
-            return;
-        case K::PicScaleX:
-            pict_.setSize(PictSize::ScaleX, param);
-            return;
-        case K::PicScaleY:
-            pict_.setSize(PictSize::ScaleY, param);
-            return;
-        default:
-            return;
-        }
+        // The blip words and the size words in the order of Blip and PictSize.
+        if (k >= K::PngBlip && k <= K::OtherBlip)
+            pict_.setBlip(Blip(int(Blip::Png) + int(k) - int(K::PngBlip)));
+        else if (k >= K::PicW && k <= K::PicScaleY)
+            pict_.setSize(PictSize(int(k) - int(K::PicW)), param);
+        return;
     case Dest::Object:
         switch (k) {
         case K::ObjW:

@@ -42,6 +42,16 @@ public:
     virtual void paragraphEnd(const Paragraph& format) = 0;
 };
 
+// The value of a hex digit; -1 for any other byte.
+inline int hexValue(unsigned char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c |= 0x20;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 // The number of a list item as a list of this style shows it: "3", "c", "III".
 QString listNumberText(int style, int number);
 
