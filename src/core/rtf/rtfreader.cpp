@@ -2003,7 +2003,10 @@ void Interpreter::word(const Token& t) {
         return;
     case K::Row:
         if (wantsFormat_) {
-            if (pendingCellPar_ || paraHasText_ || textLen_ > 0 || !listTextBuf_.isEmpty())
+            // The row's last cell ends; one left open after paragraphs that \par ended gets
+            // an empty last paragraph, as find's text gets an empty line.
+            if (pendingCellPar_ || paraHasText_ || textLen_ > 0 || !listTextBuf_.isEmpty() ||
+                rowCellsUsed_ > rowCells_)
                 endCell();
             else if (rowCellsUsed_ == 0) { // a row without cells: an empty line, as in find's text
                 RawPara para = s.para;
