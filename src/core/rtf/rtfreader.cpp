@@ -6,6 +6,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -964,8 +965,9 @@ private:
     int rowCellsUsed_ = 0;
     int rowsRead_ = 0;
     int paragraphs_ = 0;
-    int lead_ = -1;    // a pending double-byte lead byte
-    int utf8Need_ = 0; // continuation bytes a UTF-8 sequence still needs
+    size_t listsBefore_ = 0; // lists made before the paragraph being read
+    int lead_ = -1;          // a pending double-byte lead byte
+    int utf8Need_ = 0;       // continuation bytes a UTF-8 sequence still needs
     char32_t utf8Code_ = 0;
     char32_t utf8Min_ = 0;
     std::vector<TabStop> tabs_; // of the paragraph being read
@@ -1103,6 +1105,9 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
         return;
     }
     if (state.fmt.flags & FHidden)
+        return;
+    // Control characters are no text: they neither start a paragraph nor number it.
+    if (std::none_of(s, s + n, [](char16_t c) { return c >= 0x20 || c == '\t'; }))
         return;
     if (pendingCellPar_) {
         pendingCellPar_ = false;
@@ -1424,6 +1429,7 @@ void Interpreter::endParagraph(const RawPara& para, bool cellEnd) {
     listTextBuf_.clear();
     b_.paragraphEnd(paraOut_);
     ++paragraphs_;
+    listsBefore_ = lists_.size();
     prevParaNumbered_ = paraNumbered_ && pnKind_ != PnKind::None;
     paraHasText_ = paraHadListText_ = paraNumbered_ = false;
 }
@@ -2383,10 +2389,13 @@ void Interpreter::run() {
     // A last paragraph that was numbered is a list item, as in find's text, though no text
     // came after its number.
     if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0 || !listTextBuf_.isEmpty() ||
-        paraNumbered_)
+        paraNumbered_) {
         endParagraph();
-    else
+    } else {
         flushText();
+        // Lists made for a paragraph that never came to be have no items.
+        lists_.erase(lists_.begin() + std::min(lists_.size(), listsBefore_), lists_.end());
+    }
     if (rowCellsUsed_ > 0)
         closeRow();
     if (wantsFormat_)
