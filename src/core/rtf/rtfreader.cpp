@@ -2387,9 +2387,10 @@ void Interpreter::run() {
         endParagraph(pendingCellPara_);
     }
     // A last paragraph that was numbered is a list item, as in find's text, though no text
-    // came after its number.
+    // came after its number; cells ended at the end, without their row's end, make a line as
+    // they make a paragraph.
     if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0 || !listTextBuf_.isEmpty() ||
-        paraNumbered_) {
+        paraNumbered_ || pendingTabs_ > 0) {
         endParagraph();
     } else {
         flushText();
