@@ -241,9 +241,12 @@ TableRow RowDefinition::row(int cells) const {
             const Border* b = m_rowBorders;
             const Border fallback[4] = {b[0].width ? b[0] : b[4], i == 0 ? b[1] : b[5],
                                         b[2].width ? b[2] : b[4], i == cells - 1 ? b[3] : b[5]};
-            for (int side = 0; side < 4; ++side)
+            for (int side = 0; side < 4; ++side) {
                 if (!(c.named & (1 << side)))
                     out.borders[side] = fallback[side];
+                if (out.borders[side].width <= 0) // a colour without a line is no border
+                    out.borders[side] = Border{};
+            }
         } else {
             row.cells.emplace_back();
             row.cells.back().right = std::min(right + kDefaultCell, kMaxLength);
