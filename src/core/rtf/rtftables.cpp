@@ -6,6 +6,8 @@
 #include "rtftables.h"
 
 #include <algorithm>
+#include <charconv>
+#include <unordered_map>
 
 namespace qly::rtf {
 namespace {
@@ -139,10 +141,16 @@ Border* RowDefinition::startBorder(Border& border) {
 
 void RowDefinition::word(std::string_view name, bool hasParam, int param,
                          const std::vector<std::optional<std::uint32_t>>& colors) {
-    const Entry* e = std::find_if(std::begin(kEntries), std::end(kEntries),
-                                  [name](const Entry& x) { return x.name == name; });
-    if (e == std::end(kEntries))
+    static const std::unordered_map<std::string_view, const Entry*> entries = [] {
+        std::unordered_map<std::string_view, const Entry*> m;
+        for (const Entry& x : kEntries)
+            m.emplace(x.name, &x);
+        return m;
+    }();
+    const auto found = entries.find(name);
+    if (found == entries.end())
         return;
+    const Entry* e = found->second;
     switch (e->w) {
     case W::Trowd:
         m_row = TableRow{};
@@ -256,37 +264,43 @@ TableRow RowDefinition::row(int cells) const {
     return row;
 }
 
-QByteArray rowDefinition(const TableRow& row, const QHash<std::uint32_t, int>& colorIndex) {
-    QByteArray out =
-        "\\trowd\\trgaph" + QByteArray::number(row.gap) + "\\trleft" + QByteArray::number(row.left);
+void appendRowDefinition(QByteArray& out, const TableRow& row,
+                         const QHash<std::uint32_t, int>& colorIndex) {
+    auto word = [&out](const char* name, int value) {
+        char number[16];
+        out.append(name);
+        const auto end = std::to_chars(number, number + sizeof number, value).ptr;
+        out.append(number, end - number);
+    };
+    word("\\trowd\\trgaph", row.gap);
+    word("\\trleft", row.left);
     if (row.align == AlignCenter)
-        out += "\\trqc";
+        out.append("\\trqc");
     else if (row.align == AlignRight)
-        out += "\\trqr";
-    static const char* const kSides[4] = {"\\clbrdrt", "\\clbrdrl", "\\clbrdrb", "\\clbrdrr"};
+        out.append("\\trqr");
+    static const char* const kSides[4] = {"\\clbrdrt\\brdrs\\brdrw", "\\clbrdrl\\brdrs\\brdrw",
+                                          "\\clbrdrb\\brdrs\\brdrw", "\\clbrdrr\\brdrs\\brdrw"};
     for (const TableCell& c : row.cells) {
         if (c.vmerge == MergeFirst)
-            out += "\\clvmgf";
+            out.append("\\clvmgf");
         else if (c.vmerge == MergeContinue)
-            out += "\\clvmrg";
+            out.append("\\clvmrg");
         if (c.merge == MergeFirst)
-            out += "\\clmgf";
+            out.append("\\clmgf");
         else if (c.merge == MergeContinue)
-            out += "\\clmrg";
+            out.append("\\clmrg");
         for (int side = 0; side < 4; ++side) {
             const Border& b = c.borders[side];
             if (b.width <= 0)
                 continue;
-            out += kSides[side];
-            out += "\\brdrs\\brdrw" + QByteArray::number(b.width);
+            word(kSides[side], b.width);
             if (b.color)
-                out += "\\brdrcf" + QByteArray::number(colorIndex.value(*b.color & 0xFFFFFF));
+                word("\\brdrcf", colorIndex.value(*b.color & 0xFFFFFF));
         }
         if (c.shading)
-            out += "\\clcbpat" + QByteArray::number(colorIndex.value(*c.shading & 0xFFFFFF));
-        out += "\\cellx" + QByteArray::number(c.right);
+            word("\\clcbpat", colorIndex.value(*c.shading & 0xFFFFFF));
+        word("\\cellx", c.right);
     }
-    return out;
 }
 
 } // namespace qly::rtf

@@ -47,8 +47,10 @@ private:
     Border* m_target = nullptr;
 };
 
-// "\trowd..." up to the last "\cellx" of the row; colours by their index in the colour table.
-QByteArray rowDefinition(const TableRow& row, const QHash<std::uint32_t, int>& colorIndex);
+// Appends "\trowd..." up to the last "\cellx" of the row; colours by their index in the
+// colour table.
+void appendRowDefinition(QByteArray& out, const TableRow& row,
+                         const QHash<std::uint32_t, int>& colorIndex);
 
 // The colours a row's definition names, for the colour table.
 template <typename F> void forEachRowColor(const TableRow& row, F&& f) {

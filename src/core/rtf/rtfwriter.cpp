@@ -526,12 +526,14 @@ QByteArray writeDocument(const Document& document) {
                     : fonts[0].charset == 2 ? TextMode::Symbol
                                             : TextMode::Unicode;
     const std::vector<Paragraph>& paragraphs = document.paragraphs;
+    QByteArray definition; // of a table row, reused
     for (size_t pi = 0; pi < paragraphs.size(); ++pi) {
         const Paragraph& p = paragraphs[pi];
         const TableRow* row = tableRow(document, p);
         if (row && (pi == 0 || paragraphs[pi - 1].row != p.row ||
                     !tableRow(document, paragraphs[pi - 1]))) {
-            const QByteArray definition = rowDefinition(*row, colorIndex);
+            definition.clear();
+            appendRowDefinition(definition, *row, colorIndex);
             out.append(definition.constData(), definition.size());
             out.lit("\n");
         }
