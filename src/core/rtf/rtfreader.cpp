@@ -2010,15 +2010,17 @@ void Interpreter::word(const Token& t) {
     case K::Row:
         if (wantsFormat_) {
             // The row's last cell ends; one left open after paragraphs that \par ended gets
-            // an empty last paragraph, as find's text gets an empty line.
+            // an empty last paragraph, as find's text gets an empty line, and so does the last
+            // cell a row can hold, which no \cell ends.
             if (pendingCellPar_ || paraHasText_ || textLen_ > 0 || !listTextBuf_.isEmpty() ||
-                rowCellsUsed_ > rowCells_)
+                rowCellsUsed_ > rowCells_ || rowCells_ == kMaxTableCells - 1)
                 endCell();
             else if (rowCellsUsed_ == 0) { // a row without cells: an empty line, as in find's text
                 RawPara para = s.para;
                 para.intbl = false;
                 endParagraph(para);
             }
+            pendingTabs_ = 0;
             if (rowCellsUsed_ > 0)
                 closeRow();
             return;

@@ -428,11 +428,21 @@ void endTableParagraph(Out& out, const Document& doc, const Paragraph& p, const 
         out.lit("\\par\n");
         return;
     }
-    out.lit("\\cell\n");
+    // The last cell a row can hold is ended by the row's end: readers take a \cell past it
+    // for a tab.
+    auto endCell = [&out](int cell) {
+        if (cell == kMaxTableCells - 1)
+            out.lit("\n");
+        else
+            out.lit("\\cell\n");
+    };
+    endCell(p.cell);
     const int cells = int(doc.rows[size_t(p.row) - 1].cells.size());
     const int until = next && next->row == p.row && next->cell > p.cell ? next->cell : cells;
-    for (int c = p.cell + 1; c < until; ++c)
-        out.lit("\\pard\\intbl\\cell\n");
+    for (int c = p.cell + 1; c < until; ++c) {
+        out.lit("\\pard\\intbl");
+        endCell(c);
+    }
     if (until == cells)
         out.lit("\\row\n");
 }
