@@ -212,7 +212,15 @@ void TFindForm::ListBox1Click() {
     // Read first: a page that cannot be read leaves the preview, the choice and OK as they were.
     const Document page =
         rtf::readDocument(readPageFile(pageFile(letter)).bytesOrRaise(pageFile(letter)));
-    setEditorDocument(m_richEdit2->document(), page);
+    // Filled while it has no page size, nothing is laid out; with its size back, Qt lays it
+    // out from the top, the first screen first. The caret goes back to the start, or the
+    // editor would lay out the whole page to show it at the end.
+    QTextDocument* preview = m_richEdit2->document();
+    const QSizeF size = preview->pageSize();
+    preview->setPageSize(QSizeF(0, 0));
+    setEditorDocument(preview, page);
+    m_richEdit2->moveCursor(QTextCursor::Start);
+    preview->setPageSize(size);
     m_chosenPage = letter;
     m_button2->setEnabled(true);
 }

@@ -18,7 +18,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -240,6 +242,23 @@ TEST_F(FindForm, ArrowKeysAndRepeatedClicksPreviewToo) {
     clickEntry(*form, "B");
     EXPECT_EQ(form->RichEdit2()->toPlainText(), "word on B");
     EXPECT_EQ(m_dir.read("B.rtf"), "word on B");
+}
+
+// A long page shows at once: complete, from its start, with only its top laid out.
+TEST_F(FindForm, ALongPagePreviewsFromItsStartLaidOutLater) {
+    QByteArray rtf = "{\\rtf1\\ansi ";
+    for (int i = 0; i < 20'000; ++i)
+        rtf += "line " + QByteArray::number(i) + " of a long page\\par\n";
+    page("L", rtf + "the end}");
+    auto form = open();
+    search(*form, "the end");
+    clickEntry(*form, "L");
+    const QTextEdit* preview = form->RichEdit2();
+    EXPECT_EQ(preview->document()->blockCount(), 20'001);
+    EXPECT_EQ(preview->document()->lastBlock().text(), "the end");
+    EXPECT_EQ(preview->textCursor().position(), 0);
+    EXPECT_FALSE(preview->textCursor().hasSelection());
+    EXPECT_EQ(preview->document()->lastBlock().layout()->lineCount(), 0);
 }
 
 TEST_F(FindForm, AnUnreadablePageEndsTheSearchWithAnErrorAndKeepsEarlierPages) {
