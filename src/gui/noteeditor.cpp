@@ -52,9 +52,9 @@ void NoteEditor::insertFromMimeData(const QMimeData* source) {
 
 QMimeData* NoteEditor::createMimeDataFromSelection() const {
     QMimeData* copied = QTextEdit::createMimeDataFromSelection();
-    const QString html = copied->html();
-    if (!html.contains(QLatin1String("qly-picture:")))
+    if (!selectionHasPictures(textCursor())) // text only: its HTML is made when asked for
         return copied;
+    const QString html = copied->html();
     // Other programs get the pictures in the HTML; a page gets them with their form and RTF.
     auto* out = new QMimeData;
     QString text = copied->text();

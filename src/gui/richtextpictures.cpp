@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextImageFormat>
 #include <QUrl>
@@ -309,6 +311,20 @@ QString addCopiedPictures(QTextDocument* doc, const QByteArray& pictures, const 
     }
     out += QStringView(html).mid(last);
     return out;
+}
+
+bool selectionHasPictures(const QTextCursor& cursor) {
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    const QTextDocument* doc = cursor.document();
+    for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.position() < end && f.position() + f.length() > start &&
+                f.charFormat().isImageFormat())
+                return true;
+        }
+    return false;
 }
 
 QString htmlWithPictureData(const QTextDocument* doc, const QString& html) {

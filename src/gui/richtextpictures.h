@@ -7,6 +7,7 @@
 class QImage;
 class QMimeData;
 class QTextCharFormat;
+class QTextCursor;
 class QTextDocument;
 class QTextImageFormat;
 
@@ -36,6 +37,9 @@ bool holdsPictures(const QMimeData* source);
 // Pictures from what is pasted or dropped: image data, or local image files. Empty when the
 // data holds none (text and HTML are then pasted as such).
 std::vector<Picture> picturesFromMimeData(const QMimeData* source);
+
+// Whether the cursor's selection holds a picture (without making its HTML).
+bool selectionHasPictures(const QTextCursor& cursor);
 
 // The HTML of copied text with the pictures of this document as data: URLs, so that they
 // paste into other pages and other programs.
