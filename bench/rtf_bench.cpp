@@ -177,6 +177,14 @@ void BM_EditorFill_Lines_1MB(benchmark::State& s) {
 void BM_EditorFill_Words_1MB(benchmark::State& s) {
     fillEditor(s, true);
 }
+// The editor's 1 MB page back into a page, as a save does.
+void BM_EditorDocument_Words_1MB(benchmark::State& state) {
+    QTextDocument doc;
+    doc.setPageSize(QSizeF(0, 0));
+    qly::setEditorDocument(&doc, pageOfLines(true));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(qly::editorDocument(&doc));
+}
 void BM_QtSetPlainText_Words_1MB(benchmark::State& state) {
     const QString text = textOf(pageOfLines(true));
     QTextDocument doc;
@@ -198,5 +206,6 @@ BENCHMARK(BM_QTextEditSetHtml_1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditorFill_Lines_1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditorFill_Words_1MB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtSetPlainText_Words_1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditorDocument_Words_1MB)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -391,9 +392,23 @@ Document editorDocument(const QTextDocument* source) {
     const QFont defaultFont = source->defaultFont();
     std::map<const QTextList*, int> seen; // Qt's lists and the page's lists they are
     std::map<int, int> byId;              // the page's lists by the id they had when loaded
+    // A page has few formats: each is converted once, by its index in the document.
+    QHash<int, Paragraph> blockFormats;
+    QHash<int, CharFormat> charFormats;
+    const auto charFormatOf = [&](const QTextFragment& frag) -> const CharFormat& {
+        auto it = charFormats.constFind(frag.charFormatIndex());
+        if (it == charFormats.cend())
+            it = charFormats.insert(frag.charFormatIndex(), fromQt(frag.charFormat(), defaultFont));
+        return *it;
+    };
     const auto paragraphOf = [&](const QTextBlock& b) {
-        Paragraph p;
-        fromQt(b.blockFormat(), p);
+        auto format = blockFormats.constFind(b.blockFormatIndex());
+        if (format == blockFormats.cend()) {
+            Paragraph empty;
+            fromQt(b.blockFormat(), empty);
+            format = blockFormats.insert(b.blockFormatIndex(), empty);
+        }
+        Paragraph p = *format;
         if (const QTextList* list = b.textList()) {
             const QTextListFormat f = list->format();
             const int level = std::clamp(f.indent() - 1, 0, kListLevels - 1);
@@ -428,7 +443,7 @@ Document editorDocument(const QTextDocument* source) {
             if (frag.charFormat().isImageFormat()) { // a picture a character
                 const std::optional<Picture> picture =
                     pictureOfImage(source, frag.charFormat().toImageFormat());
-                const CharFormat f = fromQt(frag.charFormat(), defaultFont);
+                const CharFormat& f = charFormatOf(frag);
                 for (int i = 0; picture && i < frag.length(); ++i) {
                     doc.pictures.push_back(*picture);
                     p.runs.push_back(TextRun{QString(QChar::ObjectReplacementCharacter), f,
@@ -441,11 +456,11 @@ Document editorDocument(const QTextDocument* source) {
             text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
             if (text.isEmpty())
                 continue;
-            CharFormat f = fromQt(frag.charFormat(), defaultFont);
+            const CharFormat& f = charFormatOf(frag);
             if (!p.runs.empty() && p.runs.back().format == f && p.runs.back().picture == 0)
                 p.runs.back().text += text;
             else
-                p.runs.push_back(TextRun{std::move(text), std::move(f)});
+                p.runs.push_back(TextRun{std::move(text), f});
         }
         return p;
     };
