@@ -36,6 +36,23 @@ QByteArray dib() {
     return h;
 }
 
+// A BITMAPINFOHEADER.
+QByteArray dibHeader(int w, int h, int bpp, int compression, int colors) {
+    QByteArray b(40, '\0');
+    const auto put = [&b](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = char(v >> (8 * i));
+    };
+    put(0, 40);
+    put(4, quint32(w));
+    put(8, quint32(h));
+    b[12] = 1;
+    b[14] = char(bpp);
+    put(16, quint32(compression));
+    put(32, quint32(colors));
+    return b;
+}
+
 // The pictures of a document in text order.
 std::vector<Picture> picturesOf(const Document& d) {
     std::vector<Picture> out;
@@ -155,6 +172,16 @@ TEST(RtfPictures, HostilePicturesAreBounded) {
     const QByteArray lyingRtf = "{\\rtf1 {\\pict\\dibitmap0 " + lying.toHex() + "}}";
     EXPECT_EQ(readDocument(lyingRtf).pictures.at(0).format, PictureNone);
     EXPECT_TRUE(rtf::dibToPng(lying).isEmpty());
+    // A 1-bit DIB naming more colours than its pixels can, and a 32-bit one with the usual
+    // colour masks after its header: PNGs of their pixels.
+    int w = 0, h = 0;
+    const QByteArray mono =
+        dibHeader(2, 1, 1, 0, 200) + QByteArray(4 * 200, '\x7f') + QByteArray::fromHex("40000000");
+    EXPECT_TRUE(rtf::imagePixelSize(PicturePng, rtf::dibToPng(mono), w, h) && w == 2 && h == 1);
+    const QByteArray masked = dibHeader(3, 2, 32, 3, 0) +
+                              QByteArray::fromHex("0000ff0000ff0000ff000000") +
+                              QByteArray(24, '\x40');
+    EXPECT_TRUE(rtf::imagePixelSize(PicturePng, rtf::dibToPng(masked), w, h) && w == 3 && h == 2);
     // Tens of thousands of pictures, a \pict open at the end, a \pict that is not the first
     // word of its group: bounded, dropped, no picture.
     QByteArray many = "{\\rtf1 ";

@@ -211,13 +211,23 @@ QByteArray dibToPng(QByteArrayView dib) {
     const unsigned compression = le32(d + 16);
     const long long colorsUsed = le32(d + 32);
     const long long height = rawHeight < 0 ? -rawHeight : rawHeight;
-    if (headerSize < 40 || headerSize > n || planes != 1 || compression != 0 || width < 1 ||
-        width > 65535 || height < 1 || height > 65535 ||
+    // 32 bits with the usual colour masks (after a short header, in a long one), as screen
+    // shots come, read as plain 32 bits.
+    long long masks = 0;
+    if (compression == 3 && bpp == 32) {
+        if (n < 52 || le32(d + 40) != 0xFF0000 || le32(d + 44) != 0xFF00 || le32(d + 48) != 0xFF)
+            return {};
+        masks = headerSize == 40 ? 12 : 0;
+    } else if (compression != 0) {
+        return {};
+    }
+    if (headerSize < 40 || headerSize > n || planes != 1 || width < 1 || width > 65535 ||
+        height < 1 || height > 65535 ||
         (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32))
         return {};
     const long long paletteSize = bpp <= 8 ? (colorsUsed > 0 ? colorsUsed : 1LL << bpp) : 0;
     const long long stride = (width * bpp + 31) / 32 * 4;
-    const long long pixels = headerSize + 4 * paletteSize;
+    const long long pixels = headerSize + masks + 4 * paletteSize;
     if (paletteSize > 256 || pixels + stride * height > n)
         return {};
 
@@ -251,7 +261,7 @@ QByteArray dibToPng(QByteArrayView dib) {
     if (bpp <= 8) {
         // Every index the pixels can hold has a colour: those the DIB leaves out are black.
         QByteArray palette(3 * (1 << bpp), '\0');
-        for (long long i = 0; i < paletteSize; ++i) {
+        for (long long i = 0; i < std::min(paletteSize, 1LL << bpp); ++i) {
             const unsigned char* c = d + headerSize + 4 * i;
             palette[qsizetype(3 * i)] = char(c[2]);
             palette[qsizetype(3 * i + 1)] = char(c[1]);
