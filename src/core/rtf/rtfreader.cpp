@@ -964,6 +964,7 @@ private:
     int rowCells_ = 0;
     int rowCellsUsed_ = 0;
     int rowsRead_ = 0;
+    bool cellEnded_ = false; // a cell ended as a tab (find's text, nested cells)
     int paragraphs_ = 0;
     size_t listsBefore_ = 0; // lists made before the paragraph being read
     int lead_ = -1;          // a pending double-byte lead byte
@@ -1393,7 +1394,8 @@ void Interpreter::endParagraph(const RawPara& para, bool cellEnd) {
     }
     if (!listTextBuf_.isEmpty() && !paraInList())
         emitListText();
-    beforeParagraphText();
+    if (!paraHasText_) // numbering that comes after the text numbers the next paragraph
+        beforeParagraphText();
     flushText();
     pendingTabs_ = 0;
     if (wantsFormat_) {
@@ -2010,10 +2012,9 @@ void Interpreter::word(const Token& t) {
     case K::Row:
         if (wantsFormat_) {
             // The row's last cell ends; one left open after paragraphs that \par ended gets
-            // an empty last paragraph, as find's text gets an empty line, and so does the last
-            // cell a row can hold, which no \cell ends.
+            // an empty last paragraph, as find's text gets an empty line.
             if (pendingCellPar_ || paraHasText_ || textLen_ > 0 || !listTextBuf_.isEmpty() ||
-                rowCellsUsed_ > rowCells_ || rowCells_ == kMaxTableCells - 1)
+                rowCellsUsed_ > rowCells_)
                 endCell();
             else if (rowCellsUsed_ == 0) { // a row without cells: an empty line, as in find's text
                 RawPara para = s.para;
@@ -2037,6 +2038,7 @@ void Interpreter::word(const Token& t) {
         [[fallthrough]];
     case K::NestCell: // a nested table's cells: their text a tab apart in the outer cell
         dropLead();
+        cellEnded_ = true;
         pendingCellPar_ = false;
         if (s.dest == Dest::Normal)
             ++pendingTabs_;
@@ -2391,8 +2393,11 @@ void Interpreter::run() {
     // A last paragraph that was numbered is a list item, as in find's text, though no text
     // came after its number; cells ended at the end, without their row's end, make a line as
     // they make a paragraph.
-    if (paraHasText_ || paragraphs_ == 0 || textLen_ > 0 || !listTextBuf_.isEmpty() ||
-        paraNumbered_ || pendingTabs_ > 0) {
+    const bool content = paraHasText_ || (paragraphs_ == 0 && !cellEnded_) || textLen_ > 0 ||
+                         !listTextBuf_.isEmpty() || paraNumbered_;
+    if (content || pendingTabs_ > 0) {
+        if (!content) // a line of ended cells only: no number goes before its gaps
+            paraNumbered_ = true;
         endParagraph();
     } else {
         flushText();

@@ -428,11 +428,11 @@ void endTableParagraph(Out& out, const Document& doc, const Paragraph& p, const 
         out.lit("\\par\n");
         return;
     }
-    // The last cell a row can hold is ended by the row's end: readers take a \cell past it
-    // for a tab.
+    // The last cell a row can hold ends with \par, and the row's end ends it: readers take
+    // a \cell past it for a tab.
     auto endCell = [&out](int cell) {
         if (cell == kMaxTableCells - 1)
-            out.lit("\n");
+            out.lit("\\par\n");
         else
             out.lit("\\cell\n");
     };
