@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <functional>
 
 using namespace qly;
@@ -318,7 +320,27 @@ namespace {
 // Word do, apply them to the paragraph.
 QStringList shownByOffice(const Document& d, bool trailing) {
     QStringList out;
+    int rowBefore = 0;
     for (const Paragraph& p : d.paragraphs) {
+        // A table row: its cells' right edges (to the nearest tenth of the row's width:
+        // LibreOffice takes cell padding we do not keep into the widths) and merges, then its
+        // cells' paragraphs but empty ones beside others (LibreOffice sees one more in each of
+        // pandoc's cells, after the paragraph mark pandoc puts before the cell's end).
+        if (p.row > 0 && p.row != rowBefore) {
+            const TableRow& r = d.rows.at(size_t(p.row) - 1);
+            const int left = r.left, width = std::max(r.cells.back().right - left, 1);
+            QString row = QString("row %1:").arg(p.row);
+            for (const TableCell& c : r.cells)
+                row += QString(" %1%/%2/%3")
+                           .arg(10 * std::lround((c.right - left) * 10.0 / width))
+                           .arg(c.merge)
+                           .arg(c.vmerge);
+            out << row;
+        }
+        rowBefore = p.row;
+        if (p.row > 0 && paraText(p).isEmpty() && &p != &d.paragraphs.front() &&
+            ((&p)[-1].row == p.row && (&p)[-1].cell == p.cell))
+            continue;
         QString kind = "-";
         if (p.list > 0) {
             const ListLevel& l = d.lists.at(size_t(p.list) - 1).levels[p.listLevel];
@@ -332,15 +354,16 @@ QStringList shownByOffice(const Document& d, bool trailing) {
             tabs += QString(" t%1:%2").arg(t.kind).arg(t.position);
         if (!trailing)
             tabs.clear();
-        out << QString("%1 %2 li%3 ri%4 fi%5 sb%6 sa%7 sl%8%9")
-                   .arg(paraText(p), kind)
-                   .arg(p.leftIndent)
-                   .arg(p.rightIndent)
-                   .arg(p.firstIndent)
-                   .arg(p.spaceBefore)
-                   .arg(trailing ? p.spaceAfter : 0)
-                   .arg(p.lineSpacing)
-                   .arg(tabs);
+        const QString cell = p.row > 0 ? QString("cell %1: ").arg(p.cell) : QString();
+        out << cell + QString("%1 %2 li%3 ri%4 fi%5 sb%6 sa%7 sl%8%9")
+                          .arg(paraText(p), kind)
+                          .arg(p.leftIndent)
+                          .arg(p.rightIndent)
+                          .arg(p.firstIndent)
+                          .arg(p.spaceBefore)
+                          .arg(trailing ? p.spaceAfter : 0)
+                          .arg(p.lineSpacing)
+                          .arg(tabs);
     }
     return out;
 }
@@ -377,6 +400,9 @@ const char* kStructuredHtml =
 <p style="margin-left:1in; text-indent:-0.25in; margin-top:12pt; margin-bottom:6pt; line-height:150%">Indented and spaced</p>
 <ul><li>bullet one<ul><li>inner</li></ul></li><li>bullet two</li></ul>
 <ol start="3"><li>three</li><li>four<ol type="a"><li>a-item</li></ol></li></ol>
+<table border="1"><tr><td>A1</td><td colspan="2">B1 wide</td></tr>
+<tr><td rowspan="2">A2 tall</td><td>B2</td><td><p>C2 one</p><p>C2 two</p></td></tr>
+<tr><td>B3</td><td>C3</td></tr></table>
 <p>End</p></body></html>)";
 
 // A page as the rich-edit control writes it: \pn bullets and numbering, indents, tab stops.
@@ -396,9 +422,10 @@ const char* kRichEditPage =
 } // namespace
 
 // Pages made by LibreOffice, AbiWord and pandoc from one HTML page with nested bullets and
-// numbers and an indented, spaced paragraph, and a rich-edit page with \pn lists and tab
-// stops: after a view in Quillery, LibreOffice reads the same paragraphs, list items,
-// indents, spacing and tab stops in our file as in theirs.
+// numbers, an indented, spaced paragraph and a table with cells merged across and down, and a
+// rich-edit page with \pn lists and tab stops: after a view in Quillery, LibreOffice reads the
+// same paragraphs, list items, indents, spacing, tab stops, table rows, cells, cell text and
+// merges in our file as in theirs.
 TEST(RtfInterop, OthersPagesSurviveAView) {
     if (!have("soffice"))
         GTEST_SKIP() << "soffice is not installed";
@@ -416,6 +443,8 @@ TEST(RtfInterop, OthersPagesSurviveAView) {
     EXPECT_TRUE(find(theirs, "Indented and spaced"));
     EXPECT_EQ(find(theirs, "Indented and spaced")->leftIndent, 1440);
     EXPECT_GE(theirs.lists.size(), 2u);
+    ASSERT_EQ(theirs.rows.size(), 3u); // the table, its tall cell merged down
+    EXPECT_EQ(theirs.rows[2].cells.at(0).vmerge, MergeContinue);
 
     if (have("abiword")) {
         const QString out = dir.filePath("abiword/page.rtf");
