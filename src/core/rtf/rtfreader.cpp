@@ -2393,10 +2393,9 @@ void Interpreter::run() {
     // A last paragraph that was numbered is a list item, as in find's text, though no text
     // came after its number; cells ended at the end, without their row's end, make a line as
     // they make a paragraph.
-    const bool content = paraHasText_ || (paragraphs_ == 0 && !cellEnded_) || textLen_ > 0 ||
-                         !listTextBuf_.isEmpty() || paraNumbered_;
-    if (content || pendingTabs_ > 0) {
-        if (!content) // a line of ended cells only: no number goes before its gaps
+    const bool content = paraHasText_ || textLen_ > 0 || !listTextBuf_.isEmpty() || paraNumbered_;
+    if (content || pendingTabs_ > 0 || paragraphs_ == 0) {
+        if (!content && (pendingTabs_ > 0 || cellEnded_)) // ended cells only: no number
             paraNumbered_ = true;
         endParagraph();
     } else {
