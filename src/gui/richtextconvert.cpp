@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
 
@@ -464,13 +465,14 @@ Document editorDocument(const QTextDocument* source) {
         }
         return p;
     };
+    const bool frames = !source->rootFrame()->childFrames().isEmpty(); // tables, if any
     for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
-        if (const QTextTable* table = outermostTable(b)) {
+        if (const QTextTable* table = frames ? outermostTable(b) : nullptr) {
             appendTable(table, doc, paragraphOf);
             b = table->lastCursorPosition().block(); // the table's last block
             continue;
         }
-        if (!isTableGap(b))
+        if (!frames || !isTableGap(b))
             doc.paragraphs.push_back(paragraphOf(b));
     }
     if (doc.paragraphs.empty())
