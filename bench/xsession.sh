@@ -4,7 +4,9 @@
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bin="$src/build/bin"
 work="$(mktemp -d "/tmp/qly-$1.XXXXXX")"
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
+# The machine's load goes beside the figures: times are comparable only within one run.
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
+trap 'echo "load average at the end: $(cut -d" " -f1-3 /proc/loadavg)"; kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
 
 Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$work/display" 2>/dev/null &
 for i in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
