@@ -965,6 +965,7 @@ private:
     int rowCellsUsed_ = 0;
     int rowsRead_ = 0;
     bool cellEnded_ = false; // a cell ended as a tab (find's text, nested cells)
+    bool lineText_ = false;  // cells of the row ended with text since its last paragraph end
     int paragraphs_ = 0;
     size_t listsBefore_ = 0; // lists made before the paragraph being read
     int lead_ = -1;          // a pending double-byte lead byte
@@ -1426,6 +1427,8 @@ void Interpreter::endParagraph(const RawPara& para, bool cellEnd) {
                 closeRow();
             f.row = f.cell = 0;
         }
+        if (!cellEnd)
+            lineText_ = false;
     }
     paraItem_ = ListItem{};
     listTextBuf_.clear();
@@ -1439,12 +1442,15 @@ void Interpreter::endParagraph(const RawPara& para, bool cellEnd) {
 // \cell: the paragraph ends its cell; a \par right before it ended nothing.
 void Interpreter::endCell() {
     const RawPara para = pendingCellPar_ ? pendingCellPara_ : st().para;
+    const bool text = paraHasText_;
     pendingCellPar_ = false;
     endParagraph(para, true);
     ++rowCells_;
+    lineText_ = lineText_ || text;
 }
 
 void Interpreter::closeRow() {
+    lineText_ = false;
     b_.rowEnd(rowDef_.row(rowCellsUsed_));
     ++rowsRead_;
     rowCells_ = rowCellsUsed_ = 0;
@@ -2008,6 +2014,8 @@ void Interpreter::word(const Token& t) {
     case K::Sect:
         if (paraHasText_ || !listTextBuf_.isEmpty())
             endParagraph();
+        else if (lineText_ && rowCellsUsed_ > 0) // ends the row, as it ends its line in find's text
+            closeRow();
         return;
     case K::Row:
         if (wantsFormat_) {
