@@ -21,6 +21,8 @@ namespace {
 
 constexpr double kTwipsPerPixel = 15.0; // as the rest of the editor: 96 pixels an inch
 constexpr int kPastedTableWidth = 9360; // twips: a table without widths fills 6.5 inches
+constexpr double kMinPadding = 3;       // pixels
+constexpr int kFitWidth = 5760;         // twips: wider tables fill the editor's width
 
 double px(int twips) {
     return twips / kTwipsPerPixel;
@@ -127,16 +129,23 @@ void insertTable(QTextCursor& cursor, const Document& doc, size_t first, size_t 
     tf.setBorderCollapse(true);
     tf.setBorder(0);
     tf.setCellSpacing(0);
-    tf.setCellPadding(px(top.gap));
+    // Text a few pixels off the cell's lines even where the page asks for no gap (as
+    // LibreOffice writes its tables, keeping its own padding we do not read).
+    tf.setCellPadding(std::max(px(top.gap), kMinPadding));
     tf.setAlignment(qtAlignment(top.align) & Qt::AlignHorizontal_Mask);
     tf.setLeftMargin(px(std::max(top.left, 0)));
+    // Columns in their proportions; a table wider than a few inches fills the editor's width
+    // (a page's window is small), a narrower one keeps its own.
+    const int total = std::max(grid.edges.back() - grid.left, 1);
     QList<QTextLength> widths;
     int before = grid.left;
     for (int edge : grid.edges) {
-        widths << QTextLength(QTextLength::FixedLength, px(edge - before));
+        widths << QTextLength(QTextLength::PercentageLength, (edge - before) * 100.0 / total);
         before = edge;
     }
     tf.setColumnWidthConstraints(widths);
+    tf.setWidth(total > kFitWidth ? QTextLength(QTextLength::PercentageLength, 100)
+                                  : QTextLength(QTextLength::FixedLength, px(total)));
     tf.setProperty(kTableRowsProperty,
                    QVariant::fromValue(packRows(doc.rows, size_t(firstRow - 1), size_t(rowCount))));
     if (spareBlock) {
