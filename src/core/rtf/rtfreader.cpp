@@ -1873,7 +1873,7 @@ void Interpreter::word(const Token& t) {
             pnReadKind_ = PnKind::LowerRoman;
             return;
         case K::PnStart:
-            pnReadStart_ = std::clamp(param, 0, 1000000);
+            pnReadStart_ = std::clamp(param, 0, 32767); // as \levelstartat, which writes it
             return;
         case K::PnF:
             s.fmt.font = param;
