@@ -2362,18 +2362,17 @@ void Interpreter::run() {
             }
             break;
         }
-        case Tok::Word:
-            if (overflow_ > 0 && overflowDestLevel_ == 0) {
-                const Dest before = st().dest;
-                word(t);
-                if (st().dest != before) {
-                    overflowDestLevel_ = overflow_;
-                    overflowDest_ = before;
-                }
-                break;
-            }
+        case Tok::Word: {
+            // One call: the compiler keeps the word's handling inline in this loop.
+            const bool deep = overflow_ > 0 && overflowDestLevel_ == 0;
+            const Dest before = st().dest;
             word(t);
+            if (deep && st().dest != before) {
+                overflowDestLevel_ = overflow_;
+                overflowDest_ = before;
+            }
             break;
+        }
         case Tok::Symbol:
             if (t.symbol == '*') {
                 ignorable_ = true;
