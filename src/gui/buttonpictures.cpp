@@ -1,5 +1,7 @@
 #include "buttonpictures.h"
 
+#include "paintedicon.h"
+
 #include <QPainter>
 #include <QPixmap>
 
@@ -98,13 +100,11 @@ QImage renderButtonPicture(ButtonPicture picture, int dpr, bool disabled) {
 }
 
 QIcon buttonIcon(ButtonPicture picture) {
-    QIcon icon;
-    for (int dpr : {1, 2}) {
-        icon.addPixmap(QPixmap::fromImage(renderButtonPicture(picture, dpr, false)), QIcon::Normal);
-        icon.addPixmap(QPixmap::fromImage(renderButtonPicture(picture, dpr, true)),
-                       QIcon::Disabled);
-    }
-    return icon;
+    return paintedIcon(buttonPictureSize(picture), [picture](int dpr, QIcon::Mode mode) {
+        if (mode != QIcon::Normal && mode != QIcon::Disabled)
+            return QImage();
+        return renderButtonPicture(picture, dpr, mode == QIcon::Disabled);
+    });
 }
 
 } // namespace qly

@@ -1,5 +1,7 @@
 #include "toolbarimages.h"
 
+#include "paintedicon.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -143,10 +145,9 @@ QImage ToolbarImages::render(int index, int dpr) {
 QIcon ToolbarImages::icon(int index) {
     if (index < 0 || index >= Count)
         return QIcon();
-    QIcon icon;
-    for (int dpr : {1, 2})
-        icon.addPixmap(QPixmap::fromImage(render(index, dpr)));
-    return icon;
+    return paintedIcon(QSize(Size, Size), [index](int dpr, QIcon::Mode mode) {
+        return mode == QIcon::Normal ? render(index, dpr) : QImage();
+    });
 }
 
 } // namespace qly
