@@ -211,7 +211,11 @@ void EditorCommands::EditSelectAllItemClick() {
 void EditorCommands::FormatFontItemClick() {
     FontDialog* dialog = FontDialog1();
     const QTextCharFormat current = m_editor->currentCharFormat();
-    dialog->setCurrentFont(current.font().resolve(m_editor->document()->defaultFont()));
+    QFont font = current.font().resolve(m_editor->document()->defaultFont());
+    if (!current.hasProperty(QTextFormat::FontFamilies) &&
+        !current.hasProperty(QTextFormat::FontFamily))
+        font.setFamilies({realFamily(font)}); // the default font, by its family's own name
+    dialog->setCurrentFont(font);
     const QBrush brush = current.foreground();
     const bool ownColor =
         current.hasProperty(QTextFormat::ForegroundBrush) && brush.style() != Qt::NoBrush;

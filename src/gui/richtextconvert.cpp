@@ -262,12 +262,13 @@ std::optional<std::uint32_t> colorOf(const QTextCharFormat& q, int property) {
 
 // Text without a family or size of its own is in the document's default font: the page
 // names it, as the rich-edit control names its default font in the font table.
-CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont) {
+CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont,
+                  const QString& defaultFamily) {
     CharFormat f;
     const QStringList families = q.property(QTextFormat::FontFamilies).toStringList();
     f.font = families.isEmpty() ? q.property(QTextFormat::FontFamily).toString() : families.first();
     if (f.font.isEmpty())
-        f.font = defaultFont.family();
+        f.font = defaultFamily;
     f.charset = q.property(kCharsetProperty).toInt();
     if (q.hasProperty(QTextFormat::FontPointSize))
         f.size = std::round(q.fontPointSize() * 2) / 2;
@@ -287,10 +288,18 @@ CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont) {
 QFont editorDefaultFont() {
     QFont font = QGuiApplication::font();
     font.setPointSize(10);
-    const QString family = QFontInfo(font).family();
-    if (!family.isEmpty())
-        font.setFamilies(QStringList{family});
     return font;
+}
+
+QString realFamily(const QFont& font) {
+    static QHash<QString, QString> known; // by the font's key
+    const QString key = font.key();
+    auto it = known.constFind(key);
+    if (it == known.cend()) {
+        QString family = QFontInfo(font).family();
+        it = known.insert(key, family.isEmpty() ? font.family() : family);
+    }
+    return *it;
 }
 
 void setEditorDocument(QTextDocument* target, const Document& doc) {
@@ -391,6 +400,7 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
 Document editorDocument(const QTextDocument* source) {
     Document doc;
     const QFont defaultFont = source->defaultFont();
+    const QString defaultFamily = realFamily(defaultFont);
     std::map<const QTextList*, int> seen; // Qt's lists and the page's lists they are
     std::map<int, int> byId;              // the page's lists by the id they had when loaded
     // A page has few formats: each is converted once, by its index in the document.
@@ -399,7 +409,8 @@ Document editorDocument(const QTextDocument* source) {
     const auto charFormatOf = [&](const QTextFragment& frag) -> const CharFormat& {
         auto it = charFormats.constFind(frag.charFormatIndex());
         if (it == charFormats.cend())
-            it = charFormats.insert(frag.charFormatIndex(), fromQt(frag.charFormat(), defaultFont));
+            it = charFormats.insert(frag.charFormatIndex(),
+                                    fromQt(frag.charFormat(), defaultFont, defaultFamily));
         return *it;
     };
     const auto paragraphOf = [&](const QTextBlock& b) {

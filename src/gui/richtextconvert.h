@@ -3,6 +3,7 @@
 #include "document.h"
 
 class QFont;
+class QString;
 class QTextDocument;
 
 namespace qly {
@@ -20,10 +21,15 @@ inline constexpr int kListIndentProperty = 0x100000 + 0x353;
 inline constexpr int kListIdProperty = 0x100000 + 0x354;
 inline constexpr int kListDefinitionProperty = 0x100000 + 0x355;
 
-// The editor's default font: the desktop's sans-serif at 10 points, under the name of the
-// family it resolves to (for example "DejaVu Sans", never an alias such as "Sans Serif"), so
-// that bold is offered and saved pages name a font that other programs know.
+// The editor's default font: the desktop's sans-serif at 10 points, under the desktop's name
+// for it (often an alias such as "Sans Serif"): finding the family it stands for means loading
+// the font, which start-up leaves to the layout of the page.
 QFont editorDefaultFont();
+
+// The family a font resolves to, for example "DejaVu Sans" for "Sans Serif": what saved pages
+// and the Font window name, so that pages name a font other programs know and bold is
+// offered. Found once for each font and kept.
+QString realFamily(const QFont& font);
 
 // Fills the editor's document from a page, replacing what it held (and its undo history).
 // Automatic colours set no brush; alignment codes 0 left, 1 right, 2 centre, 3 justify;

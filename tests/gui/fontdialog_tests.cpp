@@ -183,12 +183,12 @@ TEST_F(FontCommand, SelectAllAndBoldWithTheDefaultFontNameARealFamily) {
     QTest::keyClicks(m_editor, "some text");
     m_form->mainMenu()->item("EditSelectAllItem")->trigger();
     ASSERT_TRUE(runFont([](QWidget& d) {
-        EXPECT_EQ(control<QLineEdit>(d, "edFamily")->text(), editorDefaultFont().family());
+        EXPECT_EQ(control<QLineEdit>(d, "edFamily")->text(), realFamily(editorDefaultFont()));
         pick(control<QListWidget>(d, "lstStyle"), "Bold");
         QTest::keyClick(&d, Qt::Key_Return);
     }));
     const QByteArray page = savedPage();
-    EXPECT_TRUE(page.contains(" " + editorDefaultFont().family().toUtf8() + ";}"))
+    EXPECT_TRUE(page.contains(" " + realFamily(editorDefaultFont()).toUtf8() + ";}"))
         << page.constData();
     EXPECT_TRUE(page.contains("\\b ")) << page.constData();
 }
@@ -210,7 +210,7 @@ TEST(FontDialog, FieldsCompleteTakeAnySizeAndKeepWhatTheListsLack) {
     EXPECT_EQ(dialog.currentColor(), QColor(1, 2, 3));
 
     // Typing the start of a family picks it.
-    const QString family = editorDefaultFont().family();
+    const QString family = realFamily(editorDefaultFont());
     auto* edFamily = control<QLineEdit>(dialog, "edFamily");
     edFamily->clear();
     QTest::keyClicks(edFamily, family.left(4).toLower());
