@@ -5,11 +5,16 @@
 #include "richtextconvert.h"
 
 #include <QEvent>
+#include <QResizeEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextFrame>
 #include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace qly {
 
@@ -58,10 +63,29 @@ bool isInput(QEvent::Type type) {
     case QEvent::DragEnter:
     case QEvent::Drop:
     case QEvent::ContextMenu:
+    case QEvent::Wheel:
         return true;
     default:
         return false;
     }
+}
+
+// The paragraphs that certainly fill a viewport of this size from the top: a line at least
+// as tall as the smallest font's em, characters at least a third of an em wide on average.
+int headBlocks(const QTextDocument* doc, QSize viewport, qreal dpiY) {
+    qreal points = doc->defaultFont().pointSizeF();
+    const QList<QTextFormat> formats = doc->allFormats();
+    for (const QTextFormat& f : formats)
+        if (f.isCharFormat() && f.hasProperty(QTextFormat::FontPointSize))
+            points = std::min(points, f.toCharFormat().fontPointSize());
+    const qreal em = std::max(points, 4.0) * dpiY / 72;
+    const qreal linesShown = viewport.height() / em + 1;
+    const qreal charactersPerLine = std::max(1.0, viewport.width() / (em / 3));
+    qreal lines = 0;
+    int blocks = 0;
+    for (QTextBlock b = doc->begin(); b.isValid() && lines < linesShown; b = b.next(), ++blocks)
+        lines += 1 + std::floor(b.length() / charactersPerLine);
+    return blocks;
 }
 
 } // namespace
@@ -84,6 +108,8 @@ PageLoader::~PageLoader() {
 void PageLoader::showPage(Document page) {
     if (m_filling) // a page still going in step by step: done with it first
         finishPending();
+    showWhole();
+    m_headFirst = false;
     setSettling(true);
     mergeAlikeRuns(page);
     m_page = std::move(page);
@@ -99,6 +125,7 @@ void PageLoader::showPage(Document page) {
 }
 
 void PageLoader::finishPending() {
+    showWhole();
     if (!m_pending)
         return;
     if (!m_filling)
@@ -121,6 +148,18 @@ void PageLoader::fillInSteps() {
 }
 
 bool PageLoader::eventFilter(QObject* watched, QEvent* event) {
+    if (m_headFirst || m_headOnly) {
+        if (m_headFirst && event->type() == QEvent::Resize && watched == m_editor->viewport()) {
+            // The first size the page is laid out for: before Qt's editor lays it out.
+            m_headFirst = false;
+            layOutHeadFirst(static_cast<QResizeEvent*>(event)->size());
+        } else if (m_headOnly && event->type() == QEvent::Paint) {
+            QTimer::singleShot(0, this, &PageLoader::showWhole);
+        } else if (isInput(event->type())) {
+            showWhole(); // what the user does is done on the whole page
+        }
+        return false;
+    }
     if (event->type() == QEvent::Paint && watched == m_editor->viewport() && m_pending &&
         !m_filling) {
         QTimer::singleShot(0, this, &PageLoader::fillInSteps);
@@ -196,8 +235,13 @@ void PageLoader::endFill() {
     m_editor->setTextCursor(m_caret);
     doc->setPageSize(m_pageSize);
     m_caret = QTextCursor();
-    m_editor->removeEventFilter(this);
-    m_editor->viewport()->removeEventFilter(this);
+    // A page filled before the window first shows is laid out for the window's first size.
+    m_headFirst = !m_editor->isVisible() && doc->pageSize().isNull() &&
+                  doc->rootFrame()->childFrames().isEmpty() && doc->blockCount() > 1;
+    if (!m_headFirst) {
+        m_editor->removeEventFilter(this);
+        m_editor->viewport()->removeEventFilter(this);
+    }
     m_filling = false;
     m_pending = false;
     emit filled();
@@ -218,13 +262,47 @@ void PageLoader::setSettling(bool on) {
 }
 
 void PageLoader::checkLayout() {
-    if (m_pending || m_filling)
+    if (m_pending || m_filling || m_headOnly)
         return;
     const QTextDocument* doc = m_editor->document();
     if (doc->pageSize().isNull())
         return;
     if (QTextLayout* last = doc->lastBlock().layout(); last && last->lineCount() > 0)
         setSettling(false);
+}
+
+void PageLoader::layOutHeadFirst(QSize viewport) {
+    // Only the paragraphs that show at first are laid out before the window shows; the rest
+    // are hidden from the layout until it has painted. Qt's editor would lay out some two
+    // thousand pixels of the page first, several screens.
+    QTextDocument* doc = m_editor->document();
+    const int head = headBlocks(doc, viewport, m_editor->logicalDpiY());
+    if (head >= doc->blockCount() || doc->blockCount() > MaxHeadFirstBlocks)
+        return stopWatching();
+    for (QTextBlock b = doc->findBlockByNumber(head); b.isValid(); b = b.next())
+        b.setVisible(false);
+    m_headOnly = true;
+}
+
+void PageLoader::showWhole() {
+    m_headFirst = false;
+    if (!m_headOnly)
+        return;
+    m_headOnly = false;
+    stopWatching();
+    // The page is laid out again from the top, a step at a time, as for any page.
+    QTextDocument* doc = m_editor->document();
+    const QSizeF size = doc->pageSize();
+    doc->setPageSize(QSizeF(0, 0));
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        b.setVisible(true);
+    doc->setPageSize(size);
+    checkLayout();
+}
+
+void PageLoader::stopWatching() {
+    m_editor->removeEventFilter(this);
+    m_editor->viewport()->removeEventFilter(this);
 }
 
 } // namespace qly

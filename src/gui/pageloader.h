@@ -3,6 +3,7 @@
 #include "document.h"
 
 #include <QObject>
+#include <QSize>
 #include <QSizeF>
 #include <QTextCursor>
 #include <QTimer>
@@ -53,6 +54,13 @@ private:
     void endFill();
     void setSettling(bool on);
     void checkLayout();
+    void layOutHeadFirst(QSize viewport);
+    void showWhole();
+    void stopWatching();
+
+    // Pages of more paragraphs are laid out whole from the start: every hidden paragraph
+    // costs the layout a little, seen or not.
+    static constexpr int MaxHeadFirstBlocks = 20'000;
 
     QTextEdit* m_editor;
     Document m_page;
@@ -65,6 +73,8 @@ private:
     bool m_pending = false;
     bool m_filling = false;
     bool m_settling = false;
+    bool m_headFirst = false; // the page waits for the window's first size
+    bool m_headOnly = false;  // paragraphs past the first screen are hidden from the layout
 };
 
 } // namespace qly

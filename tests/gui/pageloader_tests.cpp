@@ -88,6 +88,48 @@ TEST_F(PageLoaderTest, TheFirstKeyTypedAddsToThePage) {
                                                      "line 2 of the page"));
 }
 
+// A page loaded before the window shows has only its first screen laid out when the window
+// first shows; the rest follows once it has painted, or at once when the page is needed.
+TEST_F(PageLoaderTest, APageLoadedAtStartUpShowsItsFirstScreenFirstAndLosesNothing) {
+    const auto allShown = [](const QTextDocument* doc) {
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            if (!b.isVisible())
+                return false;
+        return true;
+    };
+    QTextDocument* doc = m_editor.document();
+    m_loader.showPage(lines(500));
+    m_editor.show(); // lays the page out for its size, before any paint
+    EXPECT_GT(doc->firstBlock().layout()->lineCount(), 0);
+    EXPECT_FALSE(doc->lastBlock().isVisible());
+    QTest::keyClicks(&m_editor, QStringLiteral("x"));
+    EXPECT_TRUE(allShown(doc));
+    EXPECT_TRUE(m_editor.toPlainText().startsWith(QLatin1String("xline 0 of the page\n")));
+    EXPECT_TRUE(m_editor.toPlainText().endsWith(QLatin1String("\nline 499 of the page")));
+
+    // What reads the page first gets all of it.
+    NoteEditor other;
+    PageLoader loader(&other);
+    other.resize(300, 200);
+    loader.showPage(lines(400));
+    other.show();
+    ASSERT_FALSE(other.document()->lastBlock().isVisible());
+    loader.finishPending();
+    EXPECT_TRUE(allShown(other.document()));
+    EXPECT_EQ(editorDocument(other.document()).paragraphs.size(), 400u);
+
+    // Left alone, the page is whole and laid out to its end after the first paint.
+    NoteEditor third;
+    PageLoader thirdLoader(&third);
+    thirdLoader.showPage(lines(300));
+    third.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&third));
+    for (int i = 0; i < 200 && thirdLoader.settling(); ++i)
+        QTest::qWait(10);
+    EXPECT_TRUE(allShown(third.document()));
+    EXPECT_GT(third.document()->lastBlock().layout()->lineCount(), 0);
+}
+
 TEST_F(PageLoaderTest, TypingEndsTheSettling) {
     showEditor();
     m_loader.showPage(lines(40'000));
