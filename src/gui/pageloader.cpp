@@ -92,6 +92,11 @@ int headBlocks(const QTextDocument* doc, QSize viewport, qreal dpiY) {
 
 PageLoader::PageLoader(QTextEdit* editor) : QObject(editor), m_editor(editor) {
     m_layoutWatch.setInterval(50);
+    // Once the first screen has painted, the rest of the page follows after the pause Qt's
+    // editor leaves between the steps of laying out a long page.
+    m_wholeTimer.setSingleShot(true);
+    m_wholeTimer.setInterval(10);
+    connect(&m_wholeTimer, &QTimer::timeout, this, &PageLoader::showWhole);
     connect(&m_layoutWatch, &QTimer::timeout, this, &PageLoader::checkLayout);
     // Typing, pasting or formatting: from then on the editor holds what the file does not.
     connect(editor, &QTextEdit::textChanged, this, [this] {
@@ -154,7 +159,8 @@ bool PageLoader::eventFilter(QObject* watched, QEvent* event) {
             m_headFirst = false;
             layOutHeadFirst(static_cast<QResizeEvent*>(event)->size());
         } else if (m_headOnly && event->type() == QEvent::Paint) {
-            QTimer::singleShot(0, this, &PageLoader::showWhole);
+            if (!m_wholeTimer.isActive())
+                m_wholeTimer.start();
         } else if (isInput(event->type())) {
             showWhole(); // what the user does is done on the whole page
         }
@@ -286,6 +292,7 @@ void PageLoader::layOutHeadFirst(QSize viewport) {
 
 void PageLoader::showWhole() {
     m_headFirst = false;
+    m_wholeTimer.stop();
     if (!m_headOnly)
         return;
     m_headOnly = false;

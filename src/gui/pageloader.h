@@ -69,6 +69,7 @@ private:
     QSizeF m_pageSize;
     QTextCursor m_caret;
     QTimer m_layoutWatch;
+    QTimer m_wholeTimer;
     bool m_wrapAnywhere = false;
     bool m_pending = false;
     bool m_filling = false;
