@@ -58,9 +58,9 @@ private:
     void showWhole();
     void stopWatching();
 
-    // Pages of more paragraphs are laid out whole from the start: every hidden paragraph
-    // costs the layout a little, seen or not.
-    static constexpr int MaxHeadFirstBlocks = 20'000;
+    // Pages of more paragraphs are laid out as Qt's editor lays them out: each hidden
+    // paragraph costs the layout a little, and past a few thousand more than it saves.
+    static constexpr int MaxHeadFirstBlocks = 2'000;
 
     QTextEdit* m_editor;
     Document m_page;
