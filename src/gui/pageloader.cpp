@@ -51,22 +51,31 @@ QString followingText(const Document& page) {
     return rest;
 }
 
-bool isInput(QEvent::Type type) {
+// What the user does to the page: typing, clicking, dropping, scrolling.
+bool isAction(QEvent::Type type) {
     switch (type) {
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
     case QEvent::InputMethod:
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::DragEnter:
     case QEvent::Drop:
     case QEvent::ContextMenu:
     case QEvent::Wheel:
         return true;
     default:
         return false;
+    }
+}
+
+bool isInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove:
+    case QEvent::DragEnter:
+        return true;
+    default:
+        return isAction(type);
     }
 }
 
@@ -123,6 +132,7 @@ void PageLoader::showPage(Document page) {
     if (heavy && !m_editor->isVisible()) {
         // The window shows with the page's colour, then the page fills it step by step.
         m_pending = true;
+        m_editor->installEventFilter(this);
         m_editor->viewport()->installEventFilter(this);
         return;
     }
@@ -161,7 +171,7 @@ bool PageLoader::eventFilter(QObject* watched, QEvent* event) {
         } else if (m_headOnly && event->type() == QEvent::Paint) {
             if (!m_wholeTimer.isActive())
                 m_wholeTimer.start();
-        } else if (isInput(event->type())) {
+        } else if (isAction(event->type())) {
             showWhole(); // what the user does is done on the whole page
         }
         return false;
@@ -170,8 +180,15 @@ bool PageLoader::eventFilter(QObject* watched, QEvent* event) {
         !m_filling) {
         QTimer::singleShot(0, this, &PageLoader::fillInSteps);
     }
-    // While a page goes in step by step, the editor takes no input.
-    return m_filling && isInput(event->type());
+    if (!(m_pending || m_filling) || !isInput(event->type()))
+        return false;
+    // A key typed or a click while a page waits for the first paint or goes in step by step:
+    // the rest goes in at once and the key or click then goes to the whole page, where the
+    // caret waits at its start. Pointer moves and releases meanwhile are not the page's.
+    if (!isAction(event->type()))
+        return true;
+    finishPending();
+    return false;
 }
 
 void PageLoader::fill() {
