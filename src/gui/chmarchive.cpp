@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QRegularExpression>
 #include <QtEndian>
 
@@ -32,14 +33,45 @@ int collectFile(chmFile*, chmUnitInfo* ui, void* context) {
     return CHM_ENUMERATOR_CONTINUE;
 }
 
+// chmlib, loaded when a help file is first opened. Linked to the program, it would cost every
+// start a library more in each symbol lookup, and a copy of the program on a machine without
+// it would not start at all; without it, help files open as nothing.
+struct ChmLib {
+    decltype(&chm_open) open = nullptr;
+    decltype(&chm_close) close = nullptr;
+    decltype(&chm_resolve_object) resolve = nullptr;
+    decltype(&chm_retrieve_object) retrieve = nullptr;
+    decltype(&chm_enumerate) enumerate = nullptr;
+};
+
+const ChmLib* chmLib() {
+    static const std::optional<ChmLib> lib = []() -> std::optional<ChmLib> {
+        QLibrary library(QStringLiteral("chm"), 1); // stays loaded for the program's life
+        if (!library.load()) {
+            qWarning("Help files cannot be read: %s", qPrintable(library.errorString()));
+            return std::nullopt;
+        }
+        ChmLib l;
+        l.open = reinterpret_cast<decltype(l.open)>(library.resolve("chm_open"));
+        l.close = reinterpret_cast<decltype(l.close)>(library.resolve("chm_close"));
+        l.resolve = reinterpret_cast<decltype(l.resolve)>(library.resolve("chm_resolve_object"));
+        l.retrieve = reinterpret_cast<decltype(l.retrieve)>(library.resolve("chm_retrieve_object"));
+        l.enumerate = reinterpret_cast<decltype(l.enumerate)>(library.resolve("chm_enumerate"));
+        if (!l.open || !l.close || !l.resolve || !l.retrieve || !l.enumerate)
+            return std::nullopt;
+        return l;
+    }();
+    return lib ? &*lib : nullptr;
+}
+
 } // namespace
 
 ChmArchive::ChmArchive(const QString& fileName) : m_fileName(fileName) {
     // chmlib opens whatever path it is given; only a readable regular file is a help file.
     const QFileInfo info(fileName);
-    if (!info.isFile() || !info.isReadable())
+    if (!info.isFile() || !info.isReadable() || !chmLib())
         return;
-    m_file = chm_open(QFile::encodeName(fileName).constData());
+    m_file = chmLib()->open(QFile::encodeName(fileName).constData());
     if (!m_file)
         return;
     readSystemEntries();
@@ -56,7 +88,7 @@ ChmArchive::ChmArchive(const QString& fileName) : m_fileName(fileName) {
 
 ChmArchive::~ChmArchive() {
     if (m_file)
-        chm_close(m_file);
+        chmLib()->close(m_file);
 }
 
 QString ChmArchive::normalizedPath(const QString& path) {
@@ -77,7 +109,7 @@ bool ChmArchive::contains(const QString& path) const {
     if (name.size() > CHM_MAX_PATHLEN)
         return false;
     chmUnitInfo ui{};
-    return chm_resolve_object(m_file, name.constData(), &ui) == CHM_RESOLVE_SUCCESS;
+    return chmLib()->resolve(m_file, name.constData(), &ui) == CHM_RESOLVE_SUCCESS;
 }
 
 std::optional<QByteArray> ChmArchive::read(const QString& path) const {
@@ -90,7 +122,7 @@ std::optional<QByteArray> ChmArchive::readObject(const QByteArray& name) const {
     if (!m_file || name.size() > CHM_MAX_PATHLEN)
         return std::nullopt;
     chmUnitInfo ui{};
-    if (chm_resolve_object(m_file, name.constData(), &ui) != CHM_RESOLVE_SUCCESS)
+    if (chmLib()->resolve(m_file, name.constData(), &ui) != CHM_RESOLVE_SUCCESS)
         return std::nullopt;
     if (ui.length > static_cast<LONGUINT64>(MaxObjectSize))
         return std::nullopt;
@@ -98,8 +130,8 @@ std::optional<QByteArray> ChmArchive::readObject(const QByteArray& name) const {
     LONGUINT64 done = 0;
     while (done < ui.length) {
         const LONGINT64 got =
-            chm_retrieve_object(m_file, &ui, reinterpret_cast<unsigned char*>(data.data()) + done,
-                                done, static_cast<LONGINT64>(ui.length - done));
+            chmLib()->retrieve(m_file, &ui, reinterpret_cast<unsigned char*>(data.data()) + done,
+                               done, static_cast<LONGINT64>(ui.length - done));
         if (got <= 0)
             return std::nullopt;
         done += static_cast<LONGUINT64>(got);
@@ -110,7 +142,8 @@ std::optional<QByteArray> ChmArchive::readObject(const QByteArray& name) const {
 QStringList ChmArchive::files() const {
     QStringList result;
     if (m_file)
-        chm_enumerate(m_file, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, collectFile, &result);
+        chmLib()->enumerate(m_file, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES, collectFile,
+                            &result);
     return result;
 }
 
