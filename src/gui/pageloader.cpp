@@ -123,7 +123,6 @@ void PageLoader::showPage(Document page) {
     if (m_filling) // a page still going in step by step: done with it first
         finishPending();
     showWhole();
-    m_headFirst = false;
     setSettling(true);
     mergeAlikeRuns(page);
     m_page = std::move(page);
@@ -260,7 +259,8 @@ void PageLoader::endFill() {
     m_caret = QTextCursor();
     // A page filled before the window first shows is laid out for the window's first size.
     m_headFirst = !m_editor->isVisible() && doc->pageSize().isNull() &&
-                  doc->rootFrame()->childFrames().isEmpty() && doc->blockCount() > 1;
+                  doc->rootFrame()->childFrames().isEmpty() && doc->blockCount() > 1 &&
+                  doc->blockCount() <= MaxHeadFirstBlocks;
     if (!m_headFirst) {
         m_editor->removeEventFilter(this);
         m_editor->viewport()->removeEventFilter(this);
@@ -300,7 +300,7 @@ void PageLoader::layOutHeadFirst(QSize viewport) {
     // thousand pixels of the page first, several screens.
     QTextDocument* doc = m_editor->document();
     const int head = headBlocks(doc, viewport, m_editor->logicalDpiY());
-    if (head >= doc->blockCount() || doc->blockCount() > MaxHeadFirstBlocks)
+    if (head >= doc->blockCount())
         return stopWatching();
     for (QTextBlock b = doc->findBlockByNumber(head); b.isValid(); b = b.next())
         b.setVisible(false);
@@ -308,8 +308,11 @@ void PageLoader::layOutHeadFirst(QSize viewport) {
 }
 
 void PageLoader::showWhole() {
-    m_headFirst = false;
     m_wholeTimer.stop();
+    if (m_headFirst) { // asked for before the window first showed: laid out as any page
+        m_headFirst = false;
+        stopWatching();
+    }
     if (!m_headOnly)
         return;
     m_headOnly = false;
