@@ -1,7 +1,7 @@
 // qly-find FOLDER TEXT: one search of the page files in FOLDER, as the find dialog runs it
 // without "Case sensitive"; prints the letters of the pages found. For timing whole runs.
-#include "mainsettings.h"
-#include "pagesearch.h"
+#include "model/pageletters.h"
+#include "pages/pagesearch.h"
 
 #include <QString>
 

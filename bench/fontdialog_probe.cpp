@@ -6,8 +6,8 @@
 // Prints "first <ms>", "again <median ms>" and "kib <KiB the process grew by the first open>"; with
 // SHOT.png saves a picture of the dialog (ours also as SHOT-big.png, loaded with a large coloured
 // font).
-#include "fontdialog.h"
-#include "richtextconvert.h"
+#include "editor/fontdialog.h"
+#include "editor/richtextconvert.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 // per block, each file flushed and renamed into place) against `cp -a` of the same files,
 // alternating in one run. The target is a tmpfs folder described to the dialog as a stick.
 // Usage: qly-gomobile-bench SOURCE_PROGRAM_DIR TMPFS_FOLDER [ROUNDS]
-#include "mobileform.h"
-#include "programpaths.h"
+#include "mobile/mobileform.h"
+#include "settings/programpaths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,12 +8,12 @@
 // Usage: qly-largepage-probe DIR switch|type|big RUNS
 // DIR holds rtf/A.rtf and rtf/B.rtf (for "big" only A); the window runs as if the program
 // lay in DIR, so it writes its settings and pages there.
-#include "mainform.h"
-#include "pagestore.h"
-#include "programpaths.h"
-#include "richtextconvert.h"
+#include "editor/richtextconvert.h"
+#include "mainwindow/mainform.h"
+#include "mainwindow/titlebar.h"
+#include "pages/pagestore.h"
 #include "rtf/rtf.h"
-#include "titlebar.h"
+#include "settings/programpaths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 // Find across pages: the search of 26 page files, and what it spends its time on.
 // QLY_FIND_PAGES names a page folder (bench/find-vs-unrtf.sh passes LibreOffice's files);
 // without it the pages are written here by the program's own RTF writer, about 1.3 MB each.
-#include "document.h"
-#include "mainsettings.h"
-#include "pagesearch.h"
-#include "pagestore.h"
+#include "model/document.h"
+#include "model/pageletters.h"
+#include "pages/pagesearch.h"
+#include "pages/pagestore.h"
 #include "rtf/rtf.h"
 
 #include <QFile>

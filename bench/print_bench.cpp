@@ -1,7 +1,7 @@
 // Printing: one layout computation, and one full redraw of the print preview.
-#include "previewform.h"
-#include "previewsurface.h"
-#include "printlayout.h"
+#include "print/previewform.h"
+#include "print/previewsurface.h"
+#include "print/printlayout.h"
 #include "support/previewfixture.h"
 
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 //   QLY_BENCH_RTF_1MB   a 1 MB RTF file          QLY_BENCH_RTF_30MB  a 30 MB RTF file
 //   QLY_BENCH_HTML_1MB  LibreOffice's HTML export of the 1 MB file
 // Without them, synthetic pages from our own writer stand in.
-#include "richtextconvert.h"
+#include "editor/richtextconvert.h"
 #include "rtf/rtf.h"
 
 #include <QFile>

@@ -3,8 +3,8 @@
 //   qly-window-driver help <chm> <topic>    the help viewer on a topic
 // Prints "topic <path>" whenever the help viewer shows another page, and "box <caption>|<text>"
 // for each message box that comes up, so a test can follow what the user sees.
-#include "aboutform.h"
-#include "helpviewer.h"
+#include "dialogs/aboutform.h"
+#include "help/helpviewer.h"
 
 #include <QApplication>
 #include <QMessageBox>

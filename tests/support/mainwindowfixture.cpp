@@ -1,7 +1,7 @@
 #include "support/mainwindowfixture.h"
 
-#include "mainform.h"
-#include "programpaths.h"
+#include "mainwindow/mainform.h"
+#include "settings/programpaths.h"
 
 #include <QTest>
 

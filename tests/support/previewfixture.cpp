@@ -1,7 +1,7 @@
 #include "support/previewfixture.h"
 
-#include "previewform.h"
-#include "previewsurface.h"
+#include "print/previewform.h"
+#include "print/previewsurface.h"
 
 #include <QApplication>
 #include <QPageSize>

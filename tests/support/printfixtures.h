@@ -1,6 +1,6 @@
 #pragma once
 
-#include "printlayout.h"
+#include "print/printlayout.h"
 
 namespace qlytest {
 

@@ -2,8 +2,8 @@
 // QTextDocument exactly as the editor does (offscreen, with the editor's default font) and
 // writes it as leaving the page does. Reached as `qly-rtf roundtrip IN OUT`; a program of its
 // own so that the other qly-rtf commands start without the display libraries.
-#include "pagestore.h"
-#include "richtextconvert.h"
+#include "editor/richtextconvert.h"
+#include "pages/pagestore.h"
 #include "rtf/rtf.h"
 
 #include <QFile>

@@ -5,7 +5,7 @@
 //   qly-rtf roundtrip IN OUT read a page into the editor's document and write it as leaving
 //                            the page does (runs qly-rtf-view beside this program)
 // Exit status 1 with a message on an unreadable or unwritable file, 2 on wrong usage.
-#include "pagestore.h"
+#include "pages/pagestore.h"
 #include "rtf/rtf.h"
 
 #include <QFile>

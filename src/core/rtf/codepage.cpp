@@ -1,4 +1,4 @@
-#include "codepage.h"
+#include "rtf/codepage.h"
 
 #include <algorithm>
 #include <cstring>

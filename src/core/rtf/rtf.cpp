@@ -1,9 +1,9 @@
 // The RTF codec's public face: the plain-text fallback for pages that are not RTF, and the
 // two builders.
-#include "rtf.h"
+#include "rtf/rtf.h"
 
-#include "codepage.h"
-#include "rtfreader.h"
+#include "rtf/codepage.h"
+#include "rtf/rtfreader.h"
 
 #include <QStringDecoder>
 

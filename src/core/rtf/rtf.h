@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../document.h"
+#include "model/document.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
-#include "rtfpictures.h"
+#include "rtf/rtfpictures.h"
 
-#include "rtfreader.h"
+#include "rtf/rtfreader.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // Pictures in RTF: what a \pict group says, gathered while it is read; the group the writer
 // writes for a picture; device-independent bitmaps as PNG.
 
-#include "../document.h"
+#include "model/document.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

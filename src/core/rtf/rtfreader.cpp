@@ -1,8 +1,8 @@
-#include "rtfreader.h"
+#include "rtf/rtfreader.h"
 
-#include "codepage.h"
-#include "rtfpictures.h"
-#include "rtftables.h"
+#include "rtf/codepage.h"
+#include "rtf/rtfpictures.h"
+#include "rtf/rtftables.h"
 
 #include <QHash>
 

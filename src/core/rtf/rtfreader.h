@@ -2,7 +2,7 @@
 // The RTF reader's layers: a tokenizer over bytes, an interpreter with an explicit group
 // stack, and the builder interface that receives runs and paragraph ends.
 
-#include "../document.h"
+#include "model/document.h"
 
 #include <QByteArrayView>
 #include <QString>

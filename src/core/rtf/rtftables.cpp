@@ -3,7 +3,7 @@
 //
 //   \trowd\trgaph108\trleft0\clvmgf\clbrdrt\brdrs\brdrw10\brdrcf1\clcbpat2\cellx2880\cellx5760
 //   \pard\intbl text\cell\pard\intbl more\par last\cell\row
-#include "rtftables.h"
+#include "rtf/rtftables.h"
 
 #include <algorithm>
 #include <charconv>

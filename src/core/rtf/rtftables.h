@@ -1,7 +1,7 @@
 #pragma once
 // Table rows in RTF: reading a row's definition (\trowd ... \cellx) and writing one.
 
-#include "../document.h"
+#include "model/document.h"
 
 #include <QByteArray>
 #include <QHash>

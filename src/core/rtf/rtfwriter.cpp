@@ -11,12 +11,12 @@
 // every other character is \uN? (N negative above 32767, surrogate pairs as two \u).
 // Characters of 1252 are not written as \'hh in fonts of other character sets, because
 // readers take \'hh in the font's own code page.
-#include "rtf.h"
+#include "rtf/rtf.h"
 
-#include "codepage.h"
-#include "rtfpictures.h"
-#include "rtfreader.h"
-#include "rtftables.h"
+#include "rtf/codepage.h"
+#include "rtf/rtfpictures.h"
+#include "rtf/rtfreader.h"
+#include "rtf/rtftables.h"
 
 #include <QHash>
 

@@ -1,4 +1,4 @@
-#include "termination.h"
+#include "platform/termination.h"
 
 #include <QPointer>
 #include <QSocketNotifier>

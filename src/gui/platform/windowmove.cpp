@@ -1,4 +1,4 @@
-#include "windowmove.h"
+#include "platform/windowmove.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,0 +1,81 @@
+#include "mobile/launcher.h"
+
+#include "settings/atomicfile.h"
+#include "settings/error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace qly {
+
+namespace {
+
+// The desktop entry rules: an argument in double quotes escapes ", `, $ and \; a string
+// value escapes \ and control characters; a literal % in Exec is doubled.
+QString quotedExecArgument(const QString& arg) {
+    QString q = QStringLiteral("\"");
+    for (const QChar c : arg) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\'))
+            q += QLatin1Char('\\');
+        q += c;
+    }
+    q += QLatin1Char('"');
+    return q.replace(QLatin1Char('%'), QStringLiteral("%%"));
+}
+
+QString escapedString(const QString& value) {
+    QString out;
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QString desktopLauncherText(const QString& programFile, const QString& icon) {
+    const QString folder = QFileInfo(programFile).absolutePath();
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Version=1.0\n"
+                          "Name=Quillery\n"
+                          "Comment=Notes on 26 pages\n"
+                          "Exec=%1\n"
+                          "Path=%2\n"
+                          "Icon=%3\n"
+                          "Terminal=false\n"
+                          "Categories=Utility;\n")
+        .arg(escapedString(quotedExecArgument(programFile)), escapedString(folder),
+             escapedString(icon));
+}
+
+QString writeDesktopLauncher(const QString& desktopFolder, const QString& programFile,
+                             const QString& icon) {
+    const QString path = QDir(desktopFolder).filePath(QStringLiteral("Quillery.desktop"));
+    QString why;
+    if (!writeFileAtomically(path, desktopLauncherText(programFile, icon).toUtf8(), &why))
+        throw Error(QStringLiteral("Cannot create file %1").arg(path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                    QFile::ExeOther);
+    return path;
+}
+
+} // namespace qly

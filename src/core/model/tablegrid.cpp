@@ -1,0 +1,150 @@
+#include "model/tablegrid.h"
+
+#include <algorithm>
+
+namespace qly {
+
+namespace {
+
+// A row's right edges, each past the one before.
+std::vector<int> rightEdges(const TableRow& row) {
+    std::vector<int> out;
+    int before = row.left;
+    for (const TableCell& c : row.cells) {
+        before = std::max(c.right, before + 1);
+        out.push_back(before);
+    }
+    return out;
+}
+
+} // namespace
+
+TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t count) {
+    TableGrid grid;
+    if (first >= rows.size())
+        return grid;
+    count = std::min(count, rows.size() - first);
+    grid.left = rows[first].left;
+    std::vector<std::vector<int>> rights(count);
+    for (size_t r = 0; r < count; ++r) {
+        rights[r] = rightEdges(rows[first + r]);
+        grid.edges.insert(grid.edges.end(), rights[r].begin(), rights[r].end());
+    }
+    std::sort(grid.edges.begin(), grid.edges.end());
+    grid.edges.erase(std::unique(grid.edges.begin(), grid.edges.end()), grid.edges.end());
+    const int columns = int(grid.edges.size());
+    auto columnOf = [&](int edge) {
+        return int(std::lower_bound(grid.edges.begin(), grid.edges.end(), edge) -
+                   grid.edges.begin());
+    };
+    // The cell at the top of each column's vertical merge in the row above, if any.
+    std::vector<GridCell*> above(size_t(columns), nullptr);
+    std::vector<int> aboveEnd(size_t(columns), -1); // the last column of that cell's merge
+    grid.cells.resize(count);
+    for (size_t r = 0; r < count; ++r) {
+        const TableRow& row = rows[first + r];
+        std::vector<GridCell>& out = grid.cells[r];
+        out.resize(row.cells.size());
+        std::vector<GridCell*> here(size_t(columns), nullptr);
+        std::vector<int> hereEnd(size_t(columns), -1);
+        int column = 0;
+        GridCell* open = nullptr; // the cell a horizontal merge widens
+        for (size_t c = 0; c < row.cells.size(); ++c) {
+            const TableCell& cell = row.cells[c];
+            GridCell& g = out[c];
+            const bool last = c + 1 == row.cells.size();
+            const int end = last ? columns - 1 : std::max(columnOf(rights[r][c]), column);
+            g.column = std::min(column, columns - 1);
+            g.columnSpan = std::max(end - g.column + 1, 1);
+            if (cell.merge == MergeContinue && open) {
+                g.covered = true;
+                open->columnSpan = end - open->column + 1;
+            } else {
+                open = &g;
+            }
+            column = std::min(end + 1, columns - 1);
+        }
+        // Vertical merges, once the row's horizontal ones are known.
+        for (size_t c = 0; c < row.cells.size(); ++c) {
+            GridCell& g = out[c];
+            if (g.covered)
+                continue;
+            const int end = g.column + g.columnSpan - 1;
+            GridCell* top = above[size_t(g.column)];
+            if (row.cells[c].vmerge == MergeContinue && top && aboveEnd[size_t(g.column)] == end) {
+                g.covered = true;
+                ++top->rowSpan;
+                here[size_t(g.column)] = top;
+                hereEnd[size_t(g.column)] = end;
+            } else if (row.cells[c].vmerge == MergeFirst) {
+                here[size_t(g.column)] = &g;
+                hereEnd[size_t(g.column)] = end;
+            }
+        }
+        above = std::move(here);
+        aboveEnd = std::move(hereEnd);
+    }
+    return grid;
+}
+
+namespace {
+constexpr int kPackVersion = 1;
+int packColor(const std::optional<std::uint32_t>& c) {
+    return c ? int(*c & 0xFFFFFF) : -1;
+}
+std::optional<std::uint32_t> unpackColor(int v) {
+    if (v < 0)
+        return std::nullopt;
+    return std::uint32_t(v & 0xFFFFFF);
+}
+} // namespace
+
+QList<int> packRows(const std::vector<TableRow>& rows, size_t first, size_t count) {
+    QList<int> out{kPackVersion};
+    for (size_t r = first; r < rows.size() && r < first + count; ++r) {
+        const TableRow& row = rows[r];
+        out << row.left << row.gap << row.align << int(row.cells.size());
+        for (const TableCell& c : row.cells) {
+            out << c.right << c.merge << c.vmerge;
+            for (const Border& b : c.borders)
+                out << b.width << packColor(b.color);
+            out << packColor(c.shading);
+        }
+    }
+    return out;
+}
+
+std::vector<TableRow> unpackRows(const QList<int>& packed) {
+    std::vector<TableRow> rows;
+    if (packed.isEmpty() || packed.front() != kPackVersion)
+        return {};
+    qsizetype i = 1;
+    const qsizetype n = packed.size();
+    while (i < n) {
+        if (n - i < 4)
+            return {};
+        TableRow row;
+        row.left = packed[i++];
+        row.gap = packed[i++];
+        row.align = packed[i++];
+        const int cells = packed[i++];
+        if (cells < 0 || cells > kMaxTableCells || n - i < qsizetype(cells) * 12)
+            return {};
+        for (int c = 0; c < cells; ++c) {
+            TableCell cell;
+            cell.right = packed[i++];
+            cell.merge = packed[i++];
+            cell.vmerge = packed[i++];
+            for (Border& b : cell.borders) {
+                b.width = packed[i++];
+                b.color = unpackColor(packed[i++]);
+            }
+            cell.shading = unpackColor(packed[i++]);
+            row.cells.push_back(cell);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+} // namespace qly

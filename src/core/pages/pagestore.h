@@ -1,0 +1,86 @@
+#pragma once
+
+#include "model/document.h"
+#include "pages/pageversions.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace qly {
+
+// Creates a folder and every missing parent, silently.
+void ForceFolders(const QString& path);
+
+// The page folder: the program's folder followed by "rtf/", always ending with a separator.
+// Empty when the program's folder is not known; the page files are then empty paths too.
+QString pageFolderFor(const QString& programDir);
+
+// The file of a page (0 = A) in a page folder that ends with a separator.
+QString pageFilePath(const QString& pageFolder, int index);
+
+// What reading a page file found. A page without a file is a normal, empty page; a file that
+// is there but cannot be read (no permission, a read error, a folder, far too large) is not:
+// it may hold the user's notes and must never be written over.
+struct PageFileRead {
+    enum class Status { Read, NoFile, Unreadable };
+    Status status = Status::NoFile;
+    QByteArray bytes;
+    QString reason; // why the file could not be read; empty when it was
+
+    bool isRead() const { return status == Status::Read; }
+    // The bytes, or an error "Cannot open file "<path>". <reason>" when there are none.
+    const QByteArray& bytesOrRaise(const QString& path) const;
+};
+
+// Reads a whole page file. Never blocks on a pipe or device and never throws.
+PageFileRead readPageFile(const QString& path);
+
+// The pages' files and which of them is in the editor. The editor itself is not here:
+// the window hands documents in and out.
+class PageStore {
+public:
+    explicit PageStore(const QString& programDir);
+
+    const QString& pageFolder() const { return m_pageFolder; }
+    QString pageFile(int index) const { return pageFilePath(m_pageFolder, index); }
+
+    const QString& currentPageFile() const { return m_currentPageFile; }
+    int rememberedPageIndex() const { return m_rememberedIndex; }
+    void setRememberedPageIndex(int index) { m_rememberedIndex = index; }
+    // Makes the page the one in the editor: its file becomes the current page file.
+    void setCurrentPage(int index);
+
+    struct Load {
+        PageFileRead::Status status = PageFileRead::Status::NoFile;
+        Document document; // empty unless the file was read
+        QString reason;    // why an existing file could not be read
+    };
+    // Reads the current page file: RTF, else plain text. A file that cannot be read makes
+    // the page read-only until another page is chosen: saves then leave its file alone.
+    Load loadCurrentPage();
+    bool currentPageReadOnly() const { return m_currentReadOnly; }
+
+    // How many earlier versions of each page are kept in "backup/" beside the pages'
+    // folder (none until this is called).
+    void setVersionsKept(int count);
+    const PageVersions& versions() const { return m_versions; }
+
+    // Writes the document as RTF to the current page file, replacing it atomically; the
+    // file replaced is kept as the page's newest version when its content differs.
+    // Raises "Cannot create file <path>" when that fails; the old file is then intact.
+    // Does nothing while the current page is read-only.
+    void SaveCurrentPage(const Document& document) const;
+
+    static int previousIndex(int index) { return index != 0 ? index - 1 : 25; }
+    static int nextIndex(int index) { return index + 1 == 26 ? 0 : index + 1; }
+
+private:
+    QString m_programDir;
+    QString m_pageFolder;
+    QString m_currentPageFile;
+    PageVersions m_versions;
+    int m_rememberedIndex = 0;
+    bool m_currentReadOnly = false;
+};
+
+} // namespace qly

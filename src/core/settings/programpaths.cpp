@@ -1,0 +1,81 @@
+#include "settings/programpaths.h"
+
+#include "settings/mainsettings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <climits>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qly {
+
+namespace {
+QString g_testProgramPath;
+
+// The program file's path as the system knows it, as bytes.
+QByteArray executableBytes() {
+    char buffer[PATH_MAX + 1];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+    if (n <= 0)
+        return QByteArray();
+    return QByteArray(buffer, n);
+}
+
+QString locateProgram() {
+    const QByteArray bytes = executableBytes();
+    if (bytes.isEmpty() || !bytes.startsWith('/'))
+        return QCoreApplication::applicationFilePath();
+    const QString path = QFile::decodeName(bytes);
+    if (QFile::encodeName(path) == bytes)
+        return path;
+    // A folder whose name is not in the system's encoding (an old stick's Latin-1 name):
+    // the text cannot name it, so the program keeps that folder open and names it through
+    // its descriptor. The program file's own name must be text (it names the settings file).
+    const qsizetype slash = bytes.lastIndexOf('/');
+    const QByteArray dir = bytes.left(qMax<qsizetype>(slash, 1));
+    const QString name = QFile::decodeName(bytes.mid(slash + 1));
+    if (QFile::encodeName(name) != bytes.mid(slash + 1))
+        return QString();
+    const int fd = ::open(dir.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return QString();
+    return QStringLiteral("/proc/self/fd/%1/").arg(fd) + name;
+}
+} // namespace
+
+void setProgramPathForTesting(const QString& path) {
+    g_testProgramPath = path;
+}
+
+QString programPath() {
+    if (!g_testProgramPath.isEmpty())
+        return g_testProgramPath;
+    // Found once: the folder it names stays open for the whole run.
+    static const QString located = locateProgram();
+    return located;
+}
+
+QString programDir() {
+    const QString program = programPath();
+    if (program.isEmpty())
+        return QString();
+    QString dir = QFileInfo(program).absolutePath();
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir;
+}
+
+QString programSettingsFile() {
+    const QString program = programPath();
+    return program.isEmpty() ? QString() : settingsFilePath(program);
+}
+
+QString helpFilePath() {
+    const QString dir = programDir();
+    return dir.isEmpty() ? QString() : dir + QStringLiteral("qly.chm");
+}
+
+} // namespace qly

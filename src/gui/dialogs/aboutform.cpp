@@ -1,0 +1,197 @@
+#include "dialogs/aboutform.h"
+
+#include "help/helpoperations.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+
+#ifndef QLY_VERSION
+#define QLY_VERSION "0.0.0"
+#endif
+
+namespace qly {
+
+const QUrl TAboutForm::WebSite(QStringLiteral("https://www.example.com/quillery/"));
+const QString TAboutForm::SupportEmail(QStringLiteral("quillery-support@example.com"));
+
+namespace {
+const QChar TradeMark(0x2122);
+constexpr int LogoWidth = 260;
+constexpr int LogoHeight = 81;
+} // namespace
+
+TAboutForm::TAboutForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+    setObjectName(QStringLiteral("AboutForm"));
+    setWindowTitle(QStringLiteral("About Quillery"));
+    QFont dialogFont = QApplication::font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    setFixedSize(395, 258);
+
+    auto* bevel2 = new QFrame(this);
+    bevel2->setObjectName(QStringLiteral("Bevel2"));
+    bevel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bevel2->setGeometry(8, 8, 268, 241);
+
+    auto* image2 = new QLabel(this);
+    image2->setObjectName(QStringLiteral("Image2"));
+    image2->setPixmap(drawLogo());
+    image2->setGeometry(12, 12, LogoWidth, LogoHeight);
+
+    auto* version = new QLabel(versionLine(), this);
+    version->setObjectName(QStringLiteral("lbVersion"));
+    QFont versionFont = dialogFont;
+    versionFont.setBold(true);
+    versionFont.setPointSize(10);
+    version->setFont(versionFont);
+    version->setGeometry(25, 112, 240, 22);
+
+    auto* bevel1 = new QFrame(this);
+    bevel1->setObjectName(QStringLiteral("Bevel1"));
+    bevel1->setFrameStyle(QFrame::HLine | QFrame::Raised);
+    bevel1->setGeometry(12, 186, 260, 2);
+
+    // The captions keep their places; a desktop font wider than the design's widens them.
+    auto* support = new QLabel(QStringLiteral("Support:"), this);
+    support->setObjectName(QStringLiteral("StaticText8"));
+    support->setGeometry(25, 166, qMax(44, support->sizeHint().width()), 17);
+
+    m_staticText4 = new QLabel(SupportEmail, this);
+    m_staticText4->setObjectName(QStringLiteral("StaticText4"));
+    QFont linkFont = dialogFont;
+    linkFont.setUnderline(true);
+    m_staticText4->setFont(linkFont);
+    QPalette linkPalette = m_staticText4->palette();
+    linkPalette.setColor(QPalette::WindowText, linkPalette.color(QPalette::Highlight));
+    m_staticText4->setPalette(linkPalette);
+    m_staticText4->setCursor(Qt::PointingHandCursor);
+    m_staticText4->setGeometry(qMax(73, support->geometry().right() + 5), 166,
+                               m_staticText4->sizeHint().width(), 17);
+    m_staticText4->installEventFilter(this);
+
+    auto makeButton = [this](const char* name, const QString& caption, int top) {
+        auto* button = new QPushButton(caption, this);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(286, top, 100, 26);
+        button->setAutoDefault(false);
+        return button;
+    };
+    QPushButton* btOk = makeButton("btOk", QStringLiteral("OK"), 8);
+    QPushButton* btHelp = makeButton("btAcknowledgments", QStringLiteral("Help"), 42);
+    QPushButton* btWebSite = makeButton("btWebSite", QStringLiteral("Visit Web Site"), 76);
+    QPushButton* btEmail = makeButton("btEmail", QStringLiteral("E-mail"), 110);
+    btOk->setDefault(true);
+    setTabOrder(btOk, btHelp);
+    setTabOrder(btHelp, btWebSite);
+    setTabOrder(btWebSite, btEmail);
+    btOk->setFocus();
+
+    connect(btOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btHelp, &QPushButton::clicked, this, &TAboutForm::btAcknowledgmentsClick);
+    connect(btWebSite, &QPushButton::clicked, this, &TAboutForm::btWebSiteClick);
+    connect(btEmail, &QPushButton::clicked, this, &TAboutForm::btEmailClick);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+QString TAboutForm::versionLine() {
+    return QStringLiteral("Quillery") + TradeMark + QLatin1Char(' ') + QLatin1String(QLY_VERSION);
+}
+
+// A green plate that darkens towards its middle, the name in large white letters with the
+// trade-mark sign, a thin light rule and a slogan in small pale capitals.
+QPixmap TAboutForm::drawLogo() {
+    QPixmap logo(LogoWidth, LogoHeight);
+    QPainter p(&logo);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    QLinearGradient plate(0, 0, 0, LogoHeight);
+    plate.setColorAt(0.0, QColor(76, 175, 80));
+    plate.setColorAt(0.5, QColor(16, 84, 28));
+    plate.setColorAt(1.0, QColor(76, 175, 80));
+    p.fillRect(logo.rect(), plate);
+
+    QFont nameFont(QStringLiteral("DejaVu Sans"));
+    nameFont.setPixelSize(34);
+    nameFont.setBold(true);
+    p.setFont(nameFont);
+    p.setPen(Qt::white);
+    const QString name = QStringLiteral("Quillery");
+    const QFontMetrics nameMetrics(nameFont);
+    const int nameWidth = nameMetrics.horizontalAdvance(name);
+    QFont markFont = nameFont;
+    markFont.setPixelSize(12);
+    markFont.setBold(false);
+    const int markWidth = QFontMetrics(markFont).horizontalAdvance(TradeMark);
+    const int nameLeft = (LogoWidth - nameWidth - markWidth - 2) / 2;
+    const int baseline = 44;
+    p.drawText(nameLeft, baseline, name);
+    p.setFont(markFont);
+    p.drawText(nameLeft + nameWidth + 2, baseline - nameMetrics.capHeight() + 10,
+               QString(TradeMark));
+
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QColor(200, 240, 200));
+    p.drawLine(14, 53, LogoWidth - 15, 53);
+
+    QFont sloganFont(QStringLiteral("DejaVu Sans"));
+    sloganFont.setPixelSize(9);
+    sloganFont.setCapitalization(QFont::AllUppercase);
+    sloganFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
+    p.setFont(sloganFont);
+    p.setPen(QColor(214, 245, 214));
+    p.drawText(QRect(0, 58, LogoWidth, 16), Qt::AlignCenter,
+               QStringLiteral("Your notes, always at hand"));
+    p.end();
+    return logo;
+}
+
+void TAboutForm::btAcknowledgmentsClick() {
+    ShowHelpContents();
+}
+
+void TAboutForm::btWebSiteClick() {
+    if (!m_openUrl(WebSite))
+        warn(QStringLiteral("Can't execute default browser"));
+}
+
+void TAboutForm::btEmailClick() {
+    if (!m_openUrl(QUrl(QStringLiteral("mailto:") + SupportEmail)))
+        warn(QStringLiteral("Can't execute default emailer"));
+}
+
+void TAboutForm::warn(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("WarningBox"));
+    box.exec();
+}
+
+// The address works as a link: a left click does what "E-mail" does.
+bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_staticText4 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            m_staticText4->rect().contains(mouse->position().toPoint())) {
+            btEmailClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace qly

@@ -1,0 +1,127 @@
+#include "dialogs/optionsform.h"
+
+#include "help/helpoperations.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace qly {
+
+namespace {
+constexpr int ModeCount = 3;
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& geometry) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(geometry);
+    return b;
+}
+
+QCheckBox* makeCheckBox(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& geometry) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(QLatin1String(name));
+    c->setGeometry(geometry);
+    return c;
+}
+} // namespace
+
+TOptionsForm::TOptionsForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("OptionsForm"));
+    setWindowTitle(tr("Options"));
+    setFixedSize(242, 215);
+    QFont f = font();
+    f.setPointSize(8);
+    setFont(f);
+
+    // Created in tab order.
+    m_button1 = makeButton(this, "Button1", tr("OK"), {156, 12, 75, 25});
+    m_button1->setDefault(true);
+    connect(m_button1, &QPushButton::clicked, this, &QDialog::accept);
+    m_button2 = makeButton(this, "Button2", tr("Cancel"), {156, 48, 75, 25});
+    connect(m_button2, &QPushButton::clicked, this, &QDialog::reject);
+    m_button3 = makeButton(this, "Button3", tr("Help"), {156, 84, 75, 25});
+    connect(m_button3, &QPushButton::clicked, this, &TOptionsForm::Button3Click);
+
+    m_groupBox2 = new QGroupBox(tr(" Main window "), this);
+    m_groupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    m_groupBox2->setGeometry(8, 8, 133, 85);
+    m_cbShowHints = makeCheckBox(m_groupBox2, "cbShowHints", tr("Show hints"), {12, 56, 115, 17});
+    m_cbAlwaysOnTop =
+        makeCheckBox(m_groupBox2, "cbAlwaysOnTop", tr("Always on top"), {12, 28, 115, 17});
+
+    m_rgMinimize = new QGroupBox(tr(" Minimize to "), this);
+    m_rgMinimize->setObjectName(QStringLiteral("rgMinimize"));
+    m_rgMinimize->setGeometry(8, 104, 133, 102);
+    m_modes = new QButtonGroup(this);
+    const QString captions[ModeCount] = {tr("Taskbar button"), tr("System tray icon"),
+                                         tr("Floating button")};
+    for (int i = 0; i < ModeCount; ++i) {
+        auto* r = new QRadioButton(captions[i], m_rgMinimize);
+        r->setObjectName(QStringLiteral("rgMinimizeItem%1").arg(i));
+        r->setGeometry(8, 22 + 25 * i, 121, 20);
+        m_modes->addButton(r, i);
+    }
+
+    setTabOrder(m_button1, m_button2);
+    setTabOrder(m_button2, m_button3);
+    setTabOrder(m_button3, m_cbShowHints);
+    setTabOrder(m_cbShowHints, m_cbAlwaysOnTop);
+    setTabOrder(m_cbAlwaysOnTop, m_modes->button(0));
+    setMinimizeMode(0);
+}
+
+bool TOptionsForm::showHints() const {
+    return m_cbShowHints->isChecked();
+}
+
+void TOptionsForm::setShowHints(bool on) {
+    m_cbShowHints->setChecked(on);
+}
+
+bool TOptionsForm::alwaysOnTop() const {
+    return m_cbAlwaysOnTop->isChecked();
+}
+
+void TOptionsForm::setAlwaysOnTop(bool on) {
+    m_cbAlwaysOnTop->setChecked(on);
+}
+
+int TOptionsForm::minimizeMode() const {
+    return m_modes->checkedId();
+}
+
+void TOptionsForm::setMinimizeMode(int mode) {
+    if (mode < 0) {
+        // An exclusive group never clears its last choice on its own.
+        m_modes->setExclusive(false);
+        for (QAbstractButton* b : m_modes->buttons())
+            b->setChecked(false);
+        m_modes->setExclusive(true);
+        return;
+    }
+    m_modes->button(std::min(mode, ModeCount - 1))->setChecked(true);
+}
+
+void TOptionsForm::Button3Click() {
+    ShowHelpTopic(QStringLiteral("HTML/qly5a40.htm"));
+}
+
+void TOptionsForm::showEvent(QShowEvent* event) {
+    // Centred on the screen, not on the main window.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    QDialog::showEvent(event);
+}
+
+} // namespace qly

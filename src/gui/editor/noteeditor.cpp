@@ -1,0 +1,70 @@
+#include "editor/noteeditor.h"
+
+#include "editor/richtextpictures.h"
+
+#include <QMimeData>
+#include <QTextDocumentFragment>
+#include <QTextImageFormat>
+
+namespace qly {
+
+NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
+    setObjectName(QStringLiteral("Editor"));
+}
+
+void NoteEditor::setTextInset(int inset) {
+    const QMargins margins(inset, 0, inset, 0);
+    if (viewportMargins() != margins)
+        setViewportMargins(margins);
+}
+
+bool NoteEditor::canInsertFromMimeData(const QMimeData* source) const {
+    return holdsPictures(source) || QTextEdit::canInsertFromMimeData(source);
+}
+
+void NoteEditor::insertFromMimeData(const QMimeData* source) {
+    const QLatin1String picturesType(kPicturesMimeType);
+    const QLatin1String richText("application/x-qrichtext");
+    if (source->hasFormat(picturesType) && source->hasFormat(richText)) {
+        // A copy from a page: its pictures go into this page under names of their own.
+        const QString html = addCopiedPictures(document(), source->data(picturesType),
+                                               QString::fromUtf8(source->data(richText)));
+        textCursor().insertFragment(QTextDocumentFragment::fromHtml(html, document()));
+        ensureCursorVisible();
+        return;
+    }
+    // Image data without text (a screenshot, a copied picture), or image files.
+    if (!source->hasText() || source->hasUrls()) {
+        const std::vector<Picture> pictures = picturesFromMimeData(source);
+        if (!pictures.empty()) {
+            QTextCursor cursor = textCursor();
+            cursor.beginEditBlock();
+            for (const Picture& p : pictures)
+                cursor.insertImage(pictureImageFormat(document(), p, cursor.charFormat()));
+            cursor.endEditBlock();
+            setTextCursor(cursor);
+            ensureCursorVisible();
+            return;
+        }
+    }
+    QTextEdit::insertFromMimeData(source);
+}
+
+QMimeData* NoteEditor::createMimeDataFromSelection() const {
+    QMimeData* copied = QTextEdit::createMimeDataFromSelection();
+    if (!selectionHasPictures(textCursor())) // text only: its HTML is made when asked for
+        return copied;
+    const QString html = copied->html();
+    // Other programs get the pictures in the HTML; a page gets them with their form and RTF.
+    auto* out = new QMimeData;
+    QString text = copied->text();
+    text.remove(QChar::ObjectReplacementCharacter);
+    out->setText(text);
+    out->setHtml(htmlWithPictureData(document(), html));
+    out->setData(QLatin1String("application/x-qrichtext"), html.toUtf8());
+    out->setData(QLatin1String(kPicturesMimeType), picturesOfHtml(document(), html));
+    delete copied;
+    return out;
+}
+
+} // namespace qly

@@ -1,0 +1,494 @@
+// Conversion between Quillery's document model and the editor's QTextDocument.
+#include "editor/richtextconvert.h"
+
+#include "editor/richtextpictures.h"
+#include "editor/richtexttables.h"
+#include "model/alignment.h"
+
+#include <QColor>
+#include <QFont>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QHash>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextList>
+#include <QTextTable>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace qly {
+namespace {
+
+static_assert(kCharsetProperty > QTextFormat::UserProperty);
+
+// The editor lays out in pixels at 96 per inch: 15 twips a pixel. Doubles carry twips
+// through exactly (round(t / 15.0 * 15) == t), so nothing drifts.
+constexpr double kTwipsPerPixel = 15.0;
+double px(int twips) {
+    return twips / kTwipsPerPixel;
+}
+int twips(double pixels) {
+    return int(std::lround(pixels * kTwipsPerPixel));
+}
+
+QTextBlockFormat toQt(const Paragraph& p) {
+    QTextBlockFormat bf;
+    bf.setAlignment(qtAlignment(p.align));
+    if (p.list > 0 && (p.leftIndent || p.firstIndent))
+        bf.setProperty(kListIndentProperty,
+                       QVariant::fromValue(QList<int>{p.leftIndent, p.firstIndent}));
+    else if (p.leftIndent)
+        bf.setLeftMargin(px(p.leftIndent));
+    if (p.rightIndent)
+        bf.setRightMargin(px(p.rightIndent));
+    if (p.firstIndent && p.list == 0)
+        bf.setTextIndent(px(p.firstIndent));
+    if (p.spaceBefore)
+        bf.setTopMargin(px(p.spaceBefore));
+    if (p.spaceAfter)
+        bf.setBottomMargin(px(p.spaceAfter));
+    if (p.lineSpacing != 0) {
+        if (p.lineMultiple)
+            bf.setLineHeight(p.lineSpacing * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
+        else if (p.lineSpacing > 0)
+            bf.setLineHeight(px(p.lineSpacing), QTextBlockFormat::MinimumHeight);
+        else
+            bf.setLineHeight(px(-p.lineSpacing), QTextBlockFormat::FixedHeight);
+    }
+    if (p.keepTogether)
+        bf.setNonBreakableLines(true);
+    if (p.keepWithNext)
+        bf.setProperty(kKeepWithNextProperty, true);
+    if (!p.tabs.empty()) {
+        QList<QTextOption::Tab> tabs;
+        tabs.reserve(qsizetype(p.tabs.size()));
+        for (const TabStop& t : p.tabs) {
+            switch (t.kind) {
+            case TabRight:
+                tabs.append(QTextOption::Tab(px(t.position), QTextOption::RightTab));
+                break;
+            case TabCenter:
+                tabs.append(QTextOption::Tab(px(t.position), QTextOption::CenterTab));
+                break;
+            case TabDecimal:
+                tabs.append(
+                    QTextOption::Tab(px(t.position), QTextOption::DelimiterTab, QLatin1Char('.')));
+                break;
+            default:
+                tabs.append(QTextOption::Tab(px(t.position), QTextOption::LeftTab));
+                break;
+            }
+        }
+        bf.setTabPositions(tabs);
+    }
+    return bf;
+}
+
+// The block's format into the paragraph (its runs stay as they are).
+void fromQt(const QTextBlockFormat& bf, Paragraph& p) {
+    p.align = alignmentCode(bf.alignment());
+    p.leftIndent = twips(bf.leftMargin());
+    p.rightIndent = twips(bf.rightMargin());
+    p.firstIndent = twips(bf.textIndent());
+    p.spaceBefore = twips(bf.topMargin());
+    p.spaceAfter = twips(bf.bottomMargin());
+    switch (bf.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight:
+        if (bf.lineHeight() != 100) {
+            p.lineSpacing = int(std::lround(bf.lineHeight() * 240.0 / 100.0));
+            p.lineMultiple = true;
+        }
+        break;
+    case QTextBlockFormat::MinimumHeight:
+        p.lineSpacing = twips(bf.lineHeight());
+        break;
+    case QTextBlockFormat::FixedHeight:
+        p.lineSpacing = -twips(bf.lineHeight());
+        break;
+    default:
+        break;
+    }
+    p.lineMultiple = p.lineMultiple && p.lineSpacing != 0;
+    p.keepTogether = bf.nonBreakableLines();
+    p.keepWithNext = bf.boolProperty(kKeepWithNextProperty);
+    const QList<QTextOption::Tab> tabs = bf.tabPositions();
+    for (const QTextOption::Tab& t : tabs) {
+        TabStop stop{twips(t.position), TabLeft};
+        if (t.type == QTextOption::RightTab)
+            stop.kind = TabRight;
+        else if (t.type == QTextOption::CenterTab)
+            stop.kind = TabCenter;
+        else if (t.type == QTextOption::DelimiterTab)
+            stop.kind = TabDecimal;
+        p.tabs.push_back(stop);
+    }
+}
+
+// A list's definition as one string: per level style, start, prefix, suffix and bullet.
+QString listDefinition(const List& list) {
+    QStringList levels;
+    for (const ListLevel& l : list.levels)
+        levels << QStringList{QString::number(l.style), QString::number(l.start), l.prefix,
+                              l.suffix, l.bullet}
+                      .join(QChar(0x1F));
+    return levels.join(QChar(0x1E));
+}
+
+List listFromDefinition(const QString& text) {
+    List list;
+    const QStringList levels = text.split(QChar(0x1E));
+    for (qsizetype k = 0; k < levels.size() && k < kListLevels; ++k) {
+        const QStringList f = levels[k].split(QChar(0x1F));
+        if (f.size() != 5)
+            continue;
+        ListLevel& l = list.levels[k];
+        l.style = std::clamp(f[0].toInt(), int(ListBullet), int(ListUpperRoman));
+        l.start = f[1].toInt();
+        l.prefix = f[2];
+        l.suffix = f[3];
+        l.bullet = f[4];
+    }
+    return list;
+}
+
+QTextListFormat toQt(const List& list, int id, int level) {
+    const ListLevel& l = list.levels[level];
+    QTextListFormat f;
+    switch (l.style) {
+    case ListDecimal:
+        f.setStyle(QTextListFormat::ListDecimal);
+        break;
+    case ListLowerLetter:
+        f.setStyle(QTextListFormat::ListLowerAlpha);
+        break;
+    case ListUpperLetter:
+        f.setStyle(QTextListFormat::ListUpperAlpha);
+        break;
+    case ListLowerRoman:
+        f.setStyle(QTextListFormat::ListLowerRoman);
+        break;
+    case ListUpperRoman:
+        f.setStyle(QTextListFormat::ListUpperRoman);
+        break;
+    default: {
+        const char16_t b = l.bullet.isEmpty() ? 0 : l.bullet.at(0).unicode();
+        f.setStyle(b == u'o' || b == 0x25E6 || b == 0x25CB   ? QTextListFormat::ListCircle
+                   : b == 0x25AA || b == 0x25A0 || b == 0xA7 ? QTextListFormat::ListSquare
+                                                             : QTextListFormat::ListDisc);
+    }
+    }
+    if (l.style != ListBullet) {
+        f.setNumberPrefix(l.prefix);
+        f.setNumberSuffix(l.suffix);
+    }
+    f.setIndent(level + 1);
+    f.setProperty(kListIdProperty, id);
+    f.setProperty(kListDefinitionProperty, listDefinition(list));
+    return f;
+}
+
+// A list made in the editor (Qt's list commands, pasted HTML) has no definition of ours:
+// the level comes from Qt's format.
+ListLevel levelFromQt(const QTextListFormat& f) {
+    ListLevel l;
+    switch (f.style()) {
+    case QTextListFormat::ListDecimal:
+        l.style = ListDecimal;
+        break;
+    case QTextListFormat::ListLowerAlpha:
+        l.style = ListLowerLetter;
+        break;
+    case QTextListFormat::ListUpperAlpha:
+        l.style = ListUpperLetter;
+        break;
+    case QTextListFormat::ListLowerRoman:
+        l.style = ListLowerRoman;
+        break;
+    case QTextListFormat::ListUpperRoman:
+        l.style = ListUpperRoman;
+        break;
+    case QTextListFormat::ListCircle:
+        l.bullet = QString(QChar(0x25E6));
+        break;
+    case QTextListFormat::ListSquare:
+        l.bullet = QString(QChar(0x25AA));
+        break;
+    default:
+        break;
+    }
+    if (l.style != ListBullet) {
+        l.prefix = f.numberPrefix();
+        l.suffix = f.numberSuffix();
+    }
+    return l;
+}
+
+QTextCharFormat toQt(const CharFormat& f) {
+    QTextCharFormat q;
+    if (!f.font.isEmpty())
+        q.setFontFamilies(QStringList{f.font});
+    if (f.charset != 0)
+        q.setProperty(kCharsetProperty, f.charset);
+    if (f.size > 0)
+        q.setFontPointSize(f.size);
+    if (f.bold)
+        q.setFontWeight(QFont::Bold);
+    if (f.italic)
+        q.setFontItalic(true);
+    if (f.underline)
+        q.setFontUnderline(true);
+    if (f.strike)
+        q.setFontStrikeOut(true);
+    if (f.color)
+        q.setForeground(QColor(QRgb(*f.color)));
+    if (f.background)
+        q.setBackground(QColor(QRgb(*f.background)));
+    return q;
+}
+
+std::optional<std::uint32_t> colorOf(const QTextCharFormat& q, int property) {
+    if (!q.hasProperty(property))
+        return std::nullopt;
+    const QBrush b = q.brushProperty(property);
+    if (b.style() == Qt::NoBrush)
+        return std::nullopt;
+    return std::uint32_t(b.color().rgb() & 0xFFFFFF);
+}
+
+// Text without a family or size of its own is in the document's default font: the page
+// names it, as the rich-edit control names its default font in the font table.
+CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont,
+                  const QString& defaultFamily) {
+    CharFormat f;
+    const QStringList families = q.property(QTextFormat::FontFamilies).toStringList();
+    f.font = families.isEmpty() ? q.property(QTextFormat::FontFamily).toString() : families.first();
+    if (f.font.isEmpty())
+        f.font = defaultFamily;
+    f.charset = q.property(kCharsetProperty).toInt();
+    if (q.hasProperty(QTextFormat::FontPointSize))
+        f.size = std::round(q.fontPointSize() * 2) / 2;
+    else if (defaultFont.pointSizeF() > 0)
+        f.size = std::round(defaultFont.pointSizeF() * 2) / 2;
+    f.bold = q.fontWeight() >= QFont::DemiBold;
+    f.italic = q.fontItalic();
+    f.underline = q.fontUnderline();
+    f.strike = q.fontStrikeOut();
+    f.color = colorOf(q, QTextFormat::ForegroundBrush);
+    f.background = colorOf(q, QTextFormat::BackgroundBrush);
+    return f;
+}
+
+} // namespace
+
+QFont editorDefaultFont() {
+    QFont font = QGuiApplication::font();
+    font.setPointSize(10);
+    return font;
+}
+
+QString realFamily(const QFont& font) {
+    static QHash<QString, QString> known; // by the font's key
+    const QString key = font.key();
+    auto it = known.constFind(key);
+    if (it == known.cend()) {
+        QString family = QFontInfo(font).family();
+        it = known.insert(key, family.isEmpty() ? font.family() : family);
+    }
+    return *it;
+}
+
+void setEditorDocument(QTextDocument* target, const Document& doc) {
+    const bool undo = target->isUndoRedoEnabled();
+    target->setUndoRedoEnabled(false); // also drops the history of the page before
+    target->clear();
+    QTextCursor cursor(target);
+    cursor.beginEditBlock();
+    bool first = true;
+    const CharFormat* lastFormat = nullptr;
+    QTextCharFormat lastQt;
+    std::map<std::pair<int, int>, QTextList*> lists; // by list and level
+    // Text in lastQt not yet in the document. Paragraphs in the block format of the one
+    // before go into it as paragraph separators, so that a page whose formats seldom change
+    // goes in a few long insertions, as with Qt's own setPlainText.
+    QString pending;
+    const auto flush = [&] {
+        if (!pending.isEmpty())
+            cursor.insertText(pending, lastQt);
+        pending.clear();
+    };
+    QTextBlockFormat blockBefore;
+    bool listBefore = false;
+    const auto put = [&](const Paragraph& p) {
+        QTextBlockFormat bf = toQt(p);
+        if (first) {
+            cursor.setBlockFormat(bf);
+            first = false;
+        } else if (lastFormat && p.list == 0 && !listBefore && bf == blockBefore) {
+            pending += QChar::ParagraphSeparator;
+        } else {
+            flush();
+            cursor.insertBlock(bf);
+        }
+        blockBefore = std::move(bf);
+        listBefore = p.list != 0;
+        if (p.list > 0 && size_t(p.list) <= doc.lists.size()) {
+            const int level = std::clamp(p.listLevel, 0, kListLevels - 1);
+            const auto key = std::make_pair(p.list, level);
+            if (const auto it = lists.find(key); it != lists.end())
+                it->second->add(cursor.block());
+            else
+                lists.emplace(
+                    key, cursor.createList(toQt(doc.lists[size_t(p.list) - 1], p.list, level)));
+            // Qt draws the item's mark in the block's character format: that of its text.
+            if (!p.runs.empty() && (!lastFormat || !(*lastFormat == p.runs.front().format)))
+                cursor.setBlockCharFormat(toQt(p.runs.front().format));
+        }
+        for (const TextRun& r : p.runs) {
+            if (r.text.isEmpty())
+                continue;
+            if (!lastFormat || !(*lastFormat == r.format)) {
+                flush();
+                lastQt = toQt(r.format);
+                lastFormat = &r.format;
+            }
+            if (r.picture > 0 && size_t(r.picture) <= doc.pictures.size()) {
+                flush();
+                cursor.insertImage(
+                    pictureImageFormat(target, doc.pictures[size_t(r.picture) - 1], lastQt));
+                continue;
+            }
+            pending += r.text;
+        }
+        // An empty line keeps the size of the text before (one that goes in as a separator
+        // takes it from the text's format).
+        if (p.runs.empty() && lastFormat && pending.isEmpty())
+            cursor.setBlockCharFormat(lastQt);
+    };
+    for (size_t i = 0; i < doc.paragraphs.size();) {
+        const size_t end = tableEnd(doc, i);
+        if (end == i) {
+            put(doc.paragraphs[i++]);
+            continue;
+        }
+        // A table: its cells filled as pages are, each from its own end; the paragraph after
+        // it goes into the block that follows it.
+        flush();
+        insertTable(cursor, doc, i, end, first,
+                    [&](const QTextCursor& at, size_t from, size_t to, bool fresh) {
+                        cursor = at;
+                        first = fresh;
+                        listBefore = true; // no paragraph goes in as a separator of the one before
+                        for (size_t k = from; k < to; ++k)
+                            put(doc.paragraphs[k]);
+                        flush();
+                    });
+        first = true;
+        listBefore = true;
+        i = end;
+    }
+    flush();
+    cursor.endEditBlock();
+    target->setUndoRedoEnabled(undo);
+    target->setModified(false);
+}
+
+Document editorDocument(const QTextDocument* source) {
+    Document doc;
+    const QFont defaultFont = source->defaultFont();
+    const QString defaultFamily = realFamily(defaultFont);
+    std::map<const QTextList*, int> seen; // Qt's lists and the page's lists they are
+    std::map<int, int> byId;              // the page's lists by the id they had when loaded
+    // A page has few formats: each is converted once, by its index in the document.
+    QHash<int, Paragraph> blockFormats;
+    QHash<int, CharFormat> charFormats;
+    const auto charFormatOf = [&](const QTextFragment& frag) -> const CharFormat& {
+        auto it = charFormats.constFind(frag.charFormatIndex());
+        if (it == charFormats.cend())
+            it = charFormats.insert(frag.charFormatIndex(),
+                                    fromQt(frag.charFormat(), defaultFont, defaultFamily));
+        return *it;
+    };
+    const auto paragraphOf = [&](const QTextBlock& b) {
+        auto format = blockFormats.constFind(b.blockFormatIndex());
+        if (format == blockFormats.cend()) {
+            Paragraph empty;
+            fromQt(b.blockFormat(), empty);
+            format = blockFormats.insert(b.blockFormatIndex(), empty);
+        }
+        Paragraph p = *format;
+        if (const QTextList* list = b.textList()) {
+            const QTextListFormat f = list->format();
+            const int level = std::clamp(f.indent() - 1, 0, kListLevels - 1);
+            auto it = seen.find(list);
+            if (it == seen.end()) {
+                const int id = f.intProperty(kListIdProperty);
+                int model = id > 0 && byId.count(id) ? byId[id] : 0;
+                if (model == 0) {
+                    doc.lists.push_back(
+                        f.hasProperty(kListDefinitionProperty)
+                            ? listFromDefinition(f.stringProperty(kListDefinitionProperty))
+                            : List{});
+                    model = int(doc.lists.size());
+                    if (id > 0)
+                        byId[id] = model;
+                }
+                if (!f.hasProperty(kListDefinitionProperty))
+                    doc.lists[size_t(model) - 1].levels[level] = levelFromQt(f);
+                it = seen.emplace(list, model).first;
+            }
+            p.list = it->second;
+            p.listLevel = level;
+            const QList<int> indents =
+                b.blockFormat().property(kListIndentProperty).value<QList<int>>();
+            p.leftIndent = indents.size() == 2 ? indents[0] : 0;
+            p.firstIndent = indents.size() == 2 ? indents[1] : 0;
+        }
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (!frag.isValid())
+                continue;
+            if (frag.charFormat().isImageFormat()) { // a picture a character
+                const std::optional<Picture> picture =
+                    pictureOfImage(source, frag.charFormat().toImageFormat());
+                const CharFormat& f = charFormatOf(frag);
+                for (int i = 0; picture && i < frag.length(); ++i) {
+                    doc.pictures.push_back(*picture);
+                    p.runs.push_back(TextRun{QString(QChar::ObjectReplacementCharacter), f,
+                                             int(doc.pictures.size())});
+                }
+                continue;
+            }
+            QString text = frag.text();
+            text.remove(QChar::ObjectReplacementCharacter);
+            text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
+            if (text.isEmpty())
+                continue;
+            const CharFormat& f = charFormatOf(frag);
+            if (!p.runs.empty() && p.runs.back().format == f && p.runs.back().picture == 0)
+                p.runs.back().text += text;
+            else
+                p.runs.push_back(TextRun{std::move(text), f});
+        }
+        return p;
+    };
+    const bool frames = !source->rootFrame()->childFrames().isEmpty(); // tables, if any
+    for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
+        if (const QTextTable* table = frames ? outermostTable(b) : nullptr) {
+            appendTable(table, doc, paragraphOf);
+            b = table->lastCursorPosition().block(); // the table's last block
+            continue;
+        }
+        if (!frames || !isTableGap(b))
+            doc.paragraphs.push_back(paragraphOf(b));
+    }
+    if (doc.paragraphs.empty())
+        doc.paragraphs.emplace_back();
+    return doc;
+}
+
+} // namespace qly

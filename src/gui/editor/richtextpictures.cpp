@@ -1,0 +1,356 @@
+// Pictures of a page in the editor's QTextDocument.
+#include "editor/richtextpictures.h"
+
+#include "rtf/rtfpictures.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHash>
+#include <QImage>
+#include <QImageReader>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextImageFormat>
+#include <QUrl>
+
+#include <atomic>
+#include <cmath>
+
+Q_DECLARE_METATYPE(qly::Picture)
+
+namespace qly {
+namespace {
+
+constexpr double kTwipsPerPixel = 15.0; // as the paragraph code lays out: 96 pixels an inch
+constexpr int kPlaceholderPixels = 32;  // a frame whose picture says no size
+constexpr double kMaxPlaceholderArea = 1'000'000; // pixels drawn; larger frames are scaled
+
+const QLatin1String kImageScheme("qly-picture:");
+const QLatin1String kDataScheme("qly-picture-data:");
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("Pictures", text);
+}
+
+// What a picture that cannot be drawn is, from its RTF.
+QString placeholderLabel(const Picture& picture) {
+    const QByteArray& rtf = picture.rtf;
+    if (rtf.contains("\\object"))
+        return tr("Object");
+    if (rtf.contains("\\emfblip"))
+        return tr("EMF picture");
+    if (rtf.contains("\\wmetafile") || rtf.contains("\\pmmetafile"))
+        return tr("WMF picture");
+    if (rtf.contains("\\macpict"))
+        return tr("PICT picture");
+    return tr("Picture");
+}
+
+// A light frame of the picture's size, its label in the middle when it fits.
+QImage placeholderImage(const Picture& picture, QSizeF size) {
+    if (size.width() < 1 || size.height() < 1)
+        size = QSizeF(kPlaceholderPixels, kPlaceholderPixels);
+    const double area = size.width() * size.height();
+    if (area > kMaxPlaceholderArea)
+        size *= std::sqrt(kMaxPlaceholderArea / area);
+    QImage image(std::max(1, qRound(size.width())), std::max(1, qRound(size.height())),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(0xF4, 0xF4, 0xF4));
+    QPainter painter(&image);
+    painter.setPen(QColor(0xA8, 0xA8, 0xA8));
+    painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
+    QFont font = QGuiApplication::font();
+    font.setPointSizeF(7.5);
+    painter.setFont(font);
+    const QString label = placeholderLabel(picture);
+    const QRect text = painter.fontMetrics().boundingRect(label);
+    if (text.width() + 6 <= image.width() && text.height() + 4 <= image.height()) {
+        painter.setPen(QColor(0x80, 0x80, 0x80));
+        painter.drawText(image.rect(), Qt::AlignCenter, label);
+    }
+    return image;
+}
+
+int twips(double pixels) {
+    return int(std::lround(pixels * kTwipsPerPixel));
+}
+
+QByteArray pngBytes(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A picture of image file data: PNG and JPEG as they are, other forms as PNG.
+std::optional<Picture> pictureFromFileData(const QByteArray& data) {
+    Picture picture;
+    int w = 0, h = 0;
+    for (int format : {int(PicturePng), int(PictureJpeg)})
+        if (rtf::imagePixelSize(format, data, w, h)) {
+            QImage probe;
+            if (!probe.loadFromData(data, format == PicturePng ? "PNG" : "JPEG"))
+                break;
+            picture.format = format;
+            picture.data = data;
+            picture.width = std::min(rtf::kMaxPictureTwips, int(w * kTwipsPerPixel));
+            picture.height = std::min(rtf::kMaxPictureTwips, int(h * kTwipsPerPixel));
+            return picture;
+        }
+    QImage image;
+    if (!image.loadFromData(data))
+        return std::nullopt;
+    return pictureFromImage(image);
+}
+
+// Pictures are named by a number unique in the program's run, so that a copy's names never
+// meet another picture's.
+QString nextPictureNumber() {
+    static std::atomic<quint64> counter{0};
+    return QString::number(++counter);
+}
+
+// The resources of a picture in the document, under the number in its name.
+QString numberOf(const QString& name) {
+    return name.startsWith(kImageScheme) ? name.mid(kImageScheme.size()) : QString();
+}
+
+} // namespace
+
+QTextImageFormat pictureImageFormat(QTextDocument* doc, const Picture& picture,
+                                    const QTextCharFormat& charFormat) {
+    const QString number = nextPictureNumber();
+    const QSizeF size(picture.width / kTwipsPerPixel, picture.height / kTwipsPerPixel);
+    QImage image;
+    if (picture.format == PicturePng || picture.format == PictureJpeg)
+        image.loadFromData(picture.data, picture.format == PicturePng ? "PNG" : "JPEG");
+    if (image.isNull())
+        image = placeholderImage(picture, size);
+    doc->addResource(QTextDocument::ImageResource, QUrl(kImageScheme + number), image);
+    doc->addResource(QTextDocument::UserResource, QUrl(kDataScheme + number),
+                     QVariant::fromValue(picture));
+    QTextImageFormat f;
+    f.merge(charFormat);
+    f.setName(kImageScheme + number);
+    // Without a size of its own, the picture shows at its image's.
+    if (picture.width > 0 && picture.height > 0) {
+        f.setWidth(size.width());
+        f.setHeight(size.height());
+    }
+    f.setProperty(kPictureProperty, QVariant::fromValue(picture));
+    return f;
+}
+
+std::optional<Picture> pictureOfImage(const QTextDocument* doc, const QTextImageFormat& format) {
+    std::optional<Picture> picture;
+    const QString name = format.name();
+    if (format.hasProperty(kPictureProperty)) {
+        picture = format.property(kPictureProperty).value<Picture>();
+    } else if (const QString number = numberOf(name); !number.isEmpty()) {
+        const QVariant v = doc->resource(QTextDocument::UserResource, QUrl(kDataScheme + number));
+        if (v.canConvert<Picture>())
+            picture = v.value<Picture>();
+    }
+    if (!picture && name.startsWith(QLatin1String("data:"), Qt::CaseInsensitive)) {
+        // The file's own bytes when the URL holds PNG or JPEG.
+        const qsizetype comma = name.indexOf(QLatin1Char(','));
+        if (comma > 0 && name.left(comma).endsWith(QLatin1String(";base64")))
+            picture = pictureFromFileData(QByteArray::fromBase64(name.mid(comma + 1).toLatin1()));
+    }
+    QSizeF natural;
+    if (!picture) {
+        const QVariant v = doc->resource(QTextDocument::ImageResource, QUrl(name));
+        QImage image;
+        if (v.userType() == QMetaType::QImage)
+            image = v.value<QImage>();
+        else if (v.userType() == QMetaType::QPixmap)
+            image = v.value<QPixmap>().toImage();
+        else if (v.userType() == QMetaType::QByteArray)
+            image.loadFromData(v.toByteArray());
+        if (image.isNull())
+            return std::nullopt;
+        picture = pictureFromImage(image);
+    }
+    natural = QSizeF(picture->width, picture->height);
+    // The size the editor shows it at; a side not given follows the other.
+    const bool hasW = format.hasProperty(QTextFormat::ImageWidth) && format.width() > 0;
+    const bool hasH = format.hasProperty(QTextFormat::ImageHeight) && format.height() > 0;
+    if (hasW)
+        picture->width = twips(format.width());
+    if (hasH)
+        picture->height = twips(format.height());
+    if (hasW != hasH && natural.width() > 0 && natural.height() > 0) {
+        if (hasW)
+            picture->height = int(std::lround(picture->width * natural.height() / natural.width()));
+        else
+            picture->width = int(std::lround(picture->height * natural.width() / natural.height()));
+    }
+    picture->width = std::clamp(picture->width, 0, rtf::kMaxPictureTwips);
+    picture->height = std::clamp(picture->height, 0, rtf::kMaxPictureTwips);
+    return picture;
+}
+
+Picture pictureFromImage(const QImage& image) {
+    Picture picture;
+    picture.format = PicturePng;
+    picture.data = pngBytes(image);
+    // A picture wider or taller than a page is shown smaller, its sides in proportion.
+    double w = image.width() * kTwipsPerPixel;
+    double h = image.height() * kTwipsPerPixel;
+    const double fit = std::min(1.0, rtf::kMaxPictureTwips / std::max({w, h, 1.0}));
+    picture.width = std::max(1, int(std::lround(w * fit)));
+    picture.height = std::max(1, int(std::lround(h * fit)));
+    return picture;
+}
+
+bool holdsPictures(const QMimeData* source) {
+    if (source->hasImage())
+        return true;
+    if (!source->hasUrls())
+        return false;
+    const QList<QUrl> urls = source->urls();
+    return std::all_of(urls.begin(), urls.end(), [](const QUrl& url) {
+        return url.isLocalFile() && !QImageReader::imageFormat(url.toLocalFile()).isEmpty();
+    });
+}
+
+std::vector<Picture> picturesFromMimeData(const QMimeData* source) {
+    std::vector<Picture> out;
+    for (const char* mime : {"image/png", "image/jpeg"})
+        if (source->hasFormat(QLatin1String(mime)))
+            if (auto p = pictureFromFileData(source->data(QLatin1String(mime)))) {
+                out.push_back(std::move(*p));
+                return out;
+            }
+    if (source->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(source->imageData());
+        if (!image.isNull())
+            out.push_back(pictureFromImage(image));
+        return out;
+    }
+    if (!source->hasUrls())
+        return out;
+    // Image files: each a picture; anything else is pasted as Qt pastes it.
+    for (const QUrl& url : source->urls()) {
+        const QString path = url.toLocalFile();
+        if (path.isEmpty() || QImageReader::imageFormat(path).isEmpty())
+            return {};
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        auto p = pictureFromFileData(file.readAll());
+        if (!p)
+            return {};
+        out.push_back(std::move(*p));
+    }
+    return out;
+}
+
+namespace {
+const QRegularExpression& pictureSource() {
+    static const QRegularExpression source(QStringLiteral("src=\"qly-picture:(\\d+)\""));
+    return source;
+}
+} // namespace
+
+QByteArray picturesOfHtml(const QTextDocument* doc, const QString& html) {
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    auto it = pictureSource().globalMatch(html);
+    while (it.hasNext()) {
+        const QString number = it.next().captured(1);
+        const QVariant v = doc->resource(QTextDocument::UserResource, QUrl(kDataScheme + number));
+        const QVariant image =
+            doc->resource(QTextDocument::ImageResource, QUrl(kImageScheme + number));
+        if (!v.canConvert<Picture>() || image.userType() != QMetaType::QImage)
+            continue;
+        const Picture p = v.value<Picture>();
+        stream << number << qint32(p.format) << p.data << qint32(p.width) << qint32(p.height)
+               << p.rtf << image.value<QImage>();
+    }
+    return out;
+}
+
+QString addCopiedPictures(QTextDocument* doc, const QByteArray& pictures, const QString& html) {
+    QHash<QString, QString> names; // copied number: number here
+    QDataStream stream(pictures);
+    while (!stream.atEnd()) {
+        QString number;
+        qint32 format = 0, width = 0, height = 0;
+        Picture p;
+        QImage image;
+        stream >> number >> format >> p.data >> width >> height >> p.rtf >> image;
+        if (stream.status() != QDataStream::Ok)
+            break;
+        p.format = std::clamp(int(format), int(PictureNone), int(PictureJpeg));
+        p.width = std::clamp(int(width), 0, rtf::kMaxPictureTwips);
+        p.height = std::clamp(int(height), 0, rtf::kMaxPictureTwips);
+        const QString here = nextPictureNumber();
+        doc->addResource(QTextDocument::ImageResource, QUrl(kImageScheme + here), image);
+        doc->addResource(QTextDocument::UserResource, QUrl(kDataScheme + here),
+                         QVariant::fromValue(p));
+        names.insert(number, here);
+    }
+    QString out;
+    qsizetype last = 0;
+    auto it = pictureSource().globalMatch(html);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        out += QStringView(html).mid(last, m.capturedStart(1) - last);
+        out += names.value(m.captured(1), QStringLiteral("0")); // 0: no picture
+        last = m.capturedEnd(1);
+    }
+    out += QStringView(html).mid(last);
+    return out;
+}
+
+bool selectionHasPictures(const QTextCursor& cursor) {
+    const int start = cursor.selectionStart();
+    const int end = cursor.selectionEnd();
+    const QTextDocument* doc = cursor.document();
+    for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.position() < end && f.position() + f.length() > start &&
+                f.charFormat().isImageFormat())
+                return true;
+        }
+    return false;
+}
+
+QString htmlWithPictureData(const QTextDocument* doc, const QString& html) {
+    QString out;
+    qsizetype last = 0;
+    auto it = pictureSource().globalMatch(html);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        out += QStringView(html).mid(last, m.capturedStart() - last);
+        last = m.capturedEnd();
+        const QVariant v =
+            doc->resource(QTextDocument::UserResource, QUrl(kDataScheme + m.captured(1)));
+        const Picture picture = v.value<Picture>();
+        QByteArray data = picture.data;
+        QByteArray mime = picture.format == PictureJpeg ? "image/jpeg" : "image/png";
+        if (picture.format == PictureNone) {
+            const QVariant image =
+                doc->resource(QTextDocument::ImageResource, QUrl(kImageScheme + m.captured(1)));
+            data = pngBytes(image.value<QImage>());
+            mime = "image/png";
+        }
+        out += QLatin1String("src=\"data:") + QLatin1String(mime) + QLatin1String(";base64,") +
+               QLatin1String(data.toBase64()) + QLatin1Char('"');
+    }
+    out += QStringView(html).mid(last);
+    return out;
+}
+
+} // namespace qly

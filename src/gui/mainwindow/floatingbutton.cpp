@@ -1,0 +1,143 @@
+#include "mainwindow/floatingbutton.h"
+
+#include "art/pagestackpicture.h"
+#include "window/placement.h"
+
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QToolButton>
+
+namespace qly {
+
+int primaryScreenWidth() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 1024;
+}
+
+int workAreaHeight() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return 768;
+    const QRect area = screen->availableGeometry();
+    return area.y() + area.height();
+}
+
+namespace {
+// The grip: four raised ridges, centred.
+class Grip : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const int ridgeWidth = 20;
+        const int left = (width() - ridgeWidth) / 2;
+        const int top = (height() - 4 * 3 + 1) / 2;
+        for (int i = 0; i < 4; ++i) {
+            const int y = top + 3 * i;
+            p.setPen(palette().color(QPalette::Light));
+            p.drawLine(left, y, left + ridgeWidth - 1, y);
+            p.setPen(palette().color(QPalette::Dark));
+            p.drawLine(left, y + 1, left + ridgeWidth - 1, y + 1);
+        }
+    }
+};
+} // namespace
+
+FloatingButton::FloatingButton(QMenu* popupMenu)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_popupMenu(popupMenu) {
+    setObjectName(QStringLiteral("pnMin"));
+    setWindowTitle(QGuiApplication::applicationDisplayName());
+    setFixedSize(FloatingButtonWidth, FloatingButtonHeight);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+
+    m_image1 = new Grip(this);
+    m_image1->setObjectName(QStringLiteral("Image1"));
+    m_image1->setGeometry(0, 0, 34, 15);
+    m_image1->setToolTip(tr("Move"));
+    m_image1->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_image1->installEventFilter(this);
+    connect(m_image1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_popupMenu->popup(m_image1->mapToGlobal(pos)); });
+
+    m_speedButton1 = new QToolButton(this);
+    m_speedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    m_speedButton1->setGeometry(0, 15, 34, 35);
+    m_speedButton1->setToolTip(tr("Restore"));
+    m_speedButton1->setIcon(QIcon(pageStackPicture(32)));
+    m_speedButton1->setIconSize(QSize(32, 32));
+    m_speedButton1->setFocusPolicy(Qt::NoFocus);
+    connect(m_speedButton1, &QToolButton::clicked, this, &FloatingButton::restoreClicked);
+}
+
+bool FloatingButton::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_image1) {
+        // Only mouse events are QMouseEvents: look at the type before the cast.
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            pnMinMouseDown(m_image1, static_cast<QMouseEvent*>(event));
+            return true;
+        case QEvent::MouseMove:
+            pnMinMouseMove(m_image1, static_cast<QMouseEvent*>(event));
+            return true;
+        case QEvent::MouseButtonRelease:
+            pnMinMouseUp(m_image1, static_cast<QMouseEvent*>(event));
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FloatingButton::mousePressEvent(QMouseEvent* event) {
+    pnMinMouseDown(this, event);
+}
+
+void FloatingButton::mouseMoveEvent(QMouseEvent* event) {
+    pnMinMouseMove(this, event);
+}
+
+void FloatingButton::mouseReleaseEvent(QMouseEvent* event) {
+    pnMinMouseUp(this, event);
+}
+
+void FloatingButton::keyPressEvent(QKeyEvent*) {
+    // Keys have nothing to do while the window is a button.
+}
+
+void FloatingButton::pnMinMouseDown(QWidget* control, QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_dragging = true;
+    m_anchor = event->position().toPoint();
+    Q_UNUSED(control);
+}
+
+void FloatingButton::pnMinMouseMove(QWidget* control, QMouseEvent* event) {
+    if (m_dragging)
+        followPointer(control, event);
+}
+
+void FloatingButton::pnMinMouseUp(QWidget* control, QMouseEvent* event) {
+    if (!m_dragging)
+        return;
+    followPointer(control, event);
+    m_dragging = false;
+}
+
+void FloatingButton::followPointer(QWidget* control, QMouseEvent* event) {
+    // Where the pressed point of the control is now: the pointer on the screen, less the
+    // anchor and the control's place in the button. The pointer's position on the screen is
+    // used rather than the window's last known position, which lags behind during a drag.
+    const QPoint candidate =
+        event->globalPosition().toPoint() - m_anchor - control->mapTo(this, QPoint(0, 0));
+    move(snapToEdges(candidate, size(), primaryScreenWidth(), workAreaHeight()));
+}
+
+} // namespace qly

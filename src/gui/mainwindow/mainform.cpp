@@ -1,0 +1,515 @@
+#include "mainwindow/mainform.h"
+
+#include "dialogs/aboutform.h"
+#include "dialogs/errorbox.h"
+#include "dialogs/optionsform.h"
+#include "editor/editorcommands.h"
+#include "editor/noteeditor.h"
+#include "editor/pageloader.h"
+#include "editor/richtextconvert.h"
+#include "find/findform.h"
+#include "help/helpoperations.h"
+#include "mainwindow/mainmenu.h"
+#include "mainwindow/minimizer.h"
+#include "mainwindow/recoverykeeper.h"
+#include "mainwindow/titlebar.h"
+#include "mainwindow/titlesplitter.h"
+#include "mobile/mobileform.h"
+#include "model/bgrcolor.h"
+#include "platform/windowmove.h"
+#include "print/previewform.h"
+#include "print/printjob.h"
+#include "settings/atomicfile.h"
+#include "settings/error.h"
+#include "settings/profile.h"
+#include "settings/programpaths.h"
+#include "window/titlemath.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace qly {
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(QApplication::applicationName());
+    buildLayout();
+    // Activation: the focus comes back to this window from another window of the program
+    // (a dialog closing), not from another program.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* now) {
+        if (now && now == windowHandle() && m_lastFocusWindow && m_lastFocusWindow != now)
+            FormActivate();
+        m_lastFocusWindow = now;
+    });
+    FormCreate();
+    // Changes a crash kept from their pages are offered once the window is up.
+    QTimer::singleShot(0, this, &TMainForm::offerRecovery);
+}
+
+TMainForm::~TMainForm() {
+    FormDestroy();
+}
+
+void TMainForm::buildLayout() {
+    // The window's controls use the desktop's sans-serif font at 8 points.
+    QFont controls = QApplication::font();
+    controls.setPointSize(8);
+    setFont(controls);
+    m_titleBar = new TitleBar(this);
+    m_splitter = new TitleSplitter(m_titleBar, this);
+
+    m_panel4 = new QWidget(this);
+    m_panel4->setObjectName(QStringLiteral("Panel4"));
+    auto* editor = new NoteEditor(m_panel4);
+    m_editor = editor;
+    m_recovery = new RecoveryKeeper(m_editor, programDir(), this);
+    m_pageLoader = new PageLoader(editor);
+    // A page that waited for the window to paint is its file's text when it comes, not typing.
+    connect(m_pageLoader, &PageLoader::filled, m_recovery,
+            [this] { m_recovery->pageLoaded(m_pages.rememberedPageIndex()); });
+    m_mainMenu = new MainMenu(this);
+    m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
+        applyPageColor(bgrFromColor(color));
+        SavePageColor();
+    });
+    m_commands->setUpEditor();
+    auto* panelLayout = new QVBoxLayout(m_panel4);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->addWidget(m_editor);
+
+    auto* layout = new QVBoxLayout(this);
+    // The sizing frame: a press on it resizes the window.
+    layout->setContentsMargins(ResizeBorder, ResizeBorder, ResizeBorder, ResizeBorder);
+    layout->setSpacing(0);
+    layout->addWidget(m_titleBar);
+    layout->addWidget(m_splitter);
+    layout->addWidget(m_panel4, 1);
+
+    connect(m_titleBar->cbNotes(), &QComboBox::activated, this,
+            [this] { runGuarded(this, [this] { cbNotesChange(); }); });
+    connect(m_titleBar->sbPrev(), &QToolButton::clicked, this,
+            [this] { runGuarded(this, [this] { sbPrevClick(); }); });
+    connect(m_titleBar->sbNext(), &QToolButton::clicked, this,
+            [this] { runGuarded(this, [this] { sbNextClick(); }); });
+    m_minimizer = new Minimizer(this, m_settings, m_titleBar->cbNotes(), m_pages);
+    connect(m_titleBar->sbMinimize(), &QToolButton::clicked, m_minimizer, &Minimizer::minimize);
+    connect(m_minimizer, &Minimizer::exitRequested, this, &TMainForm::Exit1Click);
+    connect(m_titleBar->sbClose(), &QToolButton::clicked, this, &QWidget::close);
+
+    // The title bar, its grip and splitter, and the main menu.
+    setMouseTracking(true);
+    qApp->installEventFilter(this);
+    connect(m_titleBar->sbStart(), &QToolButton::clicked, this, &TMainForm::sbStartClick);
+    connect(m_titleBar, &TitleBar::gripPressed, this,
+            [this](Qt::MouseButton button) { pnTitleMouseDown(button); });
+    connect(m_splitter, &TitleSplitter::moved, this, &TMainForm::Splitter1Moved);
+    const auto menuItem = [this](QAction* item, void (TMainForm::*handler)()) {
+        connect(item, &QAction::triggered, this,
+                [this, handler] { runGuarded(this, [this, handler] { (this->*handler)(); }); });
+    };
+    menuItem(m_mainMenu->NoteFindItem(), &TMainForm::NoteFindItemClick);
+    menuItem(m_mainMenu->NotePrintItem(), &TMainForm::NotePrintItemClick);
+    menuItem(m_mainMenu->NoteGoMobileItem(), &TMainForm::NoteGoMobileItemClick);
+    menuItem(m_mainMenu->Exit1(), &TMainForm::Exit1Click);
+    menuItem(m_mainMenu->Options1(), &TMainForm::OptionsItemClick);
+    menuItem(m_mainMenu->HelpItem(), &TMainForm::HelpItemClick);
+    menuItem(m_mainMenu->AboutItem(), &TMainForm::AboutItemClick);
+}
+
+void TMainForm::FormCreate() {
+    try {
+        // 1: the snapshot that printing draws from.
+        m_snapshot = QImage(80, 80, QImage::Format_RGB888);
+        m_snapshot.fill(Qt::white);
+        // 5: the window draws its own title bar.
+        setWindowFlag(Qt::FramelessWindowHint, true);
+
+        // The program must know its folder: everything it keeps lives there.
+        if (programDir().isEmpty())
+            throw Error(QStringLiteral("The program's folder is not known"));
+        removeLeftoversOfCutWrites();
+
+        // 7: section "Main".
+        const Profile profile(programSettingsFile());
+        if (const QString report = profile.takeReadErrorReport(); !report.isEmpty())
+            showErrorBox(nullptr, report);
+        m_pages.setVersionsKept(profile.readInteger(
+            QStringLiteral("Backup"), QStringLiteral("Versions"), PageVersions::DefaultCount));
+        const QSize screen = QGuiApplication::primaryScreen()
+                                 ? QGuiApplication::primaryScreen()->geometry().size()
+                                 : QSize(1024, 768);
+        m_settings = MainSettings::read(profile, screen.width(), screen.height());
+        m_titleBar->setFixedHeight(m_settings.titleHeight);
+        setAttribute(Qt::WA_AlwaysShowToolTips, m_settings.showHint);
+
+        // 8: the page list, and the page "ActivePage" names.
+        QComboBox* notes = m_titleBar->cbNotes();
+        notes->clear();
+        for (int i = 0; i < PageCount; ++i)
+            notes->addItem(pageLetter(i));
+        notes->setCurrentIndex(validPageIndex(m_settings.activePage));
+
+        // 9, 10: the page and its colour.
+        m_pages.setCurrentPage(notes->currentIndex());
+        // A page folder that is missing is created by the load.
+        loadCurrentPage();
+        LoadPageColor();
+
+        // 12, 13: the menu state, and listening to the clipboard.
+        m_commands->SelectionChange();
+        m_commands->joinClipboardChain();
+    } catch (const std::exception&) {
+        showMessage(nullptr, QStringLiteral("Initialization failed"));
+    }
+    // 14, 15: the geometry as read, and the title buttons.
+    setGeometry(m_settings.left, m_settings.top, m_settings.width, m_settings.height);
+    m_titleBar->setTitleButtonHeight(titleButtonHeight(m_titleBar->height()));
+}
+
+void TMainForm::loadCurrentPage() {
+    PageStore::Load page = m_pages.loadCurrentPage();
+    m_pageLoader->showPage(std::move(page.document));
+    m_recovery->pageLoaded(m_pages.rememberedPageIndex());
+    m_editor->setReadOnly(m_pages.currentPageReadOnly());
+    if (page.status == PageFileRead::Status::Read)
+        return;
+    // An empty page starts in the editor's own format, not in the page before's.
+    m_editor->setCurrentCharFormat(QTextCharFormat());
+    if (page.status == PageFileRead::Status::NoFile) {
+        ForceFolders(m_pages.pageFolder());
+        return;
+    }
+    showErrorBox(this, QStringLiteral("Cannot read the page file %1 (%2). The page is shown "
+                                      "empty and read-only, and its file is left as it is")
+                           .arg(QDir::toNativeSeparators(m_pages.currentPageFile()), page.reason));
+}
+
+void TMainForm::removeLeftoversOfCutWrites() {
+    QStringList pages;
+    for (int i = 0; i < PageCount; ++i)
+        pages.append(QFileInfo(m_pages.pageFile(i)).fileName());
+    removeLeftoverTemporaries(m_pages.pageFolder(), pages);
+    removeLeftoverTemporaries(m_recovery->store().folder(), pages);
+    const QFileInfo settings(programSettingsFile());
+    removeLeftoverTemporaries(settings.path(), {settings.fileName()});
+}
+
+void TMainForm::FormShow() {
+    m_minimizer->clearDrag();
+    applyStayOnTop(m_settings.stayOnTop || floatingButtonShown());
+    activateWindow();
+    raise();
+    m_editor->setFocus();
+    // Asking the clipboard may wait on another program: do it once the window is up.
+    QTimer::singleShot(0, m_commands, &EditorCommands::UpdatePasteItems);
+}
+
+void TMainForm::FormActivate() {
+    applyStayOnTop(m_settings.stayOnTop);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TMainForm::applyStayOnTop(bool onTop) {
+    if (QWindow* w = windowHandle()) {
+        if (w->flags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
+            w->setFlag(Qt::WindowStaysOnTopHint, onTop);
+    } else {
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    }
+}
+
+bool TMainForm::floatingButtonShown() const {
+    return m_minimizer->floatingButtonShown();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        ShowHelpContents();
+        return;
+    }
+    if (floatingButtonShown())
+        return;
+    QWidget::keyPressEvent(event);
+}
+
+void TMainForm::switchToPage(int index) {
+    m_titleBar->cbNotes()->setCurrentIndex(index);
+    SaveCurrentPage();
+    m_pages.setCurrentPage(index);
+    loadCurrentPage();
+    LoadPageColor();
+}
+
+void TMainForm::cbNotesChange() {
+    if (!isActiveWindow())
+        return;
+    switchToPage(m_titleBar->cbNotes()->currentIndex());
+}
+
+void TMainForm::sbPrevClick() {
+    switchToPage(PageStore::previousIndex(m_titleBar->cbNotes()->currentIndex()));
+}
+
+void TMainForm::sbNextClick() {
+    switchToPage(PageStore::nextIndex(m_titleBar->cbNotes()->currentIndex()));
+}
+
+void TMainForm::SaveCurrentPage() {
+    if (m_pages.currentPageReadOnly())
+        return; // a page whose file cannot be read is never written
+    m_pageLoader->finishPending();
+    m_pages.SaveCurrentPage(editorDocument(m_editor->document()));
+    m_recovery->pageSaved();
+}
+
+void TMainForm::offerRecovery() {
+    m_recovery->offerPending(this, m_pages.pageFolder(), [this](int index, const Document& doc) {
+        runGuarded(this, [&] {
+            if (index != m_pages.rememberedPageIndex())
+                switchToPage(index);
+            // The recovered text is the page's unsaved text: saved by the usual rule.
+            m_pageLoader->finishPending();
+            setEditorDocument(m_editor->document(), doc);
+        });
+    });
+}
+
+void TMainForm::LoadPageColor() {
+    const Profile profile(programSettingsFile());
+    applyPageColor(readPageColor(profile, m_titleBar->cbNotes()->currentIndex()));
+}
+
+void TMainForm::SavePageColor() {
+    Profile profile(programSettingsFile());
+    writePageColor(profile, m_titleBar->cbNotes()->currentIndex(), pageColor());
+}
+
+void TMainForm::applyPageColor(int bgrColor) {
+    QPalette pal = m_editor->palette();
+    pal.setColor(QPalette::Base, colorFromBgr<QColor>(bgrColor));
+    m_editor->setPalette(pal);
+    m_titleBar->setPageColor(m_editor->palette().color(QPalette::Base));
+}
+
+int TMainForm::pageColor() const {
+    return bgrFromColor(m_editor->palette().color(QPalette::Base));
+}
+
+void TMainForm::bringForward() {
+    // Back from the taskbar, the tray or the floating button, then to the front.
+    m_minimizer->restore();
+}
+
+void TMainForm::NoteFindItemClick() {
+    TFindForm form(m_pages.pageFolder(), this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    const int index = m_titleBar->cbNotes()->findText(form.ChosenPage(),
+                                                      Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        switchToPage(index);
+}
+void TMainForm::NotePrintItemClick() {
+    QPrinter& printer = selectedPrinter();
+    if (printer.printerName().isEmpty()) {
+        showMessage(this, tr("No printer installed"));
+        return;
+    }
+    TPreviewForm preview(this, printer, m_snapshot, programSettingsFile(), m_settings.showHint);
+    CaptureScreenRect(m_editor, m_snapshot);
+    preview.exec();
+}
+void TMainForm::NoteGoMobileItemClick() {
+    // Go Mobile copies the page files as they lie on disk: the page in the editor first goes
+    // to its file, as a page switch would write it. A failure here keeps the dialog closed.
+    SaveCurrentPage();
+    TMobileForm form(this);
+    form.exec();
+}
+void TMainForm::OptionsItemClick() {
+    TOptionsForm form(this);
+    form.setAlwaysOnTop(m_settings.stayOnTop);
+    form.setShowHints(m_settings.showHint);
+    form.setMinimizeMode(m_settings.minimizeTo);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    m_settings.showHint = form.showHints();
+    setAttribute(Qt::WA_AlwaysShowToolTips, m_settings.showHint);
+    m_settings.stayOnTop = form.alwaysOnTop();
+    applyStayOnTop(m_settings.stayOnTop);
+    // The mode counts from the next minimise on.
+    m_settings.minimizeTo = form.minimizeMode();
+}
+void TMainForm::AboutItemClick() {
+    TAboutForm about(this);
+    about.exec();
+}
+void TMainForm::HelpItemClick() {
+    ShowHelpContents();
+}
+void TMainForm::Exit1Click() {
+    close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormDestroy();
+    event->accept();
+    emit closed();
+}
+
+void TMainForm::FormDestroy() {
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    saveSession();
+    m_snapshot = QImage();
+    m_commands->leaveClipboardChain();
+}
+
+bool TMainForm::saveSession() {
+    if (!floatingButtonShown()) {
+        const QRect g = geometry();
+        m_settings.left = g.left();
+        m_settings.top = g.top();
+        m_settings.width = g.width();
+        m_settings.height = g.height();
+    }
+    m_minimizer->keepButtonPosition();
+    m_settings.titleHeight = m_titleBar->height();
+    m_settings.activePage = floatingButtonShown() ? m_pages.rememberedPageIndex()
+                                                  : m_titleBar->cbNotes()->currentIndex();
+    // The settings first, then the page and its colour. A settings file that cannot be
+    // written must not cost the user the page: the page is saved all the same (its colour
+    // lives in the settings file and is left alone then).
+    const bool settingsWritten = runGuarded(this, [this] {
+        Profile profile(programSettingsFile());
+        m_settings.write(profile);
+    });
+    const bool pageWritten = runGuarded(this, [this, settingsWritten] {
+        SaveCurrentPage();
+        if (settingsWritten)
+            SavePageColor();
+    });
+    return settingsWritten && pageWritten;
+}
+
+// The title bar ---------------------------------------------------------------------------
+
+void TMainForm::sbStartClick() {
+    QToolButton* start = m_titleBar->sbStart();
+    m_mainMenu->popup(start->mapToGlobal(QPoint(0, start->height())));
+}
+
+void TMainForm::pnTitleMouseDown(Qt::MouseButton button) {
+    // Any button moves the window, until that button is released.
+    startWindowMove(windowHandle(), button);
+}
+
+void TMainForm::Splitter1Moved() {
+    m_titleBar->setTitleButtonHeight(titleButtonHeight(m_titleBar->height()));
+}
+
+void TMainForm::FormResize() {
+    m_commands->insetTextRect();
+    m_commands->SelectionChange();
+}
+
+void TMainForm::FormPaint() {
+    m_commands->insetTextRect();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TMainForm::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    FormPaint();
+    // The sizing frame, raised as a window's border is.
+    QPainter p(this);
+    const QPalette& pal = palette();
+    const QRect r = rect();
+    p.fillRect(r, pal.color(QPalette::Window));
+    p.setPen(pal.color(QPalette::Light));
+    p.drawLine(r.topLeft(), r.topRight() - QPoint(1, 0));
+    p.drawLine(r.topLeft(), r.bottomLeft() - QPoint(0, 1));
+    p.setPen(pal.color(QPalette::Shadow));
+    p.drawLine(r.bottomLeft(), r.bottomRight());
+    p.drawLine(r.topRight(), r.bottomRight());
+}
+
+Qt::Edges TMainForm::resizeEdgesAt(QPoint pos) const {
+    // Near a corner both of its edges move, as with a system frame.
+    constexpr int Corner = 16;
+    Qt::Edges edges;
+    const QRect r = rect();
+    if (pos.x() < ResizeBorder ||
+        (pos.x() < Corner && (pos.y() < ResizeBorder || pos.y() >= r.height() - ResizeBorder)))
+        edges |= Qt::LeftEdge;
+    if (pos.x() >= r.width() - ResizeBorder ||
+        (pos.x() >= r.width() - Corner &&
+         (pos.y() < ResizeBorder || pos.y() >= r.height() - ResizeBorder)))
+        edges |= Qt::RightEdge;
+    if (pos.y() < ResizeBorder ||
+        (pos.y() < Corner && (pos.x() < ResizeBorder || pos.x() >= r.width() - ResizeBorder)))
+        edges |= Qt::TopEdge;
+    if (pos.y() >= r.height() - ResizeBorder ||
+        (pos.y() >= r.height() - Corner &&
+         (pos.x() < ResizeBorder || pos.x() >= r.width() - ResizeBorder)))
+        edges |= Qt::BottomEdge;
+    return edges;
+}
+
+void TMainForm::mousePressEvent(QMouseEvent* event) {
+    const Qt::Edges edges = resizeEdgesAt(event->position().toPoint());
+    if (edges && event->button() == Qt::LeftButton && windowHandle()) {
+        windowHandle()->startSystemResize(edges);
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void TMainForm::mouseMoveEvent(QMouseEvent* event) {
+    const Qt::Edges edges = resizeEdgesAt(event->position().toPoint());
+    if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
+        setCursor(Qt::SizeFDiagCursor);
+    else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge))
+        setCursor(Qt::SizeBDiagCursor);
+    else if (edges & (Qt::LeftEdge | Qt::RightEdge))
+        setCursor(Qt::SizeHorCursor);
+    else if (edges)
+        setCursor(Qt::SizeVerCursor);
+    else
+        unsetCursor();
+    QWidget::mouseMoveEvent(event);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // "ShowHint": the hints of this window's controls show only while it is on.
+    if (event->type() == QEvent::ToolTip && !m_settings.showHint) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace qly

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "pages/pagestore.h"
+#include "settings/mainsettings.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+#include <QWindow>
+
+#include <memory>
+
+class QFrame;
+class QTextEdit;
+
+namespace qly {
+
+class EditorCommands;
+class MainMenu;
+class RecoveryKeeper;
+class Minimizer;
+class PageLoader;
+class TitleBar;
+class TitleSplitter;
+
+// The main window: one page of notes in `Editor` under the window's own title bar.
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    QTextEdit* editor() const { return m_editor; }
+    TitleBar* titleBar() const { return m_titleBar; }
+    Minimizer* minimizer() const { return m_minimizer; }
+    MainMenu* mainMenu() const { return m_mainMenu; }
+    EditorCommands* commands() const { return m_commands; }
+    TitleSplitter* splitter() const { return m_splitter; }
+    PageStore& pages() { return m_pages; }
+    // The settings of section "Main" as the program runs with them.
+    MainSettings& runningSettings() { return m_settings; }
+    QImage& snapshot() { return m_snapshot; }
+
+    // Switches the editor to page `index`: selects it, saves the page left, loads the chosen
+    // one and applies its colour. Raises Error when the page left cannot be saved; the editor
+    // then keeps its page (the selector already shows the new letter).
+    void switchToPage(int index);
+    // The selector's own change: a user's pick, ignored while the window is not active.
+    void cbNotesChange();
+    void sbPrevClick();
+    void sbNextClick();
+    void SaveCurrentPage();
+    // Writes section "Main", the page in the editor and its colour. Runs any number of times
+    // (logout checkpoints, signals, Go Mobile, the close); each failure is reported once in the
+    // error box. True when everything was written.
+    bool saveSession();
+    void LoadPageColor();
+    void SavePageColor();
+    // Sets the page colour on the editor, then on the title bar's panels.
+    void applyPageColor(int bgrColor);
+    int pageColor() const;
+
+    // Stay-on-top as the flag says (also while the floating button is shown).
+    void applyStayOnTop(bool onTop);
+
+    // A later start of the program asks this one to come forward.
+    void bringForward();
+
+    // The title bar: the main menu button, the grip and the splitter under it.
+    void sbStartClick();
+    void pnTitleMouseDown(Qt::MouseButton button);
+    void Splitter1Moved();
+    // The frame around the window in which a press resizes it.
+    static constexpr int ResizeBorder = 4;
+
+    // Commands of the main menu.
+    void NoteFindItemClick();
+    void NotePrintItemClick();
+    // Saves the page in the editor, then opens Go Mobile (which copies the files on disk).
+    void NoteGoMobileItemClick();
+    void OptionsItemClick();
+    void AboutItemClick();
+    void HelpItemClick();
+    void Exit1Click();
+
+    // The one-time teardown at the end (close, SIGTERM): leaves the clipboard and saves the
+    // session. Later calls do nothing.
+    void FormDestroy();
+
+signals:
+    // The window has closed and shut down: the program may end.
+    void closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void buildLayout();
+    // The current page file into the editor: an unreadable file is said once and shown
+    // as an empty, read-only page.
+    void loadCurrentPage();
+    void removeLeftoversOfCutWrites();
+    void offerRecovery();
+    void FormResize();
+    void FormPaint();
+    Qt::Edges resizeEdgesAt(QPoint pos) const;
+    bool floatingButtonShown() const;
+
+    MainSettings m_settings;
+    PageStore m_pages;
+    QImage m_snapshot;
+    TitleBar* m_titleBar = nullptr;
+    TitleSplitter* m_splitter = nullptr;
+    MainMenu* m_mainMenu = nullptr;
+    EditorCommands* m_commands = nullptr;
+    QWidget* m_panel4 = nullptr;
+    QTextEdit* m_editor = nullptr;
+    PageLoader* m_pageLoader = nullptr;
+    Minimizer* m_minimizer = nullptr;
+    RecoveryKeeper* m_recovery = nullptr;
+    bool m_destroyed = false;
+    QPointer<QWindow> m_lastFocusWindow;
+};
+
+} // namespace qly

@@ -1,0 +1,173 @@
+#include "mainwindow/minimizer.h"
+
+#include "art/pagestackpicture.h"
+#include "mainwindow/floatingbutton.h"
+#include "pages/pagestore.h"
+#include "platform/taskbarhint.h"
+#include "settings/mainsettings.h"
+#include "window/placement.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+namespace qly {
+
+Minimizer::Minimizer(QWidget* window, MainSettings& settings, QComboBox* pageSelector,
+                     PageStore& pages)
+    : QObject(window), m_window(window), m_settings(settings), m_pageSelector(pageSelector),
+      m_pages(pages) {
+    m_popupMenu = std::make_unique<QMenu>();
+    m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    m_restore1 = m_popupMenu->addAction(tr("Restore"), this, &Minimizer::restore);
+    m_restore1->setObjectName(QStringLiteral("Restore1"));
+    QFont bold = m_restore1->font();
+    bold.setBold(true);
+    m_restore1->setFont(bold);
+    m_popupMenu->setDefaultAction(m_restore1);
+    m_popupMenu->addSeparator()->setObjectName(QStringLiteral("MenuItem1"));
+    QAction* exit = m_popupMenu->addAction(tr("Exit"), this, &Minimizer::exitRequested);
+    exit->setObjectName(QStringLiteral("MenuItem2"));
+
+    m_pnMin = std::make_unique<FloatingButton>(m_popupMenu.get());
+    connect(m_pnMin.get(), &FloatingButton::restoreClicked, this, &Minimizer::restore);
+
+    // The program's icon, drawn once at the start.
+    const QIcon icon = QApplication::windowIcon();
+    m_trayIcon = new QSystemTrayIcon(icon.isNull() ? programIcon() : icon, this);
+    m_trayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
+    m_trayIcon->setContextMenu(m_popupMenu.get());
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // A right click opens the menu by itself and restores nothing.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    restore();
+            });
+
+    m_window->installEventFilter(this);
+}
+
+Minimizer::~Minimizer() = default;
+
+int Minimizer::effectiveMode(int minimizeTo, bool trayAvailable) {
+    if (minimizeTo == 1)
+        return trayAvailable ? 1 : 2;
+    return minimizeTo == 2 ? 2 : 0;
+}
+
+void Minimizer::minimize() {
+    if (m_state != State::Normal)
+        return;
+    const int mode = effectiveMode(m_settings.minimizeTo, QSystemTrayIcon::isSystemTrayAvailable());
+    if (mode == 0)
+        m_window->showMinimized(); // the window manager's answer runs the hook
+    else
+        minimizeHook(mode);
+}
+
+void Minimizer::minimizeHook(int mode) {
+    m_pages.setRememberedPageIndex(m_pageSelector->currentIndex());
+    if (mode == 1) {
+        m_trayIcon->show();
+        m_window->hide();
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+        m_state = State::Tray;
+    } else if (mode == 2) {
+        m_window->hide();
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+        const QRect g = m_window->geometry();
+        m_settings.left = g.left();
+        m_settings.top = g.top();
+        m_settings.width = g.width();
+        m_settings.height = g.height();
+        m_pnMin->move(floatingButtonPosition(m_settings.minimizedLeft, m_settings.minimizedTop,
+                                             primaryScreenWidth(), workAreaHeight()));
+        m_pnMin->clearDrag();
+        keepOffTaskbar(m_pnMin.get());
+        m_pnMin->show();
+        m_pnMin->raise();
+        m_state = State::FloatingButton;
+    } else {
+        m_state = State::Taskbar;
+    }
+}
+
+void Minimizer::restore() {
+    if (m_state == State::Normal) {
+        showMainWindow();
+        return;
+    }
+    restoreHook();
+}
+
+void Minimizer::restoreHook() {
+    const State from = m_state;
+    m_state = State::Normal;
+    m_pages.setRememberedPageIndex(m_pageSelector->currentIndex());
+    if (from == State::Tray) {
+        m_trayIcon->hide();
+    } else if (from == State::FloatingButton) {
+        m_pnMin->hide();
+        m_pnMin->clearDrag();
+        m_settings.minimizedLeft = m_pnMin->x();
+        m_settings.minimizedTop = m_pnMin->y();
+        m_window->setGeometry(restoredWindowGeometry(
+            QRect(m_settings.left, m_settings.top, m_settings.width, m_settings.height),
+            primaryScreenWidth(), workAreaHeight()));
+    }
+    showMainWindow();
+    m_pageSelector->setCurrentIndex(m_pages.rememberedPageIndex());
+}
+
+void Minimizer::showMainWindow() {
+    if (m_window->isMinimized())
+        m_window->showNormal();
+    else
+        m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void Minimizer::clearDrag() {
+    m_pnMin->clearDrag();
+}
+
+void Minimizer::keepButtonPosition() {
+    if (!floatingButtonShown())
+        return;
+    m_settings.minimizedLeft = m_pnMin->x();
+    m_settings.minimizedTop = m_pnMin->y();
+}
+
+bool Minimizer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_window && event->type() == QEvent::WindowStateChange) {
+        const bool minimized = m_window->isMinimized();
+        if (minimized && m_state == State::Normal) {
+            // Minimised by the title bar or by the window manager: the hook decides where
+            // the window goes. It may hide the window, so it runs after this event.
+            const int mode =
+                effectiveMode(m_settings.minimizeTo, QSystemTrayIcon::isSystemTrayAvailable());
+            m_state = State::Taskbar;
+            if (mode != 0) {
+                QTimer::singleShot(0, this, [this, mode] {
+                    if (m_state == State::Taskbar && m_window->isMinimized()) {
+                        m_state = State::Normal;
+                        minimizeHook(mode);
+                    }
+                });
+            } else {
+                minimizeHook(0);
+            }
+        } else if (!minimized && m_state == State::Taskbar) {
+            // Back from the taskbar through the window manager.
+            restoreHook();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace qly

@@ -1,0 +1,78 @@
+#include "mainwindow/recoverykeeper.h"
+
+#include "editor/richtextconvert.h"
+#include "model/pageletters.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace qly {
+
+RecoveryKeeper::RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder, QObject* parent)
+    : QObject(parent), m_editor(editor), m_store(settingsFolder) {
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(IdleMs);
+    m_longest.setSingleShot(true);
+    m_longest.setInterval(LongestMs);
+    connect(&m_idle, &QTimer::timeout, this, &RecoveryKeeper::writeCopy);
+    connect(&m_longest, &QTimer::timeout, this, &RecoveryKeeper::writeCopy);
+    connect(editor->document(), &QTextDocument::contentsChanged, this,
+            &RecoveryKeeper::contentsChanged);
+}
+
+void RecoveryKeeper::pageLoaded(int index) {
+    m_index = index;
+    m_idle.stop();
+    m_longest.stop();
+}
+
+void RecoveryKeeper::pageSaved() {
+    m_idle.stop();
+    m_longest.stop();
+    if (m_index >= 0)
+        m_store.remove(m_index);
+}
+
+void RecoveryKeeper::contentsChanged() {
+    if (m_index < 0 || m_editor->isReadOnly())
+        return;
+    m_idle.start();
+    if (!m_longest.isActive())
+        m_longest.start();
+}
+
+void RecoveryKeeper::writeCopy() {
+    m_idle.stop();
+    m_longest.stop();
+    // Silent on failure: the page file is the user's, and it is never touched here.
+    m_store.write(m_index, editorDocument(m_editor->document()));
+}
+
+void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
+                                  const std::function<void(int, const Document&)>& restore) {
+    for (const RecoveryStore::Pending& copy : m_store.pending(pageFolder)) {
+        QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                        QStringLiteral("%1 was not closed properly. Page %2 holds changes from "
+                                       "%3 that were not saved. Restore them?")
+                            .arg(QApplication::applicationName(), pageLetter(copy.index),
+                                 QLocale().toString(copy.written, QLocale::ShortFormat)),
+                        QMessageBox::NoButton, parent);
+        box.setObjectName(QStringLiteral("RecoveryBox"));
+        QPushButton* restoreButton =
+            box.addButton(QStringLiteral("&Restore"), QMessageBox::AcceptRole);
+        QPushButton* discardButton =
+            box.addButton(QStringLiteral("&Discard"), QMessageBox::DestructiveRole);
+        box.setDefaultButton(restoreButton);
+        box.exec();
+        // A box closed without an answer keeps the copy for the next start.
+        if (box.clickedButton() == restoreButton)
+            restore(copy.index, m_store.read(copy.index));
+        else if (box.clickedButton() == discardButton)
+            m_store.remove(copy.index);
+    }
+}
+
+} // namespace qly

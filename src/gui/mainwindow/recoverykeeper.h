@@ -1,0 +1,50 @@
+#pragma once
+
+#include "model/document.h"
+#include "pages/recovery.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QTextEdit;
+class QWidget;
+
+namespace qly {
+
+// Keeps a recovery copy of the page being edited: two seconds after typing stops, and at
+// least every ten seconds while it goes on. The window tells it when a page was loaded
+// (its text is then the file's) and when the page was saved (the copy is then dropped).
+class RecoveryKeeper : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int IdleMs = 2000;
+    static constexpr int LongestMs = 10000;
+
+    RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder, QObject* parent = nullptr);
+
+    const RecoveryStore& store() const { return m_store; }
+
+    // The editor now holds page index as its file has it.
+    void pageLoaded(int index);
+    // The page in the editor was written to its file.
+    void pageSaved();
+
+    // Offers the changes that a crash kept from their pages, one message box a page.
+    // restore puts a copy's document in the editor as that page's unsaved text.
+    void offerPending(QWidget* parent, const QString& pageFolder,
+                      const std::function<void(int index, const Document&)>& restore);
+
+private:
+    void contentsChanged();
+    void writeCopy();
+
+    QTextEdit* m_editor;
+    RecoveryStore m_store;
+    QTimer m_idle;
+    QTimer m_longest;
+    int m_index = -1;
+};
+
+} // namespace qly

@@ -1,0 +1,157 @@
+#include "mainwindow/titlebar.h"
+
+#include "art/buttonpictures.h"
+#include "window/titlemath.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QToolButton>
+
+namespace qly {
+
+namespace {
+QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint, QRect geometry,
+                        ButtonPicture picture) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setToolTip(hint);
+    b->setIcon(buttonIcon(picture));
+    b->setIconSize(buttonPictureSize(picture));
+    b->setAutoRaise(true);
+    b->setGeometry(geometry);
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+// Styles such as Fusion open a combo box as a menu of every item around the current one,
+// ignoring the number of visible items; this one keeps the drop-down list with its scroll bar.
+class DropDownListStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// The page selector takes that style when its list first opens: a combo box given a style
+// builds its list at once, which would cost the start-up a good part of its time.
+class PageSelector : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override {
+        if (!m_listStyle) {
+            m_listStyle = new DropDownListStyle;
+            m_listStyle->setParent(this);
+            setStyle(m_listStyle);
+            // A list built before, for the menu-like popup, has no scroll bar.
+            view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        }
+        QComboBox::showPopup();
+    }
+
+private:
+    QStyle* m_listStyle = nullptr;
+};
+
+QWidget* makePanel(QWidget* parent, const char* name) {
+    auto* w = new QWidget(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setAutoFillBackground(true);
+    // A press on an empty part of a panel does not reach the title bar, so it does not drag.
+    w->setAttribute(Qt::WA_NoMousePropagation);
+    return w;
+}
+} // namespace
+
+TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("pnTitle"));
+    setAutoFillBackground(true);
+    setFrameShape(QFrame::NoFrame);
+
+    m_pnNav = makePanel(this, "pnNav");
+    m_pnNav->setFixedWidth(111);
+    m_sbStart =
+        makeButton(m_pnNav, "sbStart", tr("Main menu"), {0, 0, 21, 21}, ButtonPicture::PageStack);
+    m_sbStart->setAutoRaise(false);
+    m_sbPrev =
+        makeButton(m_pnNav, "sbPrev", tr("Previous"), {24, 2, 17, 17}, ButtonPicture::Previous);
+    m_cbNotes = new PageSelector(m_pnNav);
+    m_cbNotes->setObjectName(QStringLiteral("cbNotes"));
+    m_cbNotes->setToolTip(tr("List"));
+    m_cbNotes->setMaxVisibleItems(9);
+    m_cbNotes->setGeometry(42, 0, 48, 21);
+    m_cbNotes->setFocusPolicy(Qt::NoFocus);
+    m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), {92, 2, 17, 17}, ButtonPicture::Next);
+
+    m_paintBox = new QWidget(this);
+    m_paintBox->setObjectName(QStringLiteral("PaintBox1"));
+    m_paintBox->installEventFilter(this);
+
+    m_pnClose = makePanel(this, "pnClose");
+    m_pnClose->setFixedWidth(41);
+    m_sbMinimize = makeButton(m_pnClose, "sbMinimize", tr("Minimize"), {4, 2, 17, 17},
+                              ButtonPicture::Minimize);
+    m_sbClose =
+        makeButton(m_pnClose, "sbClose", tr("Close"), {22, 2, 17, 17}, ButtonPicture::Close);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_pnNav);
+    layout->addWidget(m_paintBox, 1);
+    layout->addWidget(m_pnClose);
+}
+
+std::vector<QWidget*> TitleBar::titleButtons() const {
+    return {m_sbStart, m_sbPrev, m_cbNotes, m_sbNext, m_sbMinimize, m_sbClose};
+}
+
+void TitleBar::setPageColor(const QColor& color) {
+    for (QWidget* w : {static_cast<QWidget*>(this), m_pnClose, m_pnNav}) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Window, color);
+        w->setPalette(pal);
+    }
+}
+
+void TitleBar::setTitleButtonHeight(int height) {
+    for (QWidget* w : titleButtons())
+        w->resize(w->width(), height);
+}
+
+void TitleBar::mousePressEvent(QMouseEvent* event) {
+    emit gripPressed(event->button(), event->globalPosition().toPoint());
+    event->accept();
+}
+
+bool TitleBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_paintBox) {
+        if (event->type() == QEvent::Paint) {
+            PaintBox1Paint();
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonDblClick) {
+            auto* me = static_cast<QMouseEvent*>(event);
+            emit gripPressed(me->button(), me->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void TitleBar::PaintBox1Paint() {
+    QPainter p(m_paintBox);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (const GripLine& line : gripLines(m_paintBox->width()))
+        if (line.right > line.left)
+            p.fillRect(QRect(line.left, line.y, line.right - line.left, 1), Qt::black);
+}
+
+} // namespace qly

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "mobile/drives.h"
+#include "mobile/mobilesizes.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+namespace qly {
+
+class CopyAnimation;
+class CopyProgressBar;
+
+// What Go Mobile measured and chose; it outlives the dialog and is set afresh each time the
+// dialog opens or its target is refreshed.
+struct GoMobileState {
+    MobileSizes sizes;
+    qint64 TotalSize = 0;
+    qint64 TargetFree = 0;
+    QString TargetDir; // ends with a separator in normal use
+    DriveKind SourceDriveType = DriveKind::Unknown;
+};
+GoMobileState& goMobileState();
+
+// "Go Mobile": copies the program, its settings, its help file and its pages to a removable
+// drive, or from the removable drive back home.
+class TMobileForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TMobileForm(QWidget* parent = nullptr);
+
+    // The handlers; those that raise qly::Error leave it to the caller to show.
+    void cbTargetChange();
+    void btMoreClick();
+    void btBrowseClick();
+    void btHelpClick();
+    void bbCopyClick();
+
+    MobileDirection direction() const { return m_direction; }
+    bool copying() const { return m_copying; }
+
+    // The outer heights of the window, caption and frame included, and the client heights.
+    static constexpr int CollapsedHeight = 145;
+    static constexpr int ExpandedHeight = 368;
+    static constexpr int CaptionAndFrame = 32;
+
+    // Tests describe the drives with fixture files and answer the folder picker.
+    static void setDriveScanRootsForTesting(const DriveScanRoots& roots);
+    using FolderPicker = std::function<std::optional<QString>(QWidget* parent, const QString& start,
+                                                              const QString& prompt)>;
+    static void setFolderPickerForTesting(FolderPicker picker);
+
+signals:
+    // The progress text changed (before the file it names is copied).
+    void progressTextChanged(const QString& text);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildControls();
+    void FormCreate();
+    void fillTargets(DriveKind kind);
+    void selectTargetMount(const QString& mount);
+    QString selectedMount() const;
+    void showTargetFigures(const TargetState& t);
+    void setCountText(const QString& text);
+    void copyOne(const QString& source, const QString& target);
+    void setCopyLook(bool copying);
+    void makeDesktopShortcut();
+    bool targetStillMounted() const;
+
+    QList<Drive> m_drives;
+    MobileDirection m_direction = MobileDirection::None;
+    QString m_currentMount; // the mount the target path is relative to
+    bool m_locked = false;
+    bool m_copying = false;
+    QElapsedTimer m_sincePaint;
+
+    QPushButton* m_btClose = nullptr;
+    QPushButton* m_btHelp = nullptr;
+    QPushButton* m_btMore = nullptr;
+    QWidget* m_panel7 = nullptr;
+    QWidget* m_panel9 = nullptr;
+    QFrame* m_panel4 = nullptr;
+    QComboBox* m_cbSource = nullptr;
+    QLabel* m_imSource = nullptr;
+    QLabel* m_lbSource = nullptr;
+    QToolButton* m_bbCopy = nullptr;
+    QFrame* m_panel3 = nullptr;
+    QComboBox* m_cbTarget = nullptr;
+    QLabel* m_imTarget = nullptr;
+    QLabel* m_lbTarget = nullptr;
+    QLabel* m_pnStatus = nullptr;
+    CopyProgressBar* m_pbCopy = nullptr;
+    QFrame* m_panel5 = nullptr;
+    QLabel* m_lbSourcePath = nullptr;
+    QLabel* m_lbNotes = nullptr;
+    QLabel* m_lbNotesShort = nullptr;
+    QCheckBox* m_chConfig = nullptr;
+    QLabel* m_lbConfig = nullptr;
+    QLabel* m_lbConfigShort = nullptr;
+    QCheckBox* m_chShell = nullptr;
+    QLabel* m_lbShell = nullptr;
+    QLabel* m_lbShellShort = nullptr;
+    QLabel* m_lbTotal = nullptr;
+    QLabel* m_lbTotalShort = nullptr;
+    QLineEdit* m_edTargetPath = nullptr;
+    QPushButton* m_btBrowse = nullptr;
+    QLabel* m_lbFree = nullptr;
+    QLabel* m_lbFreeShort = nullptr;
+    QLabel* m_lbUsed = nullptr;
+    QLabel* m_lbUsedShort = nullptr;
+    QLabel* m_lbCapacity = nullptr;
+    QLabel* m_lbCapacityShort = nullptr;
+    QWidget* m_pnAni = nullptr;
+    QLabel* m_lbCnt = nullptr;
+    CopyAnimation* m_anCopy = nullptr;
+};
+
+} // namespace qly

@@ -1,0 +1,52 @@
+#include "art/pagestackpicture.h"
+#include "dialogs/errorbox.h"
+#include "mainwindow/mainform.h"
+#include "platform/displaychoice.h"
+#include "platform/singleinstance.h"
+#include "platform/termination.h"
+
+#include <QApplication>
+#include <QPointer>
+
+int main(int argc, char* argv[]) {
+    qly::preferX11UnderWayland();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillery"));
+    // Taskbars and docks match the windows to the launcher by this name, and show its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillery"));
+    QApplication::setWindowIcon(qly::programIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QPointer<qly::TMainForm> mainForm;
+    qly::SingleInstance instance;
+    if (instance.activateRunningOrListen([&mainForm] {
+            if (mainForm)
+                mainForm->bringForward();
+        }))
+        return 0;
+
+    mainForm = new qly::TMainForm;
+    QObject::connect(mainForm, &qly::TMainForm::closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    // Logout, shutdown and termination signals shut down as a close does.
+    qly::installTerminationHandler([&mainForm] {
+        if (mainForm)
+            mainForm->close();
+    });
+    // The session manager asks for a save at logout and at checkpoints; a cancelled logout
+    // leaves the program running, so this is the repeatable save, not the shut-down.
+    QObject::connect(&app, &QApplication::commitDataRequest, [&mainForm] {
+        if (mainForm)
+            mainForm->saveSession();
+    });
+    // A display connection that breaks ends the process from inside the toolkit: the page
+    // and the settings are still in memory, and are saved on the way out.
+    qly::installExitSave(mainForm, [&mainForm] {
+        qly::reportToConsoleOnly();
+        mainForm->saveSession();
+    });
+    mainForm->show();
+    const int status = QApplication::exec();
+    delete mainForm.data();
+    return status;
+}

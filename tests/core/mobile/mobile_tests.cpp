@@ -1,0 +1,287 @@
+// Go Mobile without a window: size texts, the drive scan, targets and the file copy.
+#include "mobile/drives.h"
+#include "mobile/filecopy.h"
+#include "mobile/launcher.h"
+#include "mobile/mobilesizes.h"
+#include "settings/error.h"
+#include "support/tempdir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace qly;
+using qlytest::TempDir;
+
+namespace {
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.message();
+    }
+    return {};
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+} // namespace
+
+TEST(MobileSizeText, ShortAndLongFormsInEnglish) {
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const std::pair<double, const char*> table[] = {{0, "0.00 Kb"},
+                                                    {512, "0.50 Kb"},
+                                                    {1000, "0.98 Kb"},
+                                                    {1023, "1.00 Kb"},
+                                                    {1024, "1 Kb"},
+                                                    {1535, "1 Kb"},
+                                                    {1536, "2 Kb"},
+                                                    {2560, "3 Kb"},
+                                                    {1048575, "1,024 Kb"},
+                                                    {1048576, "1.00 Mb"},
+                                                    {1073741823, "1,024.00 Mb"},
+                                                    {1073741824, "1.00 Gb"},
+                                                    {5000000000.0, "4.66 Gb"}};
+    for (const auto& [bytes, text] : table)
+        EXPECT_EQ(FormatSizeShort(bytes, en), QLatin1String(text)) << qint64(bytes);
+    EXPECT_EQ(FormatSizeLong(0, en), QLatin1String("0 bytes"));
+    EXPECT_EQ(FormatSizeLong(1234567, en), QLatin1String("1,234,567 bytes"));
+    // Beyond 32 bits, and a half at the last shown digit.
+    EXPECT_EQ(FormatSizeLong(1e15, en), QLatin1String("1,000,000,000,000,000 bytes"));
+    EXPECT_EQ(FormatSizeShort(1.005 * 1073741824.0 + 1, en), QLatin1String("1.01 Gb"));
+}
+
+TEST(MobileSizeText, UsesTheLocaleSeparators) {
+    const QLocale de(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(FormatSizeShort(1048575, de), QString::fromUtf8("1.024 Kb"));
+    EXPECT_EQ(FormatSizeShort(1073741823, de), QString::fromUtf8("1.024,00 Mb"));
+    EXPECT_EQ(FormatSizeLong(1234567, de), QString::fromUtf8("1.234.567 bytes"));
+}
+
+// A machine's drives described by fixture files: a mount table and a device tree.
+class DriveScan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Block devices: a SATA disk, a USB stick, an SD card, an optical drive.
+        device("8:1", "devices/pci0000:00/ata1/host0/block/sda/sda1", "0");
+        device("8:17", "devices/pci0000:00/usb1/1-1/host6/block/sdb/sdb1", "0");
+        device("179:1", "devices/platform/soc/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0/mmcblk0p1",
+               "0");
+        device("11:0", "devices/pci0000:00/ata2/host1/block/sr0", "1", false);
+        m_dir.write("mountinfo",
+                    "22 1 0:21 / /proc rw - proc proc rw\n"
+                    "27 1 8:1 / / rw,relatime - ext4 /dev/sda1 rw\n"
+                    "28 27 8:17 / /media/u/STICK rw - vfat /dev/sdb1 rw\n"
+                    "29 27 179:1 / /mnt/sd rw - exfat /dev/mmcblk0p1 rw\n"
+                    "30 27 8:1 /srv/data /home/u/data rw - ext4 /dev/sda1 rw\n"
+                    "31 27 0:50 / /var/lib/c/merged rw - overlay overlay rw,lowerdir=/a\n"
+                    "32 27 0:40 /@home /home rw - btrfs /dev/sda2 rw,subvol=/@home\n"
+                    "33 27 0:60 / /tank rw - zfs tank rw\n"
+                    "34 27 0:55 / /net/share rw - nfs4 srv:/share rw\n"
+                    "35 27 0:23 / /tmp rw - tmpfs tmpfs rw\n"
+                    "36 27 11:0 / /media/u/DVD ro - udf /dev/sr0 ro\n"
+                    "37 27 8:1 / /mnt/twice rw - ext4 /dev/sda1 rw\n"
+                    "38 37 0:70 / /mnt/twice rw - tmpfs tmpfs rw\n"
+                    "39 27 0:71 / /run/media/u/My\\040Card rw - tmpfs tmpfs rw\n"
+                    "40 27 7:0 / /snap/core/1 ro - squashfs /dev/loop0 ro\n");
+        m_drives = scanDrives({m_dir.path("mountinfo"), m_dir.path("sys")});
+    }
+    void device(const char* majorMinor, const QString& path, const char* removable,
+                bool partition = true) {
+        const QString full = m_dir.path("sys/" + path);
+        QDir().mkpath(full);
+        const QString disk = partition ? QFileInfo(full).absolutePath() : full;
+        m_dir.write(QDir(m_dir.path()).relativeFilePath(disk) + "/removable", removable);
+        if (partition)
+            m_dir.write("sys/" + path + "/partition", "1");
+        QDir().mkpath(m_dir.path("sys/dev/block"));
+        QFile::link(full, m_dir.path("sys/dev/block/") + majorMinor);
+    }
+    DriveKind kindAt(const QString& mountPoint) const {
+        for (const Drive& d : m_drives) {
+            if (d.mountPoint == mountPoint)
+                return d.kind;
+        }
+        return DriveKind::Unknown;
+    }
+    TempDir m_dir;
+    QList<Drive> m_drives;
+};
+
+TEST_F(DriveScan, TellsTheKindsApart) {
+    EXPECT_EQ(kindAt("/"), DriveKind::Fixed);
+    EXPECT_EQ(kindAt("/media/u/STICK"), DriveKind::Removable);
+    EXPECT_EQ(kindAt("/mnt/sd"), DriveKind::Removable);
+    EXPECT_EQ(kindAt("/run/media/u/My Card"), DriveKind::Removable);
+    EXPECT_EQ(kindAt("/var/lib/c/merged"), DriveKind::Fixed);
+    EXPECT_EQ(kindAt("/home"), DriveKind::Fixed);
+    EXPECT_EQ(kindAt("/tank"), DriveKind::Fixed);
+    EXPECT_EQ(kindAt("/net/share"), DriveKind::Remote);
+    EXPECT_EQ(kindAt("/tmp"), DriveKind::RamDisk);
+    EXPECT_EQ(kindAt("/media/u/DVD"), DriveKind::CdRom);
+    EXPECT_EQ(kindAt("/mnt/twice"), DriveKind::RamDisk) << "the topmost mount wins";
+    QStringList points;
+    for (const Drive& d : m_drives)
+        points << d.mountPoint;
+    EXPECT_FALSE(points.contains("/proc"));
+    EXPECT_FALSE(points.contains("/home/u/data")) << "a bind mount of a folder is no drive";
+    EXPECT_FALSE(points.contains("/snap/core/1"));
+    EXPECT_EQ(points.count("/mnt/twice"), 1);
+}
+
+TEST_F(DriveScan, FindsTheDriveOfAPathAndRewritesTargets) {
+    const Drive* d = driveOfPath(m_drives, "/home/u/data/Quillery/qly");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->mountPoint, "/home") << "the bind mount is not a drive; its parent is";
+    EXPECT_EQ(driveOfPath(m_drives, "/media/u/STICKY/x")->mountPoint, "/");
+    EXPECT_EQ(driveOfPath({}, "/x"), nullptr);
+    EXPECT_EQ(retargetPath("Quillery/", "", "/media/u/STICK"), "/media/u/STICK/Quillery/");
+    EXPECT_EQ(retargetPath("/media/u/STICK/Quillery/", "/media/u/STICK", "/mnt/sd"),
+              "/mnt/sd/Quillery/");
+    EXPECT_EQ(retargetPath("/home/u/Quillery/", "/", "/home"), "/home/home/u/Quillery/");
+}
+
+TEST(MobileTargets, MeasuresTheInstallation) {
+    TempDir dir;
+    QDir().mkpath(dir.path("rtf/folder.rtf"));
+    dir.write("rtf/A.rtf", QByteArray(100, 'a'));
+    dir.write("rtf/b.RTF", QByteArray(23, 'b'));
+    dir.write("rtf/notes.txt", QByteArray(1000, 'c'));
+    dir.write("qly", QByteArray(5000, 'x'));
+    const MobileSource source{dir.path("qly"), dir.path("qly.ini"), dir.path("qly.chm"),
+                              dir.path("rtf/")};
+    MobileSizes sizes = measureMobileSizes(source);
+    EXPECT_EQ(sizes.NotesCount, 2);
+    EXPECT_EQ(sizes.NotesSize, 123);
+    EXPECT_EQ(sizes.ConfigSize, 0);
+    EXPECT_EQ(sizes.ShellSize, 5000) << "no help file: the program alone";
+    dir.write("qly.ini", QByteArray(7, 'i'));
+    dir.write("qly.chm", QByteArray(900, 'h'));
+    sizes = measureMobileSizes(source);
+    EXPECT_EQ(sizes.TotalSize(true, true), 123 + 7 + 5900);
+    EXPECT_EQ(sizes.TotalSize(true, false), 130);
+}
+
+TEST(MobileTargets, DefaultHomeFolder) {
+    TempDir home;
+    home.write("qly.ini", "");
+    EXPECT_EQ(defaultHomeTarget(home.path("qly.ini"), home.path()), home.path("Quillery/"));
+    QDir().mkpath(home.path("Applications"));
+    EXPECT_EQ(defaultHomeTarget(home.path("qly.ini"), home.path()),
+              home.path("Applications/Quillery/"));
+    home.write("qly.ini", "[CurrentState]\nHomeDir=/data/apps/Quillery\n");
+    EXPECT_EQ(defaultHomeTarget(home.path("qly.ini"), home.path()), "/data/apps/Quillery/");
+    EXPECT_EQ(targetInPickedFolder("/"), "/Quillery/");
+    EXPECT_EQ(targetInPickedFolder("/data/Quillery"), "/data/Quillery/Quillery/");
+}
+
+TEST(MobileTargets, SpaceAndProgramDecideTheCopy) {
+    MobileSizes sizes;
+    sizes.NotesSize = 3'000'000'000; // beyond 32 bits
+    sizes.ConfigSize = 100;
+    sizes.ShellSize = 5000;
+    const qint64 total = sizes.TotalSize(true, true);
+    TargetState t = evaluateTarget(sizes, true, false, true, {total * 2, total});
+    EXPECT_TRUE(t.copyEnabled) << "free space equal to the total is enough";
+    EXPECT_EQ(t.status, "Press copy to start");
+    t = evaluateTarget(sizes, true, false, true, {total * 2, total - 1});
+    EXPECT_FALSE(t.copyEnabled);
+    EXPECT_EQ(t.status, "Not enough free space on target drive");
+    t = evaluateTarget(sizes, true, true, true, {total * 2, total - 5000});
+    EXPECT_FALSE(t.shellNeeded) << "the target holds the program";
+    EXPECT_EQ(t.total, total - 5000);
+    EXPECT_TRUE(t.copyEnabled);
+    t = evaluateTarget(sizes, true, false, false, {});
+    EXPECT_EQ(t.status, "Drive not ready");
+    EXPECT_FALSE(t.copyEnabled);
+    EXPECT_EQ(mobileDirection(DriveKind::Fixed), MobileDirection::ToRemovable);
+    EXPECT_EQ(mobileDirection(DriveKind::Removable), MobileDirection::Home);
+    EXPECT_EQ(mobileDirection(DriveKind::RamDisk), MobileDirection::None);
+    EXPECT_TRUE(IsDriveReady(QDir::tempPath()));
+    EXPECT_FALSE(IsDriveReady("/no/such/mount"));
+    EXPECT_GT(driveSpace(QDir::tempPath()).capacity, 0);
+}
+
+TEST(MobileCopy, CopiesInBlocksAndKeepsTimeAndMode) {
+    TempDir dir;
+    QByteArray data(3 * 8192 + 5, Qt::Uninitialized);
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7);
+    dir.write("src", data);
+    QFile::setPermissions(dir.path("src"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const struct timespec times[2] = {{1600000000, 123456789}, {1500000000, 987654321}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(dir.path("src")), times, 0), 0);
+    dir.write("out/old", "old");
+
+    QList<qint64> seen;
+    CopyFileWithProgress(dir.path("src"), dir.path("out/sub/copy"), [&](qint64 done, qint64 size) {
+        EXPECT_EQ(size, data.size());
+        seen << done;
+    });
+    EXPECT_EQ(seen, (QList<qint64>{0, 8192, 16384, 24576, data.size(), 0}));
+    EXPECT_EQ(dir.read("out/sub/copy"), data);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.path("out/sub/copy")), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 987654321);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    EXPECT_EQ(entriesOf(dir.path("out/sub")), QStringList{"copy"});
+
+    // An empty file: one short block.
+    dir.write("empty", "");
+    seen.clear();
+    CopyFileWithProgress(dir.path("empty"), dir.path("out/sub/copy"),
+                         [&](qint64 done, qint64) { seen << done; });
+    EXPECT_EQ(seen, (QList<qint64>{0, 0, 0}));
+    EXPECT_EQ(QFileInfo(dir.path("out/sub/copy")).size(), 0);
+}
+
+TEST(MobileCopy, FailuresLeaveTheTargetAsItWas) {
+    TempDir dir;
+    dir.write("src", QByteArray(100000, 's'));
+    dir.write("target", "old page");
+    EXPECT_EQ(errorOf([&] { CopyFileWithProgress(dir.path("none"), dir.path("target")); }),
+              "Cannot open file " + dir.path("none"));
+
+    QFile::setPermissions(dir.path("target"), QFile::ReadOwner | QFile::ReadOther);
+    EXPECT_EQ(errorOf([&] { CopyFileWithProgress(dir.path("src"), dir.path("target")); }),
+              "Cannot create file " + dir.path("target"));
+    QFile::setPermissions(dir.path("target"), QFile::ReadOwner | QFile::WriteOwner);
+
+    // A full disk: the file size limit makes writes fail past 20000 bytes.
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 20000;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    qint64 last = -1;
+    const QString error = errorOf([&] {
+        CopyFileWithProgress(dir.path("src"), dir.path("target"),
+                             [&](qint64 done, qint64) { last = done; });
+    });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(error, "Stream write error");
+    EXPECT_EQ(last, 0) << "the bar is reset after a failure";
+    EXPECT_EQ(dir.read("target"), "old page");
+    EXPECT_EQ(entriesOf(dir.path()), (QStringList{"src", "target"})) << "no temporary file left";
+}
+
+TEST(MobileCopy, DesktopLauncherQuotesThePath) {
+    const QString text = desktopLauncherText("/media/u/My Stick/50% $off\\/qly", "quillery");
+    EXPECT_TRUE(text.contains("\nExec=\"/media/u/My Stick/50%% \\\\$off\\\\\\\\/qly\"\n"))
+        << qPrintable(text);
+    EXPECT_TRUE(text.contains("\nPath=/media/u/My Stick/50% $off\\\\\n"));
+    EXPECT_TRUE(text.startsWith("[Desktop Entry]\nType=Application\n"));
+}

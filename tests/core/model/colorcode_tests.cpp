@@ -1,0 +1,34 @@
+// The codes pages and settings store for alignment and colour, and their Qt counterparts.
+#include "model/alignment.h"
+#include "model/bgrcolor.h"
+#include "model/document.h"
+
+#include <gtest/gtest.h>
+
+using namespace qly;
+
+TEST(AlignmentCodes, RoundTripAndTolerateOtherFlags) {
+    for (int code : {AlignLeft, AlignRight, AlignCenter, AlignJustify})
+        EXPECT_EQ(alignmentCode(qtAlignment(code)), code);
+    EXPECT_EQ(qtAlignment(7), Qt::AlignLeft);
+    EXPECT_EQ(alignmentCode(Qt::AlignHCenter | Qt::AlignVCenter), AlignCenter);
+    EXPECT_EQ(alignmentCode(Qt::AlignTrailing), AlignRight);
+    EXPECT_EQ(alignmentCode(Qt::AlignAbsolute | Qt::AlignLeft), AlignLeft);
+}
+
+namespace {
+struct Color {
+    int r, g, b;
+    int red() const { return r; }
+    int green() const { return g; }
+    int blue() const { return b; }
+};
+} // namespace
+
+TEST(BgrColor, RedIsTheLowByte) {
+    const Color c = colorFromBgr<Color>(0x00336699);
+    EXPECT_EQ(c.r, 0x99);
+    EXPECT_EQ(c.g, 0x66);
+    EXPECT_EQ(c.b, 0x33);
+    EXPECT_EQ(bgrFromColor(Color{0xFF, 0x80, 0x00}), 0x0080FF);
+}

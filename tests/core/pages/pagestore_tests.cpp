@@ -1,0 +1,222 @@
+#include "pages/pagestore.h"
+#include "pages/recovery.h"
+#include "rtf/rtf.h"
+#include "settings/atomicfile.h"
+#include "settings/error.h"
+#include "support/tempdir.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using namespace qly;
+using qlytest::TempDir;
+
+namespace {
+Document oneLine(const QString& text) {
+    Document d;
+    d.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{text, {}}}});
+    return d;
+}
+QString textOf(const Document& d) {
+    QString s;
+    for (const Paragraph& p : d.paragraphs)
+        for (const TextRun& r : p.runs)
+            s += r.text;
+    return s;
+}
+} // namespace
+
+TEST(PageStore, PathsAndNavigation) {
+    EXPECT_EQ(pageFolderFor("/opt/q"), "/opt/q/rtf/");
+    EXPECT_EQ(pageFolderFor("/opt/q/"), "/opt/q/rtf/");
+    PageStore store("/opt/q/");
+    EXPECT_EQ(store.pageFile(2), "/opt/q/rtf/C.rtf");
+    store.setCurrentPage(25);
+    EXPECT_EQ(store.currentPageFile(), "/opt/q/rtf/Z.rtf");
+    EXPECT_EQ(store.rememberedPageIndex(), 25);
+    EXPECT_EQ(PageStore::previousIndex(0), 25);
+    EXPECT_EQ(PageStore::nextIndex(25), 0);
+    EXPECT_EQ(PageStore::nextIndex(3), 4);
+}
+
+TEST(PageStore, ForceFoldersCreatesParentsAndIgnoresFailures) {
+    TempDir dir;
+    ForceFolders(dir.path("a/b/c/"));
+    EXPECT_TRUE(QFileInfo(dir.path("a/b/c")).isDir());
+    dir.write("file", "x");
+    ForceFolders(dir.path("file/sub")); // cannot be made: silently nothing
+    ForceFolders(QString());
+    EXPECT_EQ(dir.read("file"), "x");
+}
+
+TEST(PageFile, AMissingFileIsNoFileAndAnythingElseUnreadableIsUnreadable) {
+    TempDir dir;
+    dir.write("plain.rtf", "just text");
+    EXPECT_TRUE(readPageFile(dir.path("plain.rtf")).isRead());
+    EXPECT_EQ(readPageFile(dir.path("plain.rtf")).bytes, "just text");
+    EXPECT_EQ(readPageFile(dir.path("none.rtf")).status, PageFileRead::Status::NoFile);
+    ASSERT_TRUE(QFile::link(dir.path("gone"), dir.path("dangling.rtf")));
+    EXPECT_EQ(readPageFile(dir.path("dangling.rtf")).status, PageFileRead::Status::NoFile);
+
+    // A folder in the page's place, a read error from the device, a file far too large.
+    QDir().mkpath(dir.path("folder.rtf"));
+    ASSERT_TRUE(QFile::link("/proc/self/mem", dir.path("ioerror.rtf")));
+    QFile huge(dir.path("huge.rtf"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(1) << 31) + 1));
+    huge.close();
+    for (const char* name : {"folder.rtf", "ioerror.rtf", "huge.rtf"}) {
+        const PageFileRead r = readPageFile(dir.path(name));
+        EXPECT_EQ(r.status, PageFileRead::Status::Unreadable) << name;
+        EXPECT_FALSE(r.reason.isEmpty()) << name;
+        EXPECT_TRUE(r.bytes.isEmpty()) << name;
+    }
+    try {
+        readPageFile(dir.path("folder.rtf")).bytesOrRaise(dir.path("folder.rtf"));
+        FAIL() << "expected an error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(dir.path("folder.rtf")));
+    }
+}
+
+TEST(PageStore, AnUnreadablePageIsNeverWrittenOver) {
+    TempDir dir;
+    PageStore store(dir.path());
+    ForceFolders(store.pageFolder());
+    ASSERT_TRUE(QFile::link("/proc/self/mem", dir.path("rtf/C.rtf")));
+    store.setCurrentPage(2);
+    const PageStore::Load load = store.loadCurrentPage();
+    EXPECT_EQ(load.status, PageFileRead::Status::Unreadable);
+    EXPECT_TRUE(store.currentPageReadOnly());
+    store.SaveCurrentPage(oneLine("would overwrite"));
+    EXPECT_EQ(QFileInfo(dir.path("rtf/C.rtf")).symLinkTarget(), "/proc/self/mem");
+    // Another page is an ordinary page again.
+    store.setCurrentPage(3);
+    EXPECT_EQ(store.loadCurrentPage().status, PageFileRead::Status::NoFile);
+    EXPECT_FALSE(store.currentPageReadOnly());
+    store.SaveCurrentPage(oneLine("D"));
+    EXPECT_TRUE(QFileInfo(dir.path("rtf/D.rtf")).isFile());
+}
+
+TEST(PageStore, AProgramThatDoesNotKnowItsFolderHasNoPages) {
+    PageStore store{QString()};
+    EXPECT_TRUE(store.pageFolder().isEmpty());
+    store.setCurrentPage(0);
+    EXPECT_TRUE(store.currentPageFile().isEmpty());
+    EXPECT_NO_THROW(store.SaveCurrentPage(oneLine("nowhere")));
+    EXPECT_FALSE(QFileInfo::exists("/rtf"));
+}
+
+TEST(AtomicFile, LeftoversOfCutWritesAreRemovedOnlyWhenOurs) {
+    TempDir dir;
+    dir.write("A.rtf", "page");
+    dir.write("A.rtf.x7Yq2P", "cut short");
+    dir.write("A.rtf.old-01", "not a name of ours");
+    dir.write("B.rtf.kept", "other name");
+    dir.write("notes.txt.abcdef", "not a page");
+    QDir().mkpath(dir.path("A.rtf.folder"));
+    // Written after the program started: some writer is at work on it.
+    QFile fresh(dir.path("A.rtf.Zz9Zz9"));
+    ASSERT_TRUE(fresh.open(QIODevice::WriteOnly));
+    fresh.close();
+    QFile old(dir.path("A.rtf.x7Yq2P"));
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                QFileDevice::FileModificationTime));
+    old.close();
+    QFile kept(dir.path("A.rtf.old-01"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(kept.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                 QFileDevice::FileModificationTime));
+    kept.close();
+    EXPECT_EQ(removeLeftoverTemporaries(dir.path(), {"A.rtf", "B.rtf"}), 1);
+    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{"A.rtf", "A.rtf.Zz9Zz9", "A.rtf.folder", "A.rtf.old-01",
+                                 "B.rtf.kept", "notes.txt.abcdef"}));
+}
+
+TEST(PageStore, SaveWritesRtfThatLoadsBack) {
+    TempDir dir;
+    PageStore store(dir.path());
+    ForceFolders(store.pageFolder());
+    store.setCurrentPage(0);
+    store.SaveCurrentPage(oneLine("Hello {world} \\ é"));
+    const QByteArray bytes = dir.read("rtf/A.rtf");
+    EXPECT_TRUE(rtf::isRtf(bytes));
+    EXPECT_EQ(textOf(store.loadCurrentPage().document), "Hello {world} \\ é");
+    // No temporary file is left beside the page.
+    EXPECT_EQ(QDir(store.pageFolder()).entryList(QDir::Files), QStringList{"A.rtf"});
+}
+
+TEST(PageStore, AFailedSaveRaisesAndKeepsTheOldFile) {
+    TempDir dir;
+    dir.write("rtf", "a file where the page folder should be");
+    PageStore store(dir.path());
+    store.setCurrentPage(1);
+    try {
+        store.SaveCurrentPage(oneLine("lost?"));
+        FAIL() << "expected an error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), "Cannot create file " + dir.path("rtf/B.rtf"));
+    }
+    EXPECT_EQ(dir.read("rtf"), "a file where the page folder should be");
+}
+
+TEST(PageVersions, TenChangingSavesKeepFiveCompleteVersionsNewestFirst) {
+    TempDir dir;
+    PageStore store(dir.path());
+    ForceFolders(store.pageFolder());
+    store.setVersionsKept(PageVersions::DefaultCount);
+    store.setCurrentPage(2);
+    for (int i = 1; i <= 10; ++i)
+        store.SaveCurrentPage(oneLine(QStringLiteral("save %1").arg(i)));
+    store.SaveCurrentPage(oneLine("save 10")); // unchanged: no version
+    EXPECT_EQ(QDir(dir.path("backup")).entryList(QDir::Files),
+              (QStringList{"C.1.rtf", "C.2.rtf", "C.3.rtf", "C.4.rtf", "C.5.rtf"}));
+    for (int n = 1; n <= 5; ++n) {
+        const PageFileRead version =
+            readPageFile(dir.path(QStringLiteral("backup/C.%1.rtf").arg(n)));
+        EXPECT_EQ(textOf(rtf::readDocument(version.bytes)), QStringLiteral("save %1").arg(10 - n));
+    }
+    EXPECT_EQ(textOf(store.loadCurrentPage().document), "save 10");
+}
+
+TEST(PageVersions, ZeroKeepsNone) {
+    TempDir dir;
+    PageStore store(dir.path());
+    ForceFolders(store.pageFolder());
+    store.setVersionsKept(0);
+    store.setCurrentPage(0);
+    store.SaveCurrentPage(oneLine("one"));
+    store.SaveCurrentPage(oneLine("two"));
+    EXPECT_FALSE(QFileInfo::exists(dir.path("backup")));
+}
+
+TEST(Recovery, ACopyNewerThanItsPageIsPendingAndAnOlderOneIsDropped) {
+    TempDir dir;
+    PageStore store(dir.path());
+    ForceFolders(store.pageFolder());
+    RecoveryStore recovery(dir.path());
+    ASSERT_TRUE(recovery.write(2, oneLine("unsaved C")));
+    ASSERT_TRUE(recovery.write(3, oneLine("stale D")));
+    store.setCurrentPage(3);
+    store.SaveCurrentPage(oneLine("saved D")); // saved after its copy
+    QFile copy(recovery.copyFile(3));
+    ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(copy.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                 QFileDevice::FileModificationTime));
+    copy.close();
+    const QList<RecoveryStore::Pending> pending = recovery.pending(store.pageFolder());
+    ASSERT_EQ(pending.size(), 1);
+    EXPECT_EQ(pending[0].index, 2);
+    EXPECT_EQ(textOf(recovery.read(2)), "unsaved C");
+    EXPECT_FALSE(QFileInfo::exists(recovery.copyFile(3)));
+    EXPECT_TRUE(recovery.copyFile(2).startsWith(dir.path("recovery/")));
+    // A folder that cannot be made fails silently.
+    dir.write("blocked", "a file");
+    EXPECT_FALSE(RecoveryStore(dir.path("blocked")).write(0, oneLine("x")));
+}

@@ -1,0 +1,268 @@
+// The main window's page store in-process: switching, shut-down, and what happens when the
+// disk refuses a write. Runs on the offscreen platform.
+#include "mainwindow/mainform.h"
+#include "mainwindow/titlebar.h"
+#include "settings/programpaths.h"
+#include "support/messageboxes.h"
+#include "support/tempdir.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace qly;
+using qlytest::answerMessageBoxes;
+using qlytest::TempDir;
+
+namespace {
+
+// True when this process may write where file modes say it may not (root with its
+// capabilities): the read-only cases then cannot happen and are run by the unprivileged pass.
+bool modesAreIgnored(const QString& dir) {
+    QDir(dir).mkpath(QStringLiteral("probe"));
+    ::chmod(QFile::encodeName(dir + "/probe").constData(), 0555);
+    QFile f(dir + "/probe/x");
+    const bool ignored = f.open(QIODevice::WriteOnly);
+    f.remove();
+    ::chmod(QFile::encodeName(dir + "/probe").constData(), 0755);
+    QDir(dir + "/probe").removeRecursively();
+    return ignored;
+}
+
+class MainFormPages : public ::testing::Test {
+protected:
+    void SetUp() override { setProgramPathForTesting(root() + "/qly"); }
+    void TearDown() override { setProgramPathForTesting(QString()); }
+
+    virtual QString root() const { return m_dir.path(); }
+
+    std::unique_ptr<TMainForm> start() {
+        auto form = std::make_unique<TMainForm>();
+        form->show();
+        form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        return form;
+    }
+    static void choosePage(TMainForm& form, int index) {
+        form.titleBar()->cbNotes()->setCurrentIndex(index);
+        form.cbNotesChange();
+    }
+    QByteArray file(const QString& name) const {
+        QFile f(root() + "/" + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(MainFormPages, SwitchSavesTheLeftPageAndLoadsTheChosenOne) {
+    QDir().mkpath(root() + "/rtf");
+    m_dir.write("rtf/C.rtf", "page C text");
+    auto form = start();
+    form->editor()->setPlainText("typed on A");
+    choosePage(*form, 2);
+    EXPECT_EQ(form->editor()->toPlainText(), "page C text");
+    EXPECT_EQ(form->editor()->textCursor().position(), 0);
+    EXPECT_EQ(form->pages().currentPageFile(), root() + "/rtf/C.rtf");
+    EXPECT_EQ(form->pages().rememberedPageIndex(), 2);
+    EXPECT_EQ(form->pageColor(), 0xC0FFC0);
+    EXPECT_TRUE(file("rtf/A.rtf").startsWith("{\\rtf"));
+
+    // A page whose file vanished while not shown is an empty page.
+    QFile::remove(root() + "/rtf/A.rtf");
+    choosePage(*form, 0);
+    EXPECT_EQ(form->editor()->toPlainText(), QString());
+    EXPECT_EQ(form->pageColor(), 0xFFC080);
+}
+
+TEST_F(MainFormPages, AnInactiveWindowIgnoresASwitch) {
+    auto form = start();
+    form->editor()->setPlainText("stays");
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    choosePage(*form, 5);
+    EXPECT_EQ(form->editor()->toPlainText(), "stays");
+    EXPECT_EQ(form->pages().rememberedPageIndex(), 0);
+    EXPECT_EQ(file("rtf/A.rtf"), "<missing>");
+}
+
+TEST_F(MainFormPages, ColoursComeFromTheSettingsFile) {
+    m_dir.write("qly.ini", "[Colors]\nB=255\n");
+    auto form = start();
+    choosePage(*form, 1);
+    EXPECT_EQ(form->pageColor(), 255);
+}
+
+TEST_F(MainFormPages, AReadOnlyPageFolderKeepsTheOldFileAndTheEditorsPage) {
+    if (modesAreIgnored(root()))
+        GTEST_SKIP() << "file modes do not bind this process; the unprivileged pass runs it";
+    QDir().mkpath(root() + "/rtf");
+    m_dir.write("rtf/A.rtf", "old A");
+    auto form = start();
+    form->editor()->setPlainText("new words on A");
+    ::chmod(QFile::encodeName(root() + "/rtf").constData(), 0555);
+    const QStringList boxes = answerMessageBoxes([&] {
+        form->titleBar()->cbNotes()->setCurrentIndex(3);
+        emit form->titleBar()->cbNotes()->activated(3);
+    });
+    ::chmod(QFile::encodeName(root() + "/rtf").constData(), 0755);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], "Cannot create file " + root() + "/rtf/A.rtf.");
+    EXPECT_EQ(file("rtf/A.rtf"), "old A");
+    EXPECT_EQ(form->editor()->toPlainText(), "new words on A");
+    EXPECT_EQ(form->pages().rememberedPageIndex(), 0);
+    EXPECT_EQ(form->pages().currentPageFile(), root() + "/rtf/A.rtf");
+    EXPECT_EQ(form->titleBar()->cbNotes()->currentIndex(), 3);
+}
+
+TEST_F(MainFormPages, AReadOnlySettingsFileIsReportedAndThePageStillSaved) {
+    if (modesAreIgnored(root()))
+        GTEST_SKIP() << "file modes do not bind this process; the unprivileged pass runs it";
+    m_dir.write("qly.ini", "[Main]\nTitleHeight=30\n");
+    ::chmod(QFile::encodeName(root() + "/qly.ini").constData(), 0444);
+    auto form = start();
+    form->editor()->setPlainText("keep me");
+    const QStringList boxes = answerMessageBoxes([&] { form->close(); });
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini.");
+    EXPECT_EQ(file("qly.ini"), "[Main]\nTitleHeight=30\n");
+    EXPECT_TRUE(file("rtf/A.rtf").contains("keep me"));
+}
+
+// A page file that is there but cannot be read: a folder in its place, a device read error,
+// and (in the unprivileged pass) a file without read permission.
+TEST_F(MainFormPages, AnUnreadablePageIsShownReadOnlyAndNeverWrittenOver) {
+    QDir().mkpath(root() + "/rtf/C.rtf");
+    ASSERT_TRUE(QFile::link("/proc/self/mem", root() + "/rtf/D.rtf"));
+    m_dir.write("rtf/E.rtf", "private words");
+    ::chmod(QFile::encodeName(root() + "/rtf/E.rtf").constData(), 0);
+    const bool modeBinds = !modesAreIgnored(root());
+    auto form = start();
+    for (int page : {2, 3, 4}) {
+        if (page == 4 && !modeBinds)
+            continue;
+        const QString file = root() + "/rtf/" + pageLetter(page) + ".rtf";
+        const QStringList boxes = answerMessageBoxes([&] { choosePage(*form, page); });
+        ASSERT_EQ(boxes.size(), 1) << page;
+        EXPECT_TRUE(boxes[0].contains(file)) << boxes[0].toStdString();
+        EXPECT_TRUE(form->editor()->isReadOnly());
+        EXPECT_EQ(form->editor()->toPlainText(), QString());
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        choosePage(*form, 0);
+        EXPECT_FALSE(form->editor()->isReadOnly());
+    }
+    answerMessageBoxes([&] { choosePage(*form, 3); });
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_TRUE(answerMessageBoxes([&] { form->close(); }).isEmpty());
+    EXPECT_TRUE(QFileInfo(root() + "/rtf/C.rtf").isDir());
+    EXPECT_EQ(QFileInfo(root() + "/rtf/D.rtf").symLinkTarget(), "/proc/self/mem");
+    ::chmod(QFile::encodeName(root() + "/rtf/E.rtf").constData(), 0644);
+    EXPECT_EQ(file("rtf/E.rtf"), "private words");
+    EXPECT_TRUE(file("qly.ini").contains("ActivePage=3"));
+}
+
+TEST_F(MainFormPages, AnEmptyPageTypesInTheEditorsDefaultFormat) {
+    auto form = start();
+    QTextCharFormat big;
+    big.setFontWeight(QFont::Bold);
+    big.setFontPointSize(14);
+    form->editor()->setCurrentCharFormat(big);
+    QTest::keyClicks(form->editor(), "bold");
+    choosePage(*form, 1);
+    QTest::keyClicks(form->editor(), "plain");
+    const QTextCharFormat typed = form->editor()->textCursor().charFormat();
+    EXPECT_EQ(form->editor()->toPlainText(), "plain");
+    EXPECT_NE(typed.fontWeight(), QFont::Bold);
+    EXPECT_NE(typed.fontPointSize(), 14);
+}
+
+TEST_F(MainFormPages, ASettingsFileTooLargeToReadIsLeftByteIdenticalAndSaidOnce) {
+    {
+        QFile ini(root() + "/qly.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Main]\nWidth=500\n[Print]\nCopies=3\n");
+        ASSERT_TRUE(ini.resize(70 * 1000 * 1000)); // sparse: costs no disk
+    }
+    const auto digest = [this] {
+        QFile f(root() + "/qly.ini");
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        return f.open(QIODevice::ReadOnly) && hash.addData(&f) ? hash.result() : QByteArray();
+    };
+    const QByteArray before = digest();
+    std::unique_ptr<TMainForm> form;
+    QStringList boxes = answerMessageBoxes([&] { form = start(); });
+    boxes += answerMessageBoxes([&] {
+        choosePage(*form, 1);
+        form->SavePageColor();
+        form->close();
+    });
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(root() + "/qly.ini")) << boxes[0].toStdString();
+    EXPECT_EQ(digest(), before);
+    EXPECT_TRUE(QFileInfo(root() + "/rtf/B.rtf").isFile()); // the page is saved all the same
+}
+
+// A file system with no room left: run by the full-disk pass, which mounts a tiny tmpfs and
+// names it in QLY_FULL_DISK_DIR.
+class FullDisk : public MainFormPages {
+protected:
+    QString root() const override { return qEnvironmentVariable("QLY_FULL_DISK_DIR"); }
+};
+
+TEST_F(FullDisk, OldPageAndSettingsStayByteIdentical) {
+    if (root().isEmpty())
+        GTEST_SKIP() << "needs QLY_FULL_DISK_DIR (a tiny tmpfs)";
+    QDir().mkpath(root() + "/rtf");
+    const QByteArray oldPage = "{\\rtf1\\ansi old page\\par}";
+    const QByteArray oldIni = "[Main]\nWidth=410\n";
+    {
+        QFile p(root() + "/rtf/A.rtf");
+        ASSERT_TRUE(p.open(QIODevice::WriteOnly));
+        p.write(oldPage);
+        QFile i(root() + "/qly.ini");
+        ASSERT_TRUE(i.open(QIODevice::WriteOnly));
+        i.write(oldIni);
+    }
+    auto form = start();
+    // Fill every byte that is left.
+    {
+        QFile filler(root() + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray chunk(4096, 'x');
+        while (filler.write(chunk) == chunk.size()) {
+        }
+        filler.write(QByteArray(1, 'x'));
+    }
+    form->editor()->setPlainText(QString(20000, QLatin1Char('w')));
+    const QStringList switchBoxes = answerMessageBoxes([&] {
+        form->titleBar()->cbNotes()->setCurrentIndex(1);
+        emit form->titleBar()->cbNotes()->activated(1);
+    });
+    EXPECT_EQ(switchBoxes.size(), 1);
+    EXPECT_EQ(form->pages().rememberedPageIndex(), 0);
+    const QStringList boxes = answerMessageBoxes([&] { form->close(); });
+    // Both the settings and the page were refused, and both are said.
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini.");
+    EXPECT_EQ(boxes[1], "Cannot create file " + root() + "/rtf/A.rtf.");
+    EXPECT_EQ(file("rtf/A.rtf"), oldPage);
+    EXPECT_EQ(file("qly.ini"), oldIni);
+    EXPECT_EQ(QDir(root() + "/rtf").entryList(QDir::Files), QStringList{"A.rtf"});
+}

@@ -1,0 +1,445 @@
+// The Go Mobile dialog. Suite MobileForm runs offscreen with drives described by fixture files;
+// suite GoMobileStick copies to a real stick (a tmpfs mounted under /media in a private mount
+// namespace, in a real X session) and runs only from tests/x11/gomobile_test.sh.
+#include "mainwindow/mainform.h"
+#include "mainwindow/mainmenu.h"
+#include "mobile/copyanimation.h"
+#include "mobile/filecopy.h"
+#include "mobile/mobileform.h"
+#include "settings/profile.h"
+#include "settings/programpaths.h"
+#include "support/messageboxes.h"
+#include "support/tempdir.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+using namespace qly;
+using qlytest::answerMessageBoxes;
+using qlytest::TempDir;
+
+namespace {
+
+template <class T> T* child(QWidget* w, const char* name) {
+    T* c = w->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+QString text(QWidget* w, const char* name) {
+    return child<QLabel>(w, name)->text();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << qPrintable(path);
+    f.write(bytes);
+}
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// A program folder: the program and help file given, a settings file and 26 pages.
+void makeInstallation(const QString& dir, const QByteArray& program, const QByteArray& help,
+                      int pageSize = 3000) {
+    writeFile(dir + "/qly", program);
+    QFile::setPermissions(dir + "/qly", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeFile(dir + "/qly.chm", help);
+    writeFile(dir + "/qly.ini", "[Main]\nStayOnTop=0\n");
+    for (char c = 'A'; c <= 'Z'; ++c)
+        writeFile(dir + "/rtf/" + QChar(c) + ".rtf",
+                  "{\\rtf1 page " + QByteArray(1, c) + " " + QByteArray(pageSize, c) + "}");
+}
+
+// Runs action while the copy goes on, collecting the progress texts.
+QStringList copyTexts(TMobileForm& form, const std::function<void()>& click) {
+    QStringList texts;
+    const auto c = QObject::connect(&form, &TMobileForm::progressTextChanged,
+                                    [&](const QString& t) { texts << t; });
+    click();
+    QObject::disconnect(c);
+    return texts;
+}
+
+QStringList expectedTexts(bool shell) {
+    QStringList t{"Configuration: File 1 of 1"};
+    if (shell)
+        t << "Shell: File 1 of 2"
+          << "Shell: File 2 of 2";
+    for (int i = 1; i <= 26; ++i)
+        t << QStringLiteral("Notes: File %1 of 26").arg(i);
+    return t;
+}
+
+// Fixture drives: a fixed disk holding the home folder, a second fixed disk, a USB stick.
+class MobileForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* d : {"home", "data", "stick"})
+            QDir().mkpath(m_dir.path(d));
+        QDir().mkpath(m_dir.path("sys/devices/ata1/block/sda/sda1"));
+        QDir().mkpath(m_dir.path("sys/devices/usb1/1-1/block/sdb/sdb1"));
+        QDir().mkpath(m_dir.path("sys/dev/block"));
+        QFile::link(m_dir.path("sys/devices/ata1/block/sda/sda1"), m_dir.path("sys/dev/block/8:1"));
+        QFile::link(m_dir.path("sys/devices/usb1/1-1/block/sdb/sdb1"),
+                    m_dir.path("sys/dev/block/8:17"));
+        mountTable(true);
+        TMobileForm::setDriveScanRootsForTesting({m_dir.path("mountinfo"), m_dir.path("sys")});
+        makeInstallation(m_dir.path("home/Quillery"), QByteArray(40000, 'p'), "help");
+        setProgramPathForTesting(m_dir.path("home/Quillery/qly"));
+    }
+    void TearDown() override {
+        setProgramPathForTesting({});
+        TMobileForm::setDriveScanRootsForTesting({});
+        TMobileForm::setFolderPickerForTesting({});
+    }
+    void mountTable(bool withStick) {
+        QByteArray table = "1 0 8:1 / " + m_dir.path("home").toUtf8() +
+                           " rw - ext4 /dev/sda1 rw\n" + "2 0 8:2 / " +
+                           m_dir.path("data").toUtf8() + " rw - ext4 /dev/sda2 rw\n";
+        if (withStick)
+            table += "3 0 8:17 / " + m_dir.path("stick").toUtf8() + " rw - vfat /dev/sdb1 rw\n";
+        m_dir.write("mountinfo", table);
+    }
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(MobileForm, OpensCollapsedTowardsTheStickAndExpands) {
+    TMobileForm form;
+    EXPECT_EQ(form.windowTitle(), "Go Mobile");
+    EXPECT_EQ(form.direction(), MobileDirection::ToRemovable);
+    EXPECT_EQ(child<QComboBox>(&form, "cbSource")->currentText(), m_dir.path("home"));
+    auto* target = child<QComboBox>(&form, "cbTarget");
+    EXPECT_EQ(target->count(), 1);
+    EXPECT_EQ(target->currentText(), m_dir.path("stick"));
+    EXPECT_EQ(child<QLineEdit>(&form, "edTargetPath")->text(), m_dir.path("stick/Quillery/"));
+    EXPECT_EQ(goMobileState().TargetDir, m_dir.path("stick/Quillery/"));
+    EXPECT_EQ(text(&form, "pnStatus"), "Press copy to start");
+    EXPECT_TRUE(child<QToolButton>(&form, "bbCopy")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(&form, "btBrowse")->isEnabled());
+    EXPECT_TRUE(child<QCheckBox>(&form, "chShell")->isChecked());
+    EXPECT_EQ(goMobileState().sizes.NotesCount, 26);
+    EXPECT_EQ(goMobileState().sizes.ShellSize, 40004);
+    EXPECT_EQ(text(&form, "lbShell"), FormatSizeLong(40004));
+
+    form.show();
+    auto* details = child<QWidget>(&form, "Panel5");
+    auto* more = child<QPushButton>(&form, "btMore");
+    EXPECT_EQ(form.height(), TMobileForm::CollapsedHeight - TMobileForm::CaptionAndFrame);
+    EXPECT_FALSE(details->isVisible());
+    more->click();
+    EXPECT_EQ(more->text(), "Less <<");
+    EXPECT_EQ(form.height(), TMobileForm::ExpandedHeight - TMobileForm::CaptionAndFrame);
+    EXPECT_TRUE(details->isVisible());
+    EXPECT_LE(details->geometry().bottom(), form.height());
+    more->click();
+    EXPECT_EQ(more->text(), "More >>");
+    EXPECT_FALSE(details->isVisible());
+}
+
+TEST_F(MobileForm, WithoutAStickNothingCanStart) {
+    mountTable(false);
+    TMobileForm form;
+    EXPECT_EQ(child<QComboBox>(&form, "cbTarget")->count(), 0);
+    EXPECT_FALSE(child<QToolButton>(&form, "bbCopy")->isEnabled());
+    EXPECT_EQ(text(&form, "pnStatus"), "No removable drive found");
+    EXPECT_EQ(text(&form, "lbFree"), "0");
+}
+
+TEST_F(MobileForm, HomeFolderIsLockedWhenItHoldsTheProgram) {
+    makeInstallation(m_dir.path("stick/Quillery"), QByteArray(40000, 'p'), "help");
+    writeFile(m_dir.path("stick/Quillery/qly.ini"),
+              "[CurrentState]\nHomeDir=" + m_dir.path("home/Quillery/").toUtf8() + "\n");
+    setProgramPathForTesting(m_dir.path("stick/Quillery/qly"));
+    TMobileForm form;
+    EXPECT_EQ(form.direction(), MobileDirection::Home);
+    auto* target = child<QComboBox>(&form, "cbTarget");
+    EXPECT_EQ(target->count(), 2);
+    EXPECT_EQ(target->currentText(), m_dir.path("home"));
+    EXPECT_EQ(child<QLineEdit>(&form, "edTargetPath")->text(), m_dir.path("home/Quillery/"));
+    EXPECT_FALSE(target->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(&form, "btBrowse")->isEnabled());
+    EXPECT_FALSE(child<QCheckBox>(&form, "chShell")->isChecked());
+    const MobileSizes& s = goMobileState().sizes;
+    EXPECT_EQ(goMobileState().TotalSize, s.NotesSize + s.ConfigSize);
+}
+
+TEST_F(MobileForm, BrowsingPicksAFolderOnAFixedDrive) {
+    makeInstallation(m_dir.path("stick/Quillery"), "program", "help");
+    setProgramPathForTesting(m_dir.path("stick/Quillery/qly"));
+    QDir().mkpath(m_dir.path("data/Notes"));
+    qputenv("HOME", m_dir.path("user").toUtf8());
+    QString answer;
+    QString prompt;
+    TMobileForm::setFolderPickerForTesting(
+        [&](QWidget*, const QString&, const QString& p) -> std::optional<QString> {
+            prompt = p;
+            return answer;
+        });
+    TMobileForm form;
+    auto* browse = child<QPushButton>(&form, "btBrowse");
+    ASSERT_TRUE(browse->isEnabled()) << "the default home folder holds no program yet";
+    EXPECT_EQ(goMobileState().TargetDir, m_dir.path("user/Quillery/"));
+
+    answer = m_dir.path("stick/elsewhere");
+    EXPECT_EQ(answerMessageBoxes([&] { browse->click(); }),
+              QStringList{"Select another location (non-removable)"});
+    EXPECT_EQ(prompt, "Select a path to the target Quillery location");
+    answer = m_dir.path("data/Notes");
+    EXPECT_TRUE(answerMessageBoxes([&] { browse->click(); }).isEmpty());
+    EXPECT_EQ(goMobileState().TargetDir, m_dir.path("data/Notes/Quillery/"));
+    EXPECT_EQ(child<QComboBox>(&form, "cbTarget")->currentText(), m_dir.path("data"));
+    EXPECT_EQ(text(&form, "pnStatus"), "Press copy to start");
+}
+
+TEST_F(MobileForm, MainWindowSavesThePageBeforeMeasuring) {
+    TMainForm main;
+    main.show();
+    main.editor()->setPlainText("typed just now");
+    bool opened = false;
+    QTimer::singleShot(50, [&] {
+        if (auto* f = qobject_cast<TMobileForm*>(QApplication::activeModalWidget())) {
+            opened = true;
+            f->done(0);
+        }
+    });
+    main.NoteGoMobileItemClick();
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(readFile(m_dir.path("home/Quillery/rtf/A.rtf")).contains("typed just now"));
+
+    // A page that cannot be written: the error is shown and the dialog stays closed.
+    QFile::remove(m_dir.path("home/Quillery/rtf/A.rtf"));
+    QDir().mkpath(m_dir.path("home/Quillery/rtf/A.rtf/blocked"));
+    opened = false;
+    QTimer::singleShot(50, [&] {
+        if (qobject_cast<TMobileForm*>(QApplication::activeModalWidget()))
+            opened = true;
+    });
+    const QStringList boxes =
+        answerMessageBoxes([&] { main.mainMenu()->NoteGoMobileItem()->trigger(); });
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("Cannot create file")) << qPrintable(boxes[0]);
+    QDir(m_dir.path("home/Quillery/rtf/A.rtf")).removeRecursively();
+}
+
+namespace {
+
+// A real stick: a size-limited tmpfs mounted at $QLY_STICK (under /media) for each case, and a
+// home installation with the real program on a fixed disk under $QLY_E2E_HOME.
+class GoMobileStick : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_stick = qEnvironmentVariable("QLY_STICK");
+        if (m_stick.isEmpty())
+            GTEST_SKIP() << "needs a stick: run through tests/x11/gomobile_test.sh";
+        m_home = qEnvironmentVariable("QLY_E2E_HOME") + "/" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        QDir(m_home).removeRecursively();
+        const QString build = QStringLiteral(QLY_BINARY_DIR "/Quillery/");
+        ASSERT_GT(programSize(), 1 << 20) << "build the program first";
+        makeInstallation(m_home, readFile(build + "qly"), readFile(build + "qly.chm"));
+        setProgramPathForTesting(m_home + "/qly");
+        QDir().mkpath(QDir::homePath() + "/Desktop");
+    }
+    void TearDown() override {
+        m_form.reset();
+        if (!m_stick.isEmpty())
+            QProcess::execute("umount", {m_stick});
+        setProgramPathForTesting({});
+    }
+    void mountStick(qint64 bytes) {
+        ASSERT_EQ(QProcess::execute("mount", {"-t", "tmpfs", "-o", QString("size=%1").arg(bytes),
+                                              "tmpfs", m_stick}),
+                  0);
+    }
+    TMobileForm& open() {
+        m_form = std::make_unique<TMobileForm>();
+        m_form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
+        return *m_form;
+    }
+    QStringList copy() {
+        return copyTexts(*m_form, [&] {
+            QTest::mouseClick(child<QToolButton>(m_form.get(), "bbCopy"), Qt::LeftButton);
+        });
+    }
+    QString onStick(const QString& name) const { return m_stick + "/Quillery/" + name; }
+    static QString desktopFile() { return QDir::homePath() + "/Desktop/Quillery.desktop"; }
+    static qint64 programSize() { return QFileInfo(QLY_BINARY_DIR "/Quillery/qly").size(); }
+    static void shot(const QString& name) {
+        const QString dir = qEnvironmentVariable("QLY_SHOTS");
+        if (dir.isEmpty())
+            return;
+        QTest::qWait(300);
+        QProcess::execute("import", {"-window", "root", dir + "/" + name + ".png"});
+    }
+    static void expectSameFile(const QString& a, const QString& b) {
+        EXPECT_EQ(readFile(a), readFile(b)) << qPrintable(b);
+        struct stat sa {
+        }, sb{};
+        ASSERT_EQ(::stat(QFile::encodeName(a), &sa), 0);
+        ASSERT_EQ(::stat(QFile::encodeName(b), &sb), 0);
+        EXPECT_EQ(sa.st_mtim.tv_sec, sb.st_mtim.tv_sec) << qPrintable(b);
+        EXPECT_EQ(sa.st_mtim.tv_nsec, sb.st_mtim.tv_nsec) << qPrintable(b);
+    }
+    QStringList leftovers() const {
+        return QDir(onStick("rtf")).entryList({".qly-copy-*"}, QDir::Files | QDir::Hidden);
+    }
+
+    QString m_stick, m_home;
+    std::unique_ptr<TMobileForm> m_form;
+};
+
+} // namespace
+
+TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
+    QFile::remove(desktopFile());
+    mountStick(programSize() + (16 << 20));
+    TMobileForm& form = open();
+    auto* target = child<QComboBox>(&form, "cbTarget");
+    EXPECT_EQ(target->currentData().toString(), m_stick);
+    EXPECT_EQ(goMobileState().TargetDir, onStick(""));
+    EXPECT_EQ(text(&form, "pnStatus"), "Press copy to start");
+    shot("gomobile-collapsed");
+    child<QPushButton>(&form, "btMore")->click();
+    shot("gomobile-expanded");
+
+    bool animated = false;
+    const auto during =
+        QObject::connect(&form, &TMobileForm::progressTextChanged, [&](const QString& t) {
+            if (t != "Notes: File 13 of 26")
+                return;
+            animated = child<CopyAnimation>(&form, "anCopy")->isRunning() &&
+                       child<QWidget>(&form, "pbCopy")->isVisible() &&
+                       !child<QPushButton>(&form, "btClose")->isEnabled();
+            shot("gomobile-copying");
+        });
+    EXPECT_EQ(copy(), expectedTexts(true));
+    QObject::disconnect(during);
+    EXPECT_TRUE(animated);
+    EXPECT_FALSE(child<CopyAnimation>(&form, "anCopy")->isRunning());
+    EXPECT_EQ(text(&form, "pnStatus"), "Copy complete");
+    EXPECT_FALSE(child<QCheckBox>(&form, "chShell")->isChecked());
+    EXPECT_FALSE(child<QWidget>(&form, "pnAni")->isVisible());
+    for (const char* name : {"qly", "qly.chm", "qly.ini"})
+        expectSameFile(m_home + "/" + name, onStick(name));
+    for (char c = 'A'; c <= 'Z'; ++c)
+        expectSameFile(m_home + "/rtf/" + QChar(c) + ".rtf", onStick(QString("rtf/") + c + ".rtf"));
+    EXPECT_EQ(Profile(m_home + "/qly.ini").readString("CurrentState", "HomeDir", {}), m_home + "/");
+    EXPECT_TRUE(QFileInfo(onStick("qly")).isExecutable());
+    EXPECT_FALSE(QFileInfo::exists(desktopFile()));
+    shot("gomobile-after");
+
+    // Again: the program is there now; an older one is not replaced.
+    writeFile(onStick("qly"), "older program");
+    QFile::setPermissions(onStick("qly"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(copy(), expectedTexts(false));
+    EXPECT_EQ(readFile(onStick("qly")), "older program");
+    writeFile(onStick("qly"), readFile(m_home + "/qly"));
+
+    // On the road: the program runs from the stick, a page changes, and it goes home.
+    m_form.reset();
+    setProgramPathForTesting(onStick("qly"));
+    writeFile(onStick("rtf/B.rtf"), "{\\rtf1 written on the road}");
+    TMobileForm& back = open();
+    EXPECT_EQ(back.direction(), MobileDirection::Home);
+    EXPECT_EQ(child<QLineEdit>(&back, "edTargetPath")->text(), m_home + "/");
+    EXPECT_FALSE(child<QComboBox>(&back, "cbTarget")->isEnabled()) << "locked to the home folder";
+    EXPECT_EQ(copy(), expectedTexts(false));
+    EXPECT_EQ(text(&back, "pnStatus"), "Copy complete");
+    EXPECT_EQ(readFile(m_home + "/rtf/B.rtf"), "{\\rtf1 written on the road}");
+    ASSERT_TRUE(QFileInfo::exists(desktopFile()));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(desktopFile()), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    EXPECT_TRUE(readFile(desktopFile()).contains("Exec=\"" + m_home.toUtf8() + "/qly\"\n"));
+}
+
+TEST_F(GoMobileStick, TooSmallStickCannotStart) {
+    mountStick(1 << 20);
+    TMobileForm& form = open();
+    EXPECT_EQ(text(&form, "pnStatus"), "Not enough free space on target drive");
+    EXPECT_FALSE(child<QToolButton>(&form, "bbCopy")->isEnabled());
+}
+
+TEST_F(GoMobileStick, StickThatFillsUpKeepsEveryPageWhole) {
+    mountStick(programSize() + (16 << 20));
+    open();
+    ASSERT_EQ(copy().size(), 29);
+    // The pages grow at home; meanwhile something else fills the stick, leaving room for ten
+    // grown pages and part of an eleventh.
+    QMap<QString, QByteArray> before;
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        const QString page = QString("rtf/") + c + ".rtf";
+        before[page] = readFile(onStick(page));
+        writeFile(m_home + "/" + page, QByteArray(40960, c));
+    }
+    TMobileForm& form = open();
+    ASSERT_TRUE(child<QToolButton>(&form, "bbCopy")->isEnabled());
+    struct statvfs st {};
+    ASSERT_EQ(::statvfs(QFile::encodeName(m_stick), &st), 0);
+    const qint64 leave = 4096 + 10 * (40960 - 4096) + 20480;
+    writeFile(m_stick + "/filler", QByteArray(qint64(st.f_bavail) * st.f_frsize - leave, 'f'));
+
+    QStringList texts;
+    const QStringList boxes = answerMessageBoxes([&] { texts = copy(); });
+    EXPECT_EQ(boxes, QStringList{"Stream write error."});
+    EXPECT_EQ(texts.last(), "Notes: File 11 of 26");
+    EXPECT_EQ(text(&form, "pnStatus"), "Stream write error");
+    EXPECT_TRUE(child<QPushButton>(&form, "btClose")->isEnabled());
+    EXPECT_FALSE(child<QWidget>(&form, "pnAni")->isVisible());
+    int grown = 0;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        const QByteArray now = readFile(onStick(it.key()));
+        const bool isNew = now == readFile(m_home + "/" + it.key());
+        EXPECT_TRUE(isNew || now == it.value()) << qPrintable(it.key());
+        grown += isNew;
+    }
+    EXPECT_EQ(grown, 10);
+    EXPECT_TRUE(leftovers().isEmpty()) << qPrintable(leftovers().join(' '));
+}
+
+TEST_F(GoMobileStick, ReadOnlyPageOnTheStickIsReported) {
+    mountStick(programSize() + (16 << 20));
+    open();
+    copy();
+    writeFile(onStick("rtf/C.rtf"), "kept");
+    ::chmod(QFile::encodeName(onStick("rtf/C.rtf")), 0444);
+    writeFile(onStick("rtf/.qly-copy-LeftByACrash"), "half a page");
+    const QStringList boxes = answerMessageBoxes([&] { copy(); });
+    EXPECT_EQ(boxes, QStringList{"Cannot create file " + onStick("rtf/C.rtf") + "."});
+    EXPECT_EQ(readFile(onStick("rtf/C.rtf")), "kept");
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+TEST_F(GoMobileStick, PulledStickIsNotReady) {
+    mountStick(programSize() + (16 << 20));
+    TMobileForm& form = open();
+    ASSERT_EQ(QProcess::execute("umount", {m_stick}), 0);
+    copy();
+    EXPECT_EQ(text(&form, "pnStatus"), "Drive not ready");
+    EXPECT_EQ(text(&form, "lbFree"), "0");
+    EXPECT_FALSE(child<QToolButton>(&form, "bbCopy")->isEnabled());
+    EXPECT_FALSE(QFileInfo::exists(m_stick + "/Quillery")) << "nothing written beside the stick";
+}
