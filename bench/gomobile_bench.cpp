@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     table.write("1 0 8:1 / " + QFile::encodeName(source) + " rw - ext4 /dev/sda1 rw\n");
     table.write("2 0 8:17 / " + QFile::encodeName(tmpfs) + " rw - vfat /dev/sdb1 rw\n");
     table.close();
-    TMobileForm::setDriveScanRootsForTesting({table.fileName(), sys});
+    MobileForm::setDriveScanRootsForTesting({table.fileName(), sys});
     setProgramPathForTesting(source + "/qly");
 
     const double mb = folderBytes(source) / 1048576.0;
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         QDir(tmpfs + "/Quillery").removeRecursively();
         QDir(tmpfs + "/cp").removeRecursively();
         {
-            TMobileForm form;
+            MobileForm form;
             form.show();
             QElapsedTimer t;
             t.start();

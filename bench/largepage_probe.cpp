@@ -145,7 +145,7 @@ int main(int argc, char* argv[]) {
 
     FreezeMeter freeze;
     freeze.start();
-    auto* form = new TMainForm;
+    auto* form = new MainForm;
     form->show();
     form->activateWindow();
     if (!QTest::qWaitForWindowActive(form))
@@ -191,7 +191,7 @@ int main(int argc, char* argv[]) {
             settle(&qt);
             t.restart();
             qtPainted.start(t);
-            scratch.SaveCurrentPage(editorDocument(qt.document()));
+            scratch.saveCurrentPage(editorDocument(qt.document()));
             qt.setPlainText(texts[(i + 1) % 2]);
             const double qtMs = qtPainted.wait();
             std::printf("switch %.2f %.2f\n", ms, qtMs);
@@ -219,7 +219,7 @@ int main(int argc, char* argv[]) {
         std::printf("freeze scroll %.1f\n", freeze.stop());
         for (int i = 0; i < runs; ++i) {
             freeze.start();
-            QTimer::singleShot(0, form, [form] { form->SaveCurrentPage(); });
+            QTimer::singleShot(0, form, [form] { form->saveCurrentPage(); });
             QTest::qWait(200);
             std::printf("freeze save %.1f\n", freeze.stop());
         }

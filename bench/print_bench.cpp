@@ -35,7 +35,7 @@ void BM_ComputePrintLayout(benchmark::State& state) {
     const qly::LayoutInput in = letterInput();
     const QLocale locale;
     for (auto _ : state)
-        benchmark::DoNotOptimize(qly::ComputePrintLayout(in, locale));
+        benchmark::DoNotOptimize(qly::computePrintLayout(in, locale));
 }
 BENCHMARK(BM_ComputePrintLayout);
 
@@ -63,7 +63,7 @@ void BM_DrawPreview(benchmark::State& state) {
     if (form->surface()->pbPreview()->size() != QSize(1024, 768))
         state.SkipWithError("the surface did not take its size");
     for (auto _ : state)
-        form->DrawPreview();
+        form->drawPreview();
 }
 BENCHMARK(BM_DrawPreview)->Unit(benchmark::kMillisecond);
 

@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(qly::programIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QPointer<qly::TMainForm> mainForm;
+    QPointer<qly::MainForm> mainForm;
     qly::SingleInstance instance;
     if (instance.activateRunningOrListen([&mainForm] {
             if (mainForm)
@@ -25,8 +25,8 @@ int main(int argc, char* argv[]) {
         }))
         return 0;
 
-    mainForm = new qly::TMainForm;
-    QObject::connect(mainForm, &qly::TMainForm::closed, &app, &QApplication::quit,
+    mainForm = new qly::MainForm;
+    QObject::connect(mainForm, &qly::MainForm::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     // Logout, shutdown and termination signals shut down as a close does.
     qly::installTerminationHandler([&mainForm] {

@@ -42,7 +42,7 @@ int main(int argc, char* argv[]) {
 
     if (mode == QLatin1String("about")) {
         QApplication::setQuitOnLastWindowClosed(false);
-        qly::TAboutForm about;
+        qly::AboutForm about;
         about.exec();
         std::printf("about closed\n");
         return 0;

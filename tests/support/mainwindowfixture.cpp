@@ -15,10 +15,10 @@ void MainWindowTest::TearDown() {
     qly::setProgramPathForTesting(QString());
 }
 
-std::unique_ptr<qly::TMainForm> MainWindowTest::startMainWindow(const QByteArray& settings) {
+std::unique_ptr<qly::MainForm> MainWindowTest::startMainWindow(const QByteArray& settings) {
     if (!settings.isEmpty())
         m_dir.write(QStringLiteral("qly.ini"), settings);
-    auto form = std::make_unique<qly::TMainForm>();
+    auto form = std::make_unique<qly::MainForm>();
     form->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     form->activateWindow();

@@ -9,7 +9,7 @@
 #include <memory>
 
 namespace qly {
-class TMainForm;
+class MainForm;
 }
 
 namespace qlytest {
@@ -22,7 +22,7 @@ protected:
     void TearDown() override;
 
     // Writes settings to qly.ini unless empty, then makes, shows and activates the main window.
-    std::unique_ptr<qly::TMainForm> startMainWindow(const QByteArray& settings = QByteArray());
+    std::unique_ptr<qly::MainForm> startMainWindow(const QByteArray& settings = QByteArray());
     const TempDir& folder() const { return m_dir; }
 
 private:

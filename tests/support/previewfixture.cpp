@@ -22,9 +22,9 @@ QImage plainSnapshot(const QSize& size, const QColor& color) {
     return image;
 }
 
-std::unique_ptr<qly::TPreviewForm> showPreview(QPrinter& printer, const QImage& snapshot,
-                                               const QString& settingsFile, const QSize& box) {
-    auto form = std::make_unique<qly::TPreviewForm>(nullptr, printer, snapshot, settingsFile);
+std::unique_ptr<qly::PreviewForm> showPreview(QPrinter& printer, const QImage& snapshot,
+                                              const QString& settingsFile, const QSize& box) {
+    auto form = std::make_unique<qly::PreviewForm>(nullptr, printer, snapshot, settingsFile);
     form->show();
     form->activateWindow();
     if (!QTest::qWaitForWindowActive(form.get()))

@@ -6,7 +6,7 @@
 #include <memory>
 
 namespace qly {
-class TPreviewForm;
+class PreviewForm;
 }
 
 namespace qlytest {
@@ -19,8 +19,8 @@ void makeLetterPdfPrinter(QPrinter& printer);
 QImage plainSnapshot(const QSize& size, const QColor& color);
 
 // The preview of snapshot on printer, shown, with its pbPreview sized to box (when given).
-std::unique_ptr<qly::TPreviewForm> showPreview(QPrinter& printer, const QImage& snapshot,
-                                               const QString& settingsFile,
-                                               const QSize& box = QSize());
+std::unique_ptr<qly::PreviewForm> showPreview(QPrinter& printer, const QImage& snapshot,
+                                              const QString& settingsFile,
+                                              const QSize& box = QSize());
 
 } // namespace qlytest

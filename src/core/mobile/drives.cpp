@@ -205,7 +205,7 @@ const Drive* driveOfPath(const QList<Drive>& drives, const QString& path) {
     return best;
 }
 
-bool IsDriveReady(const QString& mountPoint) {
+bool isDriveReady(const QString& mountPoint) {
     if (mountPoint.isEmpty())
         return false;
     DIR* dir = ::opendir(QFile::encodeName(mountPoint).constData());

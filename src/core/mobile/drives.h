@@ -34,7 +34,7 @@ const Drive* driveOfPath(const QList<Drive>& drives, const QString& path);
 bool pathIsUnder(const QString& path, const QString& parent);
 
 // The mount point exists, is a folder and can be listed.
-bool IsDriveReady(const QString& mountPoint);
+bool isDriveReady(const QString& mountPoint);
 
 // Capacity and free bytes (those available to the user) of the file system at path;
 // both 0 when they cannot be read.

@@ -113,7 +113,7 @@ void syncFolder(const QByteArray& folder) {
 
 } // namespace
 
-void CopyFileWithProgress(const QString& source, const QString& target,
+void copyFileWithProgress(const QString& source, const QString& target,
                           const CopyProgress& progress) {
     const auto report = [&](qint64 done, qint64 size) {
         if (progress)

@@ -18,7 +18,7 @@ inline constexpr qint64 CopyBlockSize = 8192;
 // file behind. The target's folder is made when missing. Raises qly::Error:
 // "Cannot open file <source>", "Cannot create file <target>" (also when an existing target
 // is read-only), "Stream read error", "Stream write error".
-void CopyFileWithProgress(const QString& source, const QString& target,
+void copyFileWithProgress(const QString& source, const QString& target,
                           const CopyProgress& progress = {});
 
 } // namespace qly

@@ -66,7 +66,7 @@ QString formatNumber(double x, int decimals, const QLocale& locale) {
 
 } // namespace
 
-QString FormatSizeShort(double bytes, const QLocale& locale) {
+QString formatSizeShort(double bytes, const QLocale& locale) {
     constexpr double Gb = 1073741824.0, Mb = 1048576.0, Kb = 1024.0;
     if (std::trunc(bytes / Gb) > 0)
         return formatNumber(bytes / Gb, 2, locale) + QStringLiteral(" Gb");
@@ -77,7 +77,7 @@ QString FormatSizeShort(double bytes, const QLocale& locale) {
     return formatNumber(bytes / Kb, 2, locale) + QStringLiteral(" Kb");
 }
 
-QString FormatSizeLong(double bytes, const QLocale& locale) {
+QString formatSizeLong(double bytes, const QLocale& locale) {
     return formatNumber(bytes, 0, locale) + QStringLiteral(" bytes");
 }
 
@@ -163,7 +163,7 @@ TargetState evaluateTarget(const MobileSizes& sizes, bool withConfig, bool progr
                            bool ready, const DriveSpace& space) {
     TargetState t;
     t.shellNeeded = !programPresent;
-    t.total = sizes.TotalSize(withConfig, t.shellNeeded);
+    t.total = sizes.totalSize(withConfig, t.shellNeeded);
     t.ready = ready;
     if (!ready) {
         t.status = QStringLiteral("Drive not ready");

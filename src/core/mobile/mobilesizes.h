@@ -10,8 +10,8 @@ namespace qly {
 
 // Sizes as the Go Mobile dialog shows them: "1.50 Mb", "12 Kb", "0.50 Kb", "4.66 Gb";
 // the long form "1,234,567 bytes". Separators are the locale's.
-QString FormatSizeShort(double bytes, const QLocale& locale = QLocale::system());
-QString FormatSizeLong(double bytes, const QLocale& locale = QLocale::system());
+QString formatSizeShort(double bytes, const QLocale& locale = QLocale::system());
+QString formatSizeLong(double bytes, const QLocale& locale = QLocale::system());
 
 // The file name of the program in a Go Mobile target folder on this platform.
 QString mobileProgramFileName();
@@ -27,7 +27,7 @@ struct MobileSizes {
     qint64 ConfigSize = 0;
     qint64 ShellSize = 0;
 
-    qint64 TotalSize(bool withConfig, bool withShell) const {
+    qint64 totalSize(bool withConfig, bool withShell) const {
         return NotesSize + (withConfig ? ConfigSize : 0) + (withShell ? ShellSize : 0);
     }
 };

@@ -25,7 +25,7 @@ QString systemReason(int error) {
 }
 } // namespace
 
-void ForceFolders(const QString& path) {
+void forceFolders(const QString& path) {
     if (path.isEmpty())
         return;
     // mkpath creates every missing parent; failures are left for the first write to report.
@@ -133,7 +133,7 @@ PageStore::Load PageStore::loadCurrentPage() {
     return load;
 }
 
-void PageStore::SaveCurrentPage(const Document& document) const {
+void PageStore::saveCurrentPage(const Document& document) const {
     if (m_currentReadOnly || m_currentPageFile.isEmpty())
         return;
     const QByteArray bytes = rtf::writeDocument(document);

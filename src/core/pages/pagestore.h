@@ -9,7 +9,7 @@
 namespace qly {
 
 // Creates a folder and every missing parent, silently.
-void ForceFolders(const QString& path);
+void forceFolders(const QString& path);
 
 // The page folder: the program's folder followed by "rtf/", always ending with a separator.
 // Empty when the program's folder is not known; the page files are then empty paths too.
@@ -69,7 +69,7 @@ public:
     // file replaced is kept as the page's newest version when its content differs.
     // Raises "Cannot create file <path>" when that fails; the old file is then intact.
     // Does nothing while the current page is read-only.
-    void SaveCurrentPage(const Document& document) const;
+    void saveCurrentPage(const Document& document) const;
 
     static int previousIndex(int index) { return index != 0 ? index - 1 : 25; }
     static int nextIndex(int index) { return index + 1 == 26 ? 0 : index + 1; }

@@ -1,5 +1,7 @@
 #include "print/printlayout.h"
 
+#include "model/muldiv.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -26,7 +28,7 @@ void PrinterMetrics::derive() {
     PH = sdiv(PHYSICALHEIGHT, LOGPIXELSY);
 }
 
-int Round(double v) {
+int roundHalfEven(double v) {
     if (std::isnan(v))
         return 0;
     if (v >= static_cast<double>(std::numeric_limits<int>::max()))
@@ -37,27 +39,12 @@ int Round(double v) {
     return static_cast<int>(std::nearbyint(v));
 }
 
-int MulDiv(int a, int b, int c) {
-    if (c == 0)
-        return 0;
-    const std::int64_t n = static_cast<std::int64_t>(a) * b;
-    std::int64_t q = n / c;
-    const std::int64_t r = n % c;
-    if (2 * (r < 0 ? -r : r) >= (c < 0 ? -static_cast<std::int64_t>(c) : c))
-        q += ((n < 0) != (c < 0)) ? -1 : 1;
-    if (q > std::numeric_limits<int>::max())
-        return std::numeric_limits<int>::max();
-    if (q < std::numeric_limits<int>::min())
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(q);
-}
-
-PrintLayout ComputePrintLayout(const LayoutInput& in, const QLocale& locale) {
+PrintLayout computePrintLayout(const LayoutInput& in, const QLocale& locale) {
     const PrinterMetrics& m = in.metrics;
     const double S = in.S;
     PrintLayout L;
 
-    // 1. Zoom, clamped to 1 % .. 1000 %.
+    // Zoom, clamped to 1 % .. 1000 %.
     const std::optional<double> scale = readNumber(in.scale, locale);
     L.z = scale ? *scale / 100 : 1.0;
     if (L.z < 0.01)
@@ -65,7 +52,7 @@ PrintLayout ComputePrintLayout(const LayoutInput& in, const QLocale& locale) {
     else if (L.z > 10)
         L.z = 10;
 
-    // 2. Fit: the snapshot fills the printable area along its tighter side; not clamped.
+    // Fit: the snapshot fills the printable area along its tighter side; not clamped.
     if (in.fitToPage) {
         const double rx = sdiv(m.HORZRES, in.snapW);
         const double ry = sdiv(m.VERTRES, in.snapH);
@@ -75,7 +62,7 @@ PrintLayout ComputePrintLayout(const LayoutInput& in, const QLocale& locale) {
             L.z = sdiv(sdiv(m.HORZRES, m.LOGPIXELSX), sdiv(in.snapW, S));
     }
 
-    // 3. Image size.
+    // Image size.
     L.IW = sdiv(in.snapW * L.z, S);
     L.IH = sdiv(in.snapH * L.z, S);
 
@@ -94,23 +81,23 @@ PrintLayout ComputePrintLayout(const LayoutInput& in, const QLocale& locale) {
         VW = sdiv(bw * (m.PH + 1), bh);
     }
 
-    // 6. The sheet, centred in the view.
+    // The sheet, centred in the view.
     L.PaperL = (VW - m.PW) / 2;
     L.PaperT = (VH - m.PH) / 2;
     L.PaperR = L.PaperL + m.PW;
     L.PaperB = L.PaperT + m.PH;
 
-    // 7. The printable area.
+    // The printable area.
     L.PrintL = L.PaperL + sdiv(m.PHYSICALOFFSETX, m.LOGPIXELSX);
     L.PrintT = L.PaperT + sdiv(m.PHYSICALOFFSETY, m.LOGPIXELSY);
     L.PrintR = L.PrintL + sdiv(m.HORZRES, m.LOGPIXELSX);
     L.PrintB = L.PrintT + sdiv(m.VERTRES, m.LOGPIXELSY);
 
-    // 8. Offsets in inches.
+    // Offsets in inches.
     L.OffsetX = offsetInches(in.xOffset, in.inches, locale);
     L.OffsetY = offsetInches(in.yOffset, in.inches, locale);
 
-    // 9. The image always touches the printable area.
+    // The image always touches the printable area.
     const double lowX = sdiv(m.PHYSICALOFFSETX, m.LOGPIXELSX) - L.IW;
     const double highX = sdiv(m.PHYSICALOFFSETX + double(m.HORZRES), m.LOGPIXELSX);
     if (lowX > L.OffsetX)
@@ -134,13 +121,13 @@ PrintLayout ComputePrintLayout(const LayoutInput& in, const QLocale& locale) {
         L.ImgT = (L.PrintT + L.PrintB - L.IH) / 2;
     L.ImgB = L.ImgT + L.IH;
 
-    // 12. The part inside the printable area.
+    // The part inside the printable area.
     L.VisL = L.ImgL > L.PrintL ? L.ImgL : L.PrintL;
     L.VisT = L.ImgT > L.PrintT ? L.ImgT : L.PrintT;
     L.VisR = L.ImgR >= L.PrintR ? L.PrintR : L.ImgR;
     L.VisB = L.ImgB > L.PrintB ? L.PrintB : L.ImgB;
 
-    // 13. Shadow, smaller on larger sheets.
+    // Shadow, smaller on larger sheets.
     const double longest = m.PW > m.PH ? m.PW : m.PH;
     L.Sh = sdiv(sdiv(15, longest), longest);
     return L;
@@ -148,7 +135,7 @@ PrintLayout ComputePrintLayout(const LayoutInput& in, const QLocale& locale) {
 
 PreviewRects previewRects(const PrintLayout& L, int S, double scale, double snapshotScale) {
     const double f = S * L.k * scale;
-    const auto px = [f](double v) { return Round(v * f); };
+    const auto px = [f](double v) { return roundHalfEven(v * f); };
     PreviewRects r;
     r.sheet = edges(px(L.PaperL), px(L.PaperT), px(L.PaperR), px(L.PaperB));
     r.shadow =
@@ -156,27 +143,28 @@ PreviewRects previewRects(const PrintLayout& L, int S, double scale, double snap
     r.printable = edges(px(L.PrintL), px(L.PrintT), px(L.PrintR), px(L.PrintB));
     r.image = edges(px(L.ImgL), px(L.ImgT), px(L.ImgR), px(L.ImgB));
     r.visible = edges(px(L.VisL), px(L.VisT), px(L.VisR), px(L.VisB));
-    const auto src = [&](double v) { return Round(sdiv(S * v, L.z) * snapshotScale); };
+    const auto src = [&](double v) { return roundHalfEven(sdiv(S * v, L.z) * snapshotScale); };
     r.snapshotSource = edges(src(L.VisL - L.ImgL), src(L.VisT - L.ImgT), src(L.VisR - L.ImgL),
                              src(L.VisB - L.ImgT));
-    r.patternSize = QSize(Round(L.IW * f), Round(L.IH * f));
+    r.patternSize = QSize(roundHalfEven(L.IW * f), roundHalfEven(L.IH * f));
     return r;
 }
 
 PrinterPlacement printerPlacement(const PrintLayout& L, const PrinterMetrics& m, int snapW,
                                   int snapH, int S, int dpx, int dpy) {
     PrinterPlacement p;
-    p.x = Round((L.ImgL - L.PaperL) * m.LOGPIXELSX);
-    p.y = Round((L.ImgT - L.PaperT) * m.LOGPIXELSY);
-    p.width = Round(MulDiv(snapW, dpx, S) * L.z);
-    p.height = Round(MulDiv(snapH, dpy, S) * L.z);
+    p.x = roundHalfEven((L.ImgL - L.PaperL) * m.LOGPIXELSX);
+    p.y = roundHalfEven((L.ImgT - L.PaperT) * m.LOGPIXELSY);
+    // A screen without a resolution leaves nothing to place.
+    p.width = S == 0 ? 0 : roundHalfEven(mulDiv(snapW, dpx, S) * L.z);
+    p.height = S == 0 ? 0 : roundHalfEven(mulDiv(snapH, dpy, S) * L.z);
     return p;
 }
 
 bool hitsImage(const PrintLayout& L, int S, QPoint p) {
     const double f = S * L.k;
-    return Round(L.ImgL * f) < p.x() && p.x() < Round(L.ImgR * f) && Round(L.ImgT * f) < p.y() &&
-           p.y() < Round(L.ImgB * f);
+    return roundHalfEven(L.ImgL * f) < p.x() && p.x() < roundHalfEven(L.ImgR * f) &&
+           roundHalfEven(L.ImgT * f) < p.y() && p.y() < roundHalfEven(L.ImgB * f);
 }
 
 QString fixedText(double v, int decimals, const QLocale& locale) {
@@ -235,14 +223,14 @@ QString paperSizeText(const PrinterMetrics& m, bool inches, PaperTextForm form,
     QString w;
     QString h;
     if (!inches) {
-        w = QString::number(Round(m.PW * 25.4));
-        h = QString::number(Round(m.PH * 25.4));
+        w = QString::number(roundHalfEven(m.PW * 25.4));
+        h = QString::number(roundHalfEven(m.PH * 25.4));
     } else if (form == PaperTextForm::Opening) {
         w = fixedText(m.PW, 1, locale);
         h = fixedText(m.PH, 1, locale);
     } else {
-        w = QString::number(Round(m.PW));
-        h = QString::number(Round(m.PH));
+        w = QString::number(roundHalfEven(m.PW));
+        h = QString::number(roundHalfEven(m.PH));
     }
     return QStringLiteral("Paper size: %1 x %2 %3")
         .arg(w, h, inches ? QStringLiteral("inches") : QStringLiteral("mm"));

@@ -58,13 +58,11 @@ struct PrintLayout {
     double Sh = 0;                                 // preview shadow offset
 };
 
-PrintLayout ComputePrintLayout(const LayoutInput& in, const QLocale& locale = QLocale());
+PrintLayout computePrintLayout(const LayoutInput& in, const QLocale& locale = QLocale());
 
 // Nearest integer, halves to the even neighbour (8.5 -> 8, 11.5 -> 12). Values beyond the
 // int range stop at its ends; NaN is 0.
-int Round(double v);
-// a * b / c rounded to the nearest integer, halves away from zero; 0 when c is 0.
-int MulDiv(int a, int b, int c);
+int roundHalfEven(double v);
 
 // Where the layout lands in the preview bitmap, in preview pixels (S and k applied).
 struct PreviewRects {

@@ -1,21 +1,12 @@
 #include "window/titlemath.h"
 
+#include "model/muldiv.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
 namespace qly {
-
-int mulDiv(int a, int b, int c) {
-    if (c == 0)
-        return -1;
-    const std::int64_t product = std::int64_t(a) * b;
-    const std::int64_t absProduct = std::llabs(product);
-    const std::int64_t absDivisor = std::llabs(std::int64_t(c));
-    const std::int64_t rounded = (absProduct + absDivisor / 2) / absDivisor;
-    const bool negative = (product < 0) != (c < 0);
-    return int(negative ? -rounded : rounded);
-}
 
 std::vector<GradientBand> gradientBands(int top, int bottom, Rgb start, Rgb end) {
     std::vector<GradientBand> bands;

@@ -7,9 +7,6 @@ namespace qly {
 // Arithmetic of the title bar, its splitter and the main menu's banner, kept apart from the
 // widgets so that it can be checked without a window.
 
-// a * b / c rounded to the nearest integer, halves away from zero; c == 0 gives -1.
-int mulDiv(int a, int b, int c);
-
 struct Rgb {
     int red = 0;
     int green = 0;

@@ -20,8 +20,8 @@
 
 namespace qly {
 
-const QUrl TAboutForm::WebSite(QStringLiteral("https://www.example.com/quillery/"));
-const QString TAboutForm::SupportEmail(QStringLiteral("quillery-support@example.com"));
+const QUrl AboutForm::WebSite(QStringLiteral("https://www.example.com/quillery/"));
+const QString AboutForm::SupportEmail(QStringLiteral("quillery-support@example.com"));
 
 namespace {
 const QChar TradeMark(0x2122);
@@ -29,7 +29,7 @@ constexpr int LogoWidth = 260;
 constexpr int LogoHeight = 81;
 } // namespace
 
-TAboutForm::TAboutForm(QWidget* parent)
+AboutForm::AboutForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
@@ -69,18 +69,18 @@ TAboutForm::TAboutForm(QWidget* parent)
     support->setObjectName(QStringLiteral("StaticText8"));
     support->setGeometry(25, 166, qMax(44, support->sizeHint().width()), 17);
 
-    m_staticText4 = new QLabel(SupportEmail, this);
-    m_staticText4->setObjectName(QStringLiteral("StaticText4"));
+    m_emailLabel = new QLabel(SupportEmail, this);
+    m_emailLabel->setObjectName(QStringLiteral("StaticText4"));
     QFont linkFont = dialogFont;
     linkFont.setUnderline(true);
-    m_staticText4->setFont(linkFont);
-    QPalette linkPalette = m_staticText4->palette();
+    m_emailLabel->setFont(linkFont);
+    QPalette linkPalette = m_emailLabel->palette();
     linkPalette.setColor(QPalette::WindowText, linkPalette.color(QPalette::Highlight));
-    m_staticText4->setPalette(linkPalette);
-    m_staticText4->setCursor(Qt::PointingHandCursor);
-    m_staticText4->setGeometry(qMax(73, support->geometry().right() + 5), 166,
-                               m_staticText4->sizeHint().width(), 17);
-    m_staticText4->installEventFilter(this);
+    m_emailLabel->setPalette(linkPalette);
+    m_emailLabel->setCursor(Qt::PointingHandCursor);
+    m_emailLabel->setGeometry(qMax(73, support->geometry().right() + 5), 166,
+                              m_emailLabel->sizeHint().width(), 17);
+    m_emailLabel->installEventFilter(this);
 
     auto makeButton = [this](const char* name, const QString& caption, int top) {
         auto* button = new QPushButton(caption, this);
@@ -100,21 +100,21 @@ TAboutForm::TAboutForm(QWidget* parent)
     btOk->setFocus();
 
     connect(btOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btHelp, &QPushButton::clicked, this, &TAboutForm::btAcknowledgmentsClick);
-    connect(btWebSite, &QPushButton::clicked, this, &TAboutForm::btWebSiteClick);
-    connect(btEmail, &QPushButton::clicked, this, &TAboutForm::btEmailClick);
+    connect(btHelp, &QPushButton::clicked, this, &AboutForm::btAcknowledgmentsClick);
+    connect(btWebSite, &QPushButton::clicked, this, &AboutForm::btWebSiteClick);
+    connect(btEmail, &QPushButton::clicked, this, &AboutForm::btEmailClick);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-QString TAboutForm::versionLine() {
+QString AboutForm::versionLine() {
     return QStringLiteral("Quillery") + TradeMark + QLatin1Char(' ') + QLatin1String(QLY_VERSION);
 }
 
 // A green plate that darkens towards its middle, the name in large white letters with the
 // trade-mark sign, a thin light rule and a slogan in small pale capitals.
-QPixmap TAboutForm::drawLogo() {
+QPixmap AboutForm::drawLogo() {
     QPixmap logo(LogoWidth, LogoHeight);
     QPainter p(&logo);
     p.setRenderHint(QPainter::Antialiasing);
@@ -161,32 +161,32 @@ QPixmap TAboutForm::drawLogo() {
     return logo;
 }
 
-void TAboutForm::btAcknowledgmentsClick() {
-    ShowHelpContents();
+void AboutForm::btAcknowledgmentsClick() {
+    showHelpContents();
 }
 
-void TAboutForm::btWebSiteClick() {
+void AboutForm::btWebSiteClick() {
     if (!m_openUrl(WebSite))
         warn(QStringLiteral("Can't execute default browser"));
 }
 
-void TAboutForm::btEmailClick() {
+void AboutForm::btEmailClick() {
     if (!m_openUrl(QUrl(QStringLiteral("mailto:") + SupportEmail)))
         warn(QStringLiteral("Can't execute default emailer"));
 }
 
-void TAboutForm::warn(const QString& text) {
+void AboutForm::warn(const QString& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("WarningBox"));
     box.exec();
 }
 
 // The address works as a link: a left click does what "E-mail" does.
-bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_staticText4 && event->type() == QEvent::MouseButtonRelease) {
+bool AboutForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_emailLabel && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&
-            m_staticText4->rect().contains(mouse->position().toPoint())) {
+            m_emailLabel->rect().contains(mouse->position().toPoint())) {
             btEmailClick();
             return true;
         }

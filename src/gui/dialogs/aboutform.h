@@ -13,14 +13,14 @@ namespace qly {
 
 // The about box: the logo, the version line and the support address, with buttons for the
 // help contents, the maker's web site and an e-mail to the maker.
-class TAboutForm : public QDialog {
+class AboutForm : public QDialog {
     Q_OBJECT
 public:
     // The maker's addresses; the domain is one reserved for examples.
     static const QUrl WebSite;
     static const QString SupportEmail;
 
-    explicit TAboutForm(QWidget* parent = nullptr);
+    explicit AboutForm(QWidget* parent = nullptr);
 
     // The logo picture, 260 x 81, drawn rather than stored.
     static QPixmap drawLogo();
@@ -41,7 +41,7 @@ private:
     void warn(const QString& text);
 
     std::function<bool(const QUrl&)> m_openUrl;
-    QLabel* m_staticText4 = nullptr;
+    QLabel* m_emailLabel = nullptr;
 };
 
 } // namespace qly

@@ -32,7 +32,7 @@ QCheckBox* makeCheckBox(QWidget* parent, const char* name, const QString& captio
 }
 } // namespace
 
-TOptionsForm::TOptionsForm(QWidget* parent)
+OptionsForm::OptionsForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("OptionsForm"));
@@ -43,20 +43,21 @@ TOptionsForm::TOptionsForm(QWidget* parent)
     setFont(f);
 
     // Created in tab order.
-    m_button1 = makeButton(this, "Button1", tr("OK"), {156, 12, 75, 25});
-    m_button1->setDefault(true);
-    connect(m_button1, &QPushButton::clicked, this, &QDialog::accept);
-    m_button2 = makeButton(this, "Button2", tr("Cancel"), {156, 48, 75, 25});
-    connect(m_button2, &QPushButton::clicked, this, &QDialog::reject);
-    m_button3 = makeButton(this, "Button3", tr("Help"), {156, 84, 75, 25});
-    connect(m_button3, &QPushButton::clicked, this, &TOptionsForm::Button3Click);
+    m_okButton = makeButton(this, "Button1", tr("OK"), {156, 12, 75, 25});
+    m_okButton->setDefault(true);
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    m_cancelButton = makeButton(this, "Button2", tr("Cancel"), {156, 48, 75, 25});
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    m_helpButton = makeButton(this, "Button3", tr("Help"), {156, 84, 75, 25});
+    connect(m_helpButton, &QPushButton::clicked, this, &OptionsForm::helpClicked);
 
-    m_groupBox2 = new QGroupBox(tr(" Main window "), this);
-    m_groupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    m_groupBox2->setGeometry(8, 8, 133, 85);
-    m_cbShowHints = makeCheckBox(m_groupBox2, "cbShowHints", tr("Show hints"), {12, 56, 115, 17});
+    m_mainWindowGroup = new QGroupBox(tr(" Main window "), this);
+    m_mainWindowGroup->setObjectName(QStringLiteral("GroupBox2"));
+    m_mainWindowGroup->setGeometry(8, 8, 133, 85);
+    m_cbShowHints =
+        makeCheckBox(m_mainWindowGroup, "cbShowHints", tr("Show hints"), {12, 56, 115, 17});
     m_cbAlwaysOnTop =
-        makeCheckBox(m_groupBox2, "cbAlwaysOnTop", tr("Always on top"), {12, 28, 115, 17});
+        makeCheckBox(m_mainWindowGroup, "cbAlwaysOnTop", tr("Always on top"), {12, 28, 115, 17});
 
     m_rgMinimize = new QGroupBox(tr(" Minimize to "), this);
     m_rgMinimize->setObjectName(QStringLiteral("rgMinimize"));
@@ -71,35 +72,35 @@ TOptionsForm::TOptionsForm(QWidget* parent)
         m_modes->addButton(r, i);
     }
 
-    setTabOrder(m_button1, m_button2);
-    setTabOrder(m_button2, m_button3);
-    setTabOrder(m_button3, m_cbShowHints);
+    setTabOrder(m_okButton, m_cancelButton);
+    setTabOrder(m_cancelButton, m_helpButton);
+    setTabOrder(m_helpButton, m_cbShowHints);
     setTabOrder(m_cbShowHints, m_cbAlwaysOnTop);
     setTabOrder(m_cbAlwaysOnTop, m_modes->button(0));
     setMinimizeMode(0);
 }
 
-bool TOptionsForm::showHints() const {
+bool OptionsForm::showHints() const {
     return m_cbShowHints->isChecked();
 }
 
-void TOptionsForm::setShowHints(bool on) {
+void OptionsForm::setShowHints(bool on) {
     m_cbShowHints->setChecked(on);
 }
 
-bool TOptionsForm::alwaysOnTop() const {
+bool OptionsForm::alwaysOnTop() const {
     return m_cbAlwaysOnTop->isChecked();
 }
 
-void TOptionsForm::setAlwaysOnTop(bool on) {
+void OptionsForm::setAlwaysOnTop(bool on) {
     m_cbAlwaysOnTop->setChecked(on);
 }
 
-int TOptionsForm::minimizeMode() const {
+int OptionsForm::minimizeMode() const {
     return m_modes->checkedId();
 }
 
-void TOptionsForm::setMinimizeMode(int mode) {
+void OptionsForm::setMinimizeMode(int mode) {
     if (mode < 0) {
         // An exclusive group never clears its last choice on its own.
         m_modes->setExclusive(false);
@@ -111,11 +112,11 @@ void TOptionsForm::setMinimizeMode(int mode) {
     m_modes->button(std::min(mode, ModeCount - 1))->setChecked(true);
 }
 
-void TOptionsForm::Button3Click() {
-    ShowHelpTopic(QStringLiteral("HTML/qly5a40.htm"));
+void OptionsForm::helpClicked() {
+    showHelpTopic(QStringLiteral("HTML/qly5a40.htm"));
 }
 
-void TOptionsForm::showEvent(QShowEvent* event) {
+void OptionsForm::showEvent(QShowEvent* event) {
     // Centred on the screen, not on the main window.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();

@@ -12,10 +12,10 @@ namespace qly {
 
 // The options dialog: hints, stay on top and the minimise mode. It edits nothing itself;
 // the main window reads the choices back when it closes with OK.
-class TOptionsForm : public QDialog {
+class OptionsForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TOptionsForm(QWidget* parent = nullptr);
+    explicit OptionsForm(QWidget* parent = nullptr);
 
     bool showHints() const;
     void setShowHints(bool on);
@@ -26,16 +26,16 @@ public:
     int minimizeMode() const;
     void setMinimizeMode(int mode);
 
-    void Button3Click();
+    void helpClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QPushButton* m_button1 = nullptr;
-    QPushButton* m_button2 = nullptr;
-    QPushButton* m_button3 = nullptr;
-    QGroupBox* m_groupBox2 = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QPushButton* m_helpButton = nullptr;
+    QGroupBox* m_mainWindowGroup = nullptr;
     QCheckBox* m_cbShowHints = nullptr;
     QCheckBox* m_cbAlwaysOnTop = nullptr;
     QGroupBox* m_rgMinimize = nullptr;

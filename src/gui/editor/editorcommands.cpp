@@ -92,52 +92,48 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
       m_pageColorPicked(std::move(pageColorPicked)) {
     m_pmEditor = new QMenu(editor);
     m_pmEditor->setObjectName(QStringLiteral("pmEditor"));
-    addItem("Undo1", tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-            &EditorCommands::EditUndoItemClick);
+    addItem("Undo1", tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), &EditorCommands::undoClicked);
     m_pmEditor->addSeparator()->setObjectName(QStringLiteral("N1"));
-    m_cut1 = addItem("Cut1", tr("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
-                     &EditorCommands::EditCutItemClick);
-    m_copy1 = addItem("Copy1", tr("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
-                      &EditorCommands::EditCopyItemClick);
-    m_paste1 = addItem("Paste1", tr("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
-                       &EditorCommands::EditPasteItemClick);
+    m_cutItem = addItem("Cut1", tr("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
+                        &EditorCommands::cutClicked);
+    m_copyItem = addItem("Copy1", tr("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C),
+                         &EditorCommands::copyClicked);
+    m_pasteItem = addItem("Paste1", tr("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V),
+                          &EditorCommands::pasteClicked);
     m_pmEditor->addSeparator()->setObjectName(QStringLiteral("N2"));
-    addItem("SelectAll1", tr("Select All"), QKeySequence(),
-            &EditorCommands::EditSelectAllItemClick);
+    addItem("SelectAll1", tr("Select All"), QKeySequence(), &EditorCommands::selectAllClicked);
 
     const MainMenu* menu = m_mainMenu;
-    connect(menu->EditUndoItem(), &QAction::triggered, this, &EditorCommands::EditUndoItemClick);
-    connect(menu->EditCutItem(), &QAction::triggered, this, &EditorCommands::EditCutItemClick);
-    connect(menu->EditCopyItem(), &QAction::triggered, this, &EditorCommands::EditCopyItemClick);
-    connect(menu->EditPasteItem(), &QAction::triggered, this, &EditorCommands::EditPasteItemClick);
-    connect(menu->EditSelectAllItem(), &QAction::triggered, this,
-            &EditorCommands::EditSelectAllItemClick);
-    connect(menu->FormatFontItem(), &QAction::triggered, this,
-            &EditorCommands::FormatFontItemClick);
-    connect(menu->FormatColorItem(), &QAction::triggered, this,
-            &EditorCommands::FormatColorItemClick);
+    connect(menu->editUndoItem(), &QAction::triggered, this, &EditorCommands::undoClicked);
+    connect(menu->editCutItem(), &QAction::triggered, this, &EditorCommands::cutClicked);
+    connect(menu->editCopyItem(), &QAction::triggered, this, &EditorCommands::copyClicked);
+    connect(menu->editPasteItem(), &QAction::triggered, this, &EditorCommands::pasteClicked);
+    connect(menu->editSelectAllItem(), &QAction::triggered, this,
+            &EditorCommands::selectAllClicked);
+    connect(menu->formatFontItem(), &QAction::triggered, this, &EditorCommands::fontClicked);
+    connect(menu->formatColorItem(), &QAction::triggered, this, &EditorCommands::colorClicked);
     for (QAction* a :
-         {menu->FormatAlignLeftItem(), menu->FormatAlignCenterItem(), menu->FormatAlignRightItem()})
-        connect(a, &QAction::triggered, this, [this, a] { FormatAlignLeftItemClick(a); });
+         {menu->formatAlignLeftItem(), menu->formatAlignCenterItem(), menu->formatAlignRightItem()})
+        connect(a, &QAction::triggered, this, [this, a] { alignClicked(a); });
 
     m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         m_pmEditor->popup(m_editor->viewport()->mapToGlobal(pos));
     });
     // The selection-change event: caret moves as well as selections.
-    connect(m_editor, &QTextEdit::selectionChanged, this, &EditorCommands::SelectionChange);
-    connect(m_editor, &QTextEdit::cursorPositionChanged, this, &EditorCommands::SelectionChange);
+    connect(m_editor, &QTextEdit::selectionChanged, this, &EditorCommands::selectionChanged);
+    connect(m_editor, &QTextEdit::cursorPositionChanged, this, &EditorCommands::selectionChanged);
 }
 
 // The dialogs are made when first asked for: building the font dialog reads the whole font
 // list, which would cost start-up more than everything else in the window together.
-FontDialog* EditorCommands::FontDialog1() {
+FontDialog* EditorCommands::fontDialog() {
     if (!m_fontDialog)
         m_fontDialog = new FontDialog(m_window);
     return m_fontDialog;
 }
 
-QColorDialog* EditorCommands::ColorDialog1() {
+QColorDialog* EditorCommands::colorDialog() {
     if (!m_colorDialog) {
         m_colorDialog = new QColorDialog(m_window);
         m_colorDialog->setObjectName(QStringLiteral("ColorDialog1"));
@@ -187,29 +183,29 @@ void EditorCommands::insetTextRect() {
     m_editor->setTextInset(TextInset);
 }
 
-void EditorCommands::EditUndoItemClick() {
+void EditorCommands::undoClicked() {
     m_editor->undo();
 }
 
-void EditorCommands::EditCutItemClick() {
+void EditorCommands::cutClicked() {
     m_editor->cut();
 }
 
-void EditorCommands::EditCopyItemClick() {
+void EditorCommands::copyClicked() {
     m_editor->copy();
 }
 
-void EditorCommands::EditPasteItemClick() {
+void EditorCommands::pasteClicked() {
     m_editor->paste();
 }
 
-void EditorCommands::EditSelectAllItemClick() {
+void EditorCommands::selectAllClicked() {
     m_editor->selectAll();
-    SelectionChange();
+    selectionChanged();
 }
 
-void EditorCommands::FormatFontItemClick() {
-    FontDialog* dialog = FontDialog1();
+void EditorCommands::fontClicked() {
+    FontDialog* dialog = fontDialog();
     const QTextCharFormat current = m_editor->currentCharFormat();
     QFont font = current.font().resolve(m_editor->document()->defaultFont());
     if (!current.hasProperty(QTextFormat::FontFamilies) &&
@@ -228,8 +224,8 @@ void EditorCommands::FormatFontItemClick() {
     m_editor->setFocus();
 }
 
-void EditorCommands::FormatColorItemClick() {
-    QColorDialog* dialog = ColorDialog1();
+void EditorCommands::colorClicked() {
+    QColorDialog* dialog = colorDialog();
     dialog->setCurrentColor(m_lastColor);
     if (dialog->exec() == QDialog::Accepted) {
         m_lastColor = dialog->selectedColor();
@@ -238,39 +234,40 @@ void EditorCommands::FormatColorItemClick() {
     m_editor->setFocus();
 }
 
-void EditorCommands::FormatAlignLeftItemClick(QAction* item) {
+void EditorCommands::alignClicked(QAction* item) {
     if (m_updatingMenu)
         return;
     m_editor->setAlignment(qtAlignment(item->data().toInt()));
-    SelectionChange();
+    selectionChanged();
 }
 
-void EditorCommands::SelectionChange() {
+void EditorCommands::selectionChanged() {
     m_updatingMenu = true;
     const auto done = qScopeGuard([this] { m_updatingMenu = false; });
     const int code = alignmentCode(m_editor->textCursor().blockFormat().alignment());
     if (QAction* item = m_mainMenu->alignItem(code))
         item->setChecked(true);
-    UpdateCutCopyItems();
+    updateCutCopyItems();
 }
 
-void EditorCommands::UpdateCutCopyItems() {
+void EditorCommands::updateCutCopyItems() {
     const QTextCursor cursor = m_editor->textCursor();
     const bool any = cursor.selectionEnd() - cursor.selectionStart() > 0;
-    for (QAction* item : {m_mainMenu->EditCopyItem(), m_mainMenu->EditCutItem(), m_copy1, m_cut1})
+    for (QAction* item :
+         {m_mainMenu->editCopyItem(), m_mainMenu->editCutItem(), m_copyItem, m_cutItem})
         item->setEnabled(any);
 }
 
-void EditorCommands::UpdatePasteItems() {
+void EditorCommands::updatePasteItems() {
     const bool can = m_editor->canPaste();
-    m_mainMenu->EditPasteItem()->setEnabled(can);
-    m_paste1->setEnabled(can);
+    m_mainMenu->editPasteItem()->setEnabled(can);
+    m_pasteItem->setEnabled(can);
 }
 
 void EditorCommands::joinClipboardChain() {
     if (!m_clipboardConnection)
         m_clipboardConnection = connect(QGuiApplication::clipboard(), &QClipboard::dataChanged,
-                                        this, &EditorCommands::UpdatePasteItems);
+                                        this, &EditorCommands::updatePasteItems);
 }
 
 void EditorCommands::leaveClipboardChain() {

@@ -29,27 +29,27 @@ public:
     ~EditorCommands() override;
 
     QMenu* pmEditor() const { return m_pmEditor; }
-    FontDialog* FontDialog1();
-    QColorDialog* ColorDialog1();
-    bool UpdatingMenu() const { return m_updatingMenu; }
+    FontDialog* fontDialog();
+    QColorDialog* colorDialog();
+    bool updatingMenu() const { return m_updatingMenu; }
 
     // The editor's own properties: border, scroll bars, selection colours, text inset.
     void setUpEditor();
     // The text keeps 5 pixels from the left and right edges; cheap when already so.
     void insetTextRect();
 
-    void EditUndoItemClick();
-    void EditCutItemClick();
-    void EditCopyItemClick();
-    void EditPasteItemClick();
-    void EditSelectAllItemClick();
-    void FormatFontItemClick();
-    void FormatColorItemClick();
-    void FormatAlignLeftItemClick(QAction* item);
+    void undoClicked();
+    void cutClicked();
+    void copyClicked();
+    void pasteClicked();
+    void selectAllClicked();
+    void fontClicked();
+    void colorClicked();
+    void alignClicked(QAction* item);
 
-    void SelectionChange();
-    void UpdateCutCopyItems();
-    void UpdatePasteItems();
+    void selectionChanged();
+    void updateCutCopyItems();
+    void updatePasteItems();
 
     // Listening to clipboard changes, from the end of the window's creation to its destruction.
     void joinClipboardChain();
@@ -64,9 +64,9 @@ private:
     MainMenu* m_mainMenu;
     std::function<void(const QColor&)> m_pageColorPicked;
     QMenu* m_pmEditor = nullptr;
-    QAction* m_cut1 = nullptr;
-    QAction* m_copy1 = nullptr;
-    QAction* m_paste1 = nullptr;
+    QAction* m_cutItem = nullptr;
+    QAction* m_copyItem = nullptr;
+    QAction* m_pasteItem = nullptr;
     FontDialog* m_fontDialog = nullptr;
     QColorDialog* m_colorDialog = nullptr;
     QColor m_lastColor = Qt::black;

@@ -14,7 +14,7 @@ class QPushButton;
 
 namespace qly {
 
-// The font dialog `FontDialog1`: family, style and size, the effects (strike-out, underline,
+// The font dialog `fontDialog`: family, style and size, the effects (strike-out, underline,
 // text colour) and a sample. Made once and kept: each run loads it with a font and a colour
 // and reads them back after OK.
 class FontDialog : public QDialog {

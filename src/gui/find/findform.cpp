@@ -54,7 +54,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
 }
 } // namespace
 
-TFindForm::TFindForm(const QString& pageFolder, QWidget* parent)
+FindForm::FindForm(const QString& pageFolder, QWidget* parent)
     : QDialog(parent), m_pageFolder(pageFolder) {
     setObjectName(QStringLiteral("FindForm"));
     setWindowTitle(QStringLiteral("Find"));
@@ -76,136 +76,136 @@ TFindForm::TFindForm(const QString& pageFolder, QWidget* parent)
     }
 }
 
-void TFindForm::buildControls() {
-    m_label2 = makeLabel(this, "Label2", QStringLiteral("Text:"), {8, 20});
+void FindForm::buildControls() {
+    m_textLabel = makeLabel(this, "Label2", QStringLiteral("Text:"), {8, 20});
     m_searchEdit = new QLineEdit(this);
     m_searchEdit->setObjectName(QStringLiteral("SearchEdit"));
     m_searchEdit->setGeometry(48, 16, 265, 21);
-    m_label2->setBuddy(m_searchEdit);
+    m_textLabel->setBuddy(m_searchEdit);
 
-    m_checkBox1 = new QCheckBox(QStringLiteral("Case sensitive"), this);
-    m_checkBox1->setObjectName(QStringLiteral("CheckBox1"));
+    m_caseSensitiveBox = new QCheckBox(QStringLiteral("Case sensitive"), this);
+    m_caseSensitiveBox->setObjectName(QStringLiteral("CheckBox1"));
     // At least as wide as its caption needs: the desktop's font may be wider than the design's.
-    m_checkBox1->setGeometry(48, 44, qMax(97, m_checkBox1->sizeHint().width()), 17);
+    m_caseSensitiveBox->setGeometry(48, 44, qMax(97, m_caseSensitiveBox->sizeHint().width()), 17);
 
-    m_bevel1 = new QFrame(this);
-    m_bevel1->setObjectName(QStringLiteral("Bevel1"));
-    m_bevel1->setFrameShape(QFrame::HLine);
-    m_bevel1->setFrameShadow(QFrame::Sunken);
-    m_bevel1->setGeometry(8, 68, 305, 5);
+    m_divider = new QFrame(this);
+    m_divider->setObjectName(QStringLiteral("Bevel1"));
+    m_divider->setFrameShape(QFrame::HLine);
+    m_divider->setFrameShadow(QFrame::Sunken);
+    m_divider->setGeometry(8, 68, 305, 5);
 
-    m_label1 = makeLabel(this, "Label1", QStringLiteral("Page:"), {8, 76});
-    m_label3 = makeLabel(this, "Label3", QStringLiteral("Fast preview:"), {48, 76});
+    m_pageLabel = makeLabel(this, "Label1", QStringLiteral("Page:"), {8, 76});
+    m_previewLabel = makeLabel(this, "Label3", QStringLiteral("Fast preview:"), {48, 76});
 
-    m_listBox1 = new QListWidget(this);
-    m_listBox1->setObjectName(QStringLiteral("ListBox1"));
-    m_listBox1->setItemDelegate(new FixedRowDelegate(m_listBox1));
-    m_listBox1->setUniformItemSizes(true);
-    m_listBox1->setSortingEnabled(true);
-    m_listBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_listBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pageList = new QListWidget(this);
+    m_pageList->setObjectName(QStringLiteral("ListBox1"));
+    m_pageList->setItemDelegate(new FixedRowDelegate(m_pageList));
+    m_pageList->setUniformItemSizes(true);
+    m_pageList->setSortingEnabled(true);
+    m_pageList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pageList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The list shows whole rows only: its height shrinks to the last row that fits.
-    const int frame = 2 * m_listBox1->frameWidth();
-    m_listBox1->setGeometry(8, 96, 33, frame + (160 - frame) / ListRowHeight * ListRowHeight);
-    m_listBox1->viewport()->installEventFilter(this);
+    const int frame = 2 * m_pageList->frameWidth();
+    m_pageList->setGeometry(8, 96, 33, frame + (160 - frame) / ListRowHeight * ListRowHeight);
+    m_pageList->viewport()->installEventFilter(this);
 
-    m_richEdit2 = new QTextEdit(this);
-    m_richEdit2->setObjectName(QStringLiteral("RichEdit2"));
-    m_richEdit2->setAcceptRichText(true);
-    m_richEdit2->setTabChangesFocus(true);
-    m_richEdit2->setGeometry(48, 96, 265, 160);
+    m_previewEditor = new QTextEdit(this);
+    m_previewEditor->setObjectName(QStringLiteral("RichEdit2"));
+    m_previewEditor->setAcceptRichText(true);
+    m_previewEditor->setTabChangesFocus(true);
+    m_previewEditor->setGeometry(48, 96, 265, 160);
     // The preview is on the system's window colour, never in the page's colour.
-    QPalette preview = m_richEdit2->palette();
+    QPalette preview = m_previewEditor->palette();
     preview.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
-    m_richEdit2->setPalette(preview);
+    m_previewEditor->setPalette(preview);
 
-    m_button1 = makeButton(this, "Button1", QStringLiteral("Search"), {324, 16, 75, 25});
-    m_button1->setDefault(true);
-    m_button2 = makeButton(this, "Button2", QStringLiteral("OK"), {324, 52, 75, 25});
-    m_button2->setEnabled(false);
-    m_button3 = makeButton(this, "Button3", QStringLiteral("Cancel"), {324, 88, 75, 25});
+    m_searchButton = makeButton(this, "Button1", QStringLiteral("Search"), {324, 16, 75, 25});
+    m_searchButton->setDefault(true);
+    m_okButton = makeButton(this, "Button2", QStringLiteral("OK"), {324, 52, 75, 25});
+    m_okButton->setEnabled(false);
+    m_cancelButton = makeButton(this, "Button3", QStringLiteral("Cancel"), {324, 88, 75, 25});
 
-    setTabOrder(m_button2, m_button3);
-    setTabOrder(m_button3, m_checkBox1);
-    setTabOrder(m_checkBox1, m_searchEdit);
-    setTabOrder(m_searchEdit, m_listBox1);
-    setTabOrder(m_listBox1, m_richEdit2);
-    setTabOrder(m_richEdit2, m_button1);
+    setTabOrder(m_okButton, m_cancelButton);
+    setTabOrder(m_cancelButton, m_caseSensitiveBox);
+    setTabOrder(m_caseSensitiveBox, m_searchEdit);
+    setTabOrder(m_searchEdit, m_pageList);
+    setTabOrder(m_pageList, m_previewEditor);
+    setTabOrder(m_previewEditor, m_searchButton);
 
-    connect(m_button1, &QPushButton::clicked, this,
-            [this] { runGuarded(this, [this] { Button1Click(); }); });
-    connect(m_button2, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_button3, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_searchButton, &QPushButton::clicked, this,
+            [this] { runGuarded(this, [this] { searchClicked(); }); });
+    connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // A click that selects an entry, and arrow keys that move the selection, are clicks.
-    connect(m_listBox1, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!m_clearing && !m_listBox1->selectedItems().isEmpty())
-            runGuarded(this, [this] { ListBox1Click(); });
+    connect(m_pageList, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_clearing && !m_pageList->selectedItems().isEmpty())
+            runGuarded(this, [this] { pageListClicked(); });
     });
-    connect(m_listBox1, &QListWidget::itemClicked, this, [this] {
+    connect(m_pageList, &QListWidget::itemClicked, this, [this] {
         if (std::exchange(m_pressOnSelected, false))
-            runGuarded(this, [this] { ListBox1Click(); });
+            runGuarded(this, [this] { pageListClicked(); });
     });
 }
 
-bool TFindForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_listBox1->viewport()) {
+bool FindForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pageList->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             const auto* me = static_cast<QMouseEvent*>(event);
-            const QListWidgetItem* item = m_listBox1->itemAt(me->position().toPoint());
+            const QListWidgetItem* item = m_pageList->itemAt(me->position().toPoint());
             m_pressOnSelected = item && item->isSelected();
         } else if (event->type() == QEvent::MouseButtonDblClick) {
-            runGuarded(this, [this] { ListBox1DblClick(); });
+            runGuarded(this, [this] { pageListDoubleClicked(); });
             return true;
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void TFindForm::showEvent(QShowEvent* event) {
+void FindForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    formShown();
 }
 
-void TFindForm::FormShow() {
+void FindForm::formShown() {
     m_searchEdit->setFocus();
 }
 
-QString TFindForm::pageFile(const QString& letter) const {
+QString FindForm::pageFile(const QString& letter) const {
     return pageFilePath(m_pageFolder, letter.at(0).unicode() - u'A');
 }
 
-void TFindForm::Button1Click() {
-    m_button2->setEnabled(false);
+void FindForm::searchClicked() {
+    m_okButton->setEnabled(false);
     m_clearing = true;
-    m_listBox1->clear();
+    m_pageList->clear();
     m_clearing = false;
-    m_richEdit2->clear();
+    m_previewEditor->clear();
     const QString text = m_searchEdit->text();
     if (text.isEmpty())
         return;
 
     // A disabled button loses the focus; a search started from it gives it back.
-    const bool searchHadFocus = m_button1->hasFocus();
-    m_button1->setEnabled(false);
+    const bool searchHadFocus = m_searchButton->hasFocus();
+    m_searchButton->setEnabled(false);
     PageSearchResult result;
     try {
-        result = searchPages(m_pageFolder, text, m_checkBox1->isChecked());
+        result = searchPages(m_pageFolder, text, m_caseSensitiveBox->isChecked());
     } catch (...) {
-        m_button1->setEnabled(true);
+        m_searchButton->setEnabled(true);
         throw;
     }
     for (int index : result.pages)
-        m_listBox1->addItem(pageLetter(index));
+        m_pageList->addItem(pageLetter(index));
     // Search stays available after a page that could not be read: the user may fix it.
-    m_button1->setEnabled(true);
+    m_searchButton->setEnabled(true);
     if (searchHadFocus)
-        m_button1->setFocus();
+        m_searchButton->setFocus();
     if (result.stoppedEarly())
         throw Error(result.error);
 }
 
-void TFindForm::ListBox1Click() {
-    const QList<QListWidgetItem*> selected = m_listBox1->selectedItems();
+void FindForm::pageListClicked() {
+    const QList<QListWidgetItem*> selected = m_pageList->selectedItems();
     if (selected.isEmpty())
         return;
     const QString letter = selected.first()->text();
@@ -215,20 +215,20 @@ void TFindForm::ListBox1Click() {
     // Filled while it has no page size, nothing is laid out; with its size back, Qt lays it
     // out from the top, the first screen first. The caret goes back to the start, or the
     // editor would lay out the whole page to show it at the end.
-    QTextDocument* preview = m_richEdit2->document();
+    QTextDocument* preview = m_previewEditor->document();
     const QSizeF size = preview->pageSize();
     preview->setPageSize(QSizeF(0, 0));
     setEditorDocument(preview, page);
-    m_richEdit2->moveCursor(QTextCursor::Start);
+    m_previewEditor->moveCursor(QTextCursor::Start);
     preview->setPageSize(size);
     m_chosenPage = letter;
-    m_button2->setEnabled(true);
+    m_okButton->setEnabled(true);
 }
 
-void TFindForm::ListBox1DblClick() {
-    if (m_listBox1->selectedItems().isEmpty())
+void FindForm::pageListDoubleClicked() {
+    if (m_pageList->selectedItems().isEmpty())
         return;
-    ListBox1Click();
+    pageListClicked();
     accept();
 }
 

@@ -14,29 +14,29 @@ class QTextEdit;
 namespace qly {
 
 // The find dialog: searches the page files of a page folder as they lie on disk, lists the
-// pages that hold the text and previews the one clicked. The main window reads ChosenPage
+// pages that hold the text and previews the one clicked. The main window reads chosenPage
 // after it closes with OK.
-class TFindForm : public QDialog {
+class FindForm : public QDialog {
     Q_OBJECT
 public:
     // pageFolder ends with a separator; the page file of X is pageFolder + X + ".rtf".
-    explicit TFindForm(const QString& pageFolder, QWidget* parent = nullptr);
+    explicit FindForm(const QString& pageFolder, QWidget* parent = nullptr);
 
     // The letter of the list entry last clicked; empty until one is.
-    const QString& ChosenPage() const { return m_chosenPage; }
+    const QString& chosenPage() const { return m_chosenPage; }
 
-    QLineEdit* SearchEdit() const { return m_searchEdit; }
-    QCheckBox* CheckBox1() const { return m_checkBox1; }
-    QListWidget* ListBox1() const { return m_listBox1; }
-    QTextEdit* RichEdit2() const { return m_richEdit2; }
-    QPushButton* Button1() const { return m_button1; }
-    QPushButton* Button2() const { return m_button2; }
-    QPushButton* Button3() const { return m_button3; }
+    QLineEdit* searchEdit() const { return m_searchEdit; }
+    QCheckBox* caseSensitiveBox() const { return m_caseSensitiveBox; }
+    QListWidget* pageList() const { return m_pageList; }
+    QTextEdit* previewEditor() const { return m_previewEditor; }
+    QPushButton* searchButton() const { return m_searchButton; }
+    QPushButton* okButton() const { return m_okButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
 
     // The handlers; each raises an Error that the caller shows.
-    void Button1Click();
-    void ListBox1Click();
-    void ListBox1DblClick();
+    void searchClicked();
+    void pageListClicked();
+    void pageListDoubleClicked();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -44,7 +44,7 @@ protected:
 
 private:
     void buildControls();
-    void FormShow();
+    void formShown();
     QString pageFile(const QString& letter) const;
 
     QString m_pageFolder;
@@ -54,17 +54,17 @@ private:
     bool m_pressOnSelected = false;
     bool m_clearing = false;
 
-    QLabel* m_label2 = nullptr;
+    QLabel* m_textLabel = nullptr;
     QLineEdit* m_searchEdit = nullptr;
-    QCheckBox* m_checkBox1 = nullptr;
-    QFrame* m_bevel1 = nullptr;
-    QLabel* m_label1 = nullptr;
-    QLabel* m_label3 = nullptr;
-    QListWidget* m_listBox1 = nullptr;
-    QTextEdit* m_richEdit2 = nullptr;
-    QPushButton* m_button1 = nullptr;
-    QPushButton* m_button2 = nullptr;
-    QPushButton* m_button3 = nullptr;
+    QCheckBox* m_caseSensitiveBox = nullptr;
+    QFrame* m_divider = nullptr;
+    QLabel* m_pageLabel = nullptr;
+    QLabel* m_previewLabel = nullptr;
+    QListWidget* m_pageList = nullptr;
+    QTextEdit* m_previewEditor = nullptr;
+    QPushButton* m_searchButton = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
 };
 
 } // namespace qly

@@ -8,11 +8,11 @@ namespace qly {
 // Help is a convenience: a missing help file or topic shows nothing and is not reported (the
 // viewer answers false). Anything else is a fault and goes to the caller's error handling.
 
-void ShowHelpTopic(const QString& topic) {
+void showHelpTopic(const QString& topic) {
     HelpViewer::showTopic(helpFilePath(), topic);
 }
 
-void ShowHelpContents() {
+void showHelpContents() {
     HelpViewer::showContents(helpFilePath());
 }
 

@@ -11,9 +11,9 @@ inline constexpr char GoMobileHelpTopic[] = "HTML/qly0k1c.htm";
 
 // Opens one topic page of the help file, such as "HTML/qly5a40.htm". Never reports a
 // failure: with no help file or no such topic nothing is shown.
-void ShowHelpTopic(const QString& topic);
+void showHelpTopic(const QString& topic);
 
 // Opens the help file at its table of contents; never reports a failure.
-void ShowHelpContents();
+void showHelpContents();
 
 } // namespace qly

@@ -56,37 +56,37 @@ FloatingButton::FloatingButton(QMenu* popupMenu)
     setFixedSize(FloatingButtonWidth, FloatingButtonHeight);
     setAttribute(Qt::WA_ShowWithoutActivating);
 
-    m_image1 = new Grip(this);
-    m_image1->setObjectName(QStringLiteral("Image1"));
-    m_image1->setGeometry(0, 0, 34, 15);
-    m_image1->setToolTip(tr("Move"));
-    m_image1->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_image1->installEventFilter(this);
-    connect(m_image1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { m_popupMenu->popup(m_image1->mapToGlobal(pos)); });
+    m_grip = new Grip(this);
+    m_grip->setObjectName(QStringLiteral("Image1"));
+    m_grip->setGeometry(0, 0, 34, 15);
+    m_grip->setToolTip(tr("Move"));
+    m_grip->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_grip->installEventFilter(this);
+    connect(m_grip, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_popupMenu->popup(m_grip->mapToGlobal(pos)); });
 
-    m_speedButton1 = new QToolButton(this);
-    m_speedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    m_speedButton1->setGeometry(0, 15, 34, 35);
-    m_speedButton1->setToolTip(tr("Restore"));
-    m_speedButton1->setIcon(QIcon(pageStackPicture(32)));
-    m_speedButton1->setIconSize(QSize(32, 32));
-    m_speedButton1->setFocusPolicy(Qt::NoFocus);
-    connect(m_speedButton1, &QToolButton::clicked, this, &FloatingButton::restoreClicked);
+    m_restoreButton = new QToolButton(this);
+    m_restoreButton->setObjectName(QStringLiteral("SpeedButton1"));
+    m_restoreButton->setGeometry(0, 15, 34, 35);
+    m_restoreButton->setToolTip(tr("Restore"));
+    m_restoreButton->setIcon(QIcon(pageStackPicture(32)));
+    m_restoreButton->setIconSize(QSize(32, 32));
+    m_restoreButton->setFocusPolicy(Qt::NoFocus);
+    connect(m_restoreButton, &QToolButton::clicked, this, &FloatingButton::restoreClicked);
 }
 
 bool FloatingButton::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_image1) {
+    if (watched == m_grip) {
         // Only mouse events are QMouseEvents: look at the type before the cast.
         switch (event->type()) {
         case QEvent::MouseButtonPress:
-            pnMinMouseDown(m_image1, static_cast<QMouseEvent*>(event));
+            pnMinMouseDown(m_grip, static_cast<QMouseEvent*>(event));
             return true;
         case QEvent::MouseMove:
-            pnMinMouseMove(m_image1, static_cast<QMouseEvent*>(event));
+            pnMinMouseMove(m_grip, static_cast<QMouseEvent*>(event));
             return true;
         case QEvent::MouseButtonRelease:
-            pnMinMouseUp(m_image1, static_cast<QMouseEvent*>(event));
+            pnMinMouseUp(m_grip, static_cast<QMouseEvent*>(event));
             return true;
         default:
             break;

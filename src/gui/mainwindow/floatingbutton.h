@@ -21,8 +21,8 @@ public:
     // popupMenu is the grip's context menu; it is not owned.
     explicit FloatingButton(QMenu* popupMenu);
 
-    QWidget* grip() const { return m_image1; }
-    QToolButton* restoreButton() const { return m_speedButton1; }
+    QWidget* grip() const { return m_grip; }
+    QToolButton* restoreButton() const { return m_restoreButton; }
     bool dragging() const { return m_dragging; }
     void clearDrag() { m_dragging = false; }
 
@@ -44,8 +44,8 @@ private:
     void followPointer(QWidget* control, QMouseEvent* event);
 
     QMenu* m_popupMenu;
-    QWidget* m_image1 = nullptr;
-    QToolButton* m_speedButton1 = nullptr;
+    QWidget* m_grip = nullptr;
+    QToolButton* m_restoreButton = nullptr;
     bool m_dragging = false;
     QPoint m_anchor;
 };

@@ -43,7 +43,7 @@
 
 namespace qly {
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
+MainForm::MainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QApplication::applicationName());
     buildLayout();
@@ -51,19 +51,19 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
     // (a dialog closing), not from another program.
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* now) {
         if (now && now == windowHandle() && m_lastFocusWindow && m_lastFocusWindow != now)
-            FormActivate();
+            formActivated();
         m_lastFocusWindow = now;
     });
-    FormCreate();
+    formCreated();
     // Changes a crash kept from their pages are offered once the window is up.
-    QTimer::singleShot(0, this, &TMainForm::offerRecovery);
+    QTimer::singleShot(0, this, &MainForm::offerRecovery);
 }
 
-TMainForm::~TMainForm() {
-    FormDestroy();
+MainForm::~MainForm() {
+    formDestroyed();
 }
 
-void TMainForm::buildLayout() {
+void MainForm::buildLayout() {
     // The window's controls use the desktop's sans-serif font at 8 points.
     QFont controls = QApplication::font();
     controls.setPointSize(8);
@@ -71,9 +71,9 @@ void TMainForm::buildLayout() {
     m_titleBar = new TitleBar(this);
     m_splitter = new TitleSplitter(m_titleBar, this);
 
-    m_panel4 = new QWidget(this);
-    m_panel4->setObjectName(QStringLiteral("Panel4"));
-    auto* editor = new NoteEditor(m_panel4);
+    m_editorPanel = new QWidget(this);
+    m_editorPanel->setObjectName(QStringLiteral("Panel4"));
+    auto* editor = new NoteEditor(m_editorPanel);
     m_editor = editor;
     m_recovery = new RecoveryKeeper(m_editor, programDir(), this);
     m_pageLoader = new PageLoader(editor);
@@ -83,10 +83,10 @@ void TMainForm::buildLayout() {
     m_mainMenu = new MainMenu(this);
     m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
         applyPageColor(bgrFromColor(color));
-        SavePageColor();
+        savePageColor();
     });
     m_commands->setUpEditor();
-    auto* panelLayout = new QVBoxLayout(m_panel4);
+    auto* panelLayout = new QVBoxLayout(m_editorPanel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(m_editor);
 
@@ -96,7 +96,7 @@ void TMainForm::buildLayout() {
     layout->setSpacing(0);
     layout->addWidget(m_titleBar);
     layout->addWidget(m_splitter);
-    layout->addWidget(m_panel4, 1);
+    layout->addWidget(m_editorPanel, 1);
 
     connect(m_titleBar->cbNotes(), &QComboBox::activated, this,
             [this] { runGuarded(this, [this] { cbNotesChange(); }); });
@@ -106,30 +106,30 @@ void TMainForm::buildLayout() {
             [this] { runGuarded(this, [this] { sbNextClick(); }); });
     m_minimizer = new Minimizer(this, m_settings, m_titleBar->cbNotes(), m_pages);
     connect(m_titleBar->sbMinimize(), &QToolButton::clicked, m_minimizer, &Minimizer::minimize);
-    connect(m_minimizer, &Minimizer::exitRequested, this, &TMainForm::Exit1Click);
+    connect(m_minimizer, &Minimizer::exitRequested, this, &MainForm::exitClicked);
     connect(m_titleBar->sbClose(), &QToolButton::clicked, this, &QWidget::close);
 
     // The title bar, its grip and splitter, and the main menu.
     setMouseTracking(true);
     qApp->installEventFilter(this);
-    connect(m_titleBar->sbStart(), &QToolButton::clicked, this, &TMainForm::sbStartClick);
+    connect(m_titleBar->sbStart(), &QToolButton::clicked, this, &MainForm::sbStartClick);
     connect(m_titleBar, &TitleBar::gripPressed, this,
             [this](Qt::MouseButton button) { pnTitleMouseDown(button); });
-    connect(m_splitter, &TitleSplitter::moved, this, &TMainForm::Splitter1Moved);
-    const auto menuItem = [this](QAction* item, void (TMainForm::*handler)()) {
+    connect(m_splitter, &TitleSplitter::moved, this, &MainForm::splitterMoved);
+    const auto menuItem = [this](QAction* item, void (MainForm::*handler)()) {
         connect(item, &QAction::triggered, this,
                 [this, handler] { runGuarded(this, [this, handler] { (this->*handler)(); }); });
     };
-    menuItem(m_mainMenu->NoteFindItem(), &TMainForm::NoteFindItemClick);
-    menuItem(m_mainMenu->NotePrintItem(), &TMainForm::NotePrintItemClick);
-    menuItem(m_mainMenu->NoteGoMobileItem(), &TMainForm::NoteGoMobileItemClick);
-    menuItem(m_mainMenu->Exit1(), &TMainForm::Exit1Click);
-    menuItem(m_mainMenu->Options1(), &TMainForm::OptionsItemClick);
-    menuItem(m_mainMenu->HelpItem(), &TMainForm::HelpItemClick);
-    menuItem(m_mainMenu->AboutItem(), &TMainForm::AboutItemClick);
+    menuItem(m_mainMenu->noteFindItem(), &MainForm::findClicked);
+    menuItem(m_mainMenu->notePrintItem(), &MainForm::printClicked);
+    menuItem(m_mainMenu->noteGoMobileItem(), &MainForm::goMobileClicked);
+    menuItem(m_mainMenu->exitItem(), &MainForm::exitClicked);
+    menuItem(m_mainMenu->optionsItem(), &MainForm::optionsClicked);
+    menuItem(m_mainMenu->helpItem(), &MainForm::showHelp);
+    menuItem(m_mainMenu->aboutItem(), &MainForm::showAbout);
 }
 
-void TMainForm::FormCreate() {
+void MainForm::formCreated() {
     try {
         // 1: the snapshot that printing draws from.
         m_snapshot = QImage(80, 80, QImage::Format_RGB888);
@@ -166,10 +166,10 @@ void TMainForm::FormCreate() {
         m_pages.setCurrentPage(notes->currentIndex());
         // A page folder that is missing is created by the load.
         loadCurrentPage();
-        LoadPageColor();
+        loadPageColor();
 
         // 12, 13: the menu state, and listening to the clipboard.
-        m_commands->SelectionChange();
+        m_commands->selectionChanged();
         m_commands->joinClipboardChain();
     } catch (const std::exception&) {
         showMessage(nullptr, QStringLiteral("Initialization failed"));
@@ -179,7 +179,7 @@ void TMainForm::FormCreate() {
     m_titleBar->setTitleButtonHeight(titleButtonHeight(m_titleBar->height()));
 }
 
-void TMainForm::loadCurrentPage() {
+void MainForm::loadCurrentPage() {
     PageStore::Load page = m_pages.loadCurrentPage();
     m_pageLoader->showPage(std::move(page.document));
     m_recovery->pageLoaded(m_pages.rememberedPageIndex());
@@ -189,7 +189,7 @@ void TMainForm::loadCurrentPage() {
     // An empty page starts in the editor's own format, not in the page before's.
     m_editor->setCurrentCharFormat(QTextCharFormat());
     if (page.status == PageFileRead::Status::NoFile) {
-        ForceFolders(m_pages.pageFolder());
+        forceFolders(m_pages.pageFolder());
         return;
     }
     showErrorBox(this, QStringLiteral("Cannot read the page file %1 (%2). The page is shown "
@@ -197,7 +197,7 @@ void TMainForm::loadCurrentPage() {
                            .arg(QDir::toNativeSeparators(m_pages.currentPageFile()), page.reason));
 }
 
-void TMainForm::removeLeftoversOfCutWrites() {
+void MainForm::removeLeftoversOfCutWrites() {
     QStringList pages;
     for (int i = 0; i < PageCount; ++i)
         pages.append(QFileInfo(m_pages.pageFile(i)).fileName());
@@ -207,26 +207,26 @@ void TMainForm::removeLeftoversOfCutWrites() {
     removeLeftoverTemporaries(settings.path(), {settings.fileName()});
 }
 
-void TMainForm::FormShow() {
+void MainForm::formShown() {
     m_minimizer->clearDrag();
     applyStayOnTop(m_settings.stayOnTop || floatingButtonShown());
     activateWindow();
     raise();
     m_editor->setFocus();
     // Asking the clipboard may wait on another program: do it once the window is up.
-    QTimer::singleShot(0, m_commands, &EditorCommands::UpdatePasteItems);
+    QTimer::singleShot(0, m_commands, &EditorCommands::updatePasteItems);
 }
 
-void TMainForm::FormActivate() {
+void MainForm::formActivated() {
     applyStayOnTop(m_settings.stayOnTop);
 }
 
-void TMainForm::showEvent(QShowEvent* event) {
+void MainForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    FormShow();
+    formShown();
 }
 
-void TMainForm::applyStayOnTop(bool onTop) {
+void MainForm::applyStayOnTop(bool onTop) {
     if (QWindow* w = windowHandle()) {
         if (w->flags().testFlag(Qt::WindowStaysOnTopHint) != onTop)
             w->setFlag(Qt::WindowStaysOnTopHint, onTop);
@@ -235,13 +235,13 @@ void TMainForm::applyStayOnTop(bool onTop) {
     }
 }
 
-bool TMainForm::floatingButtonShown() const {
+bool MainForm::floatingButtonShown() const {
     return m_minimizer->floatingButtonShown();
 }
 
-void TMainForm::keyPressEvent(QKeyEvent* event) {
+void MainForm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
-        ShowHelpContents();
+        showHelpContents();
         return;
     }
     if (floatingButtonShown())
@@ -249,37 +249,37 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void TMainForm::switchToPage(int index) {
+void MainForm::switchToPage(int index) {
     m_titleBar->cbNotes()->setCurrentIndex(index);
-    SaveCurrentPage();
+    saveCurrentPage();
     m_pages.setCurrentPage(index);
     loadCurrentPage();
-    LoadPageColor();
+    loadPageColor();
 }
 
-void TMainForm::cbNotesChange() {
+void MainForm::cbNotesChange() {
     if (!isActiveWindow())
         return;
     switchToPage(m_titleBar->cbNotes()->currentIndex());
 }
 
-void TMainForm::sbPrevClick() {
+void MainForm::sbPrevClick() {
     switchToPage(PageStore::previousIndex(m_titleBar->cbNotes()->currentIndex()));
 }
 
-void TMainForm::sbNextClick() {
+void MainForm::sbNextClick() {
     switchToPage(PageStore::nextIndex(m_titleBar->cbNotes()->currentIndex()));
 }
 
-void TMainForm::SaveCurrentPage() {
+void MainForm::saveCurrentPage() {
     if (m_pages.currentPageReadOnly())
         return; // a page whose file cannot be read is never written
     m_pageLoader->finishPending();
-    m_pages.SaveCurrentPage(editorDocument(m_editor->document()));
+    m_pages.saveCurrentPage(editorDocument(m_editor->document()));
     m_recovery->pageSaved();
 }
 
-void TMainForm::offerRecovery() {
+void MainForm::offerRecovery() {
     m_recovery->offerPending(this, m_pages.pageFolder(), [this](int index, const Document& doc) {
         runGuarded(this, [&] {
             if (index != m_pages.rememberedPageIndex())
@@ -291,60 +291,60 @@ void TMainForm::offerRecovery() {
     });
 }
 
-void TMainForm::LoadPageColor() {
+void MainForm::loadPageColor() {
     const Profile profile(programSettingsFile());
     applyPageColor(readPageColor(profile, m_titleBar->cbNotes()->currentIndex()));
 }
 
-void TMainForm::SavePageColor() {
+void MainForm::savePageColor() {
     Profile profile(programSettingsFile());
     writePageColor(profile, m_titleBar->cbNotes()->currentIndex(), pageColor());
 }
 
-void TMainForm::applyPageColor(int bgrColor) {
+void MainForm::applyPageColor(int bgrColor) {
     QPalette pal = m_editor->palette();
     pal.setColor(QPalette::Base, colorFromBgr<QColor>(bgrColor));
     m_editor->setPalette(pal);
     m_titleBar->setPageColor(m_editor->palette().color(QPalette::Base));
 }
 
-int TMainForm::pageColor() const {
+int MainForm::pageColor() const {
     return bgrFromColor(m_editor->palette().color(QPalette::Base));
 }
 
-void TMainForm::bringForward() {
+void MainForm::bringForward() {
     // Back from the taskbar, the tray or the floating button, then to the front.
     m_minimizer->restore();
 }
 
-void TMainForm::NoteFindItemClick() {
-    TFindForm form(m_pages.pageFolder(), this);
+void MainForm::findClicked() {
+    FindForm form(m_pages.pageFolder(), this);
     if (form.exec() != QDialog::Accepted)
         return;
-    const int index = m_titleBar->cbNotes()->findText(form.ChosenPage(),
+    const int index = m_titleBar->cbNotes()->findText(form.chosenPage(),
                                                       Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
         switchToPage(index);
 }
-void TMainForm::NotePrintItemClick() {
+void MainForm::printClicked() {
     QPrinter& printer = selectedPrinter();
     if (printer.printerName().isEmpty()) {
         showMessage(this, tr("No printer installed"));
         return;
     }
-    TPreviewForm preview(this, printer, m_snapshot, programSettingsFile(), m_settings.showHint);
-    CaptureScreenRect(m_editor, m_snapshot);
+    PreviewForm preview(this, printer, m_snapshot, programSettingsFile(), m_settings.showHint);
+    captureScreenRect(m_editor, m_snapshot);
     preview.exec();
 }
-void TMainForm::NoteGoMobileItemClick() {
+void MainForm::goMobileClicked() {
     // Go Mobile copies the page files as they lie on disk: the page in the editor first goes
     // to its file, as a page switch would write it. A failure here keeps the dialog closed.
-    SaveCurrentPage();
-    TMobileForm form(this);
+    saveCurrentPage();
+    MobileForm form(this);
     form.exec();
 }
-void TMainForm::OptionsItemClick() {
-    TOptionsForm form(this);
+void MainForm::optionsClicked() {
+    OptionsForm form(this);
     form.setAlwaysOnTop(m_settings.stayOnTop);
     form.setShowHints(m_settings.showHint);
     form.setMinimizeMode(m_settings.minimizeTo);
@@ -357,24 +357,24 @@ void TMainForm::OptionsItemClick() {
     // The mode counts from the next minimise on.
     m_settings.minimizeTo = form.minimizeMode();
 }
-void TMainForm::AboutItemClick() {
-    TAboutForm about(this);
+void MainForm::showAbout() {
+    AboutForm about(this);
     about.exec();
 }
-void TMainForm::HelpItemClick() {
-    ShowHelpContents();
+void MainForm::showHelp() {
+    showHelpContents();
 }
-void TMainForm::Exit1Click() {
+void MainForm::exitClicked() {
     close();
 }
 
-void TMainForm::closeEvent(QCloseEvent* event) {
-    FormDestroy();
+void MainForm::closeEvent(QCloseEvent* event) {
+    formDestroyed();
     event->accept();
     emit closed();
 }
 
-void TMainForm::FormDestroy() {
+void MainForm::formDestroyed() {
     if (m_destroyed)
         return;
     m_destroyed = true;
@@ -383,7 +383,7 @@ void TMainForm::FormDestroy() {
     m_commands->leaveClipboardChain();
 }
 
-bool TMainForm::saveSession() {
+bool MainForm::saveSession() {
     if (!floatingButtonShown()) {
         const QRect g = geometry();
         m_settings.left = g.left();
@@ -403,46 +403,46 @@ bool TMainForm::saveSession() {
         m_settings.write(profile);
     });
     const bool pageWritten = runGuarded(this, [this, settingsWritten] {
-        SaveCurrentPage();
+        saveCurrentPage();
         if (settingsWritten)
-            SavePageColor();
+            savePageColor();
     });
     return settingsWritten && pageWritten;
 }
 
 // The title bar ---------------------------------------------------------------------------
 
-void TMainForm::sbStartClick() {
+void MainForm::sbStartClick() {
     QToolButton* start = m_titleBar->sbStart();
     m_mainMenu->popup(start->mapToGlobal(QPoint(0, start->height())));
 }
 
-void TMainForm::pnTitleMouseDown(Qt::MouseButton button) {
+void MainForm::pnTitleMouseDown(Qt::MouseButton button) {
     // Any button moves the window, until that button is released.
     startWindowMove(windowHandle(), button);
 }
 
-void TMainForm::Splitter1Moved() {
+void MainForm::splitterMoved() {
     m_titleBar->setTitleButtonHeight(titleButtonHeight(m_titleBar->height()));
 }
 
-void TMainForm::FormResize() {
+void MainForm::formResized() {
     m_commands->insetTextRect();
-    m_commands->SelectionChange();
+    m_commands->selectionChanged();
 }
 
-void TMainForm::FormPaint() {
+void MainForm::formPainted() {
     m_commands->insetTextRect();
 }
 
-void TMainForm::resizeEvent(QResizeEvent* event) {
+void MainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    FormResize();
+    formResized();
 }
 
-void TMainForm::paintEvent(QPaintEvent* event) {
+void MainForm::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    FormPaint();
+    formPainted();
     // The sizing frame, raised as a window's border is.
     QPainter p(this);
     const QPalette& pal = palette();
@@ -456,7 +456,7 @@ void TMainForm::paintEvent(QPaintEvent* event) {
     p.drawLine(r.topRight(), r.bottomRight());
 }
 
-Qt::Edges TMainForm::resizeEdgesAt(QPoint pos) const {
+Qt::Edges MainForm::resizeEdgesAt(QPoint pos) const {
     // Near a corner both of its edges move, as with a system frame.
     constexpr int Corner = 16;
     Qt::Edges edges;
@@ -478,7 +478,7 @@ Qt::Edges TMainForm::resizeEdgesAt(QPoint pos) const {
     return edges;
 }
 
-void TMainForm::mousePressEvent(QMouseEvent* event) {
+void MainForm::mousePressEvent(QMouseEvent* event) {
     const Qt::Edges edges = resizeEdgesAt(event->position().toPoint());
     if (edges && event->button() == Qt::LeftButton && windowHandle()) {
         windowHandle()->startSystemResize(edges);
@@ -487,7 +487,7 @@ void TMainForm::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
 }
 
-void TMainForm::mouseMoveEvent(QMouseEvent* event) {
+void MainForm::mouseMoveEvent(QMouseEvent* event) {
     const Qt::Edges edges = resizeEdgesAt(event->position().toPoint());
     if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
         setCursor(Qt::SizeFDiagCursor);
@@ -502,7 +502,7 @@ void TMainForm::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     // "ShowHint": the hints of this window's controls show only while it is on.
     if (event->type() == QEvent::ToolTip && !m_settings.showHint) {
         auto* widget = qobject_cast<QWidget*>(watched);

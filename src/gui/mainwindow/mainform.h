@@ -24,11 +24,11 @@ class TitleBar;
 class TitleSplitter;
 
 // The main window: one page of notes in `Editor` under the window's own title bar.
-class TMainForm : public QWidget {
+class MainForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
-    ~TMainForm() override;
+    explicit MainForm(QWidget* parent = nullptr);
+    ~MainForm() override;
 
     QTextEdit* editor() const { return m_editor; }
     TitleBar* titleBar() const { return m_titleBar; }
@@ -49,13 +49,13 @@ public:
     void cbNotesChange();
     void sbPrevClick();
     void sbNextClick();
-    void SaveCurrentPage();
+    void saveCurrentPage();
     // Writes section "Main", the page in the editor and its colour. Runs any number of times
     // (logout checkpoints, signals, Go Mobile, the close); each failure is reported once in the
     // error box. True when everything was written.
     bool saveSession();
-    void LoadPageColor();
-    void SavePageColor();
+    void loadPageColor();
+    void savePageColor();
     // Sets the page colour on the editor, then on the title bar's panels.
     void applyPageColor(int bgrColor);
     int pageColor() const;
@@ -69,23 +69,23 @@ public:
     // The title bar: the main menu button, the grip and the splitter under it.
     void sbStartClick();
     void pnTitleMouseDown(Qt::MouseButton button);
-    void Splitter1Moved();
+    void splitterMoved();
     // The frame around the window in which a press resizes it.
     static constexpr int ResizeBorder = 4;
 
     // Commands of the main menu.
-    void NoteFindItemClick();
-    void NotePrintItemClick();
+    void findClicked();
+    void printClicked();
     // Saves the page in the editor, then opens Go Mobile (which copies the files on disk).
-    void NoteGoMobileItemClick();
-    void OptionsItemClick();
-    void AboutItemClick();
-    void HelpItemClick();
-    void Exit1Click();
+    void goMobileClicked();
+    void optionsClicked();
+    void showAbout();
+    void showHelp();
+    void exitClicked();
 
     // The one-time teardown at the end (close, SIGTERM): leaves the clipboard and saves the
     // session. Later calls do nothing.
-    void FormDestroy();
+    void formDestroyed();
 
 signals:
     // The window has closed and shut down: the program may end.
@@ -102,17 +102,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormShow();
-    void FormActivate();
+    void formCreated();
+    void formShown();
+    void formActivated();
     void buildLayout();
     // The current page file into the editor: an unreadable file is said once and shown
     // as an empty, read-only page.
     void loadCurrentPage();
     void removeLeftoversOfCutWrites();
     void offerRecovery();
-    void FormResize();
-    void FormPaint();
+    void formResized();
+    void formPainted();
     Qt::Edges resizeEdgesAt(QPoint pos) const;
     bool floatingButtonShown() const;
 
@@ -123,7 +123,7 @@ private:
     TitleSplitter* m_splitter = nullptr;
     MainMenu* m_mainMenu = nullptr;
     EditorCommands* m_commands = nullptr;
-    QWidget* m_panel4 = nullptr;
+    QWidget* m_editorPanel = nullptr;
     QTextEdit* m_editor = nullptr;
     PageLoader* m_pageLoader = nullptr;
     Minimizer* m_minimizer = nullptr;

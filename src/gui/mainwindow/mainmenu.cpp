@@ -28,7 +28,7 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
     m_notePrintItem = addItem(m_noteMenu, "NotePrintItem", tr("&Print..."), 12);
     m_noteGoMobileItem = addItem(m_noteMenu, "NoteGoMobileItem", tr("&Go Mobile..."), 14);
     m_noteMenu->addSeparator()->setObjectName(QStringLiteral("N3"));
-    m_exit1 = addItem(m_noteMenu, "Exit1", tr("E&xit"));
+    m_exitItem = addItem(m_noteMenu, "Exit1", tr("E&xit"));
 
     m_editMenu = addSubmenu("EditItem", tr("&Edit"));
     m_editUndoItem =
@@ -60,7 +60,7 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
         m_alignGroup->addAction(a);
     }
 
-    m_options1 = addItem(this, "Options1", tr("Options..."));
+    m_optionsItem = addItem(this, "Options1", tr("Options..."));
     m_helpItem = addItem(this, "HelpItem", tr("&Help"));
     addSeparator()->setObjectName(QStringLiteral("N5"));
     m_aboutItem = addItem(this, "AboutItem", tr("About..."));
@@ -116,12 +116,12 @@ void MainMenu::assignImages() {
         if (a->isSeparator())
             continue;
         int index = -1;
-        RxMainMenuGetImageIndex(a, index);
+        imageIndexOf(a, index);
         a->setIcon(ToolbarImages::icon(index));
     }
 }
 
-void MainMenu::RxMainMenuGetImageIndex(const QAction* item, int& imageIndex) {
+void MainMenu::imageIndexOf(const QAction* item, int& imageIndex) {
     imageIndex = menuImageIndex(item->data().toInt(), imageIndex);
 }
 

@@ -26,23 +26,23 @@ public:
     QMenu* editMenu() const { return m_editMenu; }
     QMenu* formatMenu() const { return m_formatMenu; }
 
-    QAction* NoteFindItem() const { return m_noteFindItem; }
-    QAction* NotePrintItem() const { return m_notePrintItem; }
-    QAction* NoteGoMobileItem() const { return m_noteGoMobileItem; }
-    QAction* Exit1() const { return m_exit1; }
-    QAction* EditUndoItem() const { return m_editUndoItem; }
-    QAction* EditCutItem() const { return m_editCutItem; }
-    QAction* EditCopyItem() const { return m_editCopyItem; }
-    QAction* EditPasteItem() const { return m_editPasteItem; }
-    QAction* EditSelectAllItem() const { return m_editSelectAllItem; }
-    QAction* FormatFontItem() const { return m_formatFontItem; }
-    QAction* FormatColorItem() const { return m_formatColorItem; }
-    QAction* FormatAlignLeftItem() const { return m_formatAlignLeftItem; }
-    QAction* FormatAlignCenterItem() const { return m_formatAlignCenterItem; }
-    QAction* FormatAlignRightItem() const { return m_formatAlignRightItem; }
-    QAction* Options1() const { return m_options1; }
-    QAction* HelpItem() const { return m_helpItem; }
-    QAction* AboutItem() const { return m_aboutItem; }
+    QAction* noteFindItem() const { return m_noteFindItem; }
+    QAction* notePrintItem() const { return m_notePrintItem; }
+    QAction* noteGoMobileItem() const { return m_noteGoMobileItem; }
+    QAction* exitItem() const { return m_exitItem; }
+    QAction* editUndoItem() const { return m_editUndoItem; }
+    QAction* editCutItem() const { return m_editCutItem; }
+    QAction* editCopyItem() const { return m_editCopyItem; }
+    QAction* editPasteItem() const { return m_editPasteItem; }
+    QAction* editSelectAllItem() const { return m_editSelectAllItem; }
+    QAction* formatFontItem() const { return m_formatFontItem; }
+    QAction* formatColorItem() const { return m_formatColorItem; }
+    QAction* formatAlignLeftItem() const { return m_formatAlignLeftItem; }
+    QAction* formatAlignCenterItem() const { return m_formatAlignCenterItem; }
+    QAction* formatAlignRightItem() const { return m_formatAlignRightItem; }
+    QAction* optionsItem() const { return m_optionsItem; }
+    QAction* helpItem() const { return m_helpItem; }
+    QAction* aboutItem() const { return m_aboutItem; }
     // The alignment item whose tag is the alignment code (0 left, 1 right, 2 centre), if any.
     QAction* alignItem(int code) const;
 
@@ -50,7 +50,7 @@ public:
     QRect marginRect() const;
 
     // The picture rule: a tag above 9 names picture tag - 11, otherwise the index stays.
-    static void RxMainMenuGetImageIndex(const QAction* item, int& imageIndex);
+    static void imageIndexOf(const QAction* item, int& imageIndex);
     // Paints the banner: the gradient, the bevel and the product name written upwards.
     static void rxMainMenuDrawMargin(QPainter& painter, const QRect& rect);
 
@@ -71,7 +71,7 @@ private:
     QAction* m_noteFindItem = nullptr;
     QAction* m_notePrintItem = nullptr;
     QAction* m_noteGoMobileItem = nullptr;
-    QAction* m_exit1 = nullptr;
+    QAction* m_exitItem = nullptr;
     QAction* m_editUndoItem = nullptr;
     QAction* m_editCutItem = nullptr;
     QAction* m_editCopyItem = nullptr;
@@ -82,7 +82,7 @@ private:
     QAction* m_formatAlignLeftItem = nullptr;
     QAction* m_formatAlignCenterItem = nullptr;
     QAction* m_formatAlignRightItem = nullptr;
-    QAction* m_options1 = nullptr;
+    QAction* m_optionsItem = nullptr;
     QAction* m_helpItem = nullptr;
     QAction* m_aboutItem = nullptr;
 };

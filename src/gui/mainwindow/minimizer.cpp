@@ -23,12 +23,12 @@ Minimizer::Minimizer(QWidget* window, MainSettings& settings, QComboBox* pageSel
       m_pages(pages) {
     m_popupMenu = std::make_unique<QMenu>();
     m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    m_restore1 = m_popupMenu->addAction(tr("Restore"), this, &Minimizer::restore);
-    m_restore1->setObjectName(QStringLiteral("Restore1"));
-    QFont bold = m_restore1->font();
+    m_restoreItem = m_popupMenu->addAction(tr("Restore"), this, &Minimizer::restore);
+    m_restoreItem->setObjectName(QStringLiteral("Restore1"));
+    QFont bold = m_restoreItem->font();
     bold.setBold(true);
-    m_restore1->setFont(bold);
-    m_popupMenu->setDefaultAction(m_restore1);
+    m_restoreItem->setFont(bold);
+    m_popupMenu->setDefaultAction(m_restoreItem);
     m_popupMenu->addSeparator()->setObjectName(QStringLiteral("MenuItem1"));
     QAction* exit = m_popupMenu->addAction(tr("Exit"), this, &Minimizer::exitRequested);
     exit->setObjectName(QStringLiteral("MenuItem2"));

@@ -36,7 +36,7 @@ public:
     static int effectiveMode(int minimizeTo, bool trayAvailable);
 
     void minimize(); // sbMinimizeClick
-    void restore();  // Restore1Click, RxTrayIconClick, the floating button, a second start
+    void restore();  // restore, RxTrayIconClick, the floating button, a second start
     State state() const { return m_state; }
     bool floatingButtonShown() const { return m_state == State::FloatingButton; }
 
@@ -67,7 +67,7 @@ private:
     PageStore& m_pages;
     State m_state = State::Normal;
     std::unique_ptr<QMenu> m_popupMenu;
-    QAction* m_restore1 = nullptr;
+    QAction* m_restoreItem = nullptr;
     std::unique_ptr<FloatingButton> m_pnMin;
     QSystemTrayIcon* m_trayIcon = nullptr;
 };

@@ -133,7 +133,7 @@ void TitleBar::mousePressEvent(QMouseEvent* event) {
 bool TitleBar::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_paintBox) {
         if (event->type() == QEvent::Paint) {
-            PaintBox1Paint();
+            paintTitle();
             return true;
         }
         if (event->type() == QEvent::MouseButtonPress ||
@@ -146,7 +146,7 @@ bool TitleBar::eventFilter(QObject* watched, QEvent* event) {
     return QFrame::eventFilter(watched, event);
 }
 
-void TitleBar::PaintBox1Paint() {
+void TitleBar::paintTitle() {
     QPainter p(m_paintBox);
     p.setRenderHint(QPainter::Antialiasing, false);
     for (const GripLine& line : gripLines(m_paintBox->width()))

@@ -44,7 +44,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void PaintBox1Paint();
+    void paintTitle();
 
     QWidget* m_pnNav = nullptr;
     QWidget* m_pnClose = nullptr;

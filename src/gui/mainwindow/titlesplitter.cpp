@@ -34,18 +34,18 @@ void TitleSplitter::mousePressEvent(QMouseEvent* event) {
 void TitleSplitter::mouseMoveEvent(QMouseEvent* event) {
     if (!m_dragging)
         return;
-    Splitter1CanResize(m_startHeight + qRound(event->globalPosition().y()) - m_pressY);
+    canResizeTo(m_startHeight + qRound(event->globalPosition().y()) - m_pressY);
 }
 
 void TitleSplitter::mouseReleaseEvent(QMouseEvent* event) {
     if (!m_dragging || event->button() != Qt::LeftButton)
         return;
-    Splitter1CanResize(m_startHeight + qRound(event->globalPosition().y()) - m_pressY);
+    canResizeTo(m_startHeight + qRound(event->globalPosition().y()) - m_pressY);
     m_dragging = false;
     emit moved();
 }
 
-void TitleSplitter::Splitter1CanResize(int proposedHeight) {
+void TitleSplitter::canResizeTo(int proposedHeight) {
     const int height = draggedTitleHeight(m_target->height(), proposedHeight);
     if (height != m_target->height())
         m_target->setFixedHeight(height);

@@ -21,7 +21,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void Splitter1CanResize(int proposedHeight);
+    void canResizeTo(int proposedHeight);
 
     QWidget* m_target = nullptr;
     bool m_dragging = false;

@@ -34,7 +34,7 @@ namespace qly {
 namespace {
 
 DriveScanRoots g_scanRoots;
-TMobileForm::FolderPicker g_folderPicker;
+MobileForm::FolderPicker g_folderPicker;
 
 constexpr int FormWidth = 393;
 constexpr int Column = 289; // width of the left column's boxes
@@ -137,15 +137,15 @@ GoMobileState& goMobileState() {
     return state;
 }
 
-void TMobileForm::setDriveScanRootsForTesting(const DriveScanRoots& roots) {
+void MobileForm::setDriveScanRootsForTesting(const DriveScanRoots& roots) {
     g_scanRoots = roots;
 }
 
-void TMobileForm::setFolderPickerForTesting(FolderPicker picker) {
+void MobileForm::setFolderPickerForTesting(FolderPicker picker) {
     g_folderPicker = std::move(picker);
 }
 
-TMobileForm::TMobileForm(QWidget* parent)
+MobileForm::MobileForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
@@ -155,10 +155,10 @@ TMobileForm::TMobileForm(QWidget* parent)
     f.setPointSize(8);
     setFont(f);
     buildControls();
-    FormCreate();
+    formCreated();
 }
 
-void TMobileForm::buildControls() {
+void MobileForm::buildControls() {
     const auto button = [this](const char* name, const QString& caption, int y) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
@@ -171,32 +171,32 @@ void TMobileForm::buildControls() {
             done(1);
     });
     m_btHelp = button("btHelp", tr("Help"), 44);
-    connect(m_btHelp, &QPushButton::clicked, this, &TMobileForm::btHelpClick);
+    connect(m_btHelp, &QPushButton::clicked, this, &MobileForm::btHelpClick);
     m_btMore = button("btMore", tr("More >>"), 80);
-    connect(m_btMore, &QPushButton::clicked, this, &TMobileForm::btMoreClick);
+    connect(m_btMore, &QPushButton::clicked, this, &MobileForm::btMoreClick);
 
-    m_panel9 = new QWidget(this);
-    m_panel9->setObjectName(QStringLiteral("Panel9"));
-    m_panel9->setGeometry(0, 0, 8, ExpandedHeight - CaptionAndFrame);
-    m_panel7 = new QWidget(this);
-    m_panel7->setObjectName(QStringLiteral("Panel7"));
-    m_panel7->setGeometry(8, 0, Column, ExpandedHeight - CaptionAndFrame);
+    m_leftMargin = new QWidget(this);
+    m_leftMargin->setObjectName(QStringLiteral("Panel9"));
+    m_leftMargin->setGeometry(0, 0, 8, ExpandedHeight - CaptionAndFrame);
+    m_content = new QWidget(this);
+    m_content->setObjectName(QStringLiteral("Panel7"));
+    m_content->setGeometry(8, 0, Column, ExpandedHeight - CaptionAndFrame);
 
     // The source box.
-    m_panel4 = makePanel(m_panel7, "Panel4", {0, 8, 117, 76});
-    makeLabel(m_panel4, "Label2", tr("Source"), 8, 11, true);
-    m_cbSource = new MountComboBox(m_panel4);
+    m_sourceBox = makePanel(m_content, "Panel4", {0, 8, 117, 76});
+    makeLabel(m_sourceBox, "Label2", tr("Source"), 8, 11, true);
+    m_cbSource = new MountComboBox(m_sourceBox);
     m_cbSource->setObjectName(QStringLiteral("cbSource"));
     m_cbSource->setGeometry(54, 8, 59, 21);
     m_cbSource->setEnabled(false);
-    m_imSource = new QLabel(m_panel4);
+    m_imSource = new QLabel(m_sourceBox);
     m_imSource->setObjectName(QStringLiteral("imSource"));
     m_imSource->setGeometry(12, 32, 32, 32);
-    m_lbSource = makeLabel(m_panel4, "lbSource", QString(), 60, 48);
+    m_lbSource = makeLabel(m_sourceBox, "lbSource", QString(), 60, 48);
     m_lbSource->setFixedWidth(54);
 
     // The Copy button between the boxes.
-    m_bbCopy = new QToolButton(m_panel7);
+    m_bbCopy = new QToolButton(m_content);
     m_bbCopy->setObjectName(QStringLiteral("bbCopy"));
     m_bbCopy->setText(tr("Copy"));
     m_bbCopy->setIcon(copyArrowIcon());
@@ -207,24 +207,24 @@ void TMobileForm::buildControls() {
             [this] { runGuarded(this, [this] { bbCopyClick(); }); });
 
     // The target box.
-    m_panel3 = makePanel(m_panel7, "Panel3", {172, 8, 117, 76});
-    makeLabel(m_panel3, "Label4", tr("Target"), 8, 11, true);
-    m_cbTarget = new MountComboBox(m_panel3);
+    m_targetBox = makePanel(m_content, "Panel3", {172, 8, 117, 76});
+    makeLabel(m_targetBox, "Label4", tr("Target"), 8, 11, true);
+    m_cbTarget = new MountComboBox(m_targetBox);
     m_cbTarget->setObjectName(QStringLiteral("cbTarget"));
     m_cbTarget->setGeometry(54, 8, 59, 21);
     connect(m_cbTarget, &QComboBox::activated, this, [this] {
         if (!m_copying)
             runGuarded(this, [this] { cbTargetChange(); });
     });
-    m_imTarget = new QLabel(m_panel3);
+    m_imTarget = new QLabel(m_targetBox);
     m_imTarget->setObjectName(QStringLiteral("imTarget"));
     m_imTarget->setGeometry(12, 32, 32, 32);
     m_imTarget->setScaledContents(true);
-    m_lbTarget = makeLabel(m_panel3, "lbTarget", QString(), 60, 48);
+    m_lbTarget = makeLabel(m_targetBox, "lbTarget", QString(), 60, 48);
     m_lbTarget->setFixedWidth(54);
 
     // The status line and the progress bar over it.
-    m_pnStatus = new QLabel(m_panel7);
+    m_pnStatus = new QLabel(m_content);
     m_pnStatus->setObjectName(QStringLiteral("pnStatus"));
     m_pnStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pnStatus->setAlignment(Qt::AlignCenter);
@@ -236,20 +236,20 @@ void TMobileForm::buildControls() {
     m_pbCopy->hide();
 
     // The details.
-    m_panel5 = makePanel(m_panel7, "Panel5", {0, 122, Column, 213});
-    makeLabel(m_panel5, "Label7", tr("Source"), 8, 8, true);
-    m_lbSourcePath = makeLabel(m_panel5, "lbSourcePath", QString(), 56, 8);
+    m_detailsPanel = makePanel(m_content, "Panel5", {0, 122, Column, 213});
+    makeLabel(m_detailsPanel, "Label7", tr("Source"), 8, 8, true);
+    m_lbSourcePath = makeLabel(m_detailsPanel, "lbSourcePath", QString(), 56, 8);
     m_lbSourcePath->setFixedWidth(Column - 56 - 8);
     const auto row = [this](const char* caption, const QString& text, const char* longName,
                             const char* shortName, int y, QLabel** longLabel, QLabel** shortLabel) {
         if (caption)
-            makeLabel(m_panel5, caption, text, 30, y);
-        *longLabel = makeValue(m_panel5, longName, LongRight, 96, y);
-        *shortLabel = makeValue(m_panel5, shortName, ShortRight, 70, y);
+            makeLabel(m_detailsPanel, caption, text, 30, y);
+        *longLabel = makeValue(m_detailsPanel, longName, LongRight, 96, y);
+        *shortLabel = makeValue(m_detailsPanel, shortName, ShortRight, 70, y);
     };
     row("Label3", tr("Notes space:"), "lbNotes", "lbNotesShort", 28, &m_lbNotes, &m_lbNotesShort);
     const auto check = [this](const char* name, const QString& caption, int y) {
-        auto* c = new QCheckBox(caption, m_panel5);
+        auto* c = new QCheckBox(caption, m_detailsPanel);
         c->setObjectName(QLatin1String(name));
         c->setChecked(true);
         c->setEnabled(false);
@@ -260,15 +260,15 @@ void TMobileForm::buildControls() {
     row(nullptr, {}, "lbConfig", "lbConfigShort", 48, &m_lbConfig, &m_lbConfigShort);
     m_chShell = check("chShell", tr("Shell space:"), 64);
     row(nullptr, {}, "lbShell", "lbShellShort", 66, &m_lbShell, &m_lbShellShort);
-    makeBevel(m_panel5, "Bevel1", 12, 86, 266);
+    makeBevel(m_detailsPanel, "Bevel1", 12, 86, 266);
     row("TotalLabel", tr("Total:"), "lbTotal", "lbTotalShort", 90, &m_lbTotal, &m_lbTotalShort);
-    makeLabel(m_panel5, "Label8", tr("Target"), 8, 122, true);
-    m_edTargetPath = new QLineEdit(m_panel5);
+    makeLabel(m_detailsPanel, "Label8", tr("Target"), 8, 122, true);
+    m_edTargetPath = new QLineEdit(m_detailsPanel);
     m_edTargetPath->setObjectName(QStringLiteral("edTargetPath"));
     m_edTargetPath->setGeometry(52, 118, 197, 21);
     m_edTargetPath->setReadOnly(true);
     m_edTargetPath->setEnabled(false);
-    m_btBrowse = new QPushButton(QStringLiteral("..."), m_panel5);
+    m_btBrowse = new QPushButton(QStringLiteral("..."), m_detailsPanel);
     m_btBrowse->setObjectName(QStringLiteral("btBrowse"));
     m_btBrowse->setGeometry(256, 118, 21, 21);
     connect(m_btBrowse, &QPushButton::clicked, this, [this] {
@@ -277,12 +277,12 @@ void TMobileForm::buildControls() {
     });
     row("Label1", tr("Free space:"), "lbFree", "lbFreeShort", 146, &m_lbFree, &m_lbFreeShort);
     row("Label5", tr("Used space:"), "lbUsed", "lbUsedShort", 166, &m_lbUsed, &m_lbUsedShort);
-    makeBevel(m_panel5, "Bevel2", 12, 186, 266);
+    makeBevel(m_detailsPanel, "Bevel2", 12, 186, 266);
     row("Label6", tr("Capacity:"), "lbCapacity", "lbCapacityShort", 190, &m_lbCapacity,
         &m_lbCapacityShort);
 
     // The copy progress: over the source box, the Copy button and the target box.
-    m_pnAni = new QWidget(m_panel7);
+    m_pnAni = new QWidget(m_content);
     m_pnAni->setObjectName(QStringLiteral("pnAni"));
     m_pnAni->setGeometry(0, 8, Column, 77);
     m_pnAni->setAutoFillBackground(true);
@@ -300,10 +300,10 @@ void TMobileForm::buildControls() {
     setTabOrder(m_cbTarget, m_btBrowse);
 }
 
-void TMobileForm::FormCreate() {
+void MobileForm::formCreated() {
     // 1: collapsed.
     setFixedSize(FormWidth, CollapsedHeight - CaptionAndFrame);
-    m_panel5->hide();
+    m_detailsPanel->hide();
     GoMobileState& state = goMobileState();
 
     // 2: the source.
@@ -320,16 +320,16 @@ void TMobileForm::FormCreate() {
     state.sizes = measureMobileSizes(
         {programPath(), programSettingsFile(), helpFilePath(), pageFolderFor(programDir())});
     const MobileSizes& s = state.sizes;
-    m_lbNotes->setText(FormatSizeLong(double(s.NotesSize)));
-    m_lbNotesShort->setText(FormatSizeShort(double(s.NotesSize)));
-    m_lbConfig->setText(FormatSizeLong(double(s.ConfigSize)));
-    m_lbConfigShort->setText(FormatSizeShort(double(s.ConfigSize)));
-    m_lbShell->setText(s.ShellSize ? FormatSizeLong(double(s.ShellSize)) : tr("Unknown"));
-    m_lbShellShort->setText(s.ShellSize ? FormatSizeShort(double(s.ShellSize)) : tr("Unknown"));
-    state.TotalSize = s.TotalSize(true, true);
-    m_lbTotal->setText(FormatSizeLong(double(state.TotalSize)));
-    m_lbTotalShort->setText(FormatSizeShort(double(state.TotalSize)));
-    m_lbSource->setText(FormatSizeShort(double(state.TotalSize)));
+    m_lbNotes->setText(formatSizeLong(double(s.NotesSize)));
+    m_lbNotesShort->setText(formatSizeShort(double(s.NotesSize)));
+    m_lbConfig->setText(formatSizeLong(double(s.ConfigSize)));
+    m_lbConfigShort->setText(formatSizeShort(double(s.ConfigSize)));
+    m_lbShell->setText(s.ShellSize ? formatSizeLong(double(s.ShellSize)) : tr("Unknown"));
+    m_lbShellShort->setText(s.ShellSize ? formatSizeShort(double(s.ShellSize)) : tr("Unknown"));
+    state.totalSize = s.totalSize(true, true);
+    m_lbTotal->setText(formatSizeLong(double(state.totalSize)));
+    m_lbTotalShort->setText(formatSizeShort(double(state.totalSize)));
+    m_lbSource->setText(formatSizeShort(double(state.totalSize)));
 
     // 7: the direction.
     state.SourceDriveType = own ? own->kind : DriveKind::NoRoot;
@@ -376,7 +376,7 @@ void TMobileForm::FormCreate() {
     }
 }
 
-void TMobileForm::fillTargets(DriveKind kind) {
+void MobileForm::fillTargets(DriveKind kind) {
     for (const Drive& d : std::as_const(m_drives)) {
         if (d.kind != kind)
             continue;
@@ -385,15 +385,15 @@ void TMobileForm::fillTargets(DriveKind kind) {
     }
 }
 
-void TMobileForm::selectTargetMount(const QString& mount) {
+void MobileForm::selectTargetMount(const QString& mount) {
     m_cbTarget->setCurrentIndex(mount.isEmpty() ? -1 : m_cbTarget->findData(mount));
 }
 
-QString TMobileForm::selectedMount() const {
+QString MobileForm::selectedMount() const {
     return m_cbTarget->currentIndex() < 0 ? QString() : m_cbTarget->currentData().toString();
 }
 
-bool TMobileForm::targetStillMounted() const {
+bool MobileForm::targetStillMounted() const {
     const QString mount = selectedMount();
     if (mount.isEmpty())
         return false;
@@ -403,7 +403,7 @@ bool TMobileForm::targetStillMounted() const {
     });
 }
 
-void TMobileForm::cbTargetChange() {
+void MobileForm::cbTargetChange() {
     GoMobileState& state = goMobileState();
     // 1: the same folder on the newly chosen drive.
     const QString mount = selectedMount();
@@ -417,15 +417,15 @@ void TMobileForm::cbTargetChange() {
     // 2 to 5: the program already there, the totals, the drive's figures.
     const bool programPresent =
         !mount.isEmpty() && QFileInfo(state.TargetDir + mobileProgramFileName()).isFile();
-    const bool ready = targetStillMounted() && IsDriveReady(mount);
+    const bool ready = targetStillMounted() && isDriveReady(mount);
     const TargetState t = evaluateTarget(state.sizes, m_chConfig->isChecked(), programPresent,
                                          ready, ready ? driveSpace(mount) : DriveSpace{});
     m_chShell->setChecked(t.shellNeeded);
-    state.TotalSize = t.total;
+    state.totalSize = t.total;
     state.TargetFree = t.space.free;
-    m_lbTotal->setText(FormatSizeLong(double(t.total)));
-    m_lbTotalShort->setText(FormatSizeShort(double(t.total)));
-    m_lbSource->setText(FormatSizeShort(double(t.total)));
+    m_lbTotal->setText(formatSizeLong(double(t.total)));
+    m_lbTotalShort->setText(formatSizeShort(double(t.total)));
+    m_lbSource->setText(formatSizeShort(double(t.total)));
     showTargetFigures(t);
     m_bbCopy->setEnabled(t.copyEnabled);
     m_pnStatus->setText(mount.isEmpty() && m_cbTarget->count() == 0
@@ -435,7 +435,7 @@ void TMobileForm::cbTargetChange() {
                             : t.status);
 }
 
-void TMobileForm::showTargetFigures(const TargetState& t) {
+void MobileForm::showTargetFigures(const TargetState& t) {
     if (!t.ready) {
         for (QLabel* l : {m_lbTarget, m_lbFree, m_lbFreeShort, m_lbUsed, m_lbUsedShort,
                           m_lbCapacity, m_lbCapacityShort})
@@ -443,23 +443,23 @@ void TMobileForm::showTargetFigures(const TargetState& t) {
         return;
     }
     const double free = double(t.space.free), capacity = double(t.space.capacity);
-    m_lbTarget->setText(FormatSizeShort(free));
-    m_lbFree->setText(FormatSizeLong(free));
-    m_lbFreeShort->setText(FormatSizeShort(free));
-    m_lbUsed->setText(FormatSizeLong(capacity - free));
-    m_lbUsedShort->setText(FormatSizeShort(capacity - free));
-    m_lbCapacity->setText(FormatSizeLong(capacity));
-    m_lbCapacityShort->setText(FormatSizeShort(capacity));
+    m_lbTarget->setText(formatSizeShort(free));
+    m_lbFree->setText(formatSizeLong(free));
+    m_lbFreeShort->setText(formatSizeShort(free));
+    m_lbUsed->setText(formatSizeLong(capacity - free));
+    m_lbUsedShort->setText(formatSizeShort(capacity - free));
+    m_lbCapacity->setText(formatSizeLong(capacity));
+    m_lbCapacityShort->setText(formatSizeShort(capacity));
 }
 
-void TMobileForm::btMoreClick() {
+void MobileForm::btMoreClick() {
     const bool expand = m_btMore->text() == tr("More >>");
     m_btMore->setText(expand ? tr("Less <<") : tr("More >>"));
-    m_panel5->setVisible(expand);
+    m_detailsPanel->setVisible(expand);
     setFixedSize(FormWidth, (expand ? ExpandedHeight : CollapsedHeight) - CaptionAndFrame);
 }
 
-void TMobileForm::btBrowseClick() {
+void MobileForm::btBrowseClick() {
     const QString prompt = tr("Select a path to the target Quillery location");
     std::optional<QString> picked;
     if (g_folderPicker) {
@@ -485,18 +485,18 @@ void TMobileForm::btBrowseClick() {
     cbTargetChange();
 }
 
-void TMobileForm::btHelpClick() {
-    ShowHelpTopic(QLatin1String(GoMobileHelpTopic));
+void MobileForm::btHelpClick() {
+    showHelpTopic(QLatin1String(GoMobileHelpTopic));
 }
 
-void TMobileForm::setCountText(const QString& text) {
+void MobileForm::setCountText(const QString& text) {
     m_lbCnt->setText(text);
     emit progressTextChanged(text);
     m_pnAni->repaint();
 }
 
-void TMobileForm::copyOne(const QString& source, const QString& target) {
-    CopyFileWithProgress(source, target, [this](qint64 done, qint64 size) {
+void MobileForm::copyOne(const QString& source, const QString& target) {
+    copyFileWithProgress(source, target, [this](qint64 done, qint64 size) {
         m_pbCopy->setRange(size);
         m_pbCopy->setPosition(done);
         // Let the animation and the bar draw now and then; the controls that could start
@@ -508,7 +508,7 @@ void TMobileForm::copyOne(const QString& source, const QString& target) {
     });
 }
 
-void TMobileForm::setCopyLook(bool copying) {
+void MobileForm::setCopyLook(bool copying) {
     m_copying = copying;
     for (QWidget* w : {static_cast<QWidget*>(m_btHelp), static_cast<QWidget*>(m_btMore),
                        static_cast<QWidget*>(m_btClose)})
@@ -527,7 +527,7 @@ void TMobileForm::setCopyLook(bool copying) {
     }
 }
 
-void TMobileForm::bbCopyClick() {
+void MobileForm::bbCopyClick() {
     if (m_copying || !m_bbCopy->isEnabled())
         return;
     GoMobileState& state = goMobileState();
@@ -543,7 +543,7 @@ void TMobileForm::bbCopyClick() {
         state.TargetDir = withSeparator(m_edTargetPath->text());
         const QString& target = state.TargetDir;
         // 3: the folder and its page folder.
-        ForceFolders(target + QStringLiteral("rtf"));
+        forceFolders(target + QStringLiteral("rtf"));
         // What a copy cut short by a crash or a power cut left aside is not needed any more.
         for (const QString& folder : {target, target + QStringLiteral("rtf/")}) {
             const QDir dir(folder);
@@ -595,7 +595,7 @@ void TMobileForm::bbCopyClick() {
     m_pnStatus->setText(tr("Copy complete"));
 }
 
-void TMobileForm::makeDesktopShortcut() {
+void MobileForm::makeDesktopShortcut() {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     // No desktop folder (or the home folder standing in for one): no shortcut.
     if (desktop.isEmpty() || !QFileInfo(desktop).isDir() || QDir(desktop) == QDir(QDir::homePath()))
@@ -616,7 +616,7 @@ void TMobileForm::makeDesktopShortcut() {
     }
 }
 
-void TMobileForm::showEvent(QShowEvent* event) {
+void MobileForm::showEvent(QShowEvent* event) {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - frameGeometry().width()) / 2,
@@ -625,14 +625,14 @@ void TMobileForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void TMobileForm::closeEvent(QCloseEvent* event) {
+void MobileForm::closeEvent(QCloseEvent* event) {
     if (m_copying)
         event->ignore();
     else
         QDialog::closeEvent(event);
 }
 
-void TMobileForm::keyPressEvent(QKeyEvent* event) {
+void MobileForm::keyPressEvent(QKeyEvent* event) {
     if (m_copying)
         return;
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

@@ -26,7 +26,7 @@ class CopyProgressBar;
 // dialog opens or its target is refreshed.
 struct GoMobileState {
     MobileSizes sizes;
-    qint64 TotalSize = 0;
+    qint64 totalSize = 0;
     qint64 TargetFree = 0;
     QString TargetDir; // ends with a separator in normal use
     DriveKind SourceDriveType = DriveKind::Unknown;
@@ -35,10 +35,10 @@ GoMobileState& goMobileState();
 
 // "Go Mobile": copies the program, its settings, its help file and its pages to a removable
 // drive, or from the removable drive back home.
-class TMobileForm : public QDialog {
+class MobileForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TMobileForm(QWidget* parent = nullptr);
+    explicit MobileForm(QWidget* parent = nullptr);
 
     // The handlers; those that raise qly::Error leave it to the caller to show.
     void cbTargetChange();
@@ -72,7 +72,7 @@ protected:
 
 private:
     void buildControls();
-    void FormCreate();
+    void formCreated();
     void fillTargets(DriveKind kind);
     void selectTargetMount(const QString& mount);
     QString selectedMount() const;
@@ -93,20 +93,20 @@ private:
     QPushButton* m_btClose = nullptr;
     QPushButton* m_btHelp = nullptr;
     QPushButton* m_btMore = nullptr;
-    QWidget* m_panel7 = nullptr;
-    QWidget* m_panel9 = nullptr;
-    QFrame* m_panel4 = nullptr;
+    QWidget* m_content = nullptr;
+    QWidget* m_leftMargin = nullptr;
+    QFrame* m_sourceBox = nullptr;
     QComboBox* m_cbSource = nullptr;
     QLabel* m_imSource = nullptr;
     QLabel* m_lbSource = nullptr;
     QToolButton* m_bbCopy = nullptr;
-    QFrame* m_panel3 = nullptr;
+    QFrame* m_targetBox = nullptr;
     QComboBox* m_cbTarget = nullptr;
     QLabel* m_imTarget = nullptr;
     QLabel* m_lbTarget = nullptr;
     QLabel* m_pnStatus = nullptr;
     CopyProgressBar* m_pbCopy = nullptr;
-    QFrame* m_panel5 = nullptr;
+    QFrame* m_detailsPanel = nullptr;
     QLabel* m_lbSourcePath = nullptr;
     QLabel* m_lbNotes = nullptr;
     QLabel* m_lbNotesShort = nullptr;

@@ -42,8 +42,8 @@ template <class W> W* named(W* w, const char* name, const QRect& geometry) {
 
 } // namespace
 
-TPreviewForm::TPreviewForm(QWidget* parent, QPrinter& printer, const QImage& snapshot,
-                           const QString& settingsFile, bool showHints)
+PreviewForm::PreviewForm(QWidget* parent, QPrinter& printer, const QImage& snapshot,
+                         const QString& settingsFile, bool showHints)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                           Qt::WindowCloseButtonHint),
@@ -57,17 +57,17 @@ TPreviewForm::TPreviewForm(QWidget* parent, QPrinter& printer, const QImage& sna
     buildControls();
     if (!showHints)
         m_tbColorDialog->setToolTip(QString());
-    FormCreate(settingsFile);
+    formCreated(settingsFile);
     m_created = true;
 }
 
-TPreviewForm::~TPreviewForm() {
-    FormDestroy();
+PreviewForm::~PreviewForm() {
+    formDestroyed();
 }
 
-void TPreviewForm::buildControls() {
+void PreviewForm::buildControls() {
     // The surface fills what the control panel on the right and the status bar leave.
-    m_surface = new TMyPreview(this);
+    m_surface = new PreviewSurface(this);
     m_surface->setBitmap(&m_bitmap);
     m_surface->pbPreview()->installEventFilter(this);
     m_pnControl = new QWidget(this);
@@ -153,24 +153,24 @@ void TPreviewForm::buildControls() {
     m_handOpen = handCursor(false, devicePixelRatioF());
     m_handClosed = handCursor(true, devicePixelRatioF());
 
-    connect(m_btPrinterSetup, &QPushButton::clicked, this, &TPreviewForm::btPrinterSetupClick);
-    connect(m_btPrint, &QPushButton::clicked, this, &TPreviewForm::btPrintClick);
-    connect(m_btHelp, &QPushButton::clicked, this, &TPreviewForm::btHelpClick);
+    connect(m_btPrinterSetup, &QPushButton::clicked, this, &PreviewForm::btPrinterSetupClick);
+    connect(m_btPrint, &QPushButton::clicked, this, &PreviewForm::btPrintClick);
+    connect(m_btHelp, &QPushButton::clicked, this, &PreviewForm::btHelpClick);
     connect(m_btClose, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_cbUnits, &QComboBox::activated, this, &TPreviewForm::cbUnitsChange);
-    connect(m_cbCenterVert, &QCheckBox::toggled, this, &TPreviewForm::cbCenterVertClick);
-    connect(m_cbCenterHorz, &QCheckBox::toggled, this, &TPreviewForm::cbCenterVertClick);
-    connect(m_edYOffset, &QLineEdit::textChanged, this, &TPreviewForm::cbCenterVertClick);
-    connect(m_edXOffset, &QLineEdit::textChanged, this, &TPreviewForm::cbCenterVertClick);
-    connect(m_cbFitToPage, &QCheckBox::toggled, this, &TPreviewForm::cbFitToPageClick);
-    connect(m_edScale, &QLineEdit::textChanged, this, &TPreviewForm::cbShowMarginsClick);
-    connect(m_cbShowMargins, &QCheckBox::toggled, this, &TPreviewForm::cbShowMarginsClick);
-    connect(m_cbShowFrame, &QCheckBox::toggled, this, &TPreviewForm::cbShowMarginsClick);
-    connect(m_tbColorDialog, &QToolButton::clicked, this, &TPreviewForm::tbColorDialogClick);
-    connect(m_sbDefaults, &QPushButton::clicked, this, &TPreviewForm::sbDefaultsClick);
+    connect(m_cbUnits, &QComboBox::activated, this, &PreviewForm::cbUnitsChange);
+    connect(m_cbCenterVert, &QCheckBox::toggled, this, &PreviewForm::cbCenterVertClick);
+    connect(m_cbCenterHorz, &QCheckBox::toggled, this, &PreviewForm::cbCenterVertClick);
+    connect(m_edYOffset, &QLineEdit::textChanged, this, &PreviewForm::cbCenterVertClick);
+    connect(m_edXOffset, &QLineEdit::textChanged, this, &PreviewForm::cbCenterVertClick);
+    connect(m_cbFitToPage, &QCheckBox::toggled, this, &PreviewForm::cbFitToPageClick);
+    connect(m_edScale, &QLineEdit::textChanged, this, &PreviewForm::cbShowMarginsClick);
+    connect(m_cbShowMargins, &QCheckBox::toggled, this, &PreviewForm::cbShowMarginsClick);
+    connect(m_cbShowFrame, &QCheckBox::toggled, this, &PreviewForm::cbShowMarginsClick);
+    connect(m_tbColorDialog, &QToolButton::clicked, this, &PreviewForm::tbColorDialogClick);
+    connect(m_sbDefaults, &QPushButton::clicked, this, &PreviewForm::sbDefaultsClick);
 }
 
-void TPreviewForm::fitSettingsToFont() {
+void PreviewForm::fitSettingsToFont() {
     // The design places the columns for a narrow 8-point font; wider desktop fonts move the
     // columns right and widen the panel, so that no caption is cut.
     const QFontMetrics fm(m_gbSettings->font());
@@ -206,10 +206,10 @@ void TPreviewForm::fitSettingsToFont() {
     m_pnControl->setFixedWidth(qMax(ControlWidth, groupWidth + 6));
 }
 
-void TPreviewForm::FormCreate(const QString& settingsFile) {
-    ReadPrinterCaps();
+void PreviewForm::formCreated(const QString& settingsFile) {
+    readPrinterCaps();
     const Profile profile(settingsFile);
-    const QSize minimum(Round(m_S * 516 / 96.0), Round(m_S * 400 / 96.0));
+    const QSize minimum(roundHalfEven(m_S * 516 / 96.0), roundHalfEven(m_S * 400 / 96.0));
     const QRect screenRect = screen() ? screen()->geometry() : QRect(0, 0, 1024, 768);
     const PrintSettings s = PrintSettings::read(profile, screenRect.width(), screenRect.height(),
                                                 minimum.width(), minimum.height());
@@ -255,11 +255,11 @@ void TPreviewForm::FormCreate(const QString& settingsFile) {
     const QString printerText = QStringLiteral("   Printer: ") + m_printer.printerName();
     m_pnPrinter->setText(printerText);
     m_pnPrinter->setFixedWidth(
-        Round(1.1 * QFontMetricsF(m_statusBar->font()).horizontalAdvance(printerText)));
+        roundHalfEven(1.1 * QFontMetricsF(m_statusBar->font()).horizontalAdvance(printerText)));
     m_cbUnits->setCurrentIndex(m_inches ? 0 : 1);
 }
 
-PrintSettings TPreviewForm::currentSettings() const {
+PrintSettings PreviewForm::currentSettings() const {
     PrintSettings s;
     const QRect g = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
     s.left = isVisible() ? pos().x() : g.x();
@@ -280,7 +280,7 @@ PrintSettings TPreviewForm::currentSettings() const {
     return s;
 }
 
-void TPreviewForm::FormDestroy() {
+void PreviewForm::formDestroyed() {
     if (m_destroyed)
         return;
     m_destroyed = true;
@@ -290,28 +290,28 @@ void TPreviewForm::FormDestroy() {
     });
 }
 
-void TPreviewForm::done(int result) {
-    FormDestroy();
+void PreviewForm::done(int result) {
+    formDestroyed();
     QDialog::done(result);
 }
 
-void TPreviewForm::ReadPrinterCaps() {
+void PreviewForm::readPrinterCaps() {
     m_metrics = readPrinterMetrics(m_printer);
     m_pnPaper->setText(paperSizeText(m_metrics, m_inches, PaperTextForm::Opening));
 }
 
-void TPreviewForm::setBackgroundColor(int bgr) {
+void PreviewForm::setBackgroundColor(int bgr) {
     m_background = bgr;
     QPalette p = m_pnBackground->palette();
     p.setColor(QPalette::Window, colorFromBgr<QColor>(bgr));
     m_pnBackground->setPalette(p);
 }
 
-bool TPreviewForm::redrawAllowed() const {
+bool PreviewForm::redrawAllowed() const {
     return m_created && isActiveWindow();
 }
 
-void TPreviewForm::applyEnabling() {
+void PreviewForm::applyEnabling() {
     const bool fit = m_cbFitToPage->isChecked();
     const bool top = !fit && !m_cbCenterVert->isChecked();
     const bool left = !fit && !m_cbCenterHorz->isChecked();
@@ -324,29 +324,29 @@ void TPreviewForm::applyEnabling() {
         w->setEnabled(!fit);
 }
 
-void TPreviewForm::cbCenterVertClick() {
+void PreviewForm::cbCenterVertClick() {
     applyEnabling();
     if (redrawAllowed() && !m_suppressRedraw)
-        DrawPreview();
+        drawPreview();
 }
 
-void TPreviewForm::cbFitToPageClick() {
+void PreviewForm::cbFitToPageClick() {
     applyEnabling();
     if (redrawAllowed())
-        DrawPreview();
+        drawPreview();
 }
 
-void TPreviewForm::cbShowMarginsClick() {
+void PreviewForm::cbShowMarginsClick() {
     if (redrawAllowed())
-        DrawPreview();
+        drawPreview();
 }
 
-void TPreviewForm::setOffsetTexts(const QString& x, const QString& y) {
+void PreviewForm::setOffsetTexts(const QString& x, const QString& y) {
     m_edYOffset->setText(y);
     m_edXOffset->setText(x);
 }
 
-void TPreviewForm::cbUnitsChange() {
+void PreviewForm::cbUnitsChange() {
     m_inches = m_cbUnits->currentText() != QLatin1String("mm");
     m_pnPaper->setText(paperSizeText(m_metrics, m_inches, PaperTextForm::UnitSwitch));
     m_suppressRedraw = true;
@@ -354,7 +354,7 @@ void TPreviewForm::cbUnitsChange() {
     m_suppressRedraw = false;
 }
 
-void TPreviewForm::sbDefaultsClick() {
+void PreviewForm::sbDefaultsClick() {
     m_cbFitToPage->setChecked(false);
     m_edScale->setText(QStringLiteral("100"));
     m_cbCenterVert->setChecked(true);
@@ -364,18 +364,18 @@ void TPreviewForm::sbDefaultsClick() {
     m_cbShowFrame->setChecked(true);
     setBackgroundColor(PrintSettings::DefaultBackground);
     applyEnabling();
-    DrawPreview();
+    drawPreview();
 }
 
-void TPreviewForm::setPrinterSetupDialog(std::function<bool(QPrinter&)> dialog) {
+void PreviewForm::setPrinterSetupDialog(std::function<bool(QPrinter&)> dialog) {
     m_setupDialog = std::move(dialog);
 }
 
-void TPreviewForm::setColorDialog(std::function<bool(int&)> dialog) {
+void PreviewForm::setColorDialog(std::function<bool(int&)> dialog) {
     m_colorDialog = std::move(dialog);
 }
 
-void TPreviewForm::btPrinterSetupClick() {
+void PreviewForm::btPrinterSetupClick() {
     bool ok = false;
     if (m_setupDialog) {
         ok = m_setupDialog(m_printer);
@@ -392,23 +392,23 @@ void TPreviewForm::btPrinterSetupClick() {
     if (!ok)
         return;
     m_printer.setCopyCount(1);
-    ReadPrinterCaps();
-    DrawPreview();
+    readPrinterCaps();
+    drawPreview();
 }
 
-void TPreviewForm::btPrintClick() {
+void PreviewForm::btPrintClick() {
     runGuarded(this, [this] {
-        PrintPage(m_printer, m_snapshot, m_layout, m_metrics, m_S,
+        printPage(m_printer, m_snapshot, m_layout, m_metrics, m_S,
                   copiesToPrint(m_edCopies->text()));
     });
 }
 
-void TPreviewForm::btHelpClick() {
-    ShowHelpTopic(QString::fromLatin1(PrintPreviewHelpTopic));
+void PreviewForm::btHelpClick() {
+    showHelpTopic(QString::fromLatin1(PrintPreviewHelpTopic));
     reject();
 }
 
-void TPreviewForm::tbColorDialogClick() {
+void PreviewForm::tbColorDialogClick() {
     int bgr = m_background;
     bool ok = false;
     if (m_colorDialog) {
@@ -421,10 +421,10 @@ void TPreviewForm::tbColorDialogClick() {
     if (!ok)
         return;
     setBackgroundColor(bgr);
-    DrawPreview();
+    drawPreview();
 }
 
-void TPreviewForm::DrawPreview() {
+void PreviewForm::drawPreview() {
     QWidget* box = m_surface->pbPreview();
     const qreal dpr = box->devicePixelRatioF();
     LayoutInput in;
@@ -442,7 +442,7 @@ void TPreviewForm::DrawPreview() {
     in.centerHorz = m_cbCenterHorz->isChecked();
     in.centerVert = m_cbCenterVert->isChecked();
     in.inches = m_inches;
-    m_layout = ComputePrintLayout(in);
+    m_layout = computePrintLayout(in);
 
     const QSize device(qRound(in.boxW * dpr), qRound(in.boxH * dpr));
     if (m_bitmap.size() != device)
@@ -499,18 +499,18 @@ void TPreviewForm::DrawPreview() {
     box->update();
 }
 
-void TPreviewForm::showEvent(QShowEvent* event) {
+void PreviewForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // The snapshot is taken between the window's creation and its showing.
-    DrawPreview();
+    drawPreview();
 }
 
-bool TPreviewForm::eventFilter(QObject* watched, QEvent* event) {
+bool PreviewForm::eventFilter(QObject* watched, QEvent* event) {
     QWidget* box = m_surface ? m_surface->pbPreview() : nullptr;
     if (watched == box) {
         switch (event->type()) {
         case QEvent::Resize: // every resize of the window and every sizing step
-            DrawPreview();
+            drawPreview();
             break;
         case QEvent::MouseButtonPress: {
             auto* e = static_cast<QMouseEvent*>(event);
@@ -536,7 +536,7 @@ bool TPreviewForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TPreviewForm::pbPreviewMouseDown(Qt::MouseButton button, QPoint pos) {
+void PreviewForm::pbPreviewMouseDown(Qt::MouseButton button, QPoint pos) {
     if (button != Qt::LeftButton || !hitsImage(m_layout, m_S, pos))
         return;
     m_surface->pbPreview()->setCursor(m_handClosed);
@@ -546,7 +546,7 @@ void TPreviewForm::pbPreviewMouseDown(Qt::MouseButton button, QPoint pos) {
     m_startY = readNumber(m_edYOffset->text()).value_or(0.0);
 }
 
-void TPreviewForm::pbPreviewMouseMove(Qt::MouseButtons buttons, QPoint pos) {
+void PreviewForm::pbPreviewMouseMove(Qt::MouseButtons buttons, QPoint pos) {
     QWidget* box = m_surface->pbPreview();
     if (m_dragging) {
         m_suppressRedraw = true;
@@ -556,7 +556,7 @@ void TPreviewForm::pbPreviewMouseMove(Qt::MouseButtons buttons, QPoint pos) {
         m_edYOffset->repaint();
         m_edXOffset->repaint();
         m_suppressRedraw = false;
-        DrawPreview();
+        drawPreview();
         return;
     }
     const Qt::MouseButtons held = Qt::LeftButton | Qt::MiddleButton | Qt::RightButton;
@@ -566,7 +566,7 @@ void TPreviewForm::pbPreviewMouseMove(Qt::MouseButtons buttons, QPoint pos) {
         box->setCursor(Qt::ArrowCursor);
 }
 
-void TPreviewForm::pbPreviewMouseUp(QPoint pos) {
+void PreviewForm::pbPreviewMouseUp(QPoint pos) {
     QWidget* box = m_surface->pbPreview();
     const bool wasDragging = m_dragging;
     m_dragging = false;

@@ -21,27 +21,27 @@ class QToolButton;
 
 namespace qly {
 
-class TMyPreview;
+class PreviewSurface;
 
 // The print preview: the sheet of the selected printer with its printable area and the
 // snapshot placed on it, and every print setting. Modal, made for one use; it reads the
 // section "Print" when it is made and writes it when it closes.
-class TPreviewForm : public QDialog {
+class PreviewForm : public QDialog {
     Q_OBJECT
 public:
     // snapshot: the main window's picture of the editor, read at every redraw and print.
-    TPreviewForm(QWidget* parent, QPrinter& printer, const QImage& snapshot,
-                 const QString& settingsFile, bool showHints = true);
-    ~TPreviewForm() override;
+    PreviewForm(QWidget* parent, QPrinter& printer, const QImage& snapshot,
+                const QString& settingsFile, bool showHints = true);
+    ~PreviewForm() override;
 
     // Computes the layout and renders the whole preview into the preview bitmap.
-    void DrawPreview();
+    void drawPreview();
     const QImage& previewBitmap() const { return m_bitmap; }
     const PrintLayout& layout() const { return m_layout; }
     const PrinterMetrics& metrics() const { return m_metrics; }
     bool inches() const { return m_inches; }
     int displayResolution() const { return m_S; }
-    TMyPreview* surface() const { return m_surface; }
+    PreviewSurface* surface() const { return m_surface; }
     // The colour of the swatch, 0x00BBGGRR.
     int backgroundColor() const { return m_background; }
     void setBackgroundColor(int bgr);
@@ -73,11 +73,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate(const QString& settingsFile);
-    void FormDestroy();
+    void formCreated(const QString& settingsFile);
+    void formDestroyed();
     void buildControls();
     void fitSettingsToFont();
-    void ReadPrinterCaps();
+    void readPrinterCaps();
     void applyEnabling();
     bool redrawAllowed() const;
     void setOffsetTexts(const QString& x, const QString& y);
@@ -132,7 +132,7 @@ private:
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_pnPrinter = nullptr;
     QLabel* m_pnPaper = nullptr;
-    TMyPreview* m_surface = nullptr;
+    PreviewSurface* m_surface = nullptr;
 };
 
 } // namespace qly

@@ -5,7 +5,7 @@
 
 namespace qly {
 
-TMyPreview::TMyPreview(QWidget* parent) : QWidget(parent) {
+PreviewSurface::PreviewSurface(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("TMyPreview"));
     m_pbPreview = new QWidget(this);
     m_pbPreview->setObjectName(QStringLiteral("pbPreview"));
@@ -14,14 +14,14 @@ TMyPreview::TMyPreview(QWidget* parent) : QWidget(parent) {
     m_pbPreview->installEventFilter(this);
 }
 
-void TMyPreview::resizeEvent(QResizeEvent* event) {
+void PreviewSurface::resizeEvent(QResizeEvent* event) {
     // Border, then the one-pixel lowered bevel, then the paint box.
     const int inset = BorderWidth + 1;
     m_pbPreview->setGeometry(rect().adjusted(inset, inset, -inset, -inset));
     QWidget::resizeEvent(event);
 }
 
-void TMyPreview::paintEvent(QPaintEvent*) {
+void PreviewSurface::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect bevel =
         rect().adjusted(BorderWidth, BorderWidth, -BorderWidth - 1, -BorderWidth - 1);
@@ -34,7 +34,7 @@ void TMyPreview::paintEvent(QPaintEvent*) {
     p.drawLine(bevel.topRight(), bevel.bottomRight());
 }
 
-bool TMyPreview::eventFilter(QObject* watched, QEvent* event) {
+bool PreviewSurface::eventFilter(QObject* watched, QEvent* event) {
     // pbPreviewPaint: the preview bitmap at 0,0, in one step.
     if (watched == m_pbPreview && event->type() == QEvent::Paint) {
         QPainter p(m_pbPreview);

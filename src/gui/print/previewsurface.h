@@ -9,12 +9,12 @@ namespace qly {
 // the paint box `pbPreview`, which shows the preview bitmap at 0,0 and nothing else. The
 // paint box is opaque, so nothing is erased under it before it paints; the cursor the mouse
 // handlers choose stays until they choose another.
-class TMyPreview : public QWidget {
+class PreviewSurface : public QWidget {
     Q_OBJECT
 public:
     static constexpr int BorderWidth = 8;
 
-    explicit TMyPreview(QWidget* parent = nullptr);
+    explicit PreviewSurface(QWidget* parent = nullptr);
 
     QWidget* pbPreview() const { return m_pbPreview; }
     // The bitmap that the paint box shows; owned by the window.

@@ -62,10 +62,10 @@ PrinterMetrics readPrinterMetrics(const QPrinter& printer) {
 
 int displayResolution(const QWidget* widget) {
     const QScreen* screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
-    return screen ? Round(screen->logicalDotsPerInch()) : 96;
+    return screen ? roundHalfEven(screen->logicalDotsPerInch()) : 96;
 }
 
-void CaptureScreenRect(QWidget* editor, QImage& target) {
+void captureScreenRect(QWidget* editor, QImage& target) {
     if (!editor || editor->width() == 0 || editor->height() == 0)
         return;
     // The widget renders itself and its children (the scroll bar) exactly as it shows.
@@ -80,7 +80,7 @@ Error printFailure(const QPrinter& printer) {
 }
 } // namespace
 
-void PrintPage(QPrinter& printer, const QImage& snapshot, const PrintLayout& layout,
+void printPage(QPrinter& printer, const QImage& snapshot, const PrintLayout& layout,
                const PrinterMetrics& metrics, int S, int copies) {
     if (copies < 1)
         return; // an empty job would still cost a blank sheet

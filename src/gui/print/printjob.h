@@ -23,12 +23,12 @@ int displayResolution(const QWidget* widget);
 
 // The editor as the screen shows it, scroll bar included, at its on-screen size. An empty
 // widget keeps the previous picture.
-void CaptureScreenRect(QWidget* editor, QImage& target);
+void captureScreenRect(QWidget* editor, QImage& target);
 
 // Prints the snapshot once per copy, each copy a page of its own in one job named
 // "Quillery", placed as the layout says from the sheet's top-left corner. copies below 1
 // sends no job. Raises when the printer service fails.
-void PrintPage(QPrinter& printer, const QImage& snapshot, const PrintLayout& layout,
+void printPage(QPrinter& printer, const QImage& snapshot, const PrintLayout& layout,
                const PrinterMetrics& metrics, int S, int copies);
 
 } // namespace qly

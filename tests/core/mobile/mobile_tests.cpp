@@ -53,19 +53,19 @@ TEST(MobileSizeText, ShortAndLongFormsInEnglish) {
                                                     {1073741824, "1.00 Gb"},
                                                     {5000000000.0, "4.66 Gb"}};
     for (const auto& [bytes, text] : table)
-        EXPECT_EQ(FormatSizeShort(bytes, en), QLatin1String(text)) << qint64(bytes);
-    EXPECT_EQ(FormatSizeLong(0, en), QLatin1String("0 bytes"));
-    EXPECT_EQ(FormatSizeLong(1234567, en), QLatin1String("1,234,567 bytes"));
+        EXPECT_EQ(formatSizeShort(bytes, en), QLatin1String(text)) << qint64(bytes);
+    EXPECT_EQ(formatSizeLong(0, en), QLatin1String("0 bytes"));
+    EXPECT_EQ(formatSizeLong(1234567, en), QLatin1String("1,234,567 bytes"));
     // Beyond 32 bits, and a half at the last shown digit.
-    EXPECT_EQ(FormatSizeLong(1e15, en), QLatin1String("1,000,000,000,000,000 bytes"));
-    EXPECT_EQ(FormatSizeShort(1.005 * 1073741824.0 + 1, en), QLatin1String("1.01 Gb"));
+    EXPECT_EQ(formatSizeLong(1e15, en), QLatin1String("1,000,000,000,000,000 bytes"));
+    EXPECT_EQ(formatSizeShort(1.005 * 1073741824.0 + 1, en), QLatin1String("1.01 Gb"));
 }
 
 TEST(MobileSizeText, UsesTheLocaleSeparators) {
     const QLocale de(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(FormatSizeShort(1048575, de), QString::fromUtf8("1.024 Kb"));
-    EXPECT_EQ(FormatSizeShort(1073741823, de), QString::fromUtf8("1.024,00 Mb"));
-    EXPECT_EQ(FormatSizeLong(1234567, de), QString::fromUtf8("1.234.567 bytes"));
+    EXPECT_EQ(formatSizeShort(1048575, de), QString::fromUtf8("1.024 Kb"));
+    EXPECT_EQ(formatSizeShort(1073741823, de), QString::fromUtf8("1.024,00 Mb"));
+    EXPECT_EQ(formatSizeLong(1234567, de), QString::fromUtf8("1.234.567 bytes"));
 }
 
 // A machine's drives described by fixture files: a mount table and a device tree.
@@ -168,8 +168,8 @@ TEST(MobileTargets, MeasuresTheInstallation) {
     dir.write("qly.ini", QByteArray(7, 'i'));
     dir.write("qly.chm", QByteArray(900, 'h'));
     sizes = measureMobileSizes(source);
-    EXPECT_EQ(sizes.TotalSize(true, true), 123 + 7 + 5900);
-    EXPECT_EQ(sizes.TotalSize(true, false), 130);
+    EXPECT_EQ(sizes.totalSize(true, true), 123 + 7 + 5900);
+    EXPECT_EQ(sizes.totalSize(true, false), 130);
 }
 
 TEST(MobileTargets, DefaultHomeFolder) {
@@ -190,7 +190,7 @@ TEST(MobileTargets, SpaceAndProgramDecideTheCopy) {
     sizes.NotesSize = 3'000'000'000; // beyond 32 bits
     sizes.ConfigSize = 100;
     sizes.ShellSize = 5000;
-    const qint64 total = sizes.TotalSize(true, true);
+    const qint64 total = sizes.totalSize(true, true);
     TargetState t = evaluateTarget(sizes, true, false, true, {total * 2, total});
     EXPECT_TRUE(t.copyEnabled) << "free space equal to the total is enough";
     EXPECT_EQ(t.status, "Press copy to start");
@@ -207,8 +207,8 @@ TEST(MobileTargets, SpaceAndProgramDecideTheCopy) {
     EXPECT_EQ(mobileDirection(DriveKind::Fixed), MobileDirection::ToRemovable);
     EXPECT_EQ(mobileDirection(DriveKind::Removable), MobileDirection::Home);
     EXPECT_EQ(mobileDirection(DriveKind::RamDisk), MobileDirection::None);
-    EXPECT_TRUE(IsDriveReady(QDir::tempPath()));
-    EXPECT_FALSE(IsDriveReady("/no/such/mount"));
+    EXPECT_TRUE(isDriveReady(QDir::tempPath()));
+    EXPECT_FALSE(isDriveReady("/no/such/mount"));
     EXPECT_GT(driveSpace(QDir::tempPath()).capacity, 0);
 }
 
@@ -224,7 +224,7 @@ TEST(MobileCopy, CopiesInBlocksAndKeepsTimeAndMode) {
     dir.write("out/old", "old");
 
     QList<qint64> seen;
-    CopyFileWithProgress(dir.path("src"), dir.path("out/sub/copy"), [&](qint64 done, qint64 size) {
+    copyFileWithProgress(dir.path("src"), dir.path("out/sub/copy"), [&](qint64 done, qint64 size) {
         EXPECT_EQ(size, data.size());
         seen << done;
     });
@@ -240,7 +240,7 @@ TEST(MobileCopy, CopiesInBlocksAndKeepsTimeAndMode) {
     // An empty file: one short block.
     dir.write("empty", "");
     seen.clear();
-    CopyFileWithProgress(dir.path("empty"), dir.path("out/sub/copy"),
+    copyFileWithProgress(dir.path("empty"), dir.path("out/sub/copy"),
                          [&](qint64 done, qint64) { seen << done; });
     EXPECT_EQ(seen, (QList<qint64>{0, 0, 0}));
     EXPECT_EQ(QFileInfo(dir.path("out/sub/copy")).size(), 0);
@@ -250,11 +250,11 @@ TEST(MobileCopy, FailuresLeaveTheTargetAsItWas) {
     TempDir dir;
     dir.write("src", QByteArray(100000, 's'));
     dir.write("target", "old page");
-    EXPECT_EQ(errorOf([&] { CopyFileWithProgress(dir.path("none"), dir.path("target")); }),
+    EXPECT_EQ(errorOf([&] { copyFileWithProgress(dir.path("none"), dir.path("target")); }),
               "Cannot open file " + dir.path("none"));
 
     QFile::setPermissions(dir.path("target"), QFile::ReadOwner | QFile::ReadOther);
-    EXPECT_EQ(errorOf([&] { CopyFileWithProgress(dir.path("src"), dir.path("target")); }),
+    EXPECT_EQ(errorOf([&] { copyFileWithProgress(dir.path("src"), dir.path("target")); }),
               "Cannot create file " + dir.path("target"));
     QFile::setPermissions(dir.path("target"), QFile::ReadOwner | QFile::WriteOwner);
 
@@ -267,7 +267,7 @@ TEST(MobileCopy, FailuresLeaveTheTargetAsItWas) {
     ::setrlimit(RLIMIT_FSIZE, &small);
     qint64 last = -1;
     const QString error = errorOf([&] {
-        CopyFileWithProgress(dir.path("src"), dir.path("target"),
+        copyFileWithProgress(dir.path("src"), dir.path("target"),
                              [&](qint64 done, qint64) { last = done; });
     });
     ::setrlimit(RLIMIT_FSIZE, &saved);

@@ -45,11 +45,11 @@ TEST(PageStore, PathsAndNavigation) {
 
 TEST(PageStore, ForceFoldersCreatesParentsAndIgnoresFailures) {
     TempDir dir;
-    ForceFolders(dir.path("a/b/c/"));
+    forceFolders(dir.path("a/b/c/"));
     EXPECT_TRUE(QFileInfo(dir.path("a/b/c")).isDir());
     dir.write("file", "x");
-    ForceFolders(dir.path("file/sub")); // cannot be made: silently nothing
-    ForceFolders(QString());
+    forceFolders(dir.path("file/sub")); // cannot be made: silently nothing
+    forceFolders(QString());
     EXPECT_EQ(dir.read("file"), "x");
 }
 
@@ -85,19 +85,19 @@ TEST(PageFile, AMissingFileIsNoFileAndAnythingElseUnreadableIsUnreadable) {
 TEST(PageStore, AnUnreadablePageIsNeverWrittenOver) {
     TempDir dir;
     PageStore store(dir.path());
-    ForceFolders(store.pageFolder());
+    forceFolders(store.pageFolder());
     ASSERT_TRUE(QFile::link("/proc/self/mem", dir.path("rtf/C.rtf")));
     store.setCurrentPage(2);
     const PageStore::Load load = store.loadCurrentPage();
     EXPECT_EQ(load.status, PageFileRead::Status::Unreadable);
     EXPECT_TRUE(store.currentPageReadOnly());
-    store.SaveCurrentPage(oneLine("would overwrite"));
+    store.saveCurrentPage(oneLine("would overwrite"));
     EXPECT_EQ(QFileInfo(dir.path("rtf/C.rtf")).symLinkTarget(), "/proc/self/mem");
     // Another page is an ordinary page again.
     store.setCurrentPage(3);
     EXPECT_EQ(store.loadCurrentPage().status, PageFileRead::Status::NoFile);
     EXPECT_FALSE(store.currentPageReadOnly());
-    store.SaveCurrentPage(oneLine("D"));
+    store.saveCurrentPage(oneLine("D"));
     EXPECT_TRUE(QFileInfo(dir.path("rtf/D.rtf")).isFile());
 }
 
@@ -106,7 +106,7 @@ TEST(PageStore, AProgramThatDoesNotKnowItsFolderHasNoPages) {
     EXPECT_TRUE(store.pageFolder().isEmpty());
     store.setCurrentPage(0);
     EXPECT_TRUE(store.currentPageFile().isEmpty());
-    EXPECT_NO_THROW(store.SaveCurrentPage(oneLine("nowhere")));
+    EXPECT_NO_THROW(store.saveCurrentPage(oneLine("nowhere")));
     EXPECT_FALSE(QFileInfo::exists("/rtf"));
 }
 
@@ -142,9 +142,9 @@ TEST(AtomicFile, LeftoversOfCutWritesAreRemovedOnlyWhenOurs) {
 TEST(PageStore, SaveWritesRtfThatLoadsBack) {
     TempDir dir;
     PageStore store(dir.path());
-    ForceFolders(store.pageFolder());
+    forceFolders(store.pageFolder());
     store.setCurrentPage(0);
-    store.SaveCurrentPage(oneLine("Hello {world} \\ é"));
+    store.saveCurrentPage(oneLine("Hello {world} \\ é"));
     const QByteArray bytes = dir.read("rtf/A.rtf");
     EXPECT_TRUE(rtf::isRtf(bytes));
     EXPECT_EQ(textOf(store.loadCurrentPage().document), "Hello {world} \\ é");
@@ -158,7 +158,7 @@ TEST(PageStore, AFailedSaveRaisesAndKeepsTheOldFile) {
     PageStore store(dir.path());
     store.setCurrentPage(1);
     try {
-        store.SaveCurrentPage(oneLine("lost?"));
+        store.saveCurrentPage(oneLine("lost?"));
         FAIL() << "expected an error";
     } catch (const Error& e) {
         EXPECT_EQ(e.message(), "Cannot create file " + dir.path("rtf/B.rtf"));
@@ -169,12 +169,12 @@ TEST(PageStore, AFailedSaveRaisesAndKeepsTheOldFile) {
 TEST(PageVersions, TenChangingSavesKeepFiveCompleteVersionsNewestFirst) {
     TempDir dir;
     PageStore store(dir.path());
-    ForceFolders(store.pageFolder());
+    forceFolders(store.pageFolder());
     store.setVersionsKept(PageVersions::DefaultCount);
     store.setCurrentPage(2);
     for (int i = 1; i <= 10; ++i)
-        store.SaveCurrentPage(oneLine(QStringLiteral("save %1").arg(i)));
-    store.SaveCurrentPage(oneLine("save 10")); // unchanged: no version
+        store.saveCurrentPage(oneLine(QStringLiteral("save %1").arg(i)));
+    store.saveCurrentPage(oneLine("save 10")); // unchanged: no version
     EXPECT_EQ(QDir(dir.path("backup")).entryList(QDir::Files),
               (QStringList{"C.1.rtf", "C.2.rtf", "C.3.rtf", "C.4.rtf", "C.5.rtf"}));
     for (int n = 1; n <= 5; ++n) {
@@ -188,23 +188,23 @@ TEST(PageVersions, TenChangingSavesKeepFiveCompleteVersionsNewestFirst) {
 TEST(PageVersions, ZeroKeepsNone) {
     TempDir dir;
     PageStore store(dir.path());
-    ForceFolders(store.pageFolder());
+    forceFolders(store.pageFolder());
     store.setVersionsKept(0);
     store.setCurrentPage(0);
-    store.SaveCurrentPage(oneLine("one"));
-    store.SaveCurrentPage(oneLine("two"));
+    store.saveCurrentPage(oneLine("one"));
+    store.saveCurrentPage(oneLine("two"));
     EXPECT_FALSE(QFileInfo::exists(dir.path("backup")));
 }
 
 TEST(Recovery, ACopyNewerThanItsPageIsPendingAndAnOlderOneIsDropped) {
     TempDir dir;
     PageStore store(dir.path());
-    ForceFolders(store.pageFolder());
+    forceFolders(store.pageFolder());
     RecoveryStore recovery(dir.path());
     ASSERT_TRUE(recovery.write(2, oneLine("unsaved C")));
     ASSERT_TRUE(recovery.write(3, oneLine("stale D")));
     store.setCurrentPage(3);
-    store.SaveCurrentPage(oneLine("saved D")); // saved after its copy
+    store.saveCurrentPage(oneLine("saved D")); // saved after its copy
     QFile copy(recovery.copyFile(3));
     ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
     ASSERT_TRUE(copy.setFileTime(QDateTime::currentDateTime().addSecs(-60),

@@ -1,5 +1,8 @@
 // The title bar's, splitter's and banner's arithmetic, without a window.
+#include "model/muldiv.h"
 #include "window/titlemath.h"
+
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,8 @@ TEST(MulDiv, RoundsHalvesAwayFromZero) {
     EXPECT_EQ(mulDiv(5, 10, -4), -13);   // -12.5
     EXPECT_EQ(mulDiv(0, -127, 31), 0);
     EXPECT_EQ(mulDiv(2000000000, 2, 4), 1000000000); // no overflow in between
+    EXPECT_EQ(mulDiv(400, 600, 96), 2500);
+    EXPECT_EQ(mulDiv(2000000000, 2000000000, 1), std::numeric_limits<int>::max());
     EXPECT_EQ(mulDiv(1, 1, 0), -1);
 }
 

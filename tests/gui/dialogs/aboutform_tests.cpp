@@ -51,7 +51,7 @@ template <typename T> T* child(const QWidget& parent, const char* name) {
 }
 
 TEST(AboutForm, LaysOutTheBoxAsDesigned) {
-    TAboutForm form;
+    AboutForm form;
     form.show();
     EXPECT_EQ(form.objectName(), QStringLiteral("AboutForm"));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("About Quillery"));
@@ -108,14 +108,14 @@ TEST(AboutForm, LaysOutTheBoxAsDesigned) {
 }
 
 TEST(AboutForm, ShowsTheVersionOfTheBuild) {
-    TAboutForm form;
+    AboutForm form;
     const QString expected = QStringLiteral("Quillery\u2122 ") + QStringLiteral(QLY_TEST_VERSION);
-    EXPECT_EQ(TAboutForm::versionLine(), expected);
+    EXPECT_EQ(AboutForm::versionLine(), expected);
     EXPECT_EQ(child<QLabel>(form, "lbVersion")->text(), expected);
 }
 
 TEST(AboutForm, DrawsItsLogo) {
-    const QImage logo = TAboutForm::drawLogo().toImage();
+    const QImage logo = AboutForm::drawLogo().toImage();
     ASSERT_EQ(logo.size(), QSize(260, 81));
     // Green, darker in the middle than at the top and the bottom.
     const QColor top = logo.pixelColor(3, 1), middle = logo.pixelColor(3, 40),
@@ -139,7 +139,7 @@ TEST(AboutForm, DrawsItsLogo) {
 }
 
 TEST(AboutForm, TheAddressIsALinkToAnEmail) {
-    TAboutForm form;
+    AboutForm form;
     QList<QUrl> opened;
     form.setUrlOpener([&opened](const QUrl& url) {
         opened << url;
@@ -147,7 +147,7 @@ TEST(AboutForm, TheAddressIsALinkToAnEmail) {
     });
     form.show();
     auto* link = child<QLabel>(form, "StaticText4");
-    EXPECT_EQ(link->text(), TAboutForm::SupportEmail);
+    EXPECT_EQ(link->text(), AboutForm::SupportEmail);
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->palette().color(QPalette::WindowText),
               link->palette().color(QPalette::Highlight));
@@ -158,17 +158,17 @@ TEST(AboutForm, TheAddressIsALinkToAnEmail) {
     QTest::mouseClick(child<QPushButton>(form, "btEmail"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(form, "btWebSite"), Qt::LeftButton);
     QTest::mouseClick(link, Qt::RightButton);
-    const QUrl mail(QStringLiteral("mailto:") + TAboutForm::SupportEmail);
-    EXPECT_EQ(opened, (QList<QUrl>{mail, mail, TAboutForm::WebSite}));
+    const QUrl mail(QStringLiteral("mailto:") + AboutForm::SupportEmail);
+    EXPECT_EQ(opened, (QList<QUrl>{mail, mail, AboutForm::WebSite}));
     // Addresses reserved for examples: nothing real is contacted.
-    EXPECT_TRUE(TAboutForm::WebSite.host().endsWith(QLatin1String("example.com")));
-    EXPECT_TRUE(TAboutForm::SupportEmail.endsWith(QLatin1String("@example.com")));
-    EXPECT_EQ(TAboutForm::WebSite.scheme(), QStringLiteral("https"));
+    EXPECT_TRUE(AboutForm::WebSite.host().endsWith(QLatin1String("example.com")));
+    EXPECT_TRUE(AboutForm::SupportEmail.endsWith(QLatin1String("@example.com")));
+    EXPECT_EQ(AboutForm::WebSite.scheme(), QStringLiteral("https"));
     EXPECT_TRUE(form.isVisible());
 }
 
 TEST(AboutForm, WarnsWhenNoBrowserOrMailerOpensAndStaysOpen) {
-    TAboutForm form;
+    AboutForm form;
     form.setUrlOpener([](const QUrl&) { return false; });
     form.show();
     const QList<Box> web = answerMessageBoxes(
@@ -194,7 +194,7 @@ TEST(AboutForm, WarnsWhenNoBrowserOrMailerOpensAndStaysOpen) {
 
 TEST(AboutForm, HelpWithoutAHelpFileShowsNothingAndOkCloses) {
     ASSERT_FALSE(QFile::exists(helpFilePath()));
-    TAboutForm form;
+    AboutForm form;
     QList<Box> boxes;
     int result = -1;
     QTimer::singleShot(0, [&] {

@@ -68,10 +68,10 @@ bool above(QWidget* w) {
 
 // Opens the options dialog from the main window and runs act on it once it is active;
 // returns when the dialog has closed.
-void runOptions(TMainForm& form, const std::function<void(TOptionsForm&)>& act) {
+void runOptions(MainForm& form, const std::function<void(OptionsForm&)>& act) {
     EXPECT_TRUE(qlytest::actOnModal(
-        TOptionsForm::staticMetaObject, [&] { form.OptionsItemClick(); },
-        [&](QWidget& dialog) { act(static_cast<TOptionsForm&>(dialog)); }))
+        OptionsForm::staticMetaObject, [&] { form.optionsClicked(); },
+        [&](QWidget& dialog) { act(static_cast<OptionsForm&>(dialog)); }))
         << "the dialog never became active";
 }
 
@@ -81,7 +81,7 @@ template <typename T> T* child(QWidget& parent, const char* name) {
 
 class Options : public qlytest::MainWindowTest {
 protected:
-    std::unique_ptr<TMainForm> start(const QByteArray& settings = QByteArray()) {
+    std::unique_ptr<MainForm> start(const QByteArray& settings = QByteArray()) {
         return startMainWindow(settings);
     }
     QString settingsFile() const { return QString::fromUtf8(folder().read("qly.ini")); }
@@ -89,7 +89,7 @@ protected:
 
 TEST_F(Options, LayoutCaptionsAndTabOrder) {
     auto form = start();
-    runOptions(*form, [](TOptionsForm& d) {
+    runOptions(*form, [](OptionsForm& d) {
         EXPECT_EQ(d.windowTitle(), "Options");
         EXPECT_EQ(d.size(), QSize(242, 215));
         // Centred on the screen.
@@ -153,7 +153,7 @@ TEST_F(Options, AlwaysOnTopTakesEffectAtOnceBothWays) {
     ASSERT_TRUE(waitFor([&] { return above(form.get()); }))
         << "not on top at start: " << netWmState(form.get()).toStdString() << " " << form->winId();
 
-    runOptions(*form, [](TOptionsForm& d) {
+    runOptions(*form, [](OptionsForm& d) {
         click(child<QCheckBox>(d, "cbAlwaysOnTop"));
         key("Return");
     });
@@ -161,7 +161,7 @@ TEST_F(Options, AlwaysOnTopTakesEffectAtOnceBothWays) {
     EXPECT_TRUE(waitFor([&] { return !above(form.get()); }))
         << netWmState(form.get()).toStdString();
 
-    runOptions(*form, [](TOptionsForm& d) {
+    runOptions(*form, [](OptionsForm& d) {
         EXPECT_FALSE(child<QCheckBox>(d, "cbAlwaysOnTop")->isChecked());
         click(child<QCheckBox>(d, "cbAlwaysOnTop"));
         click(child<QPushButton>(d, "Button1"));
@@ -174,7 +174,7 @@ TEST_F(Options, AlwaysOnTopTakesEffectAtOnceBothWays) {
 
 TEST_F(Options, CancelEscapeAndTheCloseBoxChangeNothing) {
     auto form = start("[Main]\nMinimizeTo=1\nShowHint=1\nStayOnTop=1\n");
-    const auto changeEverything = [](TOptionsForm& d) {
+    const auto changeEverything = [](OptionsForm& d) {
         click(child<QCheckBox>(d, "cbAlwaysOnTop"));
         click(child<QCheckBox>(d, "cbShowHints"));
         click(d.findChild<QRadioButton*>("rgMinimizeItem2"));
@@ -182,15 +182,15 @@ TEST_F(Options, CancelEscapeAndTheCloseBoxChangeNothing) {
         EXPECT_FALSE(d.showHints());
         EXPECT_EQ(d.minimizeMode(), 2);
     };
-    runOptions(*form, [&](TOptionsForm& d) {
+    runOptions(*form, [&](OptionsForm& d) {
         changeEverything(d);
         click(child<QPushButton>(d, "Button2"));
     });
-    runOptions(*form, [&](TOptionsForm& d) {
+    runOptions(*form, [&](OptionsForm& d) {
         changeEverything(d);
         key("Escape");
     });
-    runOptions(*form, [&](TOptionsForm& d) {
+    runOptions(*form, [&](OptionsForm& d) {
         changeEverything(d);
         // The window manager's close button at the right end of the dialog's title bar.
         QProcess xprop;
@@ -218,7 +218,7 @@ TEST_F(Options, CancelEscapeAndTheCloseBoxChangeNothing) {
 
 TEST_F(Options, HelpLeavesTheDialogOpenWithItsChanges) {
     auto form = start();
-    runOptions(*form, [](TOptionsForm& d) {
+    runOptions(*form, [](OptionsForm& d) {
         click(child<QCheckBox>(d, "cbShowHints"));
         click(child<QPushButton>(d, "Button3"));
         QTest::qWait(300);
@@ -243,7 +243,7 @@ TEST_F(Options, AModePastTheLastShowsTheLastAndMinimisesToTheTaskbarUntilConfirm
     ASSERT_TRUE(waitFor([&] { return form->isActiveWindow(); }));
     EXPECT_EQ(form->minimizer()->state(), Minimizer::State::Normal);
 
-    runOptions(*form, [](TOptionsForm& d) {
+    runOptions(*form, [](OptionsForm& d) {
         EXPECT_TRUE(d.findChild<QRadioButton*>("rgMinimizeItem2")->isChecked());
         key("Return");
     });
@@ -252,7 +252,7 @@ TEST_F(Options, AModePastTheLastShowsTheLastAndMinimisesToTheTaskbarUntilConfirm
 
 TEST_F(Options, ANegativeModeShowsNoItemAndIsWrittenBackAsMinusOne) {
     auto form = start("[Main]\nMinimizeTo=-3\n");
-    runOptions(*form, [](TOptionsForm& d) {
+    runOptions(*form, [](OptionsForm& d) {
         for (int i = 0; i < 3; ++i)
             EXPECT_FALSE(
                 d.findChild<QRadioButton*>(QStringLiteral("rgMinimizeItem%1").arg(i))->isChecked());

@@ -23,7 +23,7 @@ namespace {
 class Clipboard : public qlytest::MainWindowTest {
 protected:
     // Both Paste items, which always agree.
-    static bool pasteEnabled(TMainForm& form) {
+    static bool pasteEnabled(MainForm& form) {
         const bool main = form.mainMenu()->item("EditPasteItem")->isEnabled();
         const bool context =
             form.commands()->pmEditor()->findChild<QAction*>("Paste1")->isEnabled();
@@ -44,7 +44,7 @@ protected:
 
 TEST_F(Clipboard, PasteFollowsAnotherProgramsClipboard) {
     const auto window = startMainWindow();
-    TMainForm& form = *window;
+    MainForm& form = *window;
     EXPECT_FALSE(pasteEnabled(form)); // a fresh X server has an empty clipboard
 
     QProcess xclip;
@@ -71,7 +71,7 @@ TEST_F(Clipboard, PasteFollowsAnotherProgramsClipboard) {
 TEST_F(Clipboard, TheWindowStopsListeningWhenDestroyed) {
     auto form = startMainWindow();
     ASSERT_FALSE(pasteEnabled(*form));
-    form->FormDestroy();
+    form->formDestroyed();
     QGuiApplication::clipboard()->setText("after the end");
     QTest::qWait(300);
     EXPECT_FALSE(pasteEnabled(*form));

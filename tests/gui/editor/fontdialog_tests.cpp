@@ -71,7 +71,7 @@ protected:
         m_editor->setTextCursor(c);
     }
     QByteArray savedPage() {
-        m_form->SaveCurrentPage();
+        m_form->saveCurrentPage();
         QFile f(folder().path(QStringLiteral("rtf/A.rtf")));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
@@ -83,7 +83,7 @@ protected:
                    : QList<TextRun>(doc.paragraphs[0].runs.begin(), doc.paragraphs[0].runs.end());
     }
 
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<MainForm> m_form;
     QTextEdit* m_editor = nullptr;
 };
 

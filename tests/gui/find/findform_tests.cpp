@@ -33,23 +33,23 @@ using qlytest::TempDir;
 
 namespace {
 
-QStringList entries(const TFindForm& form) {
+QStringList entries(const FindForm& form) {
     QStringList letters;
-    for (int i = 0; i < form.ListBox1()->count(); ++i)
-        letters << form.ListBox1()->item(i)->text();
+    for (int i = 0; i < form.pageList()->count(); ++i)
+        letters << form.pageList()->item(i)->text();
     return letters;
 }
 
-void clickEntry(TFindForm& form, const QString& letter) {
-    QListWidget* list = form.ListBox1();
+void clickEntry(FindForm& form, const QString& letter) {
+    QListWidget* list = form.pageList();
     const QList<QListWidgetItem*> found = list->findItems(letter, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << letter.toStdString();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(found.first()).center());
 }
 
-void doubleClickEntry(TFindForm& form, const QString& letter) {
-    QListWidget* list = form.ListBox1();
+void doubleClickEntry(FindForm& form, const QString& letter) {
+    QListWidget* list = form.pageList();
     const QList<QListWidgetItem*> found = list->findItems(letter, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << letter.toStdString();
     const QPoint at = list->visualItemRect(found.first()).center();
@@ -57,20 +57,20 @@ void doubleClickEntry(TFindForm& form, const QString& letter) {
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
-void search(TFindForm& form, const QString& text, bool caseSensitive = false) {
-    form.SearchEdit()->setText(text);
-    form.CheckBox1()->setChecked(caseSensitive);
-    QTest::mouseClick(form.Button1(), Qt::LeftButton);
+void search(FindForm& form, const QString& text, bool caseSensitive = false) {
+    form.searchEdit()->setText(text);
+    form.caseSensitiveBox()->setChecked(caseSensitive);
+    QTest::mouseClick(form.searchButton(), Qt::LeftButton);
 }
 
-class FindForm : public ::testing::Test {
+class FindDialog : public ::testing::Test {
 protected:
     QString folder() const { return m_dir.path() + "/"; }
     void page(const QString& letter, const QByteArray& bytes) const {
         m_dir.write(letter + ".rtf", bytes);
     }
-    std::unique_ptr<TFindForm> open() {
-        auto form = std::make_unique<TFindForm>(folder());
+    std::unique_ptr<FindForm> open() {
+        auto form = std::make_unique<FindForm>(folder());
         form->show();
         form->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
@@ -82,7 +82,7 @@ protected:
 
 } // namespace
 
-TEST_F(FindForm, OpensWithTheLayoutAndStateOfTheDialog) {
+TEST_F(FindDialog, OpensWithTheLayoutAndStateOfTheDialog) {
     auto form = open();
     EXPECT_EQ(form->objectName(), "FindForm");
     EXPECT_EQ(form->windowTitle(), "Find");
@@ -118,7 +118,7 @@ TEST_F(FindForm, OpensWithTheLayoutAndStateOfTheDialog) {
         EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
     }
     // The check box keeps its place and grows only as far as its caption needs.
-    QCheckBox* check = form->CheckBox1();
+    QCheckBox* check = form->caseSensitiveBox();
     EXPECT_EQ(check->text(), "Case sensitive");
     EXPECT_EQ(check->geometry().topLeft(), QPoint(48, 44));
     EXPECT_EQ(check->height(), 17);
@@ -126,43 +126,43 @@ TEST_F(FindForm, OpensWithTheLayoutAndStateOfTheDialog) {
     EXPECT_LT(check->geometry().right(), 313); // still clear of the buttons' column
 
     // The list shows whole 13-pixel rows inside its 160 pixels.
-    QListWidget* list = form->ListBox1();
+    QListWidget* list = form->pageList();
     EXPECT_EQ(list->geometry().topLeft(), QPoint(8, 96));
     EXPECT_EQ(list->width(), 33);
     EXPECT_LE(list->height(), 160);
     EXPECT_EQ((list->height() - 2 * list->frameWidth()) % 13, 0);
     EXPECT_GT(list->height(), 160 - 13);
 
-    EXPECT_TRUE(form->SearchEdit()->hasFocus());
-    EXPECT_FALSE(form->CheckBox1()->isChecked());
-    EXPECT_TRUE(form->Button1()->isDefault());
-    EXPECT_TRUE(form->Button1()->isEnabled());
-    EXPECT_FALSE(form->Button2()->isEnabled());
-    EXPECT_TRUE(form->ChosenPage().isEmpty());
-    EXPECT_EQ(form->RichEdit2()->palette().color(QPalette::Base),
+    EXPECT_TRUE(form->searchEdit()->hasFocus());
+    EXPECT_FALSE(form->caseSensitiveBox()->isChecked());
+    EXPECT_TRUE(form->searchButton()->isDefault());
+    EXPECT_TRUE(form->searchButton()->isEnabled());
+    EXPECT_FALSE(form->okButton()->isEnabled());
+    EXPECT_TRUE(form->chosenPage().isEmpty());
+    EXPECT_EQ(form->previewEditor()->palette().color(QPalette::Base),
               QApplication::palette().color(QPalette::Base));
 
     // Tab order: OK, Cancel, Case sensitive, text, list, preview, Search.
-    const QList<QWidget*> order = {form->Button2(),    form->Button3(),  form->CheckBox1(),
-                                   form->SearchEdit(), form->ListBox1(), form->RichEdit2(),
-                                   form->Button1()};
+    const QList<QWidget*> order = {
+        form->okButton(), form->cancelButton(),  form->caseSensitiveBox(), form->searchEdit(),
+        form->pageList(), form->previewEditor(), form->searchButton()};
     QList<QWidget*> stops;
-    QWidget* w = form->Button2();
+    QWidget* w = form->okButton();
     do {
         if (w->focusPolicy() & Qt::TabFocus)
             stops << w;
         w = w->nextInFocusChain();
-    } while (w != form->Button2() && stops.size() < 20);
+    } while (w != form->okButton() && stops.size() < 20);
     EXPECT_EQ(stops, order);
-    QTest::keyClick(form->SearchEdit(), Qt::Key_Tab);
-    EXPECT_TRUE(form->ListBox1()->hasFocus());
-    QTest::keyClick(form->ListBox1(), Qt::Key_Tab);
-    EXPECT_TRUE(form->RichEdit2()->hasFocus());
-    QTest::keyClick(form->RichEdit2(), Qt::Key_Tab);
-    EXPECT_TRUE(form->Button1()->hasFocus());
+    QTest::keyClick(form->searchEdit(), Qt::Key_Tab);
+    EXPECT_TRUE(form->pageList()->hasFocus());
+    QTest::keyClick(form->pageList(), Qt::Key_Tab);
+    EXPECT_TRUE(form->previewEditor()->hasFocus());
+    QTest::keyClick(form->previewEditor(), Qt::Key_Tab);
+    EXPECT_TRUE(form->searchButton()->hasFocus());
 }
 
-TEST_F(FindForm, ListsEachMatchingPageOnceInLetterOrder) {
+TEST_F(FindDialog, ListsEachMatchingPageOnceInLetterOrder) {
     page("Q", "{\\rtf1\\ansi Meeting notes\\par meeting again\\par}");
     page("B", "the MEETING at noon");
     page("K", "nothing here");
@@ -174,12 +174,12 @@ TEST_F(FindForm, ListsEachMatchingPageOnceInLetterOrder) {
     EXPECT_EQ(entries(*form), (QStringList{"Q", "Y"}));
     search(*form, "MEETING", true);
     EXPECT_EQ(entries(*form), (QStringList{"B"}));
-    EXPECT_TRUE(form->Button1()->isEnabled());
-    EXPECT_TRUE(form->Button1()->hasFocus()); // the search started from the button
-    EXPECT_FALSE(form->Button2()->isEnabled());
+    EXPECT_TRUE(form->searchButton()->isEnabled());
+    EXPECT_TRUE(form->searchButton()->hasFocus()); // the search started from the button
+    EXPECT_FALSE(form->okButton()->isEnabled());
 }
 
-TEST_F(FindForm, AnEmptyTextListsNothingAndBlanksAreSearched) {
+TEST_F(FindDialog, AnEmptyTextListsNothingAndBlanksAreSearched) {
     page("A", "two  blanks");
     page("C", "none");
     auto form = open();
@@ -187,65 +187,65 @@ TEST_F(FindForm, AnEmptyTextListsNothingAndBlanksAreSearched) {
     ASSERT_EQ(entries(*form), QStringList{"A"});
     search(*form, "");
     EXPECT_TRUE(entries(*form).isEmpty());
-    EXPECT_TRUE(form->Button1()->isEnabled());
+    EXPECT_TRUE(form->searchButton()->isEnabled());
     search(*form, "  ");
     EXPECT_EQ(entries(*form), QStringList{"A"});
 }
 
-TEST_F(FindForm, EnterSearchesAndEscapeCancels) {
+TEST_F(FindDialog, EnterSearchesAndEscapeCancels) {
     page("D", "dog");
     auto form = open();
-    QTest::keyClicks(form->SearchEdit(), "do");
-    QTest::keyClick(form->SearchEdit(), Qt::Key_Return);
+    QTest::keyClicks(form->searchEdit(), "do");
+    QTest::keyClick(form->searchEdit(), Qt::Key_Return);
     EXPECT_EQ(entries(*form), QStringList{"D"});
     EXPECT_TRUE(form->isVisible());
-    QTest::keyClick(form->SearchEdit(), Qt::Key_Escape);
+    QTest::keyClick(form->searchEdit(), Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Rejected);
 }
 
-TEST_F(FindForm, AClickPreviewsTheChosenPageAndASecondSearchDisablesOk) {
+TEST_F(FindDialog, AClickPreviewsTheChosenPageAndASecondSearchDisablesOk) {
     page("E", "{\\rtf1\\ansi first {\\b bold} line\\par second line\\par}");
     page("G", "first line of G");
     auto form = open();
     search(*form, "first");
     clickEntry(*form, "G");
-    EXPECT_EQ(form->ChosenPage(), "G");
-    EXPECT_TRUE(form->Button2()->isEnabled());
-    EXPECT_EQ(form->RichEdit2()->toPlainText(), "first line of G");
+    EXPECT_EQ(form->chosenPage(), "G");
+    EXPECT_TRUE(form->okButton()->isEnabled());
+    EXPECT_EQ(form->previewEditor()->toPlainText(), "first line of G");
     clickEntry(*form, "E");
-    EXPECT_EQ(form->ChosenPage(), "E");
-    EXPECT_EQ(form->RichEdit2()->toPlainText(), "first bold line\nsecond line");
+    EXPECT_EQ(form->chosenPage(), "E");
+    EXPECT_EQ(form->previewEditor()->toPlainText(), "first bold line\nsecond line");
 
     search(*form, "second");
-    EXPECT_FALSE(form->Button2()->isEnabled());
-    EXPECT_TRUE(form->RichEdit2()->toPlainText().isEmpty());
+    EXPECT_FALSE(form->okButton()->isEnabled());
+    EXPECT_TRUE(form->previewEditor()->toPlainText().isEmpty());
     EXPECT_EQ(entries(*form), QStringList{"E"});
     clickEntry(*form, "E");
-    EXPECT_TRUE(form->Button2()->isEnabled());
-    QTest::mouseClick(form->Button2(), Qt::LeftButton);
+    EXPECT_TRUE(form->okButton()->isEnabled());
+    QTest::mouseClick(form->okButton(), Qt::LeftButton);
     EXPECT_EQ(form->result(), QDialog::Accepted);
-    EXPECT_EQ(form->ChosenPage(), "E");
+    EXPECT_EQ(form->chosenPage(), "E");
 }
 
-TEST_F(FindForm, ArrowKeysAndRepeatedClicksPreviewToo) {
+TEST_F(FindDialog, ArrowKeysAndRepeatedClicksPreviewToo) {
     page("A", "word on A");
     page("B", "word on B");
     auto form = open();
     search(*form, "word");
     clickEntry(*form, "A");
-    QTest::keyClick(form->ListBox1(), Qt::Key_Down);
-    EXPECT_EQ(form->ChosenPage(), "B");
-    EXPECT_EQ(form->RichEdit2()->toPlainText(), "word on B");
+    QTest::keyClick(form->pageList(), Qt::Key_Down);
+    EXPECT_EQ(form->chosenPage(), "B");
+    EXPECT_EQ(form->previewEditor()->toPlainText(), "word on B");
     // Clicking the selected entry again reloads its preview, discarding what was typed there.
-    form->RichEdit2()->setPlainText("typed into the preview");
+    form->previewEditor()->setPlainText("typed into the preview");
     clickEntry(*form, "B");
-    EXPECT_EQ(form->RichEdit2()->toPlainText(), "word on B");
+    EXPECT_EQ(form->previewEditor()->toPlainText(), "word on B");
     EXPECT_EQ(m_dir.read("B.rtf"), "word on B");
 }
 
 // A long page shows at once: complete, from its start, with only its top laid out.
-TEST_F(FindForm, ALongPagePreviewsFromItsStartLaidOutLater) {
+TEST_F(FindDialog, ALongPagePreviewsFromItsStartLaidOutLater) {
     QByteArray rtf = "{\\rtf1\\ansi ";
     for (int i = 0; i < 20'000; ++i)
         rtf += "line " + QByteArray::number(i) + " of a long page\\par\n";
@@ -253,7 +253,7 @@ TEST_F(FindForm, ALongPagePreviewsFromItsStartLaidOutLater) {
     auto form = open();
     search(*form, "the end");
     clickEntry(*form, "L");
-    const QTextEdit* preview = form->RichEdit2();
+    const QTextEdit* preview = form->previewEditor();
     EXPECT_EQ(preview->document()->blockCount(), 20'001);
     EXPECT_EQ(preview->document()->lastBlock().text(), "the end");
     EXPECT_EQ(preview->textCursor().position(), 0);
@@ -261,7 +261,7 @@ TEST_F(FindForm, ALongPagePreviewsFromItsStartLaidOutLater) {
     EXPECT_EQ(preview->document()->lastBlock().layout()->lineCount(), 0);
 }
 
-TEST_F(FindForm, AnUnreadablePageEndsTheSearchWithAnErrorAndKeepsEarlierPages) {
+TEST_F(FindDialog, AnUnreadablePageEndsTheSearchWithAnErrorAndKeepsEarlierPages) {
     page("B", "target");
     page("H", "target");
     page("T", "target");
@@ -274,11 +274,11 @@ TEST_F(FindForm, AnUnreadablePageEndsTheSearchWithAnErrorAndKeepsEarlierPages) {
         << boxes[0].toStdString();
     EXPECT_TRUE(boxes[0].endsWith("."));
     EXPECT_EQ(entries(*form), (QStringList{"B", "H"}));
-    EXPECT_TRUE(form->Button1()->isEnabled());
-    EXPECT_FALSE(form->Button2()->isEnabled());
+    EXPECT_TRUE(form->searchButton()->isEnabled());
+    EXPECT_FALSE(form->okButton()->isEnabled());
 }
 
-TEST_F(FindForm, APageThatCannotBeReadOnAClickKeepsThePreviousChoice) {
+TEST_F(FindDialog, APageThatCannotBeReadOnAClickKeepsThePreviousChoice) {
     page("C", "cat on C");
     page("F", "cat on F");
     auto form = open();
@@ -289,33 +289,33 @@ TEST_F(FindForm, APageThatCannotBeReadOnAClickKeepsThePreviousChoice) {
     const QStringList boxes = answerMessageBoxes([&] { clickEntry(*form, "F"); });
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains(m_dir.path("F.rtf")));
-    EXPECT_EQ(form->ChosenPage(), "C");
-    EXPECT_EQ(form->RichEdit2()->toPlainText(), "cat on C");
-    EXPECT_TRUE(form->Button2()->isEnabled());
+    EXPECT_EQ(form->chosenPage(), "C");
+    EXPECT_EQ(form->previewEditor()->toPlainText(), "cat on C");
+    EXPECT_TRUE(form->okButton()->isEnabled());
 
     // A double click on it shows the error and keeps the dialog open.
     const QStringList again = answerMessageBoxes([&] { doubleClickEntry(*form, "F"); });
     EXPECT_GE(again.size(), 1);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->ChosenPage(), "C");
+    EXPECT_EQ(form->chosenPage(), "C");
 
     // A page whose file has gone since the search is an error too, never an empty preview.
     QDir(m_dir.path("F.rtf")).removeRecursively();
     EXPECT_EQ(answerMessageBoxes([&] { clickEntry(*form, "F"); }).size(), 1);
-    EXPECT_EQ(form->RichEdit2()->toPlainText(), "cat on C");
+    EXPECT_EQ(form->previewEditor()->toPlainText(), "cat on C");
 }
 
-TEST_F(FindForm, ADoubleClickChoosesAndCloses) {
+TEST_F(FindDialog, ADoubleClickChoosesAndCloses) {
     page("P", "pig");
     auto form = open();
     // On an empty list a double click does nothing.
-    QTest::mouseDClick(form->ListBox1()->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseDClick(form->pageList()->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_TRUE(form->isVisible());
     search(*form, "pig");
     doubleClickEntry(*form, "P");
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Accepted);
-    EXPECT_EQ(form->ChosenPage(), "P");
+    EXPECT_EQ(form->chosenPage(), "P");
 }
 
 namespace {
@@ -327,12 +327,12 @@ protected:
         MainWindowTest::SetUp();
         QDir().mkpath(folder().path("rtf"));
     }
-    std::unique_ptr<TMainForm> start() { return startMainWindow(); }
+    std::unique_ptr<MainForm> start() { return startMainWindow(); }
     // Runs Find from the main window; dialog acts on the dialog once it is shown.
-    static void find(TMainForm& main, const std::function<void(TFindForm&)>& dialog) {
+    static void find(MainForm& main, const std::function<void(FindForm&)>& dialog) {
         bool ran = false;
         QTimer::singleShot(0, [&] {
-            auto* form = qobject_cast<TFindForm*>(QApplication::activeModalWidget());
+            auto* form = qobject_cast<FindForm*>(QApplication::activeModalWidget());
             ASSERT_TRUE(form);
             EXPECT_EQ(form->parentWidget(), &main);
             ran = true;
@@ -340,10 +340,10 @@ protected:
             if (form->isVisible())
                 form->reject();
         });
-        main.NoteFindItemClick();
+        main.findClicked();
         EXPECT_TRUE(ran);
     }
-    static QString shownPage(TMainForm& main) { return main.titleBar()->cbNotes()->currentText(); }
+    static QString shownPage(MainForm& main) { return main.titleBar()->cbNotes()->currentText(); }
 };
 
 } // namespace
@@ -353,7 +353,7 @@ TEST_F(MainFormFind, SearchesTheFilesNotTheEditor) {
     auto main = start();
     ASSERT_EQ(main->editor()->toPlainText(), "saved words");
     main->editor()->setPlainText("typed words");
-    find(*main, [](TFindForm& f) {
+    find(*main, [](FindForm& f) {
         search(f, "typed");
         EXPECT_TRUE(entries(f).isEmpty());
         search(f, "saved");
@@ -368,10 +368,10 @@ TEST_F(MainFormFind, OkSwitchesToTheChosenPage) {
     folder().write("rtf/L.rtf", "kiwi too");
     auto main = start();
     main->editor()->setPlainText("left on A");
-    find(*main, [](TFindForm& f) {
+    find(*main, [](FindForm& f) {
         search(f, "KIWI");
         clickEntry(f, "L");
-        QTest::mouseClick(f.Button2(), Qt::LeftButton);
+        QTest::mouseClick(f.okButton(), Qt::LeftButton);
     });
     EXPECT_EQ(shownPage(*main), "L");
     EXPECT_EQ(main->pages().rememberedPageIndex(), 11);
@@ -382,7 +382,7 @@ TEST_F(MainFormFind, OkSwitchesToTheChosenPage) {
 TEST_F(MainFormFind, ADoubleClickClosesTheDialogAndSwitches) {
     folder().write("rtf/K.rtf", "{\\rtf1\\ansi kiwi\\par}");
     auto main = start();
-    find(*main, [](TFindForm& f) {
+    find(*main, [](FindForm& f) {
         search(f, "kiwi");
         doubleClickEntry(f, "K");
     });
@@ -394,7 +394,7 @@ TEST_F(MainFormFind, ChoosingTheShownPageSavesItAndLoadsItAgain) {
     folder().write("rtf/A.rtf", "apple");
     auto main = start();
     main->editor()->setPlainText("apple and a pear typed since");
-    find(*main, [](TFindForm& f) {
+    find(*main, [](FindForm& f) {
         search(f, "apple");
         doubleClickEntry(f, "A");
     });
@@ -409,10 +409,10 @@ TEST_F(MainFormFind, CancelLeavesThePageAsItIs) {
     folder().write("rtf/M.rtf", "melon");
     auto main = start();
     main->editor()->setPlainText("unsaved");
-    find(*main, [](TFindForm& f) {
+    find(*main, [](FindForm& f) {
         search(f, "melon");
         clickEntry(f, "M");
-        QTest::mouseClick(f.Button3(), Qt::LeftButton);
+        QTest::mouseClick(f.cancelButton(), Qt::LeftButton);
     });
     EXPECT_EQ(shownPage(*main), "A");
     EXPECT_EQ(main->editor()->toPlainText(), "unsaved");

@@ -298,8 +298,8 @@ TEST_F(HelpFile, AMissingTopicOrHelpFileShowsNothingAndSaysNothing) {
 
     // The program's own operations look beside the program, where this suite puts no help.
     ASSERT_FALSE(QFile::exists(helpFilePath()));
-    ShowHelpContents();
-    ShowHelpTopic(QLatin1String(OptionsHelpTopic));
+    showHelpContents();
+    showHelpTopic(QLatin1String(OptionsHelpTopic));
     EXPECT_FALSE(viewer->isVisible());
     EXPECT_TRUE(otherWindowsShown().isEmpty()) << otherWindowsShown().join(", ").toStdString();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

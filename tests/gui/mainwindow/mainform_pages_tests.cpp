@@ -47,14 +47,14 @@ protected:
 
     virtual QString root() const { return m_dir.path(); }
 
-    std::unique_ptr<TMainForm> start() {
-        auto form = std::make_unique<TMainForm>();
+    std::unique_ptr<MainForm> start() {
+        auto form = std::make_unique<MainForm>();
         form->show();
         form->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
         return form;
     }
-    static void choosePage(TMainForm& form, int index) {
+    static void choosePage(MainForm& form, int index) {
         form.titleBar()->cbNotes()->setCurrentIndex(index);
         form.cbNotesChange();
     }
@@ -206,11 +206,11 @@ TEST_F(MainFormPages, ASettingsFileTooLargeToReadIsLeftByteIdenticalAndSaidOnce)
         return f.open(QIODevice::ReadOnly) && hash.addData(&f) ? hash.result() : QByteArray();
     };
     const QByteArray before = digest();
-    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<MainForm> form;
     QStringList boxes = answerMessageBoxes([&] { form = start(); });
     boxes += answerMessageBoxes([&] {
         choosePage(*form, 1);
-        form->SavePageColor();
+        form->savePageColor();
         form->close();
     });
     ASSERT_EQ(boxes.size(), 1);

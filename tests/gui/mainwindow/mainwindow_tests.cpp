@@ -8,6 +8,7 @@
 #include "mainwindow/titlebar.h"
 #include "mainwindow/titlesplitter.h"
 #include "model/alignment.h"
+#include "model/muldiv.h"
 #include "settings/programpaths.h"
 #include "support/mainwindowfixture.h"
 #include "support/tempdir.h"
@@ -71,8 +72,8 @@ QColor at(const QImage& image, int x, int y) {
 
 class MainWindow : public qlytest::MainWindowTest {
 protected:
-    std::unique_ptr<TMainForm> start() { return startMainWindow(); }
-    static QAction* item(TMainForm& form, const char* name) {
+    std::unique_ptr<MainForm> start() { return startMainWindow(); }
+    static QAction* item(MainForm& form, const char* name) {
         if (QAction* a = form.mainMenu()->item(QLatin1String(name)))
             return a;
         QAction* a = form.commands()->pmEditor()->findChild<QAction*>(QLatin1String(name));
@@ -112,7 +113,7 @@ TEST(Banner, A230PixelStripShows32BandsOf7RowsAnd6RowsOfGreen128) {
             expectRow(image, y, QColor(0, 128, 0));
         EXPECT_EQ(at(image, 3, 0), QColor(0, 255, 0));
         EXPECT_EQ(at(image, 3, 6), QColor(0, 255, 0));
-        EXPECT_EQ(at(image, 3, 7), QColor(0, 251, 0)); // 255 + MulDiv(1, -127, 31)
+        EXPECT_EQ(at(image, 3, 7), QColor(0, 251, 0)); // 255 + mulDiv(1, -127, 31)
         // Column 15 is left to the menu; 16 and 17 are the bevel.
         const QPalette pal = QApplication::palette();
         for (int y : {0, 100, 229}) {
@@ -409,20 +410,20 @@ TEST_F(MainWindow, AnAlignmentClickDuringTheMenuUpdateIsIgnored) {
     bool reached = false;
     // Checking an item while the menu state is being set must not apply an alignment.
     QObject::connect(item(*form, "FormatAlignLeftItem"), &QAction::toggled, [&](bool on) {
-        if (!on || !form->commands()->UpdatingMenu())
+        if (!on || !form->commands()->updatingMenu())
             return;
         reached = true;
-        form->commands()->FormatAlignLeftItemClick(item(*form, "FormatAlignRightItem"));
+        form->commands()->alignClicked(item(*form, "FormatAlignRightItem"));
     });
     item(*form, "FormatAlignCenterItem")->trigger();
     form->editor()->selectAll();
     QTextBlockFormat left;
     left.setAlignment(Qt::AlignLeft);
     form->editor()->textCursor().mergeBlockFormat(left);
-    form->commands()->SelectionChange();
+    form->commands()->selectionChanged();
     EXPECT_TRUE(reached);
     EXPECT_EQ(form->editor()->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
-    EXPECT_FALSE(form->commands()->UpdatingMenu());
+    EXPECT_FALSE(form->commands()->updatingMenu());
 }
 
 TEST_F(MainWindow, ACancelledColourDialogWritesNothing) {

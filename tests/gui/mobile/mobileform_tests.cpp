@@ -1,4 +1,4 @@
-// The Go Mobile dialog. Suite MobileForm runs offscreen with drives described by fixture files;
+// The Go Mobile dialog. Suite GoMobileDialog runs offscreen with drives described by fixture files;
 // suite GoMobileStick copies to a real stick (a tmpfs mounted under /media in a private mount
 // namespace, in a real X session) and runs only from tests/x11/gomobile_test.sh.
 #include "mainwindow/mainform.h"
@@ -70,9 +70,9 @@ void makeInstallation(const QString& dir, const QByteArray& program, const QByte
 }
 
 // Runs action while the copy goes on, collecting the progress texts.
-QStringList copyTexts(TMobileForm& form, const std::function<void()>& click) {
+QStringList copyTexts(MobileForm& form, const std::function<void()>& click) {
     QStringList texts;
-    const auto c = QObject::connect(&form, &TMobileForm::progressTextChanged,
+    const auto c = QObject::connect(&form, &MobileForm::progressTextChanged,
                                     [&](const QString& t) { texts << t; });
     click();
     QObject::disconnect(c);
@@ -90,7 +90,7 @@ QStringList expectedTexts(bool shell) {
 }
 
 // Fixture drives: a fixed disk holding the home folder, a second fixed disk, a USB stick.
-class MobileForm : public ::testing::Test {
+class GoMobileDialog : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* d : {"home", "data", "stick"})
@@ -102,14 +102,14 @@ protected:
         QFile::link(m_dir.path("sys/devices/usb1/1-1/block/sdb/sdb1"),
                     m_dir.path("sys/dev/block/8:17"));
         mountTable(true);
-        TMobileForm::setDriveScanRootsForTesting({m_dir.path("mountinfo"), m_dir.path("sys")});
+        MobileForm::setDriveScanRootsForTesting({m_dir.path("mountinfo"), m_dir.path("sys")});
         makeInstallation(m_dir.path("home/Quillery"), QByteArray(40000, 'p'), "help");
         setProgramPathForTesting(m_dir.path("home/Quillery/qly"));
     }
     void TearDown() override {
         setProgramPathForTesting({});
-        TMobileForm::setDriveScanRootsForTesting({});
-        TMobileForm::setFolderPickerForTesting({});
+        MobileForm::setDriveScanRootsForTesting({});
+        MobileForm::setFolderPickerForTesting({});
     }
     void mountTable(bool withStick) {
         QByteArray table = "1 0 8:1 / " + m_dir.path("home").toUtf8() +
@@ -124,8 +124,8 @@ protected:
 
 } // namespace
 
-TEST_F(MobileForm, OpensCollapsedTowardsTheStickAndExpands) {
-    TMobileForm form;
+TEST_F(GoMobileDialog, OpensCollapsedTowardsTheStickAndExpands) {
+    MobileForm form;
     EXPECT_EQ(form.windowTitle(), "Go Mobile");
     EXPECT_EQ(form.direction(), MobileDirection::ToRemovable);
     EXPECT_EQ(child<QComboBox>(&form, "cbSource")->currentText(), m_dir.path("home"));
@@ -140,16 +140,16 @@ TEST_F(MobileForm, OpensCollapsedTowardsTheStickAndExpands) {
     EXPECT_TRUE(child<QCheckBox>(&form, "chShell")->isChecked());
     EXPECT_EQ(goMobileState().sizes.NotesCount, 26);
     EXPECT_EQ(goMobileState().sizes.ShellSize, 40004);
-    EXPECT_EQ(text(&form, "lbShell"), FormatSizeLong(40004));
+    EXPECT_EQ(text(&form, "lbShell"), formatSizeLong(40004));
 
     form.show();
     auto* details = child<QWidget>(&form, "Panel5");
     auto* more = child<QPushButton>(&form, "btMore");
-    EXPECT_EQ(form.height(), TMobileForm::CollapsedHeight - TMobileForm::CaptionAndFrame);
+    EXPECT_EQ(form.height(), MobileForm::CollapsedHeight - MobileForm::CaptionAndFrame);
     EXPECT_FALSE(details->isVisible());
     more->click();
     EXPECT_EQ(more->text(), "Less <<");
-    EXPECT_EQ(form.height(), TMobileForm::ExpandedHeight - TMobileForm::CaptionAndFrame);
+    EXPECT_EQ(form.height(), MobileForm::ExpandedHeight - MobileForm::CaptionAndFrame);
     EXPECT_TRUE(details->isVisible());
     EXPECT_LE(details->geometry().bottom(), form.height());
     more->click();
@@ -157,21 +157,21 @@ TEST_F(MobileForm, OpensCollapsedTowardsTheStickAndExpands) {
     EXPECT_FALSE(details->isVisible());
 }
 
-TEST_F(MobileForm, WithoutAStickNothingCanStart) {
+TEST_F(GoMobileDialog, WithoutAStickNothingCanStart) {
     mountTable(false);
-    TMobileForm form;
+    MobileForm form;
     EXPECT_EQ(child<QComboBox>(&form, "cbTarget")->count(), 0);
     EXPECT_FALSE(child<QToolButton>(&form, "bbCopy")->isEnabled());
     EXPECT_EQ(text(&form, "pnStatus"), "No removable drive found");
     EXPECT_EQ(text(&form, "lbFree"), "0");
 }
 
-TEST_F(MobileForm, HomeFolderIsLockedWhenItHoldsTheProgram) {
+TEST_F(GoMobileDialog, HomeFolderIsLockedWhenItHoldsTheProgram) {
     makeInstallation(m_dir.path("stick/Quillery"), QByteArray(40000, 'p'), "help");
     writeFile(m_dir.path("stick/Quillery/qly.ini"),
               "[CurrentState]\nHomeDir=" + m_dir.path("home/Quillery/").toUtf8() + "\n");
     setProgramPathForTesting(m_dir.path("stick/Quillery/qly"));
-    TMobileForm form;
+    MobileForm form;
     EXPECT_EQ(form.direction(), MobileDirection::Home);
     auto* target = child<QComboBox>(&form, "cbTarget");
     EXPECT_EQ(target->count(), 2);
@@ -181,22 +181,22 @@ TEST_F(MobileForm, HomeFolderIsLockedWhenItHoldsTheProgram) {
     EXPECT_FALSE(child<QPushButton>(&form, "btBrowse")->isEnabled());
     EXPECT_FALSE(child<QCheckBox>(&form, "chShell")->isChecked());
     const MobileSizes& s = goMobileState().sizes;
-    EXPECT_EQ(goMobileState().TotalSize, s.NotesSize + s.ConfigSize);
+    EXPECT_EQ(goMobileState().totalSize, s.NotesSize + s.ConfigSize);
 }
 
-TEST_F(MobileForm, BrowsingPicksAFolderOnAFixedDrive) {
+TEST_F(GoMobileDialog, BrowsingPicksAFolderOnAFixedDrive) {
     makeInstallation(m_dir.path("stick/Quillery"), "program", "help");
     setProgramPathForTesting(m_dir.path("stick/Quillery/qly"));
     QDir().mkpath(m_dir.path("data/Notes"));
     qputenv("HOME", m_dir.path("user").toUtf8());
     QString answer;
     QString prompt;
-    TMobileForm::setFolderPickerForTesting(
+    MobileForm::setFolderPickerForTesting(
         [&](QWidget*, const QString&, const QString& p) -> std::optional<QString> {
             prompt = p;
             return answer;
         });
-    TMobileForm form;
+    MobileForm form;
     auto* browse = child<QPushButton>(&form, "btBrowse");
     ASSERT_TRUE(browse->isEnabled()) << "the default home folder holds no program yet";
     EXPECT_EQ(goMobileState().TargetDir, m_dir.path("user/Quillery/"));
@@ -212,18 +212,18 @@ TEST_F(MobileForm, BrowsingPicksAFolderOnAFixedDrive) {
     EXPECT_EQ(text(&form, "pnStatus"), "Press copy to start");
 }
 
-TEST_F(MobileForm, MainWindowSavesThePageBeforeMeasuring) {
-    TMainForm main;
+TEST_F(GoMobileDialog, MainWindowSavesThePageBeforeMeasuring) {
+    MainForm main;
     main.show();
     main.editor()->setPlainText("typed just now");
     bool opened = false;
     QTimer::singleShot(50, [&] {
-        if (auto* f = qobject_cast<TMobileForm*>(QApplication::activeModalWidget())) {
+        if (auto* f = qobject_cast<MobileForm*>(QApplication::activeModalWidget())) {
             opened = true;
             f->done(0);
         }
     });
-    main.NoteGoMobileItemClick();
+    main.goMobileClicked();
     EXPECT_TRUE(opened);
     EXPECT_TRUE(readFile(m_dir.path("home/Quillery/rtf/A.rtf")).contains("typed just now"));
 
@@ -232,11 +232,11 @@ TEST_F(MobileForm, MainWindowSavesThePageBeforeMeasuring) {
     QDir().mkpath(m_dir.path("home/Quillery/rtf/A.rtf/blocked"));
     opened = false;
     QTimer::singleShot(50, [&] {
-        if (qobject_cast<TMobileForm*>(QApplication::activeModalWidget()))
+        if (qobject_cast<MobileForm*>(QApplication::activeModalWidget()))
             opened = true;
     });
     const QStringList boxes =
-        answerMessageBoxes([&] { main.mainMenu()->NoteGoMobileItem()->trigger(); });
+        answerMessageBoxes([&] { main.mainMenu()->noteGoMobileItem()->trigger(); });
     EXPECT_FALSE(opened);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].startsWith("Cannot create file")) << qPrintable(boxes[0]);
@@ -273,8 +273,8 @@ protected:
                                               "tmpfs", m_stick}),
                   0);
     }
-    TMobileForm& open() {
-        m_form = std::make_unique<TMobileForm>();
+    MobileForm& open() {
+        m_form = std::make_unique<MobileForm>();
         m_form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
         return *m_form;
@@ -308,7 +308,7 @@ protected:
     }
 
     QString m_stick, m_home;
-    std::unique_ptr<TMobileForm> m_form;
+    std::unique_ptr<MobileForm> m_form;
 };
 
 } // namespace
@@ -316,7 +316,7 @@ protected:
 TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
     QFile::remove(desktopFile());
     mountStick(programSize() + (16 << 20));
-    TMobileForm& form = open();
+    MobileForm& form = open();
     auto* target = child<QComboBox>(&form, "cbTarget");
     EXPECT_EQ(target->currentData().toString(), m_stick);
     EXPECT_EQ(goMobileState().TargetDir, onStick(""));
@@ -327,7 +327,7 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
 
     bool animated = false;
     const auto during =
-        QObject::connect(&form, &TMobileForm::progressTextChanged, [&](const QString& t) {
+        QObject::connect(&form, &MobileForm::progressTextChanged, [&](const QString& t) {
             if (t != "Notes: File 13 of 26")
                 return;
             animated = child<CopyAnimation>(&form, "anCopy")->isRunning() &&
@@ -362,7 +362,7 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
     m_form.reset();
     setProgramPathForTesting(onStick("qly"));
     writeFile(onStick("rtf/B.rtf"), "{\\rtf1 written on the road}");
-    TMobileForm& back = open();
+    MobileForm& back = open();
     EXPECT_EQ(back.direction(), MobileDirection::Home);
     EXPECT_EQ(child<QLineEdit>(&back, "edTargetPath")->text(), m_home + "/");
     EXPECT_FALSE(child<QComboBox>(&back, "cbTarget")->isEnabled()) << "locked to the home folder";
@@ -378,7 +378,7 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
 
 TEST_F(GoMobileStick, TooSmallStickCannotStart) {
     mountStick(1 << 20);
-    TMobileForm& form = open();
+    MobileForm& form = open();
     EXPECT_EQ(text(&form, "pnStatus"), "Not enough free space on target drive");
     EXPECT_FALSE(child<QToolButton>(&form, "bbCopy")->isEnabled());
 }
@@ -395,7 +395,7 @@ TEST_F(GoMobileStick, StickThatFillsUpKeepsEveryPageWhole) {
         before[page] = readFile(onStick(page));
         writeFile(m_home + "/" + page, QByteArray(40960, c));
     }
-    TMobileForm& form = open();
+    MobileForm& form = open();
     ASSERT_TRUE(child<QToolButton>(&form, "bbCopy")->isEnabled());
     struct statvfs st {};
     ASSERT_EQ(::statvfs(QFile::encodeName(m_stick), &st), 0);
@@ -435,7 +435,7 @@ TEST_F(GoMobileStick, ReadOnlyPageOnTheStickIsReported) {
 
 TEST_F(GoMobileStick, PulledStickIsNotReady) {
     mountStick(programSize() + (16 << 20));
-    TMobileForm& form = open();
+    MobileForm& form = open();
     ASSERT_EQ(QProcess::execute("umount", {m_stick}), 0);
     copy();
     EXPECT_EQ(text(&form, "pnStatus"), "Drive not ready");

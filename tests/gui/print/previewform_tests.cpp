@@ -34,7 +34,7 @@ protected:
         qlytest::makeLetterPdfPrinter(m_printer);
     }
     // The window over the settings written so far (ini, when given, is written first).
-    TPreviewForm& open(const QByteArray& ini = QByteArray(), QSize box = QSize(600, 500)) {
+    PreviewForm& open(const QByteArray& ini = QByteArray(), QSize box = QSize(600, 500)) {
         if (!ini.isEmpty())
             m_dir.write("qly.ini", "[Print]\n" + ini);
         m_form = qlytest::showPreview(m_printer, m_snapshot, settingsFile(), box);
@@ -53,7 +53,7 @@ protected:
     TempDir m_dir;
     QPrinter m_printer{QPrinter::HighResolution};
     QImage m_snapshot = qlytest::plainSnapshot({400, 340}, SnapColor);
-    std::unique_ptr<TPreviewForm> m_form;
+    std::unique_ptr<PreviewForm> m_form;
 };
 
 bool sameCursor(const QCursor& a, const QCursor& b) {
@@ -63,7 +63,7 @@ bool sameCursor(const QCursor& a, const QCursor& b) {
 } // namespace
 
 TEST_F(PreviewTest, ControlsLayoutTabOrderAndMinimumSize) {
-    TPreviewForm& f = open();
+    PreviewForm& f = open();
     EXPECT_EQ(f.windowTitle(), "Print preview");
     EXPECT_FALSE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -86,7 +86,7 @@ TEST_F(PreviewTest, ControlsLayoutTabOrderAndMinimumSize) {
     EXPECT_TRUE(printer->text().startsWith("   Printer: "));
     const double advance =
         QFontMetricsF(child<QStatusBar>("StatusBar")->font()).horizontalAdvance(printer->text());
-    EXPECT_EQ(printer->width(), Round(1.1 * advance));
+    EXPECT_EQ(printer->width(), roundHalfEven(1.1 * advance));
     EXPECT_EQ(child<QLabel>("pnPaper")->text(), "Paper size: 8.5 x 11.0 inches");
 
     const char* order[] = {"btPrinterSetup", "btPrint",     "btHelp",        "btClose",
@@ -107,7 +107,7 @@ TEST_F(PreviewTest, ControlsLayoutTabOrderAndMinimumSize) {
 }
 
 TEST_F(PreviewTest, FitDisablesOffsetsZoomAndCentringAndCentresInThePrintableArea) {
-    TPreviewForm& f = open("FitToPage=1\nCenterHorz=0\nCenterVert=0\nXOffset=3\n");
+    PreviewForm& f = open("FitToPage=1\nCenterHorz=0\nCenterVert=0\nXOffset=3\n");
     const auto disabled = [this] {
         for (const char* name : {"edXOffset", "edYOffset", "edScale", "cbCenterVert",
                                  "cbCenterHorz", "lbTop", "lbLeft", "lbScale"})
@@ -134,7 +134,7 @@ TEST_F(PreviewTest, FitDisablesOffsetsZoomAndCentringAndCentresInThePrintableAre
 }
 
 TEST_F(PreviewTest, DraggingMovesTheImageWithTheLeftButtonOnly) {
-    TPreviewForm& f = open("CenterHorz=0\nCenterVert=0\nXOffset=1\nYOffset=1\n");
+    PreviewForm& f = open("CenterHorz=0\nCenterVert=0\nXOffset=1\nYOffset=1\n");
     QLineEdit* x = child<QLineEdit>("edXOffset");
     QLineEdit* y = child<QLineEdit>("edYOffset");
     EXPECT_EQ(x->text(), "1.00");
@@ -151,7 +151,7 @@ TEST_F(PreviewTest, DraggingMovesTheImageWithTheLeftButtonOnly) {
     f.pbPreviewMouseUp(c + QPoint(20, 0));
 
     // One paper inch to the right is S * k pixels.
-    const int inch = Round(f.displayResolution() * f.layout().k);
+    const int inch = roundHalfEven(f.displayResolution() * f.layout().k);
     const double left = f.layout().ImgL;
     f.pbPreviewMouseDown(Qt::LeftButton, c);
     EXPECT_TRUE(sameCursor(box()->cursor(), f.cursorHandClosed()));
@@ -175,13 +175,13 @@ TEST_F(PreviewTest, DraggingMovesTheImageWithTheLeftButtonOnly) {
 }
 
 TEST_F(PreviewTest, UnitSwitchRewritesOffsetsAndNothingMoves) {
-    TPreviewForm& f = open("CenterHorz=0\nXOffset=0.5\n");
+    PreviewForm& f = open("CenterHorz=0\nXOffset=0.5\n");
     const double left = f.layout().ImgL;
     child<QComboBox>("cbUnits")->setCurrentIndex(1);
     f.cbUnitsChange();
     EXPECT_EQ(child<QLineEdit>("edXOffset")->text(), "12.70");
     EXPECT_EQ(child<QLabel>("pnPaper")->text(), "Paper size: 216 x 279 mm");
-    f.DrawPreview();
+    f.drawPreview();
     EXPECT_NEAR(f.layout().ImgL, left, 1e-9);
     child<QComboBox>("cbUnits")->setCurrentIndex(0);
     f.cbUnitsChange();
@@ -190,8 +190,8 @@ TEST_F(PreviewTest, UnitSwitchRewritesOffsetsAndNothingMoves) {
 }
 
 TEST_F(PreviewTest, DefaultsKeepUnitAndOffsetsAndCentreTheImage) {
-    TPreviewForm& f = open("Inches=0\nCenterHorz=0\nCenterVert=0\nXOffset=10\nZoom=50\n"
-                           "FitToPage=1\nCopies=4\nShowFrame=0\nShowMargins=0\nBackground=255\n");
+    PreviewForm& f = open("Inches=0\nCenterHorz=0\nCenterVert=0\nXOffset=10\nZoom=50\n"
+                          "FitToPage=1\nCopies=4\nShowFrame=0\nShowMargins=0\nBackground=255\n");
     f.sbDefaultsClick();
     EXPECT_EQ(child<QComboBox>("cbUnits")->currentText(), "mm");
     EXPECT_EQ(child<QLineEdit>("edXOffset")->text(), "10.00");
@@ -239,7 +239,7 @@ TEST_F(PreviewTest, DrawPreviewPaintsEveryPart) {
 }
 
 TEST_F(PreviewTest, SettingsWrittenAtCloseAreReadAtTheNextOpening) {
-    TPreviewForm& f = open();
+    PreviewForm& f = open();
     child<QLineEdit>("edScale")->setText("12,5x");
     child<QLineEdit>("edCopies")->setText("3");
     child<QCheckBox>("cbShowFrame")->setChecked(false);
@@ -250,7 +250,7 @@ TEST_F(PreviewTest, SettingsWrittenAtCloseAreReadAtTheNextOpening) {
     EXPECT_TRUE(ini.contains("Zoom=12,5x"));
     EXPECT_TRUE(ini.contains("Width=700"));
     EXPECT_EQ(ini.count('='), 15);
-    TPreviewForm& again = open(QByteArray(), QSize());
+    PreviewForm& again = open(QByteArray(), QSize());
     EXPECT_EQ(child<QLineEdit>("edScale")->text(), "12,5x");
     EXPECT_EQ(child<QLineEdit>("edCopies")->text(), "3");
     EXPECT_FALSE(child<QCheckBox>("cbShowFrame")->isChecked());
@@ -259,7 +259,7 @@ TEST_F(PreviewTest, SettingsWrittenAtCloseAreReadAtTheNextOpening) {
 
 TEST_F(PreviewTest, ABackgroundThatIsNotAnIntegerShowsTheErrorAndTheWindowOpens) {
     m_dir.write("qly.ini", "[Print]\nBackground=teal\nXOffset=2\n");
-    std::unique_ptr<TPreviewForm> form;
+    std::unique_ptr<PreviewForm> form;
     const QStringList boxes = qlytest::answerMessageBoxes(
         [&] { form = qlytest::showPreview(m_printer, m_snapshot, settingsFile()); });
     ASSERT_EQ(boxes, QStringList({"'teal' is not a valid integer value."}));
@@ -270,7 +270,7 @@ TEST_F(PreviewTest, ABackgroundThatIsNotAnIntegerShowsTheErrorAndTheWindowOpens)
 }
 
 TEST_F(PreviewTest, SetupColourAndHelp) {
-    TPreviewForm& f = open();
+    PreviewForm& f = open();
     int setups = 0;
     f.setPrinterSetupDialog([&](QPrinter& p) {
         ++setups;
@@ -302,7 +302,7 @@ TEST_F(PreviewTest, SetupColourAndHelp) {
 TEST_F(PreviewTest, APrinterFailureShowsTheErrorAndThePreviewStays) {
     const QString target = m_dir.path("no/such/folder/out.pdf");
     m_printer.setOutputFileName(target);
-    TPreviewForm& f = open();
+    PreviewForm& f = open();
     EXPECT_EQ(qlytest::answerMessageBoxes([&] { f.btPrintClick(); }),
               QStringList({QString("Printing on \"%1\" failed.").arg(target)}));
     EXPECT_TRUE(f.isVisible());

@@ -124,10 +124,10 @@ protected:
     }
     void TearDown() override { setProgramPathForTesting(QString()); }
 
-    std::unique_ptr<TMainForm> start(const QByteArray& print = QByteArray()) {
+    std::unique_ptr<MainForm> start(const QByteArray& print = QByteArray()) {
         m_dir.write("qly.ini", "[Main]\nStayOnTop=0\n" +
                                    (print.isEmpty() ? QByteArray() : "[Print]\n" + print));
-        auto form = std::make_unique<TMainForm>();
+        auto form = std::make_unique<MainForm>();
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         form->activateWindow();
@@ -136,19 +136,19 @@ protected:
     }
 
     // Runs the Print command from the main menu and act on the preview once it is active.
-    bool printCommand(TMainForm& form, const std::function<void(TPreviewForm&)>& act) {
+    bool printCommand(MainForm& form, const std::function<void(PreviewForm&)>& act) {
         return qlytest::actOnModal(
-            TPreviewForm::staticMetaObject,
+            PreviewForm::staticMetaObject,
             [&] { form.mainMenu()->item(QStringLiteral("NotePrintItem"))->trigger(); },
             [&](QWidget& dialog) {
-                act(static_cast<TPreviewForm&>(dialog));
+                act(static_cast<PreviewForm&>(dialog));
                 dialog.findChild<QPushButton*>("btClose")->click();
             });
     }
 
     // Prints with a copies text; returns the layout and the editor's picture at that time.
-    void print(TMainForm& form, const QString& copies) {
-        ASSERT_TRUE(printCommand(form, [&](TPreviewForm& p) {
+    void print(MainForm& form, const QString& copies) {
+        ASSERT_TRUE(printCommand(form, [&](PreviewForm& p) {
             p.findChild<QLineEdit*>("edCopies")->setText(copies);
             m_layout = p.layout();
             m_metrics = p.metrics();
@@ -211,7 +211,7 @@ TEST_F(Printing, ThreeCopiesOfTheVisibleLinesCentred) {
     expectPages(pdfs[0], 3);
 
     // The next opening shows what the last one left.
-    EXPECT_TRUE(printCommand(*form, [](TPreviewForm& p) {
+    EXPECT_TRUE(printCommand(*form, [](PreviewForm& p) {
         EXPECT_EQ(p.findChild<QLineEdit*>("edCopies")->text(), "3");
     }));
 }
@@ -242,7 +242,7 @@ TEST_F(Printing, NoPrinterAtAllShowsTheErrorAndNoPreview) {
     bool previewSeen = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        previewSeen = previewSeen || qobject_cast<TPreviewForm*>(QApplication::activeModalWidget());
+        previewSeen = previewSeen || qobject_cast<PreviewForm*>(QApplication::activeModalWidget());
     });
     watch.start(10);
     const QStringList boxes = qlytest::answerMessageBoxes(
