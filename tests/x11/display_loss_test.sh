@@ -6,14 +6,15 @@ x_start 1024x768
 xvfb_pid="${_x_pids[0]}"
 app="$X_WORK/app"
 app_install "$app"
+cp "$QLY_BINARY_DIR/Quillery/qly.chm" "$app/"
 
 app_start "$app"
 main=$(wait_window Quillery) || fail "no main window"
-sleep 0.5
+wait_active "$main" || fail "the main window has no focus"
 read -r mx my _ _ <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool type --delay 20 'typed before the display died'
-sleep 1 # the keys reach the program before its display goes
+keys_handled "$app" || fail "the keys typed were not handled"
 
 kill -KILL "$xvfb_pid"
 wait_exit "$APP_PID" 10 || fail "the program still runs without its display"

@@ -26,7 +26,7 @@ printf 'page A as saved' >"$app/rtf/A.rtf"
 
 app_start "$app"
 main=$(wait_window Quillery) || fail "no main window"
-sleep 0.5
+wait_active "$main" || fail "the main window has no focus"
 read -r mx my mw mh <<<"$(win_geometry "$main")"
 
 # Typed on page A, not saved: Find must not see it.
@@ -35,12 +35,12 @@ xdotool key ctrl+End type --delay 20 ' kiwi typed'
 
 # The main menu from the title bar's first button, then Note > Find... by keyboard.
 xdotool mousemove $((mx + 10)) $((my + 10)) click 1
-sleep 0.4
+wait_menus 1 || fail "the main menu did not open"
 xdotool key n
-sleep 0.2
+wait_menus 2 || fail "the Note menu did not open"
 xdotool key f
 dlg=$(wait_window Find) || fail "Find did not open from the main menu"
-sleep 0.4
+wait_active "$dlg" || fail "the Find dialog has no focus"
 read -r dx dy dw dh <<<"$(win_geometry "$dlg")"
 [ "$dw $dh" = "408 265" ] || fail "dialog client area is ${dw}x$dh"
 pass "the main menu's Note > Find... opens the 408x265 dialog"
@@ -48,24 +48,25 @@ pass "the main menu's Note > Find... opens the 408x265 dialog"
 # The focus is in the text field: type and press Enter.
 xdotool type --delay 20 kiwi
 xdotool key Return
-sleep 0.5
+wait_ink $((dx + 10)) $((dy + 96 + 2 + 13)) 30 13 || fail "the list shows no second page"
 # Row 1 of the list is C, row 2 is G (13-pixel rows from the list's top at 96).
 xdotool mousemove $((dx + 20)) $((dy + 96 + 2 + 13 + 6)) click 1
-sleep 0.5
+wait_ink $((dx + 56)) $((dy + 96)) 240 30 || fail "the preview shows nothing"
 import -window root "$shots/find-dialog.png"
 # The preview shows G's text on white: sample a pixel well below its two lines.
 [ "$(pixel_at $((dx + 250)) $((dy + 240)))" = "#FFFFFF" ] || fail "the preview is not on white"
 # OK is enabled now: click it.
 xdotool mousemove $((dx + 324 + 37)) $((dy + 52 + 12)) click 1
-for i in $(seq 60); do xdotool search --onlyvisible --name '^Find$' >/dev/null 2>&1 || break; sleep 0.05; done
-xdotool search --onlyvisible --name '^Find$' >/dev/null 2>&1 && fail "OK did not close the dialog"
+wait_gone Find || fail "OK did not close the dialog"
 
 # The main window shows page G: its text, copied out of the editor.
-sleep 0.3
+wait_active "$main" || fail "the main window has no focus after OK"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool key ctrl+a ctrl+c
-sleep 0.3
-shown=$(xclip -o -selection clipboard 2>/dev/null | tr -d '\r')
+clipboard() { xclip -o -selection clipboard 2>/dev/null | tr -d '\r'; }
+clipboard_is_g() { [ "$(clipboard)" = $'Shopping list\nkiwis, apples' ]; }
+wait_for clipboard_is_g || true
+shown=$(clipboard)
 [ "$shown" = $'Shopping list\nkiwis, apples' ] || fail "the main window shows '$shown'"
 grep -q 'kiwi typed' "$app/rtf/A.rtf" || fail "leaving page A did not save it"
 pass "Enter searches, a click and OK switch the main window to page G; A was saved"

@@ -9,6 +9,7 @@ rtf="$QLY_BINARY_DIR/bin/qly-rtf"
 app="$X_WORK/app"
 app_install "$app"
 mkdir -p "$app/rtf"
+cp "$QLY_BINARY_DIR/Quillery/qly.chm" "$app/"
 
 # --- The pathological page: SIGTERM while it loads, while it is laid out, once it shows.
 # In the program's own form (as it saves the page), so a save once it shows changes no byte.
@@ -19,7 +20,7 @@ for wait in 0 0.5 1.5; do
     rm -f "$app/qly.ini"
     app_start "$app"
     wait_window Quillery >/dev/null || fail "no window with the 300,000-run page"
-    sleep "$wait"
+    sleep "$wait" # the moment of the signal is what this case is about
     kill -TERM "$APP_PID"
     wait_exit "$APP_PID" 10 || fail "no exit on SIGTERM ${wait}s after the window showed"
     cmp -s "$X_WORK/runs.rtf" "$app/rtf/A.rtf" || fail "page changed by SIGTERM after ${wait}s"
@@ -34,11 +35,11 @@ python3 "$make_page" text 1000000 7 >"$X_WORK/page.txt"
 "$rtf" text "$app/rtf/A.rtf" | tr -d '\r' | grep -v '^$' >"$X_WORK/before.txt"
 app_start "$app"
 wid=$(wait_window Quillery) || fail "no window with the 1 MB page"
-sleep 1
+wait_active "$wid" || fail "the main window has no focus"
 read -r wx wy _ _ <<<"$(win_geometry "$wid")"
 xdotool mousemove $((wx + 200)) $((wy + 200)) click 1
 xdotool key ctrl+End type zzEND
-sleep 0.5
+keys_handled "$app" || fail "the keys typed were not handled"
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 20 || fail "no exit after typing"
 "$rtf" text "$app/rtf/A.rtf" | tr -d '\r' | grep -v '^$' >"$X_WORK/after.txt"

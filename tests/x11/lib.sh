@@ -132,6 +132,38 @@ wait_for() {
     for i in $(seq 200); do "$@" && return 0; sleep 0.05; done
     return 1
 }
+# The window that has the input focus is WID (the program can take keys now).
+wait_active() { wait_for _is_active "$1"; }
+_is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+# The window WID is at "X Y W H" (outer, absolute).
+wait_geometry() { wait_for _geometry_is "$1" "$2"; }
+_geometry_is() { [ "$(win_geometry "$1")" = "$2" ]; }
+# The screen pixel at X,Y is (or is no longer) "#RRGGBB".
+wait_pixel() { wait_for _pixel_is "$1" "$2" "$3"; }
+wait_pixel_not() { wait_for _pixel_is_not "$1" "$2" "$3"; }
+_pixel_is() { [ "$(pixel_at "$1" "$2")" = "$3" ]; }
+_pixel_is_not() { [ "$(pixel_at "$1" "$2")" != "$3" ]; }
+# FILE exists and holds a line matching the extended regular expression PATTERN.
+wait_file_has() { wait_for grep -qE "$2" "$1" 2>/dev/null; }
+# No visible window is named NAME (any more).
+wait_gone() { wait_for _no_window "$1"; }
+_no_window() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+
+# Every key sent to the program so far has been handled: F1 goes after them, and the help
+# window it opens shows once the keys before it are through. Needs qly.chm in FOLDER.
+keys_handled() {
+    [ -f "$1/qly.chm" ] || fail "keys_handled needs the help file in $1"
+    xdotool key F1
+    wait_window "Quillery Help" >/dev/null
+}
+# At least N (default 1) menus of the program are open: windows of its own beside the main
+# window, which is the only one before a menu opens.
+wait_menus() { wait_for _menus_open "${1:-1}"; }
+_menus_open() { [ "$(xdotool search --onlyvisible --classname '^qly$' 2>/dev/null | wc -l)" -gt "$1" ]; }
+# The screen area W x H at X,Y holds more than one colour: something is drawn on it.
+wait_ink() { wait_for _has_ink "$@"; }
+_has_ink() { [ "$(import -window root -crop "$3x$4+$1+$2" -format '%k' info: 2>/dev/null)" -gt 1 ]; }
+
 # The visible 34 x 50 window of the program: the floating button.
 floating_button() {
     local i w

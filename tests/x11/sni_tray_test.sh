@@ -38,14 +38,15 @@ _x_pids+=($!)
 wait_for_bus() { bus_names | grep -q '"org.kde.StatusNotifierWatcher"'; }
 for _ in $(seq 10); do wait_for wait_for_bus && break; done
 wait_for_bus || fail "the panel offers no StatusNotifierWatcher: $(cat "$X_WORK/panel.log")"
-sleep 1
+panel_shown() { xdotool search --onlyvisible --classname 'xfce4-panel' >/dev/null 2>&1; }
+wait_for panel_shown || fail "the panel did not show"
 
 dir="$X_WORK/app"
 app_install "$dir"
 printf '[Main]\nMinimizeTo=1\n' >"$dir/qly.ini"
 app_start "$dir"
 wid=$(wait_window Quillery) || fail "no main window"
-sleep 0.5
+wait_active "$wid" || fail "the main window has no focus"
 has_icon && fail "a red icon in the status area before minimising"
 click_minimize "$wid"
 wait_for sh -c "! xwininfo -id $wid | grep -q IsViewable" || fail "the window stayed mapped"
@@ -63,7 +64,7 @@ pass "a click on the icon restores the window"
 
 # The item's menu as the panel reads it over D-Bus, then shown by a right click; its last
 # entry ends the program.
-sleep 0.3
+wait_active "$wid" || fail "the restored window has no focus"
 click_minimize "$wid"
 for _ in $(seq 3); do wait_for has_icon && break; done
 read -r ix iy < <(icon_in_panel) || fail "no icon the second time"
@@ -93,7 +94,6 @@ for _ in $(seq 60); do
     sleep 0.05
 done
 [ -n "$menu" ] || fail "a right click showed no menu"
-sleep 0.3
 import -window root -crop 1024x200+0+0 "$X_WORK/sni-menu.png"
 read -r mx my mw mh < <(win_geometry "$menu")
 xdotool mousemove $((mx + mw / 2)) $((my + mh - 10)) click 1

@@ -9,14 +9,12 @@ app_install "$app"
 # --- A first start: defaults, page A, its colour, the page folder made.
 app_start "$app"
 wid=$(wait_window Quillery) || fail "no main window"
-sleep 0.3
+wait_geometry "$wid" "312 200 400 368" || fail "first start geometry is '$(win_geometry "$wid")'"
 read -r x y w h <<<"$(win_geometry "$wid")"
-[ "$x $y $w $h" = "312 200 400 368" ] || fail "first start geometry is '$x $y $w $h'"
 xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "not topmost"
 [ -d "$app/rtf" ] || fail "rtf folder not made"
 [ ! -e "$app/qly.ini" ] || fail "settings written at start-up"
-color=$(pixel_at $((x + 200)) $((y + 200)))
-[ "$color" = "#80C0FF" ] || fail "page A colour is $color"
+wait_pixel $((x + 200)) $((y + 200)) "#80C0FF" || fail "page A colour is $(pixel_at $((x + 200)) $((y + 200)))"
 pass "first start: 400x368 at 312,200, topmost, light blue, rtf made"
 
 kill -TERM "$APP_PID"
@@ -36,22 +34,20 @@ printf 'zed page' >"$app/rtf/Z.rtf"
 touch -d '2001-01-01' "$app/rtf/Z.rtf"
 app_start "$app"
 wid=$(wait_window Quillery) || fail "no main window"
-sleep 0.5
+wait_active "$wid" || fail "the main window has no focus"
 xdotool type --delay 20 'typed '                         # at the caret: the start of the page
 xdotool mousemove $((312 + 32)) $((200 + 10)) click 1   # Previous: A -> Z
-sleep 0.5
+wait_file_has "$app/rtf/A.rtf" 'typed plain words' || fail "page A lost its text to the keys typed"
 head -c 5 "$app/rtf/A.rtf" | grep -q '{\\rtf' || fail "plain-text page A not written back as RTF"
 grep -q 'typed plain words' "$app/rtf/A.rtf" || fail "page A lost its text to the keys typed"
 grep -q 'second line' "$app/rtf/A.rtf" || fail "page A lost its second line"
-color=$(pixel_at $((312 + 200)) $((200 + 200)))
-[ "$color" = "#80FFFF" ] || fail "page Z colour is $color"
+wait_pixel $((312 + 200)) $((200 + 200)) "#80FFFF" || fail "page Z colour is $(pixel_at $((312 + 200)) $((200 + 200)))"
 xdotool mousemove $((312 + 100)) $((200 + 10)) click 1  # Next: Z -> A
-sleep 0.5
-[ "$(stat -c %Y "$app/rtf/Z.rtf")" -gt 1000000000 ] && \
-    [ "$(date -d @"$(stat -c %Y "$app/rtf/Z.rtf")" +%Y)" != 2001 ] || fail "unedited page Z not rewritten"
+z_rewritten() { [ "$(date -d @"$(stat -c %Y "$app/rtf/Z.rtf")" +%Y)" != 2001 ]; }
+wait_for z_rewritten || fail "unedited page Z not rewritten"
 grep -q 'zed page' "$app/rtf/Z.rtf" || fail "page Z lost its text"
 xdotool mousemove $((312 + 100)) $((200 + 10)) click 1  # Next: A -> B
-sleep 0.5
+wait_pixel $((312 + 200)) $((200 + 200)) "#FFFFC0" || fail "Next did not show page B"
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 5 || fail "no exit"
 grep -qx 'ActivePage=1' "$app/qly.ini" || fail "ActivePage after Next: $(grep ActivePage "$app/qly.ini")"
@@ -63,7 +59,6 @@ pass "keys typed at start-up go before the text, plain text written back as RTF,
 sed -i 's/^ActivePage=.*/ActivePage=99/' "$app/qly.ini"
 app_start "$app"
 wait_window Quillery >/dev/null || fail "no main window"
-sleep 0.3
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 5 || fail "no exit"
 grep -qx 'ActivePage=0' "$app/qly.ini" || fail "ActivePage=99 did not fall back to A"

@@ -8,7 +8,7 @@ app_install "$dir"
 printf '[Main]\nLeft=100\nTop=100\n' >"$dir/qly.ini"
 app_start "$dir"
 wid="$(wait_window Quillery)" || fail "no main window"
-sleep 0.5
+wait_active "$wid" || fail "the main window has no focus"
 
 # Drags from (x, y) by (dx, dy) with a mouse button, in steps as a hand does.
 drag() {
@@ -68,7 +68,7 @@ pass "the right edge resizes the width"
 
 # After those drags the window still takes clicks: the next-page button works.
 xdotool mousemove $((nx + 4 + 92 + 8)) $((ny + 4 + 10)) click 1
-sleep 0.5
+wait_pixel $((nx + 200)) $((ny + 200)) "#FFFFC0" || fail "the next-page button did not switch after the drags"
 kill "$APP_PID"
 wait_exit "$APP_PID" || fail "the program did not end"
 grep -q '^ActivePage=1' "$dir/qly.ini" || fail "the next-page button did not switch after the drags"
