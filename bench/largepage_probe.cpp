@@ -3,9 +3,13 @@
 //   switch <ms Quillery> <ms Qt>   Next to the next page painted, against setPlainText of that
 //                                  page's text plus the save of the page left, painted
 //   type <ms>                      a key pressed at the end of the page to the page repainted
+//   recovery <median ms> <max ms> <keys>
+//                                  a key every 50 ms at the end of the page for RUNS seconds,
+//                                  from the moment each was due to the page repainted, while
+//                                  the recovery copies that long typing asks for are made
 //   freeze <what> <ms>             the longest the event loop stood still while the page
 //                                  opened and settled, scrolled to its end, and was saved
-// Usage: qly-largepage-probe DIR switch|type|big RUNS
+// Usage: qly-largepage-probe DIR switch|type|recovery|big RUNS
 // DIR holds rtf/A.rtf and rtf/B.rtf (for "big" only A); the window runs as if the program
 // lay in DIR, so it writes its settings and pages there.
 #include "editor/richtextconvert.h"
@@ -27,6 +31,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -135,7 +140,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillery"));
     QApplication::setCursorFlashTime(0); // no paints but those the probe causes
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s DIR switch|type|big RUNS\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DIR switch|type|recovery|big RUNS\n", argv[0]);
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
@@ -212,6 +217,28 @@ int main(int argc, char* argv[]) {
             std::fflush(stdout);
             QTest::qWait(30);
         }
+    } else if (mode == "recovery") {
+        form->editor()->moveCursor(QTextCursor::End);
+        QTest::qWait(100);
+        std::vector<double> latencies;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; clock.elapsed() < qint64(runs) * 1000; ++i) {
+            const double due = i * 50.0;
+            // Timers run meanwhile, the recovery copy's among them: a key due while the window
+            // is busy waits, as a user's would.
+            while (clock.nsecsElapsed() / 1e6 < due)
+                QTest::qWait(1);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+            painted.start(clock);
+            QApplication::sendEvent(form->editor(), &press);
+            QApplication::sendEvent(form->editor(), &release);
+            latencies.push_back(painted.wait() - due);
+        }
+        std::sort(latencies.begin(), latencies.end());
+        std::printf("recovery %.2f %.2f %zu\n", latencies[latencies.size() / 2], latencies.back(),
+                    latencies.size());
     } else if (mode == "big") {
         freeze.start();
         form->editor()->moveCursor(QTextCursor::End);

@@ -17,6 +17,8 @@ RecoveryKeeper::RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder,
     m_idle.setInterval(IdleMs);
     m_longest.setSingleShot(true);
     m_longest.setInterval(LongestMs);
+    m_writer.setMaxThreadCount(1);
+    m_writer.setExpiryTimeout(-1);
     connect(&m_idle, &QTimer::timeout, this, &RecoveryKeeper::writeCopy);
     connect(&m_longest, &QTimer::timeout, this, &RecoveryKeeper::writeCopy);
     connect(editor->document(), &QTextDocument::contentsChanged, this,
@@ -33,7 +35,7 @@ void RecoveryKeeper::pageSaved() {
     m_idle.stop();
     m_longest.stop();
     if (m_index >= 0)
-        m_store.remove(m_index);
+        m_writer.start([store = &m_store, index = m_index] { store->remove(index); });
 }
 
 void RecoveryKeeper::contentsChanged() {
@@ -48,7 +50,10 @@ void RecoveryKeeper::writeCopy() {
     m_idle.stop();
     m_longest.stop();
     // Silent on failure: the page file is the user's, and it is never touched here.
-    m_store.write(m_index, editorDocument(m_editor->document()));
+    m_writer.start(
+        [store = &m_store, index = m_index, document = editorDocument(m_editor->document())] {
+            store->write(index, document);
+        });
 }
 
 void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
@@ -68,6 +73,7 @@ void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
         box.setDefaultButton(restoreButton);
         box.exec();
         // A box closed without an answer keeps the copy for the next start.
+        waitForWrites();
         if (box.clickedButton() == restoreButton)
             restore(copy.index, m_store.read(copy.index));
         else if (box.clickedButton() == discardButton)

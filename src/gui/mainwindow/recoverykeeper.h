@@ -4,6 +4,7 @@
 #include "pages/recovery.h"
 
 #include <QObject>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <functional>
@@ -16,6 +17,9 @@ namespace qly {
 // Keeps a recovery copy of the page being edited: two seconds after typing stops, and at
 // least every ten seconds while it goes on. The window tells it when a page was loaded
 // (its text is then the file's) and when the page was saved (the copy is then dropped).
+// The copy is taken from the editor on the GUI thread; turning it into RTF and writing it to
+// disk happen on a writer thread of their own, one copy after the other, so that typing on a
+// long page does not wait for the disk.
 class RecoveryKeeper : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +29,8 @@ public:
     RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder, QObject* parent = nullptr);
 
     const RecoveryStore& store() const { return m_store; }
+    // Waits until every copy asked for so far is written or removed.
+    void waitForWrites() { m_writer.waitForDone(); }
 
     // The editor now holds page index as its file has it.
     void pageLoaded(int index);
@@ -45,6 +51,9 @@ private:
     QTimer m_idle;
     QTimer m_longest;
     int m_index = -1;
+    // One thread, so that writes and removals reach the disk in the order they were asked
+    // for; declared last, so that it is finished before the store goes.
+    QThreadPool m_writer;
 };
 
 } // namespace qly
