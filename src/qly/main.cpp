@@ -1,6 +1,7 @@
 #include "art/pagestackpicture.h"
 #include "dialogs/errorbox.h"
 #include "mainwindow/mainform.h"
+#include "mobile/mobilecopy.h"
 #include "platform/displaychoice.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
@@ -29,13 +30,17 @@ int main(int argc, char* argv[]) {
     QObject::connect(mainForm, &qly::MainForm::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     // Logout, shutdown and termination signals shut down as a close does.
+    // A Go Mobile copy is stopped first (it ends within one block): nothing saves while it
+    // reads the same files.
     qly::installTerminationHandler([&mainForm] {
+        qly::stopMobileCopy();
         if (mainForm)
             mainForm->close();
     });
     // The session manager asks for a save at logout and at checkpoints; a cancelled logout
     // leaves the program running, so this is the repeatable save, not the shut-down.
     QObject::connect(&app, &QApplication::commitDataRequest, [&mainForm] {
+        qly::stopMobileCopy();
         if (mainForm)
             mainForm->saveSession();
     });
@@ -43,6 +48,7 @@ int main(int argc, char* argv[]) {
     // and the settings are still in memory, and are saved on the way out.
     qly::installExitSave(mainForm, [&mainForm] {
         qly::reportToConsoleOnly();
+        qly::stopMobileCopy();
         mainForm->saveSession();
     });
     mainForm->show();

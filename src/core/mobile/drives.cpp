@@ -233,4 +233,9 @@ QString retargetPath(const QString& path, const QString& fromMount, const QStrin
     return toMount.endsWith(QLatin1Char('/')) ? toMount + rest : toMount + QLatin1Char('/') + rest;
 }
 
+QString driveName(const QString& mountPoint) {
+    const QString last = mountPoint.section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty);
+    return last.isEmpty() ? mountPoint : last;
+}
+
 } // namespace qly

@@ -27,6 +27,9 @@ struct DriveScanRoots {
 // Pseudo file systems and bind mounts of a sub-folder or file are left out.
 QList<Drive> scanDrives(const DriveScanRoots& roots = {});
 
+// The name a drive goes by: its mount point's last folder ("NOTES2GO"), "/" for the root.
+QString driveName(const QString& mountPoint);
+
 // The drive that holds path (the longest mount-point prefix); null when none does.
 const Drive* driveOfPath(const QList<Drive>& drives, const QString& path);
 

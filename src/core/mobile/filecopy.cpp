@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,10 +38,28 @@ private:
     int m_fd;
 };
 
-[[noreturn]] void raise(const char* message, const QString& path = QString()) {
-    QString text = QString::fromLatin1(message);
-    if (!path.isNull())
-        text = text.arg(path);
+QString reason(int error) {
+    return qt_error_string(error);
+}
+
+[[noreturn]] void raiseFor(const char* message, const QString& path, int error) {
+    throw Error(QString::fromLatin1(message).arg(path, reason(error)));
+}
+
+// "Stream write error on NOTES2GO while writing rtf/C.rtf: No space left on device"
+[[noreturn]] void raiseStream(bool writing, const FileCopyOptions& options, const QString& target,
+                              int error) {
+    const QString drive = writing ? options.targetDrive : options.sourceDrive;
+    const QString name =
+        options.shownName.isEmpty() ? QFileInfo(target).fileName() : options.shownName;
+    QString text =
+        writing ? QStringLiteral("Stream write error") : QStringLiteral("Stream read error");
+    if (!drive.isEmpty())
+        text += QStringLiteral(" on ") + drive;
+    text +=
+        (writing ? QStringLiteral(" while writing ") : QStringLiteral(" while reading ")) + name;
+    if (error != 0)
+        text += QStringLiteral(": ") + reason(error);
     throw Error(text);
 }
 
@@ -64,6 +84,8 @@ bool writeAll(int fd, const char* data, size_t size) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n == 0)
+            errno = ENOSPC;
         if (n <= 0)
             return false;
         data += n;
@@ -73,11 +95,11 @@ bool writeAll(int fd, const char* data, size_t size) {
 }
 
 // One block from in to out through the kernel: the bytes sent (short only at the end of the
-// file), SendFailedWriting when the target refuses them, or -1 when this pair of files
-// cannot be copied this way at all (the caller then reads and writes the block itself).
+// file), SendFailedWriting or SendFailedReading with errno set, or -1 when this pair of
+// files cannot be copied this way at all (the caller then reads and writes the block itself).
 constexpr ssize_t SendFailedWriting = -2;
 constexpr ssize_t SendFailedReading = -3;
-ssize_t sendBlock(int out, int in, size_t size) {
+ssize_t sendBlock(int out, int in, size_t size, char* buffer) {
     size_t got = 0;
     while (got < size) {
         const ssize_t n = ::sendfile(out, in, nullptr, size - got);
@@ -88,13 +110,12 @@ ssize_t sendBlock(int out, int in, size_t size) {
         if (n < 0 && got == 0)
             return -1;
         if (n < 0) {
-            // The rest of the block goes through a buffer, which tells a failed read from
+            // The rest of the block goes through the buffer, which tells a failed read from
             // a failed write.
-            char rest[CopyBlockSize];
-            const ssize_t r = readBlock(in, rest, size - got);
+            const ssize_t r = readBlock(in, buffer, size - got);
             if (r < 0)
                 return SendFailedReading;
-            if (!writeAll(out, rest, size_t(r)))
+            if (!writeAll(out, buffer, size_t(r)))
                 return SendFailedWriting;
             return ssize_t(got) + r;
         }
@@ -111,10 +132,22 @@ void syncFolder(const QByteArray& folder) {
         ::fsync(dir.get());
 }
 
+// A new hidden file in folder, made with mode (less the umask, as every new file).
+int createTemporary(const QByteArray& folder, mode_t mode, QByteArray& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = folder + "/.qly-copy-" +
+               QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
 } // namespace
 
 void copyFileWithProgress(const QString& source, const QString& target,
-                          const CopyProgress& progress) {
+                          const CopyProgress& progress, const FileCopyOptions& options) {
     const auto report = [&](qint64 done, qint64 size) {
         if (progress)
             progress(done, size);
@@ -124,8 +157,10 @@ void copyFileWithProgress(const QString& source, const QString& target,
 
     const Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (in.get() < 0 || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        raise("Cannot open file %1", source);
+    if (in.get() < 0 || ::fstat(in.get(), &st) != 0)
+        raiseFor("Cannot open file %1: %2", source, errno);
+    if (!S_ISREG(st.st_mode))
+        raiseFor("Cannot open file %1: %2", source, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     const qint64 size = st.st_size;
     report(0, size);
     // The bar goes back to 0 however the copy ends.
@@ -141,14 +176,17 @@ void copyFileWithProgress(const QString& source, const QString& target,
     const QString folder = QFileInfo(target).absolutePath();
     QDir().mkpath(folder);
     struct stat old {};
-    if (::stat(dst.constData(), &old) == 0 &&
-        (S_ISDIR(old.st_mode) || !(old.st_mode & S_IWUSR) || ::access(dst.constData(), W_OK) != 0))
-        raise("Cannot create file %1", target);
+    if (::stat(dst.constData(), &old) == 0) {
+        if (S_ISDIR(old.st_mode))
+            raiseFor("Cannot create file %1: %2", target, EISDIR);
+        if (!(old.st_mode & S_IWUSR) || ::access(dst.constData(), W_OK) != 0)
+            raiseFor("Cannot create file %1: %2", target, EACCES);
+    }
 
-    QByteArray temp = QFile::encodeName(folder) + "/.qly-copy-XXXXXX";
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+    QByteArray temp;
+    Fd out(createTemporary(QFile::encodeName(folder), options.executable ? 0777 : 0666, temp));
     if (out.get() < 0)
-        raise("Cannot create file %1", target);
+        raiseFor("Cannot create file %1: %2", target, errno);
     // Removes the temporary file unless it has been renamed into place.
     struct TempFile {
         const QByteArray& path;
@@ -159,42 +197,43 @@ void copyFileWithProgress(const QString& source, const QString& target,
         }
     } tempFile{temp};
 
-    char buffer[CopyBlockSize];
+    const std::unique_ptr<char[]> buffer(new char[CopyBlockSize]);
     qint64 done = 0;
     // Each block moves inside the kernel while it can (one copy instead of two); where the
     // file systems do not allow that, through the buffer.
     bool inKernel = true;
     for (;;) {
+        if (options.stop && options.stop->load(std::memory_order_relaxed))
+            throw CopyStopped();
         ssize_t n = -1;
         if (inKernel) {
-            n = sendBlock(out.get(), in.get(), CopyBlockSize);
+            n = sendBlock(out.get(), in.get(), CopyBlockSize, buffer.get());
             if (n == SendFailedWriting)
-                raise("Stream write error");
+                raiseStream(true, options, target, errno);
             if (n == SendFailedReading)
-                raise("Stream read error");
+                raiseStream(false, options, target, errno);
             inKernel = n >= 0;
         }
         if (!inKernel) {
-            n = readBlock(in.get(), buffer, sizeof buffer);
+            n = readBlock(in.get(), buffer.get(), CopyBlockSize);
             if (n < 0)
-                raise("Stream read error");
-            if (!writeAll(out.get(), buffer, size_t(n)))
-                raise("Stream write error");
+                raiseStream(false, options, target, errno);
+            if (!writeAll(out.get(), buffer.get(), size_t(n)))
+                raiseStream(true, options, target, errno);
         }
         done += n;
         report(done, size);
-        if (n < ssize_t(sizeof buffer))
+        if (n < ssize_t(CopyBlockSize))
             break;
     }
-    // The program file must stay executable; a file system without modes refuses, which
-    // harms nothing.
-    ::fchmod(out.get(), st.st_mode & 0777);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.get(), times);
-    if (::fsync(out.get()) != 0 || !out.close())
-        raise("Stream write error");
+    if (::fsync(out.get()) != 0 && errno != EINVAL)
+        raiseStream(true, options, target, errno);
+    if (!out.close())
+        raiseStream(true, options, target, errno);
     if (::rename(temp.constData(), dst.constData()) != 0)
-        raise("Cannot create file %1", target);
+        raiseFor("Cannot create file %1: %2", target, errno);
     tempFile.placed = true;
     syncFolder(QFile::encodeName(folder));
 }

@@ -6,8 +6,10 @@
 #include "mobile/copyprogressbar.h"
 #include "mobile/filecopy.h"
 #include "mobile/launcher.h"
+#include "mobile/mobilecopy.h"
 #include "mobile/mobilepictures.h"
 #include "pages/pagestore.h"
+#include "pages/pageversions.h"
 #include "settings/error.h"
 #include "settings/profile.h"
 #include "settings/programpaths.h"
@@ -24,6 +26,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStylePainter>
@@ -40,8 +43,6 @@ constexpr int FormWidth = 393;
 constexpr int Column = 289; // width of the left column's boxes
 constexpr int LongRight = 200;
 constexpr int ShortRight = 276;
-// How often the window draws while one file is being copied.
-constexpr int PaintInterval = 40;
 
 // A drop-down of mount points: the current one by its last part and elided in the middle when
 // it is long, the whole path in the list and in the tooltip.
@@ -347,7 +348,7 @@ void MobileForm::formCreated() {
         else if (state.SourceDriveType == DriveKind::Unknown)
             showMessage(this, tr("The drive type cannot be determined"));
         else
-            m_pnStatus->setText(tr("No target for this drive"));
+            setStatus(tr("No target for this drive"));
         return;
     }
     const DriveKind wanted = targetKind(m_direction);
@@ -428,11 +429,10 @@ void MobileForm::cbTargetChange() {
     m_lbSource->setText(formatSizeShort(double(t.total)));
     showTargetFigures(t);
     m_bbCopy->setEnabled(t.copyEnabled);
-    m_pnStatus->setText(mount.isEmpty() && m_cbTarget->count() == 0
-                            ? (m_direction == MobileDirection::ToRemovable
-                                   ? tr("No removable drive found")
-                                   : tr("No fixed drive found"))
-                            : t.status);
+    setStatus(mount.isEmpty() && m_cbTarget->count() == 0
+                  ? (m_direction == MobileDirection::ToRemovable ? tr("No removable drive found")
+                                                                 : tr("No fixed drive found"))
+                  : t.status);
 }
 
 void MobileForm::showTargetFigures(const TargetState& t) {
@@ -492,20 +492,12 @@ void MobileForm::btHelpClick() {
 void MobileForm::setCountText(const QString& text) {
     m_lbCnt->setText(text);
     emit progressTextChanged(text);
-    m_pnAni->repaint();
 }
 
-void MobileForm::copyOne(const QString& source, const QString& target) {
-    copyFileWithProgress(source, target, [this](qint64 done, qint64 size) {
-        m_pbCopy->setRange(size);
-        m_pbCopy->setPosition(done);
-        // Let the animation and the bar draw now and then; the controls that could start
-        // anything are disabled meanwhile.
-        if (m_sincePaint.elapsed() >= PaintInterval) {
-            QCoreApplication::processEvents();
-            m_sincePaint.restart();
-        }
-    });
+void MobileForm::setStatus(const QString& text) {
+    setElidedText(m_pnStatus, text);
+    // What a screen reader reads: the whole text, announced as a name change.
+    m_pnStatus->setAccessibleName(text.isEmpty() ? tr("Status") : text);
 }
 
 void MobileForm::setCopyLook(bool copying) {
@@ -520,11 +512,17 @@ void MobileForm::setCopyLook(bool copying) {
     if (copying) {
         m_pnAni->raise();
         m_anCopy->start();
-        m_sincePaint.start();
     } else {
         m_anCopy->stop();
         m_pbCopy->setPosition(0);
     }
+}
+
+MobileForm::~MobileForm() {
+    if (m_job)
+        m_job->requestStop();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void MobileForm::bbCopyClick() {
@@ -536,63 +534,116 @@ void MobileForm::bbCopyClick() {
         cbTargetChange();
         return;
     }
-    // 1, 2.
     m_bbCopy->setEnabled(false);
     setCopyLook(true);
-    try {
-        state.TargetDir = withSeparator(m_edTargetPath->text());
-        const QString& target = state.TargetDir;
-        // 3: the folder and its page folder.
-        forceFolders(target + QStringLiteral("rtf"));
-        // What a copy cut short by a crash or a power cut left aside is not needed any more.
-        for (const QString& folder : {target, target + QStringLiteral("rtf/")}) {
-            const QDir dir(folder);
-            for (const QString& stale :
-                 dir.entryList({QStringLiteral(".qly-copy-*")}, QDir::Files | QDir::Hidden))
-                QFile::remove(dir.filePath(stale));
+    // Whatever ends the start, the dialog comes back; once the copy runs, its end does that.
+    auto restore = qScopeGuard([this] {
+        setCopyLook(false);
+        m_bbCopy->setEnabled(true);
+    });
+    state.TargetDir = withSeparator(m_edTargetPath->text());
+    const QString& target = state.TargetDir;
+    forceFolders(target + QStringLiteral("rtf"));
+    // What a copy cut short by a crash or a power cut left aside is not needed any more.
+    for (const QString& folder : {target, target + QStringLiteral("rtf/")}) {
+        const QDir dir(folder);
+        for (const QString& stale :
+             dir.entryList({QStringLiteral(".qly-copy-*")}, QDir::Files | QDir::Hidden))
+            QFile::remove(dir.filePath(stale));
+    }
+    // The way home, recorded before the settings are copied.
+    const Drive* drive = driveOfPath(m_drives, target);
+    if (drive && drive->kind == DriveKind::Removable)
+        Profile(programSettingsFile())
+            .writeString(QStringLiteral("CurrentState"), QStringLiteral("HomeDir"), programDir());
+
+    MobileCopyPlan plan;
+    plan.settingsFile = programSettingsFile();
+    plan.programFile = programPath();
+    plan.helpFile = helpFilePath();
+    plan.pageFolder = pageFolderFor(programDir());
+    plan.targetDir = target;
+    plan.withShell = m_chShell->isChecked();
+    plan.notesCount = state.sizes.NotesCount;
+    plan.versionsKept = Profile(programSettingsFile())
+                            .readInteger(QStringLiteral("Backup"), QStringLiteral("Versions"),
+                                         PageVersions::DefaultCount);
+    const Drive* own = driveOfPath(m_drives, canonicalProgramPath());
+    plan.sourceDrive = own ? driveName(own->mountPoint) : QString();
+    plan.targetDrive = drive ? driveName(drive->mountPoint) : QString();
+    m_job = std::make_unique<MobileCopy>(plan);
+
+    // The copy runs on its own thread; the dialog hears of it through queued calls, the bar
+    // once for however many blocks went by since it last drew.
+    MobileCopyReport report;
+    report.step = [this](const QString& text) {
+        QMetaObject::invokeMethod(
+            this, [this, text] { setCountText(text); }, Qt::QueuedConnection);
+    };
+    report.progress = [this](qint64 done, qint64 size) {
+        m_progressDone = done;
+        m_progressSize = size;
+        if (m_progressPending.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_progressPending = false;
+                m_pbCopy->setRange(m_progressSize);
+                m_pbCopy->setPosition(m_progressDone);
+            },
+            Qt::QueuedConnection);
+    };
+    m_thread = std::thread([this, report] {
+        MobileCopyResult result;
+        QString error;
+        std::exception_ptr fault;
+        try {
+            result = m_job->run(report);
+        } catch (const Error& e) {
+            error = e.message();
+        } catch (...) {
+            // Carried to the dialog's thread and raised there, after the dialog is restored.
+            fault = std::current_exception();
         }
-        // 4: the way home, recorded before the settings are copied.
-        const Drive* drive = driveOfPath(m_drives, target);
-        if (drive && drive->kind == DriveKind::Removable)
-            Profile(programSettingsFile())
-                .writeString(QStringLiteral("CurrentState"), QStringLiteral("HomeDir"),
-                             programDir());
-        // 5, 6: the settings, then the program and its help file.
-        setCountText(QStringLiteral("Configuration: File 1 of 1"));
-        copyOne(programSettingsFile(), target + QStringLiteral("qly.ini"));
-        if (m_chShell->isChecked()) {
-            setCountText(QStringLiteral("Shell: File 1 of 2"));
-            copyOne(programPath(), target + mobileProgramFileName());
-            setCountText(QStringLiteral("Shell: File 2 of 2"));
-            copyOne(helpFilePath(), target + QStringLiteral("qly.chm"));
-        }
-        // 7: the pages.
-        const QString pages = pageFolderFor(programDir());
-        int i = 0;
-        for (const QString& name : mobilePageFiles(pages)) {
-            ++i;
-            setCountText(QStringLiteral("Notes: File %1 of %2").arg(i).arg(state.sizes.NotesCount));
-            copyOne(pages + name, target + QStringLiteral("rtf/") + name);
-            if (i >= 2)
-                QCoreApplication::processEvents();
-        }
-        // 8, 9: the target as it is now, and the way back from the desktop.
-        cbTargetChange();
-        if (state.SourceDriveType == DriveKind::Removable)
-            makeDesktopShortcut();
-    } catch (const Error& e) {
+        QMetaObject::invokeMethod(
+            this, [this, result, error, fault] { copyEnded(result, error, fault); },
+            Qt::QueuedConnection);
+    });
+    restore.dismiss();
+}
+
+void MobileForm::copyEnded(const MobileCopyResult& result, const QString& error,
+                           const std::exception_ptr& fault) {
+    if (m_thread.joinable())
+        m_thread.join();
+    m_job.reset();
+    const auto announce = qScopeGuard([this] { emit copyFinished(); });
+    if (fault || !error.isEmpty() || result.stopped) {
         // The dialog looks as before, with the error in the status line; the error box
         // follows.
         setCopyLook(false);
         m_bbCopy->setEnabled(true);
-        m_pnStatus->setText(e.message());
-        throw;
+        setStatus(result.stopped ? tr("Copy stopped") : error);
+        if (fault)
+            std::rethrow_exception(fault);
+        if (!error.isEmpty())
+            showErrorBox(this, error);
+        return;
     }
-    // 10.
-    const bool canCopyAgain = m_bbCopy->isEnabled();
-    setCopyLook(false);
-    m_bbCopy->setEnabled(canCopyAgain);
-    m_pnStatus->setText(tr("Copy complete"));
+    {
+        bool canCopyAgain = true;
+        const auto restore = qScopeGuard([this, &canCopyAgain] {
+            setCopyLook(false);
+            m_bbCopy->setEnabled(canCopyAgain);
+        });
+        // The target as it is now, and the way back from the desktop.
+        cbTargetChange();
+        canCopyAgain = m_bbCopy->isEnabled();
+        if (goMobileState().SourceDriveType == DriveKind::Removable)
+            makeDesktopShortcut();
+    }
+    setStatus(copyCompleteText(result));
 }
 
 void MobileForm::makeDesktopShortcut() {

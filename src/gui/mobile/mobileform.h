@@ -4,10 +4,13 @@
 #include "mobile/mobilesizes.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 
+#include <atomic>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <thread>
 
 class QCheckBox;
 class QComboBox;
@@ -21,6 +24,8 @@ namespace qly {
 
 class CopyAnimation;
 class CopyProgressBar;
+class MobileCopy;
+struct MobileCopyResult;
 
 // What Go Mobile measured and chose; it outlives the dialog and is set afresh each time the
 // dialog opens or its target is refreshed.
@@ -39,8 +44,11 @@ class MobileForm : public QDialog {
     Q_OBJECT
 public:
     explicit MobileForm(QWidget* parent = nullptr);
+    // A copy still running is asked to stop and waited for (one block).
+    ~MobileForm() override;
 
-    // The handlers; those that raise qly::Error leave it to the caller to show.
+    // The handlers; those that raise qly::Error leave it to the caller to show. Copy starts
+    // the copy on its own thread and returns; its errors show when it ends (copyFinished).
     void cbTargetChange();
     void btMoreClick();
     void btBrowseClick();
@@ -64,6 +72,8 @@ public:
 signals:
     // The progress text changed (before the file it names is copied).
     void progressTextChanged(const QString& text);
+    // A copy started by bbCopyClick ended, however it ended, and the dialog is back.
+    void copyFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -78,7 +88,9 @@ private:
     QString selectedMount() const;
     void showTargetFigures(const TargetState& t);
     void setCountText(const QString& text);
-    void copyOne(const QString& source, const QString& target);
+    void setStatus(const QString& text);
+    void copyEnded(const MobileCopyResult& result, const QString& error,
+                   const std::exception_ptr& fault);
     void setCopyLook(bool copying);
     void makeDesktopShortcut();
     bool targetStillMounted() const;
@@ -88,7 +100,11 @@ private:
     QString m_currentMount; // the mount the target path is relative to
     bool m_locked = false;
     bool m_copying = false;
-    QElapsedTimer m_sincePaint;
+    std::unique_ptr<MobileCopy> m_job;
+    std::thread m_thread;
+    std::atomic<qint64> m_progressDone{0};
+    std::atomic<qint64> m_progressSize{0};
+    std::atomic<bool> m_progressPending{false};
 
     QPushButton* m_btClose = nullptr;
     QPushButton* m_btHelp = nullptr;

@@ -2,6 +2,7 @@
 #include "mobile/drives.h"
 #include "mobile/filecopy.h"
 #include "mobile/launcher.h"
+#include "mobile/mobilecopy.h"
 #include "mobile/mobilesizes.h"
 #include "settings/error.h"
 #include "support/tempdir.h"
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace qly;
 using qlytest::TempDir;
@@ -214,7 +216,9 @@ TEST(MobileTargets, SpaceAndProgramDecideTheCopy) {
 
 TEST(MobileCopy, CopiesInBlocksAndKeepsTimeAndMode) {
     TempDir dir;
-    QByteArray data(3 * 8192 + 5, Qt::Uninitialized);
+    const mode_t savedMask = ::umask(022);
+    constexpr qint64 B = CopyBlockSize;
+    QByteArray data(3 * B + 5, Qt::Uninitialized);
     for (qsizetype i = 0; i < data.size(); ++i)
         data[i] = char(i * 7);
     dir.write("src", data);
@@ -228,14 +232,21 @@ TEST(MobileCopy, CopiesInBlocksAndKeepsTimeAndMode) {
         EXPECT_EQ(size, data.size());
         seen << done;
     });
-    EXPECT_EQ(seen, (QList<qint64>{0, 8192, 16384, 24576, data.size(), 0}));
+    EXPECT_EQ(seen, (QList<qint64>{0, B, 2 * B, 3 * B, data.size(), 0}));
     EXPECT_EQ(dir.read("out/sub/copy"), data);
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(dir.path("out/sub/copy")), &st), 0);
     EXPECT_EQ(st.st_mtim.tv_sec, 1500000000);
     EXPECT_EQ(st.st_mtim.tv_nsec, 987654321);
-    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    EXPECT_EQ(st.st_mode & 0777, 0644u)
+        << "a page or the settings: the user's mode, not the source's";
     EXPECT_EQ(entriesOf(dir.path("out/sub")), QStringList{"copy"});
+    FileCopyOptions program;
+    program.executable = true;
+    copyFileWithProgress(dir.path("src"), dir.path("out/qly"), {}, program);
+    ASSERT_EQ(::stat(QFile::encodeName(dir.path("out/qly")), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    ::umask(savedMask);
 
     // An empty file: one short block.
     dir.write("empty", "");
@@ -251,11 +262,11 @@ TEST(MobileCopy, FailuresLeaveTheTargetAsItWas) {
     dir.write("src", QByteArray(100000, 's'));
     dir.write("target", "old page");
     EXPECT_EQ(errorOf([&] { copyFileWithProgress(dir.path("none"), dir.path("target")); }),
-              "Cannot open file " + dir.path("none"));
+              "Cannot open file " + dir.path("none") + ": No such file or directory");
 
     QFile::setPermissions(dir.path("target"), QFile::ReadOwner | QFile::ReadOther);
     EXPECT_EQ(errorOf([&] { copyFileWithProgress(dir.path("src"), dir.path("target")); }),
-              "Cannot create file " + dir.path("target"));
+              "Cannot create file " + dir.path("target") + ": Permission denied");
     QFile::setPermissions(dir.path("target"), QFile::ReadOwner | QFile::WriteOwner);
 
     // A full disk: the file size limit makes writes fail past 20000 bytes.
@@ -266,16 +277,105 @@ TEST(MobileCopy, FailuresLeaveTheTargetAsItWas) {
     small.rlim_cur = 20000;
     ::setrlimit(RLIMIT_FSIZE, &small);
     qint64 last = -1;
+    FileCopyOptions names;
+    names.shownName = "rtf/C.rtf";
+    names.targetDrive = "NOTES2GO";
     const QString error = errorOf([&] {
-        copyFileWithProgress(dir.path("src"), dir.path("target"),
-                             [&](qint64 done, qint64) { last = done; });
+        copyFileWithProgress(
+            dir.path("src"), dir.path("target"), [&](qint64 done, qint64) { last = done; }, names);
     });
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(error, "Stream write error");
+    EXPECT_EQ(error, "Stream write error on NOTES2GO while writing rtf/C.rtf: File too large");
     EXPECT_EQ(last, 0) << "the bar is reset after a failure";
     EXPECT_EQ(dir.read("target"), "old page");
     EXPECT_EQ(entriesOf(dir.path()), (QStringList{"src", "target"})) << "no temporary file left";
+}
+
+namespace {
+
+// Two Quillery folders, "home" and "stick", and copies between them.
+class MobileCopyBetween : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(m_dir.path("home/rtf"));
+        m_dir.write("home/qly", "program");
+        m_dir.write("home/qly.chm", "help");
+        m_dir.write("home/qly.ini", "[Main]\n");
+        for (const char* page : {"A", "B", "C", "D"})
+            writePage("home", page, QByteArray("{\\rtf1 home ") + page + "}");
+    }
+    // Written an hour ago: edits made now are newer, as they are on a real day.
+    void writePage(const char* folder, const char* letter, const QByteArray& text) {
+        const QString path = m_dir.path(QString("%1/rtf/%2.rtf").arg(folder, letter));
+        m_dir.write(QString("%1/rtf/%2.rtf").arg(folder, letter), text);
+        const struct timespec times[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+        ::utimensat(AT_FDCWD, QFile::encodeName(path), times, 0);
+    }
+    MobileCopyPlan plan(const char* from, const char* to) {
+        MobileCopyPlan p;
+        p.settingsFile = m_dir.path(QString(from) + "/qly.ini");
+        p.programFile = m_dir.path(QString(from) + "/qly");
+        p.helpFile = m_dir.path(QString(from) + "/qly.chm");
+        p.pageFolder = m_dir.path(QString(from) + "/rtf/");
+        p.targetDir = m_dir.path(QString(to) + "/");
+        p.notesCount = 4;
+        return p;
+    }
+    MobileCopyResult copy(const char* from, const char* to) {
+        MobileCopy job(plan(from, to));
+        return job.run({});
+    }
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(MobileCopyBetween, ReplacedFilesAreKeptAndNewerPagesNamed) {
+    EXPECT_EQ(copyCompleteText(copy("home", "stick")), "Copy complete");
+    EXPECT_FALSE(QFileInfo::exists(m_dir.path("stick/backup"))) << "a first copy replaces nothing";
+    // D changes at home, C on the road; then the stick comes home.
+    m_dir.write("home/rtf/D.rtf", "{\\rtf1 home D, written at home}");
+    m_dir.write("stick/rtf/C.rtf", "{\\rtf1 home C, written on the road}");
+    m_dir.write("stick/qly.ini", "[Main]\nStayOnTop=0\n");
+    MobileCopyResult back = copy("stick", "home");
+    EXPECT_EQ(back.newerPagesKept, QStringList{"D"});
+    EXPECT_EQ(copyCompleteText(back), "Copy complete. 1 newer page kept in backup: D");
+    EXPECT_EQ(m_dir.read("home/backup/D.1.rtf"), "{\\rtf1 home D, written at home}");
+    EXPECT_EQ(m_dir.read("home/backup/C.1.rtf"), "{\\rtf1 home C}") << "replaced, not newer";
+    EXPECT_EQ(m_dir.read("home/rtf/C.rtf"), "{\\rtf1 home C, written on the road}");
+    EXPECT_EQ(m_dir.read("home/backup/qly.ini.1"), "[Main]\n");
+    EXPECT_EQ(entriesOf(m_dir.path("home/backup")),
+              (QStringList{"C.1.rtf", "D.1.rtf", "qly.ini.1"}))
+        << "unchanged files add no version";
+
+    // The other way: pages changed on the stick are kept there when home goes out again.
+    m_dir.write("stick/rtf/A.rtf", "{\\rtf1 A on the road}");
+    m_dir.write("stick/rtf/B.rtf", "{\\rtf1 B on the road}");
+    const MobileCopyResult out = copy("home", "stick");
+    EXPECT_EQ(copyCompleteText(out), "Copy complete. 2 newer pages kept in backup: A, B");
+    EXPECT_EQ(m_dir.read("stick/backup/B.1.rtf"), "{\\rtf1 B on the road}");
+}
+
+TEST_F(MobileCopyBetween, StopEndsTheCopyBetweenBlocks) {
+    m_dir.write("home/rtf/A.rtf", QByteArray(4 * CopyBlockSize, 'a'));
+    MobileCopy job(plan("home", "stick"));
+    std::thread stopper;
+    MobileCopyReport report;
+    report.progress = [&](qint64 done, qint64) {
+        if (done < CopyBlockSize || stopper.joinable())
+            return;
+        stopper = std::thread([] { stopMobileCopy(); });
+        while (!job.stopRequested())
+            std::this_thread::yield();
+    };
+    const MobileCopyResult result = job.run(report);
+    stopper.join();
+    EXPECT_TRUE(result.stopped);
+    const QStringList pages = entriesOf(m_dir.path("stick/rtf"));
+    EXPECT_FALSE(pages.contains("A.rtf"));
+    EXPECT_TRUE(pages.filter(".qly-copy").isEmpty()) << "no partial file";
+    stopMobileCopy(); // with no copy running it returns at once
 }
 
 TEST(MobileCopy, DesktopLauncherQuotesThePath) {

@@ -1,0 +1,207 @@
+#include "mobile/mobilecopy.h"
+
+#include "mobile/mobilesizes.h"
+#include "pages/pagestore.h"
+#include "pages/pageversions.h"
+#include "settings/atomicfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qly {
+
+namespace {
+
+std::mutex g_runningMutex;
+std::condition_variable g_runningEnded;
+std::set<MobileCopy*> g_running;
+
+QByteArray fileBytes(const QString& path, bool* read = nullptr) {
+    const PageFileRead r = readPageFile(path);
+    if (read)
+        *read = r.isRead();
+    return r.bytes;
+}
+
+// The modification time in whole seconds; -1 when the file is missing.
+qint64 modifiedSeconds(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return st.st_mtim.tv_sec;
+}
+
+// The settings file's versions: "<backup>/qly.ini.1" the newest; the same rotation as the
+// pages' versions, with the settings file's own names.
+class SettingsVersions {
+public:
+    SettingsVersions(const QString& backupFolder, int count)
+        : m_folder(backupFolder), m_count(qBound(0, count, PageVersions::MaxCount)) {}
+
+    QString hold(const QString& file, const QByteArray& newContent) const {
+        bool read = false;
+        const QByteArray old = fileBytes(file, &read);
+        if (m_count <= 0 || !read || old == newContent || !QDir().mkpath(m_folder))
+            return QString();
+        const QString held = m_folder + QStringLiteral("qly.ini.held");
+        ::unlink(QFile::encodeName(held).constData());
+        if (::link(QFile::encodeName(file).constData(), QFile::encodeName(held).constData()) == 0)
+            return held;
+        return writeFileAtomically(held, old) ? held : QString();
+    }
+    void keep(const QString& held) const {
+        if (held.isEmpty())
+            return;
+        const auto name = [this](int n) {
+            return QFile::encodeName(m_folder + QStringLiteral("qly.ini.%1").arg(n));
+        };
+        for (int n = m_count + 1; n <= PageVersions::MaxCount && ::unlink(name(n).constData()) == 0;
+             ++n) {
+        }
+        for (int n = m_count - 1; n >= 1; --n)
+            ::rename(name(n).constData(), name(n + 1).constData());
+        if (::rename(QFile::encodeName(held).constData(), name(1).constData()) != 0)
+            drop(held);
+    }
+    void drop(const QString& held) const {
+        if (!held.isEmpty())
+            ::unlink(QFile::encodeName(held).constData());
+    }
+
+private:
+    QString m_folder;
+    int m_count;
+};
+
+// FAT keeps modification times to two seconds.
+constexpr qint64 TimeSlack = 2;
+
+} // namespace
+
+QString copyCompleteText(const MobileCopyResult& result) {
+    const qsizetype n = result.newerPagesKept.size();
+    if (n == 0)
+        return QStringLiteral("Copy complete");
+    return QStringLiteral("Copy complete. %1 newer %2 kept in backup: %3")
+        .arg(n)
+        .arg(n == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
+        .arg(result.newerPagesKept.join(QStringLiteral(", ")));
+}
+
+MobileCopy::MobileCopy(MobileCopyPlan plan) : m_plan(std::move(plan)) {
+    const std::lock_guard lock(g_runningMutex);
+    g_running.insert(this);
+    m_registered = true;
+}
+
+MobileCopy::~MobileCopy() {
+    finished();
+}
+
+void MobileCopy::finished() {
+    {
+        const std::lock_guard lock(g_runningMutex);
+        if (!m_registered)
+            return;
+        g_running.erase(this);
+        m_registered = false;
+    }
+    g_runningEnded.notify_all();
+}
+
+void stopMobileCopy() {
+    std::unique_lock lock(g_runningMutex);
+    for (MobileCopy* copy : g_running)
+        copy->requestStop();
+    g_runningEnded.wait(lock, [] { return g_running.empty(); });
+}
+
+void MobileCopy::copyKeepingVersion(const QString& source, const QString& target,
+                                    const QString& shownName, bool page,
+                                    const MobileCopyReport& report, MobileCopyResult& result) {
+    FileCopyOptions options;
+    options.stop = &m_stop;
+    options.shownName = shownName;
+    options.sourceDrive = m_plan.sourceDrive;
+    options.targetDrive = m_plan.targetDrive;
+    const QString backup = m_plan.targetDir + QStringLiteral("backup/");
+    // Only a file that is there can be lost: a first copy reads each source once.
+    QString held;
+    const PageVersions pageVersions(backup, m_plan.versionsKept);
+    const SettingsVersions settingsVersions(backup, m_plan.versionsKept);
+    bool newer = false;
+    if (QFileInfo::exists(target)) {
+        const QByteArray incoming = fileBytes(source);
+        held = page ? pageVersions.hold(target, incoming) : settingsVersions.hold(target, incoming);
+        // Changed there since the last copy between the two folders, which gave it the
+        // source's time.
+        newer = page && !held.isEmpty() &&
+                modifiedSeconds(target) > modifiedSeconds(source) + TimeSlack;
+    }
+    try {
+        copyFileWithProgress(source, target, report.progress, options);
+    } catch (...) {
+        // The target is as it was: what was held is let go.
+        page ? pageVersions.drop(held) : settingsVersions.drop(held);
+        throw;
+    }
+    if (page) {
+        pageVersions.keep(held, target);
+        if (newer)
+            result.newerPagesKept << QFileInfo(target).completeBaseName();
+    } else {
+        settingsVersions.keep(held);
+    }
+}
+
+MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
+    struct Finish {
+        MobileCopy* copy;
+        ~Finish() { copy->finished(); }
+    } finish{this};
+    const auto step = [&](const QString& text) {
+        if (report.step)
+            report.step(text);
+    };
+    MobileCopyResult result;
+    const QString& target = m_plan.targetDir;
+    try {
+        step(QStringLiteral("Configuration: File 1 of 1"));
+        copyKeepingVersion(m_plan.settingsFile, target + QStringLiteral("qly.ini"),
+                           QStringLiteral("qly.ini"), false, report, result);
+        if (m_plan.withShell) {
+            FileCopyOptions options;
+            options.stop = &m_stop;
+            options.sourceDrive = m_plan.sourceDrive;
+            options.targetDrive = m_plan.targetDrive;
+            options.executable = true;
+            step(QStringLiteral("Shell: File 1 of 2"));
+            copyFileWithProgress(m_plan.programFile, target + mobileProgramFileName(),
+                                 report.progress, options);
+            options.executable = false;
+            step(QStringLiteral("Shell: File 2 of 2"));
+            copyFileWithProgress(m_plan.helpFile, target + QStringLiteral("qly.chm"),
+                                 report.progress, options);
+        }
+        int i = 0;
+        for (const QString& name : mobilePageFiles(m_plan.pageFolder)) {
+            ++i;
+            step(QStringLiteral("Notes: File %1 of %2").arg(i).arg(m_plan.notesCount));
+            copyKeepingVersion(m_plan.pageFolder + name, target + QStringLiteral("rtf/") + name,
+                               QStringLiteral("rtf/") + name, true, report, result);
+        }
+    } catch (const CopyStopped&) {
+        result.stopped = true;
+    }
+    result.newerPagesKept.sort();
+    return result;
+}
+
+} // namespace qly

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "mobile/filecopy.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+namespace qly {
+
+// What one Go Mobile copy copies, and where.
+struct MobileCopyPlan {
+    QString settingsFile;
+    QString programFile;
+    QString helpFile;
+    QString pageFolder; // ends with a separator
+    QString targetDir;  // ends with a separator
+    bool withShell = true;
+    qint64 notesCount = 0; // as measured when the dialog opened: the "of N" of the texts
+    int versionsKept = 5;  // [Backup] Versions: how many earlier versions a file keeps
+    QString sourceDrive;   // how messages name the drives ("NOTES2GO")
+    QString targetDrive;
+};
+
+struct MobileCopyReport {
+    // Before each file: "Configuration: File 1 of 1", "Shell: File 1 of 2", "Notes: File 3 of 26".
+    std::function<void(const QString& text)> step;
+    CopyProgress progress;
+};
+
+struct MobileCopyResult {
+    bool stopped = false;
+    // Pages at the target that had changed since they were last copied and were replaced:
+    // each is the newest version in the target's backup folder. By letter.
+    QStringList newerPagesKept;
+};
+
+// "Copy complete", with the newer pages that went to the backup folder when there are any.
+QString copyCompleteText(const MobileCopyResult& result);
+
+// One copy, run on any thread. Before the copy replaces a page or the settings file at the
+// target with different content, the file it replaces becomes the newest version in the
+// target's backup folder ("backup/C.1.rtf", "backup/qly.ini.1"), as a page save keeps
+// versions. While it runs, stopMobileCopy() can end it between two blocks.
+class MobileCopy {
+public:
+    // Registers the copy at once, so a stop asked before it runs is not missed.
+    explicit MobileCopy(MobileCopyPlan plan);
+    ~MobileCopy();
+    MobileCopy(const MobileCopy&) = delete;
+    MobileCopy& operator=(const MobileCopy&) = delete;
+
+    // Raises qly::Error as copyFileWithProgress does; a stop returns with stopped set.
+    MobileCopyResult run(const MobileCopyReport& report);
+    void requestStop() { m_stop = true; }
+    bool stopRequested() const { return m_stop; }
+
+private:
+    void copyKeepingVersion(const QString& source, const QString& target, const QString& shownName,
+                            bool page, const MobileCopyReport& report, MobileCopyResult& result);
+    void finished();
+
+    MobileCopyPlan m_plan;
+    std::atomic<bool> m_stop{false};
+    bool m_registered = false;
+};
+
+// Asks a copy that runs in this process to stop and waits until it has (one block at most):
+// the session save and the shut-down must not write while a copy reads the same files.
+void stopMobileCopy();
+
+} // namespace qly
