@@ -53,6 +53,8 @@ CONF
         exec cupsd -f -c "$1/etc/cupsd.conf" -s "$1/etc/cups-files.conf"' sh "$CUPS_DIR" \
         >"$CUPS_DIR/log/cupsd.out" 2>&1 &
     _x_pids+=($!)
+    # unshare and sh exec the scheduler: a test may stop it by this id.
+    export CUPSD_PID=$!
     export CUPS_SERVER="$CUPS_DIR/cups.sock"
     for i in $(seq 100); do lpstat -r >/dev/null 2>&1 && break; sleep 0.1; done
     lpstat -r >/dev/null 2>&1 || { cat "$CUPS_DIR/log/"* >&2; fail "cupsd did not start"; }

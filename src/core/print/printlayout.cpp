@@ -229,8 +229,9 @@ QString paperSizeText(const PrinterMetrics& m, bool inches, PaperTextForm form,
         w = fixedText(m.PW, 1, locale);
         h = fixedText(m.PH, 1, locale);
     } else {
-        w = QString::number(roundHalfEven(m.PW));
-        h = QString::number(roundHalfEven(m.PH));
+        // Whole inches would read A4 as 8 x 12: two decimals tell the sheets apart.
+        w = fixedText(m.PW, 2, locale);
+        h = fixedText(m.PH, 2, locale);
     }
     return QStringLiteral("Paper size: %1 x %2 %3")
         .arg(w, h, inches ? QStringLiteral("inches") : QStringLiteral("mm"));

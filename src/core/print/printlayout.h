@@ -103,8 +103,8 @@ QString fixedText(double v, int decimals, const QLocale& locale = QLocale());
 // separators, nothing else. Infinite results are not numbers either.
 std::optional<double> readNumber(const QString& text, const QLocale& locale = QLocale());
 
-// The paper panel's text. The opening form shows inches with one decimal; the form after a
-// unit switch rounds inches to whole numbers. Millimetres are whole in both.
+// The paper panel's text. The opening form shows inches with one decimal, the form after a
+// unit switch with two (A4: 8.27 x 11.69). Millimetres are whole in both.
 enum class PaperTextForm { Opening, UnitSwitch };
 QString paperSizeText(const PrinterMetrics& m, bool inches, PaperTextForm form,
                       const QLocale& locale = QLocale());

@@ -3,6 +3,7 @@
 #include "settings/error.h"
 #include "settings/profile.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace qly {
@@ -73,6 +74,26 @@ int PrintSettings::backgroundColor() const {
 
 int copiesToPrint(const QString& text) {
     return decimalInteger(text).value_or(1);
+}
+
+double boundedOffset(double value, bool inches) {
+    const double limit = MaxSheetInches * (inches ? 1.0 : 25.4);
+    return std::clamp(value, -limit, limit);
+}
+
+QRect fitToScreen(int left, int top, int width, int height, const QSize& minimum,
+                  const QRect& screen) {
+    // 64-bit arithmetic: the stored numbers may be anything an int holds.
+    const auto clampSize = [](qint64 v, int low, int high) {
+        return int(std::clamp<qint64>(v, low, std::max(low, high)));
+    };
+    const int w = clampSize(width, minimum.width(), screen.width());
+    const int h = clampSize(height, minimum.height(), screen.height());
+    const auto clampPos = [](qint64 v, int low, int size, int span) {
+        return int(std::clamp<qint64>(v, low, low + std::max(0, span - size)));
+    };
+    return QRect(clampPos(left, screen.x(), w, screen.width()),
+                 clampPos(top, screen.y(), h, screen.height()), w, h);
 }
 
 } // namespace qly

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 namespace qly {
@@ -44,5 +45,18 @@ struct PrintSettings {
 
 // The number of copies to print: the copies text as an integer, 1 when it is not one.
 int copiesToPrint(const QString& text);
+
+// More copies than this are printed only once the user confirms them.
+constexpr int CopiesWithoutAsking = 99;
+
+// The largest sheet any printer takes, in inches: offsets beyond it mean nothing.
+constexpr double MaxSheetInches = 100;
+// An offset read from the settings, held within a sheet's size either way (in the unit).
+double boundedOffset(double value, bool inches);
+
+// The window's place from the settings, fitted to the screen it opens on: no larger than the
+// screen's free area (but at least minimum), and wholly on it.
+QRect fitToScreen(int left, int top, int width, int height, const QSize& minimum,
+                  const QRect& screen);
 
 } // namespace qly

@@ -18,10 +18,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -214,15 +216,14 @@ void PreviewForm::formCreated(const QString& settingsFile) {
     const PrintSettings s = PrintSettings::read(profile, screenRect.width(), screenRect.height(),
                                                 minimum.width(), minimum.height());
     setMinimumSize(minimum);
-    resize(s.width, s.height);
-    // A place on a screen that is no longer there would hide the window: centre it instead.
-    QPoint at(s.left, s.top);
-    bool onScreen = false;
-    for (const QScreen* sc : QGuiApplication::screens())
-        onScreen = onScreen || sc->availableGeometry().intersects(QRect(at, QSize(40, 40)));
-    if (!onScreen)
-        at = QPoint((screenRect.width() - width()) / 2, (screenRect.height() - height()) / 2);
-    move(at);
+    // A hand-edited or stale place is fitted to the screen it names, else to the window's.
+    const QScreen* target = QGuiApplication::screenAt(QPoint(s.left, s.top));
+    if (!target)
+        target = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect area = target ? target->availableGeometry() : screenRect;
+    const QRect place = fitToScreen(s.left, s.top, s.width, s.height, minimum, area);
+    resize(place.size());
+    move(place.topLeft());
 
     m_inches = s.inches;
     m_pnPaper->setText(paperSizeText(m_metrics, m_inches, PaperTextForm::Opening));
@@ -249,14 +250,18 @@ void PreviewForm::formCreated(const QString& settingsFile) {
     std::optional<double> y = readNumber(m_edYOffset->text());
     if (!x || !y)
         x = y = 0.0;
-    m_edYOffset->setText(fixedText(*y, 2));
-    m_edXOffset->setText(fixedText(*x, 2));
+    m_edYOffset->setText(fixedText(boundedOffset(*y, m_inches), 2));
+    m_edXOffset->setText(fixedText(boundedOffset(*x, m_inches), 2));
 
+    showPrinterName();
+    m_cbUnits->setCurrentIndex(m_inches ? 0 : 1);
+}
+
+void PreviewForm::showPrinterName() {
     const QString printerText = QStringLiteral("   Printer: ") + m_printer.printerName();
     m_pnPrinter->setText(printerText);
     m_pnPrinter->setFixedWidth(
         roundHalfEven(1.1 * QFontMetricsF(m_statusBar->font()).horizontalAdvance(printerText)));
-    m_cbUnits->setCurrentIndex(m_inches ? 0 : 1);
 }
 
 PrintSettings PreviewForm::currentSettings() const {
@@ -392,14 +397,34 @@ void PreviewForm::btPrinterSetupClick() {
     if (!ok)
         return;
     m_printer.setCopyCount(1);
+    usePrinterMargins(m_printer);
     readPrinterCaps();
+    showPrinterName();
     drawPreview();
 }
 
 void PreviewForm::btPrintClick() {
     runGuarded(this, [this] {
-        printPage(m_printer, m_snapshot, m_layout, m_metrics, m_S,
-                  copiesToPrint(m_edCopies->text()));
+        const int copies = copiesToPrint(m_edCopies->text());
+        if (copies > CopiesWithoutAsking) {
+            QMessageBox ask(QMessageBox::Question, QGuiApplication::applicationDisplayName(),
+                            tr("Print %1 copies?").arg(copies), QMessageBox::Yes | QMessageBox::No,
+                            this);
+            ask.setObjectName(QStringLiteral("CopiesQuestion"));
+            ask.setDefaultButton(QMessageBox::No);
+            if (ask.exec() != QMessageBox::Yes)
+                return;
+        }
+        // Pages drawn one by one (a PDF file) can be stopped between two pages.
+        QProgressDialog progress(tr("Printing..."), tr("Cancel"), 0, copies, this);
+        progress.setObjectName(QStringLiteral("PrintProgress"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setAutoReset(false);
+        printPage(m_printer, m_snapshot, m_layout, m_metrics, m_S, copies, [&](int done) {
+            progress.setValue(done);
+            return !progress.wasCanceled();
+        });
     });
 }
 
@@ -501,6 +526,22 @@ void PreviewForm::drawPreview() {
 
 void PreviewForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    if (!m_placed) {
+        // Once the window has its frame, the frame too goes on the screen.
+        m_placed = true;
+        const QRect frame = frameGeometry();
+        const QRect client = geometry();
+        const QMargins m(client.left() - frame.left(), client.top() - frame.top(),
+                         frame.right() - client.right(), frame.bottom() - client.bottom());
+        const QScreen* at = screen();
+        if (at && !m.isNull() && !at->availableGeometry().contains(frame)) {
+            const QRect place =
+                fitToScreen(client.x(), client.y(), client.width(), client.height(), minimumSize(),
+                            at->availableGeometry().marginsRemoved(m));
+            resize(place.size());
+            move(place.topLeft() - QPoint(m.left(), m.top()));
+        }
+    }
     // The snapshot is taken between the window's creation and its showing.
     drawPreview();
 }

@@ -78,6 +78,7 @@ private:
     void buildControls();
     void fitSettingsToFont();
     void readPrinterCaps();
+    void showPrinterName();
     void applyEnabling();
     bool redrawAllowed() const;
     void setOffsetTexts(const QString& x, const QString& y);
@@ -94,6 +95,7 @@ private:
     bool m_suppressRedraw = false;
     bool m_created = false;
     bool m_destroyed = false;
+    bool m_placed = false; // fitted to the screen with its frame
     QImage m_bitmap;
     QImage m_pattern;
     QCursor m_handOpen;

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 class QPrinter;
 class QWidget;
 
@@ -14,6 +16,12 @@ namespace qly {
 // the first printer the system lists; a printer chosen in the setup dialog stays selected.
 // Raises "There is no default printer currently selected" when there is no printer at all.
 QPrinter& selectedPrinter();
+
+// How long the program waits for the print service to answer one request.
+constexpr int PrintServiceTimeoutMs = 20000;
+
+// Sets the page's margins to the least the printer needs (its own unprintable border).
+void usePrinterMargins(QPrinter& printer);
 
 // The page of a printer in its own dots, at its high resolution.
 PrinterMetrics readPrinterMetrics(const QPrinter& printer);
@@ -26,9 +34,14 @@ int displayResolution(const QWidget* widget);
 void captureScreenRect(QWidget* editor, QImage& target);
 
 // Prints the snapshot once per copy, each copy a page of its own in one job named
-// "Quillery", placed as the layout says from the sheet's top-left corner. copies below 1
-// sends no job. Raises when the printer service fails.
+// "Quillery", placed as the layout says from the sheet's top-left corner. A printer of the
+// print service is looked up again first, gets the job as a PDF, and the job's state is
+// checked once handed over. copies below 1 sends no job. keepGoing is told how many pages
+// are drawn and stops the job between two pages when it returns false (a stopped job is not
+// sent to a printer). Raises with the reason when the printer is gone, the service does not
+// answer or the job is refused or stopped.
 void printPage(QPrinter& printer, const QImage& snapshot, const PrintLayout& layout,
-               const PrinterMetrics& metrics, int S, int copies);
+               const PrinterMetrics& metrics, int S, int copies,
+               const std::function<bool(int done)>& keepGoing = {});
 
 } // namespace qly

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 using namespace qly;
@@ -46,7 +47,14 @@ TEST(PrintTexts, PaperSizeInBothFormsAndUnits) {
     EXPECT_EQ(paperSizeText(m, true, PaperTextForm::Opening, En), "Paper size: 8.5 x 11.0 inches");
     EXPECT_EQ(paperSizeText(m, false, PaperTextForm::Opening, En), "Paper size: 216 x 279 mm");
     EXPECT_EQ(paperSizeText(m, false, PaperTextForm::UnitSwitch, En), "Paper size: 216 x 279 mm");
-    EXPECT_EQ(paperSizeText(m, true, PaperTextForm::UnitSwitch, En), "Paper size: 8 x 11 inches");
+    EXPECT_EQ(paperSizeText(m, true, PaperTextForm::UnitSwitch, En),
+              "Paper size: 8.50 x 11.00 inches");
+    PrinterMetrics a4 = m;
+    a4.PHYSICALWIDTH = 4961; // 210 x 297 mm at 600 dots per inch
+    a4.PHYSICALHEIGHT = 7016;
+    a4.derive();
+    EXPECT_EQ(paperSizeText(a4, true, PaperTextForm::UnitSwitch, En),
+              "Paper size: 8.27 x 11.69 inches");
 }
 
 TEST(PrintTexts, LocaleNumbers) {
@@ -227,4 +235,17 @@ TEST(PrintSettingsTest, BackgroundAndCopiesMustBeIntegers) {
     EXPECT_EQ(copiesToPrint("2.5"), 1);
     EXPECT_EQ(copiesToPrint("0"), 0);
     EXPECT_EQ(copiesToPrint("-4"), -4);
+}
+
+TEST(PrintSettingsTest, HandEditedPlaceAndOffsetsAreHeldToTheScreenAndASheet) {
+    const QRect screen(0, 0, 1024, 768);
+    const QSize minimum(516, 400);
+    EXPECT_EQ(fitToScreen(100, 50, 600, 450, minimum, screen), QRect(100, 50, 600, 450));
+    EXPECT_EQ(fitToScreen(0, 0, 100000, 100000, minimum, screen), screen);
+    EXPECT_EQ(fitToScreen(INT_MAX, INT_MIN, INT_MAX, 10, minimum, screen), QRect(0, 0, 1024, 400));
+    EXPECT_EQ(fitToScreen(2000, 700, 516, 400, minimum, QRect(1024, 0, 800, 600)),
+              QRect(1308, 200, 516, 400));
+    EXPECT_EQ(boundedOffset(1e300, true), 100.0);
+    EXPECT_EQ(boundedOffset(-1e300, false), -2540.0);
+    EXPECT_EQ(boundedOffset(12.7, false), 12.7);
 }

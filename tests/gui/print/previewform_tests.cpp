@@ -13,10 +13,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPageSize>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -186,7 +189,7 @@ TEST_F(PreviewTest, UnitSwitchRewritesOffsetsAndNothingMoves) {
     child<QComboBox>("cbUnits")->setCurrentIndex(0);
     f.cbUnitsChange();
     EXPECT_EQ(child<QLineEdit>("edXOffset")->text(), "0.50");
-    EXPECT_EQ(child<QLabel>("pnPaper")->text(), "Paper size: 8 x 11 inches");
+    EXPECT_EQ(child<QLabel>("pnPaper")->text(), "Paper size: 8.50 x 11.00 inches");
 }
 
 TEST_F(PreviewTest, DefaultsKeepUnitAndOffsetsAndCentreTheImage) {
@@ -323,4 +326,48 @@ TEST(PrintPictures, CursorsAndPatternAtBothPixelRatios) {
     EXPECT_EQ(p.pixelColor(0, 0), QColor(Qt::black));
     EXPECT_EQ(p.pixelColor(1, 0), QColor(Qt::white));
     EXPECT_EQ(p.pixelColor(7, 7), QColor(Qt::black));
+}
+
+namespace {
+// Runs action, answering the copies question with answer and cancelling the progress box as
+// soon as it shows; returns the questions asked.
+QStringList answerCopies(QMessageBox::StandardButton answer, const std::function<void()>& action) {
+    QStringList questions;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            questions << box->text();
+            box->button(answer)->click();
+        } else if (auto* progress = qobject_cast<QProgressDialog*>(modal)) {
+            progress->cancel();
+        }
+    });
+    timer.start();
+    action();
+    return questions;
+}
+} // namespace
+
+TEST_F(PreviewTest, HostileSettingsOpenOnScreenAndManyCopiesAskAndCanBeCancelled) {
+    PreviewForm& f = open("Width=100000\nHeight=2147483647\nLeft=-2147483648\nTop=99999\n"
+                          "XOffset=1e300\nCenterHorz=0\nCopies=100000\n",
+                          QSize());
+    const QRect screen = f.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(f.frameGeometry()));
+    EXPECT_EQ(child<QLineEdit>("edXOffset")->text(), "100.00");
+
+    const QString out = m_dir.path("out.pdf");
+    m_printer.setOutputFileName(out);
+    EXPECT_EQ(answerCopies(QMessageBox::No, [&] { f.btPrintClick(); }),
+              QStringList({"Print 100000 copies?"}));
+    EXPECT_FALSE(QFile::exists(out));
+    // Confirmed, the job starts and the progress box stops it after a few pages.
+    EXPECT_EQ(answerCopies(QMessageBox::Yes, [&] { f.btPrintClick(); }).size(), 1);
+    QFile pdf(out);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const qsizetype pages = pdf.readAll().count("/Type /Page\n");
+    EXPECT_GE(pages, 1);
+    EXPECT_LT(pages, 100000);
 }

@@ -13,13 +13,17 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -200,8 +204,18 @@ TEST_F(Printing, ThreeCopiesOfTheVisibleLinesCentred) {
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(bar->maximum() / 2);
     QTest::qWait(50);
+    // The caret, wide and shown (not blinking), is no part of the picture.
+    QApplication::setCursorFlashTime(0);
+    editor->setTextCursor(editor->cursorForPosition(editor->viewport()->rect().center()));
+    editor->clearFocus();
+    editor->setFocus();
+    const int caret = editor->cursorWidth();
+    editor->setCursorWidth(0);
     const QImage screen = editor->grab().toImage();
+    editor->setCursorWidth(8);
+    ASSERT_NE(editor->grab().toImage(), screen);
     print(*form, QStringLiteral("3"));
+    editor->setCursorWidth(caret);
     // The picture is the editor as shown: its size, its scrolled lines, its scroll bar.
     EXPECT_EQ(m_snapshot.size(), screen.size());
     EXPECT_EQ(m_snapshot.convertToFormat(QImage::Format_RGB32),
@@ -250,4 +264,55 @@ TEST_F(Printing, NoPrinterAtAllShowsTheErrorAndNoPreview) {
     EXPECT_EQ(boxes, QStringList({"There is no default printer currently selected."}));
     EXPECT_FALSE(previewSeen);
     EXPECT_FALSE(m_dir.read("qly.ini").contains("[Print]"));
+}
+
+TEST_F(Printing, FitFillsTheSheetOfAPrinterWithoutBorder) {
+    auto form = start("FitToPage=1\n");
+    print(*form, QStringLiteral("1"));
+    // The queue's PPD gives no unprintable border, and the preview shows none.
+    EXPECT_EQ(m_metrics.PHYSICALOFFSETX, 0);
+    EXPECT_EQ(m_metrics.HORZRES, m_metrics.PHYSICALWIDTH);
+    const QStringList pdfs = waitForPdfs(1);
+    ASSERT_EQ(pdfs.size(), 1);
+    const QList<QImage> pages = rasterise(pdfs[0], m_dir.path());
+    ASSERT_EQ(pages.size(), 1);
+    const QRect ink = inkBox(pages[0]);
+    EXPECT_LE(ink.left(), 1);
+    EXPECT_GE(ink.right(), pages[0].width() - 2);
+}
+
+TEST_F(Printing, SetupFollowsTheChosenPrinter) {
+    ASSERT_EQ(QProcess::execute("lpadmin", {"-p", "QlyOther", "-E", "-v", "cups-pdf:/", "-P",
+                                            "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd"}),
+              0);
+    auto form = start();
+    EXPECT_TRUE(printCommand(*form, [](PreviewForm& p) {
+        p.setPrinterSetupDialog([](QPrinter& printer) {
+            printer.setPrinterName(QStringLiteral("QlyOther"));
+            return true;
+        });
+        p.btPrinterSetupClick();
+        EXPECT_EQ(p.findChild<QLabel*>("pnPrinter")->text().trimmed(), "Printer: QlyOther");
+    }));
+    QProcess::execute("lpadmin", {"-x", "QlyOther"});
+}
+
+// Last of the cases: it takes the queue and then the scheduler away.
+TEST_F(Printing, ZPrinterGoneThenSchedulerStoppedWithThePreviewOpen) {
+    auto form = start();
+    QStringList boxes;
+    ASSERT_TRUE(printCommand(*form, [&](PreviewForm& p) {
+        ASSERT_EQ(QProcess::execute("lpadmin", {"-x", "QlyPDF"}), 0);
+        boxes << qlytest::answerMessageBoxes([&] { p.btPrintClick(); });
+        ASSERT_EQ(::kill(qEnvironmentVariableIntValue("CUPSD_PID"), SIGTERM), 0);
+        // Gone when its socket no longer answers.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [] { return run("lpstat", {"-r"}).contains(QLatin1String("not running")); }, 20000));
+        boxes << qlytest::answerMessageBoxes([&] { p.btPrintClick(); });
+        EXPECT_TRUE(p.isVisible());
+    }));
+    EXPECT_EQ(boxes.join(QLatin1Char('\n')).toStdString(),
+              "Printing on \"QlyPDF\" failed: the printer is not available.\n"
+              "Printing on \"QlyPDF\" failed: the print service is not running.");
+    EXPECT_TRUE(pdfFiles().isEmpty());
 }

@@ -1,0 +1,154 @@
+#include "print/cupsqueue.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+
+#include <cups/cups.h>
+
+#include <atomic>
+#include <memory>
+
+namespace qly {
+
+namespace {
+
+constexpr int PrintServiceConnectMs = 10000;
+
+// The reason a request failed, in words for the end of a sentence.
+QString lastReason() {
+    switch (cupsLastError()) {
+    case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
+        return QStringLiteral("the print service is not running");
+    case IPP_STATUS_ERROR_NOT_FOUND:
+        return QStringLiteral("the printer is not available");
+    case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+        return QStringLiteral("the printer does not accept jobs");
+    default:
+        break;
+    }
+    QString text = QString::fromUtf8(cupsLastErrorString()).trimmed();
+    if (text.isEmpty())
+        return QStringLiteral("the print service refused the job");
+    // CUPS writes sentences; the reason follows a colon.
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (text.size() > 1 && text.at(1).isLower())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+
+http_t* connectToScheduler() {
+    return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                        PrintServiceConnectMs, nullptr);
+}
+
+bool schedulerAnswers() {
+    http_t* http = connectToScheduler();
+    if (!http)
+        return false;
+    httpClose(http);
+    return true;
+}
+
+} // namespace
+
+PrinterList listPrinters() {
+    PrinterList list;
+    // Asked of the scheduler alone: the default connection would also wait for printers
+    // announced on the network.
+    http_t* http = connectToScheduler();
+    if (!http)
+        return list;
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(http, &dests);
+    httpClose(http);
+    for (int i = 0; i < count; ++i) {
+        if (dests[i].instance)
+            continue; // instances are option sets of a printer, not printers
+        const QString name = QString::fromUtf8(dests[i].name);
+        list.names << name;
+        if (dests[i].is_default)
+            list.defaultName = name;
+    }
+    cupsFreeDests(count, dests);
+    return list;
+}
+
+QString printerProblem(const QString& printer) {
+    const QByteArray name = printer.toUtf8();
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.constData(), nullptr);
+    if (!dest) {
+        // Not found, or nobody there to ask: the library reports both alike.
+        return schedulerAnswers() ? QStringLiteral("the printer is not available")
+                                  : QStringLiteral("the print service is not running");
+    }
+    const char* accepting =
+        cupsGetOption("printer-is-accepting-jobs", dest->num_options, dest->options);
+    QString problem;
+    if (accepting && qstrcmp(accepting, "false") == 0)
+        problem = QStringLiteral("the printer does not accept jobs");
+    cupsFreeDests(1, dest);
+    return problem;
+}
+
+SubmittedJob submitPdf(const QString& printer, const QString& file, const QString& title,
+                       const PrintOptions& options) {
+    int count = 0;
+    cups_option_t* cupsOptions = nullptr;
+    for (const auto& [key, value] : options)
+        count = cupsAddOption(key.constData(), value.constData(), count, &cupsOptions);
+    SubmittedJob job;
+    const QByteArray name = printer.toUtf8();
+    const QByteArray path = QFile::encodeName(file);
+    const QByteArray docName = title.toUtf8();
+    job.id = cupsPrintFile2(CUPS_HTTP_DEFAULT, name.constData(), path.constData(),
+                            docName.constData(), count, cupsOptions);
+    cupsFreeOptions(count, cupsOptions);
+    if (job.id <= 0) {
+        job.id = 0;
+        job.reason = lastReason();
+    }
+    return job;
+}
+
+QString jobProblem(const QString& printer, int jobId) {
+    const QByteArray name = printer.toUtf8();
+    cups_job_t* jobs = nullptr;
+    const int count =
+        cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, name.constData(), 1, CUPS_WHICHJOBS_ALL);
+    if (count < 0)
+        return lastReason();
+    QString problem;
+    for (int i = 0; i < count; ++i) {
+        if (jobs[i].id != jobId)
+            continue;
+        if (jobs[i].state == IPP_JSTATE_ABORTED)
+            problem = QStringLiteral("the printer stopped the job");
+        else if (jobs[i].state == IPP_JSTATE_CANCELED)
+            problem = QStringLiteral("the job was cancelled");
+    }
+    cupsFreeJobs(count, jobs);
+    return problem;
+}
+
+bool offGuiThread(std::function<void()> work, int timeoutMs) {
+    auto done = std::make_shared<std::atomic_bool>(false);
+    QThread* thread = QThread::create([work = std::move(work), done] {
+        work();
+        done->store(true);
+    });
+    QEventLoop loop;
+    QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
+    // The thread cleans up after itself, also when it outlives this wait.
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    thread->start();
+    if (!done->load())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return done->load();
+}
+
+} // namespace qly

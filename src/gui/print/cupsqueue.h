@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace qly {
+
+// The print service (CUPS) asked directly, so that what it answers reaches the user: Qt's
+// print engine hands a job over and forgets whether it was taken. Each call here may wait for
+// the scheduler; run them through offGuiThread.
+
+struct PrinterList {
+    QStringList names;
+    QString defaultName; // empty when the system names no default
+};
+PrinterList listPrinters();
+
+// Why printer cannot take a job now, as the end of a sentence ("the printer is not
+// available"); empty when it can.
+QString printerProblem(const QString& printer);
+
+using PrintOptions = QList<std::pair<QByteArray, QByteArray>>;
+
+struct SubmittedJob {
+    int id = 0;     // the scheduler's job id; 0 when the job was refused
+    QString reason; // why it was refused
+};
+// Hands the PDF file over as one job named title.
+SubmittedJob submitPdf(const QString& printer, const QString& file, const QString& title,
+                       const PrintOptions& options);
+
+// Why the handed-over job will not print (it was stopped or cancelled); empty while it waits,
+// prints or has printed.
+QString jobProblem(const QString& printer, int jobId);
+
+// Runs work on a thread of its own while this thread keeps painting (user input waits), and
+// returns true when it ended within timeoutMs. On a timeout the work finishes on its own
+// later: it must own what it touches.
+bool offGuiThread(std::function<void()> work, int timeoutMs);
+
+// ask() on a thread of its own; nothing when it took longer than timeoutMs.
+template <class T> std::optional<T> askOffGuiThread(std::function<T()> ask, int timeoutMs) {
+    auto answer = std::make_shared<std::optional<T>>();
+    if (!offGuiThread([ask = std::move(ask), answer] { *answer = ask(); }, timeoutMs))
+        return std::nullopt;
+    return *answer;
+}
+
+} // namespace qly
