@@ -306,6 +306,7 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
     const bool undo = target->isUndoRedoEnabled();
     target->setUndoRedoEnabled(false); // also drops the history of the page before
     target->clear();
+    resetPictureBudget(target);
     QTextCursor cursor(target);
     cursor.beginEditBlock();
     bool first = true;

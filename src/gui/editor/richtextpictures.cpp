@@ -29,9 +29,10 @@ Q_DECLARE_METATYPE(qly::Picture)
 namespace qly {
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0; // as the paragraph code lays out: 96 pixels an inch
-constexpr int kPlaceholderPixels = 32;  // a frame whose picture says no size
-constexpr double kMaxPlaceholderArea = 1'000'000; // pixels drawn; larger frames are scaled
+constexpr double kTwipsPerPixel = 15.0;         // as the paragraph code lays out: 96 pixels an inch
+constexpr int kPlaceholderPixels = 32;          // a frame whose picture says no size
+constexpr double kMaxPlaceholderArea = 250'000; // pixels drawn; larger frames are scaled
+constexpr qsizetype kSharedPlaceholders = 256;  // frames kept for sharing
 
 const QLatin1String kImageScheme("qly-picture:");
 const QLatin1String kDataScheme("qly-picture-data:");
@@ -54,15 +55,20 @@ QString placeholderLabel(const Picture& picture) {
     return tr("Picture");
 }
 
-// A light frame of the picture's size, its label in the middle when it fits.
-QImage placeholderImage(const Picture& picture, QSizeF size) {
+// A light frame of the picture's size, its label in the middle when it fits. Frames are
+// shared: one image per size and label, whatever the number of pictures that show it.
+QImage placeholderImage(const QString& label, QSizeF size) {
     if (size.width() < 1 || size.height() < 1)
         size = QSizeF(kPlaceholderPixels, kPlaceholderPixels);
     const double area = size.width() * size.height();
     if (area > kMaxPlaceholderArea)
         size *= std::sqrt(kMaxPlaceholderArea / area);
-    QImage image(std::max(1, qRound(size.width())), std::max(1, qRound(size.height())),
-                 QImage::Format_ARGB32_Premultiplied);
+    const QSize pixels(std::max(1, qRound(size.width())), std::max(1, qRound(size.height())));
+    static QHash<QString, QImage> shared;
+    const QString key = QStringLiteral("%1x%2:").arg(pixels.width()).arg(pixels.height()) + label;
+    if (auto it = shared.constFind(key); it != shared.constEnd())
+        return *it;
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(QColor(0xF4, 0xF4, 0xF4));
     QPainter painter(&image);
     painter.setPen(QColor(0xA8, 0xA8, 0xA8));
@@ -70,12 +76,55 @@ QImage placeholderImage(const Picture& picture, QSizeF size) {
     QFont font = QGuiApplication::font();
     font.setPointSizeF(7.5);
     painter.setFont(font);
-    const QString label = placeholderLabel(picture);
     const QRect text = painter.fontMetrics().boundingRect(label);
     if (text.width() + 6 <= image.width() && text.height() + 4 <= image.height()) {
         painter.setPen(QColor(0x80, 0x80, 0x80));
         painter.drawText(image.rect(), Qt::AlignCenter, label);
     }
+    painter.end();
+    if (shared.size() >= kSharedPlaceholders)
+        shared.clear();
+    shared.insert(key, image);
+    return image;
+}
+
+// The document property holding the bytes of decoded pictures the page shows.
+constexpr char kBudgetProperty[] = "qlyPictureBytes";
+
+// The picture's PNG or JPEG decoded at the size it is shown (device pixels), never larger
+// than it is, within what is left of the page's budget; a null image when it cannot be
+// drawn or the budget is spent.
+QImage decodeShown(QTextDocument* doc, const Picture& picture, QSizeF shown) {
+    if (picture.format != PicturePng && picture.format != PictureJpeg)
+        return {};
+    QByteArray data = picture.data; // shared, not copied
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, picture.format == PicturePng ? "PNG" : "JPEG");
+    reader.setAutoTransform(true);
+    const QSize natural = reader.size(); // the header only
+    if (natural.isEmpty())
+        return {};
+    const qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QSize target = natural;
+    if (shown.width() >= 1 && shown.height() >= 1) {
+        const QSize wanted(std::max(1, qRound(shown.width() * dpr)),
+                           std::max(1, qRound(shown.height() * dpr)));
+        if (wanted.width() < natural.width() || wanted.height() < natural.height())
+            target = natural.scaled(wanted, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    }
+    const qint64 bytes = qint64(target.width()) * target.height() * 4;
+    const qint64 used = doc->property(kBudgetProperty).toLongLong();
+    if (used + bytes > kPictureBudgetBytes)
+        return {};
+    if (target != natural)
+        reader.setScaledSize(target);
+    QImage image = reader.read();
+    if (image.isNull())
+        return {};
+    doc->setProperty(kBudgetProperty, used + bytes);
+    if (target != natural)
+        image.setDevicePixelRatio(dpr);
     return image;
 }
 
@@ -126,15 +175,23 @@ QString numberOf(const QString& name) {
 
 } // namespace
 
+void resetPictureBudget(QTextDocument* doc) {
+    doc->setProperty(kBudgetProperty, QVariant());
+}
+
 QTextImageFormat pictureImageFormat(QTextDocument* doc, const Picture& picture,
                                     const QTextCharFormat& charFormat) {
     const QString number = nextPictureNumber();
     const QSizeF size(picture.width / kTwipsPerPixel, picture.height / kTwipsPerPixel);
-    QImage image;
-    if (picture.format == PicturePng || picture.format == PictureJpeg)
-        image.loadFromData(picture.data, picture.format == PicturePng ? "PNG" : "JPEG");
-    if (image.isNull())
-        image = placeholderImage(picture, size);
+    QImage image = decodeShown(doc, picture, size);
+    if (image.isNull()) {
+        // A picture that could be drawn but is past the budget says how large it is.
+        const bool drawable = picture.format == PicturePng || picture.format == PictureJpeg;
+        const QString label =
+            drawable ? tr("Picture %1 x %2").arg(qRound(size.width())).arg(qRound(size.height()))
+                     : placeholderLabel(picture);
+        image = placeholderImage(label, size);
+    }
     doc->addResource(QTextDocument::ImageResource, QUrl(kImageScheme + number), image);
     doc->addResource(QTextDocument::UserResource, QUrl(kDataScheme + number),
                      QVariant::fromValue(picture));

@@ -17,11 +17,19 @@ namespace qly {
 // data, its form and, for one that cannot be drawn, its RTF through the editor.
 inline constexpr int kPictureProperty = 0x100000 /* QTextFormat::UserProperty */ + 0x3A0;
 
+// What a page's pictures may take decoded, in all: past it they show as frames.
+inline constexpr qint64 kPictureBudgetBytes = 64LL << 20;
+
 // The image format that shows a picture in the document, in the given character format, at
 // the picture's size (15 twips a pixel). Its image goes into the document's resources: the
-// picture's PNG or JPEG, else a light frame of its size with a small label.
+// picture's PNG or JPEG decoded at the size shown (at the screen's pixel ratio, never larger
+// than the picture) while the document's budget lasts, else a light frame of its size with a
+// small label, one frame shared by all pictures of that size. The picture's bytes stay in the
+// format, to be written back as they were read.
 QTextImageFormat pictureImageFormat(QTextDocument* doc, const Picture& picture,
                                     const QTextCharFormat& charFormat);
+// A document emptied for another page starts a new budget.
+void resetPictureBudget(QTextDocument* doc);
 
 // The picture an image in the document shows: ours as loaded; a copy pasted from this page,
 // found by its name; any other image (pasted HTML, a data: URL) as PNG or JPEG at its size.

@@ -2,6 +2,7 @@
 // as PNG at their size; copies between pages keep what a picture is.
 #include "editor/noteeditor.h"
 #include "editor/richtextconvert.h"
+#include "editor/richtextpictures.h"
 #include "rtf/rtf.h"
 
 #include <QApplication>
@@ -170,4 +171,38 @@ TEST(RichTextPictures, CopiesBetweenPagesKeepWhatAPictureIs) {
     ASSERT_EQ(page.pictures.size(), 1u);
     EXPECT_EQ(page.pictures[0].rtf, kWmf);
     EXPECT_TRUE(rtf::writeDocument(page).contains(kWmf));
+}
+
+TEST(RichTextPictures, LargePicturesDecodeAtTheirShownSizeWithinThePagesBudget) {
+    // 2000 x 2000 pixels shown at 100 x 100, then ten of 1500 x 1500 (9 MB each decoded).
+    const QByteArray big = imageBytes(filled(2000, 2000, Qt::darkGreen), "PNG");
+    const QByteArray large = imageBytes(filled(1500, 1500, Qt::darkGreen), "PNG").toHex();
+    QByteArray rtf = "{\\rtf1 a{\\pict\\picwgoal1500\\pichgoal1500\\pngblip " + big.toHex() + "}";
+    for (int i = 0; i < 10; ++i)
+        rtf += "{\\pict\\picwgoal22500\\pichgoal22500\\pngblip " + large + "}";
+    const Document page = rtf::readDocument(rtf + "}");
+    ASSERT_EQ(page.pictures.size(), 11u);
+
+    QTextDocument doc;
+    setEditorDocument(&doc, page);
+    const std::vector<QTextImageFormat> images = imagesOf(doc);
+    ASSERT_EQ(images.size(), 11u);
+    const qreal dpr = qApp->devicePixelRatio();
+    EXPECT_EQ(shownImage(doc, images[0]).size(), QSize(100, 100) * dpr);
+    int decoded = 0;
+    for (const QTextImageFormat& f : images) {
+        const QImage shown = shownImage(doc, f);
+        if (shown.pixelColor(shown.width() / 2, shown.height() / 2) == QColor(Qt::darkGreen))
+            ++decoded;
+    }
+    // Seven fit into 64 MB at the shown size; the rest show as frames.
+    EXPECT_EQ(decoded, 1 + int(kPictureBudgetBytes / (1500 * 1500 * 4 * dpr * dpr)));
+    // Frames are one shared image, and every picture keeps its bytes.
+    EXPECT_EQ(shownImage(doc, images[9]).cacheKey(), shownImage(doc, images[10]).cacheKey());
+    const Document back = editorDocument(&doc);
+    EXPECT_EQ(back.pictures, page.pictures);
+    // Another page in the same document has a budget of its own.
+    setEditorDocument(&doc, page);
+    const QImage again = shownImage(doc, imagesOf(doc)[1]);
+    EXPECT_EQ(again.pixelColor(again.width() / 2, again.height() / 2), QColor(Qt::darkGreen));
 }
