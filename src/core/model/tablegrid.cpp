@@ -26,34 +26,56 @@ TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t coun
     count = std::min(count, rows.size() - first);
     grid.left = rows[first].left;
     std::vector<std::vector<int>> rights(count);
+    size_t widest = 0;
     for (size_t r = 0; r < count; ++r) {
         rights[r] = rightEdges(rows[first + r]);
         grid.edges.insert(grid.edges.end(), rights[r].begin(), rights[r].end());
+        if (rights[r].size() > rights[widest].size())
+            widest = r;
     }
     std::sort(grid.edges.begin(), grid.edges.end());
     grid.edges.erase(std::unique(grid.edges.begin(), grid.edges.end()), grid.edges.end());
+    // Rows that each end their cells elsewhere would make a column of every edge: such a
+    // table is laid out on its widest row's columns, the other cells on the nearest ones.
+    const bool nearest = grid.edges.size() > size_t(MaxGridColumns);
+    if (nearest)
+        grid.edges = rights[widest];
     const int columns = int(grid.edges.size());
     auto columnOf = [&](int edge) {
-        return int(std::lower_bound(grid.edges.begin(), grid.edges.end(), edge) -
-                   grid.edges.begin());
+        const auto at = std::lower_bound(grid.edges.begin(), grid.edges.end(), edge);
+        int column = int(at - grid.edges.begin());
+        if (nearest &&
+            (at == grid.edges.end() || (at != grid.edges.begin() && edge - *(at - 1) < *at - edge)))
+            --column;
+        return std::max(column, 0);
     };
-    // The cell at the top of each column's vertical merge in the row above, if any.
+    // The cell at the top of each column's vertical merge in the row above, if any, and the
+    // columns that hold one: rows are walked without touching every column each time.
     std::vector<GridCell*> above(size_t(columns), nullptr);
     std::vector<int> aboveEnd(size_t(columns), -1); // the last column of that cell's merge
+    std::vector<int> aboveSet;
+    struct Open {
+        int column;
+        GridCell* cell;
+        int end;
+    };
+    std::vector<Open> here;
     grid.cells.resize(count);
     for (size_t r = 0; r < count; ++r) {
         const TableRow& row = rows[first + r];
         std::vector<GridCell>& out = grid.cells[r];
         out.resize(row.cells.size());
-        std::vector<GridCell*> here(size_t(columns), nullptr);
-        std::vector<int> hereEnd(size_t(columns), -1);
+        here.clear();
         int column = 0;
         GridCell* open = nullptr; // the cell a horizontal merge widens
         for (size_t c = 0; c < row.cells.size(); ++c) {
             const TableCell& cell = row.cells[c];
             GridCell& g = out[c];
-            const bool last = c + 1 == row.cells.size();
-            const int end = last ? columns - 1 : std::max(columnOf(rights[r][c]), column);
+            // Each cell keeps a column of its own, leaving one for every cell after it.
+            const int after = int(row.cells.size() - c - 1);
+            const int room = std::max(column, columns - 1 - after);
+            const int end =
+                after == 0 ? columns - 1 : std::clamp(columnOf(rights[r][c]), column, room);
             g.column = std::min(column, columns - 1);
             g.columnSpan = std::max(end - g.column + 1, 1);
             if (cell.merge == MergeContinue && open) {
@@ -74,15 +96,21 @@ TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t coun
             if (row.cells[c].vmerge == MergeContinue && top && aboveEnd[size_t(g.column)] == end) {
                 g.covered = true;
                 ++top->rowSpan;
-                here[size_t(g.column)] = top;
-                hereEnd[size_t(g.column)] = end;
+                here.push_back({g.column, top, end});
             } else if (row.cells[c].vmerge == MergeFirst) {
-                here[size_t(g.column)] = &g;
-                hereEnd[size_t(g.column)] = end;
+                here.push_back({g.column, &g, end});
             }
         }
-        above = std::move(here);
-        aboveEnd = std::move(hereEnd);
+        for (int col : aboveSet) {
+            above[size_t(col)] = nullptr;
+            aboveEnd[size_t(col)] = -1;
+        }
+        aboveSet.clear();
+        for (const Open& o : here) {
+            above[size_t(o.column)] = o.cell;
+            aboveEnd[size_t(o.column)] = o.end;
+            aboveSet.push_back(o.column);
+        }
     }
     return grid;
 }

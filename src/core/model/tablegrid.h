@@ -25,9 +25,15 @@ struct TableGrid {
     std::vector<std::vector<GridCell>> cells;
 };
 
-// The grid of the rows first .. first + count - 1 of the document. Every cell's right edge is
-// a column edge; a row's last cell reaches the last column; a cell merged with the one before
-// it (or above it, over the same columns) widens (or heightens) that one.
+// More distinct cell edges than this and a table is laid out on its widest row's columns.
+constexpr int MaxGridColumns = 63;
+
+// The grid of the rows first .. first + count - 1 of the document, in time linear in the
+// cells (and the edges' sorting). Every cell's right edge is a column edge; a row's last cell
+// reaches the last column; a cell merged with the one before it (or above it, over the same
+// columns) widens (or heightens) that one. With more distinct edges than MaxGridColumns, the
+// columns are the widest row's and every other cell ends on the column nearest its edge,
+// each cell still on a column of its own; the rows themselves keep their own edges.
 TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t count);
 
 // Table rows as a list of numbers and back, for keeping them on an editor's table. Unpacking
