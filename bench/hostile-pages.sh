@@ -25,7 +25,7 @@ kept() {
     text=$(cmp -s <("$bin/qly-rtf" text "$1") <("$bin/qly-rtf" text "$2") && echo text || echo "TEXT LOST")
     python3 - "$1" "$2" "$text" <<'PY'
 import re, sys
-hexes = lambda p: [re.sub(r"\s", "", h) for h in re.findall(r"\{\\pict[^ ]* ([0-9a-fA-F\s]+)\}", open(p).read())]
+hexes = lambda p: [re.sub(r"\s", "", h) for h in re.findall(r"\{\\pict[^ \n]*\s([0-9a-fA-F\s]+)\}", open(p).read())]
 a, b = hexes(sys.argv[1]), "".join(hexes(sys.argv[2]))
 lost = sum(1 for h in a if h not in b)
 print("%s, %d pictures %s" % (sys.argv[3], len(a), "kept" if not lost else "%d LOST" % lost))

@@ -173,6 +173,20 @@ QString numberOf(const QString& name) {
     return name.startsWith(kImageScheme) ? name.mid(kImageScheme.size()) : QString();
 }
 
+// What the editor shows for a picture: its image at the size shown, or a frame.
+QImage shownImage(QTextDocument* doc, const Picture& picture) {
+    const QSizeF size(picture.width / kTwipsPerPixel, picture.height / kTwipsPerPixel);
+    QImage image = decodeShown(doc, picture, size);
+    if (!image.isNull())
+        return image;
+    // A picture that could be drawn but is past the budget says how large it is.
+    const bool drawable = picture.format == PicturePng || picture.format == PictureJpeg;
+    const QString label =
+        drawable ? tr("Picture %1 x %2").arg(qRound(size.width())).arg(qRound(size.height()))
+                 : placeholderLabel(picture);
+    return placeholderImage(label, size);
+}
+
 } // namespace
 
 void resetPictureBudget(QTextDocument* doc) {
@@ -183,16 +197,22 @@ QTextImageFormat pictureImageFormat(QTextDocument* doc, const Picture& picture,
                                     const QTextCharFormat& charFormat) {
     const QString number = nextPictureNumber();
     const QSizeF size(picture.width / kTwipsPerPixel, picture.height / kTwipsPerPixel);
-    QImage image = decodeShown(doc, picture, size);
-    if (image.isNull()) {
-        // A picture that could be drawn but is past the budget says how large it is.
-        const bool drawable = picture.format == PicturePng || picture.format == PictureJpeg;
-        const QString label =
-            drawable ? tr("Picture %1 x %2").arg(qRound(size.width())).arg(qRound(size.height()))
-                     : placeholderLabel(picture);
-        image = placeholderImage(label, size);
+    if (!doc->resourceProvider()) {
+        // Pictures are decoded when the editor first draws them (or asks their size), so a
+        // page opens without decoding what it does not show.
+        doc->setResourceProvider([doc](const QUrl& url) -> QVariant {
+            const QString id = numberOf(url.toString());
+            if (id.isEmpty())
+                return {};
+            const QVariant v = doc->resource(QTextDocument::UserResource, QUrl(kDataScheme + id));
+            if (!v.canConvert<Picture>())
+                return {};
+            return shownImage(doc, v.value<Picture>());
+        });
     }
-    doc->addResource(QTextDocument::ImageResource, QUrl(kImageScheme + number), image);
+    if (picture.format != PicturePng && picture.format != PictureJpeg)
+        doc->addResource(QTextDocument::ImageResource, QUrl(kImageScheme + number),
+                         shownImage(doc, picture));
     doc->addResource(QTextDocument::UserResource, QUrl(kDataScheme + number),
                      QVariant::fromValue(picture));
     QTextImageFormat f;
