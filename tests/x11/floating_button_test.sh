@@ -63,7 +63,7 @@ button=$(floating_button) || fail "no floating button the second time"
 expect_geometry "$button" "0 200 34 50" "the next minimise"
 pass "the next minimise puts the button where it was dragged"
 
-xdotool type --delay 5 "while floating" # keys go nowhere while the button is shown
+xdotool type --delay 5 "whilefloating" # letters go nowhere while the button is shown
 read -r bx by _ < <(win_geometry "$button")
 xdotool mousemove $((bx + 17)) $((by + 7)) click 3
 sleep 0.5
@@ -76,7 +76,7 @@ for kv in Left=312 Top=200 Width=400 Height=368 MinimizedLeft=0 MinimizedTop=200
     [ "$(settings_value "$app" "${kv%%=*}")" = "${kv#*=}" ] ||
         fail "after a close with the button shown: ${kv%%=*}=$(settings_value "$app" "${kv%%=*}")"
 done
-grep -q 'while floating' "$app/rtf/A.rtf" 2>/dev/null && fail "keys reached the editor"
+grep -q 'whilefloating' "$app/rtf/A.rtf" 2>/dev/null && fail "keys reached the editor"
 pass "a close with the button shown writes the normal geometry and the button's place"
 
 app_start "$app"

@@ -4,6 +4,7 @@
 #include "window/placement.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -54,7 +55,6 @@ FloatingButton::FloatingButton(QMenu* popupMenu)
     setObjectName(QStringLiteral("pnMin"));
     setWindowTitle(QGuiApplication::applicationDisplayName());
     setFixedSize(FloatingButtonWidth, FloatingButtonHeight);
-    setAttribute(Qt::WA_ShowWithoutActivating);
 
     m_grip = new Grip(this);
     m_grip->setObjectName(QStringLiteral("Image1"));
@@ -69,9 +69,12 @@ FloatingButton::FloatingButton(QMenu* popupMenu)
     m_restoreButton->setObjectName(QStringLiteral("SpeedButton1"));
     m_restoreButton->setGeometry(0, 15, 34, 35);
     m_restoreButton->setToolTip(tr("Restore"));
+    m_restoreButton->setAccessibleName(tr("Restore Quillery"));
     m_restoreButton->setIcon(QIcon(pageStackPicture(32)));
     m_restoreButton->setIconSize(QSize(32, 32));
-    m_restoreButton->setFocusPolicy(Qt::NoFocus);
+    // The button holds the focus while it is shown: Space or Enter brings the window back.
+    m_restoreButton->setFocusPolicy(Qt::StrongFocus);
+    m_grip->setAccessibleName(tr("Move"));
     connect(m_restoreButton, &QToolButton::clicked, this, &FloatingButton::restoreClicked);
 }
 
@@ -107,8 +110,16 @@ void FloatingButton::mouseReleaseEvent(QMouseEvent* event) {
     pnMinMouseUp(this, event);
 }
 
-void FloatingButton::keyPressEvent(QKeyEvent*) {
-    // Keys have nothing to do while the window is a button.
+void FloatingButton::keyPressEvent(QKeyEvent* event) {
+    // Space is the tool button's own; Enter restores too. Other keys have nothing to do.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        emit restoreClicked();
+}
+
+void FloatingButton::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    activateWindow();
+    m_restoreButton->setFocus();
 }
 
 void FloatingButton::pnMinMouseDown(QWidget* control, QMouseEvent* event) {

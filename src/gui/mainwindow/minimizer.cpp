@@ -71,14 +71,17 @@ void Minimizer::minimize() {
 
 void Minimizer::minimizeHook(int mode) {
     m_pages.setRememberedPageIndex(m_pageSelector->currentIndex());
+    // A window iconified by the window manager leaves the minimised state before it hides:
+    // on X11 leaving that state maps the window, and a window mapped after the hide would
+    // stay on the screen undrawn, taking the keys into a page nobody sees.
     if (mode == 1) {
         m_trayIcon->show();
+        leaveMinimizedState();
         m_window->hide();
-        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
         m_state = State::Tray;
     } else if (mode == 2) {
+        leaveMinimizedState();
         m_window->hide();
-        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
         const QRect g = m_window->geometry();
         m_settings.left = g.left();
         m_settings.top = g.top();
@@ -94,6 +97,11 @@ void Minimizer::minimizeHook(int mode) {
     } else {
         m_state = State::Taskbar;
     }
+}
+
+void Minimizer::leaveMinimizedState() {
+    if (m_window->windowState() & Qt::WindowMinimized)
+        m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
 }
 
 void Minimizer::restore() {

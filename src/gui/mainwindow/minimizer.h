@@ -59,6 +59,7 @@ protected:
 private:
     void minimizeHook(int mode);
     void restoreHook();
+    void leaveMinimizedState();
     void showMainWindow();
 
     QWidget* m_window;
