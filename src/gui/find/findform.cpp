@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -77,13 +78,14 @@ FindForm::FindForm(const QString& pageFolder, QWidget* parent)
 }
 
 void FindForm::buildControls() {
-    m_textLabel = makeLabel(this, "Label2", QStringLiteral("Text:"), {8, 20});
+    m_textLabel = makeLabel(this, "Label2", QStringLiteral("&Text:"), {8, 20});
     m_searchEdit = new QLineEdit(this);
     m_searchEdit->setObjectName(QStringLiteral("SearchEdit"));
     m_searchEdit->setGeometry(48, 16, 265, 21);
+    m_searchEdit->setAccessibleName(tr("Text"));
     m_textLabel->setBuddy(m_searchEdit);
 
-    m_caseSensitiveBox = new QCheckBox(QStringLiteral("Case sensitive"), this);
+    m_caseSensitiveBox = new QCheckBox(QStringLiteral("C&ase sensitive"), this);
     m_caseSensitiveBox->setObjectName(QStringLiteral("CheckBox1"));
     // At least as wide as its caption needs: the desktop's font may be wider than the design's.
     m_caseSensitiveBox->setGeometry(48, 44, qMax(97, m_caseSensitiveBox->sizeHint().width()), 17);
@@ -94,8 +96,8 @@ void FindForm::buildControls() {
     m_divider->setFrameShadow(QFrame::Sunken);
     m_divider->setGeometry(8, 68, 305, 5);
 
-    m_pageLabel = makeLabel(this, "Label1", QStringLiteral("Page:"), {8, 76});
-    m_previewLabel = makeLabel(this, "Label3", QStringLiteral("Fast preview:"), {48, 76});
+    m_pageLabel = makeLabel(this, "Label1", QStringLiteral("Pa&ge:"), {8, 76});
+    m_previewLabel = makeLabel(this, "Label3", QStringLiteral("Fast pre&view:"), {48, 76});
 
     m_pageList = new QListWidget(this);
     m_pageList->setObjectName(QStringLiteral("ListBox1"));
@@ -108,22 +110,33 @@ void FindForm::buildControls() {
     const int frame = 2 * m_pageList->frameWidth();
     m_pageList->setGeometry(8, 96, 33, frame + (160 - frame) / ListRowHeight * ListRowHeight);
     m_pageList->viewport()->installEventFilter(this);
+    m_pageList->installEventFilter(this);
+    m_pageLabel->setBuddy(m_pageList);
+    m_pageList->setAccessibleName(tr("Page"));
 
     m_previewEditor = new QTextEdit(this);
     m_previewEditor->setObjectName(QStringLiteral("RichEdit2"));
     m_previewEditor->setAcceptRichText(true);
     m_previewEditor->setTabChangesFocus(true);
     m_previewEditor->setGeometry(48, 96, 265, 160);
+    m_previewLabel->setBuddy(m_previewEditor);
+    m_previewEditor->setAccessibleName(tr("Fast preview"));
     // The preview is on the system's window colour, never in the page's colour.
     QPalette preview = m_previewEditor->palette();
     preview.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
     m_previewEditor->setPalette(preview);
 
-    m_searchButton = makeButton(this, "Button1", QStringLiteral("Search"), {324, 16, 75, 25});
+    m_searchButton = makeButton(this, "Button1", QStringLiteral("&Search"), {324, 16, 75, 25});
     m_searchButton->setDefault(true);
     m_okButton = makeButton(this, "Button2", QStringLiteral("OK"), {324, 52, 75, 25});
     m_okButton->setEnabled(false);
     m_cancelButton = makeButton(this, "Button3", QStringLiteral("Cancel"), {324, 88, 75, 25});
+    // The number of pages found, under the buttons; empty until a search.
+    m_hitCountLabel = new QLabel(this);
+    m_hitCountLabel->setObjectName(QStringLiteral("HitCount"));
+    m_hitCountLabel->setWordWrap(true);
+    m_hitCountLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_hitCountLabel->setGeometry(324, 124, 75, 40);
 
     setTabOrder(m_okButton, m_cancelButton);
     setTabOrder(m_cancelButton, m_caseSensitiveBox);
@@ -157,6 +170,12 @@ bool FindForm::eventFilter(QObject* watched, QEvent* event) {
             runGuarded(this, [this] { pageListDoubleClicked(); });
             return true;
         }
+    } else if (watched == m_pageList && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            runGuarded(this, [this] { pageListEntered(); });
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -176,6 +195,8 @@ QString FindForm::pageFile(const QString& letter) const {
 
 void FindForm::searchClicked() {
     m_okButton->setEnabled(false);
+    m_searchButton->setDefault(true);
+    m_hitCountLabel->clear();
     m_clearing = true;
     m_pageList->clear();
     m_clearing = false;
@@ -196,9 +217,21 @@ void FindForm::searchClicked() {
     }
     for (int index : result.pages)
         m_pageList->addItem(pageLetter(index));
+    m_searchedText = text;
+    m_searchedCaseSensitive = m_caseSensitiveBox->isChecked();
+    const int found = m_pageList->count();
+    m_hitCountLabel->setText(found == 0   ? tr("No page found")
+                             : found == 1 ? tr("1 page found")
+                                          : tr("%1 pages found").arg(found));
+    m_pageList->setAccessibleDescription(m_hitCountLabel->text());
+    if (found > 0) {
+        // The list takes the focus on its first entry, not yet chosen: Enter opens it.
+        m_pageList->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+        m_pageList->setFocus();
+    }
     // Search stays available after a page that could not be read: the user may fix it.
     m_searchButton->setEnabled(true);
-    if (searchHadFocus)
+    if (searchHadFocus && found == 0)
         m_searchButton->setFocus();
     if (result.stoppedEarly())
         throw Error(result.error);
@@ -223,6 +256,16 @@ void FindForm::pageListClicked() {
     preview->setPageSize(size);
     m_chosenPage = letter;
     m_okButton->setEnabled(true);
+    m_okButton->setDefault(true);
+}
+
+void FindForm::pageListEntered() {
+    QListWidgetItem* current = m_pageList->currentItem();
+    if (!current)
+        return;
+    if (!current->isSelected())
+        current->setSelected(true); // chosen as a click chooses it
+    pageListDoubleClicked();
 }
 
 void FindForm::pageListDoubleClicked() {

@@ -24,6 +24,9 @@ public:
 
     // The letter of the list entry last clicked; empty until one is.
     const QString& chosenPage() const { return m_chosenPage; }
+    // The text and the case rule of the search that listed the pages, to select the match.
+    const QString& searchedText() const { return m_searchedText; }
+    bool searchedCaseSensitive() const { return m_searchedCaseSensitive; }
 
     QLineEdit* searchEdit() const { return m_searchEdit; }
     QCheckBox* caseSensitiveBox() const { return m_caseSensitiveBox; }
@@ -32,11 +35,15 @@ public:
     QPushButton* searchButton() const { return m_searchButton; }
     QPushButton* okButton() const { return m_okButton; }
     QPushButton* cancelButton() const { return m_cancelButton; }
+    // How many pages the last search listed, in words; a screen reader hears it change.
+    QLabel* hitCountLabel() const { return m_hitCountLabel; }
 
     // The handlers; each raises an Error that the caller shows.
     void searchClicked();
     void pageListClicked();
     void pageListDoubleClicked();
+    // Enter in the list: the entry with the focus is chosen and opened.
+    void pageListEntered();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -49,6 +56,8 @@ private:
 
     QString m_pageFolder;
     QString m_chosenPage;
+    QString m_searchedText;
+    bool m_searchedCaseSensitive = false;
     // A mouse press on the entry that was already selected: the click changes no selection
     // and is handled as a click of its own.
     bool m_pressOnSelected = false;
@@ -60,6 +69,7 @@ private:
     QFrame* m_divider = nullptr;
     QLabel* m_pageLabel = nullptr;
     QLabel* m_previewLabel = nullptr;
+    QLabel* m_hitCountLabel = nullptr;
     QListWidget* m_pageList = nullptr;
     QTextEdit* m_previewEditor = nullptr;
     QPushButton* m_searchButton = nullptr;

@@ -1,6 +1,7 @@
 #include "help/helpviewer.h"
 
 #include "help/helpsitemap.h"
+#include "mainwindow/windowroles.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -10,6 +11,7 @@
 #include <QHeaderView>
 #include <QPointer>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QTextBrowser>
@@ -91,6 +93,7 @@ QPointer<HelpViewer> theViewer;
 
 HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("HelpViewer"));
+    installWindowRoles();
     setWindowTitle(QStringLiteral("Quillery Help"));
 
     auto makeButton = [this](const char* name, const QString& text, QStyle::StandardPixmap icon) {
@@ -106,16 +109,21 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window) {
     m_btForward = makeButton("btForward", tr("Forward"), QStyle::SP_ArrowForward);
     m_btHome = makeButton("btHome", tr("Contents"), QStyle::SP_DirHomeIcon);
     m_btBack->setEnabled(false);
+    // Esc closes the help, as it closes every other window of the program.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
     m_btForward->setEnabled(false);
 
     m_contents = new QTreeWidget(this);
     m_contents->setObjectName(QStringLiteral("HelpContents"));
     m_contents->setHeaderHidden(true);
+    m_contents->setAccessibleName(tr("Contents"));
     m_contents->setRootIsDecorated(true);
     m_contents->setUniformRowHeights(true);
 
     m_browser = new HelpBrowser(this);
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
+    m_browser->setAccessibleName(tr("Help topic"));
     m_browser->setOpenLinks(true);
     m_browser->setOpenExternalLinks(false);
 

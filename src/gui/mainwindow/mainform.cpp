@@ -14,8 +14,10 @@
 #include "mainwindow/recoverykeeper.h"
 #include "mainwindow/titlebar.h"
 #include "mainwindow/titlesplitter.h"
+#include "mainwindow/windowroles.h"
 #include "mobile/mobileform.h"
 #include "model/bgrcolor.h"
+#include "model/pageletters.h"
 #include "platform/windowmove.h"
 #include "print/previewform.h"
 #include "print/printjob.h"
@@ -35,6 +37,8 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <QShortcut>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -45,6 +49,7 @@ namespace qly {
 
 MainForm::MainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
     setObjectName(QStringLiteral("TMainForm"));
+    installWindowRoles();
     setWindowTitle(QApplication::applicationName());
     buildLayout();
     // Activation: the focus comes back to this window from another window of the program
@@ -127,6 +132,41 @@ void MainForm::buildLayout() {
     menuItem(m_mainMenu->optionsItem(), &MainForm::optionsClicked);
     menuItem(m_mainMenu->helpItem(), &MainForm::showHelp);
     menuItem(m_mainMenu->aboutItem(), &MainForm::showAbout);
+    addKeyboardCommands();
+}
+
+void MainForm::addKeyboardCommands() {
+    // Find and Print act from anywhere in the window; the menu shows their keys.
+    for (QAction* item : {m_mainMenu->noteFindItem(), m_mainMenu->notePrintItem()}) {
+        item->setShortcutContext(Qt::WindowShortcut);
+        addAction(item);
+    }
+    const auto key = [this](const QKeySequence& keys, auto handler) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, handler);
+    };
+    key(QKeySequence(Qt::Key_F10), [this] { openMainMenuFromKeyboard(); });
+    key(QKeySequence(Qt::ALT | Qt::Key_M), [this] { openMainMenuFromKeyboard(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_PageUp),
+        [this] { runGuarded(this, [this] { sbPrevClick(); }); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_PageDown),
+        [this] { runGuarded(this, [this] { sbNextClick(); }); });
+    // The page in the editor is named for a screen reader, and named again when it changes.
+    const auto namePage = [this](int index) {
+        m_editor->setAccessibleName(tr("Page %1").arg(pageLetter(validPageIndex(index))));
+    };
+    connect(m_titleBar->cbNotes(), &QComboBox::currentIndexChanged, this, namePage);
+    namePage(m_titleBar->cbNotes()->currentIndex());
+}
+
+void MainForm::openMainMenuFromKeyboard() {
+    if (floatingButtonShown())
+        return;
+    sbStartClick();
+    // The first item is active, as the menu's own Down key makes it: its submenu stays shut
+    // (setActiveAction would open it), and the arrows and Enter work at once.
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_mainMenu, &down);
 }
 
 void MainForm::formCreated() {
@@ -323,8 +363,19 @@ void MainForm::findClicked() {
         return;
     const int index = m_titleBar->cbNotes()->findText(form.chosenPage(),
                                                       Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        switchToPage(index);
+    if (index < 0)
+        return;
+    switchToPage(index);
+    // The text found is selected and shown, as the search matched it.
+    m_pageLoader->finishPending();
+    QTextDocument::FindFlags flags;
+    if (form.searchedCaseSensitive())
+        flags |= QTextDocument::FindCaseSensitively;
+    const QTextCursor match = m_editor->document()->find(form.searchedText(), 0, flags);
+    if (!match.isNull()) {
+        m_editor->setTextCursor(match);
+        m_editor->ensureCursorVisible();
+    }
 }
 void MainForm::printClicked() {
     QPrinter& printer = selectedPrinter();

@@ -106,6 +106,9 @@ private:
     void formShown();
     void formActivated();
     void buildLayout();
+    // The keys of the main menu's commands and of the title bar.
+    void addKeyboardCommands();
+    void openMainMenuFromKeyboard();
     // The current page file into the editor: an unreadable file is said once and shown
     // as an empty, read-only page.
     void loadCurrentPage();

@@ -24,8 +24,10 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
     setContentsMargins(BannerWidth + 1, 0, 0, 0);
 
     m_noteMenu = addSubmenu("NoteItem", tr("&Note"));
-    m_noteFindItem = addItem(m_noteMenu, "NoteFindItem", tr("&Find..."), 11);
-    m_notePrintItem = addItem(m_noteMenu, "NotePrintItem", tr("&Print..."), 12);
+    m_noteFindItem =
+        addItem(m_noteMenu, "NoteFindItem", tr("&Find..."), 11, QKeySequence(Qt::CTRL | Qt::Key_F));
+    m_notePrintItem = addItem(m_noteMenu, "NotePrintItem", tr("&Print..."), 12,
+                              QKeySequence(Qt::CTRL | Qt::Key_P));
     m_noteGoMobileItem = addItem(m_noteMenu, "NoteGoMobileItem", tr("&Go Mobile..."), 14);
     m_noteMenu->addSeparator()->setObjectName(QStringLiteral("N3"));
     m_exitItem = addItem(m_noteMenu, "Exit1", tr("E&xit"));

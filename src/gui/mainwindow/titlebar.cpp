@@ -1,11 +1,14 @@
 #include "mainwindow/titlebar.h"
 
 #include "art/buttonpictures.h"
+#include "model/bgrcolor.h"
+#include "model/contrast.h"
 #include "window/titlemath.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
@@ -14,16 +17,36 @@
 namespace qly {
 
 namespace {
-QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint, QRect geometry,
-                        ButtonPicture picture) {
-    auto* b = new QToolButton(parent);
+// A title button reached with Tab shows a dotted focus mark inside its edge: flat buttons
+// draw none of their own. A click does not take the focus from the page.
+class TitleButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QToolButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        // Black or white, whichever shows on the page colour behind the button.
+        const int behind = bgrFromColor(parentWidget()->palette().color(QPalette::Window));
+        QPainter p(this);
+        p.setPen(QPen(colorFromBgr<QColor>(readableTextColor(behind)), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
+};
+
+QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint,
+                        const QString& accessibleName, QRect geometry, ButtonPicture picture) {
+    auto* b = new TitleButton(parent);
     b->setObjectName(QLatin1String(name));
     b->setToolTip(hint);
+    b->setAccessibleName(accessibleName);
     b->setIcon(buttonIcon(picture));
     b->setIconSize(buttonPictureSize(picture));
     b->setAutoRaise(true);
     b->setGeometry(geometry);
-    b->setFocusPolicy(Qt::NoFocus);
+    b->setFocusPolicy(Qt::TabFocus);
     return b;
 }
 
@@ -76,18 +99,26 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
 
     m_pnNav = makePanel(this, "pnNav");
     m_pnNav->setFixedWidth(111);
-    m_sbStart =
-        makeButton(m_pnNav, "sbStart", tr("Main menu"), {0, 0, 21, 21}, ButtonPicture::PageStack);
+    m_sbStart = makeButton(m_pnNav, "sbStart", tr("Main menu"), tr("Main menu"), {0, 0, 21, 21},
+                           ButtonPicture::PageStack);
     m_sbStart->setAutoRaise(false);
-    m_sbPrev =
-        makeButton(m_pnNav, "sbPrev", tr("Previous"), {24, 2, 17, 17}, ButtonPicture::Previous);
+    m_sbPrev = makeButton(m_pnNav, "sbPrev", tr("Previous"), tr("Previous page"), {24, 2, 17, 17},
+                          ButtonPicture::Previous);
     m_cbNotes = new PageSelector(m_pnNav);
     m_cbNotes->setObjectName(QStringLiteral("cbNotes"));
     m_cbNotes->setToolTip(tr("List"));
     m_cbNotes->setMaxVisibleItems(9);
     m_cbNotes->setGeometry(42, 0, 48, 21);
-    m_cbNotes->setFocusPolicy(Qt::NoFocus);
-    m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), {92, 2, 17, 17}, ButtonPicture::Next);
+    m_cbNotes->setAccessibleName(tr("Page"));
+    // On Linux a screen reader takes a combo box's name from the label it is the buddy of
+    // (its own name is its value, the letter): a label that is never shown names it.
+    auto* selectorLabel = new QLabel(tr("Page"), m_pnNav);
+    selectorLabel->setObjectName(QStringLiteral("lbNotes"));
+    selectorLabel->setBuddy(m_cbNotes);
+    selectorLabel->hide();
+    m_cbNotes->setFocusPolicy(Qt::TabFocus);
+    m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), tr("Next page"), {92, 2, 17, 17},
+                          ButtonPicture::Next);
 
     m_paintBox = new QWidget(this);
     m_paintBox->setObjectName(QStringLiteral("PaintBox1"));
@@ -95,10 +126,10 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
 
     m_pnClose = makePanel(this, "pnClose");
     m_pnClose->setFixedWidth(41);
-    m_sbMinimize = makeButton(m_pnClose, "sbMinimize", tr("Minimize"), {4, 2, 17, 17},
-                              ButtonPicture::Minimize);
-    m_sbClose =
-        makeButton(m_pnClose, "sbClose", tr("Close"), {22, 2, 17, 17}, ButtonPicture::Close);
+    m_sbMinimize = makeButton(m_pnClose, "sbMinimize", tr("Minimize"), tr("Minimize"),
+                              {4, 2, 17, 17}, ButtonPicture::Minimize);
+    m_sbClose = makeButton(m_pnClose, "sbClose", tr("Close"), tr("Close"), {22, 2, 17, 17},
+                           ButtonPicture::Close);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,7 +1,9 @@
 // The codes pages and settings store for alignment and colour, and their Qt counterparts.
 #include "model/alignment.h"
 #include "model/bgrcolor.h"
+#include "model/contrast.h"
 #include "model/document.h"
+#include "settings/mainsettings.h"
 
 #include <gtest/gtest.h>
 
@@ -31,4 +33,14 @@ TEST(BgrColor, RedIsTheLowByte) {
     EXPECT_EQ(c.g, 0x66);
     EXPECT_EQ(c.b, 0x33);
     EXPECT_EQ(bgrFromColor(Color{0xFF, 0x80, 0x00}), 0x0080FF);
+}
+
+TEST(Contrast, EveryDefaultPageColourGetsReadableText) {
+    EXPECT_NEAR(contrastRatio(0x000000, 0xFFFFFF), 21.0, 1e-9);
+    EXPECT_EQ(readableTextColor(0x000000), 0xFFFFFF);
+    EXPECT_EQ(readableTextColor(0x80FFFF), 0x000000); // light yellow
+    for (int i = 0; i < PageCount; ++i) {
+        const int page = DefaultPageColors[i];
+        EXPECT_GE(contrastRatio(readableTextColor(page), page), 4.5) << "page " << i;
+    }
 }

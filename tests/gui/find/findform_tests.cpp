@@ -103,7 +103,7 @@ TEST_F(FindDialog, OpensWithTheLayoutAndStateOfTheDialog) {
         ASSERT_TRUE(w) << c.name;
         EXPECT_EQ(w->geometry(), c.geometry) << c.name;
         if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-            EXPECT_EQ(b->text(), QLatin1String(c.caption)) << c.name;
+            EXPECT_EQ(QString(b->text()).remove('&'), QLatin1String(c.caption)) << c.name;
         }
     }
     const std::pair<const char*, QPoint> labels[] = {
@@ -113,13 +113,13 @@ TEST_F(FindDialog, OpensWithTheLayoutAndStateOfTheDialog) {
         auto* label = form->findChild<QLabel*>(QLatin1String(labels[i].first));
         ASSERT_TRUE(label) << labels[i].first;
         EXPECT_EQ(label->pos(), labels[i].second);
-        EXPECT_EQ(label->text(), QLatin1String(labelTexts[i]));
+        EXPECT_EQ(QString(label->text()).remove('&'), QLatin1String(labelTexts[i]));
         // The caption is not clipped.
         EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
     }
     // The check box keeps its place and grows only as far as its caption needs.
     QCheckBox* check = form->caseSensitiveBox();
-    EXPECT_EQ(check->text(), "Case sensitive");
+    EXPECT_EQ(QString(check->text()).remove('&'), "Case sensitive");
     EXPECT_EQ(check->geometry().topLeft(), QPoint(48, 44));
     EXPECT_EQ(check->height(), 17);
     EXPECT_EQ(check->width(), qMax(97, check->sizeHint().width()));
@@ -175,7 +175,7 @@ TEST_F(FindDialog, ListsEachMatchingPageOnceInLetterOrder) {
     search(*form, "MEETING", true);
     EXPECT_EQ(entries(*form), (QStringList{"B"}));
     EXPECT_TRUE(form->searchButton()->isEnabled());
-    EXPECT_TRUE(form->searchButton()->hasFocus()); // the search started from the button
+    EXPECT_TRUE(form->pageList()->hasFocus()); // the hits take the focus from the button
     EXPECT_FALSE(form->okButton()->isEnabled());
 }
 
@@ -202,6 +202,29 @@ TEST_F(FindDialog, EnterSearchesAndEscapeCancels) {
     QTest::keyClick(form->searchEdit(), Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->result(), QDialog::Rejected);
+}
+
+TEST_F(FindDialog, FromTheKeyboardTheListTakesTheFocusAndEnterOpensTheHit) {
+    page("A", "plum");
+    page("C", "plum");
+    auto form = open();
+    EXPECT_EQ(form->findChild<QLabel*>("Label1")->buddy(), form->pageList());
+    EXPECT_EQ(form->findChild<QLabel*>("Label3")->buddy(), form->previewEditor());
+    QTest::keyClicks(form->searchEdit(), "plum");
+    QTest::keyClick(form->searchEdit(), Qt::Key_Return);
+    EXPECT_EQ(form->hitCountLabel()->text(), "2 pages found");
+    EXPECT_TRUE(form->pageList()->hasFocus());
+    EXPECT_FALSE(form->okButton()->isEnabled()); // nothing chosen yet
+    QTest::keyClick(form->pageList(), Qt::Key_Down);
+    EXPECT_TRUE(form->okButton()->isDefault());
+    QTest::keyClick(form->pageList(), Qt::Key_Return);
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    EXPECT_EQ(form->chosenPage(), "C");
+
+    auto again = open();
+    search(*again, "none such");
+    EXPECT_EQ(again->hitCountLabel()->text(), "No page found");
+    EXPECT_TRUE(again->searchButton()->isDefault());
 }
 
 TEST_F(FindDialog, AClickPreviewsTheChosenPageAndASecondSearchDisablesOk) {
@@ -376,6 +399,7 @@ TEST_F(MainFormFind, OkSwitchesToTheChosenPage) {
     EXPECT_EQ(shownPage(*main), "L");
     EXPECT_EQ(main->pages().rememberedPageIndex(), 11);
     EXPECT_EQ(main->editor()->toPlainText(), "kiwi too");
+    EXPECT_EQ(main->editor()->textCursor().selectedText(), "kiwi"); // the match, found again
     EXPECT_TRUE(folder().read("rtf/A.rtf").contains("left on A"));
 }
 

@@ -283,8 +283,8 @@ TEST_F(MainWindow, MenuItemsCarryTheirTagsPicturesAndShortcuts) {
         const char* shortcut;
     };
     const Row rows[] = {
-        {"NoteFindItem", "&Find...", 11, true, ""},
-        {"NotePrintItem", "&Print...", 12, true, ""},
+        {"NoteFindItem", "&Find...", 11, true, "Ctrl+F"},
+        {"NotePrintItem", "&Print...", 12, true, "Ctrl+P"},
         {"NoteGoMobileItem", "&Go Mobile...", 14, true, ""},
         {"Exit1", "E&xit", 0, false, ""},
         {"EditUndoItem", "&Undo", 0, false, "Ctrl+Z"},
