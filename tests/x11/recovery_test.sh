@@ -30,7 +30,7 @@ box=""
 for _ in $(seq 200); do
     # The box has the program's caption too, and is not the main window's size.
     for w in $(xdotool search --onlyvisible --name '^Quillery$' 2>/dev/null); do
-        read -r _ _ ww wh <<<"$(win_geometry "$w")"
+        read -r _ _ ww wh <<<"$(win_geometry "$w")" || continue # gone meanwhile
         [ "$ww x $wh" != "400 x 368" ] && box=$w
     done
     [ -n "$box" ] && break

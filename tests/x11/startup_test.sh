@@ -58,7 +58,9 @@ pass "keys typed at start-up go before the text, plain text written back as RTF,
 # --- A hand-edited ActivePage outside 0..25 shows page A.
 sed -i 's/^ActivePage=.*/ActivePage=99/' "$app/qly.ini"
 app_start "$app"
-wait_window Quillery >/dev/null || fail "no main window"
+wid=$(wait_window Quillery) || fail "no main window"
+# A signal while the page still loads ends the program without writing: wait for page A shown.
+wait_active "$wid" && wait_pixel $((312 + 200)) $((200 + 200)) "#80C0FF" || fail "page A not shown"
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 5 || fail "no exit"
 grep -qx 'ActivePage=0' "$app/qly.ini" || fail "ActivePage=99 did not fall back to A"
