@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Go Mobile end to end: the real dialog in an X session copies to a stick (a size-limited tmpfs
 # under /media in a private mount namespace) and back home, first in-process case by case, then
-# the real program from the main menu; the launcher it leaves on the desktop passes
+# the real program from the main menu and Copy by the Enter key; the launcher it leaves on the desktop passes
 # desktop-file-validate and starts the home program. Screenshots go to build/screenshots/.
 if [ "$(id -u)" != 0 ]; then
     echo "SKIP: mounting a stick in a private mount namespace needs root"
@@ -17,16 +17,18 @@ fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 mount --make-rprivate /
 STICK="/media/$(id -un)/STICK"
+BIG_STICK="/media/$(id -un)/NOTES2GO"
 # The mount folders are left as they were found.
 made=""
-for d in "$(dirname "$STICK")" "$STICK"; do [ -d "$d" ] || made="$d $made"; done
-mkdir -p "$STICK"
-trap 'umount "$STICK" 2>/dev/null; for d in $made; do rmdir "$d" 2>/dev/null || true; done; _x_cleanup' EXIT
-x_start 1024x768
+for d in "$(dirname "$STICK")" "$STICK" "$BIG_STICK"; do [ -d "$d" ] || made="$d $made"; done
+mkdir -p "$STICK" "$BIG_STICK"
+trap 'umount "$STICK" "$BIG_STICK" 2>/dev/null; for d in $made; do rmdir "$d" 2>/dev/null || true; done; _x_cleanup' EXIT
+x_start 1280x800
 export HOME="$X_WORK/user" XDG_CONFIG_HOME="$X_WORK/user/.config"
 mkdir -p "$HOME/Desktop"
 # The home installation lies on a fixed disk: the build tree's.
-export QLY_STICK="$STICK" QLY_E2E_HOME="$QLY_BINARY_DIR/gomobile-e2e"
+export QLY_STICK="$STICK" QLY_E2E_HOME="$QLY_BINARY_DIR/gomobile-e2e" QLY_SHOTS="$QLY_BINARY_DIR/screenshots"
+mkdir -p "$QLY_SHOTS"
 mkdir -p "$QLY_E2E_HOME"
 
 "$QLY_BINARY_DIR/bin/gui_mobileform_tests" --gtest_filter='GoMobileStick.*' \
@@ -52,42 +54,33 @@ open_go_mobile() {
     local mx my mw mh
     read -r mx my mw mh <<<"$(win_geometry "$1")"
     xdotool mousemove $((mx + 10)) $((my + 10)) click 1
-    sleep 0.4
+    wait_menus >/dev/null || fail "the main menu did not open"
     xdotool key n
-    sleep 0.2
+    wait_menus 2 >/dev/null || fail "the Note menu did not open"
     xdotool key g
     wait_window "Go Mobile"
 }
-# Clicks Copy in dialog DLG (the button's centre is at 153,48 in the dialog).
-click_copy() {
-    local dx dy dw dh
-    read -r dx dy dw dh <<<"$(win_geometry "$1")"
-    xdotool mousemove $((dx + 153)) $((dy + 48)) click 1
+# Starts the copy in dialog DLG as a keyboard user does: Copy holds the focus, Enter copies.
+copy_by_enter() {
+    wait_active "$1" || fail "the dialog has no focus"
+    xdotool key Return
 }
-# Waits until a file exists and holds a text, for ten seconds at most.
-wait_text() {
-    local i
-    for i in $(seq 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.05; done
-    return 1
-}
+wait_text() { wait_file_has "$1" "$2"; }
+_taller_than() { [ "$(win_geometry "$1" | cut -d' ' -f4)" -gt "$2" ]; }
 
 app_start "$home"
 main=$(wait_window Quillery) || fail "no main window"
-sleep 0.5
+wait_active "$main" || fail "the main window has no focus"
 read -r mx my mw mh <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool key ctrl+End type --delay 20 ' typed before going'
 dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open from the main menu"
-sleep 0.3
-read -r dx dy dw dh <<<"$(win_geometry "$dlg")"
-[ "$dw $dh" = "393 113" ] || fail "the dialog's client area is ${dw}x$dh"
 import -window root "$shots/gomobile-dialog.png"
-click_copy "$dlg"
+copy_by_enter "$dlg"
 wait_text "$STICK/Quillery/rtf/Z.rtf" 'page Z' || fail "Copy did not copy the pages"
 wait_text "$STICK/Quillery/rtf/A.rtf" 'typed before going' || fail "the page typed on was not saved first"
 cmp -s "$home/qly" "$STICK/Quillery/qly" || fail "the program on the stick differs"
 grep -qx "HomeDir=$home/" "$STICK/Quillery/qly.ini" || fail "the stick's settings do not know the way home"
-sleep 0.3
 import -window root "$shots/gomobile-copied.png"
 pass "from the main menu to the stick, with the page typed on saved first"
 xdotool key Escape
@@ -97,13 +90,12 @@ wait_exit "$APP_PID" 5 || fail "the program did not end"
 printf '{\\rtf1 written on the road}' >"$STICK/Quillery/rtf/B.rtf"
 app_start "$STICK/Quillery"
 main=$(wait_window Quillery) || fail "the program on the stick shows no window"
-sleep 0.5
+wait_active "$main" || fail "the stick's window has no focus"
 dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open on the stick"
-sleep 0.3
-click_copy "$dlg"
+copy_by_enter "$dlg"
 wait_text "$home/rtf/B.rtf" 'written on the road' || fail "the pages did not come home"
 launcher="$HOME/Desktop/Quillery.desktop"
-for i in $(seq 100); do [ -f "$launcher" ] && break; sleep 0.05; done
+wait_for test -f "$launcher" || fail "no launcher on the desktop"
 pass "from the stick back home"
 xdotool key Escape
 kill -TERM "$APP_PID"
@@ -122,3 +114,31 @@ _x_pids+=($launched)
 wait_window Quillery >/dev/null || fail "the launcher started no Quillery window"
 [ "$(readlink "/proc/$launched/exe")" = "$home_program" ] || fail "the launcher started another program"
 pass "the launcher starts the home program"
+kill -TERM "$launched"
+wait_exit "$launched" 5 || fail "the program the launcher started did not end"
+
+# The dialog as a 16 GB stick named NOTES2GO shows it, copying home to this machine's disk, at
+# scale 1 and 2 on a 1280x800 screen: every byte count whole, the drive's name readable, the
+# expanded dialog on the screen.
+mount -t tmpfs -o size=16g tmpfs "$BIG_STICK"
+mkdir -p "$BIG_STICK/Quillery"
+cp -a "$home/." "$BIG_STICK/Quillery/"
+for scale in 1 2; do
+    QT_SCALE_FACTOR=$scale app_start "$BIG_STICK/Quillery"
+    main=$(wait_window Quillery) || fail "no window at scale $scale"
+    wait_active "$main" || fail "no focus at scale $scale"
+    dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open at scale $scale"
+    wait_active "$dlg" || fail "the dialog has no focus at scale $scale"
+    read -r _ _ _ collapsed <<<"$(win_geometry "$dlg")"
+    xdotool key alt+m
+    wait_for _taller_than "$dlg" "$collapsed" || fail "More did not expand at scale $scale"
+    read -r dx dy dw dh <<<"$(win_geometry "$dlg")"
+    [ "$dy" -ge 0 ] && [ $((dy + dh)) -le 800 ] && [ $((dx + dw)) -le 1280 ] \
+        || fail "the expanded dialog leaves the screen at scale $scale: ${dw}x$dh+$dx+$dy"
+    import -window root "$shots/gomobile-notes2go-scale$scale.png"
+    xdotool key Escape
+    wait_gone "Go Mobile" || fail "Esc did not close the dialog"
+    kill -TERM "$APP_PID"
+    wait_exit "$APP_PID" 5 || fail "the program did not end at scale $scale"
+done
+pass "expanded on the screen at scale 1 and 2"

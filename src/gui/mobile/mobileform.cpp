@@ -21,16 +21,20 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPainter>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStylePainter>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace qly {
 
@@ -39,10 +43,10 @@ namespace {
 DriveScanRoots g_scanRoots;
 MobileForm::FolderPicker g_folderPicker;
 
-constexpr int FormWidth = 393;
-constexpr int Column = 289; // width of the left column's boxes
-constexpr int LongRight = 200;
-constexpr int ShortRight = 276;
+// The dialog was designed in 8 points at the usual desktop font size; it follows the
+// desktop's font from there.
+constexpr qreal DesignedPoints = 8;
+constexpr qreal UsualDesktopPoints = 9;
 
 // A drop-down of mount points: the current one by its last part and elided in the middle when
 // it is long, the whole path in the list and in the tooltip.
@@ -75,8 +79,7 @@ protected:
     }
 };
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x, int y,
-                  bool bold = false) {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, bool bold = false) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
     if (bold) {
@@ -84,39 +87,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int x,
         f.setBold(true);
         l->setFont(f);
     }
-    l->move(x, y);
-    l->adjustSize();
     return l;
-}
-
-// A value label whose right edge stays at `right` whatever its text.
-QLabel* makeValue(QWidget* parent, const char* name, int right, int width, int y) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setGeometry(right - width, y, width, 15);
-    return l;
-}
-
-QFrame* makePanel(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* f = new QFrame(parent);
-    f->setObjectName(QLatin1String(name));
-    f->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    f->setGeometry(geometry);
-    return f;
-}
-
-QFrame* makeBevel(QWidget* parent, const char* name, int x, int y, int length) {
-    auto* b = new QFrame(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    b->setGeometry(x, y, length, 2);
-    return b;
-}
-
-void setElidedText(QLabel* label, const QString& text) {
-    label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width()));
-    label->setToolTip(text);
 }
 
 QString withSeparator(QString path) {
@@ -132,6 +103,30 @@ QString canonicalProgramPath() {
 }
 
 } // namespace
+
+// A label that draws a text too long for it elided in the middle, the whole text in its
+// tooltip and its accessible name; its width comes from the layout, never from the text.
+class ElidedLabel : public QLabel {
+public:
+    explicit ElidedLabel(QWidget* parent) : QLabel(parent) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        setMinimumWidth(1);
+    }
+    void setFullText(const QString& text) {
+        setText(text);
+        setToolTip(text);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        drawFrame(&p);
+        const QRect room = contentsRect().adjusted(margin(), 0, -margin(), 0);
+        style()->drawItemText(&p, room, int(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width()),
+                              foregroundRole());
+    }
+};
 
 GoMobileState& goMobileState() {
     static GoMobileState state;
@@ -153,157 +148,258 @@ MobileForm::MobileForm(QWidget* parent)
     setObjectName(QStringLiteral("TMobileForm"));
     setWindowTitle(tr("Go Mobile"));
     QFont f = QApplication::font();
-    f.setPointSize(8);
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(DesignedPoints * f.pointSizeF() / UsualDesktopPoints);
     setFont(f);
     buildControls();
     formCreated();
 }
 
 void MobileForm::buildControls() {
-    const auto button = [this](const char* name, const QString& caption, int y) {
+    const QFontMetrics fm(font());
+    // The designed pixel sizes at the designed 8 points; they grow with the font.
+    const auto px = [&fm](int designed) { return qRound(designed * fm.height() / 13.0); };
+    const auto button = [this, &px](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
-        b->setGeometry(308, y, 75, 25);
+        b->setMinimumSize(px(75), px(25));
         return b;
     };
-    m_btClose = button("btClose", tr("Close"), 8);
+    m_btClose = button("btClose", tr("C&lose"));
     connect(m_btClose, &QPushButton::clicked, this, [this] {
         if (!m_copying)
             done(1);
     });
-    m_btHelp = button("btHelp", tr("Help"), 44);
+    m_btHelp = button("btHelp", tr("&Help"));
     connect(m_btHelp, &QPushButton::clicked, this, &MobileForm::btHelpClick);
-    m_btMore = button("btMore", tr("More >>"), 80);
+    m_btMore = button("btMore", tr("&More >>"));
     connect(m_btMore, &QPushButton::clicked, this, &MobileForm::btMoreClick);
+    for (QPushButton* b : {m_btClose, m_btHelp, m_btMore})
+        b->setAutoDefault(false);
 
     m_leftMargin = new QWidget(this);
     m_leftMargin->setObjectName(QStringLiteral("Panel9"));
-    m_leftMargin->setGeometry(0, 0, 8, ExpandedHeight - CaptionAndFrame);
+    m_leftMargin->setFixedWidth(px(8));
     m_content = new QWidget(this);
     m_content->setObjectName(QStringLiteral("Panel7"));
-    m_content->setGeometry(8, 0, Column, ExpandedHeight - CaptionAndFrame);
 
-    // The source box.
-    m_sourceBox = makePanel(m_content, "Panel4", {0, 8, 117, 76});
-    makeLabel(m_sourceBox, "Label2", tr("Source"), 8, 11, true);
-    m_cbSource = new MountComboBox(m_sourceBox);
-    m_cbSource->setObjectName(QStringLiteral("cbSource"));
-    m_cbSource->setGeometry(54, 8, 59, 21);
+    // A drive box: the caption, the drop-down as wide as the box (about sixteen characters of
+    // the drive's name), the drive's picture and a size.
+    const auto driveBox = [&](const char* boxName, const char* captionName, const QString& caption,
+                              const char* comboName, const char* imageName, const char* sizeName,
+                              QComboBox** combo, QLabel** image, QLabel** size) {
+        auto* box = new QFrame(m_content);
+        box->setObjectName(QLatin1String(boxName));
+        box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        auto* grid = new QGridLayout(box);
+        grid->setContentsMargins(px(8), px(6), px(4), px(6));
+        grid->setHorizontalSpacing(px(6));
+        grid->setVerticalSpacing(px(3));
+        QLabel* label = makeLabel(box, captionName, caption, true);
+        *combo = new MountComboBox(box);
+        (*combo)->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        // Twelve capitals: about sixteen characters of a usual name.
+        (*combo)->setMinimumContentsLength(12);
+        (*combo)->setObjectName(QLatin1String(comboName));
+        label->setBuddy(*combo);
+        *image = new QLabel(box);
+        (*image)->setObjectName(QLatin1String(imageName));
+        (*image)->setFixedSize(px(32), px(32));
+        *size = new QLabel(box);
+        (*size)->setObjectName(QLatin1String(sizeName));
+        grid->addWidget(label, 0, 0, 1, 2);
+        grid->addWidget(*combo, 1, 0, 1, 2);
+        grid->addWidget(*image, 2, 0, Qt::AlignHCenter);
+        grid->addWidget(*size, 2, 1, Qt::AlignLeft | Qt::AlignVCenter);
+        grid->setColumnStretch(1, 1);
+        return box;
+    };
+    m_sourceBox = driveBox("Panel4", "Label2", tr("Source"), "cbSource", "imSource", "lbSource",
+                           &m_cbSource, &m_imSource, &m_lbSource);
     m_cbSource->setEnabled(false);
-    m_imSource = new QLabel(m_sourceBox);
-    m_imSource->setObjectName(QStringLiteral("imSource"));
-    m_imSource->setGeometry(12, 32, 32, 32);
-    m_lbSource = makeLabel(m_sourceBox, "lbSource", QString(), 60, 48);
-    m_lbSource->setFixedWidth(54);
-
-    // The Copy button between the boxes.
-    m_bbCopy = new QToolButton(m_content);
-    m_bbCopy->setObjectName(QStringLiteral("bbCopy"));
-    m_bbCopy->setText(tr("Copy"));
-    m_bbCopy->setIcon(copyArrowIcon());
-    m_bbCopy->setIconSize(QSize(20, 20));
-    m_bbCopy->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_bbCopy->setGeometry(124, 27, 42, 42);
-    connect(m_bbCopy, &QToolButton::clicked, this,
-            [this] { runGuarded(this, [this] { bbCopyClick(); }); });
-
-    // The target box.
-    m_targetBox = makePanel(m_content, "Panel3", {172, 8, 117, 76});
-    makeLabel(m_targetBox, "Label4", tr("Target"), 8, 11, true);
-    m_cbTarget = new MountComboBox(m_targetBox);
-    m_cbTarget->setObjectName(QStringLiteral("cbTarget"));
-    m_cbTarget->setGeometry(54, 8, 59, 21);
+    m_cbSource->setAccessibleName(tr("Source drive"));
+    m_targetBox = driveBox("Panel3", "Label4", tr("&Target"), "cbTarget", "imTarget", "lbTarget",
+                           &m_cbTarget, &m_imTarget, &m_lbTarget);
+    m_cbTarget->setAccessibleName(tr("Target drive"));
+    m_imTarget->setScaledContents(true);
+    m_lbSource->setAccessibleName(tr("Space needed"));
+    m_lbTarget->setAccessibleName(tr("Free space on the target"));
     connect(m_cbTarget, &QComboBox::activated, this, [this] {
         if (!m_copying)
             runGuarded(this, [this] { cbTargetChange(); });
     });
-    m_imTarget = new QLabel(m_targetBox);
-    m_imTarget->setObjectName(QStringLiteral("imTarget"));
-    m_imTarget->setGeometry(12, 32, 32, 32);
-    m_imTarget->setScaledContents(true);
-    m_lbTarget = makeLabel(m_targetBox, "lbTarget", QString(), 60, 48);
-    m_lbTarget->setFixedWidth(54);
+
+    // The Copy button between the boxes.
+    m_bbCopy = new QToolButton(m_content);
+    m_bbCopy->setObjectName(QStringLiteral("bbCopy"));
+    m_bbCopy->setText(tr("&Copy"));
+    m_bbCopy->setAccessibleName(tr("Copy"));
+    m_bbCopy->setIcon(copyArrowIcon());
+    m_bbCopy->setIconSize(QSize(px(20), px(20)));
+    m_bbCopy->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_bbCopy->setMinimumSize(px(42), px(42));
+    m_bbCopy->setFocusPolicy(Qt::StrongFocus);
+    connect(m_bbCopy, &QToolButton::clicked, this,
+            [this] { runGuarded(this, [this] { bbCopyClick(); }); });
 
     // The status line and the progress bar over it.
-    m_pnStatus = new QLabel(m_content);
+    m_pnStatus = new ElidedLabel(m_content);
     m_pnStatus->setObjectName(QStringLiteral("pnStatus"));
     m_pnStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pnStatus->setAlignment(Qt::AlignCenter);
-    m_pnStatus->setGeometry(0, 94, Column, 18);
+    m_pnStatus->setMinimumHeight(px(18));
+    m_pnStatus->setAccessibleName(tr("Status"));
+    m_pnStatus->setAccessibleDescription(tr("Status"));
     m_pbCopy = new CopyProgressBar(m_pnStatus);
     m_pbCopy->setObjectName(QStringLiteral("pbCopy"));
-    m_pbCopy->setGeometry(m_pnStatus->rect());
+    m_pbCopy->setAccessibleName(tr("Copy progress"));
     m_pbCopy->setRange(100);
     m_pbCopy->hide();
 
-    // The details.
-    m_detailsPanel = makePanel(m_content, "Panel5", {0, 122, Column, 213});
-    makeLabel(m_detailsPanel, "Label7", tr("Source"), 8, 8, true);
-    m_lbSourcePath = makeLabel(m_detailsPanel, "lbSourcePath", QString(), 56, 8);
-    m_lbSourcePath->setFixedWidth(Column - 56 - 8);
-    const auto row = [this](const char* caption, const QString& text, const char* longName,
-                            const char* shortName, int y, QLabel** longLabel, QLabel** shortLabel) {
-        if (caption)
-            makeLabel(m_detailsPanel, caption, text, 30, y);
-        *longLabel = makeValue(m_detailsPanel, longName, LongRight, 96, y);
-        *shortLabel = makeValue(m_detailsPanel, shortName, ShortRight, 70, y);
+    // The details: captions, long and short figures in three columns that grow with their
+    // texts, so no byte count is ever cut.
+    m_detailsPanel = new QFrame(m_content);
+    m_detailsPanel->setObjectName(QStringLiteral("Panel5"));
+    m_detailsPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* grid = new QGridLayout(m_detailsPanel);
+    grid->setContentsMargins(px(8), px(6), px(10), px(8));
+    grid->setHorizontalSpacing(px(8));
+    grid->setVerticalSpacing(px(3));
+    grid->setColumnStretch(1, 1);
+    // Room for a terabyte without the panel changing width from one drive to the next.
+    grid->setColumnMinimumWidth(1, fm.horizontalAdvance(formatSizeLong(999999999999.0)));
+    grid->setColumnMinimumWidth(2, fm.horizontalAdvance(formatSizeShort(999.99 * 1048576)));
+    int row = 0;
+    const auto value = [&](const char* name, int column) {
+        auto* l = new QLabel(m_detailsPanel);
+        l->setObjectName(QLatin1String(name));
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(l, row, column);
+        return l;
     };
-    row("Label3", tr("Notes space:"), "lbNotes", "lbNotesShort", 28, &m_lbNotes, &m_lbNotesShort);
-    const auto check = [this](const char* name, const QString& caption, int y) {
-        auto* c = new QCheckBox(caption, m_detailsPanel);
+    const auto figures = [&](QWidget* caption, const char* longName, const char* shortName,
+                             QLabel** longLabel, QLabel** shortLabel) {
+        grid->addWidget(caption, row, 0);
+        *longLabel = value(longName, 1);
+        *shortLabel = value(shortName, 2);
+        (*longLabel)->setAccessibleDescription(caption->accessibleName());
+        ++row;
+    };
+    const int indent = px(18);
+    const auto caption = [&](const char* name, const QString& text) {
+        QLabel* l = makeLabel(m_detailsPanel, name, text);
+        l->setContentsMargins(indent, 0, 0, 0);
+        return l;
+    };
+    const auto check = [this](const char* name, const QString& text) {
+        auto* c = new QCheckBox(text, m_detailsPanel);
         c->setObjectName(QLatin1String(name));
         c->setChecked(true);
         c->setEnabled(false);
-        c->setGeometry(12, y, 104, 17);
         return c;
     };
-    m_chConfig = check("chConfig", tr("Configuration:"), 46);
-    row(nullptr, {}, "lbConfig", "lbConfigShort", 48, &m_lbConfig, &m_lbConfigShort);
-    m_chShell = check("chShell", tr("Shell space:"), 64);
-    row(nullptr, {}, "lbShell", "lbShellShort", 66, &m_lbShell, &m_lbShellShort);
-    makeBevel(m_detailsPanel, "Bevel1", 12, 86, 266);
-    row("TotalLabel", tr("Total:"), "lbTotal", "lbTotalShort", 90, &m_lbTotal, &m_lbTotalShort);
-    makeLabel(m_detailsPanel, "Label8", tr("Target"), 8, 122, true);
+    const auto bevel = [&](const char* name) {
+        auto* b = new QFrame(m_detailsPanel);
+        b->setObjectName(QLatin1String(name));
+        b->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+        grid->addWidget(b, row++, 0, 1, 3);
+    };
+    grid->addWidget(makeLabel(m_detailsPanel, "Label7", tr("Source"), true), row, 0);
+    m_lbSourcePath = new ElidedLabel(m_detailsPanel);
+    m_lbSourcePath->setObjectName(QStringLiteral("lbSourcePath"));
+    m_lbSourcePath->setAccessibleName(tr("Source folder"));
+    grid->addWidget(m_lbSourcePath, row++, 1, 1, 2);
+    figures(caption("Label3", tr("Notes space:")), "lbNotes", "lbNotesShort", &m_lbNotes,
+            &m_lbNotesShort);
+    m_chConfig = check("chConfig", tr("Configuration:"));
+    figures(m_chConfig, "lbConfig", "lbConfigShort", &m_lbConfig, &m_lbConfigShort);
+    m_chShell = check("chShell", tr("Shell space:"));
+    figures(m_chShell, "lbShell", "lbShellShort", &m_lbShell, &m_lbShellShort);
+    bevel("Bevel1");
+    figures(caption("TotalLabel", tr("Total:")), "lbTotal", "lbTotalShort", &m_lbTotal,
+            &m_lbTotalShort);
+    grid->setRowMinimumHeight(row++, px(8));
+    QLabel* targetCaption = makeLabel(m_detailsPanel, "Label8", tr("Ta&rget"), true);
     m_edTargetPath = new QLineEdit(m_detailsPanel);
     m_edTargetPath->setObjectName(QStringLiteral("edTargetPath"));
-    m_edTargetPath->setGeometry(52, 118, 197, 21);
     m_edTargetPath->setReadOnly(true);
     m_edTargetPath->setEnabled(false);
+    m_edTargetPath->setAccessibleName(tr("Target folder"));
+    targetCaption->setBuddy(m_edTargetPath);
     m_btBrowse = new QPushButton(QStringLiteral("..."), m_detailsPanel);
     m_btBrowse->setObjectName(QStringLiteral("btBrowse"));
-    m_btBrowse->setGeometry(256, 118, 21, 21);
+    m_btBrowse->setAutoDefault(false);
+    m_btBrowse->setFixedSize(px(21), px(21));
+    m_btBrowse->setAccessibleName(tr("Choose the target folder"));
+    m_btBrowse->setToolTip(tr("Choose the target folder"));
     connect(m_btBrowse, &QPushButton::clicked, this, [this] {
         if (!m_copying)
             runGuarded(this, [this] { btBrowseClick(); });
     });
-    row("Label1", tr("Free space:"), "lbFree", "lbFreeShort", 146, &m_lbFree, &m_lbFreeShort);
-    row("Label5", tr("Used space:"), "lbUsed", "lbUsedShort", 166, &m_lbUsed, &m_lbUsedShort);
-    makeBevel(m_detailsPanel, "Bevel2", 12, 186, 266);
-    row("Label6", tr("Capacity:"), "lbCapacity", "lbCapacityShort", 190, &m_lbCapacity,
-        &m_lbCapacityShort);
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(m_edTargetPath, 1);
+    pathRow->addWidget(m_btBrowse);
+    grid->addWidget(targetCaption, row, 0);
+    grid->addLayout(pathRow, row++, 1, 1, 2);
+    figures(caption("Label1", tr("Free space:")), "lbFree", "lbFreeShort", &m_lbFree,
+            &m_lbFreeShort);
+    figures(caption("Label5", tr("Used space:")), "lbUsed", "lbUsedShort", &m_lbUsed,
+            &m_lbUsedShort);
+    bevel("Bevel2");
+    figures(caption("Label6", tr("Capacity:")), "lbCapacity", "lbCapacityShort", &m_lbCapacity,
+            &m_lbCapacityShort);
 
     // The copy progress: over the source box, the Copy button and the target box.
     m_pnAni = new QWidget(m_content);
     m_pnAni->setObjectName(QStringLiteral("pnAni"));
-    m_pnAni->setGeometry(0, 8, Column, 77);
     m_pnAni->setAutoFillBackground(true);
-    m_lbCnt = makeLabel(m_pnAni, "lbCnt", QString(), 8, 0);
-    m_lbCnt->setFixedWidth(Column - 16);
+    auto* aniLayout = new QVBoxLayout(m_pnAni);
+    aniLayout->setContentsMargins(px(8), 0, px(8), 0);
+    aniLayout->setSpacing(px(2));
+    m_lbCnt = makeLabel(m_pnAni, "lbCnt", QString());
+    m_lbCnt->setAccessibleName(tr("File being copied"));
     m_anCopy = new CopyAnimation(m_pnAni);
     m_anCopy->setObjectName(QStringLiteral("anCopy"));
-    m_anCopy->setGeometry(8, 15, 272, 60);
+    aniLayout->addWidget(m_lbCnt);
+    aniLayout->addWidget(m_anCopy, 1);
     m_pnAni->hide();
 
-    setTabOrder(m_btClose, m_btHelp);
-    setTabOrder(m_btHelp, m_btMore);
-    setTabOrder(m_btMore, m_bbCopy);
+    auto* boxes = new QHBoxLayout;
+    boxes->setSpacing(px(7));
+    boxes->addWidget(m_sourceBox, 1);
+    boxes->addWidget(m_bbCopy, 0, Qt::AlignVCenter);
+    boxes->addWidget(m_targetBox, 1);
+    auto* column = new QVBoxLayout(m_content);
+    column->setContentsMargins(0, px(8), 0, px(8));
+    column->setSpacing(px(10));
+    column->addLayout(boxes);
+    column->addWidget(m_pnStatus);
+    column->addWidget(m_detailsPanel);
+    auto* buttons = new QVBoxLayout;
+    buttons->setContentsMargins(0, px(8), 0, px(8));
+    buttons->setSpacing(px(11));
+    buttons->addWidget(m_btClose);
+    buttons->addWidget(m_btHelp);
+    buttons->addWidget(m_btMore);
+    buttons->addStretch(1);
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, px(10), 0);
+    outer->setSpacing(0);
+    outer->addWidget(m_leftMargin);
+    outer->addWidget(m_content, 1);
+    outer->addSpacing(px(11));
+    outer->addLayout(buttons);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
     setTabOrder(m_bbCopy, m_cbTarget);
     setTabOrder(m_cbTarget, m_btBrowse);
+    setTabOrder(m_btBrowse, m_btClose);
+    setTabOrder(m_btClose, m_btHelp);
+    setTabOrder(m_btHelp, m_btMore);
 }
 
 void MobileForm::formCreated() {
     // 1: collapsed.
-    setFixedSize(FormWidth, CollapsedHeight - CaptionAndFrame);
     m_detailsPanel->hide();
     GoMobileState& state = goMobileState();
 
@@ -315,7 +411,7 @@ void MobileForm::formCreated() {
         m_cbSource->addItem(own->mountPoint);
         m_cbSource->setToolTip(own->mountPoint);
     }
-    setElidedText(m_lbSourcePath, programDir());
+    m_lbSourcePath->setFullText(programDir());
 
     // 3 to 6: what the copy needs. The help file is the one the program shows.
     state.sizes = measureMobileSizes(
@@ -453,10 +549,24 @@ void MobileForm::showTargetFigures(const TargetState& t) {
 }
 
 void MobileForm::btMoreClick() {
-    const bool expand = m_btMore->text() == tr("More >>");
-    m_btMore->setText(expand ? tr("Less <<") : tr("More >>"));
-    m_detailsPanel->setVisible(expand);
-    setFixedSize(FormWidth, (expand ? ExpandedHeight : CollapsedHeight) - CaptionAndFrame);
+    m_expanded = !m_expanded;
+    m_btMore->setText(m_expanded ? tr("&Less <<") : tr("&More >>"));
+    m_detailsPanel->setVisible(m_expanded);
+    m_content->layout()->activate();
+    layout()->activate();
+    keepOnScreen();
+}
+
+void MobileForm::keepOnScreen() {
+    // Grown by More, the dialog moves up as far as it must to stay on the screen.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen || !isVisible())
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = frameGeometry();
+    const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+    if (y != frame.top())
+        move(x(), y);
 }
 
 void MobileForm::btBrowseClick() {
@@ -495,7 +605,7 @@ void MobileForm::setCountText(const QString& text) {
 }
 
 void MobileForm::setStatus(const QString& text) {
-    setElidedText(m_pnStatus, text);
+    m_pnStatus->setFullText(text);
     // What a screen reader reads: the whole text, announced as a name change.
     m_pnStatus->setAccessibleName(text.isEmpty() ? tr("Status") : text);
 }
@@ -507,15 +617,31 @@ void MobileForm::setCopyLook(bool copying) {
         w->setEnabled(!copying);
     m_cbTarget->setEnabled(!copying && !m_locked);
     m_btBrowse->setEnabled(!copying && !m_locked && m_direction == MobileDirection::Home);
+    if (copying) {
+        // Over the source box, the Copy button and the target box, and over the status line.
+        m_pnAni->setGeometry(m_sourceBox->geometry().united(m_targetBox->geometry()));
+        m_pbCopy->setGeometry(m_pnStatus->rect());
+    }
     m_pnAni->setVisible(copying);
     m_pbCopy->setVisible(copying);
     if (copying) {
         m_pnAni->raise();
         m_anCopy->start();
+        // The focus waits on the bar, which stays enabled, and reads the progress.
+        m_pbCopy->setFocusPolicy(Qt::StrongFocus);
+        m_pbCopy->setFocus();
     } else {
         m_anCopy->stop();
         m_pbCopy->setPosition(0);
+        m_pbCopy->setFocusPolicy(Qt::NoFocus);
     }
+}
+
+void MobileForm::focusFirstControl() {
+    if (m_bbCopy->isEnabled())
+        m_bbCopy->setFocus();
+    else
+        m_btClose->setFocus();
 }
 
 MobileForm::~MobileForm() {
@@ -618,7 +744,10 @@ void MobileForm::copyEnded(const MobileCopyResult& result, const QString& error,
     if (m_thread.joinable())
         m_thread.join();
     m_job.reset();
-    const auto announce = qScopeGuard([this] { emit copyFinished(); });
+    const auto announce = qScopeGuard([this] {
+        focusFirstControl();
+        emit copyFinished();
+    });
     if (fault || !error.isEmpty() || result.stopped) {
         // The dialog looks as before, with the error in the status line; the error box
         // follows.
@@ -674,6 +803,8 @@ void MobileForm::showEvent(QShowEvent* event) {
              area.y() + (area.height() - frameGeometry().height()) / 2);
     }
     QDialog::showEvent(event);
+    // Enter copies: the focus starts on Copy.
+    focusFirstControl();
 }
 
 void MobileForm::closeEvent(QCloseEvent* event) {

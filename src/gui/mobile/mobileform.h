@@ -24,6 +24,7 @@ namespace qly {
 
 class CopyAnimation;
 class CopyProgressBar;
+class ElidedLabel;
 class MobileCopy;
 struct MobileCopyResult;
 
@@ -58,11 +59,6 @@ public:
     MobileDirection direction() const { return m_direction; }
     bool copying() const { return m_copying; }
 
-    // The outer heights of the window, caption and frame included, and the client heights.
-    static constexpr int CollapsedHeight = 145;
-    static constexpr int ExpandedHeight = 368;
-    static constexpr int CaptionAndFrame = 32;
-
     // Tests describe the drives with fixture files and answer the folder picker.
     static void setDriveScanRootsForTesting(const DriveScanRoots& roots);
     using FolderPicker = std::function<std::optional<QString>(QWidget* parent, const QString& start,
@@ -89,6 +85,8 @@ private:
     void showTargetFigures(const TargetState& t);
     void setCountText(const QString& text);
     void setStatus(const QString& text);
+    void focusFirstControl();
+    void keepOnScreen();
     void copyEnded(const MobileCopyResult& result, const QString& error,
                    const std::exception_ptr& fault);
     void setCopyLook(bool copying);
@@ -99,6 +97,7 @@ private:
     MobileDirection m_direction = MobileDirection::None;
     QString m_currentMount; // the mount the target path is relative to
     bool m_locked = false;
+    bool m_expanded = false;
     bool m_copying = false;
     std::unique_ptr<MobileCopy> m_job;
     std::thread m_thread;
@@ -120,10 +119,10 @@ private:
     QComboBox* m_cbTarget = nullptr;
     QLabel* m_imTarget = nullptr;
     QLabel* m_lbTarget = nullptr;
-    QLabel* m_pnStatus = nullptr;
+    ElidedLabel* m_pnStatus = nullptr;
     CopyProgressBar* m_pbCopy = nullptr;
     QFrame* m_detailsPanel = nullptr;
-    QLabel* m_lbSourcePath = nullptr;
+    ElidedLabel* m_lbSourcePath = nullptr;
     QLabel* m_lbNotes = nullptr;
     QLabel* m_lbNotesShort = nullptr;
     QCheckBox* m_chConfig = nullptr;

@@ -149,18 +149,63 @@ TEST_F(GoMobileDialog, OpensCollapsedTowardsTheStickAndExpands) {
     EXPECT_EQ(text(&form, "lbShell"), formatSizeLong(40004));
 
     form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(QApplication::focusWidget(), child<QToolButton>(&form, "bbCopy")) << "Enter copies";
     auto* details = child<QWidget>(&form, "Panel5");
     auto* more = child<QPushButton>(&form, "btMore");
-    EXPECT_EQ(form.height(), MobileForm::CollapsedHeight - MobileForm::CaptionAndFrame);
+    const int collapsed = form.height();
     EXPECT_FALSE(details->isVisible());
     more->click();
-    EXPECT_EQ(more->text(), "Less <<");
-    EXPECT_EQ(form.height(), MobileForm::ExpandedHeight - MobileForm::CaptionAndFrame);
+    EXPECT_EQ(more->text(), "&Less <<");
+    EXPECT_GT(form.height(), collapsed);
     EXPECT_TRUE(details->isVisible());
     EXPECT_LE(details->geometry().bottom(), form.height());
+    // Every figure whole, every interactive control named for a screen reader.
+    for (QLabel* l : details->findChildren<QLabel*>()) {
+        // The source folder is elided in the middle, whole in its tooltip.
+        if (l->objectName() != "lbSourcePath") {
+            EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width())
+                << qPrintable(l->objectName());
+        }
+    }
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        if (w->focusPolicy() != Qt::NoFocus && w->isVisible()) {
+            EXPECT_FALSE(w->accessibleName().isEmpty() && w->property("text").toString().isEmpty())
+                << qPrintable(w->objectName());
+        }
+    }
     more->click();
-    EXPECT_EQ(more->text(), "More >>");
+    EXPECT_EQ(more->text(), "&More >>");
     EXPECT_FALSE(details->isVisible());
+    EXPECT_EQ(form.height(), collapsed);
+}
+
+TEST_F(GoMobileDialog, GrowsWithALargeDesktopFont) {
+    const QFont saved = QApplication::font();
+    QFont large = saved;
+    large.setPointSize(16);
+    QApplication::setFont(large);
+    {
+        MobileForm form;
+        EXPECT_GT(form.font().pointSizeF(), 8);
+        form.show();
+        child<QPushButton>(&form, "btMore")->click();
+        for (QLabel* l : form.findChildren<QLabel*>()) {
+            if (l->isVisible() && l->objectName() != "lbSourcePath" &&
+                l->objectName() != "pnStatus") {
+                EXPECT_LE(l->sizeHint().width(), l->width()) << qPrintable(l->objectName());
+                EXPECT_LE(l->sizeHint().height(), l->height()) << qPrintable(l->objectName());
+            }
+        }
+        for (QAbstractButton* b : form.findChildren<QAbstractButton*>()) {
+            EXPECT_LT(b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')),
+                      b->width())
+                << qPrintable(b->objectName());
+        }
+        if (const QString dir = qEnvironmentVariable("QLY_SHOTS"); !dir.isEmpty())
+            form.grab().save(dir + "/gomobile-font16.png");
+    }
+    QApplication::setFont(saved);
 }
 
 TEST_F(GoMobileDialog, WithoutAStickNothingCanStart) {
@@ -293,11 +338,13 @@ protected:
     QString onStick(const QString& name) const { return m_stick + "/Quillery/" + name; }
     static QString desktopFile() { return QDir::homePath() + "/Desktop/Quillery.desktop"; }
     static qint64 programSize() { return QFileInfo(QLY_BINARY_DIR "/Quillery/qly").size(); }
-    static void shot(const QString& name) {
+    // settle: let the window draw first; not while the copy runs, which must not be re-entered.
+    static void shot(const QString& name, bool settle = true) {
         const QString dir = qEnvironmentVariable("QLY_SHOTS");
         if (dir.isEmpty())
             return;
-        QTest::qWait(300);
+        if (settle)
+            QTest::qWait(300);
         QProcess::execute("import", {"-window", "root", dir + "/" + name + ".png"});
     }
     static void expectSameFile(const QString& a, const QString& b) {
@@ -339,7 +386,7 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
             animated = child<CopyAnimation>(&form, "anCopy")->isRunning() &&
                        child<QWidget>(&form, "pbCopy")->isVisible() &&
                        !child<QPushButton>(&form, "btClose")->isEnabled();
-            shot("gomobile-copying");
+            shot("gomobile-copying", false);
         });
     EXPECT_EQ(copy(), expectedTexts(true));
     QObject::disconnect(during);
