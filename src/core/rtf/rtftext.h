@@ -1,0 +1,40 @@
+#pragma once
+// Find's text of a page without the document model: one pass over the RTF that keeps only
+// what decides the text (destinations, fonts' code pages, hidden text, cells, numbering) and
+// skips the rest of a group that holds no text, or a picture's data, at memory speed.
+
+#include "rtf/codepage.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <vector>
+
+namespace qly::rtf {
+
+// Gives the same text as plainText (the reader's text), paragraphs joined by "\r\n".
+// Keeps its buffers and code pages from one page to the next; one per thread.
+class TextScanner {
+public:
+    TextScanner();
+    ~TextScanner();
+    TextScanner(const TextScanner&) = delete;
+    TextScanner& operator=(const TextScanner&) = delete;
+
+    // The page file's text: RTF when the bytes are RTF, else plain text.
+    QString text(QByteArrayView bytes);
+
+    // The text stays in the scanner's buffer until the next call.
+    QStringView scan(QByteArrayView bytes);
+
+private:
+    class Pass;
+    CodePages m_codePages;
+    std::vector<char16_t> m_out;
+    QString m_plain; // a plain-text page's text
+};
+
+// One page's text with a scanner of its own.
+QString scanText(QByteArrayView bytes);
+
+} // namespace qly::rtf
