@@ -1,41 +1,278 @@
 #include "pages/pagesearch.h"
 
-#include "model/pageletters.h"
 #include "pages/pagestore.h"
-#include "rtf/rtf.h"
+#include "rtf/rtftext.h"
 #include "settings/error.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <optional>
 
 namespace qly {
 
+// The locale's upper case of each UTF-16 unit, worked out for a block of 256 units when a
+// text first holds one of them, and kept for the process: the same for every search.
+// Surrogates and units without case are their own upper case; so only units that have a
+// case ask the locale.
+class CaseFold {
+public:
+    explicit CaseFold(const QLocale& locale) : m_locale(locale) {}
+
+    // A unit's upper case: one unit, or kExpansion + the index of its several units.
+    static constexpr std::uint32_t kExpansion = 0x10000;
+    std::uint32_t upper(char16_t c) {
+        const auto& block = m_blocks[c >> 8];
+        if (!block)
+            fill(c >> 8);
+        return (*m_blocks[c >> 8])[c & 0xFF];
+    }
+    QStringView expansion(std::uint32_t upper) const { return m_expansions[upper - kExpansion]; }
+
+    static std::shared_ptr<CaseFold> forSystemLocale() {
+        thread_local std::map<QString, std::shared_ptr<CaseFold>> folds;
+        const QLocale locale = QLocale::system();
+        std::shared_ptr<CaseFold>& fold =
+            folds[locale.name() + QLatin1Char('/') + locale.bcp47Name()];
+        if (!fold)
+            fold = std::make_shared<CaseFold>(locale);
+        return fold;
+    }
+
+private:
+    void fill(int block) {
+        auto table = std::make_unique<std::array<std::uint32_t, 256>>();
+        for (int i = 0; i < 256; ++i) {
+            const char16_t c = char16_t(block << 8 | i);
+            std::uint32_t& u = (*table)[size_t(i)];
+            u = c;
+            const QChar q(c);
+            if (q.isSurrogate())
+                continue;
+            const QChar::Category cat = q.category();
+            if (cat != QChar::Letter_Uppercase && cat != QChar::Letter_Lowercase &&
+                cat != QChar::Letter_Titlecase && q.toUpper() == q && q.toLower() == q)
+                continue;
+            const QString up = m_locale.toUpper(QString(q));
+            if (up.size() == 1) {
+                u = up.at(0).unicode();
+            } else if (up.size() > 1) {
+                u = kExpansion + std::uint32_t(m_expansions.size());
+                m_expansions.push_back(up);
+            }
+        }
+        m_blocks[size_t(block)] = std::move(table);
+    }
+
+    QLocale m_locale;
+    std::array<std::unique_ptr<std::array<std::uint32_t, 256>>, 256> m_blocks;
+    std::vector<QString> m_expansions;
+};
+
 TextMatcher::TextMatcher(const QString& searchText, bool caseSensitive)
-    : m_locale(QLocale::system()), m_text(searchText), m_caseSensitive(caseSensitive) {
-    if (!m_caseSensitive)
-        m_upperText = m_locale.toUpper(m_text);
+    : m_text(searchText), m_caseSensitive(caseSensitive) {
+    if (m_caseSensitive)
+        return;
+    m_fold = CaseFold::forSystemLocale();
+    for (QChar c : searchText) {
+        const std::uint32_t u = m_fold->upper(c.unicode());
+        if (u < CaseFold::kExpansion) {
+            m_folded.push_back(char16_t(u));
+        } else {
+            const QStringView e = m_fold->expansion(u);
+            m_folded.insert(m_folded.end(), e.utf16(), e.utf16() + e.size());
+        }
+    }
+    m_firstUnit.assign(65536 / 64, ~std::uint64_t(0));
 }
 
-bool TextMatcher::matches(const QString& text) const {
-    if (text.contains(m_text, Qt::CaseSensitive))
-        return true;
-    return !m_caseSensitive && m_locale.toUpper(text).contains(m_upperText, Qt::CaseSensitive);
+TextMatcher::~TextMatcher() = default;
+
+// The block's units whose upper case holds the search text's first unit.
+void TextMatcher::learnBlock(char16_t c) const {
+    const int block = c >> 8;
+    m_blockKnown[size_t(block)] = true;
+    const char16_t first = m_folded.front();
+    for (int i = 0; i < 256; ++i) {
+        const char16_t unit = char16_t(block << 8 | i);
+        const std::uint32_t u = m_fold->upper(unit);
+        const bool holds =
+            u < CaseFold::kExpansion ? u == first : m_fold->expansion(u).contains(QChar(first));
+        std::uint64_t& word = m_firstUnit[unit >> 6];
+        const std::uint64_t bit = std::uint64_t(1) << (unit & 63);
+        word = holds ? word | bit : word & ~bit;
+    }
+}
+
+// Whether the search text, upper-cased, starts at unit i of the text (from the offset'th
+// unit of its upper case).
+bool TextMatcher::matchesAt(const char16_t* s, qsizetype n, qsizetype i, qsizetype offset) const {
+    size_t j = 0;
+    while (j < m_folded.size()) {
+        if (i >= n)
+            return false;
+        const std::uint32_t u = m_fold->upper(s[i++]);
+        if (u < CaseFold::kExpansion) {
+            if (char16_t(u) != m_folded[j++])
+                return false;
+        } else {
+            const QStringView e = m_fold->expansion(u);
+            for (qsizetype k = offset; k < e.size() && j < m_folded.size(); ++k)
+                if (e.at(k).unicode() != m_folded[j++])
+                    return false;
+        }
+        offset = 0;
+    }
+    return true;
+}
+
+bool TextMatcher::matches(QStringView text) const {
+    if (m_caseSensitive || m_text.isEmpty())
+        return text.contains(m_text, Qt::CaseSensitive);
+    const char16_t* s = text.utf16();
+    const qsizetype n = text.size();
+    const char16_t first = m_folded.front();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s[i];
+        if (!(m_firstUnit[c >> 6] >> (c & 63) & 1))
+            continue;
+        if (!m_blockKnown[c >> 8]) {
+            learnBlock(c);
+            if (!(m_firstUnit[c >> 6] >> (c & 63) & 1))
+                continue;
+        }
+        const std::uint32_t u = m_fold->upper(c);
+        if (u < CaseFold::kExpansion) {
+            if (matchesAt(s, n, i, 0))
+                return true;
+            continue;
+        }
+        const QStringView e = m_fold->expansion(u);
+        for (qsizetype k = 0; k < e.size(); ++k)
+            if (e.at(k).unicode() == first && matchesAt(s, n, i, k))
+                return true;
+    }
+    return false;
+}
+
+namespace {
+
+constexpr qint64 MaxPageFileSize = qint64(1) << 31; // as the page store reads pages
+
+enum class ReadStatus { Read, NoFile, Failed };
+
+template <typename Id> Id fileId(const struct stat& st) {
+    return Id{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), std::int64_t(st.st_size),
+              std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+// Reads a page file into the buffer, which is reused from page to page; what readPageFile
+// refuses fails here (it is asked again for the reason).
+template <typename Id>
+ReadStatus readInto(const QString& path, QByteArray& buffer, qsizetype& length, Id& id) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadStatus::NoFile : ReadStatus::Failed;
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > MaxPageFileSize)
+        return ReadStatus::Failed;
+    id = fileId<Id>(st);
+    length = 0;
+    if (buffer.size() < qsizetype(st.st_size) + 1)
+        buffer.resize(qsizetype(st.st_size) + 1);
+    for (;;) {
+        if (length == buffer.size()) { // the file grew while it was read
+            if (buffer.size() > MaxPageFileSize)
+                return ReadStatus::Failed;
+            buffer.resize(buffer.size() * 2);
+        }
+        const ssize_t n = ::read(fd, buffer.data() + length, size_t(buffer.size() - length));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ReadStatus::Failed;
+        if (n == 0)
+            break;
+        length += n;
+    }
+    if (length > MaxPageFileSize)
+        return ReadStatus::Failed;
+    return ReadStatus::Read;
+}
+
+} // namespace
+
+PageTextCache::PageTextCache() = default;
+PageTextCache::~PageTextCache() = default;
+
+qsizetype PageTextCache::bytesKept() const {
+    qsizetype n = 0;
+    for (const Page& p : m_pages)
+        n += p.text.capacity() * qsizetype(sizeof(QChar));
+    return n;
 }
 
 PageSearchResult searchPages(const QString& pageFolder, const QString& searchText,
-                             bool caseSensitive) {
+                             bool caseSensitive, PageTextCache* cache) {
     const TextMatcher matcher(searchText, caseSensitive);
     PageSearchResult result;
+    rtf::TextScanner scanner;
+    QByteArray buffer;
     for (int i = 0; i < PageCount; ++i) {
         const QString file = pageFilePath(pageFolder, i);
-        // Hidden and read-only files count; a dangling link is no file.
-        const PageFileRead page = readPageFile(file);
-        if (page.status == PageFileRead::Status::NoFile)
-            continue;
-        try {
-            if (matcher.matches(rtf::plainText(page.bytesOrRaise(file))))
-                result.pages.append(i);
-        } catch (const Error& e) {
-            result.error = e.message();
-            break;
+        PageTextCache::Page* kept = cache ? &cache->m_pages[size_t(i)] : nullptr;
+        if (kept) {
+            struct stat st = {};
+            if (::stat(QFile::encodeName(file).constData(), &st) != 0 &&
+                (errno == ENOENT || errno == ENOTDIR)) {
+                *kept = {};
+                continue; // a dangling link is no file either
+            }
+            if (kept->path == file && S_ISREG(st.st_mode) &&
+                fileId<PageTextCache::FileId>(st) == kept->id) {
+                if (matcher.matches(kept->text))
+                    result.pages.append(i);
+                continue;
+            }
+            *kept = {};
         }
+        PageTextCache::FileId id;
+        qsizetype length = 0;
+        const ReadStatus status = readInto(file, buffer, length, id);
+        if (status == ReadStatus::NoFile)
+            continue;
+        QByteArrayView bytes(buffer.constData(), length);
+        PageFileRead page;
+        if (status == ReadStatus::Failed) {
+            // Hidden and read-only files count; a dangling link is no file.
+            page = readPageFile(file);
+            if (page.status == PageFileRead::Status::NoFile)
+                continue;
+            try {
+                bytes = page.bytesOrRaise(file);
+            } catch (const Error& e) {
+                result.error = e.message();
+                break;
+            }
+            id = {}; // read on a second try: not kept
+        }
+        QStringView text = scanner.scan(bytes);
+        if (kept && id.size >= 0) {
+            *kept = {file, id, text.toString()};
+            ++cache->m_filesRead;
+            text = kept->text;
+        }
+        if (matcher.matches(text))
+            result.pages.append(i);
     }
     return result;
 }

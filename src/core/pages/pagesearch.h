@@ -1,24 +1,45 @@
 #pragma once
 
+#include "model/pageletters.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QLocale>
 #include <QString>
 
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 namespace qly {
 
+class CaseFold;
+
 // Whether a page's plain text holds the search text: as an exact substring, or, without
-// case sensitivity, as a substring after both texts are upper-cased with the system locale.
+// case sensitivity, as a substring once both texts are upper-cased with the system locale.
+// Case is folded character by character as the texts are compared (a character the locale
+// upper-cases to several, as "ß" to "SS", folds to all of them); no upper-cased copy of a
+// page is made, and the comparison stops at the first hit.
 class TextMatcher {
 public:
     TextMatcher(const QString& searchText, bool caseSensitive);
-    bool matches(const QString& text) const;
+    ~TextMatcher();
+    bool matches(QStringView text) const;
+    bool matches(const QString& text) const { return matches(QStringView(text)); }
 
 private:
-    QLocale m_locale;
+    bool matchesAt(const char16_t* s, qsizetype n, qsizetype i, qsizetype offset) const;
+    void learnBlock(char16_t c) const;
+
     QString m_text;
-    QString m_upperText;
     bool m_caseSensitive;
+    std::shared_ptr<CaseFold> m_fold;
+    std::vector<char16_t> m_folded; // the search text upper-cased, character by character
+    // Whether a character's upper case holds the search text's first unit; a block of 256
+    // characters not seen yet has all its bits set until it is first met.
+    mutable std::vector<std::uint64_t> m_firstUnit;
+    mutable std::array<bool, 256> m_blockKnown = {};
 };
 
 struct PageSearchResult {
@@ -28,11 +49,43 @@ struct PageSearchResult {
     bool stoppedEarly() const { return !error.isEmpty(); }
 };
 
+// The pages' text between searches, each kept with the identity of the file it was read
+// from (device, inode, size, modification time): a page whose file has not changed is not
+// read again. It keeps the text (UTF-16), never the RTF.
+class PageTextCache {
+public:
+    PageTextCache();
+    ~PageTextCache();
+    PageTextCache(const PageTextCache&) = delete;
+    PageTextCache& operator=(const PageTextCache&) = delete;
+
+    // The bytes of text kept for the 26 pages.
+    qsizetype bytesKept() const;
+    // How many page files the searches so far have read (not taken from here).
+    int filesRead() const { return m_filesRead; }
+
+private:
+    friend PageSearchResult searchPages(const QString&, const QString&, bool, PageTextCache*);
+    struct FileId {
+        std::uint64_t device = 0, inode = 0;
+        std::int64_t size = -1, modified = 0; // modification time in nanoseconds
+        bool operator==(const FileId&) const = default;
+    };
+    struct Page {
+        QString path;
+        FileId id;
+        QString text;
+    };
+    std::array<Page, PageCount> m_pages;
+    int m_filesRead = 0;
+};
+
 // Searches the page files A to Z in a page folder (ending with a separator) for a text.
 // Pages without a file are skipped. A page file that cannot be read ends the search there;
 // the pages found before it are kept. An empty search text matches every page that has a
-// file: callers decide whether an empty search runs at all.
+// file: callers decide whether an empty search runs at all. With a cache, pages whose files
+// have not changed since it read them are searched from it.
 PageSearchResult searchPages(const QString& pageFolder, const QString& searchText,
-                             bool caseSensitive);
+                             bool caseSensitive, PageTextCache* cache = nullptr);
 
 } // namespace qly

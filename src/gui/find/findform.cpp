@@ -39,6 +39,13 @@ public:
     }
 };
 
+// The pages' text between searches: each Find has a dialog of its own, the text outlives it.
+// A page is read again only when its file changed.
+PageTextCache& pageTexts() {
+    static PageTextCache cache;
+    return cache;
+}
+
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint at) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
@@ -210,7 +217,7 @@ void FindForm::searchClicked() {
     m_searchButton->setEnabled(false);
     PageSearchResult result;
     try {
-        result = searchPages(m_pageFolder, text, m_caseSensitiveBox->isChecked());
+        result = searchPages(m_pageFolder, text, m_caseSensitiveBox->isChecked(), &pageTexts());
     } catch (...) {
         m_searchButton->setEnabled(true);
         throw;

@@ -14,8 +14,9 @@ class QTextEdit;
 namespace qly {
 
 // The find dialog: searches the page files of a page folder as they lie on disk, lists the
-// pages that hold the text and previews the one clicked. The main window reads chosenPage
-// after it closes with OK.
+// pages that hold the text and previews the one clicked. The pages' text is kept from one
+// search to the next, in this dialog and the next, and read again when a file changes. The main
+// window reads chosenPage after it closes with OK.
 class FindForm : public QDialog {
     Q_OBJECT
 public:

@@ -2,10 +2,13 @@
 #include "settings/error.h"
 #include "support/tempdir.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace qly;
 using qlytest::TempDir;
@@ -119,4 +122,46 @@ TEST(PageSearch, AnUnreadablePageIsNotTakenForAMissingOne) {
     const PageSearchResult r = searchPages(folderOf(dir), "needle", false);
     EXPECT_EQ(r.pages, QList<int>{0});
     EXPECT_TRUE(r.error.contains(dir.path("B.rtf"))) << r.error.toStdString();
+}
+
+TEST(TextMatcher, FoldsALetterWhoseUpperCaseIsSeveral) {
+    EXPECT_TRUE(TextMatcher("STRASSE", false).matches(QString::fromUtf8("Hauptstraße 5")));
+    EXPECT_TRUE(TextMatcher(QString::fromUtf8("straße"), false).matches("HAUPTSTRASSE"));
+    EXPECT_TRUE(TextMatcher("s", false).matches(QString::fromUtf8("ß"))); // "SS" holds "S"
+    EXPECT_FALSE(TextMatcher("strasse", true).matches(QString::fromUtf8("straße")));
+}
+
+TEST(PageSearch, ACacheRereadsOnlyChangedPages) {
+    TempDir dir;
+    dir.write("A.rtf", "{\\rtf1 alpha\\par}");
+    dir.write("B.rtf", "beta");
+    dir.write("C.rtf", "gamma");
+    PageTextCache cache;
+    const auto search = [&](const QString& text) {
+        const PageSearchResult r = searchPages(folderOf(dir), text, false, &cache);
+        EXPECT_FALSE(r.stoppedEarly()) << r.error.toStdString();
+        return r.pages;
+    };
+    EXPECT_EQ(search("ALPHA"), QList<int>{0});
+    EXPECT_EQ(cache.filesRead(), 3);
+    EXPECT_EQ(cache.bytesKept(), qsizetype(sizeof(QChar)) * (5 + 4 + 5));
+    EXPECT_EQ(search("beta"), QList<int>{1});
+    EXPECT_EQ(cache.filesRead(), 3); // nothing changed
+    // Another file in a page's place (a save renames one into place), a file written over
+    // with other text of the same size, a page deleted: each is seen.
+    dir.write("A.tmp", "{\\rtf1 delta\\par}");
+    ASSERT_EQ(
+        std::rename(QFile::encodeName(dir.path("A.tmp")), QFile::encodeName(dir.path("A.rtf"))), 0);
+    {
+        QFile b(dir.path("B.rtf"));
+        ASSERT_TRUE(b.open(QIODevice::ReadWrite));
+        b.write("bet2");
+        // Timestamps are coarser than this test is quick: the time of a later write.
+        b.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    }
+    ASSERT_TRUE(QFile::remove(dir.path("C.rtf")));
+    EXPECT_EQ(search("delta"), QList<int>{0});
+    EXPECT_EQ(search("bet2"), QList<int>{1});
+    EXPECT_EQ(search("gamma"), QList<int>{});
+    EXPECT_EQ(cache.filesRead(), 5);
 }
