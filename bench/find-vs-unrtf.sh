@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Find across pages, side by side in one run:
 #  - LibreOffice makes 26 page files A.rtf .. Z.rtf of about 1.3 MB each from varied
-#    generated text (kept in BUILD/bench-find-data for the next run); only Z holds the word;
+#    generated text, and 26 of about 9 KB (kept in BUILD/bench-find-data for the next run);
+#    bench/find_pages.py makes 26 of about 10 MB from the 1.3 MB ones; only Z holds the word;
 #  - hyperfine: qly-find (the program's search over the page folder) against
 #    `unrtf --text FILE | grep -qi WORD` for each of the 26 files;
-#  - bench_pagesearch (Google Benchmark) on the same files: the whole search, and its parts.
-# Usage: bench/find-vs-unrtf.sh [BUILD_DIR]   (default: build; needs qly-find, bench_pagesearch)
+#  - for each size, interleaved rounds (medians of ROUNDS, default 15): a first search in a new
+#    process against `cat` of the same files, and a search repeated in one process (the pages'
+#    text kept, as the find dialog keeps it) against `grep -il` over their plain text;
+#  - hyperfine: `qly-rtf text` against `unrtf --text` on one 1.3 MB page;
+#  - bench_pagesearch (Google Benchmark) on the 1.3 MB files: the whole search, and its parts.
+# Usage: bench/find-vs-unrtf.sh [BUILD_DIR]
+#   (default: build; needs qly-find, qly-rtf and bench_pagesearch)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -16,15 +22,17 @@ word=zanzibarquill
 for tool in soffice unrtf hyperfine python3 grep awk; do
     command -v "$tool" >/dev/null || { echo "find-vs-unrtf: $tool is missing (scripts/deps.sh --test)" >&2; exit 1; }
 done
-[ -x "$bin/qly-find" ] && [ -x "$bin/bench_pagesearch" ] ||
-    { echo "find-vs-unrtf: build qly-find and bench_pagesearch first" >&2; exit 1; }
+[ -x "$bin/qly-find" ] && [ -x "$bin/qly-rtf" ] && [ -x "$bin/bench_pagesearch" ] ||
+    { echo "find-vs-unrtf: build qly-find, qly-rtf and bench_pagesearch first" >&2; exit 1; }
+rounds=${ROUNDS:-15}
 
 # Varied text: every page its own mix of words, formatting and paragraph lengths; the word
 # searched for stands once, capitalised, near the end of page Z.
+# make_sources DIR PARAGRAPHS
 make_sources() {
-    python3 - "$data/src" "$word" <<'PY'
+    python3 - "$1" "$word" "$2" <<'PY'
 import random, sys
-out, word = sys.argv[1], sys.argv[2]
+out, word, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
 LAT = ("meeting agenda budget review garden recipe flour sugar butter oven minutes call "
        "travel ticket station museum letter invoice draft chapter verse notes idea plan "
        "café naïve résumé déjà façade über straße smørrebrød").split()
@@ -34,7 +42,7 @@ CJK = ["日本語", "会議", "買い物", "手紙", "노트", "笔记"]
 for n, letter in enumerate("ABCDEFGHIJKLMNOPQRSTUVWXYZ"):
     rnd = random.Random(1000 + n)
     paras = []
-    for p in range(720):
+    for p in range(count):
         parts = []
         for _ in range(rnd.randint(6, 22)):
             pool = rnd.choice([LAT] * 6 + [CYR, GR, CJK])
@@ -49,7 +57,7 @@ for n, letter in enumerate("ABCDEFGHIJKLMNOPQRSTUVWXYZ"):
             elif k == 4: w = '<span style="font-family:\'DejaVu Serif\'; font-size:%dpt">%s</span>' % (rnd.choice([9, 11, 14, 18]), w)
             elif k == 5: w = "<u>%s</u>" % w
             parts.append(w)
-        if letter == "Z" and p == 700:
+        if letter == "Z" and p == count * 35 // 36:
             parts.append("<b>%s</b>" % word.capitalize())
         align = rnd.choice(["left"] * 4 + ["center", "right", "justify"])
         paras.append('<p style="text-align:%s">%s</p>' % (align, " ".join(parts)))
@@ -60,14 +68,26 @@ for n, letter in enumerate("ABCDEFGHIJKLMNOPQRSTUVWXYZ"):
 PY
 }
 
-if [ ! -s "$pages/Z.rtf" ]; then
-    echo "Making 26 page files with LibreOffice (once) ..."
-    rm -rf "$data/src" "$pages"
-    mkdir -p "$data/src" "$pages"
-    make_sources
+# convert PARAGRAPHS OUT: 26 page files of LibreOffice into OUT.
+convert() {
+    rm -rf "$data/src" "$2"
+    mkdir -p "$data/src" "$2"
+    make_sources "$data/src" "$1"
     (cd "$data/src" && soffice "-env:UserInstallation=file://$data/lo-profile" --headless \
-        --infilter="HTML (StarWriter)" --convert-to "rtf:Rich Text Format" --outdir "$pages" \
+        --infilter="HTML (StarWriter)" --convert-to "rtf:Rich Text Format" --outdir "$2" \
         ./*.html >/dev/null 2>&1)
+}
+if [ ! -s "$pages/Z.rtf" ]; then
+    echo "Making 26 page files of about 1.3 MB with LibreOffice (once) ..."
+    convert 720 "$pages"
+fi
+if [ ! -s "$data/9k/Z.rtf" ]; then
+    echo "Making 26 page files of about 9 KB with LibreOffice (once) ..."
+    convert 3 "$data/9k"
+fi
+if [ ! -s "$data/10m/Z.rtf" ]; then
+    echo "Making 26 page files of about 10 MB from those of 1.3 MB (once) ..."
+    python3 "$root/bench/find_pages.py" "$pages" "$data/10m" 7
 fi
 total=0
 for f in "$pages"/*.rtf; do total=$((total + $(stat -c %s "$f"))); done
@@ -92,6 +112,62 @@ awk -F, '$1 == "qly-find" { q = $2; qc = $5 + $6 } $1 == "unrtf|grep" { u = $2; 
           printf "targets: at most 0.5 s: %s; at least 5x faster: %s\n",
               (q <= 0.5 ? "met" : "MISSED"), (u / q >= 5 ? "met" : "MISSED") }' "$data/find.hyperfine.csv"
 
+
+# median: the middle of the numbers read, one a line.
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+now_ms() { echo "${EPOCHREALTIME/[.,]/}" | awk '{ printf "%.3f", $1 / 1000 }'; }
+
+# sizes NAME FOLDER: first and repeated search against cat and grep -il, interleaved.
+sizes() {
+    local name=$1 folder=$2 txt="$data/txt-$1" f
+    rm -rf "$txt"
+    mkdir -p "$txt"
+    for f in "$folder"/*.rtf; do "$bin/qly-rtf" text "$f" >"$txt/$(basename "$f" .rtf).txt"; done
+    local rtf_bytes txt_bytes
+    rtf_bytes=$(cat "$folder"/*.rtf | wc -c)
+    txt_bytes=$(cat "$txt"/*.txt | wc -c)
+    local first=() catt=() again=() grept=() t0 t1 reply kept=""
+    cat "$folder"/*.rtf "$txt"/*.txt >/dev/null # the page cache warm
+    coproc SERVE { "$bin/qly-find" --serve "$folder"; }
+    echo "$word" >&"${SERVE[1]}" && read -r reply <&"${SERVE[0]}" # fills the kept text
+    for ((i = 0; i < rounds; i++)); do
+        t0=$(now_ms); "$bin/qly-find" "$folder" "$word" >/dev/null; t1=$(now_ms)
+        first+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')")
+        t0=$(now_ms); cat "$folder"/*.rtf >/dev/null; t1=$(now_ms)
+        catt+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')")
+        echo "$word" >&"${SERVE[1]}" && read -r reply <&"${SERVE[0]}"
+        again+=("$(echo "$reply" | awk '{ print $2 }')")
+        kept=$(echo "$reply" | awk '{ print $4 " MB kept, " $3 " files read again" }')
+        t0=$(now_ms); grep -il "$word" "$txt"/*.txt >/dev/null; t1=$(now_ms)
+        grept+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')")
+    done
+    exec {SERVE[1]}>&-
+    wait "$SERVE_PID" 2>/dev/null || true
+    local mf mc ma mg
+    mf=$(printf '%s\n' "${first[@]}" | median); mc=$(printf '%s\n' "${catt[@]}" | median)
+    ma=$(printf '%s\n' "${again[@]}" | median); mg=$(printf '%s\n' "${grept[@]}" | median)
+    awk -v n="$name" -v rb="$rtf_bytes" -v tb="$txt_bytes" -v mf="$mf" -v mc="$mc" -v ma="$ma" \
+        -v mg="$mg" -v k="$kept" -v r="$rounds" 'BEGIN {
+        printf "%-6s %6.1f MB RTF, %6.1f MB text (UTF-8); medians of %d interleaved rounds\n", n, rb / 1e6, tb / 1e6, r
+        printf "       first search %8.2f ms, cat %7.2f ms: %5.2fx (target <= 5x: %s)\n", mf, mc, mf / mc, (mf <= 5 * mc ? "met" : "MISSED")
+        printf "       repeated     %8.2f ms, grep -il %7.2f ms: %5.2fx (target <= 2x: %s); %s\n", ma, mg, ma / mg, (ma <= 2 * mg ? "met" : "MISSED"), k }'
+}
+
+echo
+echo "== First search (a new process) and repeated search (one process), by page size"
+sizes "9 KB" "$data/9k"
+sizes "1.3 MB" "$pages"
+sizes "10 MB" "$data/10m"
+
+echo
+echo "== RTF to plain text of one 1.3 MB page written by LibreOffice (hyperfine, side by side)"
+page="$pages/M.rtf"
+hyperfine --warmup 2 --runs 20 --export-csv "$data/text.hyperfine.csv" \
+    -n "qly-rtf text" "$bin/qly-rtf text $page" \
+    -n "unrtf --text" "unrtf --text $page"
+awk -F, '$1 == "qly-rtf text" { q = $2 } $1 == "unrtf --text" { u = $2 }
+    END { printf "qly-rtf text %.1f ms, unrtf --text %.1f ms: %.1fx faster (target >= 20x: %s)\n",
+              q * 1000, u * 1000, u / q, (u / q >= 20 ? "met" : "MISSED") }' "$data/text.hyperfine.csv"
 echo
 echo "== bench_pagesearch on the same files"
 QLY_FIND_PAGES="$pages/" "$bin/bench_pagesearch" --benchmark_min_time=1

@@ -6,6 +6,7 @@
 #include "pages/pagesearch.h"
 #include "pages/pagestore.h"
 #include "rtf/rtf.h"
+#include "rtf/rtftext.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -74,29 +75,37 @@ qint64 folderBytes() {
 
 void BM_SearchAllPages(benchmark::State& state) {
     const bool caseSensitive = state.range(0) != 0;
+    const bool cached = state.range(1) != 0;
     const QString word =
         caseSensitive ? QStringLiteral("Zanzibarquill") : QStringLiteral("zanzibarquill");
+    qly::PageTextCache cache;
+    if (cached) // the first search fills it
+        qly::searchPages(pageFolder(), word, caseSensitive, &cache);
     for (auto _ : state) {
-        const qly::PageSearchResult r = qly::searchPages(pageFolder(), word, caseSensitive);
+        const qly::PageSearchResult r =
+            qly::searchPages(pageFolder(), word, caseSensitive, cached ? &cache : nullptr);
         if (r.pages != QList<int>{25})
             state.SkipWithError("the word is not found on page Z alone");
         benchmark::DoNotOptimize(r);
     }
     state.SetBytesProcessed(state.iterations() * folderBytes());
+    if (cached)
+        state.counters["text_kept_MB"] = double(cache.bytesKept()) / 1e6;
 }
 BENCHMARK(BM_SearchAllPages)
-    ->ArgName("case_sensitive")
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgNames({"case_sensitive", "cached"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
-// The parts of one page's search: reading, plain text, upper case, substring.
+// The parts of one page's search: reading, the reader's plain text, the scanner's text, the
+// upper case of the whole text (as the search once did), matching while folding case.
 void BM_OnePage(benchmark::State& state) {
     const QString file = pageFolder() + QStringLiteral("M.rtf");
     const QByteArray bytes = qly::readPageFile(file).bytes;
     const QString text = qly::rtf::plainText(bytes);
     const QLocale locale = QLocale::system();
-    const QString upper = locale.toUpper(text);
+    const qly::TextMatcher matcher(QStringLiteral("zanzibarquill"), false);
+    qly::rtf::TextScanner scanner;
     for (auto _ : state) {
         switch (state.range(0)) {
         case 0:
@@ -106,18 +115,21 @@ void BM_OnePage(benchmark::State& state) {
             benchmark::DoNotOptimize(qly::rtf::plainText(bytes));
             break;
         case 2:
-            benchmark::DoNotOptimize(locale.toUpper(text));
+            benchmark::DoNotOptimize(scanner.scan(bytes));
             break;
         case 3:
-            benchmark::DoNotOptimize(upper.contains(QStringLiteral("ZANZIBARQUILL")));
+            benchmark::DoNotOptimize(locale.toUpper(text));
+            break;
+        case 4:
+            benchmark::DoNotOptimize(matcher.matches(text));
             break;
         }
     }
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 BENCHMARK(BM_OnePage)
-    ->ArgName("read_plaintext_upper_contains")
-    ->DenseRange(0, 3)
+    ->ArgName("read_reader_scanner_upper_fold")
+    ->DenseRange(0, 4)
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -7,6 +7,7 @@
 // Exit status 1 with a message on an unreadable or unwritable file, 2 on wrong usage.
 #include "pages/pagestore.h"
 #include "rtf/rtf.h"
+#include "rtf/rtftext.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -153,13 +154,14 @@ int main(int argc, char** argv) {
     const QByteArray cmd = argv[1];
     if (cmd == "text") {
         int status = 0;
+        qly::rtf::TextScanner scanner; // find's own text pass, buffers kept from file to file
         for (int i = 2; i < argc; ++i) {
             QByteArray bytes;
             if (!readFile(argv[i], bytes)) {
                 status = 1;
                 continue;
             }
-            writeOut(qly::rtf::plainText(bytes).toUtf8());
+            writeOut(scanner.scan(bytes).toUtf8());
             writeOut("\n");
         }
         std::fflush(stdout);
