@@ -13,11 +13,10 @@ kinds="jpeg20 jpeg100 wmf1000 png4 edges1000 edges3000 edges10000 rows10000 cell
 
 # "<seconds> <MB>" of a command, capped at 8 GB and 120 s.
 measure() {
-    local out
-    out=$( (ulimit -v 8000000; /usr/bin/time -v timeout 120 "$@" >/dev/null 2>&1) 2>&1 || true)
+    (ulimit -v 8000000; /usr/bin/time -v -o "$work/measure" timeout 120 "$@" >/dev/null 2>&1) || true
     awk '/Elapsed \(wall clock\)/{n=split($NF,t,":"); s=(n==3)?t[1]*3600+t[2]*60+t[3]:t[1]*60+t[2]}
          /Maximum resident/{m=$NF/1024} /Exit status/{e=$NF}
-         END{printf "%.2f s %4.0f MB%s", s, m, (e!=0?" (exit " e ")":"")}' <<<"$out"
+         END{printf "%.2f s %4.0f MB%s", s, m, (e!=0?" (exit " e ")":"")}' "$work/measure"
 }
 # Whether the page's text and every picture's hex bytes are in the page written back.
 kept() {
@@ -41,7 +40,7 @@ for k in $kinds; do
     line+=" ($(kept "$work/$k.rtf" "$work/$k.out"))"
     [ -n "$ref" ] && line+=" [ref $(measure "$ref/bin/qly-rtf-view" "$work/$k.rtf" "$work/$k.ref")]"
     cp "$work/$k.rtf" "$work/app/rtf/A.rtf"
-    map=$( (ulimit -v 8000000; /usr/bin/time -v "$bin/qly-startup-probe" -t 1 "$work/app/qly") 2>"$work/time" | head -1 || true)
+    map=$( (ulimit -v 8000000; /usr/bin/time -v -o "$work/time" "$bin/qly-startup-probe" -t 1 "$work/app/qly") | awk '{print $1; exit}' || true)
     mem=$(awk '/Maximum resident/{printf "%.0f", $NF/1024}' "$work/time")
     line+=" | ${map:-?} ms to map, $mem MB ($(kept "$work/$k.rtf" "$work/app/rtf/A.rtf") after exit)"
     echo "$line"

@@ -3,6 +3,7 @@
 
 #include "rtf/rtfpictures.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDataStream>
@@ -33,6 +34,9 @@ constexpr double kTwipsPerPixel = 15.0;         // as the paragraph code lays ou
 constexpr int kPlaceholderPixels = 32;          // a frame whose picture says no size
 constexpr double kMaxPlaceholderArea = 250'000; // pixels drawn; larger frames are scaled
 constexpr qsizetype kSharedPlaceholders = 256;  // frames kept for sharing
+
+// On a QTextImageFormat: its size is the image's, not one the picture gives.
+constexpr int kHeaderSizeProperty = kPictureProperty + 1;
 
 const QLatin1String kImageScheme("qly-picture:");
 const QLatin1String kDataScheme("qly-picture-data:");
@@ -117,11 +121,22 @@ QImage decodeShown(QTextDocument* doc, const Picture& picture, QSizeF shown) {
     const qint64 used = doc->property(kBudgetProperty).toLongLong();
     if (used + bytes > kPictureBudgetBytes)
         return {};
-    if (target != natural)
+    // Qt's PNG reader scales palette pictures wrongly: those (one byte a pixel or less) are
+    // read whole and scaled after.
+    const QImage::Format stored = reader.imageFormat();
+    const bool palette = stored == QImage::Format_Indexed8 || stored == QImage::Format_Mono ||
+                         stored == QImage::Format_MonoLSB;
+    if (target != natural && !palette)
         reader.setScaledSize(target);
     QImage image = reader.read();
     if (image.isNull())
         return {};
+    // In the form the screen draws at once (a palette image would be converted at each paint,
+    // and drawn as a mask on X11), before any scaling, which palettes do not survive.
+    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                          : QImage::Format_RGB32);
+    if (image.size() != target)
+        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     doc->setProperty(kBudgetProperty, used + bytes);
     if (target != natural)
         image.setDevicePixelRatio(dpr);
@@ -173,18 +188,79 @@ QString numberOf(const QString& name) {
     return name.startsWith(kImageScheme) ? name.mid(kImageScheme.size()) : QString();
 }
 
+bool drawable(const Picture& picture) {
+    return picture.format == PicturePng || picture.format == PictureJpeg;
+}
+
+// The size a picture is shown at, in pixels: its own, else its image's from the header (a
+// picture larger than a page shown smaller, in proportion); empty when neither is known.
+QSizeF shownSize(const Picture& picture) {
+    if (picture.width > 0 && picture.height > 0)
+        return QSizeF(picture.width / kTwipsPerPixel, picture.height / kTwipsPerPixel);
+    if (!drawable(picture))
+        return {};
+    QByteArray data = picture.data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, picture.format == PicturePng ? "PNG" : "JPEG");
+    reader.setAutoTransform(true);
+    const QSize natural = reader.size();
+    if (natural.isEmpty())
+        return {};
+    const double w = natural.width();
+    const double h = natural.height();
+    const double fit = std::min(1.0, rtf::kMaxPictureTwips / kTwipsPerPixel / std::max(w, h));
+    return QSizeF(w * fit, h * fit);
+}
+
 // What the editor shows for a picture: its image at the size shown, or a frame.
 QImage shownImage(QTextDocument* doc, const Picture& picture) {
-    const QSizeF size(picture.width / kTwipsPerPixel, picture.height / kTwipsPerPixel);
+    const QSizeF size = shownSize(picture);
     QImage image = decodeShown(doc, picture, size);
     if (!image.isNull())
         return image;
     // A picture that could be drawn but is past the budget says how large it is.
-    const bool drawable = picture.format == PicturePng || picture.format == PictureJpeg;
     const QString label =
-        drawable ? tr("Picture %1 x %2").arg(qRound(size.width())).arg(qRound(size.height()))
-                 : placeholderLabel(picture);
+        drawable(picture)
+            ? tr("Picture %1 x %2").arg(qRound(size.width())).arg(qRound(size.height()))
+            : placeholderLabel(picture);
     return placeholderImage(label, size);
+}
+
+// Sizes pictures from their format, so that laying a page out decodes none of them; drawing
+// and images without a size of their own are left to Qt's handler.
+class PictureHandler : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+public:
+    PictureHandler(QObject* layout, QTextObjectInterface* qtHandler)
+        : QObject(layout), m_qt(qtHandler) {}
+
+    QSizeF intrinsicSize(QTextDocument* doc, int position, const QTextFormat& format) override {
+        const QTextImageFormat f = format.toImageFormat();
+        if (f.hasProperty(QTextFormat::ImageWidth) && f.hasProperty(QTextFormat::ImageHeight) &&
+            f.width() > 0 && f.height() > 0)
+            return QSizeF(f.width(), f.height());
+        return m_qt->intrinsicSize(doc, position, format);
+    }
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* doc, int position,
+                    const QTextFormat& format) override {
+        m_qt->drawObject(painter, rect, doc, position, format);
+    }
+
+private:
+    QTextObjectInterface* m_qt;
+};
+
+// A document that is laid out (an editor's) gets the handler once.
+void sizePicturesFromFormats(QTextDocument* doc) {
+    auto* layout =
+        doc->findChild<QAbstractTextDocumentLayout*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!layout || layout->findChild<PictureHandler*>())
+        return;
+    QTextObjectInterface* qt = layout->handlerForObject(QTextFormat::ImageObject);
+    if (qt)
+        layout->registerHandler(QTextFormat::ImageObject, new PictureHandler(layout, qt));
 }
 
 } // namespace
@@ -196,7 +272,8 @@ void resetPictureBudget(QTextDocument* doc) {
 QTextImageFormat pictureImageFormat(QTextDocument* doc, const Picture& picture,
                                     const QTextCharFormat& charFormat) {
     const QString number = nextPictureNumber();
-    const QSizeF size(picture.width / kTwipsPerPixel, picture.height / kTwipsPerPixel);
+    const QSizeF size = shownSize(picture);
+    sizePicturesFromFormats(doc);
     if (!doc->resourceProvider()) {
         // Pictures are decoded when the editor first draws them (or asks their size), so a
         // page opens without decoding what it does not show.
@@ -210,7 +287,7 @@ QTextImageFormat pictureImageFormat(QTextDocument* doc, const Picture& picture,
             return shownImage(doc, v.value<Picture>());
         });
     }
-    if (picture.format != PicturePng && picture.format != PictureJpeg)
+    if (!drawable(picture))
         doc->addResource(QTextDocument::ImageResource, QUrl(kImageScheme + number),
                          shownImage(doc, picture));
     doc->addResource(QTextDocument::UserResource, QUrl(kDataScheme + number),
@@ -218,10 +295,13 @@ QTextImageFormat pictureImageFormat(QTextDocument* doc, const Picture& picture,
     QTextImageFormat f;
     f.merge(charFormat);
     f.setName(kImageScheme + number);
-    // Without a size of its own, the picture shows at its image's.
-    if (picture.width > 0 && picture.height > 0) {
+    // Without a size of its own, the picture shows at its image's, read from the header so
+    // that the layout need not decode it; that size is not the picture's to write back.
+    if (size.width() > 0 && size.height() > 0) {
         f.setWidth(size.width());
         f.setHeight(size.height());
+        if (picture.width <= 0 || picture.height <= 0)
+            f.setProperty(kHeaderSizeProperty, true);
     }
     f.setProperty(kPictureProperty, QVariant::fromValue(picture));
     return f;
@@ -259,8 +339,9 @@ std::optional<Picture> pictureOfImage(const QTextDocument* doc, const QTextImage
     }
     natural = QSizeF(picture->width, picture->height);
     // The size the editor shows it at; a side not given follows the other.
-    const bool hasW = format.hasProperty(QTextFormat::ImageWidth) && format.width() > 0;
-    const bool hasH = format.hasProperty(QTextFormat::ImageHeight) && format.height() > 0;
+    const bool own = !format.property(kHeaderSizeProperty).toBool();
+    const bool hasW = own && format.hasProperty(QTextFormat::ImageWidth) && format.width() > 0;
+    const bool hasH = own && format.hasProperty(QTextFormat::ImageHeight) && format.height() > 0;
     if (hasW)
         picture->width = twips(format.width());
     if (hasH)
@@ -431,3 +512,5 @@ QString htmlWithPictureData(const QTextDocument* doc, const QString& html) {
 }
 
 } // namespace qly
+
+#include "richtextpictures.moc"

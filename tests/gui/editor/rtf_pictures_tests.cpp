@@ -5,6 +5,7 @@
 #include "editor/richtextpictures.h"
 #include "rtf/rtf.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QTextImageFormat>
 
 #include <gtest/gtest.h>
@@ -205,4 +207,23 @@ TEST(RichTextPictures, LargePicturesDecodeAtTheirShownSizeWithinThePagesBudget) 
     setEditorDocument(&doc, page);
     const QImage again = shownImage(doc, imagesOf(doc)[1]);
     EXPECT_EQ(again.pixelColor(again.width() / 2, again.height() / 2), QColor(Qt::darkGreen));
+}
+
+TEST(RichTextPictures, TheEditorLaysPicturesOutUndecodedAndDrawsThem) {
+    // A one-bit palette PNG, which Qt's reader cannot scale while it reads.
+    QImage mono(600, 600, QImage::Format_Mono);
+    mono.setColorTable({qRgb(255, 0, 0), qRgb(255, 0, 0)});
+    mono.fill(0);
+    const QByteArray png = imageBytes(mono, "PNG");
+    const Document page = rtf::readDocument("{\\rtf1{\\pict\\picwgoal1500\\pichgoal1500\\pngblip " +
+                                            png.toHex() + "}\\par b\\par}");
+    QTextEdit editor;
+    editor.resize(300, 200);
+    setEditorDocument(editor.document(), page);
+    editor.document()->documentLayout()->documentSize(); // laid out
+    const QTextImageFormat f = imagesOf(*editor.document()).front();
+    const QImage shot = editor.viewport()->grab().toImage();
+    const QRect box = editor.cursorRect(QTextCursor(editor.document())).adjusted(2, 2, 0, 0);
+    for (const QPoint p : {QPoint(10, 10), QPoint(50, 50), QPoint(90, 90)})
+        EXPECT_EQ(shot.pixelColor(box.topLeft() + p), QColor(Qt::red)) << f.name().toStdString();
 }
