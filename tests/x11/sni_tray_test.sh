@@ -38,8 +38,14 @@ _x_pids+=($!)
 wait_for_bus() { bus_names | grep -q '"org.kde.StatusNotifierWatcher"'; }
 for _ in $(seq 10); do wait_for wait_for_bus && break; done
 wait_for_bus || fail "the panel offers no StatusNotifierWatcher: $(cat "$X_WORK/panel.log")"
+# The panel's status area has registered as the host that shows the items.
+host_registered() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:IsStatusNotifierHostRegistered 2>/dev/null | grep -q 'boolean true'
+}
 panel_shown() { xdotool search --onlyvisible --classname 'xfce4-panel' >/dev/null 2>&1; }
-wait_for panel_shown || fail "the panel did not show"
+wait_for host_registered && wait_for panel_shown || fail "the panel's status area did not come up"
 
 dir="$X_WORK/app"
 app_install "$dir"

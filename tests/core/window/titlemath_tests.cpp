@@ -28,8 +28,9 @@ TEST(GradientBands, A230PixelMenuHas32BandsOf7RowsThen6RowsOfTheEndColour) {
         EXPECT_EQ(bands[i].bottom, 7 * i + 7);
         EXPECT_EQ(bands[i].color.red, 0);
         EXPECT_EQ(bands[i].color.blue, 0);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_LT(bands[i].color.green, bands[i - 1].color.green) << i;
+        }
     }
     EXPECT_EQ(bands[0].color.green, 255);
     EXPECT_EQ(bands[1].color.green, 251); // 255 - 127/31, rounded
