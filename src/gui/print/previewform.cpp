@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -220,7 +221,15 @@ void PreviewForm::formCreated(const QString& settingsFile) {
     const QScreen* target = QGuiApplication::screenAt(QPoint(s.left, s.top));
     if (!target)
         target = screen() ? screen() : QGuiApplication::primaryScreen();
-    const QRect area = target ? target->availableGeometry() : screenRect;
+    QRect area = target ? target->availableGeometry() : screenRect;
+    // The frame is not known before the window shows: a place that must be fitted leaves
+    // room for a title bar, so that the status bar stays on the screen.
+    const bool inside = s.left >= area.left() && s.top >= area.top() &&
+                        qint64(s.left) + s.width <= qint64(area.left()) + area.width() &&
+                        qint64(s.top) + s.height <= qint64(area.top()) + area.height();
+    if (!inside)
+        area.setTop(area.top() + style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) +
+                    8);
     const QRect place = fitToScreen(s.left, s.top, s.width, s.height, minimum, area);
     resize(place.size());
     move(place.topLeft());
