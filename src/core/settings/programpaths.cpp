@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <fcntl.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 namespace qly {
@@ -24,8 +25,24 @@ QByteArray executableBytes() {
     return QByteArray(buffer, n);
 }
 
+// Started as "ld-linux-x86-64.so.2 ./qly" (how a program runs from a stick whose files have no
+// execute bit), the system's program file is the loader, which then has no interpreter of its
+// own; the program is the file the loader was given, which it passes on as argv[0].
+QByteArray programGivenToLoader() {
+    if (::getauxval(AT_BASE) != 0)
+        return QByteArray();
+    const QStringList args = QCoreApplication::arguments();
+    if (args.isEmpty() || args.first().isEmpty())
+        return QByteArray();
+    const QByteArray given = QFile::encodeName(QFileInfo(args.first()).absoluteFilePath());
+    char buffer[PATH_MAX + 1];
+    return ::realpath(given.constData(), buffer) ? QByteArray(buffer) : QByteArray();
+}
+
 QString locateProgram() {
-    const QByteArray bytes = executableBytes();
+    QByteArray bytes = programGivenToLoader();
+    if (bytes.isEmpty())
+        bytes = executableBytes();
     if (bytes.isEmpty() || !bytes.startsWith('/'))
         return QCoreApplication::applicationFilePath();
     const QString path = QFile::decodeName(bytes);
