@@ -88,8 +88,14 @@ kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 5 || fail "the program did not end"
 
 printf '{\\rtf1 written on the road}' >"$STICK/Quillery/rtf/B.rtf"
-app_start "$STICK/Quillery"
-main=$(wait_window Quillery) || fail "the program on the stick shows no window"
+# A FAT stick as desktops mount it (showexec): no file has an execute bit. The launcher script
+# Go Mobile left there starts the program through the dynamic loader.
+chmod -R a-x "$STICK/Quillery"
+[ ! -x "$STICK/Quillery/qly" ] || fail "the stick's program still has an execute bit"
+(cd / && exec sh "$STICK/Quillery/quillery.sh") >"$X_WORK/app.log" 2>&1 &
+APP_PID=$!
+_x_pids+=($APP_PID)
+main=$(wait_window Quillery) || fail "the launcher script started no window: $(cat "$X_WORK/app.log")"
 wait_active "$main" || fail "the stick's window has no focus"
 dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open on the stick"
 copy_by_enter "$dlg"
@@ -100,6 +106,17 @@ pass "from the stick back home"
 xdotool key Escape
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 5 || fail "the program on the stick did not end"
+grep -q "HomeDir=$home/" "$STICK/Quillery/qly.ini" || fail "the stick's settings were not kept"
+for d in /lib64 /lib/x86_64-linux-gnu /usr/lib/x86_64-linux-gnu; do
+    ls "$d"/*.ini "$d/rtf" >/dev/null 2>&1 && fail "the program wrote into the loader's folder $d"
+done
+pass "started by sh quillery.sh from a stick without execute bits, it kept to the stick's folder"
+mount -o remount,noexec "$STICK"
+noexec_log="$X_WORK/noexec.log"
+if sh "$STICK/Quillery/quillery.sh" >"$noexec_log" 2>&1; then fail "started from a noexec drive"; fi
+grep -q "mounted noexec" "$noexec_log" || fail "no clear message on a noexec drive: $(cat "$noexec_log")"
+mount -o remount,exec "$STICK"
+pass "a stick mounted noexec gets a clear message"
 
 desktop-file-validate "$launcher" || fail "the launcher does not validate"
 grep -qx "Icon=$home/qly.png" "$launcher" || fail "the launcher does not show the program's icon"

@@ -78,4 +78,31 @@ QString writeDesktopLauncher(const QString& desktopFolder, const QString& progra
     return path;
 }
 
+QByteArray launcherScriptText() {
+    return QByteArrayLiteral(
+        "#!/bin/sh\n"
+        "# Starts Quillery from this folder, also on a stick whose files have no execute bit\n"
+        "# (FAT sticks): sh quillery.sh\n"
+        "dir=$(CDPATH= cd -- \"$(dirname -- \"$0\")\" && pwd) || exit 1\n"
+        "if [ -x \"$dir/qly\" ]; then\n"
+        "    exec \"$dir/qly\" \"$@\"\n"
+        "fi\n"
+        "options=$(findmnt -n -o OPTIONS -T \"$dir\" 2>/dev/null)\n"
+        "case \",$options,\" in\n"
+        "*,noexec,*)\n"
+        "    message=\"Quillery cannot start from $dir: the drive is mounted noexec, which\n"
+        "forbids running programs from it. Copy the Quillery folder to your disk, or mount\n"
+        "the drive without noexec.\"\n"
+        "    echo \"$message\" >&2\n"
+        "    command -v notify-send >/dev/null 2>&1 && notify-send Quillery \"$message\"\n"
+        "    exit 126\n"
+        "    ;;\n"
+        "esac\n"
+        "for loader in /lib64/ld-linux-x86-64.so.2 /lib/ld-linux-aarch64.so.1; do\n"
+        "    [ -e \"$loader\" ] && exec \"$loader\" \"$dir/qly\" \"$@\"\n"
+        "done\n"
+        "echo \"Quillery cannot start from $dir: no program loader found\" >&2\n"
+        "exit 127\n");
+}
+
 } // namespace qly

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace qly {
@@ -11,5 +12,11 @@ QString desktopLauncherText(const QString& programFile, const QString& icon);
 // atomically) and returns its path. Raises qly::Error when it cannot be written.
 QString writeDesktopLauncher(const QString& desktopFolder, const QString& programFile,
                              const QString& icon);
+
+// The script "quillery.sh" that Go Mobile leaves beside the program on a stick: started with
+// sh, it runs the program also where the stick's files have no execute bit (FAT sticks
+// mounted with showexec), through the dynamic loader, and says clearly when the drive is
+// mounted noexec.
+QByteArray launcherScriptText();
 
 } // namespace qly

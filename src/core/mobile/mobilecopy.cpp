@@ -1,9 +1,11 @@
 #include "mobile/mobilecopy.h"
 
+#include "mobile/launcher.h"
 #include "mobile/mobilesizes.h"
 #include "pages/pagestore.h"
 #include "pages/pageversions.h"
 #include "settings/atomicfile.h"
+#include "settings/error.h"
 
 #include <QDir>
 #include <QFile>
@@ -189,6 +191,12 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
             step(QStringLiteral("Shell: File 2 of 2"));
             copyFileWithProgress(m_plan.helpFile, target + QStringLiteral("qly.chm"),
                                  report.progress, options);
+        }
+        if (m_plan.launcherScript) {
+            const QString script = target + QStringLiteral("quillery.sh");
+            QString why;
+            if (!writeFileAtomically(script, launcherScriptText(), &why))
+                throw Error(QStringLiteral("Cannot create file %1: %2").arg(script, why));
         }
         int i = 0;
         for (const QString& name : mobilePageFiles(m_plan.pageFolder)) {

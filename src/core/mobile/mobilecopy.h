@@ -18,9 +18,10 @@ struct MobileCopyPlan {
     QString pageFolder; // ends with a separator
     QString targetDir;  // ends with a separator
     bool withShell = true;
-    qint64 notesCount = 0; // as measured when the dialog opened: the "of N" of the texts
-    int versionsKept = 5;  // [Backup] Versions: how many earlier versions a file keeps
-    QString sourceDrive;   // how messages name the drives ("NOTES2GO")
+    qint64 notesCount = 0;       // as measured when the dialog opened: the "of N" of the texts
+    int versionsKept = 5;        // [Backup] Versions: how many earlier versions a file keeps
+    bool launcherScript = false; // leave quillery.sh beside the program (a stick)
+    QString sourceDrive;         // how messages name the drives ("NOTES2GO")
     QString targetDrive;
 };
 

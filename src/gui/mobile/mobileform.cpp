@@ -697,6 +697,7 @@ void MobileForm::bbCopyClick() {
     const Drive* own = driveOfPath(m_drives, canonicalProgramPath());
     plan.sourceDrive = own ? driveName(own->mountPoint) : QString();
     plan.targetDrive = drive ? driveName(drive->mountPoint) : QString();
+    plan.launcherScript = drive && drive->kind == DriveKind::Removable;
     m_job = std::make_unique<MobileCopy>(plan);
 
     // The copy runs on its own thread; the dialog hears of it through queued calls, the bar
