@@ -131,6 +131,9 @@ _x_pids+=($launched)
 wait_window Quillery >/dev/null || fail "the launcher started no Quillery window"
 [ "$(readlink "/proc/$launched/exe")" = "$home_program" ] || fail "the launcher started another program"
 pass "the launcher starts the home program"
+"$QLY_BINARY_DIR/bin/core_mobile_tests" --gtest_filter='MobileCopy.DesktopLauncherStartsFromAnOddHomeFolder' \
+    | grep -q '^\[  PASSED  \] 1 test' || fail "gtk-launch does not start a launcher in an odd home folder"
+pass "gtk-launch starts the launcher of a home folder with %, space, apostrophe and non-ASCII"
 kill -TERM "$launched"
 wait_exit "$launched" 5 || fail "the program the launcher started did not end"
 

@@ -52,6 +52,11 @@ QString escapedString(const QString& value) {
 
 QString desktopLauncherText(const QString& programFile, const QString& icon) {
     const QString folder = QFileInfo(programFile).absolutePath();
+    // Launchers check that the program named first in Exec exists before they run it, and do
+    // so before "%%" becomes "%": a path with a "%" goes to env, which then runs it.
+    QString exec = quotedExecArgument(programFile);
+    if (programFile.contains(QLatin1Char('%')))
+        exec.prepend(QStringLiteral("env "));
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Version=1.0\n"
@@ -62,8 +67,7 @@ QString desktopLauncherText(const QString& programFile, const QString& icon) {
                           "Icon=%3\n"
                           "Terminal=false\n"
                           "Categories=Utility;\n")
-        .arg(escapedString(quotedExecArgument(programFile)), escapedString(folder),
-             escapedString(icon));
+        .arg(escapedString(exec), escapedString(folder), escapedString(icon));
 }
 
 QString writeDesktopLauncher(const QString& desktopFolder, const QString& programFile,

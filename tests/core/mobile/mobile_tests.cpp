@@ -7,9 +7,13 @@
 #include "settings/error.h"
 #include "support/tempdir.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -378,9 +382,35 @@ TEST_F(MobileCopyBetween, StopEndsTheCopyBetweenBlocks) {
     stopMobileCopy(); // with no copy running it returns at once
 }
 
+// Needs a display and gtk-launch: run by tests/x11/gomobile_test.sh.
+TEST(MobileCopy, DesktopLauncherStartsFromAnOddHomeFolder) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") ||
+        QStandardPaths::findExecutable("gtk-launch").isEmpty())
+        GTEST_SKIP() << "needs an X display and gtk-launch";
+    TempDir dir;
+    const QString home = dir.path("50% off, it's Ünïcode $HOME `x` \\ dir/Quillery");
+    QDir().mkpath(home);
+    dir.write("50% off, it's Ünïcode $HOME `x` \\ dir/Quillery/qly",
+              "#!/bin/sh\n[ \"$(pwd)\" = \"$(dirname \"$0\")\" ] && touch \"$0.started\"\n");
+    QFile::setPermissions(home + "/qly", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir().mkpath(dir.path("data/applications"));
+    writeDesktopLauncher(dir.path("data/applications"), home + "/qly", "quillery");
+    QProcess launch;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", dir.path("data"));
+    launch.setProcessEnvironment(env);
+    launch.start("gtk-launch", {"Quillery"});
+    ASSERT_TRUE(launch.waitForFinished(10000));
+    EXPECT_EQ(launch.exitCode(), 0) << launch.readAllStandardError().constData();
+    QDeadlineTimer deadline(10000);
+    while (!QFileInfo::exists(home + "/qly.started") && !deadline.hasExpired())
+        QThread::msleep(20);
+    EXPECT_TRUE(QFileInfo::exists(home + "/qly.started")) << "started in its folder";
+}
+
 TEST(MobileCopy, DesktopLauncherQuotesThePath) {
     const QString text = desktopLauncherText("/media/u/My Stick/50% $off\\/qly", "quillery");
-    EXPECT_TRUE(text.contains("\nExec=\"/media/u/My Stick/50%% \\\\$off\\\\\\\\/qly\"\n"))
+    EXPECT_TRUE(text.contains("\nExec=env \"/media/u/My Stick/50%% \\\\$off\\\\\\\\/qly\"\n"))
         << qPrintable(text);
     EXPECT_TRUE(text.contains("\nPath=/media/u/My Stick/50% $off\\\\\n"));
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\nType=Application\n"));
