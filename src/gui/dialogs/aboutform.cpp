@@ -75,7 +75,7 @@ AboutForm::AboutForm(QWidget* parent)
     linkFont.setUnderline(true);
     m_emailLabel->setFont(linkFont);
     QPalette linkPalette = m_emailLabel->palette();
-    linkPalette.setColor(QPalette::WindowText, linkPalette.color(QPalette::Highlight));
+    linkPalette.setColor(QPalette::WindowText, linkPalette.color(QPalette::Link));
     m_emailLabel->setPalette(linkPalette);
     m_emailLabel->setCursor(Qt::PointingHandCursor);
     m_emailLabel->setGeometry(qMax(73, support->geometry().right() + 5), 166,
@@ -90,9 +90,9 @@ AboutForm::AboutForm(QWidget* parent)
         return button;
     };
     QPushButton* btOk = makeButton("btOk", QStringLiteral("OK"), 8);
-    QPushButton* btHelp = makeButton("btAcknowledgments", QStringLiteral("Help"), 42);
-    QPushButton* btWebSite = makeButton("btWebSite", QStringLiteral("Visit Web Site"), 76);
-    QPushButton* btEmail = makeButton("btEmail", QStringLiteral("E-mail"), 110);
+    QPushButton* btHelp = makeButton("btAcknowledgments", QStringLiteral("&Help"), 42);
+    QPushButton* btWebSite = makeButton("btWebSite", QStringLiteral("Visit &Web Site"), 76);
+    QPushButton* btEmail = makeButton("btEmail", QStringLiteral("&E-mail"), 110);
     btOk->setDefault(true);
     setTabOrder(btOk, btHelp);
     setTabOrder(btHelp, btWebSite);

@@ -48,23 +48,23 @@ OptionsForm::OptionsForm(QWidget* parent)
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
     m_cancelButton = makeButton(this, "Button2", tr("Cancel"), {156, 48, 75, 25});
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    m_helpButton = makeButton(this, "Button3", tr("Help"), {156, 84, 75, 25});
+    m_helpButton = makeButton(this, "Button3", tr("&Help"), {156, 84, 75, 25});
     connect(m_helpButton, &QPushButton::clicked, this, &OptionsForm::helpClicked);
 
     m_mainWindowGroup = new QGroupBox(tr(" Main window "), this);
     m_mainWindowGroup->setObjectName(QStringLiteral("GroupBox2"));
     m_mainWindowGroup->setGeometry(8, 8, 133, 85);
     m_cbShowHints =
-        makeCheckBox(m_mainWindowGroup, "cbShowHints", tr("Show hints"), {12, 56, 115, 17});
+        makeCheckBox(m_mainWindowGroup, "cbShowHints", tr("&Show hints"), {12, 56, 115, 17});
     m_cbAlwaysOnTop =
-        makeCheckBox(m_mainWindowGroup, "cbAlwaysOnTop", tr("Always on top"), {12, 28, 115, 17});
+        makeCheckBox(m_mainWindowGroup, "cbAlwaysOnTop", tr("&Always on top"), {12, 28, 115, 17});
 
     m_rgMinimize = new QGroupBox(tr(" Minimize to "), this);
     m_rgMinimize->setObjectName(QStringLiteral("rgMinimize"));
     m_rgMinimize->setGeometry(8, 104, 133, 102);
     m_modes = new QButtonGroup(this);
-    const QString captions[ModeCount] = {tr("Taskbar button"), tr("System tray icon"),
-                                         tr("Floating button")};
+    const QString captions[ModeCount] = {tr("Task&bar button"), tr("System &tray icon"),
+                                         tr("&Floating button")};
     for (int i = 0; i < ModeCount; ++i) {
         auto* r = new QRadioButton(captions[i], m_rgMinimize);
         r->setObjectName(QStringLiteral("rgMinimizeItem%1").arg(i));
@@ -74,9 +74,14 @@ OptionsForm::OptionsForm(QWidget* parent)
 
     setTabOrder(m_okButton, m_cancelButton);
     setTabOrder(m_cancelButton, m_helpButton);
-    setTabOrder(m_helpButton, m_cbShowHints);
-    setTabOrder(m_cbShowHints, m_cbAlwaysOnTop);
-    setTabOrder(m_cbAlwaysOnTop, m_modes->button(0));
+    // The check boxes in the order they stand; then the chosen mode, the one radio button
+    // that Tab stops at (the arrows move between them).
+    setTabOrder(m_helpButton, m_cbAlwaysOnTop);
+    setTabOrder(m_cbAlwaysOnTop, m_cbShowHints);
+    setTabOrder(m_cbShowHints, m_modes->button(0));
+    for (int i = 1; i < ModeCount; ++i)
+        setTabOrder(m_modes->button(i - 1), m_modes->button(i));
+    connect(m_modes, &QButtonGroup::idToggled, this, [this] { chosenModeTakesTab(); });
     setMinimizeMode(0);
 }
 
@@ -96,6 +101,14 @@ void OptionsForm::setAlwaysOnTop(bool on) {
     m_cbAlwaysOnTop->setChecked(on);
 }
 
+void OptionsForm::chosenModeTakesTab() {
+    const int chosen = m_modes->checkedId();
+    for (QAbstractButton* b : m_modes->buttons()) {
+        const bool stop = chosen < 0 ? b == m_modes->button(0) : m_modes->id(b) == chosen;
+        b->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
 int OptionsForm::minimizeMode() const {
     return m_modes->checkedId();
 }
@@ -107,6 +120,7 @@ void OptionsForm::setMinimizeMode(int mode) {
         for (QAbstractButton* b : m_modes->buttons())
             b->setChecked(false);
         m_modes->setExclusive(true);
+        chosenModeTakesTab();
         return;
     }
     m_modes->button(std::min(mode, ModeCount - 1))->setChecked(true);

@@ -32,6 +32,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void chosenModeTakesTab();
     QPushButton* m_okButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QPushButton* m_helpButton = nullptr;

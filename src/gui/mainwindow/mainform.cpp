@@ -17,6 +17,7 @@
 #include "mainwindow/windowroles.h"
 #include "mobile/mobileform.h"
 #include "model/bgrcolor.h"
+#include "model/contrast.h"
 #include "model/pageletters.h"
 #include "platform/windowmove.h"
 #include "print/previewform.h"
@@ -344,6 +345,11 @@ void MainForm::savePageColor() {
 void MainForm::applyPageColor(int bgrColor) {
     QPalette pal = m_editor->palette();
     pal.setColor(QPalette::Base, colorFromBgr<QColor>(bgrColor));
+    // Text without a colour of its own, and the caret, stand out on the page whatever the
+    // desktop's theme: a dark theme's white text would vanish on the light page colours.
+    const QColor text = colorFromBgr<QColor>(readableTextColor(bgrColor));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        pal.setColor(group, QPalette::Text, text);
     m_editor->setPalette(pal);
     m_titleBar->setPageColor(m_editor->palette().color(QPalette::Base));
 }

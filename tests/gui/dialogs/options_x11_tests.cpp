@@ -111,7 +111,7 @@ TEST_F(Options, LayoutCaptionsAndTabOrder) {
         for (const Expect& e : controls) {
             auto* b = child<QAbstractButton>(d, e.name);
             ASSERT_TRUE(b) << e.name;
-            EXPECT_EQ(b->text(), e.caption) << e.name;
+            EXPECT_EQ(QString(b->text()).remove('&'), e.caption) << e.name;
             EXPECT_EQ(b->geometry(), e.geometry) << e.name;
             // The caption fits its control.
             if (qobject_cast<QCheckBox*>(b))
@@ -128,7 +128,7 @@ TEST_F(Options, LayoutCaptionsAndTabOrder) {
         for (int i = 0; i < 3; ++i) {
             auto* r = rg->findChild<QRadioButton*>(QStringLiteral("rgMinimizeItem%1").arg(i));
             ASSERT_TRUE(r);
-            EXPECT_EQ(r->text(), items[i]);
+            EXPECT_EQ(QString(r->text()).remove('&'), items[i]);
             EXPECT_LE(r->sizeHint().width(), r->width()) << i;
         }
         EXPECT_TRUE(child<QPushButton>(d, "Button1")->isDefault());
@@ -141,8 +141,8 @@ TEST_F(Options, LayoutCaptionsAndTabOrder) {
             key("Tab");
             QTest::qWait(50);
         }
-        EXPECT_EQ(order, QStringList({"Button1", "Button2", "Button3", "cbShowHints",
-                                      "cbAlwaysOnTop", "rgMinimizeItem0"}));
+        EXPECT_EQ(order, QStringList({"Button1", "Button2", "Button3", "cbAlwaysOnTop",
+                                      "cbShowHints", "rgMinimizeItem0"}));
         d.grab().save(qEnvironmentVariable("QLY_SHOTS", "/tmp") + "/options.png");
         key("Escape");
     });
@@ -264,3 +264,22 @@ TEST_F(Options, ANegativeModeShowsNoItemAndIsWrittenBackAsMinusOne) {
 }
 
 } // namespace
+
+TEST_F(Options, TabStopsAtTheChosenModeOnly) {
+    auto form = start();
+    form->runningSettings().minimizeTo = 2;
+    runOptions(*form, [](OptionsForm& d) {
+        child<QCheckBox>(d, "cbShowHints")->setFocus();
+        key("Tab");
+        EXPECT_TRUE(waitFor([] {
+            return QApplication::focusWidget() &&
+                   QApplication::focusWidget()->objectName() == "rgMinimizeItem2";
+        }));
+        key("Tab");
+        EXPECT_TRUE(waitFor([] {
+            return QApplication::focusWidget() &&
+                   QApplication::focusWidget()->objectName() == "Button1";
+        }));
+        key("Escape");
+    });
+}

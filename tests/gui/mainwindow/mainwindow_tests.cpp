@@ -8,6 +8,9 @@
 #include "mainwindow/titlebar.h"
 #include "mainwindow/titlesplitter.h"
 #include "model/alignment.h"
+#include "model/bgrcolor.h"
+#include "model/contrast.h"
+#include "settings/mainsettings.h"
 #include "settings/programpaths.h"
 #include "support/mainwindowfixture.h"
 #include "support/tempdir.h"
@@ -184,6 +187,24 @@ TEST_F(MainWindow, TitleButtonsAreTheTitleHeightMinus2) {
     EXPECT_EQ(form->titleBar()->pnNav()->width(), 111);
     EXPECT_EQ(form->titleBar()->pnClose()->width(), 41);
     EXPECT_EQ(form->titleBar()->sbClose()->toolTip(), "Close");
+}
+
+TEST_F(MainWindow, PageTextIsReadableOnEveryPageColourUnderADarkTheme) {
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Base, Qt::black);
+    dark.setColor(QPalette::Text, Qt::white);
+    QApplication::setPalette(dark);
+    auto form = start();
+    for (int bgr : DefaultPageColors) {
+        form->applyPageColor(bgr);
+        const QPalette pal = form->editor()->palette();
+        EXPECT_EQ(bgrFromColor(pal.color(QPalette::Base)), bgr);
+        EXPECT_GE(contrastRatio(bgrFromColor(pal.color(QPalette::Text)), bgr), 4.5) << bgr;
+    }
+    form->applyPageColor(0x000000); // a dark page colour the user chose: white text
+    EXPECT_EQ(form->editor()->palette().color(QPalette::Text), QColor(Qt::white));
+    QApplication::setPalette(before);
 }
 
 TEST_F(MainWindow, ThePageSelectorOpensShowingNineLetters) {
