@@ -1,5 +1,6 @@
 #include "dialogs/aboutform.h"
 
+#include "dialogs/desktopfont.h"
 #include "help/helpoperations.h"
 
 #include <QApplication>
@@ -36,8 +37,7 @@ AboutForm::AboutForm(QWidget* parent)
       m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About Quillery"));
-    QFont dialogFont = QApplication::font();
-    dialogFont.setPointSize(8);
+    const QFont dialogFont = designedFont();
     setFont(dialogFont);
     setFixedSize(395, 258);
 
@@ -55,7 +55,7 @@ AboutForm::AboutForm(QWidget* parent)
     version->setObjectName(QStringLiteral("lbVersion"));
     QFont versionFont = dialogFont;
     versionFont.setBold(true);
-    versionFont.setPointSize(10);
+    versionFont.setPointSizeF(designedFont(10).pointSizeF());
     version->setFont(versionFont);
     version->setGeometry(25, 112, 240, 22);
 
@@ -104,6 +104,7 @@ AboutForm::AboutForm(QWidget* parent)
     connect(btWebSite, &QPushButton::clicked, this, &AboutForm::btWebSiteClick);
     connect(btEmail, &QPushButton::clicked, this, &AboutForm::btEmailClick);
 
+    growWithDesktopFont(this);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
 }

@@ -1,5 +1,6 @@
 #include "dialogs/optionsform.h"
 
+#include "dialogs/desktopfont.h"
 #include "help/helpoperations.h"
 
 #include <QButtonGroup>
@@ -38,9 +39,7 @@ OptionsForm::OptionsForm(QWidget* parent)
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(tr("Options"));
     setFixedSize(242, 215);
-    QFont f = font();
-    f.setPointSize(8);
-    setFont(f);
+    setFont(designedFont());
 
     // Created in tab order.
     m_okButton = makeButton(this, "Button1", tr("OK"), {156, 12, 75, 25});
@@ -83,6 +82,7 @@ OptionsForm::OptionsForm(QWidget* parent)
         setTabOrder(m_modes->button(i - 1), m_modes->button(i));
     connect(m_modes, &QButtonGroup::idToggled, this, [this] { chosenModeTakesTab(); });
     setMinimizeMode(0);
+    growWithDesktopFont(this);
 }
 
 bool OptionsForm::showHints() const {

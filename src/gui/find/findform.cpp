@@ -1,5 +1,6 @@
 #include "find/findform.h"
 
+#include "dialogs/desktopfont.h"
 #include "dialogs/errorbox.h"
 #include "editor/richtextconvert.h"
 #include "model/pageletters.h"
@@ -35,7 +36,8 @@ class FixedRowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), ListRowHeight};
+        return {QStyledItemDelegate::sizeHint(option, index).width(),
+                qRound(ListRowHeight * desktopGrowth())};
     }
 };
 
@@ -70,17 +72,17 @@ FindForm::FindForm(const QString& pageFolder, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(ClientWidth, ClientHeight);
-    // The desktop's sans-serif UI font at the dialog's 8 points (11 pixels at 96 dpi).
-    QFont dialogFont = QApplication::font();
-    dialogFont.setPointSize(8);
-    setFont(dialogFont);
+    // The desktop's font at the dialog's 8 points (11 pixels at 96 dpi), larger with a larger
+    // desktop font, the dialog growing with it.
+    setFont(designedFont());
     buildControls();
+    growWithDesktopFont(this);
 
     // Centred on the screen rather than on the main window.
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen) {
         const QRect s = screen->geometry();
-        move(s.x() + (s.width() - ClientWidth) / 2, s.y() + (s.height() - ClientHeight) / 2);
+        move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
     }
 }
 

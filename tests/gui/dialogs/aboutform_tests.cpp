@@ -1,9 +1,12 @@
 // The about box on its own: layout, the logo, the version line, the links and the warnings
 // when the desktop cannot open an address. Runs on the offscreen platform.
 #include "dialogs/aboutform.h"
+#include "dialogs/optionsform.h"
+#include "find/findform.h"
 #include "help/helpviewer.h"
 #include "settings/programpaths.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -210,3 +213,30 @@ TEST(AboutForm, HelpWithoutAHelpFileShowsNothingAndOkCloses) {
 }
 
 } // namespace
+
+// With a 16-point desktop font the dialogs grow with it, every caption whole, and still fit a
+// 1280 x 800 screen; at the usual size they keep the designed size (the tests above).
+TEST(DesktopFont, DialogsGrowWithALargeDesktopFontAndFitTheScreen) {
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSize(16);
+    QApplication::setFont(large);
+    FindForm find(QStringLiteral("/nonexistent/"));
+    OptionsForm options;
+    AboutForm about;
+    for (QDialog* d : std::initializer_list<QDialog*>{&find, &options, &about}) {
+        const std::string name = d->objectName().toStdString();
+        EXPECT_GT(d->font().pointSizeF(), 12) << name;
+        EXPECT_LE(d->width(), 1280) << name;
+        EXPECT_LE(d->height(), 800 - 60) << name; // room for a title bar and a panel
+        for (QAbstractButton* b : d->findChildren<QAbstractButton*>())
+            EXPECT_LE(b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')),
+                      b->width())
+                << name << " " << b->objectName().toStdString();
+        for (QLabel* l : d->findChildren<QLabel*>())
+            if (!l->wordWrap() && l->pixmap().isNull())
+                EXPECT_LE(l->sizeHint().width(), l->width() + 1)
+                    << name << " " << l->objectName().toStdString();
+    }
+    QApplication::setFont(before);
+}
