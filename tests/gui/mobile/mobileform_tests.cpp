@@ -383,9 +383,11 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
         QObject::connect(&form, &MobileForm::progressTextChanged, [&](const QString& t) {
             if (t != "Notes: File 13 of 26")
                 return;
-            animated = child<CopyAnimation>(&form, "anCopy")->isRunning() &&
-                       child<QWidget>(&form, "pbCopy")->isVisible() &&
-                       !child<QPushButton>(&form, "btClose")->isEnabled();
+            // The focus waits on a control that stays enabled.
+            auto* bar = child<QWidget>(&form, "pbCopy");
+            animated = child<CopyAnimation>(&form, "anCopy")->isRunning() && bar->isVisible() &&
+                       !child<QPushButton>(&form, "btClose")->isEnabled() &&
+                       QApplication::focusWidget() == bar && bar->isEnabled();
             shot("gomobile-copying", false);
         });
     EXPECT_EQ(copy(), expectedTexts(true));
@@ -393,6 +395,7 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
     EXPECT_TRUE(animated);
     EXPECT_FALSE(child<CopyAnimation>(&form, "anCopy")->isRunning());
     EXPECT_EQ(text(&form, "pnStatus"), "Copy complete");
+    EXPECT_EQ(child<QLabel>(&form, "pnStatus")->accessibleName(), "Copy complete");
     EXPECT_FALSE(child<QCheckBox>(&form, "chShell")->isChecked());
     EXPECT_FALSE(child<QWidget>(&form, "pnAni")->isVisible());
     for (const char* name : {"qly", "qly.chm", "qly.ini"})
