@@ -52,7 +52,7 @@ inline int hexValue(unsigned char c) {
     return -1;
 }
 
-// The number of a list item as a list of this style shows it: "3", "c", "III".
+// The number of a list item as a list of this style shows it: "3", "c", "III" (rtflists.h).
 QString listNumberText(int style, int number);
 
 // Reads RTF bytes (they must start with "{\rtf" after an optional BOM and white space; this

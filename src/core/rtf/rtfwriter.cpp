@@ -14,8 +14,8 @@
 #include "rtf/rtf.h"
 
 #include "rtf/codepage.h"
+#include "rtf/rtflists.h"
 #include "rtf/rtfpictures.h"
-#include "rtf/rtfreader.h"
 #include "rtf/rtftables.h"
 
 #include <QHash>
@@ -447,74 +447,86 @@ void endTableParagraph(Out& out, const Document& doc, const Paragraph& p, const 
         out.lit("\\row\n");
 }
 
-} // namespace
-
-QByteArray writeDocument(const Document& document) {
-    // Fonts and colours in order of first use.
+// Fonts and colours of a document in order of first use, and an upper bound of its RTF, so
+// that the buffer is never grown (and copied): ASCII takes a byte, any other unit at most 10,
+// a change of format at most 100.
+struct Tables {
     QList<FontKey> fonts;
     QHash<FontKey, int> fontIndex;
     QList<std::uint32_t> colors;
     QHash<std::uint32_t, int> colorIndex;
-    // An upper bound of the output, so that the buffer is never grown (and copied): ASCII
-    // takes a byte, any other unit at most 10, a change of format at most 100.
     qsizetype bound = 1024;
-    const CharFormat* last = nullptr;
-    auto addColor = [&](const std::optional<std::uint32_t>& c) {
+
+    void addColor(const std::optional<std::uint32_t>& c) {
         if (c && !colorIndex.contains(*c & 0xFFFFFF)) {
             colorIndex.insert(*c & 0xFFFFFF, int(colors.size()) + 1);
             colors.push_back(*c & 0xFFFFFF);
         }
-    };
+    }
+    void addFormat(const CharFormat& f) {
+        const FontKey key{f.font, std::clamp(f.charset, 0, 255)};
+        if (!fontIndex.contains(key)) {
+            fontIndex.insert(key, int(fonts.size()));
+            fonts.push_back(key);
+        }
+        addColor(f.color);
+        addColor(f.background);
+    }
+};
+
+qsizetype textBound(const QString& text) {
+    const char16_t* t = reinterpret_cast<const char16_t*>(text.constData());
+    qsizetype wide = 0;
+    for (qsizetype i = 0, n = text.size(); i < n; ++i)
+        wide += t[i] >= 0x7F || t[i] < 0x20;
+    return text.size() + 9 * wide + 100;
+}
+
+Tables documentTables(const Document& document) {
+    Tables t;
+    const CharFormat* last = nullptr;
     for (const Paragraph& p : document.paragraphs) {
-        bound += 160 + 24 * qsizetype(p.tabs.size()) + (p.list ? 400 : 0);
+        t.bound += 160 + 24 * qsizetype(p.tabs.size()) + (p.list ? 400 : 0);
         for (const TextRun& r : p.runs) {
-            const char16_t* t = reinterpret_cast<const char16_t*>(r.text.constData());
-            qsizetype wide = 0;
-            for (qsizetype i = 0, n = r.text.size(); i < n; ++i)
-                wide += t[i] >= 0x7F || t[i] < 0x20;
-            bound += r.text.size() + 9 * wide + 100;
+            t.bound += textBound(r.text);
             if (last && *last == r.format)
                 continue;
             last = &r.format;
-            const FontKey key{r.format.font, std::clamp(r.format.charset, 0, 255)};
-            if (!fontIndex.contains(key)) {
-                fontIndex.insert(key, int(fonts.size()));
-                fonts.push_back(key);
-            }
-            addColor(r.format.color);
-            addColor(r.format.background);
+            t.addFormat(r.format);
         }
     }
-    if (fonts.isEmpty())
-        fonts.push_back(FontKey{QString(), 0});
+    if (t.fonts.isEmpty())
+        t.fonts.push_back(FontKey{QString(), 0});
     for (const TableRow& row : document.rows) {
-        bound += 64 + 220 * qsizetype(row.cells.size()); // its definition, empty cells, marks
-        forEachRowColor(row, [&](std::uint32_t c) { addColor(c); });
+        t.bound += 64 + 220 * qsizetype(row.cells.size()); // its definition, empty cells, marks
+        forEachRowColor(row, [&t](std::uint32_t c) { t.addColor(c); });
     }
-
-    for (const FontKey& f : std::as_const(fonts))
-        bound += 64 + 10 * f.name.size();
-    bound += 64 * colors.size();
+    for (const FontKey& f : std::as_const(t.fonts))
+        t.bound += 64 + 10 * f.name.size();
+    t.bound += 64 * t.colors.size();
     for (const Picture& picture : document.pictures)
-        bound += 128 + picture.rtf.size() + picture.data.size() * 2 + picture.data.size() / 64;
+        t.bound += 128 + picture.rtf.size() + picture.data.size() * 2 + picture.data.size() / 64;
     for (const List& l : document.lists)
         for (const ListLevel& level : l.levels)
-            bound += 300 + 30 * (level.prefix.size() + level.suffix.size() + level.bullet.size());
-    Out out(bound);
+            t.bound += 300 + 30 * (level.prefix.size() + level.suffix.size() + level.bullet.size());
+    return t;
+}
+
+void writeHeader(Out& out, const Tables& t) {
     out.lit("{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl");
-    for (qsizetype i = 0; i < fonts.size(); ++i) {
+    for (qsizetype i = 0; i < t.fonts.size(); ++i) {
         out.lit("{\\f");
         out.number(i);
         out.lit("\\fnil\\fcharset");
-        out.number(fonts[i].charset);
+        out.number(t.fonts[i].charset);
         out.lit(" ");
-        QString name = fonts[i].name;
+        QString name = t.fonts[i].name;
         name.replace(QLatin1Char(';'), QLatin1Char(' ')); // a name cannot hold the separator
         writeText(out, name, TextMode::Unicode);
         out.lit(";}");
     }
     out.lit("}\n{\\colortbl ;");
-    for (std::uint32_t c : std::as_const(colors)) {
+    for (std::uint32_t c : std::as_const(t.colors)) {
         out.lit("\\red");
         out.number((c >> 16) & 0xFF);
         out.lit("\\green");
@@ -524,17 +536,127 @@ QByteArray writeDocument(const Document& document) {
         out.lit(";");
     }
     out.lit("}\n");
+}
+
+TextMode textMode(int charset) {
+    return charset == 0 ? TextMode::Ansi : charset == 2 ? TextMode::Symbol : TextMode::Unicode;
+}
+
+// The character format in force as the reader sees it, changed by control words as runs
+// need; it starts as the reader's state after the header: \f0 (\deff0), \fs24, nothing else.
+class FormatWriter {
+public:
+    FormatWriter(Out& out, const Tables& tables)
+        : m_out(out), m_tables(tables), m_mode(textMode(tables.fonts[0].charset)) {}
+
+    TextMode mode() const { return m_mode; }
+    // Writes the words that change the format to f; true when it wrote any.
+    bool change(const CharFormat& f) {
+        if (m_last && *m_last == f)
+            return false;
+        m_last = &f;
+        bool changed = font(f);
+        changed |= number("\\fs", 3, halfPoints(f.size), m_halfPoints);
+        changed |= flag(f.bold, m_bold, "\\b", 2, "\\b0", 3);
+        changed |= flag(f.italic, m_italic, "\\i", 2, "\\i0", 3);
+        changed |= flag(f.underline, m_underline, "\\ul", 3, "\\ulnone", 7);
+        changed |= flag(f.strike, m_strike, "\\strike", 7, "\\strike0", 8);
+        changed |= number("\\cf", 3, colorIndex(f.color), m_fg);
+        const int b = colorIndex(f.background);
+        if (b != m_bg) {
+            m_out.lit("\\highlight");
+            m_out.number(b);
+            m_out.lit("\\chcbpat");
+            m_out.number(b);
+            m_bg = b;
+            changed = true;
+        }
+        return changed;
+    }
+
+private:
+    bool font(const CharFormat& f) {
+        const int cs = std::clamp(f.charset, 0, 255);
+        const FontKey& current = m_tables.fonts[m_font];
+        const int fi = current.charset == cs && current.name == f.font
+                           ? m_font
+                           : m_tables.fontIndex.value(FontKey{f.font, cs}, 0);
+        if (fi == m_font)
+            return false;
+        m_out.lit("\\f");
+        m_out.number(fi);
+        m_font = fi;
+        m_mode = textMode(cs);
+        return true;
+    }
+    bool number(const char* word, qsizetype len, int value, int& have) {
+        if (value == have)
+            return false;
+        m_out.append(word, len);
+        m_out.number(value);
+        have = value;
+        return true;
+    }
+    bool flag(bool want, bool& have, const char* on, qsizetype onLen, const char* off,
+              qsizetype offLen) {
+        if (want == have)
+            return false;
+        if (want)
+            m_out.append(on, onLen);
+        else
+            m_out.append(off, offLen);
+        have = want;
+        return true;
+    }
+    int colorIndex(const std::optional<std::uint32_t>& c) const {
+        return c ? m_tables.colorIndex.value(*c & 0xFFFFFF) : 0;
+    }
+
+    Out& m_out;
+    const Tables& m_tables;
+    const CharFormat* m_last = nullptr;
+    int m_font = 0, m_halfPoints = 24, m_fg = 0, m_bg = 0;
+    bool m_bold = false, m_italic = false, m_underline = false, m_strike = false;
+    TextMode m_mode;
+};
+
+// The runs of a paragraph; `space`: a control word was written last, so that text needs
+// its delimiter.
+void writeRuns(Out& out, const Document& document, const Paragraph& p, FormatWriter& format,
+               bool space) {
+    for (const TextRun& r : p.runs) {
+        if (r.text.isEmpty())
+            continue;
+        if (format.change(r.format))
+            space = true;
+        if (r.picture > 0) {
+            if (size_t(r.picture) <= document.pictures.size()) {
+                const QByteArray group = pictureGroup(document.pictures[size_t(r.picture) - 1]);
+                if (!group.isEmpty()) {
+                    out.append(group.constData(), group.size());
+                    space = false;
+                }
+            }
+            continue;
+        }
+        if (space) {
+            out.lit(" ");
+            space = false;
+        }
+        writeText(out, r.text, format.mode());
+    }
+}
+
+} // namespace
+
+QByteArray writeDocument(const Document& document) {
+    const Tables tables = documentTables(document);
+    Out out(tables.bound);
+    writeHeader(out, tables);
     if (!document.lists.empty())
         writeListTables(out, document.lists, levelIndents(document));
     ListCounters counters(document.lists.size());
-
-    // The reader's state after the header: \f0 (\deff0), \fs24, nothing else.
-    int font = 0, hp = 24, fg = 0, bg = 0;
-    bool bold = false, italic = false, underline = false, strike = false;
-    last = nullptr;
-    TextMode mode = fonts[0].charset == 0   ? TextMode::Ansi
-                    : fonts[0].charset == 2 ? TextMode::Symbol
-                                            : TextMode::Unicode;
+    FormatWriter format(out, tables);
     const std::vector<Paragraph>& paragraphs = document.paragraphs;
     QByteArray definition; // of a table row, reused
     for (size_t pi = 0; pi < paragraphs.size(); ++pi) {
@@ -543,7 +665,7 @@ QByteArray writeDocument(const Document& document) {
         if (row && (pi == 0 || paragraphs[pi - 1].row != p.row ||
                     !tableRow(document, paragraphs[pi - 1]))) {
             definition.clear();
-            appendRowDefinition(definition, *row, colorIndex);
+            appendRowDefinition(definition, *row, tables.colorIndex);
             out.append(definition.constData(), definition.size());
             out.lit("\n");
         }
@@ -551,87 +673,13 @@ QByteArray writeDocument(const Document& document) {
         if (row)
             out.lit("\\intbl");
         writeParagraphFormat(out, p);
-        bool space = true; // a control word was written last: text needs its delimiter
-        if (p.list > 0 && size_t(p.list) <= document.lists.size() && p.listLevel >= 0 &&
-            p.listLevel < kListLevels) {
+        const bool item = p.list > 0 && size_t(p.list) <= document.lists.size() &&
+                          p.listLevel >= 0 && p.listLevel < kListLevels;
+        if (item) {
             const List& list = document.lists[size_t(p.list) - 1];
             writeListItem(out, p, list, counters.next(list, p.list - 1, p.listLevel));
-            space = false;
         }
-        for (const TextRun& r : p.runs) {
-            if (r.text.isEmpty())
-                continue;
-            if (!last || !(*last == r.format)) {
-                last = &r.format;
-                const CharFormat& f = r.format;
-                const int cs = std::clamp(f.charset, 0, 255);
-                const int fi = fonts[font].charset == cs && fonts[font].name == f.font
-                                   ? font
-                                   : fontIndex.value(FontKey{f.font, cs}, 0);
-                if (fi != font) {
-                    out.lit("\\f");
-                    out.number(fi);
-                    font = fi;
-                    space = true;
-                    mode = cs == 0   ? TextMode::Ansi
-                           : cs == 2 ? TextMode::Symbol
-                                     : TextMode::Unicode;
-                }
-                const int h = halfPoints(f.size);
-                if (h != hp) {
-                    out.lit("\\fs");
-                    out.number(h);
-                    hp = h;
-                    space = true;
-                }
-                auto flag = [&](bool want, bool& have, const char* on, qsizetype onLen,
-                                const char* off, qsizetype offLen) {
-                    if (want != have) {
-                        if (want)
-                            out.append(on, onLen);
-                        else
-                            out.append(off, offLen);
-                        have = want;
-                        space = true;
-                    }
-                };
-                flag(f.bold, bold, "\\b", 2, "\\b0", 3);
-                flag(f.italic, italic, "\\i", 2, "\\i0", 3);
-                flag(f.underline, underline, "\\ul", 3, "\\ulnone", 7);
-                flag(f.strike, strike, "\\strike", 7, "\\strike0", 8);
-                const int c = f.color ? colorIndex.value(*f.color & 0xFFFFFF) : 0;
-                if (c != fg) {
-                    out.lit("\\cf");
-                    out.number(c);
-                    fg = c;
-                    space = true;
-                }
-                const int b = f.background ? colorIndex.value(*f.background & 0xFFFFFF) : 0;
-                if (b != bg) {
-                    out.lit("\\highlight");
-                    out.number(b);
-                    out.lit("\\chcbpat");
-                    out.number(b);
-                    bg = b;
-                    space = true;
-                }
-            }
-            if (r.picture > 0) {
-                if (size_t(r.picture) <= document.pictures.size()) {
-                    const QByteArray group = pictureGroup(document.pictures[size_t(r.picture) - 1]);
-                    if (!group.isEmpty()) {
-                        out.append(group.constData(), group.size());
-                        space = false;
-                    }
-                }
-                continue;
-            }
-            if (space) {
-                out.lit(" ");
-                space = false;
-            }
-            writeText(out, r.text, mode);
-        }
+        writeRuns(out, document, p, format, !item);
         if (row) {
             const Paragraph* next = pi + 1 < paragraphs.size() ? &paragraphs[pi + 1] : nullptr;
             endTableParagraph(out, document, p, next && tableRow(document, *next) ? next : nullptr);

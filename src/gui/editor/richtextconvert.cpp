@@ -283,6 +283,232 @@ CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont,
     return f;
 }
 
+// Fills an editor's document: text in one format goes in as one insertion, so that a page
+// whose formats seldom change goes in a few long insertions, as with Qt's own setPlainText.
+class EditorFiller {
+public:
+    EditorFiller(QTextDocument* target, const Document& doc)
+        : m_target(target), m_doc(doc), m_cursor(target) {}
+
+    void fill() {
+        m_cursor.beginEditBlock();
+        const std::vector<Paragraph>& paragraphs = m_doc.paragraphs;
+        for (size_t i = 0; i < paragraphs.size();) {
+            const size_t end = tableEnd(m_doc, i);
+            if (end == i) {
+                put(paragraphs[i++]);
+                continue;
+            }
+            // A table: its cells filled as pages are, each from its own end; the paragraph
+            // after it goes into the block that follows it.
+            flush();
+            insertTable(m_cursor, m_doc, i, end, m_first,
+                        [this](const QTextCursor& at, size_t from, size_t to, bool fresh) {
+                            m_cursor = at;
+                            m_first = fresh;
+                            m_listBefore = true; // no paragraph goes in as a separator
+                            for (size_t k = from; k < to; ++k)
+                                put(m_doc.paragraphs[k]);
+                            flush();
+                        });
+            m_first = true;
+            m_listBefore = true;
+            i = end;
+        }
+        flush();
+        m_cursor.endEditBlock();
+    }
+
+private:
+    void flush() {
+        if (!m_pending.isEmpty())
+            m_cursor.insertText(m_pending, m_lastQt);
+        m_pending.clear();
+    }
+
+    // A paragraph in the block format of the one before goes into it as a paragraph
+    // separator.
+    void startBlock(const Paragraph& p) {
+        QTextBlockFormat bf = toQt(p);
+        if (m_first) {
+            m_cursor.setBlockFormat(bf);
+            m_first = false;
+        } else if (m_lastFormat && p.list == 0 && !m_listBefore && bf == m_blockBefore) {
+            m_pending += QChar::ParagraphSeparator;
+        } else {
+            flush();
+            m_cursor.insertBlock(bf);
+        }
+        m_blockBefore = std::move(bf);
+        m_listBefore = p.list != 0;
+    }
+
+    void addToList(const Paragraph& p) {
+        const int level = std::clamp(p.listLevel, 0, kListLevels - 1);
+        const auto key = std::make_pair(p.list, level);
+        if (const auto it = m_lists.find(key); it != m_lists.end())
+            it->second->add(m_cursor.block());
+        else
+            m_lists.emplace(
+                key, m_cursor.createList(toQt(m_doc.lists[size_t(p.list) - 1], p.list, level)));
+        // Qt draws the item's mark in the block's character format: that of its text.
+        if (!p.runs.empty() && (!m_lastFormat || !(*m_lastFormat == p.runs.front().format)))
+            m_cursor.setBlockCharFormat(toQt(p.runs.front().format));
+    }
+
+    void put(const Paragraph& p) {
+        startBlock(p);
+        if (p.list > 0 && size_t(p.list) <= m_doc.lists.size())
+            addToList(p);
+        for (const TextRun& r : p.runs) {
+            if (r.text.isEmpty())
+                continue;
+            if (!m_lastFormat || !(*m_lastFormat == r.format)) {
+                flush();
+                m_lastQt = toQt(r.format);
+                m_lastFormat = &r.format;
+            }
+            if (r.picture > 0 && size_t(r.picture) <= m_doc.pictures.size()) {
+                flush();
+                m_cursor.insertImage(
+                    pictureImageFormat(m_target, m_doc.pictures[size_t(r.picture) - 1], m_lastQt));
+                continue;
+            }
+            m_pending += r.text;
+        }
+        // An empty line keeps the size of the text before (one that goes in as a separator
+        // takes it from the text's format).
+        if (p.runs.empty() && m_lastFormat && m_pending.isEmpty())
+            m_cursor.setBlockCharFormat(m_lastQt);
+    }
+
+    QTextDocument* m_target;
+    const Document& m_doc;
+    QTextCursor m_cursor;
+    bool m_first = true;
+    const CharFormat* m_lastFormat = nullptr;
+    QTextCharFormat m_lastQt;
+    std::map<std::pair<int, int>, QTextList*> m_lists; // by list and level
+    QString m_pending;                                 // text in m_lastQt not yet in the document
+    QTextBlockFormat m_blockBefore;
+    bool m_listBefore = false;
+};
+
+// Reads an editor's document into a page. A page has few formats: each is converted once,
+// by its index in the document.
+class EditorReader {
+public:
+    explicit EditorReader(const QTextDocument* source)
+        : m_source(source), m_defaultFont(source->defaultFont()),
+          m_defaultFamily(realFamily(m_defaultFont)) {}
+
+    Document read() {
+        const bool frames = !m_source->rootFrame()->childFrames().isEmpty(); // tables, if any
+        const auto paragraphOf = [this](const QTextBlock& b) { return paragraph(b); };
+        for (QTextBlock b = m_source->begin(); b.isValid(); b = b.next()) {
+            if (const QTextTable* table = frames ? outermostTable(b) : nullptr) {
+                appendTable(table, m_doc, paragraphOf);
+                b = table->lastCursorPosition().block(); // the table's last block
+                continue;
+            }
+            if (!frames || !isTableGap(b))
+                m_doc.paragraphs.push_back(paragraph(b));
+        }
+        if (m_doc.paragraphs.empty())
+            m_doc.paragraphs.emplace_back();
+        return std::move(m_doc);
+    }
+
+private:
+    const CharFormat& charFormat(const QTextFragment& frag) {
+        auto it = m_charFormats.constFind(frag.charFormatIndex());
+        if (it == m_charFormats.cend())
+            it = m_charFormats.insert(frag.charFormatIndex(),
+                                      fromQt(frag.charFormat(), m_defaultFont, m_defaultFamily));
+        return *it;
+    }
+
+    // The page's list that Qt's list is, made on first sight.
+    int modelList(const QTextList* list, int level) {
+        if (const auto it = m_seen.find(list); it != m_seen.end())
+            return it->second;
+        const QTextListFormat f = list->format();
+        const bool defined = f.hasProperty(kListDefinitionProperty);
+        const int id = f.intProperty(kListIdProperty);
+        int model = id > 0 && m_byId.count(id) ? m_byId[id] : 0;
+        if (model == 0) {
+            m_doc.lists.push_back(
+                defined ? listFromDefinition(f.stringProperty(kListDefinitionProperty)) : List{});
+            model = int(m_doc.lists.size());
+            if (id > 0)
+                m_byId[id] = model;
+        }
+        if (!defined)
+            m_doc.lists[size_t(model) - 1].levels[level] = levelFromQt(f);
+        m_seen.emplace(list, model);
+        return model;
+    }
+
+    void listItem(const QTextBlock& b, const QTextList* list, Paragraph& p) {
+        const int level = std::clamp(list->format().indent() - 1, 0, kListLevels - 1);
+        p.list = modelList(list, level);
+        p.listLevel = level;
+        const QList<int> indents =
+            b.blockFormat().property(kListIndentProperty).value<QList<int>>();
+        p.leftIndent = indents.size() == 2 ? indents[0] : 0;
+        p.firstIndent = indents.size() == 2 ? indents[1] : 0;
+    }
+
+    void appendFragment(const QTextFragment& frag, Paragraph& p) {
+        if (frag.charFormat().isImageFormat()) { // a picture a character
+            const std::optional<Picture> picture =
+                pictureOfImage(m_source, frag.charFormat().toImageFormat());
+            const CharFormat& f = charFormat(frag);
+            for (int i = 0; picture && i < frag.length(); ++i) {
+                m_doc.pictures.push_back(*picture);
+                p.runs.push_back(TextRun{QString(QChar::ObjectReplacementCharacter), f,
+                                         int(m_doc.pictures.size())});
+            }
+            return;
+        }
+        QString text = frag.text();
+        text.remove(QChar::ObjectReplacementCharacter);
+        text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
+        if (text.isEmpty())
+            return;
+        const CharFormat& f = charFormat(frag);
+        if (!p.runs.empty() && p.runs.back().format == f && p.runs.back().picture == 0)
+            p.runs.back().text += text;
+        else
+            p.runs.push_back(TextRun{std::move(text), f});
+    }
+
+    Paragraph paragraph(const QTextBlock& b) {
+        auto format = m_blockFormats.constFind(b.blockFormatIndex());
+        if (format == m_blockFormats.cend()) {
+            Paragraph empty;
+            fromQt(b.blockFormat(), empty);
+            format = m_blockFormats.insert(b.blockFormatIndex(), empty);
+        }
+        Paragraph p = *format;
+        if (const QTextList* list = b.textList())
+            listItem(b, list, p);
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (const QTextFragment frag = it.fragment(); frag.isValid())
+                appendFragment(frag, p);
+        return p;
+    }
+
+    const QTextDocument* m_source;
+    const QFont m_defaultFont;
+    const QString m_defaultFamily;
+    Document m_doc;
+    std::map<const QTextList*, int> m_seen; // Qt's lists and the page's lists they are
+    std::map<int, int> m_byId;              // the page's lists by the id they had when loaded
+    QHash<int, Paragraph> m_blockFormats;
+    QHash<int, CharFormat> m_charFormats;
+};
+
 } // namespace
 
 QFont editorDefaultFont() {
@@ -307,189 +533,13 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
     target->setUndoRedoEnabled(false); // also drops the history of the page before
     target->clear();
     resetPictureBudget(target);
-    QTextCursor cursor(target);
-    cursor.beginEditBlock();
-    bool first = true;
-    const CharFormat* lastFormat = nullptr;
-    QTextCharFormat lastQt;
-    std::map<std::pair<int, int>, QTextList*> lists; // by list and level
-    // Text in lastQt not yet in the document. Paragraphs in the block format of the one
-    // before go into it as paragraph separators, so that a page whose formats seldom change
-    // goes in a few long insertions, as with Qt's own setPlainText.
-    QString pending;
-    const auto flush = [&] {
-        if (!pending.isEmpty())
-            cursor.insertText(pending, lastQt);
-        pending.clear();
-    };
-    QTextBlockFormat blockBefore;
-    bool listBefore = false;
-    const auto put = [&](const Paragraph& p) {
-        QTextBlockFormat bf = toQt(p);
-        if (first) {
-            cursor.setBlockFormat(bf);
-            first = false;
-        } else if (lastFormat && p.list == 0 && !listBefore && bf == blockBefore) {
-            pending += QChar::ParagraphSeparator;
-        } else {
-            flush();
-            cursor.insertBlock(bf);
-        }
-        blockBefore = std::move(bf);
-        listBefore = p.list != 0;
-        if (p.list > 0 && size_t(p.list) <= doc.lists.size()) {
-            const int level = std::clamp(p.listLevel, 0, kListLevels - 1);
-            const auto key = std::make_pair(p.list, level);
-            if (const auto it = lists.find(key); it != lists.end())
-                it->second->add(cursor.block());
-            else
-                lists.emplace(
-                    key, cursor.createList(toQt(doc.lists[size_t(p.list) - 1], p.list, level)));
-            // Qt draws the item's mark in the block's character format: that of its text.
-            if (!p.runs.empty() && (!lastFormat || !(*lastFormat == p.runs.front().format)))
-                cursor.setBlockCharFormat(toQt(p.runs.front().format));
-        }
-        for (const TextRun& r : p.runs) {
-            if (r.text.isEmpty())
-                continue;
-            if (!lastFormat || !(*lastFormat == r.format)) {
-                flush();
-                lastQt = toQt(r.format);
-                lastFormat = &r.format;
-            }
-            if (r.picture > 0 && size_t(r.picture) <= doc.pictures.size()) {
-                flush();
-                cursor.insertImage(
-                    pictureImageFormat(target, doc.pictures[size_t(r.picture) - 1], lastQt));
-                continue;
-            }
-            pending += r.text;
-        }
-        // An empty line keeps the size of the text before (one that goes in as a separator
-        // takes it from the text's format).
-        if (p.runs.empty() && lastFormat && pending.isEmpty())
-            cursor.setBlockCharFormat(lastQt);
-    };
-    for (size_t i = 0; i < doc.paragraphs.size();) {
-        const size_t end = tableEnd(doc, i);
-        if (end == i) {
-            put(doc.paragraphs[i++]);
-            continue;
-        }
-        // A table: its cells filled as pages are, each from its own end; the paragraph after
-        // it goes into the block that follows it.
-        flush();
-        insertTable(cursor, doc, i, end, first,
-                    [&](const QTextCursor& at, size_t from, size_t to, bool fresh) {
-                        cursor = at;
-                        first = fresh;
-                        listBefore = true; // no paragraph goes in as a separator of the one before
-                        for (size_t k = from; k < to; ++k)
-                            put(doc.paragraphs[k]);
-                        flush();
-                    });
-        first = true;
-        listBefore = true;
-        i = end;
-    }
-    flush();
-    cursor.endEditBlock();
+    EditorFiller(target, doc).fill();
     target->setUndoRedoEnabled(undo);
     target->setModified(false);
 }
 
 Document editorDocument(const QTextDocument* source) {
-    Document doc;
-    const QFont defaultFont = source->defaultFont();
-    const QString defaultFamily = realFamily(defaultFont);
-    std::map<const QTextList*, int> seen; // Qt's lists and the page's lists they are
-    std::map<int, int> byId;              // the page's lists by the id they had when loaded
-    // A page has few formats: each is converted once, by its index in the document.
-    QHash<int, Paragraph> blockFormats;
-    QHash<int, CharFormat> charFormats;
-    const auto charFormatOf = [&](const QTextFragment& frag) -> const CharFormat& {
-        auto it = charFormats.constFind(frag.charFormatIndex());
-        if (it == charFormats.cend())
-            it = charFormats.insert(frag.charFormatIndex(),
-                                    fromQt(frag.charFormat(), defaultFont, defaultFamily));
-        return *it;
-    };
-    const auto paragraphOf = [&](const QTextBlock& b) {
-        auto format = blockFormats.constFind(b.blockFormatIndex());
-        if (format == blockFormats.cend()) {
-            Paragraph empty;
-            fromQt(b.blockFormat(), empty);
-            format = blockFormats.insert(b.blockFormatIndex(), empty);
-        }
-        Paragraph p = *format;
-        if (const QTextList* list = b.textList()) {
-            const QTextListFormat f = list->format();
-            const int level = std::clamp(f.indent() - 1, 0, kListLevels - 1);
-            auto it = seen.find(list);
-            if (it == seen.end()) {
-                const int id = f.intProperty(kListIdProperty);
-                int model = id > 0 && byId.count(id) ? byId[id] : 0;
-                if (model == 0) {
-                    doc.lists.push_back(
-                        f.hasProperty(kListDefinitionProperty)
-                            ? listFromDefinition(f.stringProperty(kListDefinitionProperty))
-                            : List{});
-                    model = int(doc.lists.size());
-                    if (id > 0)
-                        byId[id] = model;
-                }
-                if (!f.hasProperty(kListDefinitionProperty))
-                    doc.lists[size_t(model) - 1].levels[level] = levelFromQt(f);
-                it = seen.emplace(list, model).first;
-            }
-            p.list = it->second;
-            p.listLevel = level;
-            const QList<int> indents =
-                b.blockFormat().property(kListIndentProperty).value<QList<int>>();
-            p.leftIndent = indents.size() == 2 ? indents[0] : 0;
-            p.firstIndent = indents.size() == 2 ? indents[1] : 0;
-        }
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment frag = it.fragment();
-            if (!frag.isValid())
-                continue;
-            if (frag.charFormat().isImageFormat()) { // a picture a character
-                const std::optional<Picture> picture =
-                    pictureOfImage(source, frag.charFormat().toImageFormat());
-                const CharFormat& f = charFormatOf(frag);
-                for (int i = 0; picture && i < frag.length(); ++i) {
-                    doc.pictures.push_back(*picture);
-                    p.runs.push_back(TextRun{QString(QChar::ObjectReplacementCharacter), f,
-                                             int(doc.pictures.size())});
-                }
-                continue;
-            }
-            QString text = frag.text();
-            text.remove(QChar::ObjectReplacementCharacter);
-            text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
-            if (text.isEmpty())
-                continue;
-            const CharFormat& f = charFormatOf(frag);
-            if (!p.runs.empty() && p.runs.back().format == f && p.runs.back().picture == 0)
-                p.runs.back().text += text;
-            else
-                p.runs.push_back(TextRun{std::move(text), f});
-        }
-        return p;
-    };
-    const bool frames = !source->rootFrame()->childFrames().isEmpty(); // tables, if any
-    for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
-        if (const QTextTable* table = frames ? outermostTable(b) : nullptr) {
-            appendTable(table, doc, paragraphOf);
-            b = table->lastCursorPosition().block(); // the table's last block
-            continue;
-        }
-        if (!frames || !isTableGap(b))
-            doc.paragraphs.push_back(paragraphOf(b));
-    }
-    if (doc.paragraphs.empty())
-        doc.paragraphs.emplace_back();
-    return doc;
+    return EditorReader(source).read();
 }
 
 } // namespace qly

@@ -1,0 +1,195 @@
+#pragma once
+// The control words the RTF reader knows, found by name in a hash table built once.
+
+#include "rtf/rtfreader.h"
+
+#include <QtGlobal>
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace qly::rtf {
+
+// In groups; the reader takes the document words (Ansi to U) and the destinations
+// (SkipDest to Result) by their range.
+enum class Keyword : std::uint8_t {
+    Unknown,
+    // document
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCpg,
+    Deff,
+    Uc,
+    U,
+    // destinations
+    SkipDest,
+    FontTbl,
+    ColorTbl,
+    ListText,
+    Pn,
+    PnTxtB,
+    PnTxtA,
+    Field,
+    FldRslt,
+    Upr,
+    Ud,
+    NestTableProps,
+    ListTable,
+    ListOverrideTable,
+    LevelText,
+    Pict,
+    ShpPict,
+    NonShpPict,
+    Object,
+    Result,
+    // font table and colour table
+    F,
+    FCharset,
+    Cpg,
+    Red,
+    Green,
+    Blue,
+    // character formatting
+    Plain,
+    B,
+    I,
+    Ul,
+    UlNone,
+    Strike,
+    V,
+    Fs,
+    Cf,
+    Cb,
+    Highlight,
+    ChCbPat,
+    // paragraphs and special characters
+    Pard,
+    Intbl,
+    Ql,
+    Qr,
+    Qc,
+    Qj,
+    Par,
+    Sect,
+    Line,
+    Tab,
+    Cell,
+    Row,
+    Li,
+    Ri,
+    Fi,
+    Sb,
+    Sa,
+    Sl,
+    SlMult,
+    Tx,
+    TqR,
+    TqC,
+    TqDec,
+    Keep,
+    KeepN,
+    EmDash,
+    EnDash,
+    EmSpace,
+    EnSpace,
+    QmSpace,
+    Bullet,
+    LQuote,
+    RQuote,
+    LDblQuote,
+    RDblQuote,
+    Zwj,
+    Zwnj,
+    LtrMark,
+    RtlMark,
+    // legacy list numbering (\*\pn)
+    PnLvlBlt,
+    PnLvlBody,
+    PnLvlCont,
+    PnLvl,
+    // Word lists
+    ListDef,
+    ListLevelDef,
+    LevelNfc,
+    LevelStartAt,
+    ListId,
+    ListOverride,
+    Ls,
+    Ilvl,
+    PnDec,
+    PnUcLtr,
+    PnLcLtr,
+    PnUcRm,
+    PnLcRm,
+    PnStart,
+    PnF,
+    // tables
+    TableWord, // a word of a row's definition (rtftables.h)
+    NestCell,
+    // pictures and objects
+    ObjW,
+    ObjH,
+    ObjScaleX,
+    ObjScaleY,
+    // in the order of Blip and of PictSize, which pictureWord counts on
+    PngBlip,
+    JpegBlip,
+    DiBitmap,
+    WMetafile,
+    OtherBlip,
+    PicW,
+    PicH,
+    PicWGoal,
+    PicHGoal,
+    PicScaleX,
+    PicScaleY,
+};
+
+// Whether the word starts a destination: a group read apart from the page's text.
+inline bool isDestination(Keyword k) {
+    return k >= Keyword::SkipDest && k <= Keyword::Result;
+}
+
+constexpr std::uint32_t hashName(const char* s, qsizetype n) {
+    std::uint32_t h = 2166136261u;
+    for (qsizetype i = 0; i < n; ++i)
+        h = (h ^ static_cast<unsigned char>(s[i])) * 16777619u;
+    return h;
+}
+
+// Open addressing over the names; inline, as it is asked once for every control word.
+class KeywordTable {
+public:
+    struct Entry {
+        std::string_view name;
+        Keyword keyword = Keyword::Unknown;
+    };
+
+    KeywordTable();
+    Keyword find(const char* s, qsizetype n) const {
+        if (n > kMaxControlWord)
+            return Keyword::Unknown;
+        std::uint32_t i = hashName(s, n) & kMask;
+        while (m_slots[i].keyword != Keyword::Unknown) {
+            if (qsizetype(m_slots[i].name.size()) == n &&
+                std::memcmp(m_slots[i].name.data(), s, size_t(n)) == 0)
+                return m_slots[i].keyword;
+            i = (i + 1) & kMask;
+        }
+        return Keyword::Unknown;
+    }
+
+private:
+    void add(const Entry& e);
+
+    static constexpr std::uint32_t kMask = 1023;
+    Entry m_slots[kMask + 1] = {};
+};
+
+// The table, built on first use.
+const KeywordTable& keywordTable();
+
+} // namespace qly::rtf

@@ -1,0 +1,367 @@
+#include "rtf/rtflists.h"
+
+#include <algorithm>
+
+namespace qly::rtf {
+namespace {
+
+QString roman(int n, bool upper) {
+    static const struct {
+        int v;
+        const char* s;
+    } parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
+                 {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
+                 {5, "v"},    {4, "iv"},   {1, "i"}};
+    QString out;
+    n = std::clamp(n, 1, 3999);
+    for (const auto& p : parts)
+        while (n >= p.v) {
+            out += QLatin1String(p.s);
+            n -= p.v;
+        }
+    return upper ? out.toUpper() : out;
+}
+
+QString letters(int n, bool upper) {
+    QString out;
+    n = std::max(n, 1);
+    while (n > 0) {
+        --n;
+        out.prepend(QChar((upper ? 'A' : 'a') + n % 26));
+        n /= 26;
+    }
+    return out;
+}
+
+} // namespace
+
+QString listNumberText(int style, int number) {
+    switch (style) {
+    case ListLowerLetter:
+        return letters(number, false);
+    case ListUpperLetter:
+        return letters(number, true);
+    case ListLowerRoman:
+        return roman(number, false);
+    case ListUpperRoman:
+        return roman(number, true);
+    default:
+        return QString::number(number);
+    }
+}
+
+QString markText(const QString& text) {
+    QString out;
+    for (QChar c : text)
+        if (c.unicode() >= 0x20 && out.size() < 8)
+            out += c;
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------
+// \pn
+
+void PnNumbering::begin() {
+    m_readKind = Kind::None;
+    m_readLevel = 0;
+    m_readStart = 1;
+    m_readBefore.clear();
+    m_readAfter.clear();
+}
+
+void PnNumbering::word(Keyword k, int param) {
+    switch (k) {
+    case Keyword::PnLvl:
+        m_readLevel = std::clamp(param - 1, 0, kListLevels - 1);
+        if (m_readKind == Kind::None)
+            m_readKind = Kind::Decimal;
+        return;
+    case Keyword::PnLvlBlt:
+        m_readKind = Kind::Bullet;
+        return;
+    case Keyword::PnLvlCont:
+        m_readKind = Kind::Cont;
+        return;
+    case Keyword::PnDec:
+        m_readKind = Kind::Decimal;
+        return;
+    case Keyword::PnUcLtr:
+        m_readKind = Kind::UpperLetter;
+        return;
+    case Keyword::PnLcLtr:
+        m_readKind = Kind::LowerLetter;
+        return;
+    case Keyword::PnUcRm:
+        m_readKind = Kind::UpperRoman;
+        return;
+    case Keyword::PnLcRm:
+        m_readKind = Kind::LowerRoman;
+        return;
+    case Keyword::PnStart:
+        m_readStart = std::clamp(param, 0, 32767); // as \levelstartat, which writes it
+        return;
+    default:
+        return;
+    }
+}
+
+void PnNumbering::textBefore(const char16_t* s, qsizetype n) {
+    if (m_readBefore.size() < 64)
+        m_readBefore.append(reinterpret_cast<const QChar*>(s), n);
+}
+
+void PnNumbering::textAfter(const char16_t* s, qsizetype n) {
+    if (m_readAfter.size() < 64)
+        m_readAfter.append(reinterpret_cast<const QChar*>(s), n);
+}
+
+void PnNumbering::finish(bool paraNumbered) {
+    if (m_readKind == Kind::None)
+        m_readKind = Kind::Decimal;
+    const bool sameText = m_readBefore == m_before && m_readAfter == m_after;
+    const bool continues = m_prevNumbered && m_readKind == m_kind && sameText;
+    const bool sameList = m_prevList > 0 && m_prevList == m_list && m_readKind == m_kind &&
+                          m_readLevel == m_level && sameText;
+    if (!sameList && m_readKind != Kind::Cont) {
+        m_newList = true; // made when a paragraph without \ls ends with it
+        ListLevel& level = m_definition;
+        level = ListLevel{};
+        level.start = m_readStart;
+        switch (m_readKind) {
+        case Kind::Bullet:
+            level.style = ListBullet;
+            break;
+        case Kind::UpperLetter:
+            level.style = ListUpperLetter;
+            break;
+        case Kind::LowerLetter:
+            level.style = ListLowerLetter;
+            break;
+        case Kind::UpperRoman:
+            level.style = ListUpperRoman;
+            break;
+        case Kind::LowerRoman:
+            level.style = ListLowerRoman;
+            break;
+        default:
+            level.style = ListDecimal;
+            break;
+        }
+        if (level.style == ListBullet) {
+            if (const QString mark = markText(m_readBefore); !mark.isEmpty())
+                level.bullet = mark;
+        } else {
+            level.prefix = markText(m_readBefore);
+            level.suffix = markText(m_readAfter);
+        }
+    }
+    m_level = m_readLevel;
+    m_kind = m_readKind;
+    m_before = m_readBefore;
+    m_after = m_readAfter;
+    if (!continues && !paraNumbered)
+        m_number = m_readStart;
+}
+
+QString PnNumbering::label() {
+    QString label = m_before;
+    switch (m_kind) {
+    case Kind::Bullet:
+        if (label.isEmpty())
+            label = QStringLiteral("\u2022");
+        break;
+    case Kind::Decimal:
+        label += QString::number(m_number);
+        break;
+    case Kind::UpperLetter:
+        label += letters(m_number, true);
+        break;
+    case Kind::LowerLetter:
+        label += letters(m_number, false);
+        break;
+    case Kind::UpperRoman:
+        label += roman(m_number, true);
+        break;
+    case Kind::LowerRoman:
+        label += roman(m_number, false);
+        break;
+    default:
+        break;
+    }
+    label += m_after;
+    label += QLatin1Char('\t');
+    ++m_number;
+    return label;
+}
+
+ListItem PnNumbering::item(std::vector<List>& lists) {
+    if (!showsNumber())
+        return ListItem{};
+    if ((m_newList || m_list == 0) && lists.size() < size_t(kMaxLists)) {
+        lists.emplace_back();
+        lists.back().levels[m_level] = m_definition;
+        m_list = int(lists.size());
+        m_newList = false;
+    }
+    return ListItem{m_list, m_level, true};
+}
+
+// ---------------------------------------------------------------------------------------
+// Word's lists
+
+void WordListTable::listWord(Keyword k, int param, int depth) {
+    switch (k) {
+    case Keyword::ListDef:
+        m_list = WordList{};
+        m_listDepth = depth;
+        m_levelIndex = 0;
+        return;
+    case Keyword::ListLevelDef:
+        m_level = ListLevel{};
+        m_levelNfc = 0;
+        m_levelText.clear();
+        m_levelFont = false;
+        m_levelDepth = depth;
+        return;
+    case Keyword::LevelNfc:
+        m_levelNfc = param;
+        return;
+    case Keyword::LevelStartAt:
+        m_level.start = std::clamp(param, 0, 32767);
+        return;
+    case Keyword::ListId:
+        m_list.id = param;
+        return;
+    default:
+        return;
+    }
+}
+
+void WordListTable::overrideWord(Keyword k, int param, int depth) {
+    switch (k) {
+    case Keyword::ListOverride:
+        m_overrideId = m_overrideLs = 0;
+        m_overrideDepth = depth;
+        return;
+    case Keyword::ListId:
+        m_overrideId = param;
+        return;
+    case Keyword::Ls:
+        m_overrideLs = param;
+        return;
+    default:
+        return;
+    }
+}
+
+bool WordListTable::beginLevelText() {
+    if (m_levelDepth == 0)
+        return false;
+    m_levelText.clear();
+    return true;
+}
+
+void WordListTable::levelUnits(const char16_t* s, qsizetype n) {
+    if (m_levelText.size() < 64)
+        m_levelText.append(reinterpret_cast<const QChar*>(s), n);
+}
+
+void WordListTable::levelBytes(const unsigned char* s, qsizetype n, const CodePage& cp) {
+    const bool table = !cp.isDoubleByte() && !cp.isUtf8();
+    for (qsizetype i = 0; i < n && m_levelText.size() < 64; ++i)
+        m_levelText += QChar(s[i] < 0x20 || !table ? char16_t(s[i]) : cp.single(s[i]));
+}
+
+void WordListTable::groupEnd(size_t depth) {
+    if (m_levelDepth > 0 && depth + 1 <= size_t(m_levelDepth))
+        commitLevel();
+    if (m_listDepth > 0 && depth + 1 <= size_t(m_listDepth))
+        commitList();
+    if (m_overrideDepth > 0 && depth + 1 <= size_t(m_overrideDepth)) {
+        if (m_overrideLs > 0 && m_overrides.size() < kMaxLists)
+            m_overrides.insert(m_overrideLs, m_overrideId);
+        m_overrideDepth = 0;
+    }
+}
+
+int WordListTable::modelList(int ls, std::vector<List>& lists) {
+    if (const auto it = m_lsModel.constFind(ls); it != m_lsModel.constEnd())
+        return *it;
+    const int id = m_overrides.value(ls, INT32_MIN);
+    int model = 0;
+    for (const WordList& w : m_lists)
+        if (w.id == id && lists.size() < size_t(kMaxLists)) {
+            lists.push_back(w.list);
+            model = int(lists.size());
+            break;
+        }
+    if (m_lsModel.size() < kMaxLists)
+        m_lsModel.insert(ls, model);
+    return model;
+}
+
+// A \listlevel group has ended: its number format and text into the list being read.
+void WordListTable::commitLevel() {
+    m_levelDepth = 0;
+    ListLevel& level = m_level;
+    switch (m_levelNfc) {
+    case 1:
+        level.style = ListUpperRoman;
+        break;
+    case 2:
+        level.style = ListLowerRoman;
+        break;
+    case 3:
+        level.style = ListUpperLetter;
+        break;
+    case 4:
+        level.style = ListLowerLetter;
+        break;
+    case 23:
+    case 255:
+        level.style = ListBullet;
+        break;
+    default:
+        level.style = ListDecimal;
+        break;
+    }
+    // The text: its length in the first unit, the level numbers as units 0 to 8.
+    QString text;
+    if (!m_levelText.isEmpty())
+        text = m_levelText.mid(1, m_levelText.at(0).unicode());
+    if (level.style == ListBullet) {
+        QString bullet;
+        for (QChar c : std::as_const(text)) {
+            const char16_t u = c.unicode();
+            if (u >= 0x20)
+                bullet += u == 0xF0B7 ? QChar(0x2022) : u == 0xF0A7 ? QChar(0x25AA) : c;
+        }
+        level.bullet = m_levelNfc == 255  ? QString()
+                       : bullet.isEmpty() ? QString(QChar(0x2022))
+                                          : markText(bullet);
+    } else {
+        qsizetype first = -1, last = -1;
+        for (qsizetype i = 0; i < text.size(); ++i)
+            if (text.at(i).unicode() < kListLevels) {
+                if (first < 0)
+                    first = i;
+                last = i;
+            }
+        if (first >= 0) {
+            level.prefix = markText(text.left(first));
+            level.suffix = markText(text.mid(last + 1));
+        }
+    }
+    if (m_levelIndex < kListLevels)
+        m_list.list.levels[m_levelIndex++] = level;
+}
+
+void WordListTable::commitList() {
+    m_listDepth = 0;
+    if (m_levelDepth > 0)
+        commitLevel();
+    if (m_lists.size() < size_t(kMaxLists))
+        m_lists.push_back(m_list);
+}
+
+} // namespace qly::rtf
