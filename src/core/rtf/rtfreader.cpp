@@ -488,7 +488,9 @@ void Interpreter::endParagraph(const RawPara& para, bool cellEnd) {
     endPendingCellParagraph();
     if (!listTextBuf_.isEmpty() && !paraInList())
         emitListText();
-    if (!paraHasText_) // numbering that comes after the text numbers the next paragraph
+    // Numbering that comes after the text numbers the next paragraph; the end of a cell is no
+    // end of a line in find's text, and numbers nothing.
+    if (!paraHasText_ && !cellEnd)
         beforeParagraphText();
     flushText();
     pendingTabs_ = 0;
@@ -501,7 +503,10 @@ void Interpreter::endParagraph(const RawPara& para, bool cellEnd) {
     b_.paragraphEnd(paraOut_);
     ++paragraphs_;
     listsBefore_ = lists_.size();
-    paraHasText_ = paraHadListText_ = paraNumbered_ = false;
+    paraHasText_ = false;
+    // The cells of a row are one line of find's text: a number shown in one is the row's.
+    paraHadListText_ = cellEnd && paraHadListText_;
+    paraNumbered_ = cellEnd && paraNumbered_;
 }
 
 // \cell: the paragraph ends its cell; a \par right before it ended nothing.
@@ -516,6 +521,7 @@ void Interpreter::endCell() {
 
 void Interpreter::closeRow() {
     lineText_ = false;
+    paraHadListText_ = paraNumbered_ = false;
     b_.rowEnd(rowDef_.row(rowCellsUsed_));
     ++rowsRead_;
     rowCells_ = rowCellsUsed_ = 0;
@@ -874,6 +880,8 @@ bool Interpreter::breakWord(State& s, K k) {
 void Interpreter::endRow(State& s) {
     if (!wantsFormat_) {
         pendingCellPar_ = false;
+        if (!paraHasText_ && pendingTabs_ > 0) // ended cells only: no number, as in the model
+            paraNumbered_ = true;
         endParagraph();
         return;
     }

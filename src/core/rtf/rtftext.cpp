@@ -1419,6 +1419,8 @@ void TextScanner::Pass::word() {
         return;
     case K::Row:
         m_pendingCellPar = false;
+        if (!m_paraHasText && m_pendingTabs > 0) // ended cells only: no number, as the reader
+            m_paraNumbered = true;
         endParagraph();
         return;
     case K::Cell:

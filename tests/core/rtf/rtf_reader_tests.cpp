@@ -534,3 +534,18 @@ TEST(RtfLists, HostileListsAreCapped) {
                             QByteArray(1000, '}') + "}";
     EXPECT_EQ(text(deep), "xy");
 }
+
+// A paragraph numbered by \pn whose \ls names no list shows its number as text once a row,
+// where find's text has it: a page gains no numbers in its cells by being opened.
+TEST(RtfLists, NumberTextInTableCellsIsFindsText) {
+    for (const char* rtf : {"{\\rtf\\ls1{\\pn}\\cell",
+                            "{\\rtf1\\pard\\intbl\\ls1{\\pn} first cell\\cell second\\cell\\row}",
+                            "{\\rtf1\\pard\\intbl\\ls1{\\pn}\\cell second\\cell\\row next\\par}",
+                            "{\\rtf1\\pard\\intbl\\ls1{\\pn}\\cell\\row}"}) {
+        const Document d = doc(rtf);
+        EXPECT_EQ(rtf::documentText(d), text(rtf)) << rtf;
+        EXPECT_EQ(readDocument(writeDocument(d)), d) << rtf;
+    }
+    EXPECT_EQ(text("{\\rtf1\\pard\\intbl\\ls1{\\pn} first cell\\cell second\\cell\\row}"),
+              "1\t first cell\tsecond");
+}
