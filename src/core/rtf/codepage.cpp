@@ -119,6 +119,54 @@ void CodePage::appendDecoded(QString& out, const char* bytes, qsizetype n) const
     out.truncate(end - out.constData());
 }
 
+namespace {
+
+void copyHigh1252(char16_t* table) {
+    std::copy(std::begin(builtinTable(1252)->high), std::end(builtinTable(1252)->high),
+              table + 0x80);
+}
+
+// A double-byte page: Qt's decoder, no single bytes but those Mac Japanese adds to
+// Shift_JIS; Windows-1252 when Qt lacks it.
+void makeDoubleByte(std::unique_ptr<QStringDecoder>& decoder, char16_t* table, int cp) {
+    auto dec =
+        std::make_unique<QStringDecoder>(doubleByteName(cp), QStringDecoder::Flag::Stateless);
+    if (!dec->isValid()) {
+        copyHigh1252(table); // the number stays, so that the lookup is cached
+        return;
+    }
+    decoder = std::move(dec);
+    for (int b = 0x80; b < 0x100; ++b)
+        table[b] = 0xFFFD;
+    if (cp == 10001) { // Mac Japanese: the single bytes it adds to Shift_JIS
+        table[0x80] = '\\';
+        table[0xA0] = 0x00A0;
+        table[0xFD] = 0x00A9;
+        table[0xFE] = 0x2122;
+        table[0xFF] = 0x2026;
+    }
+}
+
+// A code page without a built-in table: Qt (ICU) asked once for its 128 upper bytes.
+void makeFromQt(char16_t* table, int cp) {
+    const QByteArray names[] = {"windows-" + QByteArray::number(cp), "cp" + QByteArray::number(cp),
+                                "ibm" + QByteArray::number(cp)};
+    for (const QByteArray& name : names) {
+        QStringDecoder dec(name.constData(), QStringDecoder::Flag::Stateless);
+        if (!dec.isValid())
+            continue;
+        for (int b = 0x80; b < 0x100; ++b) {
+            const char c = char(b);
+            const QString s = dec.decode(QByteArrayView(&c, 1));
+            table[b] = s.size() == 1 ? char16_t(s.at(0).unicode()) : char16_t(0xFFFD);
+        }
+        return;
+    }
+    copyHigh1252(table);
+}
+
+} // namespace
+
 const CodePage& CodePages::get(int cp) {
     for (const auto& p : pages_)
         if (p->number_ == cp)
@@ -127,53 +175,16 @@ const CodePage& CodePages::get(int cp) {
     page->number_ = cp;
     for (int b = 0; b < 0x80; ++b)
         page->table_[b] = char16_t(b);
-    if (cp == kUtf8CodePage) {
-        for (int b = 0x80; b < 0x100; ++b) // bytes outside a sequence: as Windows-1252
-            page->table_[b] = builtinTable(1252)->high[b - 0x80];
-    } else if (cp == kSymbolCodePage) {
+    if (cp == kUtf8CodePage) // bytes outside a sequence: as Windows-1252
+        copyHigh1252(page->table_);
+    else if (cp == kSymbolCodePage)
         std::memcpy(page->table_, kSymbolTable, sizeof kSymbolTable);
-    } else if (isDoubleBytePage(cp)) {
-        auto dec =
-            std::make_unique<QStringDecoder>(doubleByteName(cp), QStringDecoder::Flag::Stateless);
-        if (dec->isValid()) {
-            page->decoder_ = std::move(dec);
-            for (int b = 0x80; b < 0x100; ++b)
-                page->table_[b] = 0xFFFD;
-            if (cp == 10001) { // Mac Japanese: the single bytes it adds to Shift_JIS
-                page->table_[0x80] = '\\';
-                page->table_[0xA0] = 0x00A0;
-                page->table_[0xFD] = 0x00A9;
-                page->table_[0xFE] = 0x2122;
-                page->table_[0xFF] = 0x2026;
-            }
-        } else {
-            page->number_ = cp; // keep the number so the lookup is cached; decode as 1252
-            std::copy(std::begin(builtinTable(1252)->high), std::end(builtinTable(1252)->high),
-                      page->table_ + 0x80);
-        }
-    } else if (const SingleByteTable* t = builtinTable(cp)) {
+    else if (isDoubleBytePage(cp))
+        makeDoubleByte(page->decoder_, page->table_, cp);
+    else if (const SingleByteTable* t = builtinTable(cp))
         std::copy(std::begin(t->high), std::end(t->high), page->table_ + 0x80);
-    } else {
-        // A code page without a built-in table: ask Qt (ICU) once for its 128 upper bytes.
-        const QByteArray names[] = {"windows-" + QByteArray::number(cp),
-                                    "cp" + QByteArray::number(cp), "ibm" + QByteArray::number(cp)};
-        bool done = false;
-        for (const QByteArray& name : names) {
-            QStringDecoder dec(name.constData(), QStringDecoder::Flag::Stateless);
-            if (!dec.isValid())
-                continue;
-            for (int b = 0x80; b < 0x100; ++b) {
-                const char c = char(b);
-                const QString s = dec.decode(QByteArrayView(&c, 1));
-                page->table_[b] = s.size() == 1 ? char16_t(s.at(0).unicode()) : char16_t(0xFFFD);
-            }
-            done = true;
-            break;
-        }
-        if (!done)
-            std::copy(std::begin(builtinTable(1252)->high), std::end(builtinTable(1252)->high),
-                      page->table_ + 0x80);
-    }
+    else
+        makeFromQt(page->table_, cp);
     pages_.push_back(std::move(page));
     return *pages_.back();
 }

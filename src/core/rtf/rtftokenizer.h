@@ -4,6 +4,7 @@
 
 #include "rtf/rtfreader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -86,72 +87,78 @@ private:
         }
         const unsigned char c = static_cast<unsigned char>(*p_);
         if (isLetter(c)) {
-            const char* name = p_;
-            while (p_ < end_ && isLetter(static_cast<unsigned char>(*p_)))
-                ++p_;
-            t.type = Tok::Word;
-            t.ptr = name;
-            t.len = p_ - name;
-            t.hasParam = false;
-            t.param = 0;
-            bool negative = false;
-            if (p_ < end_ && *p_ == '-' && p_ + 1 < end_ &&
-                isDigit(static_cast<unsigned char>(p_[1]))) {
-                negative = true;
-                ++p_;
-            }
-            if (p_ < end_ && isDigit(static_cast<unsigned char>(*p_))) {
-                std::int64_t v = 0;
-                while (p_ < end_ && isDigit(static_cast<unsigned char>(*p_))) {
-                    if (v < (std::int64_t(1) << 32))
-                        v = v * 10 + (*p_ - '0');
-                    ++p_;
-                }
-                if (negative)
-                    v = -v;
-                if (v > INT32_MAX)
-                    v = INT32_MAX;
-                if (v < INT32_MIN)
-                    v = INT32_MIN;
-                t.hasParam = true;
-                t.param = int(v);
-            }
-            if (p_ < end_ && *p_ == ' ') // only one blank is the delimiter
-                ++p_;
-            if (t.len == 3 && std::memcmp(name, "bin", 3) == 0) {
-                // \binN: N raw bytes, clamped to what remains.
-                qsizetype n = t.hasParam && t.param > 0 ? t.param : 0;
-                if (n > end_ - p_)
-                    n = end_ - p_;
-                t.type = Tok::Bin;
-                t.ptr = p_;
-                t.len = n;
-                p_ += n;
-            }
+            word(t);
             return;
         }
         ++p_;
         if (c == '\'') {
-            int v = 0, digits = 0;
-            while (digits < 2 && p_ < end_) {
-                const int h = hexValue(static_cast<unsigned char>(*p_));
-                if (h < 0)
-                    break;
-                v = v * 16 + h;
-                ++p_;
-                ++digits;
-            }
-            if (digits == 0) { // "\'" without hex digits: nothing
-                t.type = Tok::Symbol;
-                t.symbol = 0;
-                return;
-            }
-            t.type = Tok::Hex;
-            t.param = v;
+            hex(t);
             return;
         }
         t.type = Tok::Symbol;
         t.symbol = char(c);
+    }
+
+    void word(Token& t) {
+        const char* name = p_;
+        while (p_ < end_ && isLetter(static_cast<unsigned char>(*p_)))
+            ++p_;
+        t.type = Tok::Word;
+        t.ptr = name;
+        t.len = p_ - name;
+        parameter(t);
+        if (p_ < end_ && *p_ == ' ') // only one blank is the delimiter
+            ++p_;
+        if (t.len == 3 && std::memcmp(name, "bin", 3) == 0) {
+            // \binN: N raw bytes, clamped to what remains.
+            qsizetype n = t.hasParam && t.param > 0 ? t.param : 0;
+            if (n > end_ - p_)
+                n = end_ - p_;
+            t.type = Tok::Bin;
+            t.ptr = p_;
+            t.len = n;
+            p_ += n;
+        }
+    }
+
+    // A word's numeric parameter, saturated to 32 bits.
+    void parameter(Token& t) {
+        t.hasParam = false;
+        t.param = 0;
+        const bool negative =
+            p_ + 1 < end_ && *p_ == '-' && isDigit(static_cast<unsigned char>(p_[1]));
+        if (negative)
+            ++p_;
+        if (p_ >= end_ || !isDigit(static_cast<unsigned char>(*p_)))
+            return;
+        std::int64_t v = 0;
+        while (p_ < end_ && isDigit(static_cast<unsigned char>(*p_))) {
+            if (v < (std::int64_t(1) << 32))
+                v = v * 10 + (*p_ - '0');
+            ++p_;
+        }
+        t.hasParam = true;
+        t.param = int(std::clamp<std::int64_t>(negative ? -v : v, INT32_MIN, INT32_MAX));
+    }
+
+    // \'hh: up to two hex digits.
+    void hex(Token& t) {
+        int v = 0, digits = 0;
+        while (digits < 2 && p_ < end_) {
+            const int h = hexValue(static_cast<unsigned char>(*p_));
+            if (h < 0)
+                break;
+            v = v * 16 + h;
+            ++p_;
+            ++digits;
+        }
+        if (digits == 0) { // "\'" without hex digits: nothing
+            t.type = Tok::Symbol;
+            t.symbol = 0;
+            return;
+        }
+        t.type = Tok::Hex;
+        t.param = v;
     }
 
     const char* p_;
