@@ -30,7 +30,7 @@ qly::Document generatedPage(quint32 seed) {
     coloured.color = 0xC00000;
     while (true) {
         qly::Paragraph p;
-        p.align = int(rnd.bounded(3));
+        p.align = qly::Alignment(rnd.bounded(3));
         for (int run = 0; run < 12; ++run) {
             QString text;
             for (int w = 0; w < 8; ++w)
@@ -56,7 +56,8 @@ const QString& pageFolder() {
         for (int i = 0; i < qly::PageCount; ++i) {
             qly::Document page = generatedPage(quint32(i + 1));
             if (i == qly::PageCount - 1)
-                page.paragraphs.push_back({0, {{QStringLiteral("Zanzibarquill"), {}}}});
+                page.paragraphs.push_back(
+                    {qly::Alignment::Left, {{QStringLiteral("Zanzibarquill"), {}}}});
             QFile f(made->path() + QLatin1Char('/') + qly::pageLetter(i) + ".rtf");
             if (f.open(QIODevice::WriteOnly))
                 f.write(qly::rtf::writeDocument(page));

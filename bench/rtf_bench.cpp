@@ -25,7 +25,7 @@ QByteArray synthetic(qsizetype bytes) {
     while (qly::rtf::writeDocument(d).size() < bytes) {
         for (int i = 0; i < 200; ++i) {
             qly::Paragraph p;
-            p.align = i % 4;
+            p.align = qly::Alignment(i % 4);
             p.runs.push_back({QString::fromUtf8("Some text of a page, café, Привет, 日本語 "), a});
             p.runs.push_back({QStringLiteral("bold red words "), b});
             d.paragraphs.push_back(p);

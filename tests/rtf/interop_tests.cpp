@@ -142,13 +142,13 @@ void checkOthersRtf(const Document& d, const Producer& pr) {
     ASSERT_TRUE(p);
     EXPECT_TRUE(formatAt(d, "Bold centre")->bold);
     if (pr.alignment) {
-        EXPECT_EQ(p->align, AlignCenter);
+        EXPECT_EQ(p->align, Alignment::Center);
     }
     p = find(d, "Italic right");
     ASSERT_TRUE(p);
     EXPECT_TRUE(formatAt(d, "Italic right")->italic);
     if (pr.alignment) {
-        EXPECT_EQ(p->align, AlignRight);
+        EXPECT_EQ(p->align, Alignment::Right);
     }
     p = find(d, "Underlined justified");
     ASSERT_TRUE(p);
@@ -156,7 +156,7 @@ void checkOthersRtf(const Document& d, const Producer& pr) {
     EXPECT_FALSE(formatAt(d, " and ")->underline);
     EXPECT_TRUE(formatAt(d, "struck")->strike);
     if (pr.alignment) {
-        EXPECT_EQ(p->align, AlignJustify);
+        EXPECT_EQ(p->align, Alignment::Justify);
     }
     if (pr.colours) {
         EXPECT_EQ(formatAt(d, "Red")->color, 0xFF0000u);
@@ -184,7 +184,7 @@ void checkOthersRtf(const Document& d, const Producer& pr) {
 // A page with what Quillery's editor can express.
 Document samplePage() {
     Document d;
-    auto para = [&](int align, std::initializer_list<TextRun> runs) {
+    auto para = [&](Alignment align, std::initializer_list<TextRun> runs) {
         Paragraph p;
         p.align = align;
         p.runs = runs;
@@ -201,14 +201,14 @@ Document samplePage() {
     serif.size = 18;
     styled.italic = styled.underline = styled.strike = true;
     styled.size = 10.5;
-    para(AlignCenter,
+    para(Alignment::Center,
          {{"Bold", bold}, {" centre ", base}, {"red", red}, {" ", base}, {"yellow", yellow}});
-    para(AlignRight, {{"Serif 18", serif}});
-    para(AlignJustify, {{"styled", styled}, {" plain", base}});
-    para(AlignLeft,
+    para(Alignment::Right, {{"Serif 18", serif}});
+    para(Alignment::Justify, {{"styled", styled}, {" plain", base}});
+    para(Alignment::Left,
          {{QString::fromUtf8("Кириллица Ελληνικά 日本語 中文 한국어 😀 café naïve €‚ œ"), base}});
-    para(AlignLeft, {});
-    para(AlignLeft, {{"tab\there {braces} \\backslash", base}});
+    para(Alignment::Left, {});
+    para(Alignment::Left, {{"tab\there {braces} \\backslash", base}});
     return d;
 }
 
@@ -345,8 +345,8 @@ QStringList shownByOffice(const Document& d, bool trailing) {
             for (const TableCell& c : r.cells)
                 row += QString(" %1%/%2/%3")
                            .arg(10 * std::lround((c.right - left) * 10.0 / width))
-                           .arg(c.merge)
-                           .arg(c.vmerge);
+                           .arg(int(c.merge))
+                           .arg(int(c.vmerge));
             out << row;
         }
         rowBefore = p.row;
@@ -357,13 +357,13 @@ QStringList shownByOffice(const Document& d, bool trailing) {
         if (p.list > 0) {
             const ListLevel& l = d.lists.at(size_t(p.list) - 1).levels[p.listLevel];
             kind = QString("%1/%2/%3")
-                       .arg(l.style)
-                       .arg(l.style == ListBullet ? 1 : l.start)
+                       .arg(int(l.style))
+                       .arg(l.style == ListStyle::Bullet ? 1 : l.start)
                        .arg(p.listLevel);
         }
         QString tabs;
         for (const TabStop& t : p.tabs)
-            tabs += QString(" t%1:%2").arg(t.kind).arg(t.position);
+            tabs += QString(" t%1:%2").arg(int(t.kind)).arg(t.position);
         if (!trailing)
             tabs.clear();
         const QString cell = p.row > 0 ? QString("cell %1: ").arg(p.cell) : QString();
@@ -456,7 +456,7 @@ TEST(RtfInterop, OthersPagesSurviveAView) {
     EXPECT_EQ(find(theirs, "Indented and spaced")->leftIndent, 1440);
     EXPECT_GE(theirs.lists.size(), 2u);
     ASSERT_EQ(theirs.rows.size(), 3u); // the table, its tall cell merged down
-    EXPECT_EQ(theirs.rows[2].cells.at(0).vmerge, MergeContinue);
+    EXPECT_EQ(theirs.rows[2].cells.at(0).vmerge, CellMerge::Continue);
 
     if (have("abiword")) {
         const QString out = convertedBy("abiword", html, dir.path());
@@ -500,7 +500,7 @@ QStringList picturesShownByOffice(const Document& d) {
                 int w = 0, h = 0;
                 rtf::imagePixelSize(pic.format, pic.data, w, h);
                 out << QString("%1 %2x%3 px %4x%5 twips")
-                           .arg(pic.format)
+                           .arg(int(pic.format))
                            .arg(w)
                            .arg(h)
                            .arg(pic.width)
@@ -548,8 +548,8 @@ TEST(RtfInterop, PicturesSurviveAView) {
     ASSERT_TRUE(office.convert(html, "rtf:Rich Text Format", lo, "HTML (StarWriter)"));
     const Document theirs = rtf::readDocument(readFile(lo + "/pictures.rtf"));
     ASSERT_EQ(theirs.pictures.size(), 2u);
-    EXPECT_EQ(theirs.pictures[0].format, PicturePng);
-    EXPECT_EQ(theirs.pictures[1].format, PictureJpeg);
+    EXPECT_EQ(theirs.pictures[0].format, PictureFormat::Png);
+    EXPECT_EQ(theirs.pictures[1].format, PictureFormat::Jpeg);
     checkViewKeepsWhatOfficeSees(office, dir.path(), lo + "/pictures.rtf", "LibreOffice", true,
                                  picturesShownByOffice);
     if (have("abiword")) {

@@ -48,10 +48,10 @@ QJsonObject toJson(const qly::TableRow& row) {
     for (const qly::TableCell& c : row.cells) {
         QJsonObject o;
         o.insert("right", c.right);
-        if (c.merge)
-            o.insert("merge", c.merge == qly::MergeFirst ? "first" : "continue");
-        if (c.vmerge)
-            o.insert("vmerge", c.vmerge == qly::MergeFirst ? "first" : "continue");
+        if (c.merge != qly::CellMerge::None)
+            o.insert("merge", c.merge == qly::CellMerge::First ? "first" : "continue");
+        if (c.vmerge != qly::CellMerge::None)
+            o.insert("vmerge", c.vmerge == qly::CellMerge::First ? "first" : "continue");
         QJsonArray borders;
         bool any = false;
         for (const qly::Border& b : c.borders) {
@@ -66,7 +66,7 @@ QJsonObject toJson(const qly::TableRow& row) {
         cells.append(o);
     }
     return QJsonObject{
-        {"left", row.left}, {"gap", row.gap}, {"align", row.align}, {"cells", cells}};
+        {"left", row.left}, {"gap", row.gap}, {"align", int(row.align)}, {"cells", cells}};
 }
 
 QJsonArray toJson(const qly::Document& doc) {
@@ -88,9 +88,9 @@ QJsonArray toJson(const qly::Document& doc) {
             if (r.picture > 0 && size_t(r.picture) <= doc.pictures.size()) {
                 const qly::Picture& pic = doc.pictures[size_t(r.picture) - 1];
                 QJsonObject po;
-                po.insert("format", pic.format == qly::PicturePng    ? "png"
-                                    : pic.format == qly::PictureJpeg ? "jpeg"
-                                                                     : "none");
+                po.insert("format", pic.format == qly::PictureFormat::Png    ? "png"
+                                    : pic.format == qly::PictureFormat::Jpeg ? "jpeg"
+                                                                             : "none");
                 po.insert("width", pic.width);
                 po.insert("height", pic.height);
                 po.insert("bytes", pic.data.size());
@@ -101,7 +101,7 @@ QJsonArray toJson(const qly::Document& doc) {
             runs.append(o);
         }
         QJsonObject po;
-        po.insert("align", p.align);
+        po.insert("align", int(p.align));
         const int lengths[] = {p.leftIndent,  p.rightIndent, p.firstIndent,
                                p.spaceBefore, p.spaceAfter,  p.lineSpacing};
         const char* names[] = {"leftIndent",  "rightIndent", "firstIndent",
@@ -122,7 +122,7 @@ QJsonArray toJson(const qly::Document& doc) {
         if (!p.tabs.empty()) {
             QJsonArray tabs;
             for (const qly::TabStop& t : p.tabs)
-                tabs.append(QJsonArray{t.position, t.kind});
+                tabs.append(QJsonArray{t.position, int(t.kind)});
             po.insert("tabs", tabs);
         }
         if (p.row > 0) {

@@ -6,11 +6,11 @@ namespace qly {
 
 Qt::Alignment qtAlignment(int code) {
     switch (code) {
-    case AlignRight:
+    case int(Alignment::Right):
         return Qt::AlignRight;
-    case AlignCenter:
+    case int(Alignment::Center):
         return Qt::AlignHCenter;
-    case AlignJustify:
+    case int(Alignment::Justify):
         return Qt::AlignJustify;
     default:
         return Qt::AlignLeft;
@@ -20,12 +20,12 @@ Qt::Alignment qtAlignment(int code) {
 int alignmentCode(Qt::Alignment alignment) {
     const Qt::Alignment h = alignment & Qt::AlignHorizontal_Mask;
     if (h & Qt::AlignJustify)
-        return AlignJustify;
+        return int(Alignment::Justify);
     if (h & Qt::AlignHCenter)
-        return AlignCenter;
+        return int(Alignment::Center);
     if (h & (Qt::AlignRight | Qt::AlignTrailing))
-        return AlignRight;
-    return AlignLeft;
+        return int(Alignment::Right);
+    return int(Alignment::Left);
 }
 
 } // namespace qly

@@ -36,29 +36,30 @@ struct TextRun {
     bool operator==(const TextRun&) const = default;
 };
 
-enum Alignment : int { AlignLeft = 0, AlignRight = 1, AlignCenter = 2, AlignJustify = 3 };
+// Kinds are stored by these values (pages, editor properties, menu tags): never renumber.
+enum class Alignment { Left = 0, Right = 1, Center = 2, Justify = 3 };
 
-enum TabKind : int { TabLeft = 0, TabRight = 1, TabCenter = 2, TabDecimal = 3 };
+enum class TabKind { Left = 0, Right = 1, Center = 2, Decimal = 3 };
 
 struct TabStop {
     int position = 0; // twips from the left indent's origin (the text area's left edge)
-    int kind = TabLeft;
+    TabKind kind = TabKind::Left;
 
     bool operator==(const TabStop&) const = default;
 };
 
-enum ListStyle : int {
-    ListBullet = 0,
-    ListDecimal = 1,
-    ListLowerLetter = 2,
-    ListUpperLetter = 3,
-    ListLowerRoman = 4,
-    ListUpperRoman = 5
+enum class ListStyle {
+    Bullet = 0,
+    Decimal = 1,
+    LowerLetter = 2,
+    UpperLetter = 3,
+    LowerRoman = 4,
+    UpperRoman = 5
 };
 
 // One level of a list: how its items are marked.
 struct ListLevel {
-    int style = ListBullet;
+    ListStyle style = ListStyle::Bullet;
     int start = 1;                           // the first item's number
     QString prefix;                          // numbered: the text before the number
     QString suffix;                          // numbered: the text after it
@@ -80,9 +81,10 @@ struct List {
 // keeps them, so that nothing drifts by rounding on the way through the editor.
 struct Paragraph {
     Paragraph() = default;
-    Paragraph(int alignment, std::vector<TextRun> text) : align(alignment), runs(std::move(text)) {}
+    Paragraph(Alignment alignment, std::vector<TextRun> text)
+        : align(alignment), runs(std::move(text)) {}
 
-    int align = AlignLeft;
+    Alignment align = Alignment::Left;
     std::vector<TextRun> runs;
     int leftIndent = 0;
     int rightIndent = 0;
@@ -106,7 +108,7 @@ struct Paragraph {
     bool operator==(const Paragraph&) const = default;
 };
 
-enum CellMerge : int { MergeNone = 0, MergeFirst = 1, MergeContinue = 2 };
+enum class CellMerge { None = 0, First = 1, Continue = 2 };
 
 enum BorderSide : int { BorderTop = 0, BorderLeft = 1, BorderBottom = 2, BorderRight = 3 };
 
@@ -122,8 +124,8 @@ struct Border {
 // a cell of its row, and holds an empty paragraph.
 struct TableCell {
     int right = 0;                        // its right edge, twips from the text's left edge
-    int merge = MergeNone;                // with the cells to its right
-    int vmerge = MergeNone;               // with the cells below it
+    CellMerge merge = CellMerge::None;    // with the cells to its right
+    CellMerge vmerge = CellMerge::None;   // with the cells below it
     Border borders[4];                    // by BorderSide
     std::optional<std::uint32_t> shading; // its background colour
 
@@ -136,21 +138,21 @@ inline constexpr int kMaxTableCells = 63; // cells of a row kept; the text of mo
 struct TableRow {
     int left = 0; // its left edge, twips from the text's left edge
     int gap = 0;  // half the space between the text of two cells, twips
-    int align = AlignLeft;
+    Alignment align = Alignment::Left;
     std::vector<TableCell> cells;
 
     bool operator==(const TableRow&) const = default;
 };
 
-enum PictureFormat : int { PictureNone = 0, PicturePng = 1, PictureJpeg = 2 };
+enum class PictureFormat { None = 0, Png = 1, Jpeg = 2 };
 
 // A picture in a page. PNG and JPEG data show as they are; a picture in a form that cannot be
 // drawn here (a metafile, an embedded object) keeps the RTF group it came in, which is
 // written back unchanged, and shows as a frame of its size.
 struct Picture {
-    int format = PictureNone; // of data
-    QByteArray data;          // the image file; for a kept object, the picture of its result
-    int width = 0;            // as shown, twips; 0: not known
+    PictureFormat format = PictureFormat::None; // of data
+    QByteArray data; // the image file; for a kept object, the picture of its result
+    int width = 0;   // as shown, twips; 0: not known
     int height = 0;
     QByteArray rtf; // the RTF group as read, written back as it stands; empty: from data
 

@@ -78,7 +78,7 @@ TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t coun
                 after == 0 ? columns - 1 : std::clamp(columnOf(rights[r][c]), column, room);
             g.column = std::min(column, columns - 1);
             g.columnSpan = std::max(end - g.column + 1, 1);
-            if (cell.merge == MergeContinue && open) {
+            if (cell.merge == CellMerge::Continue && open) {
                 g.covered = true;
                 open->columnSpan = end - open->column + 1;
             } else {
@@ -93,11 +93,12 @@ TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t coun
                 continue;
             const int end = g.column + g.columnSpan - 1;
             GridCell* top = above[size_t(g.column)];
-            if (row.cells[c].vmerge == MergeContinue && top && aboveEnd[size_t(g.column)] == end) {
+            if (row.cells[c].vmerge == CellMerge::Continue && top &&
+                aboveEnd[size_t(g.column)] == end) {
                 g.covered = true;
                 ++top->rowSpan;
                 here.push_back({g.column, top, end});
-            } else if (row.cells[c].vmerge == MergeFirst) {
+            } else if (row.cells[c].vmerge == CellMerge::First) {
                 here.push_back({g.column, &g, end});
             }
         }
@@ -131,9 +132,9 @@ QList<int> packRows(const std::vector<TableRow>& rows, size_t first, size_t coun
     QList<int> out{kPackVersion};
     for (size_t r = first; r < rows.size() && r < first + count; ++r) {
         const TableRow& row = rows[r];
-        out << row.left << row.gap << row.align << int(row.cells.size());
+        out << row.left << row.gap << int(row.align) << int(row.cells.size());
         for (const TableCell& c : row.cells) {
-            out << c.right << c.merge << c.vmerge;
+            out << c.right << int(c.merge) << int(c.vmerge);
             for (const Border& b : c.borders)
                 out << b.width << packColor(b.color);
             out << packColor(c.shading);
@@ -154,15 +155,15 @@ std::vector<TableRow> unpackRows(const QList<int>& packed) {
         TableRow row;
         row.left = packed[i++];
         row.gap = packed[i++];
-        row.align = packed[i++];
+        row.align = Alignment(packed[i++]);
         const int cells = packed[i++];
         if (cells < 0 || cells > kMaxTableCells || n - i < qsizetype(cells) * 12)
             return {};
         for (int c = 0; c < cells; ++c) {
             TableCell cell;
             cell.right = packed[i++];
-            cell.merge = packed[i++];
-            cell.vmerge = packed[i++];
+            cell.merge = CellMerge(packed[i++]);
+            cell.vmerge = CellMerge(packed[i++]);
             for (Border& b : cell.borders) {
                 b.width = packed[i++];
                 b.color = unpackColor(packed[i++]);

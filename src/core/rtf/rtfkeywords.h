@@ -106,7 +106,6 @@ enum class Keyword : std::uint8_t {
     LtrMark,
     RtlMark,
     // legacy list numbering (\*\pn)
-    PnLvlBlt,
     PnLvlBody,
     PnLvlCont,
     PnLvl,
@@ -119,11 +118,7 @@ enum class Keyword : std::uint8_t {
     ListOverride,
     Ls,
     Ilvl,
-    PnDec,
-    PnUcLtr,
-    PnLcLtr,
-    PnUcRm,
-    PnLcRm,
+    PnStyle, // pndec, pnucrm, ...: one of the list styles (rtflists.h)
     PnStart,
     PnF,
     // tables

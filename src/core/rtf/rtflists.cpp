@@ -33,21 +33,62 @@ QString letters(int n, bool upper) {
     return out;
 }
 
+QString decimal(int n) {
+    return QString::number(n);
+}
+QString lowerLetters(int n) {
+    return letters(n, false);
+}
+QString upperLetters(int n) {
+    return letters(n, true);
+}
+QString lowerRoman(int n) {
+    return roman(n, false);
+}
+QString upperRoman(int n) {
+    return roman(n, true);
+}
+
+// By ListStyle.
+constexpr ListStyleForm kForms[] = {
+    {ListStyle::Bullet, 23, "pnlvlblt", -1 /* ListDisc */, decimal},
+    {ListStyle::Decimal, 0, "pndec", -4 /* ListStyle::Decimal */, decimal},
+    {ListStyle::LowerLetter, 4, "pnlcltr", -5 /* ListLowerAlpha */, lowerLetters},
+    {ListStyle::UpperLetter, 3, "pnucltr", -6 /* ListUpperAlpha */, upperLetters},
+    {ListStyle::LowerRoman, 2, "pnlcrm", -7 /* ListStyle::LowerRoman */, lowerRoman},
+    {ListStyle::UpperRoman, 1, "pnucrm", -8 /* ListStyle::UpperRoman */, upperRoman},
+};
+
 } // namespace
 
-QString listNumberText(int style, int number) {
-    switch (style) {
-    case ListLowerLetter:
-        return letters(number, false);
-    case ListUpperLetter:
-        return letters(number, true);
-    case ListLowerRoman:
-        return roman(number, false);
-    case ListUpperRoman:
-        return roman(number, true);
-    default:
-        return QString::number(number);
-    }
+const ListStyleForm& listStyleForm(ListStyle style) {
+    const int i = int(style);
+    return kForms[i >= 0 && i < int(std::size(kForms)) ? i : int(ListStyle::Decimal)];
+}
+
+ListStyle listStyleOfNfc(int nfc) {
+    for (const ListStyleForm& f : kForms)
+        if (f.levelNfc == nfc)
+            return f.style;
+    return nfc == 255 ? ListStyle::Bullet : ListStyle::Decimal;
+}
+
+std::optional<ListStyle> listStyleOfPnWord(std::string_view word) {
+    for (const ListStyleForm& f : kForms)
+        if (f.pnWord == word)
+            return f.style;
+    return std::nullopt;
+}
+
+ListStyle listStyleOfQt(int qtStyle) {
+    for (const ListStyleForm& f : kForms)
+        if (f.qtStyle == qtStyle)
+            return f.style;
+    return ListStyle::Bullet;
+}
+
+QString listNumberText(ListStyle style, int number) {
+    return listStyleForm(style).number(number);
 }
 
 QString markText(const QString& text) {
@@ -62,40 +103,26 @@ QString markText(const QString& text) {
 // \pn
 
 void PnNumbering::begin() {
-    m_readKind = Kind::None;
+    m_readKind = Kind{};
     m_readLevel = 0;
     m_readStart = 1;
     m_readBefore.clear();
     m_readAfter.clear();
 }
 
-void PnNumbering::word(Keyword k, int param) {
+void PnNumbering::word(Keyword k, std::string_view name, int param) {
     switch (k) {
     case Keyword::PnLvl:
         m_readLevel = std::clamp(param - 1, 0, kListLevels - 1);
-        if (m_readKind == Kind::None)
-            m_readKind = Kind::Decimal;
-        return;
-    case Keyword::PnLvlBlt:
-        m_readKind = Kind::Bullet;
+        if (m_readKind == Kind{})
+            m_readKind = Kind{Kind::What::Style, ListStyle::Decimal};
         return;
     case Keyword::PnLvlCont:
-        m_readKind = Kind::Cont;
+        m_readKind = Kind{Kind::What::Cont};
         return;
-    case Keyword::PnDec:
-        m_readKind = Kind::Decimal;
-        return;
-    case Keyword::PnUcLtr:
-        m_readKind = Kind::UpperLetter;
-        return;
-    case Keyword::PnLcLtr:
-        m_readKind = Kind::LowerLetter;
-        return;
-    case Keyword::PnUcRm:
-        m_readKind = Kind::UpperRoman;
-        return;
-    case Keyword::PnLcRm:
-        m_readKind = Kind::LowerRoman;
+    case Keyword::PnStyle:
+        if (const std::optional<ListStyle> style = listStyleOfPnWord(name))
+            m_readKind = Kind{Kind::What::Style, *style};
         return;
     case Keyword::PnStart:
         m_readStart = std::clamp(param, 0, 32767); // as \levelstartat, which writes it
@@ -116,38 +143,19 @@ void PnNumbering::textAfter(const char16_t* s, qsizetype n) {
 }
 
 void PnNumbering::finish(bool paraNumbered) {
-    if (m_readKind == Kind::None)
-        m_readKind = Kind::Decimal;
+    if (m_readKind == Kind{})
+        m_readKind = Kind{Kind::What::Style, ListStyle::Decimal};
     const bool sameText = m_readBefore == m_before && m_readAfter == m_after;
     const bool continues = m_prevNumbered && m_readKind == m_kind && sameText;
     const bool sameList = m_prevList > 0 && m_prevList == m_list && m_readKind == m_kind &&
                           m_readLevel == m_level && sameText;
-    if (!sameList && m_readKind != Kind::Cont) {
+    if (!sameList && m_readKind.what == Kind::What::Style) {
         m_newList = true; // made when a paragraph without \ls ends with it
         ListLevel& level = m_definition;
         level = ListLevel{};
         level.start = m_readStart;
-        switch (m_readKind) {
-        case Kind::Bullet:
-            level.style = ListBullet;
-            break;
-        case Kind::UpperLetter:
-            level.style = ListUpperLetter;
-            break;
-        case Kind::LowerLetter:
-            level.style = ListLowerLetter;
-            break;
-        case Kind::UpperRoman:
-            level.style = ListUpperRoman;
-            break;
-        case Kind::LowerRoman:
-            level.style = ListLowerRoman;
-            break;
-        default:
-            level.style = ListDecimal;
-            break;
-        }
-        if (level.style == ListBullet) {
+        level.style = m_readKind.style;
+        if (level.style == ListStyle::Bullet) {
             if (const QString mark = markText(m_readBefore); !mark.isEmpty())
                 level.bullet = mark;
         } else {
@@ -165,29 +173,10 @@ void PnNumbering::finish(bool paraNumbered) {
 
 QString PnNumbering::label() {
     QString label = m_before;
-    switch (m_kind) {
-    case Kind::Bullet:
-        if (label.isEmpty())
-            label = QStringLiteral("\u2022");
-        break;
-    case Kind::Decimal:
-        label += QString::number(m_number);
-        break;
-    case Kind::UpperLetter:
-        label += letters(m_number, true);
-        break;
-    case Kind::LowerLetter:
-        label += letters(m_number, false);
-        break;
-    case Kind::UpperRoman:
-        label += roman(m_number, true);
-        break;
-    case Kind::LowerRoman:
-        label += roman(m_number, false);
-        break;
-    default:
-        break;
-    }
+    if (m_kind.style != ListStyle::Bullet)
+        label += listNumberText(m_kind.style, m_number);
+    else if (label.isEmpty())
+        label = QStringLiteral("\u2022");
     label += m_after;
     label += QLatin1Char('\t');
     ++m_number;
@@ -300,58 +289,49 @@ int WordListTable::modelList(int ls, std::vector<List>& lists) {
     return model;
 }
 
+namespace {
+
+// A bullet level's mark: Symbol's bullets as Unicode's.
+QString bulletMark(const QString& text) {
+    QString bullet;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x20)
+            bullet += u == 0xF0B7 ? QChar(0x2022) : u == 0xF0A7 ? QChar(0x25AA) : c;
+    }
+    return bullet.isEmpty() ? QString(QChar(0x2022)) : markText(bullet);
+}
+
+// A numbered level's text before its first level number and after its last.
+void setAffixes(ListLevel& level, const QString& text) {
+    qsizetype first = -1, last = -1;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text.at(i).unicode() < kListLevels) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    if (first >= 0) {
+        level.prefix = markText(text.left(first));
+        level.suffix = markText(text.mid(last + 1));
+    }
+}
+
+} // namespace
+
 // A \listlevel group has ended: its number format and text into the list being read.
 void WordListTable::commitLevel() {
     m_levelDepth = 0;
     ListLevel& level = m_level;
-    switch (m_levelNfc) {
-    case 1:
-        level.style = ListUpperRoman;
-        break;
-    case 2:
-        level.style = ListLowerRoman;
-        break;
-    case 3:
-        level.style = ListUpperLetter;
-        break;
-    case 4:
-        level.style = ListLowerLetter;
-        break;
-    case 23:
-    case 255:
-        level.style = ListBullet;
-        break;
-    default:
-        level.style = ListDecimal;
-        break;
-    }
+    level.style = listStyleOfNfc(m_levelNfc);
     // The text: its length in the first unit, the level numbers as units 0 to 8.
     QString text;
     if (!m_levelText.isEmpty())
         text = m_levelText.mid(1, m_levelText.at(0).unicode());
-    if (level.style == ListBullet) {
-        QString bullet;
-        for (QChar c : std::as_const(text)) {
-            const char16_t u = c.unicode();
-            if (u >= 0x20)
-                bullet += u == 0xF0B7 ? QChar(0x2022) : u == 0xF0A7 ? QChar(0x25AA) : c;
-        }
-        level.bullet = m_levelNfc == 255  ? QString()
-                       : bullet.isEmpty() ? QString(QChar(0x2022))
-                                          : markText(bullet);
-    } else {
-        qsizetype first = -1, last = -1;
-        for (qsizetype i = 0; i < text.size(); ++i)
-            if (text.at(i).unicode() < kListLevels) {
-                if (first < 0)
-                    first = i;
-                last = i;
-            }
-        if (first >= 0) {
-            level.prefix = markText(text.left(first));
-            level.suffix = markText(text.mid(last + 1));
-        }
-    }
+    if (level.style == ListStyle::Bullet)
+        level.bullet = m_levelNfc == 255 ? QString() : bulletMark(text);
+    else
+        setAffixes(level, text);
     if (m_levelIndex < kListLevels)
         m_list.list.levels[m_levelIndex++] = level;
 }

@@ -9,9 +9,31 @@
 #include <QHash>
 #include <QString>
 
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace qly::rtf {
+
+// What a list style is in each form lists take: Word's list table, the rich-edit \pn
+// numbering, the editor's lists; and how its numbers read.
+struct ListStyleForm {
+    ListStyle style;
+    int levelNfc;            // Word's \levelnfc
+    std::string_view pnWord; // the \pn word; the other styles write \pnlvlbody before theirs
+    int qtStyle;             // QTextListFormat::Style (of a bulleted list: its disc)
+    QString (*number)(int);  // the number of an item: "3", "c", "III"
+};
+
+// The form of a style.
+const ListStyleForm& listStyleForm(ListStyle style);
+// The style of Word's \levelnfc: anything not known numbers with digits; 255 (no number)
+// is a bulleted level without a mark.
+ListStyle listStyleOfNfc(int nfc);
+// The style of a \pn word (pndec, pnucrm, pnlvlblt, ...), if it is one.
+std::optional<ListStyle> listStyleOfPnWord(std::string_view word);
+// The style of an editor's list style; a bullet for any other.
+ListStyle listStyleOfQt(int qtStyle);
 
 // The text of a list mark as the model keeps it: no control characters, at most 8 units.
 QString markText(const QString& text);
@@ -30,18 +52,18 @@ public:
     // \pn: a group starts.
     void begin();
     // A word of the group (others are ignored).
-    void word(Keyword k, int param);
+    void word(Keyword k, std::string_view name, int param);
     // Text of \pntxtb and \pntxta.
     void textBefore(const char16_t* s, qsizetype n);
     void textAfter(const char16_t* s, qsizetype n);
     // The group has ended; `paraNumbered`: the paragraph has shown its number already.
     void finish(bool paraNumbered);
     // \pard: the paragraph has no numbering.
-    void clear() { m_kind = Kind::None; }
+    void clear() { m_kind = Kind{}; }
 
     // Whether the paragraph is numbered (a continuation, \pnlvlcont, shows no number).
-    bool numbered() const { return m_kind != Kind::None; }
-    bool showsNumber() const { return m_kind != Kind::None && m_kind != Kind::Cont; }
+    bool numbered() const { return m_kind.what != Kind::What::None; }
+    bool showsNumber() const { return m_kind.what == Kind::What::Style; }
     // The paragraph's number as text, with its tab; counts it.
     QString label();
     // Counts the number that a list shows instead.
@@ -50,24 +72,20 @@ public:
     ListItem item(std::vector<List>& lists);
     // A paragraph has ended: whether it showed a number, and the item it was.
     void paragraphEnded(bool showedNumber, const ListItem& item) {
-        m_prevNumbered = showedNumber && m_kind != Kind::None;
+        m_prevNumbered = showedNumber && numbered();
         m_prevList = item.fromPn ? item.list : 0;
     }
 
 private:
-    enum class Kind : std::uint8_t {
-        None,
-        Bullet,
-        Decimal,
-        UpperLetter,
-        LowerLetter,
-        UpperRoman,
-        LowerRoman,
-        Cont
+    // What a group numbers with: nothing, a continuation (no number), or a style.
+    struct Kind {
+        enum class What : std::uint8_t { None, Cont, Style } what = What::None;
+        ListStyle style = ListStyle::Decimal;
+        bool operator==(const Kind&) const = default;
     };
 
-    Kind m_kind = Kind::None;     // of the paragraph (until \pard)
-    Kind m_readKind = Kind::None; // of the group being read
+    Kind m_kind;     // of the paragraph (until \pard)
+    Kind m_readKind; // of the group being read
     int m_readLevel = 0;
     int m_readStart = 1;
     QString m_readBefore, m_readAfter;

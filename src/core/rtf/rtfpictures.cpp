@@ -110,17 +110,17 @@ Picture PictReader::take() {
         return p;
     switch (m_blip) {
     case Blip::Png:
-        p.format = PicturePng;
+        p.format = PictureFormat::Png;
         p.data = std::move(m_data);
         break;
     case Blip::Jpeg:
-        p.format = PictureJpeg;
+        p.format = PictureFormat::Jpeg;
         p.data = std::move(m_data);
         break;
     case Blip::Dib:
         p.data = dibToPng(m_data);
         if (!p.data.isEmpty())
-            p.format = PicturePng;
+            p.format = PictureFormat::Png;
         break;
     default:
         break;
@@ -150,45 +150,52 @@ Picture PictReader::take() {
     return p;
 }
 
-bool imagePixelSize(int format, QByteArrayView data, int& width, int& height) {
+namespace {
+
+// A JPEG's size from its first frame header.
+bool jpegSize(const unsigned char* d, qsizetype n, std::uint32_t& w, std::uint32_t& h) {
+    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8)
+        return false;
+    qsizetype i = 2;
+    for (;;) {
+        if (i + 4 > n || d[i] != 0xFF)
+            return false;
+        const unsigned char marker = d[i + 1];
+        if (marker == 0xFF) {
+            ++i;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            i += 2;
+            continue;
+        }
+        const std::uint32_t len = be16(d + i + 2);
+        if (len < 2)
+            return false;
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            if (i + 9 > n)
+                return false;
+            h = be16(d + i + 5);
+            w = be16(d + i + 7);
+            return true;
+        }
+        i += 2 + qsizetype(len);
+    }
+}
+
+} // namespace
+
+bool imagePixelSize(PictureFormat format, QByteArrayView data, int& width, int& height) {
     const auto* d = reinterpret_cast<const unsigned char*>(data.data());
     const qsizetype n = data.size();
     std::uint32_t w = 0, h = 0;
-    if (format == PicturePng) {
+    if (format == PictureFormat::Png) {
         if (n < 24 || !data.startsWith("\x89PNG\r\n\x1a\n") || data.sliced(12, 4) != "IHDR")
             return false;
         w = be32(d + 16);
         h = be32(d + 20);
-    } else if (format == PictureJpeg) {
-        if (n < 4 || d[0] != 0xFF || d[1] != 0xD8)
-            return false;
-        qsizetype i = 2;
-        for (;;) {
-            if (i + 4 > n || d[i] != 0xFF)
-                return false;
-            const unsigned char marker = d[i + 1];
-            if (marker == 0xFF) {
-                ++i;
-                continue;
-            }
-            if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
-                i += 2;
-                continue;
-            }
-            const std::uint32_t len = be16(d + i + 2);
-            if (len < 2)
-                return false;
-            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                marker != 0xCC) {
-                if (i + 9 > n)
-                    return false;
-                h = be16(d + i + 5);
-                w = be16(d + i + 7);
-                break;
-            }
-            i += 2 + qsizetype(len);
-        }
-    } else {
+    } else if (format != PictureFormat::Jpeg || !jpegSize(d, n, w, h)) {
         return false;
     }
     if (w == 0 || h == 0 || w > 1'000'000 || h > 1'000'000)
@@ -197,6 +204,33 @@ bool imagePixelSize(int format, QByteArrayView data, int& width, int& height) {
     height = int(h);
     return true;
 }
+
+namespace {
+
+// A bitmap's rows top down, each behind its PNG filter byte (none); colours as RGB.
+QByteArray pngRows(const unsigned char* pixels, long long stride, long long width, long long height,
+                   bool bottomUp, unsigned bpp) {
+    const long long rowBytes = bpp <= 8 ? (width * bpp + 7) / 8 : width * 3;
+    QByteArray raw;
+    raw.reserve(qsizetype(height * (rowBytes + 1)));
+    for (long long y = 0; y < height; ++y) {
+        const unsigned char* row = pixels + stride * (bottomUp ? height - 1 - y : y);
+        raw.append('\0');
+        if (bpp <= 8) {
+            raw.append(reinterpret_cast<const char*>(row), qsizetype(rowBytes));
+            continue;
+        }
+        const int step = int(bpp / 8);
+        for (long long x = 0; x < width; ++x) {
+            const unsigned char* px = row + x * step;
+            const char rgb[3] = {char(px[2]), char(px[1]), char(px[0])};
+            raw.append(rgb, 3);
+        }
+    }
+    return raw;
+}
+
+} // namespace
 
 QByteArray dibToPng(QByteArrayView dib) {
     const auto* d = reinterpret_cast<const unsigned char*>(dib.data());
@@ -231,25 +265,7 @@ QByteArray dibToPng(QByteArrayView dib) {
     if (paletteSize > 256 || pixels + stride * height > n)
         return {};
 
-    // Rows top down, each behind its filter byte (none); colours as RGB.
-    const long long rowBytes = bpp <= 8 ? (width * bpp + 7) / 8 : width * 3;
-    QByteArray raw;
-    raw.reserve(qsizetype(height * (rowBytes + 1)));
-    for (long long y = 0; y < height; ++y) {
-        const unsigned char* row = d + pixels + stride * (rawHeight > 0 ? height - 1 - y : y);
-        raw.append('\0');
-        if (bpp <= 8) {
-            raw.append(reinterpret_cast<const char*>(row), qsizetype(rowBytes));
-            continue;
-        }
-        const int step = int(bpp / 8);
-        for (long long x = 0; x < width; ++x) {
-            const unsigned char* px = row + x * step;
-            const char rgb[3] = {char(px[2]), char(px[1]), char(px[0])};
-            raw.append(rgb, 3);
-        }
-    }
-
+    const QByteArray raw = pngRows(d + pixels, stride, width, height, rawHeight > 0, bpp);
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
     QByteArray header;
     putBe32(header, std::uint32_t(width));
@@ -278,7 +294,7 @@ QByteArray dibToPng(QByteArrayView dib) {
 QByteArray pictureGroup(const Picture& picture) {
     if (!picture.rtf.isEmpty())
         return picture.rtf;
-    if (picture.format != PicturePng && picture.format != PictureJpeg)
+    if (picture.format != PictureFormat::Png && picture.format != PictureFormat::Jpeg)
         return {};
     const QByteArray& data = picture.data;
     QByteArray out;
@@ -289,7 +305,7 @@ QByteArray pictureGroup(const Picture& picture) {
         out += "\\picw" + QByteArray::number(w) + "\\pich" + QByteArray::number(h);
     out += "\\picwgoal" + QByteArray::number(picture.width) + "\\pichgoal" +
            QByteArray::number(picture.height);
-    out += picture.format == PicturePng ? "\\pngblip\n" : "\\jpegblip\n";
+    out += picture.format == PictureFormat::Png ? "\\pngblip\n" : "\\jpegblip\n";
     static constexpr char kHex[] = "0123456789abcdef";
     for (qsizetype i = 0; i < data.size(); i += 64) {
         const qsizetype m = std::min<qsizetype>(64, data.size() - i);

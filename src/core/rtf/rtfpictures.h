@@ -53,7 +53,7 @@ private:
 int scaledTwips(int goal, int scalePercent);
 
 // The pixel size of PNG or JPEG data; false when the data does not say.
-bool imagePixelSize(int format, QByteArrayView data, int& width, int& height);
+bool imagePixelSize(PictureFormat format, QByteArrayView data, int& width, int& height);
 
 // A DIB (BITMAPINFOHEADER, colours, pixels) as PNG; empty for a form this does not take.
 QByteArray dibToPng(QByteArrayView dib);

@@ -67,7 +67,7 @@ struct RawFormat {
 // and cleared paragraph by paragraph, not group by group).
 struct RawPara {
     bool intbl = false; // a paragraph of a table cell
-    std::uint8_t align = 0;
+    Alignment align = Alignment::Left;
     std::uint8_t level = 0; // \ilvl
     int ls = 0;             // \ls: the list override; 0 none
     bool lineMultiple = false;
@@ -131,6 +131,7 @@ private:
             emitUnitsSlow(s, n);
     }
     void emitUnitsSlow(const char16_t* s, qsizetype n);
+    void keepListText(const char16_t* s, qsizetype n);
     void emitChar(char16_t c) { emitUnits(&c, 1); }
     void emitDecoded(const DecodedUnits& d) {
         if (d.count > 0)
@@ -156,7 +157,7 @@ private:
     void word(const Token& t);
     void documentWord(State& s, K k, const Token& t);
     void destinationWord(State& s, K k);
-    bool tableWord(State& s, K k, int param);
+    bool tableWord(State& s, K k, const Token& t);
     void characterWord(State& s, K k, const Token& t);
     bool paragraphWord(State& s, K k, const Token& t);
     bool breakWord(State& s, K k);
@@ -176,6 +177,9 @@ private:
     void deliverPicture(Picture&& picture, const char* open, const char* end);
     void emitPicture(Picture&& picture);
     void pictureGroupEnd();
+    void shpPictEnd(const char* end);
+    void objectEnd(const char* end);
+    void nonShpPictEnd(const char* end);
     bool groupStart_ = false; // no token of the group read yet but \*
     PictReader pict_;
     std::vector<Picture> pictures_;
@@ -247,10 +251,10 @@ private:
     bool cellEnded_ = false; // a cell ended as a tab (find's text, nested cells)
     bool lineText_ = false;  // cells of the row ended with text since its last paragraph end
     int paragraphs_ = 0;
-    size_t listsBefore_ = 0;    // lists made before the paragraph being read
-    std::vector<TabStop> tabs_; // of the paragraph being read
-    int tabKind_ = TabLeft;     // of the next \tx
-    Paragraph paraOut_;         // handed to the builder at each paragraph end
+    size_t listsBefore_ = 0;          // lists made before the paragraph being read
+    std::vector<TabStop> tabs_;       // of the paragraph being read
+    TabKind tabKind_ = TabKind::Left; // of the next \tx
+    Paragraph paraOut_;               // handed to the builder at each paragraph end
     // Groups past kMaxGroupDepth: their text is kept at the cap's depth. A destination that
     // starts there hides text until its group closes.
     State overflowState_;
@@ -362,24 +366,29 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
     if (std::none_of(s, s + n, [](char16_t c) { return c >= 0x20 || c == '\t'; }))
         return;
     endPendingCellParagraph();
-    if (state.dest == Dest::ListText && wantsFormat_) {
+    if (state.dest == Dest::ListText) {
         paraHadListText_ = true;
-        if (pendingTabs_ > 0) { // the gaps of ended cells go before it, as in find's text
-            listTextBuf_ += QString(pendingTabs_, QLatin1Char('\t'));
-            pendingTabs_ = 0;
+        if (wantsFormat_) {
+            keepListText(s, n);
+            return;
         }
-        for (qsizetype i = 0; i < n; ++i) // what the text buffer would keep; bounded by the input
-            if (s[i] >= 0x20 || s[i] == '\t')
-                listTextBuf_ += QChar(s[i]);
-        return;
-    }
-    if (state.dest == Dest::ListText)
-        paraHadListText_ = true;
-    else
+    } else {
         beforeParagraphText();
+    }
     ensureFormat();
     flushPendingTabs();
     appendText([s](qsizetype i) { return s[i]; }, n);
+}
+
+// \listtext while the paragraph may still become a list item.
+void Interpreter::keepListText(const char16_t* s, qsizetype n) {
+    if (pendingTabs_ > 0) { // the gaps of ended cells go before it, as in find's text
+        listTextBuf_ += QString(pendingTabs_, QLatin1Char('\t'));
+        pendingTabs_ = 0;
+    }
+    for (qsizetype i = 0; i < n; ++i) // what the text buffer would keep; bounded by the input
+        if (s[i] >= 0x20 || s[i] == '\t')
+            listTextBuf_ += QChar(s[i]);
 }
 
 // Bytes of the destinations that hold no page text; false for those that do.
@@ -441,7 +450,7 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
 
 void Interpreter::addTabStop(int position) {
     const TabStop tab{std::clamp(position, 0, kMaxIndent), tabKind_};
-    tabKind_ = TabLeft;
+    tabKind_ = TabKind::Left;
     auto it = std::lower_bound(tabs_.begin(), tabs_.end(), tab.position,
                                [](const TabStop& t, int pos) { return t.position < pos; });
     if (it != tabs_.end() && it->position == tab.position)
@@ -621,7 +630,7 @@ void Interpreter::word(const Token& t) {
         destinationWord(s, k);
         return;
     }
-    if (s.dest != Dest::Normal && tableWord(s, k, t.param))
+    if (s.dest != Dest::Normal && tableWord(s, k, t))
         return;
     if (!paragraphWord(s, k, t) && !breakWord(s, k))
         characterWord(s, k, t);
@@ -724,7 +733,8 @@ void Interpreter::destinationWord(State& s, K k) {
 }
 
 // Words in the font, colour and list tables and in \pn; false in other destinations.
-bool Interpreter::tableWord(State& s, K k, int param) {
+bool Interpreter::tableWord(State& s, K k, const Token& t) {
+    const int param = t.param;
     switch (s.dest) {
     case Dest::FontTable:
         if (k == K::F && fonts_.beginEntry(param, int(stack_.size()), ansiCodePage_))
@@ -754,7 +764,7 @@ bool Interpreter::tableWord(State& s, K k, int param) {
         if (k == K::PnF || k == K::F)
             s.fmt.font = param;
         else
-            pn_.word(k, param);
+            pn_.word(k, std::string_view(t.ptr, size_t(t.len)), param);
         return true;
     default:
         return false;
@@ -780,7 +790,7 @@ bool Interpreter::paragraphWord(State& s, K k, const Token& t) {
         rowDef_.endBorder();
         para = RawPara{};
         tabs_.clear();
-        tabKind_ = TabLeft;
+        tabKind_ = TabKind::Left;
         pn_.clear();
         return true;
     case K::Ls:
@@ -793,7 +803,7 @@ bool Interpreter::paragraphWord(State& s, K k, const Token& t) {
     case K::Qr:
     case K::Qc:
     case K::Qj:
-        para.align = std::uint8_t(int(k) - int(K::Ql)); // in the order of Alignment
+        para.align = Alignment(int(k) - int(K::Ql)); // in the order of Alignment
         return true;
     case K::Li:
         para.left = std::clamp(param, -kMaxIndent, kMaxIndent);
@@ -825,7 +835,7 @@ bool Interpreter::paragraphWord(State& s, K k, const Token& t) {
     case K::TqR:
     case K::TqC:
     case K::TqDec:
-        tabKind_ = TabRight + (int(k) - int(K::TqR)); // in the order of TabKind
+        tabKind_ = TabKind(int(TabKind::Right) + int(k) - int(K::TqR)); // in the order of TabKind
         return true;
     case K::Tx:
         addTabStop(param);
@@ -1090,7 +1100,7 @@ void Interpreter::deliverPicture(Picture&& picture, const char* open, const char
             objPicture_ = std::move(picture);
         return;
     }
-    if (picture.format == PictureNone && wantsFormat_)
+    if (picture.format == PictureFormat::None && wantsFormat_)
         picture.rtf = QByteArray(open, end - open);
     emitPicture(std::move(picture));
 }
@@ -1122,47 +1132,57 @@ void Interpreter::emitPicture(Picture&& picture) {
 // After a group has closed: the picture, \shppict or \object it ended.
 void Interpreter::pictureGroupEnd() {
     const size_t depth = stack_.size() + 1; // of the group that closed
+    const auto ends = [depth](int& open) {
+        const bool ended = open > 0 && depth <= size_t(open);
+        if (ended)
+            open = 0;
+        return ended;
+    };
     const char* end = tok_.pos();
-    if (pictDepth_ > 0 && depth <= size_t(pictDepth_)) {
-        pictDepth_ = 0;
+    if (ends(pictDepth_))
         deliverPicture(pict_.take(), pictOpen_, end);
+    if (ends(shpDepth_))
+        shpPictEnd(end);
+    if (ends(objDepth_))
+        objectEnd(end);
+    if (ends(nonShpDepth_))
+        nonShpPictEnd(end);
+}
+
+void Interpreter::shpPictEnd(const char* end) {
+    if (!shpPicture_)
+        return;
+    Picture picture = std::move(*shpPicture_);
+    shpPicture_.reset();
+    const bool kept = picture.format == PictureFormat::None && objDepth_ == 0;
+    const size_t before = pictures_.size();
+    deliverPicture(std::move(picture), shpOpen_, end);
+    if (kept && pictures_.size() > before) {
+        keptShp_ = int(pictures_.size());
+        keptShpEnd_ = end;
     }
-    if (shpDepth_ > 0 && depth <= size_t(shpDepth_)) {
-        shpDepth_ = 0;
-        if (shpPicture_) {
-            Picture picture = std::move(*shpPicture_);
-            shpPicture_.reset();
-            const bool kept = picture.format == PictureNone && objDepth_ == 0;
-            const size_t before = pictures_.size();
-            deliverPicture(std::move(picture), shpOpen_, end);
-            if (kept && pictures_.size() > before) {
-                keptShp_ = int(pictures_.size());
-                keptShpEnd_ = end;
-            }
-        }
+}
+
+void Interpreter::objectEnd(const char* end) {
+    Picture picture = objPicture_ ? std::move(*objPicture_) : Picture{};
+    objPicture_.reset();
+    if (objSize_[0] > 0 && objSize_[1] > 0) {
+        picture.width = scaledTwips(objSize_[0], objSize_[2]);
+        picture.height = scaledTwips(objSize_[1], objSize_[3]);
     }
-    if (objDepth_ > 0 && depth <= size_t(objDepth_)) {
-        objDepth_ = 0;
-        Picture picture = objPicture_ ? std::move(*objPicture_) : Picture{};
-        objPicture_.reset();
-        if (objSize_[0] > 0 && objSize_[1] > 0) {
-            picture.width = scaledTwips(objSize_[0], objSize_[2]);
-            picture.height = scaledTwips(objSize_[1], objSize_[3]);
-        }
-        if (wantsFormat_)
-            picture.rtf = QByteArray(objOpen_, end - objOpen_);
-        emitPicture(std::move(picture));
-    }
-    if (nonShpDepth_ > 0 && depth <= size_t(nonShpDepth_)) {
-        nonShpDepth_ = 0;
-        // Right after the kept \shppict, line breaks between: kept with it.
-        const char* p = keptShpEnd_;
-        while (p && p < nonShpOpen_ && (*p == '\r' || *p == '\n'))
-            ++p;
-        if (keptShp_ > 0 && p == nonShpOpen_ && size_t(keptShp_) == pictures_.size())
-            pictures_.back().rtf.append(keptShpEnd_, end - keptShpEnd_);
-        keptShp_ = 0;
-    }
+    if (wantsFormat_)
+        picture.rtf = QByteArray(objOpen_, end - objOpen_);
+    emitPicture(std::move(picture));
+}
+
+// Right after the kept \shppict, line breaks between: kept with it.
+void Interpreter::nonShpPictEnd(const char* end) {
+    const char* p = keptShpEnd_;
+    while (p && p < nonShpOpen_ && (*p == '\r' || *p == '\n'))
+        ++p;
+    if (keptShp_ > 0 && p == nonShpOpen_ && size_t(keptShp_) == pictures_.size())
+        pictures_.back().rtf.append(keptShpEnd_, end - keptShpEnd_);
+    keptShp_ = 0;
 }
 
 void Interpreter::openGroup() {

@@ -53,7 +53,7 @@ inline int hexValue(unsigned char c) {
 }
 
 // The number of a list item as a list of this style shows it: "3", "c", "III" (rtflists.h).
-QString listNumberText(int style, int number);
+QString listNumberText(ListStyle style, int number);
 
 // Reads RTF bytes (they must start with "{\rtf" after an optional BOM and white space; this
 // is not checked) into the builder. Never fails; every document gives at least one

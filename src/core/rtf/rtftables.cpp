@@ -167,13 +167,13 @@ void RowDefinition::word(std::string_view name, bool hasParam, int param,
         m_row.left = std::clamp(param, -kMaxLength, kMaxLength);
         return;
     case W::Trql:
-        m_row.align = AlignLeft;
+        m_row.align = Alignment::Left;
         return;
     case W::Trqr:
-        m_row.align = AlignRight;
+        m_row.align = Alignment::Right;
         return;
     case W::Trqc:
-        m_row.align = AlignCenter;
+        m_row.align = Alignment::Center;
         return;
     case W::RowBorder:
         m_target = startBorder(m_rowBorders[e->side]);
@@ -203,16 +203,16 @@ void RowDefinition::word(std::string_view name, bool hasParam, int param,
         m_target = nullptr;
         return;
     case W::Clmgf:
-        m_cell.cell.merge = MergeFirst;
+        m_cell.cell.merge = CellMerge::First;
         return;
     case W::Clmrg:
-        m_cell.cell.merge = MergeContinue;
+        m_cell.cell.merge = CellMerge::Continue;
         return;
     case W::Clvmgf:
-        m_cell.cell.vmerge = MergeFirst;
+        m_cell.cell.vmerge = CellMerge::First;
         return;
     case W::Clvmrg:
-        m_cell.cell.vmerge = MergeContinue;
+        m_cell.cell.vmerge = CellMerge::Continue;
         return;
     case W::Clcbpat:
         m_cell.back = colorAt(colors, param);
@@ -234,6 +234,23 @@ void RowDefinition::word(std::string_view name, bool hasParam, int param,
     }
 }
 
+// The cell with the row's borders where it has none of its own: the row's top and bottom,
+// else its inside horizontal border; its left and right at its ends, else its inside
+// vertical border.
+TableCell RowDefinition::withRowBorders(const Cell& c, int i, int cells) const {
+    TableCell out = c.cell;
+    const Border* b = m_rowBorders;
+    const Border fallback[4] = {b[0].width ? b[0] : b[4], i == 0 ? b[1] : b[5],
+                                b[2].width ? b[2] : b[4], i == cells - 1 ? b[3] : b[5]};
+    for (int side = 0; side < 4; ++side) {
+        if (!(c.named & (1 << side)))
+            out.borders[side] = fallback[side];
+        if (out.borders[side].width <= 0) // a colour without a line is no border
+            out.borders[side] = Border{};
+    }
+    return out;
+}
+
 TableRow RowDefinition::row(int cells) const {
     TableRow row = m_row;
     cells = std::clamp(cells, 0, kMaxTableCells);
@@ -241,20 +258,7 @@ TableRow RowDefinition::row(int cells) const {
     int right = m_row.left;
     for (int i = 0; i < cells; ++i) {
         if (size_t(i) < m_cells.size()) {
-            const Cell& c = m_cells[size_t(i)];
-            row.cells.push_back(c.cell);
-            TableCell& out = row.cells.back();
-            // The row's top and bottom, else its inside horizontal border; its left and right
-            // at its ends, else its inside vertical border.
-            const Border* b = m_rowBorders;
-            const Border fallback[4] = {b[0].width ? b[0] : b[4], i == 0 ? b[1] : b[5],
-                                        b[2].width ? b[2] : b[4], i == cells - 1 ? b[3] : b[5]};
-            for (int side = 0; side < 4; ++side) {
-                if (!(c.named & (1 << side)))
-                    out.borders[side] = fallback[side];
-                if (out.borders[side].width <= 0) // a colour without a line is no border
-                    out.borders[side] = Border{};
-            }
+            row.cells.push_back(withRowBorders(m_cells[size_t(i)], i, cells));
         } else {
             row.cells.emplace_back();
             row.cells.back().right = std::min(right + kDefaultCell, kMaxLength);
@@ -274,20 +278,20 @@ void appendRowDefinition(QByteArray& out, const TableRow& row,
     };
     word("\\trowd\\trgaph", row.gap);
     word("\\trleft", row.left);
-    if (row.align == AlignCenter)
+    if (row.align == Alignment::Center)
         out.append("\\trqc");
-    else if (row.align == AlignRight)
+    else if (row.align == Alignment::Right)
         out.append("\\trqr");
     static const char* const kSides[4] = {"\\clbrdrt\\brdrs\\brdrw", "\\clbrdrl\\brdrs\\brdrw",
                                           "\\clbrdrb\\brdrs\\brdrw", "\\clbrdrr\\brdrs\\brdrw"};
     for (const TableCell& c : row.cells) {
-        if (c.vmerge == MergeFirst)
+        if (c.vmerge == CellMerge::First)
             out.append("\\clvmgf");
-        else if (c.vmerge == MergeContinue)
+        else if (c.vmerge == CellMerge::Continue)
             out.append("\\clvmrg");
-        if (c.merge == MergeFirst)
+        if (c.merge == CellMerge::First)
             out.append("\\clmgf");
-        else if (c.merge == MergeContinue)
+        else if (c.merge == CellMerge::Continue)
             out.append("\\clmrg");
         for (int side = 0; side < 4; ++side) {
             const Border& b = c.borders[side];

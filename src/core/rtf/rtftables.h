@@ -39,6 +39,7 @@ private:
         int shade = 0; // hundredths of a percent of pattern over background
     };
     Border* startBorder(Border& border);
+    TableCell withRowBorders(const Cell& c, int i, int cells) const;
 
     TableRow m_row;
     std::vector<Cell> m_cells;

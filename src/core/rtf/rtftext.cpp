@@ -921,8 +921,9 @@ void TextScanner::Pass::beforeParagraphText() {
     case PnKind::LowerLetter:
     case PnKind::UpperRoman:
     case PnKind::LowerRoman: {
-        static constexpr int styles[] = {ListDecimal, ListUpperLetter, ListLowerLetter,
-                                         ListUpperRoman, ListLowerRoman};
+        static constexpr ListStyle styles[] = {ListStyle::Decimal, ListStyle::UpperLetter,
+                                               ListStyle::LowerLetter, ListStyle::UpperRoman,
+                                               ListStyle::LowerRoman};
         label += listNumberText(styles[int(m_pnKind) - int(PnKind::Decimal)], m_pnNumber);
         break;
     }

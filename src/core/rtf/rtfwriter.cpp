@@ -86,6 +86,43 @@ constexpr char kHex[] = "0123456789abcdef";
 
 enum class TextMode { Ansi, Symbol, Unicode };
 
+// A unit other than plain ASCII text (or any unit in a Symbol font) at d: at most 10 bytes;
+// returns their end.
+inline char* putSpecial(char* d, char16_t c, TextMode mode) {
+    if (c == '\t') {
+        std::memcpy(d, "\\tab ", 5);
+        return d + 5;
+    }
+    if (c == 0x2028 || c == 0x2029 || c == '\n' || c == '\r' || c == 0x0B) {
+        std::memcpy(d, "\\line ", 6);
+        return d + 6;
+    }
+    if (c < 0x20)
+        return d; // control characters are no text
+    int byte = -1;
+    if (mode == TextMode::Ansi)
+        byte = c >= 0x80 ? windows1252Byte(c) : -1;
+    else if (mode == TextMode::Symbol)
+        byte = symbolByte(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+        if (byte == '\\' || byte == '{' || byte == '}')
+            *d++ = '\\';
+        *d++ = char(byte);
+    } else if (byte >= 0x80) {
+        d[0] = '\\';
+        d[1] = '\'';
+        d[2] = kHex[byte >> 4];
+        d[3] = kHex[byte & 15];
+        d += 4;
+    } else {
+        *d++ = '\\';
+        *d++ = 'u';
+        d = putNumber(d, int(static_cast<std::int16_t>(c)));
+        *d++ = '?';
+    }
+    return d;
+}
+
 // Writes text; at most 10 bytes a UTF-16 unit.
 void writeText(Out& out, const QString& text, TextMode mode) {
     const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
@@ -99,40 +136,8 @@ void writeText(Out& out, const QString& text, TextMode mode) {
                 if (c == '\\' || c == '{' || c == '}')
                     *d++ = '\\';
                 *d++ = char(c);
-                continue;
-            }
-            if (c == '\t') {
-                std::memcpy(d, "\\tab ", 5);
-                d += 5;
-                continue;
-            }
-            if (c == 0x2028 || c == 0x2029 || c == '\n' || c == '\r' || c == 0x0B) {
-                std::memcpy(d, "\\line ", 6);
-                d += 6;
-                continue;
-            }
-            if (c < 0x20)
-                continue; // control characters are no text
-            int byte = -1;
-            if (mode == TextMode::Ansi)
-                byte = c >= 0x80 ? windows1252Byte(c) : -1;
-            else if (mode == TextMode::Symbol)
-                byte = symbolByte(c);
-            if (byte >= 0x20 && byte < 0x7F) {
-                if (byte == '\\' || byte == '{' || byte == '}')
-                    *d++ = '\\';
-                *d++ = char(byte);
-            } else if (byte >= 0x80) {
-                d[0] = '\\';
-                d[1] = '\'';
-                d[2] = kHex[byte >> 4];
-                d[3] = kHex[byte & 15];
-                d += 4;
             } else {
-                *d++ = '\\';
-                *d++ = 'u';
-                d = putNumber(d, int(static_cast<std::int16_t>(c)));
-                *d++ = '?';
+                d = putSpecial(d, c, mode);
             }
         }
         out.commit(d);
@@ -160,13 +165,13 @@ int halfPoints(double size) {
 // The paragraph's properties after its \pard; only those that differ from the defaults.
 void writeParagraphFormat(Out& out, const Paragraph& p) {
     switch (p.align) {
-    case AlignRight:
+    case Alignment::Right:
         out.lit("\\qr");
         break;
-    case AlignCenter:
+    case Alignment::Center:
         out.lit("\\qc");
         break;
-    case AlignJustify:
+    case Alignment::Justify:
         out.lit("\\qj");
         break;
     default:
@@ -196,13 +201,13 @@ void writeParagraphFormat(Out& out, const Paragraph& p) {
         out.lit("\\keepn");
     for (const TabStop& t : p.tabs) {
         switch (t.kind) {
-        case TabRight:
+        case TabKind::Right:
             out.lit("\\tqr");
             break;
-        case TabCenter:
+        case TabKind::Center:
             out.lit("\\tqc");
             break;
-        case TabDecimal:
+        case TabKind::Decimal:
             out.lit("\\tqdec");
             break;
         default:
@@ -244,23 +249,6 @@ void writeWithFallback(Out& out, const QString& text) {
     }
 }
 
-int levelNfc(int style) {
-    switch (style) {
-    case ListBullet:
-        return 23;
-    case ListUpperRoman:
-        return 1;
-    case ListLowerRoman:
-        return 2;
-    case ListUpperLetter:
-        return 3;
-    case ListLowerLetter:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 // A list level's indents (left, first line): those of its first item, so that items keep
 // their own (LibreOffice drops an item's indent that equals its level's and then reads the
 // item as not indented); a level without items gets the usual steps of half an inch.
@@ -294,7 +282,9 @@ void writeListTables(Out& out, const std::vector<List>& lists, const LevelIndent
         for (int k = 0; k < kListLevels; ++k) {
             const ListLevel& l = lists[i].levels[k];
             // A bullet level without a mark is "no number" (255), as readers keep it.
-            const int nfc = l.style == ListBullet && l.bullet.isEmpty() ? 255 : levelNfc(l.style);
+            const int nfc = l.style == ListStyle::Bullet && l.bullet.isEmpty()
+                                ? 255
+                                : listStyleForm(l.style).levelNfc;
             out.lit("\n{\\listlevel\\levelnfc");
             out.number(nfc);
             out.lit("\\levelnfcn");
@@ -303,7 +293,7 @@ void writeListTables(Out& out, const std::vector<List>& lists, const LevelIndent
             out.number(l.start);
             QString text;
             int placeholder = -1;
-            if (l.style == ListBullet) {
+            if (l.style == ListStyle::Bullet) {
                 text = l.bullet.left(8);
             } else {
                 text = l.prefix.left(8);
@@ -367,29 +357,14 @@ void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
     const ListLevel& l = list.levels[p.listLevel];
     if (p.listLevel == 0) {
         out.lit("{\\*\\pn");
-        switch (l.style) {
-        case ListBullet:
-            out.lit("\\pnlvlblt");
-            break;
-        case ListUpperRoman:
-            out.lit("\\pnlvlbody\\pnucrm");
-            break;
-        case ListLowerRoman:
-            out.lit("\\pnlvlbody\\pnlcrm");
-            break;
-        case ListUpperLetter:
-            out.lit("\\pnlvlbody\\pnucltr");
-            break;
-        case ListLowerLetter:
-            out.lit("\\pnlvlbody\\pnlcltr");
-            break;
-        default:
-            out.lit("\\pnlvlbody\\pndec");
-            break;
-        }
+        if (l.style != ListStyle::Bullet)
+            out.lit("\\pnlvlbody");
+        const std::string_view word = listStyleForm(l.style).pnWord;
+        out.lit("\\");
+        out.append(word.data(), qsizetype(word.size()));
         out.lit("\\pnindent0\\pnstart");
         out.number(l.start);
-        if (l.style == ListBullet) {
+        if (l.style == ListStyle::Bullet) {
             out.lit("{\\pntxtb ");
             writeWithFallback(out, l.bullet);
             out.lit("}}");
@@ -406,7 +381,7 @@ void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
     out.lit("\\ilvl");
     out.number(p.listLevel);
     out.lit("{\\pntext ");
-    if (l.style == ListBullet)
+    if (l.style == ListStyle::Bullet)
         writeWithFallback(out, l.bullet);
     else
         writeWithFallback(out, l.prefix + listNumberText(l.style, number) + l.suffix);

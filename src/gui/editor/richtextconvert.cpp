@@ -4,6 +4,7 @@
 #include "editor/richtextpictures.h"
 #include "editor/richtexttables.h"
 #include "model/alignment.h"
+#include "rtf/rtflists.h"
 
 #include <QColor>
 #include <QFont>
@@ -25,6 +26,10 @@ namespace qly {
 namespace {
 
 static_assert(kCharsetProperty > QTextFormat::UserProperty);
+// The list styles' table names Qt's list styles by their values.
+static_assert(QTextListFormat::ListDisc == -1 && QTextListFormat::ListDecimal == -4 &&
+              QTextListFormat::ListLowerAlpha == -5 && QTextListFormat::ListUpperAlpha == -6 &&
+              QTextListFormat::ListLowerRoman == -7 && QTextListFormat::ListUpperRoman == -8);
 
 // The editor lays out in pixels at 96 per inch: 15 twips a pixel. Doubles carry twips
 // through exactly (round(t / 15.0 * 15) == t), so nothing drifts.
@@ -38,7 +43,7 @@ int twips(double pixels) {
 
 QTextBlockFormat toQt(const Paragraph& p) {
     QTextBlockFormat bf;
-    bf.setAlignment(qtAlignment(p.align));
+    bf.setAlignment(qtAlignment(int(p.align)));
     if (p.list > 0 && (p.leftIndent || p.firstIndent))
         bf.setProperty(kListIndentProperty,
                        QVariant::fromValue(QList<int>{p.leftIndent, p.firstIndent}));
@@ -69,13 +74,13 @@ QTextBlockFormat toQt(const Paragraph& p) {
         tabs.reserve(qsizetype(p.tabs.size()));
         for (const TabStop& t : p.tabs) {
             switch (t.kind) {
-            case TabRight:
+            case TabKind::Right:
                 tabs.append(QTextOption::Tab(px(t.position), QTextOption::RightTab));
                 break;
-            case TabCenter:
+            case TabKind::Center:
                 tabs.append(QTextOption::Tab(px(t.position), QTextOption::CenterTab));
                 break;
-            case TabDecimal:
+            case TabKind::Decimal:
                 tabs.append(
                     QTextOption::Tab(px(t.position), QTextOption::DelimiterTab, QLatin1Char('.')));
                 break;
@@ -91,7 +96,7 @@ QTextBlockFormat toQt(const Paragraph& p) {
 
 // The block's format into the paragraph (its runs stay as they are).
 void fromQt(const QTextBlockFormat& bf, Paragraph& p) {
-    p.align = alignmentCode(bf.alignment());
+    p.align = Alignment(alignmentCode(bf.alignment()));
     p.leftIndent = twips(bf.leftMargin());
     p.rightIndent = twips(bf.rightMargin());
     p.firstIndent = twips(bf.textIndent());
@@ -118,13 +123,13 @@ void fromQt(const QTextBlockFormat& bf, Paragraph& p) {
     p.keepWithNext = bf.boolProperty(kKeepWithNextProperty);
     const QList<QTextOption::Tab> tabs = bf.tabPositions();
     for (const QTextOption::Tab& t : tabs) {
-        TabStop stop{twips(t.position), TabLeft};
+        TabStop stop{twips(t.position), TabKind::Left};
         if (t.type == QTextOption::RightTab)
-            stop.kind = TabRight;
+            stop.kind = TabKind::Right;
         else if (t.type == QTextOption::CenterTab)
-            stop.kind = TabCenter;
+            stop.kind = TabKind::Center;
         else if (t.type == QTextOption::DelimiterTab)
-            stop.kind = TabDecimal;
+            stop.kind = TabKind::Decimal;
         p.tabs.push_back(stop);
     }
 }
@@ -133,7 +138,7 @@ void fromQt(const QTextBlockFormat& bf, Paragraph& p) {
 QString listDefinition(const List& list) {
     QStringList levels;
     for (const ListLevel& l : list.levels)
-        levels << QStringList{QString::number(l.style), QString::number(l.start), l.prefix,
+        levels << QStringList{QString::number(int(l.style)), QString::number(l.start), l.prefix,
                               l.suffix, l.bullet}
                       .join(QChar(0x1F));
     return levels.join(QChar(0x1E));
@@ -147,7 +152,8 @@ List listFromDefinition(const QString& text) {
         if (f.size() != 5)
             continue;
         ListLevel& l = list.levels[k];
-        l.style = std::clamp(f[0].toInt(), int(ListBullet), int(ListUpperRoman));
+        l.style =
+            ListStyle(std::clamp(f[0].toInt(), int(ListStyle::Bullet), int(ListStyle::UpperRoman)));
         l.start = f[1].toInt();
         l.prefix = f[2];
         l.suffix = f[3];
@@ -159,30 +165,15 @@ List listFromDefinition(const QString& text) {
 QTextListFormat toQt(const List& list, int id, int level) {
     const ListLevel& l = list.levels[level];
     QTextListFormat f;
-    switch (l.style) {
-    case ListDecimal:
-        f.setStyle(QTextListFormat::ListDecimal);
-        break;
-    case ListLowerLetter:
-        f.setStyle(QTextListFormat::ListLowerAlpha);
-        break;
-    case ListUpperLetter:
-        f.setStyle(QTextListFormat::ListUpperAlpha);
-        break;
-    case ListLowerRoman:
-        f.setStyle(QTextListFormat::ListLowerRoman);
-        break;
-    case ListUpperRoman:
-        f.setStyle(QTextListFormat::ListUpperRoman);
-        break;
-    default: {
+    if (l.style == ListStyle::Bullet) {
         const char16_t b = l.bullet.isEmpty() ? 0 : l.bullet.at(0).unicode();
         f.setStyle(b == u'o' || b == 0x25E6 || b == 0x25CB   ? QTextListFormat::ListCircle
                    : b == 0x25AA || b == 0x25A0 || b == 0xA7 ? QTextListFormat::ListSquare
                                                              : QTextListFormat::ListDisc);
+    } else {
+        f.setStyle(QTextListFormat::Style(rtf::listStyleForm(l.style).qtStyle));
     }
-    }
-    if (l.style != ListBullet) {
+    if (l.style != ListStyle::Bullet) {
         f.setNumberPrefix(l.prefix);
         f.setNumberSuffix(l.suffix);
     }
@@ -196,32 +187,13 @@ QTextListFormat toQt(const List& list, int id, int level) {
 // the level comes from Qt's format.
 ListLevel levelFromQt(const QTextListFormat& f) {
     ListLevel l;
-    switch (f.style()) {
-    case QTextListFormat::ListDecimal:
-        l.style = ListDecimal;
-        break;
-    case QTextListFormat::ListLowerAlpha:
-        l.style = ListLowerLetter;
-        break;
-    case QTextListFormat::ListUpperAlpha:
-        l.style = ListUpperLetter;
-        break;
-    case QTextListFormat::ListLowerRoman:
-        l.style = ListLowerRoman;
-        break;
-    case QTextListFormat::ListUpperRoman:
-        l.style = ListUpperRoman;
-        break;
-    case QTextListFormat::ListCircle:
+    if (f.style() == QTextListFormat::ListCircle)
         l.bullet = QString(QChar(0x25E6));
-        break;
-    case QTextListFormat::ListSquare:
+    else if (f.style() == QTextListFormat::ListSquare)
         l.bullet = QString(QChar(0x25AA));
-        break;
-    default:
-        break;
-    }
-    if (l.style != ListBullet) {
+    else
+        l.style = rtf::listStyleOfQt(int(f.style()));
+    if (l.style != ListStyle::Bullet) {
         l.prefix = f.numberPrefix();
         l.suffix = f.numberSuffix();
     }

@@ -99,12 +99,12 @@ constexpr char kBudgetProperty[] = "qlyPictureBytes";
 // than it is, within what is left of the page's budget; a null image when it cannot be
 // drawn or the budget is spent.
 QImage decodeShown(QTextDocument* doc, const Picture& picture, QSizeF shown) {
-    if (picture.format != PicturePng && picture.format != PictureJpeg)
+    if (picture.format != PictureFormat::Png && picture.format != PictureFormat::Jpeg)
         return {};
     QByteArray data = picture.data; // shared, not copied
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, picture.format == PicturePng ? "PNG" : "JPEG");
+    QImageReader reader(&buffer, picture.format == PictureFormat::Png ? "PNG" : "JPEG");
     reader.setAutoTransform(true);
     const QSize natural = reader.size(); // the header only
     if (natural.isEmpty())
@@ -159,10 +159,10 @@ QByteArray pngBytes(const QImage& image) {
 std::optional<Picture> pictureFromFileData(const QByteArray& data) {
     Picture picture;
     int w = 0, h = 0;
-    for (int format : {int(PicturePng), int(PictureJpeg)})
+    for (PictureFormat format : {PictureFormat::Png, PictureFormat::Jpeg})
         if (rtf::imagePixelSize(format, data, w, h)) {
             QImage probe;
-            if (!probe.loadFromData(data, format == PicturePng ? "PNG" : "JPEG"))
+            if (!probe.loadFromData(data, format == PictureFormat::Png ? "PNG" : "JPEG"))
                 break;
             picture.format = format;
             picture.data = data;
@@ -189,7 +189,7 @@ QString numberOf(const QString& name) {
 }
 
 bool drawable(const Picture& picture) {
-    return picture.format == PicturePng || picture.format == PictureJpeg;
+    return picture.format == PictureFormat::Png || picture.format == PictureFormat::Jpeg;
 }
 
 // The size a picture is shown at, in pixels: its own, else its image's from the header (a
@@ -202,7 +202,7 @@ QSizeF shownSize(const Picture& picture) {
     QByteArray data = picture.data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, picture.format == PicturePng ? "PNG" : "JPEG");
+    QImageReader reader(&buffer, picture.format == PictureFormat::Png ? "PNG" : "JPEG");
     reader.setAutoTransform(true);
     const QSize natural = reader.size();
     if (natural.isEmpty())
@@ -359,7 +359,7 @@ std::optional<Picture> pictureOfImage(const QTextDocument* doc, const QTextImage
 
 Picture pictureFromImage(const QImage& image) {
     Picture picture;
-    picture.format = PicturePng;
+    picture.format = PictureFormat::Png;
     picture.data = pngBytes(image);
     // A picture wider or taller than a page is shown smaller, its sides in proportion.
     double w = image.width() * kTwipsPerPixel;
@@ -449,7 +449,8 @@ QString addCopiedPictures(QTextDocument* doc, const QByteArray& pictures, const 
         stream >> number >> format >> p.data >> width >> height >> p.rtf >> image;
         if (stream.status() != QDataStream::Ok)
             break;
-        p.format = std::clamp(int(format), int(PictureNone), int(PictureJpeg));
+        p.format = PictureFormat(
+            std::clamp(int(format), int(PictureFormat::None), int(PictureFormat::Jpeg)));
         p.width = std::clamp(int(width), 0, rtf::kMaxPictureTwips);
         p.height = std::clamp(int(height), 0, rtf::kMaxPictureTwips);
         const QString here = nextPictureNumber();
@@ -497,8 +498,8 @@ QString htmlWithPictureData(const QTextDocument* doc, const QString& html) {
             doc->resource(QTextDocument::UserResource, QUrl(kDataScheme + m.captured(1)));
         const Picture picture = v.value<Picture>();
         QByteArray data = picture.data;
-        QByteArray mime = picture.format == PictureJpeg ? "image/jpeg" : "image/png";
-        if (picture.format == PictureNone) {
+        QByteArray mime = picture.format == PictureFormat::Jpeg ? "image/jpeg" : "image/png";
+        if (picture.format == PictureFormat::None) {
             const QVariant image =
                 doc->resource(QTextDocument::ImageResource, QUrl(kImageScheme + m.captured(1)));
             data = pngBytes(image.value<QImage>());

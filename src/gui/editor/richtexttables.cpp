@@ -132,7 +132,7 @@ void insertTable(QTextCursor& cursor, const Document& doc, size_t first, size_t 
     // Text a few pixels off the cell's lines even where the page asks for no gap (as
     // LibreOffice writes its tables, keeping its own padding we do not read).
     tf.setCellPadding(std::max(px(top.gap), kMinPadding));
-    tf.setAlignment(qtAlignment(top.align) & Qt::AlignHorizontal_Mask);
+    tf.setAlignment(qtAlignment(int(top.align)) & Qt::AlignHorizontal_Mask);
     tf.setLeftMargin(px(std::max(top.left, 0)));
     // Columns in their proportions; a table wider than a few inches fills the editor's width
     // (a page's window is small), a narrower one keeps its own.
@@ -276,9 +276,9 @@ void appendTable(const QTextTable* table, Document& doc,
     TableRow shape;
     shape.left = twips(tf.leftMargin());
     shape.gap = twips(tf.cellPadding());
-    shape.align = alignmentCode(tf.alignment());
-    if (shape.align == AlignJustify)
-        shape.align = AlignLeft;
+    shape.align = Alignment(alignmentCode(tf.alignment()));
+    if (shape.align == Alignment::Justify)
+        shape.align = Alignment::Left;
     for (int r = 0; r < table->rows(); ++r) {
         TableRow row = shape;
         int right = shape.left;
@@ -296,10 +296,10 @@ void appendTable(const QTextTable* table, Document& doc,
                 tc.shading = std::uint32_t(cf.background().color().rgb() & 0xFFFFFF);
             const int index = int(row.cells.size());
             if (cell.row() != r) {
-                tc.vmerge = MergeContinue;
+                tc.vmerge = CellMerge::Continue;
                 add(nullptr, r, index);
             } else {
-                tc.vmerge = cell.rowSpan() > 1 ? MergeFirst : MergeNone;
+                tc.vmerge = cell.rowSpan() > 1 ? CellMerge::First : CellMerge::None;
                 add(&cell, r, index);
             }
             row.cells.push_back(tc);

@@ -52,11 +52,11 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
     m_alignGroup = new QActionGroup(this);
     m_alignGroup->setExclusive(true);
     m_formatAlignLeftItem =
-        addItem(m_formatMenu, "FormatAlignLeftItem", tr("Align Left"), AlignLeft);
+        addItem(m_formatMenu, "FormatAlignLeftItem", tr("Align Left"), int(Alignment::Left));
     m_formatAlignCenterItem =
-        addItem(m_formatMenu, "FormatAlignCenterItem", tr("Align Center"), AlignCenter);
+        addItem(m_formatMenu, "FormatAlignCenterItem", tr("Align Center"), int(Alignment::Center));
     m_formatAlignRightItem =
-        addItem(m_formatMenu, "FormatAlignRightItem", tr("Align Right"), AlignRight);
+        addItem(m_formatMenu, "FormatAlignRightItem", tr("Align Right"), int(Alignment::Right));
     for (QAction* a : {m_formatAlignLeftItem, m_formatAlignCenterItem, m_formatAlignRightItem}) {
         a->setCheckable(true);
         m_alignGroup->addAction(a);
@@ -78,11 +78,11 @@ QAction* MainMenu::item(const QString& name) const {
 
 QAction* MainMenu::alignItem(int code) const {
     switch (code) {
-    case AlignLeft:
+    case int(Alignment::Left):
         return m_formatAlignLeftItem;
-    case AlignRight:
+    case int(Alignment::Right):
         return m_formatAlignRightItem;
-    case AlignCenter:
+    case int(Alignment::Center):
         return m_formatAlignCenterItem;
     default:
         return nullptr;

@@ -10,12 +10,12 @@
 using namespace qly;
 
 TEST(AlignmentCodes, RoundTripAndTolerateOtherFlags) {
-    for (int code : {AlignLeft, AlignRight, AlignCenter, AlignJustify})
-        EXPECT_EQ(alignmentCode(qtAlignment(code)), code);
+    for (Alignment a : {Alignment::Left, Alignment::Right, Alignment::Center, Alignment::Justify})
+        EXPECT_EQ(alignmentCode(qtAlignment(int(a))), int(a));
     EXPECT_EQ(qtAlignment(7), Qt::AlignLeft);
-    EXPECT_EQ(alignmentCode(Qt::AlignHCenter | Qt::AlignVCenter), AlignCenter);
-    EXPECT_EQ(alignmentCode(Qt::AlignTrailing), AlignRight);
-    EXPECT_EQ(alignmentCode(Qt::AlignAbsolute | Qt::AlignLeft), AlignLeft);
+    EXPECT_EQ(alignmentCode(Qt::AlignHCenter | Qt::AlignVCenter), int(Alignment::Center));
+    EXPECT_EQ(alignmentCode(Qt::AlignTrailing), int(Alignment::Right));
+    EXPECT_EQ(alignmentCode(Qt::AlignAbsolute | Qt::AlignLeft), int(Alignment::Left));
 }
 
 namespace {

@@ -30,17 +30,17 @@ Paragraph alternating(int count, int wordLength) {
 
 TEST(MergeAlikeRuns, JoinsNeighboursInOneFormatAndKeepsEverythingElse) {
     Document doc;
-    doc.paragraphs.push_back(Paragraph{AlignCenter,
+    doc.paragraphs.push_back(Paragraph{Alignment::Center,
                                        {TextRun{"a", {}}, TextRun{"b", {}}, TextRun{"c", bold()},
                                         TextRun{"d", bold()}, TextRun{"e", {}}}});
-    doc.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{"f", {}}}});
+    doc.paragraphs.push_back(Paragraph{Alignment::Left, {TextRun{"f", {}}}});
     doc.paragraphs.emplace_back();
     mergeAlikeRuns(doc);
     ASSERT_EQ(doc.paragraphs.size(), 3u);
-    EXPECT_EQ(
-        doc.paragraphs[0],
-        (Paragraph{AlignCenter, {TextRun{"ab", {}}, TextRun{"cd", bold()}, TextRun{"e", {}}}}));
-    EXPECT_EQ(doc.paragraphs[1], (Paragraph{AlignLeft, {TextRun{"f", {}}}}));
+    EXPECT_EQ(doc.paragraphs[0],
+              (Paragraph{Alignment::Center,
+                         {TextRun{"ab", {}}, TextRun{"cd", bold()}, TextRun{"e", {}}}}));
+    EXPECT_EQ(doc.paragraphs[1], (Paragraph{Alignment::Left, {TextRun{"f", {}}}}));
     EXPECT_TRUE(doc.paragraphs[2].runs.empty());
 }
 
@@ -52,7 +52,7 @@ TEST(WantsWrapAnywhere, OnlyForLongStretchesWithoutABreak) {
 
     // A long word is cheap when it is one run, costly when it alternates formats.
     Document longWord;
-    longWord.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{QString(5000, u'x'), {}}}});
+    longWord.paragraphs.push_back(Paragraph{Alignment::Left, {TextRun{QString(5000, u'x'), {}}}});
     EXPECT_FALSE(wantsWrapAnywhere(longWord));
     Document runs;
     runs.paragraphs.push_back(alternating(20'000, 0));
@@ -60,18 +60,18 @@ TEST(WantsWrapAnywhere, OnlyForLongStretchesWithoutABreak) {
 
     // A pasted block of base64 without a space.
     Document block;
-    block.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{QString(200'000, u'Q'), {}}}});
+    block.paragraphs.push_back(Paragraph{Alignment::Left, {TextRun{QString(200'000, u'Q'), {}}}});
     EXPECT_TRUE(wantsWrapAnywhere(block));
 }
 
 TEST(HasUniformParagraphs, NothingButTheTextMayDiffer) {
     Document doc;
-    doc.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{"one", {}}}});
-    doc.paragraphs.push_back(Paragraph{AlignLeft, {}});
-    doc.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{"three", {}}}});
+    doc.paragraphs.push_back(Paragraph{Alignment::Left, {TextRun{"one", {}}}});
+    doc.paragraphs.push_back(Paragraph{Alignment::Left, {}});
+    doc.paragraphs.push_back(Paragraph{Alignment::Left, {TextRun{"three", {}}}});
     EXPECT_TRUE(hasUniformParagraphs(doc));
     Document centred = doc;
-    centred.paragraphs[1].align = AlignCenter;
+    centred.paragraphs[1].align = Alignment::Center;
     EXPECT_FALSE(hasUniformParagraphs(centred));
     Document boldLine = doc;
     boldLine.paragraphs[2].runs[0].format = bold();

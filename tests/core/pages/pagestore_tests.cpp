@@ -18,7 +18,7 @@ using qlytest::TempDir;
 namespace {
 Document oneLine(const QString& text) {
     Document d;
-    d.paragraphs.push_back(Paragraph{AlignLeft, {TextRun{text, {}}}});
+    d.paragraphs.push_back(Paragraph{Alignment::Left, {TextRun{text, {}}}});
     return d;
 }
 QString textOf(const Document& d) {

@@ -89,9 +89,9 @@ TEST(RtfSamples, RichEdit20) {
                   "•\tbullet two\r\nright\r\njustified\r\n"));
     const qly::Document d = qly::rtf::readDocument(bytes);
     ASSERT_EQ(d.paragraphs.size(), 7u); // the last \par is the final mark: no 8th paragraph
-    EXPECT_EQ(d.paragraphs[0].align, qly::AlignCenter);
-    EXPECT_EQ(d.paragraphs[4].align, qly::AlignRight);
-    EXPECT_EQ(d.paragraphs[5].align, qly::AlignJustify);
+    EXPECT_EQ(d.paragraphs[0].align, qly::Alignment::Center);
+    EXPECT_EQ(d.paragraphs[4].align, qly::Alignment::Right);
+    EXPECT_EQ(d.paragraphs[5].align, qly::Alignment::Justify);
     EXPECT_TRUE(formatOf(d, "Title").bold);
     EXPECT_EQ(formatOf(d, "Title").color, 0xFF0000u);
     EXPECT_EQ(formatOf(d, "Title").size, 14.0);
@@ -129,7 +129,7 @@ TEST(RtfSamples, RichEdit10) {
               QString::fromUtf8("Centered bold\r\nred on yellow 🛳 한국어 中文\r\nline "
                                 "one\u2028line two\ttabbed"));
     const qly::Document d = qly::rtf::readDocument(bytes);
-    EXPECT_EQ(d.paragraphs[0].align, qly::AlignCenter);
+    EXPECT_EQ(d.paragraphs[0].align, qly::Alignment::Center);
     EXPECT_EQ(formatOf(d, "red on").color, 0xFF0000u);
     EXPECT_EQ(formatOf(d, "red on").background, 0xFFFF00u);
 }
@@ -143,7 +143,7 @@ TEST(RtfSamples, WpfRichTextBox) {
     EXPECT_EQ(formatOf(d, "Hello").color, 0x000000u); // a colour table without an empty entry 0
     EXPECT_EQ(formatOf(d, "red").color, 0xFF0000u);
     EXPECT_TRUE(formatOf(d, "bold").bold);
-    EXPECT_EQ(d.paragraphs[1].align, qly::AlignCenter);
+    EXPECT_EQ(d.paragraphs[1].align, qly::Alignment::Center);
 }
 
 TEST(RtfSamples, TextEdit) {
@@ -154,7 +154,7 @@ TEST(RtfSamples, TextEdit) {
             "TextEdit sample café red\r\nПривет 你好 \r\n😀\r\nbold italicunderstruck\r\nlast"));
     const qly::Document d = qly::rtf::readDocument(bytes);
     EXPECT_EQ(formatOf(d, "red").color, 0xFB0007u);
-    EXPECT_EQ(d.paragraphs[1].align, qly::AlignCenter);
+    EXPECT_EQ(d.paragraphs[1].align, qly::Alignment::Center);
     EXPECT_TRUE(formatOf(d, "struck").strike);
     EXPECT_EQ(formatOf(d, "TextEdit").font, "Helvetica");
 }
@@ -194,8 +194,8 @@ TEST(RtfSamples, TablesOfThreeWriters) {
         }
         if (pandoc)
             continue;
-        EXPECT_EQ(d.rows[1].cells[0].vmerge, qly::MergeFirst);
-        EXPECT_EQ(d.rows[2].cells[0].vmerge, qly::MergeContinue);
+        EXPECT_EQ(d.rows[1].cells[0].vmerge, qly::CellMerge::First);
+        EXPECT_EQ(d.rows[2].cells[0].vmerge, qly::CellMerge::Continue);
         EXPECT_EQ(d.rows[0].cells[1].right, d.rows[1].cells[2].right); // the wide cell
         EXPECT_GT(d.rows[0].cells[0].borders[qly::BorderLeft].width, 0);
     }

@@ -87,19 +87,19 @@ TEST(RtfPictures, PngJpegAndDibAsImagesAtTheirSize) {
     const std::vector<Picture> pics = picturesOf(d);
     ASSERT_EQ(pics.size(), 3u);
     // The goal size, scaled.
-    EXPECT_EQ(pics[0].format, PicturePng);
+    EXPECT_EQ(pics[0].format, PictureFormat::Png);
     EXPECT_EQ(pics[0].data, QByteArray::fromHex(kPngHex));
     EXPECT_EQ(pics[0].width, 600);
     EXPECT_EQ(pics[0].height, 150);
     // No goal: the image's pixels at 15 twips each.
-    EXPECT_EQ(pics[1].format, PictureJpeg);
+    EXPECT_EQ(pics[1].format, PictureFormat::Jpeg);
     EXPECT_EQ(pics[1].data, kJpeg);
     EXPECT_EQ(pics[1].width, 32 * 15);
     EXPECT_EQ(pics[1].height, 16 * 15);
     // A DIB becomes a PNG of its pixels.
-    EXPECT_EQ(pics[2].format, PicturePng);
+    EXPECT_EQ(pics[2].format, PictureFormat::Png);
     int w = 0, h = 0;
-    ASSERT_TRUE(rtf::imagePixelSize(PicturePng, pics[2].data, w, h));
+    ASSERT_TRUE(rtf::imagePixelSize(PictureFormat::Png, pics[2].data, w, h));
     EXPECT_EQ(w, 2);
     EXPECT_EQ(h, 2);
     EXPECT_TRUE(pics[2].rtf.isEmpty());
@@ -131,17 +131,17 @@ TEST(RtfPictures, PicturesThatCannotBeDrawnAreWrittenBackUnchanged) {
     EXPECT_EQ(pics[0].rtf, wmf);
     EXPECT_EQ(pics[0].width, 1440);
     EXPECT_EQ(pics[0].height, 720);
-    EXPECT_EQ(pics[0].format, PictureNone);
+    EXPECT_EQ(pics[0].format, PictureFormat::None);
     // A \shppict and the \nonshppict after it are one picture; only the first is shown.
     EXPECT_EQ(pics[1].rtf, emfPair);
     EXPECT_EQ(pics[1].width, 1440); // 2540 hundredths of a millimetre
     // An object keeps its whole group and shows its result.
     EXPECT_EQ(pics[2].rtf, object);
-    EXPECT_EQ(pics[2].format, PicturePng);
+    EXPECT_EQ(pics[2].format, PictureFormat::Png);
     EXPECT_EQ(pics[2].width, 600);
     EXPECT_EQ(pics[2].height, 300);
     // A \shppict that can be drawn is a picture of ours.
-    EXPECT_EQ(pics[3].format, PicturePng);
+    EXPECT_EQ(pics[3].format, PictureFormat::Png);
     EXPECT_TRUE(pics[3].rtf.isEmpty());
     EXPECT_TRUE(d.paragraphs[0].runs.back().format.bold);
     EXPECT_EQ(plainText(rtf), " xy");
@@ -170,18 +170,20 @@ TEST(RtfPictures, HostilePicturesAreBounded) {
     lying[4] = char(0xff);
     lying[5] = char(0xff);
     const QByteArray lyingRtf = "{\\rtf1 {\\pict\\dibitmap0 " + lying.toHex() + "}}";
-    EXPECT_EQ(readDocument(lyingRtf).pictures.at(0).format, PictureNone);
+    EXPECT_EQ(readDocument(lyingRtf).pictures.at(0).format, PictureFormat::None);
     EXPECT_TRUE(rtf::dibToPng(lying).isEmpty());
     // A 1-bit DIB naming more colours than its pixels can, and a 32-bit one with the usual
     // colour masks after its header: PNGs of their pixels.
     int w = 0, h = 0;
     const QByteArray mono =
         dibHeader(2, 1, 1, 0, 200) + QByteArray(4 * 200, '\x7f') + QByteArray::fromHex("40000000");
-    EXPECT_TRUE(rtf::imagePixelSize(PicturePng, rtf::dibToPng(mono), w, h) && w == 2 && h == 1);
+    EXPECT_TRUE(rtf::imagePixelSize(PictureFormat::Png, rtf::dibToPng(mono), w, h) && w == 2 &&
+                h == 1);
     const QByteArray masked = dibHeader(3, 2, 32, 3, 0) +
                               QByteArray::fromHex("0000ff0000ff0000ff000000") +
                               QByteArray(24, '\x40');
-    EXPECT_TRUE(rtf::imagePixelSize(PicturePng, rtf::dibToPng(masked), w, h) && w == 3 && h == 2);
+    EXPECT_TRUE(rtf::imagePixelSize(PictureFormat::Png, rtf::dibToPng(masked), w, h) && w == 3 &&
+                h == 2);
     // Tens of thousands of pictures, a \pict open at the end, a \pict that is not the first
     // word of its group: bounded, dropped, no picture.
     QByteArray many = "{\\rtf1 ";

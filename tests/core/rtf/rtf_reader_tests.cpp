@@ -144,15 +144,16 @@ TEST(RtfReader, ParagraphFormatting) {
             "\\pard\\sl-300\\slmult0 c\\par\\pard{\\li99 d\\par}}");
     ASSERT_EQ(d.paragraphs.size(), 4u);
     const Paragraph& p = d.paragraphs[0];
-    EXPECT_EQ(p.align, AlignJustify);
+    EXPECT_EQ(p.align, Alignment::Justify);
     EXPECT_EQ(
         std::vector<int>({p.leftIndent, p.rightIndent, p.firstIndent, p.spaceBefore, p.spaceAfter}),
         std::vector<int>({720, -360, -360, 120, 240}));
     EXPECT_EQ(p.lineSpacing, 360);
     EXPECT_TRUE(p.lineMultiple && p.keepTogether && p.keepWithNext);
-    EXPECT_EQ(p.tabs,
-              (std::vector<TabStop>{
-                  {1000, TabLeft}, {3000, TabCenter}, {4000, TabDecimal}, {5000, TabRight}}));
+    EXPECT_EQ(p.tabs, (std::vector<TabStop>{{1000, TabKind::Left},
+                                            {3000, TabKind::Center},
+                                            {4000, TabKind::Decimal},
+                                            {5000, TabKind::Right}}));
     Paragraph second = d.paragraphs[1];
     second.runs = p.runs;
     EXPECT_EQ(second, p);
@@ -250,7 +251,8 @@ TEST(RtfReader, Alignment) {
     Document d =
         doc("{\\rtf1 \\qc a\\par \\qr b\\par\\pard c\\par\\qj d\\par\\ql e\\par{\\qc f\\par}g}");
     ASSERT_EQ(d.paragraphs.size(), 7u);
-    const int want[] = {2, 1, 0, 3, 0, 2, 0};
+    using A = Alignment;
+    const A want[] = {A::Center, A::Right, A::Left, A::Justify, A::Left, A::Center, A::Left};
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(d.paragraphs[size_t(i)].align, want[i]) << i;
 }
@@ -308,19 +310,19 @@ TEST(RtfTables, MergesBordersAndShadingSurviveWriting) {
     const TableRow& r = d.rows[0];
     EXPECT_EQ(r.left, -108);
     EXPECT_EQ(r.gap, 108);
-    EXPECT_EQ(r.align, AlignCenter);
+    EXPECT_EQ(r.align, Alignment::Center);
     ASSERT_EQ(r.cells.size(), 3u);
     EXPECT_EQ(r.cells[0].right, 1000);
-    EXPECT_EQ(r.cells[0].merge, MergeFirst);
-    EXPECT_EQ(r.cells[0].vmerge, MergeFirst);
-    EXPECT_EQ(r.cells[1].merge, MergeContinue);
+    EXPECT_EQ(r.cells[0].merge, CellMerge::First);
+    EXPECT_EQ(r.cells[0].vmerge, CellMerge::First);
+    EXPECT_EQ(r.cells[1].merge, CellMerge::Continue);
     EXPECT_EQ(r.cells[0].shading, 0x0000FFu);
     EXPECT_EQ(r.cells[2].shading, 0x808080u); // half black over white
     EXPECT_EQ(r.cells[0].borders[BorderTop], (Border{10, std::nullopt}));
     EXPECT_EQ(r.cells[0].borders[BorderRight], (Border{20, 0xFF0000u})); // the inside border
     EXPECT_EQ(r.cells[0].borders[BorderLeft], Border{});                 // no outer left
     EXPECT_EQ(r.cells[2].borders[BorderLeft], Border{});                 // its own: none
-    EXPECT_EQ(d.rows[1].cells[0].vmerge, MergeContinue);
+    EXPECT_EQ(d.rows[1].cells[0].vmerge, CellMerge::Continue);
     // Paragraphs: a, b in cell 0; an empty cell 1; the nested row and c in cell 2.
     ASSERT_EQ(d.paragraphs.size(), 8u);
     const int cellOf[] = {0, 0, 1, 2, 2, 0, 1};
@@ -330,7 +332,7 @@ TEST(RtfTables, MergesBordersAndShadingSurviveWriting) {
     }
     EXPECT_EQ(para(d, 3), "x\ty");
     EXPECT_EQ(para(d, 4), "c");
-    EXPECT_EQ(d.paragraphs[0].align, AlignCenter);
+    EXPECT_EQ(d.paragraphs[0].align, Alignment::Center);
     EXPECT_EQ(d.paragraphs[7].row, 0);
     EXPECT_EQ(para(d, 7), "after");
     const QByteArray written = writeDocument(d);
@@ -402,7 +404,7 @@ TEST(RtfReader, HostileInput) {
 TEST(RtfWriter, Shape) {
     Document d;
     Paragraph p;
-    p.align = AlignCenter;
+    p.align = Alignment::Center;
     CharFormat f;
     f.font = "Arial";
     f.size = 11;
@@ -426,7 +428,7 @@ TEST(RtfWriter, RoundTripFormats) {
     const char* fonts[] = {"Arial", "Times New Roman", "", "DejaVu Sans"};
     for (int i = 0; i < 16; ++i) {
         Paragraph p;
-        p.align = i % 4;
+        p.align = Alignment(i % 4);
         for (int j = 0; j < 5; ++j) {
             CharFormat f;
             f.font = fonts[(i + j) % 4];
@@ -473,14 +475,14 @@ TEST(RtfLists, BothFormsReadAndWritten) {
         "{\\pntext 2.\\tab}{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart4{\\pntxta .}}four\\par"
         "\\pard{\\listtext 9.\\tab}plain\\par}");
     ASSERT_EQ(d.lists.size(), 2u);
-    EXPECT_EQ(d.lists[0].levels[0].style, ListBullet);
+    EXPECT_EQ(d.lists[0].levels[0].style, ListStyle::Bullet);
     EXPECT_EQ(d.lists[0].levels[0].bullet, u(u"\u2022"));
     const ListLevel& letters = d.lists[0].levels[1];
     EXPECT_EQ(std::tuple(letters.style, letters.start, letters.prefix, letters.suffix),
-              std::tuple(int(ListLowerLetter), 3, QString("("), QString(")")));
+              std::tuple(ListStyle::LowerLetter, 3, QString("("), QString(")")));
     const ListLevel& roman = d.lists[1].levels[0];
     EXPECT_EQ(std::tuple(roman.style, roman.start, roman.suffix),
-              std::tuple(int(ListUpperRoman), 4, QString(".")));
+              std::tuple(ListStyle::UpperRoman, 4, QString(".")));
     std::vector<std::pair<int, int>> items;
     for (const Paragraph& p : d.paragraphs)
         items.emplace_back(p.list, p.listLevel);

@@ -19,8 +19,8 @@ namespace {
 Document lines(int count) {
     Document doc;
     for (int i = 0; i < count; ++i)
-        doc.paragraphs.push_back(
-            Paragraph{AlignLeft, {TextRun{QStringLiteral("line %1 of the page").arg(i), {}}}});
+        doc.paragraphs.push_back(Paragraph{
+            Alignment::Left, {TextRun{QStringLiteral("line %1 of the page").arg(i), {}}}});
     return doc;
 }
 
@@ -190,7 +190,7 @@ TEST_F(PageLoaderTest, ParagraphsAlikeButForTheirTextGoInAsTheyWouldOneByOne) {
     courier.font = QStringLiteral("Courier New");
     courier.size = 9;
     Document page;
-    page.paragraphs.assign(5, Paragraph{AlignCenter, {}});
+    page.paragraphs.assign(5, Paragraph{Alignment::Center, {}});
     page.paragraphs[0].runs.push_back(TextRun{QStringLiteral("first line"), courier});
     page.paragraphs[2].runs.push_back(TextRun{QStringLiteral("third\tline"), courier});
     QTextDocument oneByOne;

@@ -51,7 +51,7 @@ TEST(RichTextConvert, ModelSurvivesTheEditor) {
     const char* fonts[] = {"DejaVu Sans", "Liberation Mono", "Liberation Serif"};
     for (int i = 0; i < 8; ++i) {
         Paragraph p;
-        p.align = i % 4;
+        p.align = Alignment(i % 4);
         if (i % 2) { // indents, spacing, line spacing and tab stops, in odd twips
             p.leftIndent = 717 * i;
             p.rightIndent = 13 * i;
@@ -62,7 +62,10 @@ TEST(RichTextConvert, ModelSurvivesTheEditor) {
             p.lineMultiple = i == 1;
             p.keepTogether = i == 3;
             p.keepWithNext = i == 7;
-            p.tabs = {{1001, TabLeft}, {2003, TabCenter}, {3007, TabDecimal}, {4013, TabRight}};
+            p.tabs = {{1001, TabKind::Left},
+                      {2003, TabKind::Center},
+                      {3007, TabKind::Decimal},
+                      {4013, TabKind::Right}};
         }
         if (i == 5) { // an empty line
             d.paragraphs.push_back(p);
@@ -132,7 +135,7 @@ TEST(RichTextConvert, EditorBasics) {
     CharFormat f;
     f.bold = true;
     f.color = 0xFF0000;
-    d.paragraphs[0].align = AlignCenter;
+    d.paragraphs[0].align = Alignment::Center;
     d.paragraphs[0].runs.push_back(TextRun{"Hi", f});
     setEditorDocument(&doc, d);
     EXPECT_EQ(doc.blockCount(), 1);
@@ -181,7 +184,8 @@ TEST(RichTextConvert, SampleFilesThroughTheEditor) {
         for (Paragraph& p : first.paragraphs) { // a merged-away cell shows no paragraph
             const TableCell* c =
                 p.row > 0 ? &first.rows[size_t(p.row) - 1].cells[size_t(p.cell)] : nullptr;
-            if (c && p.runs.empty() && (c->merge == MergeContinue || c->vmerge == MergeContinue)) {
+            if (c && p.runs.empty() &&
+                (c->merge == CellMerge::Continue || c->vmerge == CellMerge::Continue)) {
                 Paragraph plain;
                 plain.row = p.row;
                 plain.cell = p.cell;
@@ -202,7 +206,7 @@ namespace {
 // A page that opens and ends with a table: a cell merged with the one to its right, one
 // merged with the one below, a cell of two paragraphs, cells of other widths in the second
 // row, borders and shading.
-TableCell cell(int right, int merge = MergeNone, int vmerge = MergeNone) {
+TableCell cell(int right, CellMerge merge = CellMerge::None, CellMerge vmerge = CellMerge::None) {
     TableCell c;
     c.right = right;
     c.merge = merge;
@@ -210,7 +214,7 @@ TableCell cell(int right, int merge = MergeNone, int vmerge = MergeNone) {
     return c;
 }
 
-TableRow row(int left, int gap, int align, std::vector<TableCell> cells) {
+TableRow row(int left, int gap, Alignment align, std::vector<TableCell> cells) {
     TableRow r;
     r.left = left;
     r.gap = gap;
@@ -225,21 +229,22 @@ Document tablePage() {
     f.font = "DejaVu Sans";
     f.size = 10;
     auto cellText = [&](int row, int cell, const char* text) {
-        Paragraph p(AlignLeft, {});
+        Paragraph p(Alignment::Left, {});
         if (*text)
             p.runs.push_back(TextRun{text, f});
         p.row = row;
         p.cell = cell;
         d.paragraphs.push_back(p);
     };
-    TableCell a = cell(1000, MergeFirst);
+    TableCell a = cell(1000, CellMerge::First);
     a.shading = 0xFFFF00u;
     a.borders[BorderTop] = Border{10, 0xFF0000u};
     a.borders[BorderLeft] = Border{20, std::nullopt};
-    d.rows = {row(-108, 108, AlignCenter,
-                  {a, cell(3000, MergeContinue), cell(5000, MergeNone, MergeFirst)}),
-              row(-108, 108, AlignCenter,
-                  {cell(2000), cell(3000), cell(5000, MergeNone, MergeContinue)})};
+    d.rows = {
+        row(-108, 108, Alignment::Center,
+            {a, cell(3000, CellMerge::Continue), cell(5000, CellMerge::None, CellMerge::First)}),
+        row(-108, 108, Alignment::Center,
+            {cell(2000), cell(3000), cell(5000, CellMerge::None, CellMerge::Continue)})};
     cellText(1, 0, "wide");
     cellText(1, 1, "");
     cellText(1, 2, "tall");
@@ -247,10 +252,10 @@ Document tablePage() {
     cellText(2, 0, "narrow");
     cellText(2, 1, "");
     cellText(2, 2, "");
-    d.paragraphs.push_back(Paragraph(AlignLeft, {TextRun{"between", f}}));
+    d.paragraphs.push_back(Paragraph(Alignment::Left, {TextRun{"between", f}}));
     for (int i = 0; i < 2; ++i)
         cellText(3, i, "x");
-    d.rows.push_back(row(0, 0, AlignLeft, {cell(1440), cell(2880)}));
+    d.rows.push_back(row(0, 0, Alignment::Left, {cell(1440), cell(2880)}));
     return d;
 }
 
@@ -285,9 +290,9 @@ TEST(RichTextConvert, TablesThroughTheEditor) {
     const Document fromHtml = editorDocument(&pasted);
     ASSERT_EQ(fromHtml.rows.size(), 2u);
     ASSERT_EQ(fromHtml.rows[0].cells.size(), 2u); // the wide cell, the tall one
-    EXPECT_EQ(fromHtml.rows[0].cells[1].vmerge, MergeFirst);
+    EXPECT_EQ(fromHtml.rows[0].cells[1].vmerge, CellMerge::First);
     ASSERT_EQ(fromHtml.rows[1].cells.size(), 3u);
-    EXPECT_EQ(fromHtml.rows[1].cells[2].vmerge, MergeContinue);
+    EXPECT_EQ(fromHtml.rows[1].cells[2].vmerge, CellMerge::Continue);
     EXPECT_EQ(fromHtml.rows[0].cells[0].right, fromHtml.rows[1].cells[1].right);
     EXPECT_TRUE(rtf::documentText(fromHtml).contains("before\r\nab\tc\r\nd\te\r\n"));
     const QByteArray save1 = rtf::writeDocument(fromHtml);
@@ -300,11 +305,11 @@ TEST(RichTextConvert, TablesThroughTheEditor) {
 TEST(RichTextConvert, ListsThroughTheEditor) {
     Document d;
     d.lists.resize(2);
-    d.lists[0].levels[1] = ListLevel{ListLowerRoman, 3, "(", ")", {}};
+    d.lists[0].levels[1] = ListLevel{ListStyle::LowerRoman, 3, "(", ")", {}};
     d.lists[1].levels[0].bullet = QString(QChar(0x25AA));
     const std::pair<int, int> items[] = {{1, 0}, {1, 1}, {1, 1}, {0, 0}, {2, 0}, {1, 0}};
     for (auto [list, level] : items) {
-        Paragraph p(AlignLeft, {TextRun{"item", {}}});
+        Paragraph p(Alignment::Left, {TextRun{"item", {}}});
         p.list = list;
         p.listLevel = level;
         p.leftIndent = list ? 720 : 0;
@@ -340,7 +345,7 @@ TEST(RichTextConvert, ListsThroughTheEditor) {
         ASSERT_FALSE(saved.lists.empty()) << html;
         EXPECT_EQ(saved.paragraphs.at(0).list, 1);
         EXPECT_EQ(saved.paragraphs.at(1).list, 1);
-        EXPECT_EQ(saved.lists[0].levels[0].style, ListBullet);
+        EXPECT_EQ(saved.lists[0].levels[0].style, ListStyle::Bullet);
         QTextDocument reloaded;
         setEditorDocument(&reloaded, saved);
         ASSERT_TRUE(reloaded.begin().textList());
@@ -348,8 +353,42 @@ TEST(RichTextConvert, ListsThroughTheEditor) {
         if (*html) {
             EXPECT_EQ(saved.paragraphs.at(2).listLevel, 1);
             EXPECT_EQ(saved.lists.at(size_t(saved.paragraphs[2].list) - 1).levels[1].style,
-                      ListDecimal);
+                      ListStyle::Decimal);
         }
+    }
+}
+
+// Each list style keeps its kind and start in every form it takes: Word's list table, the
+// rich-edit numbering that older readers take alone, and Qt's list made in the editor.
+TEST(RichTextConvert, EveryListStyleInEveryForm) {
+    const std::pair<ListStyle, QTextListFormat::Style> styles[] = {
+        {ListStyle::Bullet, QTextListFormat::ListDisc},
+        {ListStyle::Decimal, QTextListFormat::ListDecimal},
+        {ListStyle::LowerLetter, QTextListFormat::ListLowerAlpha},
+        {ListStyle::UpperLetter, QTextListFormat::ListUpperAlpha},
+        {ListStyle::LowerRoman, QTextListFormat::ListLowerRoman},
+        {ListStyle::UpperRoman, QTextListFormat::ListUpperRoman}};
+    for (const auto& [style, qtStyle] : styles) {
+        Document d;
+        d.lists.resize(1);
+        d.lists[0].levels[0] = ListLevel{style, 3, "(", ")", QString(QChar(0x2022))};
+        if (style == ListStyle::Bullet)
+            d.lists[0].levels[0].prefix = d.lists[0].levels[0].suffix = QString();
+        d.paragraphs.push_back(Paragraph(Alignment::Left, {TextRun{"item", {}}}));
+        d.paragraphs[0].list = 1;
+        const QByteArray rtf = rtf::writeDocument(d);
+        EXPECT_EQ(rtf::readDocument(rtf).lists, d.lists) << int(style);
+        const qsizetype tables = rtf.indexOf("{\\*\\listtable");
+        QByteArray pnOnly = rtf.left(tables) + rtf.mid(rtf.indexOf("}\n\\pard", tables) + 2);
+        pnOnly.replace("\\ls1\\ilvl0", "");
+        const ListLevel pn = rtf::readDocument(pnOnly).lists.at(0).levels[0];
+        EXPECT_EQ(std::tuple(pn.style, pn.start), std::tuple(style, 3)) << int(style);
+        QTextDocument editor;
+        setEditorDocument(&editor, d);
+        EXPECT_EQ(editor.begin().textList()->format().style(), qtStyle);
+        QTextDocument made;
+        QTextCursor(&made).createList(qtStyle);
+        EXPECT_EQ(editorDocument(&made).lists.at(0).levels[0].style, style) << int(style);
     }
 }
 

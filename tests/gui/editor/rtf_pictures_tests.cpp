@@ -135,10 +135,10 @@ TEST(RichTextPictures, PastedImagesAreSavedAsPngAtTheirSize) {
 
     const Document page = editorDocument(editor.document());
     ASSERT_EQ(page.pictures.size(), 3u);
-    EXPECT_EQ(page.pictures[2].format, PictureJpeg);
+    EXPECT_EQ(page.pictures[2].format, PictureFormat::Jpeg);
     EXPECT_EQ(page.pictures[2].data, jpeg);
     EXPECT_EQ(page.pictures[2].width, 90);
-    EXPECT_EQ(page.pictures[0].format, PicturePng);
+    EXPECT_EQ(page.pictures[0].format, PictureFormat::Png);
     EXPECT_EQ(page.pictures[0].width, 450);
     EXPECT_EQ(page.pictures[0].height, 150);
     EXPECT_EQ(page.pictures[1].width, 120); // the width it was given, the height in proportion
