@@ -1,5 +1,6 @@
 #include "mobile/mobileform.h"
 
+#include "dialogs/desktopfont.h"
 #include "dialogs/errorbox.h"
 #include "help/helpoperations.h"
 #include "mobile/copyanimation.h"
@@ -42,11 +43,6 @@ namespace {
 
 DriveScanRoots g_scanRoots;
 MobileForm::FolderPicker g_folderPicker;
-
-// The dialog was designed in 8 points at the usual desktop font size; it follows the
-// desktop's font from there.
-constexpr qreal DesignedPoints = 8;
-constexpr qreal UsualDesktopPoints = 9;
 
 // A drop-down of mount points: the current one by its last part and elided in the middle when
 // it is long, the whole path in the list and in the tooltip.
@@ -147,10 +143,8 @@ MobileForm::MobileForm(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("TMobileForm"));
     setWindowTitle(tr("Go Mobile"));
-    QFont f = QApplication::font();
-    if (f.pointSizeF() > 0)
-        f.setPointSizeF(DesignedPoints * f.pointSizeF() / UsualDesktopPoints);
-    setFont(f);
+    // Designed in 8 points; the layouts grow with a larger desktop font.
+    setFont(designedFont());
     buildControls();
     formCreated();
 }
