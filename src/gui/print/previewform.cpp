@@ -150,6 +150,7 @@ void PreviewForm::buildControls() {
     m_tbColorDialog->setToolTip(tr("Select color"));
     m_sbDefaults = named(new QPushButton(tr("Defaults"), g), "sbDefaults", {69, 224, 69, 25});
     m_sbDefaults->setAutoDefault(false);
+    nameForScreenReaders();
     fitSettingsToFont();
 
     m_pattern = checkerPattern();
@@ -171,6 +172,26 @@ void PreviewForm::buildControls() {
     connect(m_cbShowFrame, &QCheckBox::toggled, this, &PreviewForm::cbShowMarginsClick);
     connect(m_tbColorDialog, &QToolButton::clicked, this, &PreviewForm::tbColorDialogClick);
     connect(m_sbDefaults, &QPushButton::clicked, this, &PreviewForm::sbDefaultsClick);
+}
+
+void PreviewForm::nameForScreenReaders() {
+    // Each field is named by its caption, not by the group around it; the check boxes say
+    // what they centre or fit, the picture button what it picks. The status bar's panels are
+    // named by their text, so a change of it is heard.
+    const std::pair<const char*, QWidget*> buddies[] = {
+        {"lbUnits", m_cbUnits}, {"lbTop", m_edYOffset},   {"lbLeft", m_edXOffset},
+        {"lbScale", m_edScale}, {"lbCopies", m_edCopies},
+    };
+    for (const auto& [labelName, field] : buddies) {
+        auto* caption = m_gbSettings->findChild<QLabel*>(QLatin1String(labelName));
+        caption->setBuddy(field);
+        field->setAccessibleName(QString(caption->text()).remove(QLatin1Char(':')));
+    }
+    m_cbCenterVert->setAccessibleName(tr("Center vertically"));
+    m_cbCenterHorz->setAccessibleName(tr("Center horizontally"));
+    m_cbFitToPage->setAccessibleName(tr("Fit to page"));
+    m_tbColorDialog->setAccessibleName(tr("Background color"));
+    m_statusBar->setAccessibleName(tr("Status"));
 }
 
 void PreviewForm::fitSettingsToFont() {

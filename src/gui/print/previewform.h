@@ -76,6 +76,7 @@ private:
     void formCreated(const QString& settingsFile);
     void formDestroyed();
     void buildControls();
+    void nameForScreenReaders();
     void fitSettingsToFont();
     void readPrinterCaps();
     void showPrinterName();

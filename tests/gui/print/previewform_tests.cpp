@@ -17,6 +17,7 @@
 #include <QPageSize>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSet>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -71,6 +72,18 @@ TEST_F(PreviewTest, ControlsLayoutTabOrderAndMinimumSize) {
     EXPECT_FALSE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_GE(child<QWidget>("pnControl")->width(), 154);
+    // Every field is named for a screen reader by its own caption, each name once.
+    QStringList names;
+    for (QWidget* w : child<QWidget>("gbSettings")->findChildren<QWidget*>()) {
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        if (!button && !qobject_cast<QLineEdit*>(w))
+            continue;
+        names << (w->accessibleName().isEmpty() && button ? button->text() : w->accessibleName());
+    }
+    EXPECT_FALSE(names.contains(QString()));
+    EXPECT_EQ(names.size(), QSet<QString>(names.begin(), names.end()).size())
+        << names.join('|').toStdString();
+    EXPECT_EQ(child<QLineEdit>("edYOffset")->accessibleName(), "Top");
     // No caption is cut, whatever the desktop's font.
     for (QCheckBox* c : f.findChildren<QCheckBox*>())
         EXPECT_LE(c->sizeHint().width(), c->width()) << c->objectName().toStdString();
