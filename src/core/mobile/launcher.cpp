@@ -73,9 +73,10 @@ QString desktopLauncherText(const QString& programFile, const QString& icon) {
 QString writeDesktopLauncher(const QString& desktopFolder, const QString& programFile,
                              const QString& icon) {
     const QString path = QDir(desktopFolder).filePath(QStringLiteral("Quillery.desktop"));
-    QString why;
-    if (!writeFileAtomically(path, desktopLauncherText(programFile, icon).toUtf8(), &why))
-        throw Error(QStringLiteral("Cannot create file %1").arg(path));
+    if (const IoResult<FileIdentity> written =
+            writeFileAtomically(path, desktopLauncherText(programFile, icon).toUtf8());
+        !written)
+        throw Error(QStringLiteral("Cannot create file %1: %2").arg(path, written.reason()));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                     QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                     QFile::ExeOther);

@@ -56,7 +56,7 @@ public:
         ::unlink(QFile::encodeName(held).constData());
         if (::link(QFile::encodeName(file).constData(), QFile::encodeName(held).constData()) == 0)
             return held;
-        return writeFileAtomically(held, old) ? held : QString();
+        return writeFileAtomically(held, old).ok() ? held : QString();
     }
     void keep(const QString& held) const {
         if (held.isEmpty())
@@ -194,9 +194,11 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
         }
         if (m_plan.launcherScript) {
             const QString script = target + QStringLiteral("quillery.sh");
-            QString why;
-            if (!writeFileAtomically(script, launcherScriptText(), &why))
-                throw Error(QStringLiteral("Cannot create file %1: %2").arg(script, why));
+            if (const IoResult<FileIdentity> written =
+                    writeFileAtomically(script, launcherScriptText());
+                !written)
+                throw Error(
+                    QStringLiteral("Cannot create file %1: %2").arg(script, written.reason()));
         }
         int i = 0;
         for (const QString& name : mobilePageFiles(m_plan.pageFolder)) {

@@ -9,10 +9,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qly {
 
@@ -20,9 +16,6 @@ namespace {
 // A page is text: anything far larger is not a page we could have written.
 constexpr qint64 MaxPageFileSize = qint64(1) << 31;
 
-QString systemReason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 } // namespace
 
 void forceFolders(const QString& path) {
@@ -58,49 +51,16 @@ PageFileRead readPageFile(const QString& path) {
     PageFileRead r;
     if (path.isEmpty())
         return r;
-    const auto fail = [&r](PageFileRead::Status status, const QString& reason) {
-        r.status = status;
-        r.reason = reason;
-        r.bytes.clear();
+    IoResult<FileContent> file = readRegularFile(path, MaxPageFileSize);
+    if (!file) {
+        r.status = file.error().code == ENOENT ? PageFileRead::Status::NoFile
+                                               : PageFileRead::Status::Unreadable;
+        r.reason = file.reason();
         return r;
-    };
-    // Non-blocking, so that a pipe or a device in the page's place cannot hang the program.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        const int e = errno;
-        // A dangling link, or a path through something that is no folder, is no file.
-        const bool missing = e == ENOENT || e == ENOTDIR;
-        return fail(missing ? PageFileRead::Status::NoFile : PageFileRead::Status::Unreadable,
-                    systemReason(e));
-    }
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    struct stat st = {};
-    if (::fstat(fd, &st) != 0)
-        return fail(PageFileRead::Status::Unreadable, systemReason(errno));
-    if (S_ISDIR(st.st_mode))
-        return fail(PageFileRead::Status::Unreadable, systemReason(EISDIR));
-    if (!S_ISREG(st.st_mode))
-        return fail(PageFileRead::Status::Unreadable, QStringLiteral("It is not a regular file"));
-    if (st.st_size > MaxPageFileSize)
-        return fail(PageFileRead::Status::Unreadable, QStringLiteral("The file is too large"));
-    r.bytes.reserve(qsizetype(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(PageFileRead::Status::Unreadable, systemReason(errno));
-        if (n == 0)
-            break;
-        if (r.bytes.size() + n > MaxPageFileSize)
-            return fail(PageFileRead::Status::Unreadable, QStringLiteral("The file is too large"));
-        r.bytes.append(buffer, n);
     }
     r.status = PageFileRead::Status::Read;
+    r.identity = file.value().identity;
+    r.bytes = std::move(file.value().bytes);
     return r;
 }
 
@@ -138,10 +98,11 @@ void PageStore::saveCurrentPage(const Document& document) const {
         return;
     const QByteArray bytes = rtf::writeDocument(document);
     const QString held = m_versions.hold(m_currentPageFile, bytes);
-    if (!writeFileAtomically(m_currentPageFile, bytes)) {
+    if (const IoResult<FileIdentity> written = writeFileAtomically(m_currentPageFile, bytes);
+        !written) {
         m_versions.drop(held);
-        throw Error(QStringLiteral("Cannot create file %1")
-                        .arg(QDir::toNativeSeparators(m_currentPageFile)));
+        throw Error(QStringLiteral("Cannot create file %1: %2")
+                        .arg(QDir::toNativeSeparators(m_currentPageFile), written.reason()));
     }
     m_versions.keep(held, m_currentPageFile);
 }

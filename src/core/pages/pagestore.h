@@ -2,6 +2,7 @@
 
 #include "model/document.h"
 #include "pages/pageversions.h"
+#include "settings/atomicfile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,13 +27,15 @@ struct PageFileRead {
     Status status = Status::NoFile;
     QByteArray bytes;
     QString reason; // why the file could not be read; empty when it was
+    FileIdentity identity; // of the file read
 
     bool isRead() const { return status == Status::Read; }
     // The bytes, or an error "Cannot open file "<path>". <reason>" when there are none.
     const QByteArray& bytesOrRaise(const QString& path) const;
 };
 
-// Reads a whole page file. Never blocks on a pipe or device and never throws.
+// Reads a whole page file. Only a regular file is read: a symbolic link, a pipe, a device or a
+// folder in the page's place is unreadable (and so never written). Never blocks, never throws.
 PageFileRead readPageFile(const QString& path);
 
 // The pages' files and which of them is in the editor. The editor itself is not here:
@@ -67,7 +70,7 @@ public:
 
     // Writes the document as RTF to the current page file, replacing it atomically; the
     // file replaced is kept as the page's newest version when its content differs.
-    // Raises "Cannot create file <path>" when that fails; the old file is then intact.
+    // Raises "Cannot create file <path>: <reason>" when that fails; the old file is then intact.
     // Does nothing while the current page is read-only.
     void saveCurrentPage(const Document& document) const;
 

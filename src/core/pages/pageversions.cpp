@@ -36,7 +36,7 @@ QString PageVersions::hold(const QString& pageFile, QByteArrayView newContent) c
     ::unlink(native.constData());
     if (::link(QFile::encodeName(pageFile).constData(), native.constData()) == 0)
         return held;
-    return writeFileAtomically(held, old.bytes) ? held : QString();
+    return writeFileAtomically(held, old.bytes).ok() ? held : QString();
 }
 
 void PageVersions::keep(const QString& held, const QString& pageFile) const {

@@ -27,7 +27,7 @@ QString RecoveryStore::copyFile(int index) const {
 bool RecoveryStore::write(int index, const Document& document) const {
     if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
         return false;
-    return writeFileAtomically(copyFile(index), rtf::writeDocument(document));
+    return writeFileAtomically(copyFile(index), rtf::writeDocument(document)).ok();
 }
 
 void RecoveryStore::remove(int index) const {

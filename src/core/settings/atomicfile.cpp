@@ -2,7 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QHash>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,41 +41,144 @@ bool changedBeforeStart(const struct stat& st) {
            (st.st_mtim.tv_sec == g_started.tv_sec && st.st_mtim.tv_nsec < g_started.tv_nsec);
 }
 
-bool fail(QString* errorText, const QString& why) {
-    if (errorText)
-        *errorText = why;
-    return false;
+FileIdentity identityOf(const struct stat& st) {
+    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                        qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+// Why a path that is there is not a regular file we may read or replace.
+IoError notRegular(const struct stat& st) {
+    if (S_ISLNK(st.st_mode))
+        return ioError(QStringLiteral("It is a symbolic link"));
+    if (S_ISDIR(st.st_mode))
+        return ioErrorFromErrno(EISDIR);
+    return ioError(QStringLiteral("It is not a regular file"));
+}
+
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Creates "<path>.XXXXXX", the six being ASCII letters or digits, as nobody else's file.
+int createTemporary(const QByteArray& path, QByteArray* temporary) {
+    static constexpr char Tail[] =
+        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = path + '.';
+        for (int i = 0; i < 6; ++i)
+            name += Tail[QRandomGenerator::global()->bounded(int(sizeof Tail - 1))];
+        const int fd = ::open(name.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            *temporary = name;
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
 }
 } // namespace
 
-bool writeFileAtomically(const QString& path, QByteArrayView data, QString* errorText) {
-    const QByteArray native = QFile::encodeName(path);
-    if (::access(native.constData(), F_OK) == 0 && ::access(native.constData(), W_OK) != 0)
-        return fail(errorText, QString::fromLocal8Bit(std::strerror(errno)));
+std::optional<FileIdentity> fileIdentity(const QString& path) {
+    struct stat st = {};
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return identityOf(st);
+}
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(errorText, file.errorString());
-    qint64 done = 0;
+quint64 contentHash(QByteArrayView bytes) {
+    return qHashBits(bytes.data(), size_t(bytes.size()), 0x5157494c4c455259ULL);
+}
+
+IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st = {};
+    if (path.isEmpty())
+        return ioErrorFromErrno(ENOENT);
+    if (::lstat(native.constData(), &st) != 0)
+        return ioErrorFromErrno(errno == ENOTDIR ? ENOENT : errno);
+    if (!S_ISREG(st.st_mode))
+        return notRegular(st);
+    // Non-blocking and without following a link: what lies there may have changed since.
+    Descriptor file{
+        ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY)};
+    if (file.fd < 0)
+        return ioErrorFromErrno(errno);
+    if (::fstat(file.fd, &st) != 0)
+        return ioErrorFromErrno(errno);
+    if (!S_ISREG(st.st_mode))
+        return notRegular(st);
+    const auto tooLarge = [] { return ioError(QStringLiteral("The file is too large")); };
+    if (st.st_size > maxSize)
+        return tooLarge();
+    FileContent content;
+    content.identity = identityOf(st);
+    content.bytes.reserve(qsizetype(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ioErrorFromErrno(errno);
+        if (n == 0)
+            break;
+        if (content.bytes.size() + n > maxSize)
+            return tooLarge();
+        content.bytes.append(buffer, n);
+    }
+    // A file rewritten while it was read: what was read is not one version of it.
+    if (::fstat(file.fd, &st) == 0)
+        content.identity = identityOf(st);
+    return content;
+}
+
+IoResult<FileIdentity> writeFileAtomically(const QString& path, QByteArrayView data) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat old = {};
+    const bool exists = ::lstat(native.constData(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        return ioErrorFromErrno(errno);
+    if (exists && !S_ISREG(old.st_mode))
+        return notRegular(old);
+    if (exists && ::access(native.constData(), W_OK) != 0)
+        return ioErrorFromErrno(errno);
+
+    QByteArray temporary;
+    Descriptor file{createTemporary(native, &temporary)};
+    if (file.fd < 0)
+        return ioErrorFromErrno(errno);
+    const auto failed = [&temporary](int error) {
+        ::unlink(temporary.constData());
+        return ioErrorFromErrno(error);
+    };
+    // The file keeps the mode the user gave it.
+    if (exists)
+        ::fchmod(file.fd, old.st_mode & 07777);
+    qsizetype done = 0;
     while (done < data.size()) {
-        const qint64 n = file.write(data.data() + done, data.size() - done);
-        if (n <= 0) {
-            file.cancelWriting();
-            return fail(errorText, file.errorString());
-        }
+        const ssize_t n = ::write(file.fd, data.data() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failed(n < 0 ? errno : ENOSPC);
         done += n;
     }
-    if (!file.flush() || ::fsync(file.handle()) != 0) {
-        const QString why = file.error() != QFileDevice::NoError
-                                ? file.errorString()
-                                : QString::fromLocal8Bit(std::strerror(errno));
-        file.cancelWriting();
-        return fail(errorText, why);
-    }
-    if (!file.commit())
-        return fail(errorText, file.errorString());
+    struct stat written = {};
+    if (::fsync(file.fd) != 0 || ::fstat(file.fd, &written) != 0)
+        return failed(errno);
+    const int fd = file.fd;
+    file.fd = -1;
+    if (::close(fd) != 0)
+        return failed(errno);
+    if (::rename(temporary.constData(), native.constData()) != 0)
+        return failed(errno);
     syncFolderOf(path);
-    return true;
+    return identityOf(written);
 }
 
 int removeLeftoverTemporaries(const QString& folder, const QStringList& names) {

@@ -1,18 +1,53 @@
 #pragma once
 
+#include "settings/ioresult.h"
+
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace qly {
+
+// Which file a path named when it was read or written: another program that replaces the
+// file (writes aside and renames, as editors and sync clients do) or rewrites it in place
+// changes this.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of what lies at path, without following a final symbolic link; nothing when
+// nothing is there.
+std::optional<FileIdentity> fileIdentity(const QString& path);
+
+// A fast hash of a file's bytes, to tell a rewrite with the same content from a real change.
+quint64 contentHash(QByteArrayView bytes);
+
+struct FileContent {
+    QByteArray bytes;
+    FileIdentity identity;
+};
+
+// Reads a whole file that must be a regular file: a final symbolic link is not followed and a
+// pipe, a device or a folder is refused without being opened, so nothing here writes through a
+// link or hangs on a pipe. A missing file fails with code ENOENT; more than maxSize bytes
+// fails too.
+IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize);
 
 // Replaces the file at path with data: written to a temporary file in the same folder,
 // flushed to disk and renamed over the old one, so a crash, a full disk or a pulled drive
 // leaves either the old or the new file, never a truncated one. After the rename the folder
 // is flushed too, so that the new name itself survives a power loss. An existing file that the
-// user may not write (read-only) is refused, as the system's own profile writer does.
-// Returns false, with the reason in errorText when given, on any failure.
-bool writeFileAtomically(const QString& path, QByteArrayView data, QString* errorText = nullptr);
+// user may not write (read-only) is refused, as the system's own profile writer does, and so
+// is anything that is not a regular file: a symbolic link in the file's place is neither
+// written through nor replaced. Returns the new file's identity, or the reason it failed.
+IoResult<FileIdentity> writeFileAtomically(const QString& path, QByteArrayView data);
 
 // Removes the temporary files that writes cut short (a kill or a power loss between writing
 // and renaming) left in a folder: "<name>.XXXXXX" for one of the names, regular files owned

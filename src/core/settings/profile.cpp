@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <cerrno>
+
 namespace qly {
 
 namespace {
@@ -33,22 +35,13 @@ bool sameName(QByteArrayView a, QByteArrayView b) {
 Profile::Profile(QString path) : m_path(std::move(path)) {
     if (m_path.isEmpty())
         return; // the program does not know where it is: nothing to read
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.exists())
-            m_readError = file.errorString();
-        return;
-    }
-    if (file.size() > MaxFileSize) {
-        m_readError = QStringLiteral("The file is larger than %1 MiB").arg(MaxFileSize >> 20);
-        return;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_readError = file.errorString();
-        return;
-    }
-    parse(bytes);
+    // Only a regular file: a pipe in its place must not hang the start, and a link is not
+    // followed (nor written through).
+    const IoResult<FileContent> file = readRegularFile(m_path, MaxFileSize);
+    if (file)
+        parse(file.value().bytes);
+    else if (file.error().code != ENOENT)
+        m_readError = file.reason();
 }
 
 QString Profile::takeReadErrorReport() const {
@@ -236,9 +229,10 @@ void Profile::writeString(const QString& section, const QString& key, const QStr
 
     if (m_grouped)
         return;
-    if (!writeFileAtomically(m_path, serialize())) {
+    if (const IoResult<FileIdentity> written = writeFileAtomically(m_path, serialize());
+        !written) {
         m_lines = before;
-        throw Error(QStringLiteral("Unable to write to %1").arg(m_path));
+        throw Error(QStringLiteral("Unable to write to %1: %2").arg(m_path, written.reason()));
     }
 }
 
@@ -254,9 +248,10 @@ void Profile::endGroupWrite() {
         mayWriteFile();
         return;
     }
-    if (!writeFileAtomically(m_path, serialize())) {
+    if (const IoResult<FileIdentity> written = writeFileAtomically(m_path, serialize());
+        !written) {
         m_lines = m_beforeGroup;
-        throw Error(QStringLiteral("Unable to write to %1").arg(m_path));
+        throw Error(QStringLiteral("Unable to write to %1: %2").arg(m_path, written.reason()));
     }
 }
 

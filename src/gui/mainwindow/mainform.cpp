@@ -212,8 +212,11 @@ void MainForm::formCreated() {
         // 12, 13: the menu state, and listening to the clipboard.
         m_commands->selectionChanged();
         m_commands->joinClipboardChain();
-    } catch (const std::exception&) {
-        showMessage(nullptr, QStringLiteral("Initialization failed"));
+    } catch (const Error& e) {
+        showMessage(nullptr, QStringLiteral("Initialization failed\n\n%1").arg(e.message()));
+    } catch (const std::exception& e) {
+        showMessage(nullptr, QStringLiteral("Initialization failed\n\n%1")
+                                 .arg(QString::fromLocal8Bit(e.what())));
     }
     // 14, 15: the geometry as read, and the title buttons.
     setGeometry(m_settings.left, m_settings.top, m_settings.width, m_settings.height);

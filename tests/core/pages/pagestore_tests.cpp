@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace qly;
 using qlytest::TempDir;
 
@@ -59,16 +61,16 @@ TEST(PageFile, AMissingFileIsNoFileAndAnythingElseUnreadableIsUnreadable) {
     EXPECT_TRUE(readPageFile(dir.path("plain.rtf")).isRead());
     EXPECT_EQ(readPageFile(dir.path("plain.rtf")).bytes, "just text");
     EXPECT_EQ(readPageFile(dir.path("none.rtf")).status, PageFileRead::Status::NoFile);
-    ASSERT_TRUE(QFile::link(dir.path("gone"), dir.path("dangling.rtf")));
-    EXPECT_EQ(readPageFile(dir.path("dangling.rtf")).status, PageFileRead::Status::NoFile);
 
-    // A folder in the page's place, a read error from the device, a file far too large.
+    // A folder, links (to a file, to nothing), a pipe in the page's place; a file far too large.
     QDir().mkpath(dir.path("folder.rtf"));
-    ASSERT_TRUE(QFile::link("/proc/self/mem", dir.path("ioerror.rtf")));
+    ASSERT_TRUE(QFile::link(dir.path("plain.rtf"), dir.path("link.rtf")));
+    ASSERT_TRUE(QFile::link(dir.path("gone"), dir.path("dangling.rtf")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path("fifo.rtf")).constData(), 0600), 0);
     QFile huge(dir.path("huge.rtf"));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(1) << 31) + 1));
     huge.close();
-    for (const char* name : {"folder.rtf", "ioerror.rtf", "huge.rtf"}) {
+    for (const char* name : {"folder.rtf", "link.rtf", "dangling.rtf", "fifo.rtf", "huge.rtf"}) {
         const PageFileRead r = readPageFile(dir.path(name));
         EXPECT_EQ(r.status, PageFileRead::Status::Unreadable) << name;
         EXPECT_FALSE(r.reason.isEmpty()) << name;
@@ -161,7 +163,7 @@ TEST(PageStore, AFailedSaveRaisesAndKeepsTheOldFile) {
         store.saveCurrentPage(oneLine("lost?"));
         FAIL() << "expected an error";
     } catch (const Error& e) {
-        EXPECT_EQ(e.message(), "Cannot create file " + dir.path("rtf/B.rtf"));
+        EXPECT_EQ(e.message(), "Cannot create file " + dir.path("rtf/B.rtf") + ": Not a directory");
     }
     EXPECT_EQ(dir.read("rtf"), "a file where the page folder should be");
 }

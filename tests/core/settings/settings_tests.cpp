@@ -99,7 +99,7 @@ TEST(ProfileWrite, ARefusedWriteRaisesAndLeavesTheFile) {
         p.writeInteger("Main", "Width", 1);
         FAIL() << "expected an error";
     } catch (const Error& e) {
-        EXPECT_EQ(e.message(), "Unable to write to " + dir.path("f/q.ini"));
+        EXPECT_EQ(e.message(), "Unable to write to " + dir.path("f/q.ini") + ": Not a directory");
     }
     EXPECT_EQ(dir.read("f"), "not a folder");
 }

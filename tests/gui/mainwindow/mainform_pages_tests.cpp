@@ -122,7 +122,7 @@ TEST_F(MainFormPages, AReadOnlyPageFolderKeepsTheOldFileAndTheEditorsPage) {
     });
     ::chmod(QFile::encodeName(root() + "/rtf").constData(), 0755);
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_EQ(boxes[0], "Cannot create file " + root() + "/rtf/A.rtf.");
+    EXPECT_EQ(boxes[0], "Cannot create file " + root() + "/rtf/A.rtf: Permission denied.");
     EXPECT_EQ(file("rtf/A.rtf"), "old A");
     EXPECT_EQ(form->editor()->toPlainText(), "new words on A");
     EXPECT_EQ(form->pages().rememberedPageIndex(), 0);
@@ -139,7 +139,7 @@ TEST_F(MainFormPages, AReadOnlySettingsFileIsReportedAndThePageStillSaved) {
     form->editor()->setPlainText("keep me");
     const QStringList boxes = answerMessageBoxes([&] { form->close(); });
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini.");
+    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini: Permission denied.");
     EXPECT_EQ(file("qly.ini"), "[Main]\nTitleHeight=30\n");
     EXPECT_TRUE(file("rtf/A.rtf").contains("keep me"));
 }
@@ -255,13 +255,17 @@ TEST_F(FullDisk, OldPageAndSettingsStayByteIdentical) {
         form->titleBar()->cbNotes()->setCurrentIndex(1);
         emit form->titleBar()->cbNotes()->activated(1);
     });
-    EXPECT_EQ(switchBoxes.size(), 1);
+    ASSERT_EQ(switchBoxes.size(), 1);
+    EXPECT_EQ(switchBoxes[0],
+              "Cannot create file " + root() + "/rtf/A.rtf: No space left on device.");
     EXPECT_EQ(form->pages().rememberedPageIndex(), 0);
     const QStringList boxes = answerMessageBoxes([&] { form->close(); });
     // Both the settings and the page were refused, and both are said.
     ASSERT_EQ(boxes.size(), 2);
-    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini.");
-    EXPECT_EQ(boxes[1], "Cannot create file " + root() + "/rtf/A.rtf.");
+    // The reason travels from the file layer to the box.
+    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini: No space left on device.");
+    EXPECT_EQ(boxes[1],
+              "Cannot create file " + root() + "/rtf/A.rtf: No space left on device.");
     EXPECT_EQ(file("rtf/A.rtf"), oldPage);
     EXPECT_EQ(file("qly.ini"), oldIni);
     EXPECT_EQ(QDir(root() + "/rtf").entryList(QDir::Files), QStringList{"A.rtf"});
