@@ -196,3 +196,35 @@ run_gtest_cases() {
     done
     return $status
 }
+
+# The text of the main window WID's page, read through the clipboard; the caret ends at the
+# page's end with nothing selected.
+editor_text() {
+    local x y _w _h
+    read -r x y _w _h < <(win_geometry "$1")
+    xdotool mousemove $((x + 200)) $((y + 200)) click 1 key ctrl+a ctrl+c ctrl+End
+    xclip -o -selection clipboard 2>/dev/null
+}
+# Replaces a file as sync clients and editors do: written aside, then renamed over it.
+replace_file() {
+    printf '%s' "$2" >"$1.sync-tmp"
+    mv -f "$1.sync-tmp" "$1"
+}
+# True when a visible window other than WID has the program's caption (a message box).
+message_box() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Quillery$' 2>/dev/null); do
+        [ "$w" != "$1" ] && { echo "$w"; return 0; }
+    done
+    return 1
+}
+no_message_box() { ! message_box "$1" >/dev/null; }
+# Answers the message box over WID with its default button, and waits until it is gone.
+answer_box() {
+    local box
+    box=$(wait_for message_box "$1") || return 1
+    # Under load the window manager may not take the first activation: ask again.
+    wait_for xdotool windowactivate --sync "$box" 2>/dev/null || true
+    xdotool key Return
+    wait_for no_message_box "$1"
+}

@@ -65,7 +65,9 @@ PageFileRead readPageFile(const QString& path) {
 }
 
 PageStore::PageStore(const QString& programDir)
-    : m_programDir(programDir), m_pageFolder(pageFolderFor(programDir)) {}
+    : m_programDir(programDir), m_pageFolder(pageFolderFor(programDir)) {
+    setVersionsKept(0); // conflict versions are kept all the same
+}
 
 void PageStore::setVersionsKept(int count) {
     if (m_programDir.isEmpty())
@@ -80,6 +82,7 @@ void PageStore::setCurrentPage(int index) {
     m_currentPageFile = pageFile(index);
     m_rememberedIndex = index;
     m_currentReadOnly = false;
+    m_known.reset();
 }
 
 PageStore::Load PageStore::loadCurrentPage() {
@@ -88,23 +91,84 @@ PageStore::Load PageStore::loadCurrentPage() {
     load.status = file.status;
     load.reason = file.reason;
     m_currentReadOnly = file.status == PageFileRead::Status::Unreadable;
-    if (file.isRead())
+    m_known.reset();
+    if (file.status == PageFileRead::Status::NoFile)
+        m_known = Known{};
+    if (file.isRead()) {
+        m_known = Known{true, file.identity, contentHash(file.bytes)};
         load.document = rtf::readDocument(file.bytes);
+    }
     return load;
 }
 
-void PageStore::saveCurrentPage(const Document& document) const {
+PageStore::DiskChange PageStore::currentPageDiskChange() {
+    if (!m_known || m_currentPageFile.isEmpty())
+        return DiskChange::None;
+    const std::optional<FileIdentity> now = fileIdentity(m_currentPageFile);
+    if (!m_known->exists)
+        return now ? DiskChange::Replaced : DiskChange::None;
+    if (!now)
+        return DiskChange::Removed;
+    if (*now == m_known->identity)
+        return DiskChange::None;
+    // Touched, or copied back unchanged: the same bytes are the same page.
+    const PageFileRead file = readPageFile(m_currentPageFile);
+    if (file.isRead() && contentHash(file.bytes) == m_known->hash) {
+        m_known->identity = file.identity;
+        return DiskChange::None;
+    }
+    return DiskChange::Replaced;
+}
+
+PageStore::Save PageStore::saveCurrentPage(const Document& document, bool edited) {
+    using Outcome = Save::Outcome;
+    Save save;
     if (m_currentReadOnly || m_currentPageFile.isEmpty())
-        return;
+        return save;
+    const DiskChange change = currentPageDiskChange();
+    if (!edited) {
+        if (change != DiskChange::None)
+            save.outcome = Outcome::TakenFromDisk;
+        return save;
+    }
     const QByteArray bytes = rtf::writeDocument(document);
-    const QString held = m_versions.hold(m_currentPageFile, bytes);
-    if (const IoResult<FileIdentity> written = writeFileAtomically(m_currentPageFile, bytes);
-        !written) {
+    const QString path = QDir::toNativeSeparators(m_currentPageFile);
+    QString held;
+    if (change == DiskChange::Replaced) {
+        // The other program's text goes to the versions first, whatever their count says.
+        const IoResult<QString> kept = m_versions.keepConflict(m_currentPageFile);
+        if (!kept)
+            throw Error(QStringLiteral("Another program changed the page file %1, and it cannot "
+                                       "be kept as a version (%2). Your page is not saved yet")
+                            .arg(path, kept.reason()));
+        save.outcome = Outcome::Conflict;
+        save.conflictFile = kept.value();
+    } else {
+        held = m_versions.hold(m_currentPageFile, bytes);
+    }
+    for (;;) {
+        const IoResult<FileIdentity> written = writeFileAtomically(m_currentPageFile, bytes);
+        if (written) {
+            m_known = Known{true, written.value(), contentHash(bytes)};
+            break;
+        }
+        // A full drive: versions never cost the page.
+        if (isNoSpace(written.error().code)) {
+            if (m_versions.dropOldest(m_currentPageFile))
+                continue;
+            if (!held.isEmpty()) {
+                m_versions.drop(held);
+                held.clear();
+                continue;
+            }
+        }
         m_versions.drop(held);
-        throw Error(QStringLiteral("Cannot create file %1: %2")
-                        .arg(QDir::toNativeSeparators(m_currentPageFile), written.reason()));
+        throw Error(QStringLiteral("Cannot create file %1: %2").arg(path, written.reason()));
     }
     m_versions.keep(held, m_currentPageFile);
+    if (save.outcome == Outcome::Unchanged)
+        save.outcome = Outcome::Written;
+    return save;
 }
 
 } // namespace qly

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace qly {
 
 // Creates a folder and every missing parent, silently.
@@ -26,7 +28,7 @@ struct PageFileRead {
     enum class Status { Read, NoFile, Unreadable };
     Status status = Status::NoFile;
     QByteArray bytes;
-    QString reason; // why the file could not be read; empty when it was
+    QString reason;        // why the file could not be read; empty when it was
     FileIdentity identity; // of the file read
 
     bool isRead() const { return status == Status::Read; }
@@ -60,30 +62,57 @@ public:
     };
     // Reads the current page file: RTF, else plain text. A file that cannot be read makes
     // the page read-only until another page is chosen: saves then leave its file alone.
+    // The file read is remembered (which file, and a hash of its bytes).
     Load loadCurrentPage();
     bool currentPageReadOnly() const { return m_currentReadOnly; }
+
+    // Whether another program changed the current page file since it was read or written
+    // here: replaced or rewritten with other bytes (or put where there was none), or removed.
+    // A file rewritten with the same bytes is no change.
+    enum class DiskChange { None, Replaced, Removed };
+    DiskChange currentPageDiskChange();
 
     // How many earlier versions of each page are kept in "backup/" beside the pages'
     // folder (none until this is called).
     void setVersionsKept(int count);
     const PageVersions& versions() const { return m_versions; }
 
-    // Writes the document as RTF to the current page file, replacing it atomically; the
-    // file replaced is kept as the page's newest version when its content differs.
-    // Raises "Cannot create file <path>: <reason>" when that fails; the old file is then intact.
-    // Does nothing while the current page is read-only.
-    void saveCurrentPage(const Document& document) const;
+    struct Save {
+        enum class Outcome {
+            Unchanged,     // nothing written: nothing was typed, or the page is read-only
+            Written,       // the page file holds the document
+            TakenFromDisk, // nothing typed, and another program's newer file is the page now
+            Conflict,      // both changed: the other file kept as conflictFile, ours written
+        };
+        Outcome outcome = Outcome::Unchanged;
+        QString conflictFile;
+    };
+    // Writes the document as RTF to the current page file, replacing it atomically, when it
+    // was edited (a page only viewed is never written); the file replaced is kept as the
+    // page's newest version when its content differs. A file another program changed since
+    // it was read is taken when nothing was edited, and kept as a conflict version otherwise.
+    // On a full drive the oldest versions give way until the page fits. Raises "Cannot create
+    // file <path>: <reason>" when the page cannot be written; the old file is then intact.
+    Save saveCurrentPage(const Document& document, bool edited = true);
 
     static int previousIndex(int index) { return index != 0 ? index - 1 : 25; }
     static int nextIndex(int index) { return index + 1 == 26 ? 0 : index + 1; }
 
 private:
+    // The current page file as last read or written here; unknown before a load.
+    struct Known {
+        bool exists = false;
+        FileIdentity identity;
+        quint64 hash = 0;
+    };
+
     QString m_programDir;
     QString m_pageFolder;
     QString m_currentPageFile;
     PageVersions m_versions;
     int m_rememberedIndex = 0;
     bool m_currentReadOnly = false;
+    std::optional<Known> m_known;
 };
 
 } // namespace qly

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/ioresult.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -33,7 +35,21 @@ public:
     // The page file could not be replaced: what was held is let go.
     void drop(const QString& held) const;
 
+    // Makes room on a full drive: removes the oldest version of the page whose file is
+    // pageFile, else the oldest of any page. False when there is none left to remove.
+    // Conflict versions (below) hold another program's text and are never removed.
+    bool dropOldest(const QString& pageFile) const;
+
+    // Keeps the file at pageFile, written by another program, as
+    // "<letter>.conflict-YYYYMMDD-HHMMSS.rtf", whatever the count of versions. Returns that
+    // file, or the reason it could not be kept.
+    IoResult<QString> keepConflict(const QString& pageFile) const;
+
+    const QString& folder() const { return m_folder; }
+
 private:
+    bool dropOldestOf(const QString& pageFile) const;
+
     QString m_folder;
     int m_count = 0;
 };

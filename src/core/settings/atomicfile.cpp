@@ -65,14 +65,13 @@ struct Descriptor {
 
 // Creates "<path>.XXXXXX", the six being ASCII letters or digits, as nobody else's file.
 int createTemporary(const QByteArray& path, QByteArray* temporary) {
-    static constexpr char Tail[] =
-        "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    static constexpr char Tail[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray name = path + '.';
         for (int i = 0; i < 6; ++i)
             name += Tail[QRandomGenerator::global()->bounded(int(sizeof Tail - 1))];
-        const int fd = ::open(name.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd =
+            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             *temporary = name;
             return fd;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -25,10 +26,14 @@ inline IoError ioError(QString reason) {
     return IoError{0, std::move(reason)};
 }
 
+// A drive (or the user's quota) that is full: room can be made by removing files.
+inline bool isNoSpace(int error) {
+    return error == ENOSPC || error == EDQUOT;
+}
+
 // The result of an operation on files: a value, or the reason it failed. What std::expected
 // is in later C++, reduced to what the file layer needs.
-template <class T>
-class [[nodiscard]] IoResult {
+template <class T> class [[nodiscard]] IoResult {
 public:
     IoResult(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
     IoResult(IoError error) : m_state(std::in_place_index<1>, std::move(error)) {}
@@ -45,8 +50,7 @@ private:
     std::variant<T, IoError> m_state;
 };
 
-template <>
-class [[nodiscard]] IoResult<void> {
+template <> class [[nodiscard]] IoResult<void> {
 public:
     IoResult() = default;
     IoResult(IoError error) : m_error(std::move(error)) {}

@@ -229,8 +229,7 @@ void Profile::writeString(const QString& section, const QString& key, const QStr
 
     if (m_grouped)
         return;
-    if (const IoResult<FileIdentity> written = writeFileAtomically(m_path, serialize());
-        !written) {
+    if (const IoResult<FileIdentity> written = writeFileAtomically(m_path, serialize()); !written) {
         m_lines = before;
         throw Error(QStringLiteral("Unable to write to %1: %2").arg(m_path, written.reason()));
     }
@@ -248,8 +247,7 @@ void Profile::endGroupWrite() {
         mayWriteFile();
         return;
     }
-    if (const IoResult<FileIdentity> written = writeFileAtomically(m_path, serialize());
-        !written) {
+    if (const IoResult<FileIdentity> written = writeFileAtomically(m_path, serialize()); !written) {
         m_lines = m_beforeGroup;
         throw Error(QStringLiteral("Unable to write to %1: %2").arg(m_path, written.reason()));
     }

@@ -11,6 +11,7 @@
 #include "help/helpoperations.h"
 #include "mainwindow/mainmenu.h"
 #include "mainwindow/minimizer.h"
+#include "mainwindow/pagewatcher.h"
 #include "mainwindow/recoverykeeper.h"
 #include "mainwindow/titlebar.h"
 #include "mainwindow/titlesplitter.h"
@@ -38,6 +39,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -45,6 +47,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace qly {
 
@@ -82,6 +88,8 @@ void MainForm::buildLayout() {
     auto* editor = new NoteEditor(m_editorPanel);
     m_editor = editor;
     m_recovery = new RecoveryKeeper(m_editor, programDir(), this);
+    m_pageWatcher = new PageWatcher(this);
+    connect(m_pageWatcher, &PageWatcher::changed, this, &MainForm::pageChangedOnDisk);
     m_pageLoader = new PageLoader(editor);
     // A page that waited for the window to paint is its file's text when it comes, not typing.
     connect(m_pageLoader, &PageLoader::filled, m_recovery,
@@ -189,6 +197,11 @@ void MainForm::formCreated() {
             showErrorBox(nullptr, report);
         m_pages.setVersionsKept(profile.readInteger(
             QStringLiteral("Backup"), QStringLiteral("Versions"), PageVersions::DefaultCount));
+        // On a full drive a recovery copy, like the page, comes before old versions.
+        m_recovery->setMakeRoom(
+            [versions = m_pages.versions(), folder = m_pages.pageFolder()](int index) {
+                return versions.dropOldest(pageFilePath(folder, index));
+            });
         const QSize screen = QGuiApplication::primaryScreen()
                                  ? QGuiApplication::primaryScreen()->geometry().size()
                                  : QSize(1024, 768);
@@ -215,8 +228,9 @@ void MainForm::formCreated() {
     } catch (const Error& e) {
         showMessage(nullptr, QStringLiteral("Initialization failed\n\n%1").arg(e.message()));
     } catch (const std::exception& e) {
-        showMessage(nullptr, QStringLiteral("Initialization failed\n\n%1")
-                                 .arg(QString::fromLocal8Bit(e.what())));
+        showMessage(
+            nullptr,
+            QStringLiteral("Initialization failed\n\n%1").arg(QString::fromLocal8Bit(e.what())));
     }
     // 14, 15: the geometry as read, and the title buttons.
     setGeometry(m_settings.left, m_settings.top, m_settings.width, m_settings.height);
@@ -226,16 +240,16 @@ void MainForm::formCreated() {
 void MainForm::loadCurrentPage() {
     PageStore::Load page = m_pages.loadCurrentPage();
     m_pageLoader->showPage(std::move(page.document));
-    m_recovery->pageLoaded(m_pages.rememberedPageIndex());
     m_editor->setReadOnly(m_pages.currentPageReadOnly());
-    if (page.status == PageFileRead::Status::Read)
-        return;
     // An empty page starts in the editor's own format, not in the page before's.
-    m_editor->setCurrentCharFormat(QTextCharFormat());
-    if (page.status == PageFileRead::Status::NoFile) {
+    if (page.status != PageFileRead::Status::Read)
+        m_editor->setCurrentCharFormat(QTextCharFormat());
+    if (page.status == PageFileRead::Status::NoFile)
         forceFolders(m_pages.pageFolder());
+    m_recovery->pageLoaded(m_pages.rememberedPageIndex());
+    m_pageWatcher->watch(m_pages.pageFolder(), m_pages.currentPageFile());
+    if (page.status != PageFileRead::Status::Unreadable)
         return;
-    }
     showErrorBox(this, QStringLiteral("Cannot read the page file %1 (%2). The page is shown "
                                       "empty and read-only, and its file is left as it is")
                            .arg(QDir::toNativeSeparators(m_pages.currentPageFile()), page.reason));
@@ -319,20 +333,81 @@ void MainForm::saveCurrentPage() {
     if (m_pages.currentPageReadOnly())
         return; // a page whose file cannot be read is never written
     m_pageLoader->finishPending();
-    m_pages.saveCurrentPage(editorDocument(m_editor->document()));
-    m_recovery->pageSaved();
+    // A page only viewed is never written: it would put back text another program replaced.
+    const bool edited = m_recovery->edited();
+    PageStore::Save save;
+    try {
+        save = m_pages.saveCurrentPage(edited ? editorDocument(m_editor->document()) : Document(),
+                                       edited);
+    } catch (...) {
+        // The typed text goes to a recovery copy, which the next start offers.
+        m_recovery->keepNow();
+        throw;
+    }
+    using Outcome = PageStore::Save::Outcome;
+    if (save.outcome == Outcome::Written || save.outcome == Outcome::Conflict) {
+        m_recovery->pageSaved();
+        m_pageWatcher->watch(m_pages.pageFolder(), m_pages.currentPageFile());
+    }
+    if (save.outcome == Outcome::Conflict)
+        showMessage(this, QStringLiteral("Another program changed page %1 while you were writing "
+                                         "on it. Your text is saved in the page; the other text "
+                                         "is kept in %2")
+                              .arg(pageLetter(m_pages.rememberedPageIndex()),
+                                   QDir::toNativeSeparators(save.conflictFile)));
+}
+
+void MainForm::pageChangedOnDisk() {
+    if (m_destroyed || m_pageLoader->pending() || m_recovery->edited() ||
+        m_pages.currentPageReadOnly() ||
+        m_pages.currentPageDiskChange() == PageStore::DiskChange::None)
+        return;
+    // The caret and the view stay where they were, as far as the new text reaches.
+    const int caret = m_editor->textCursor().position();
+    const int scroll = m_editor->verticalScrollBar()->value();
+    loadCurrentPage();
+    m_pageLoader->finishPending();
+    QTextCursor cursor(m_editor->document());
+    cursor.setPosition(qBound(0, caret, m_editor->document()->characterCount() - 1));
+    m_editor->setTextCursor(cursor);
+    m_editor->verticalScrollBar()->setValue(scroll);
+}
+
+void MainForm::reportUnwritableFolder() {
+    const QString folder =
+        QFileInfo(m_pages.pageFolder()).isDir() ? m_pages.pageFolder() : programDir();
+    if (folder.isEmpty() || ::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return;
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    showErrorBox(this, QStringLiteral("The notes folder %1 cannot be written (%2). Pages cannot "
+                                      "be saved there; what you type is kept in %3 and offered "
+                                      "when Quillery next starts with this folder")
+                           .arg(QDir::toNativeSeparators(folder), reason,
+                                QDir::toNativeSeparators(m_recovery->userStore().folder())));
 }
 
 void MainForm::offerRecovery() {
-    m_recovery->offerPending(this, m_pages.pageFolder(), [this](int index, const Document& doc) {
-        runGuarded(this, [&] {
-            if (index != m_pages.rememberedPageIndex())
-                switchToPage(index);
-            // The recovered text is the page's unsaved text: saved by the usual rule.
-            m_pageLoader->finishPending();
-            setEditorDocument(m_editor->document(), doc);
+    reportUnwritableFolder();
+    m_recovery->offerPending(
+        this, m_pages.pageFolder(), [this](int index, const Document& doc, bool pageChangedSince) {
+            runGuarded(this, [&] {
+                if (index != m_pages.rememberedPageIndex())
+                    switchToPage(index);
+                m_pageLoader->finishPending();
+                // The page file as it is now goes to the versions before the copy replaces it.
+                if (pageChangedSince) {
+                    const IoResult<QString> kept =
+                        m_pages.versions().keepConflict(m_pages.currentPageFile());
+                    if (!kept)
+                        throw Error(QStringLiteral("The page file %1 cannot be kept as a version "
+                                                   "(%2), so the copy is not restored yet")
+                                        .arg(QDir::toNativeSeparators(m_pages.currentPageFile()),
+                                             kept.reason()));
+                }
+                // The recovered text is the page's unsaved text: saved by the usual rule.
+                setEditorDocument(m_editor->document(), doc);
+            });
         });
-    });
 }
 
 void MainForm::loadPageColor() {

@@ -20,6 +20,7 @@ class MainMenu;
 class RecoveryKeeper;
 class Minimizer;
 class PageLoader;
+class PageWatcher;
 class TitleBar;
 class TitleSplitter;
 
@@ -114,6 +115,9 @@ private:
     void loadCurrentPage();
     void removeLeftoversOfCutWrites();
     void offerRecovery();
+    void reportUnwritableFolder();
+    // Another program changed the page shown: taken at once while nothing was typed on it.
+    void pageChangedOnDisk();
     void formResized();
     void formPainted();
     Qt::Edges resizeEdgesAt(QPoint pos) const;
@@ -131,6 +135,7 @@ private:
     PageLoader* m_pageLoader = nullptr;
     Minimizer* m_minimizer = nullptr;
     RecoveryKeeper* m_recovery = nullptr;
+    PageWatcher* m_pageWatcher = nullptr;
     bool m_destroyed = false;
     QPointer<QWindow> m_lastFocusWindow;
 };

@@ -12,7 +12,8 @@
 namespace qly {
 
 RecoveryKeeper::RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder, QObject* parent)
-    : QObject(parent), m_editor(editor), m_store(settingsFolder) {
+    : QObject(parent), m_editor(editor), m_store(settingsFolder),
+      m_userStore(RecoveryStore::forUser(settingsFolder)), m_folderLock(settingsFolder) {
     m_idle.setSingleShot(true);
     m_idle.setInterval(IdleMs);
     m_longest.setSingleShot(true);
@@ -27,20 +28,33 @@ RecoveryKeeper::RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder,
 
 void RecoveryKeeper::pageLoaded(int index) {
     m_index = index;
+    m_edited = false;
     m_idle.stop();
     m_longest.stop();
 }
 
 void RecoveryKeeper::pageSaved() {
+    m_edited = false;
     m_idle.stop();
     m_longest.stop();
     if (m_index >= 0)
-        m_writer.start([store = &m_store, index = m_index] { store->remove(index); });
+        m_writer.start([store = &m_store, user = &m_userStore, index = m_index] {
+            store->remove(index);
+            user->remove(index);
+        });
+}
+
+void RecoveryKeeper::keepNow() {
+    if (m_index < 0 || !m_edited)
+        return;
+    writeCopy();
+    waitForWrites();
 }
 
 void RecoveryKeeper::contentsChanged() {
     if (m_index < 0 || m_editor->isReadOnly())
         return;
+    m_edited = true;
     m_idle.start();
     if (!m_longest.isActive())
         m_longest.start();
@@ -50,34 +64,44 @@ void RecoveryKeeper::writeCopy() {
     m_idle.stop();
     m_longest.stop();
     // Silent on failure: the page file is the user's, and it is never touched here.
-    m_writer.start(
-        [store = &m_store, index = m_index, document = editorDocument(m_editor->document())] {
-            store->write(index, document);
-        });
+    m_writer.start([store = &m_store, user = &m_userStore, index = m_index,
+                    document = editorDocument(m_editor->document())] {
+        if (store->write(index, document))
+            user->remove(index);
+        else
+            user->write(index, document);
+    });
 }
 
 void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
-                                  const std::function<void(int, const Document&)>& restore) {
-    for (const RecoveryStore::Pending& copy : m_store.pending(pageFolder)) {
-        QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
-                        QStringLiteral("%1 was not closed properly. Page %2 holds changes from "
-                                       "%3 that were not saved. Restore them?")
-                            .arg(QApplication::applicationName(), pageLetter(copy.index),
-                                 QLocale().toString(copy.written, QLocale::ShortFormat)),
-                        QMessageBox::NoButton, parent);
-        box.setObjectName(QStringLiteral("RecoveryBox"));
-        QPushButton* restoreButton =
-            box.addButton(QStringLiteral("&Restore"), QMessageBox::AcceptRole);
-        QPushButton* discardButton =
-            box.addButton(QStringLiteral("&Discard"), QMessageBox::DestructiveRole);
-        box.setDefaultButton(restoreButton);
-        box.exec();
-        // A box closed without an answer keeps the copy for the next start.
-        waitForWrites();
-        if (box.clickedButton() == restoreButton)
-            restore(copy.index, m_store.read(copy.index));
-        else if (box.clickedButton() == discardButton)
-            m_store.remove(copy.index);
+                                  const std::function<void(int, const Document&, bool)>& restore) {
+    if (!m_folderLock.held())
+        return; // a live session's copies, maybe another user's: never offered, never removed
+    for (const RecoveryStore* store : {&m_store, &m_userStore}) {
+        for (const RecoveryStore::Pending& copy : store->pending(pageFolder)) {
+            QString text = QStringLiteral("%1 was not closed properly. Page %2 holds changes from "
+                                          "%3 that were not saved.")
+                               .arg(QApplication::applicationName(), pageLetter(copy.index),
+                                    QLocale().toString(copy.written, QLocale::ShortFormat));
+            if (copy.pageChangedSince)
+                text += QStringLiteral(" The page file has changed since; Restore keeps it as it "
+                                       "is now in the backup folder first.");
+            QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                            text + QStringLiteral(" Restore them?"), QMessageBox::NoButton, parent);
+            box.setObjectName(QStringLiteral("RecoveryBox"));
+            QPushButton* restoreButton =
+                box.addButton(QStringLiteral("&Restore"), QMessageBox::AcceptRole);
+            QPushButton* discardButton =
+                box.addButton(QStringLiteral("&Discard"), QMessageBox::DestructiveRole);
+            box.setDefaultButton(restoreButton);
+            box.exec();
+            // A box closed without an answer keeps the copy for the next start.
+            waitForWrites();
+            if (box.clickedButton() == restoreButton)
+                restore(copy.index, store->read(copy.index), copy.pageChangedSince);
+            else if (box.clickedButton() == discardButton)
+                store->remove(copy.index);
+        }
     }
 }
 

@@ -20,6 +20,8 @@ namespace qly {
 // The copy is taken from the editor on the GUI thread; turning it into RTF and writing it to
 // disk happen on a writer thread of their own, one copy after the other, so that typing on a
 // long page does not wait for the disk.
+// A copy that cannot be written beside the pages (a folder that cannot be written, a full
+// drive) goes to the user's own data folder instead.
 class RecoveryKeeper : public QObject {
     Q_OBJECT
 public:
@@ -31,16 +33,29 @@ public:
     const RecoveryStore& store() const { return m_store; }
     // Waits until every copy asked for so far is written or removed.
     void waitForWrites() { m_writer.waitForDone(); }
+    const RecoveryStore& userStore() const { return m_userStore; }
+    // On a full drive, asked to free room before a copy gives up (see RecoveryStore). It
+    // runs on the writer thread: it must hold all it needs by value. Set before any copy.
+    void setMakeRoom(std::function<bool(int index)> makeRoom) {
+        m_store.setMakeRoom(std::move(makeRoom));
+    }
 
     // The editor now holds page index as its file has it.
     void pageLoaded(int index);
     // The page in the editor was written to its file.
     void pageSaved();
+    // Whether the page was changed in the editor since it was loaded or saved.
+    bool edited() const { return m_edited; }
+    // Keeps a copy now, and waits until it is written: the page could not be saved.
+    void keepNow();
 
-    // Offers the changes that a crash kept from their pages, one message box a page.
-    // restore puts a copy's document in the editor as that page's unsaved text.
-    void offerPending(QWidget* parent, const QString& pageFolder,
-                      const std::function<void(int index, const Document&)>& restore);
+    // Offers the changes that a crash kept from their pages, one message box a page, unless
+    // another running program holds the folder (its copies are its own). restore puts a
+    // copy's document in the editor as that page's unsaved text; pageChangedSince says the
+    // page file was written after the copy was made.
+    void offerPending(
+        QWidget* parent, const QString& pageFolder,
+        const std::function<void(int index, const Document&, bool pageChangedSince)>& restore);
 
 private:
     void contentsChanged();
@@ -48,9 +63,12 @@ private:
 
     QTextEdit* m_editor;
     RecoveryStore m_store;
+    RecoveryStore m_userStore;
+    FolderLock m_folderLock;
     QTimer m_idle;
     QTimer m_longest;
     int m_index = -1;
+    bool m_edited = false;
     // One thread, so that writes and removals reach the disk in the order they were asked
     // for; declared last, so that it is finished before the store goes.
     QThreadPool m_writer;

@@ -9,9 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 using namespace qly;
@@ -198,27 +200,113 @@ TEST(PageVersions, ZeroKeepsNone) {
     EXPECT_FALSE(QFileInfo::exists(dir.path("backup")));
 }
 
-TEST(Recovery, ACopyNewerThanItsPageIsPendingAndAnOlderOneIsDropped) {
+TEST(Recovery, EveryCopyIsOfferedAndOneOlderThanItsPageSaysSo) {
     TempDir dir;
     PageStore store(dir.path());
     forceFolders(store.pageFolder());
     RecoveryStore recovery(dir.path());
     ASSERT_TRUE(recovery.write(2, oneLine("unsaved C")));
-    ASSERT_TRUE(recovery.write(3, oneLine("stale D")));
-    store.setCurrentPage(3);
-    store.saveCurrentPage(oneLine("saved D")); // saved after its copy
+    ASSERT_TRUE(recovery.write(3, oneLine("older D")));
     QFile copy(recovery.copyFile(3));
     ASSERT_TRUE(copy.open(QIODevice::ReadWrite));
     ASSERT_TRUE(copy.setFileTime(QDateTime::currentDateTime().addSecs(-60),
                                  QFileDevice::FileModificationTime));
     copy.close();
+    store.setCurrentPage(3);
+    store.saveCurrentPage(oneLine("synced D")); // the page file written after its copy
     const QList<RecoveryStore::Pending> pending = recovery.pending(store.pageFolder());
-    ASSERT_EQ(pending.size(), 1);
+    ASSERT_EQ(pending.size(), 2);
     EXPECT_EQ(pending[0].index, 2);
-    EXPECT_EQ(textOf(recovery.read(2)), "unsaved C");
-    EXPECT_FALSE(QFileInfo::exists(recovery.copyFile(3)));
+    EXPECT_FALSE(pending[0].pageChangedSince);
+    EXPECT_EQ(pending[1].index, 3);
+    EXPECT_TRUE(pending[1].pageChangedSince);
+    EXPECT_EQ(textOf(recovery.read(3)), "older D");
     EXPECT_TRUE(recovery.copyFile(2).startsWith(dir.path("recovery/")));
     // A folder that cannot be made fails silently.
     dir.write("blocked", "a file");
     EXPECT_FALSE(RecoveryStore(dir.path("blocked")).write(0, oneLine("x")));
+}
+
+TEST(Recovery, TheUsersCopiesOfAFolderLiveInTheStateFolderByTheFoldersHash) {
+    qputenv("XDG_STATE_HOME", "/state");
+    const QString one = RecoveryStore::forUser("/media/me/STICK/Quillery/").folder();
+    const QString two = RecoveryStore::forUser("/home/me/Quillery/").folder();
+    const QString noSeparator = RecoveryStore::forUser("/media/me/STICK/Quillery").folder();
+    qunsetenv("XDG_STATE_HOME");
+    EXPECT_TRUE(one.startsWith("/state/quillery/recovery/")) << one.toStdString();
+    EXPECT_NE(one, two);
+    EXPECT_EQ(one, noSeparator);
+}
+
+TEST(FolderLock, ASecondHolderOfTheFolderSeesItInUse) {
+    TempDir dir;
+    FolderLock first(dir.path());
+    EXPECT_TRUE(first.held());
+    EXPECT_FALSE(FolderLock(dir.path()).held());
+}
+
+// Another program (a sync client, an editor) writes aside and renames over the page.
+class ForeignChange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        forceFolders(store.pageFolder());
+        dir.write("rtf/B.rtf", "{\\rtf1\\ansi read text\\par}");
+        store.setCurrentPage(1);
+        ASSERT_EQ(textOf(store.loadCurrentPage().document), "read text");
+    }
+    void replaceOnDisk(const QByteArray& bytes) {
+        dir.write("rtf/B.rtf.sync", bytes);
+        ASSERT_TRUE(::rename(QFile::encodeName(dir.path("rtf/B.rtf.sync")).constData(),
+                             QFile::encodeName(dir.path("rtf/B.rtf")).constData()) == 0);
+    }
+    QStringList backups() const {
+        return QDir(dir.path("backup")).entryList(QDir::Files, QDir::Name);
+    }
+    TempDir dir;
+    PageStore store{dir.path()};
+};
+
+TEST_F(ForeignChange, APageOnlyViewedIsNeverWrittenAndTheOtherFileIsTaken) {
+    using Outcome = PageStore::Save::Outcome;
+    EXPECT_EQ(store.saveCurrentPage(Document(), false).outcome, Outcome::Unchanged);
+    // Rewritten with the same bytes: no change at all.
+    replaceOnDisk("{\\rtf1\\ansi read text\\par}");
+    EXPECT_EQ(store.currentPageDiskChange(), PageStore::DiskChange::None);
+    replaceOnDisk("{\\rtf1\\ansi their text\\par}");
+    EXPECT_EQ(store.currentPageDiskChange(), PageStore::DiskChange::Replaced);
+    EXPECT_EQ(store.saveCurrentPage(Document(), false).outcome, Outcome::TakenFromDisk);
+    EXPECT_EQ(dir.read("rtf/B.rtf"), "{\\rtf1\\ansi their text\\par}");
+    QFile::remove(dir.path("rtf/B.rtf"));
+    EXPECT_EQ(store.currentPageDiskChange(), PageStore::DiskChange::Removed);
+    EXPECT_EQ(store.saveCurrentPage(Document(), false).outcome, Outcome::TakenFromDisk);
+    EXPECT_FALSE(QFileInfo::exists(dir.path("rtf/B.rtf")));
+    EXPECT_TRUE(backups().isEmpty());
+}
+
+TEST_F(ForeignChange, BothChangedKeepsTheOtherFileAsAConflictVersionWhateverTheCount) {
+    store.setVersionsKept(0);
+    store.setCurrentPage(1);
+    store.loadCurrentPage();
+    replaceOnDisk("{\\rtf1\\ansi their text\\par}");
+    const PageStore::Save save = store.saveCurrentPage(oneLine("my text"));
+    EXPECT_EQ(save.outcome, PageStore::Save::Outcome::Conflict);
+    EXPECT_EQ(textOf(store.loadCurrentPage().document), "my text");
+    ASSERT_EQ(backups().size(), 1);
+    EXPECT_TRUE(
+        QRegularExpression("^B\\.conflict-\\d{8}-\\d{6}\\.rtf$").match(backups()[0]).hasMatch())
+        << backups()[0].toStdString();
+    EXPECT_EQ(save.conflictFile, dir.path("backup/") + backups()[0]);
+    EXPECT_EQ(dir.read("backup/" + backups()[0]), "{\\rtf1\\ansi their text\\par}");
+    // Our own save is no change of the other program's.
+    EXPECT_EQ(store.saveCurrentPage(oneLine("more")).outcome, PageStore::Save::Outcome::Written);
+    EXPECT_EQ(backups().size(), 1);
+}
+
+TEST_F(ForeignChange, AFileThatBecameALinkIsNotWrittenThrough) {
+    dir.write("outside", "outside text");
+    QFile::remove(dir.path("rtf/B.rtf"));
+    ASSERT_TRUE(QFile::link(dir.path("outside"), dir.path("rtf/B.rtf")));
+    EXPECT_THROW(store.saveCurrentPage(oneLine("my text")), Error);
+    EXPECT_EQ(dir.read("outside"), "outside text");
+    EXPECT_TRUE(QFileInfo(dir.path("rtf/B.rtf")).isSymLink());
 }

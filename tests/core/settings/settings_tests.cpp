@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <climits>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,20 @@ TEST(ProfileWrite, AFileThatCannotBeReadWholeIsNeverWrittenOverAndSaidOnce) {
     // A settings file the program cannot know the place of is never written at all.
     Profile nowhere{QString()};
     EXPECT_NO_THROW(nowhere.writeInteger("Main", "Width", 1));
+}
+
+// A pipe would hold the start up forever; a link would be written through. Either is a file
+// that cannot be read whole, which is never written (above).
+TEST(ProfileRead, APipeOrALinkIsNotRead) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path("pipe.ini")).constData(), 0600), 0);
+    dir.write("target.ini", "[Main]\nWidth=500\n");
+    ASSERT_TRUE(QFile::link(dir.path("target.ini"), dir.path("link.ini")));
+    for (const char* name : {"pipe.ini", "link.ini"}) {
+        Profile p(dir.path(name)); // returns at once
+        EXPECT_FALSE(p.readError().isEmpty()) << name;
+        EXPECT_EQ(p.readInteger("Main", "Width", 400), 400) << name;
+    }
 }
 
 TEST(MainSettings, WritesTheTwelveKeysInOrder) {

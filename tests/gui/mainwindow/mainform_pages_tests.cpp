@@ -2,6 +2,7 @@
 // disk refuses a write. Runs on the offscreen platform.
 #include "mainwindow/mainform.h"
 #include "mainwindow/titlebar.h"
+#include "pages/recovery.h"
 #include "settings/programpaths.h"
 #include "support/messageboxes.h"
 #include "support/tempdir.h"
@@ -42,8 +43,15 @@ bool modesAreIgnored(const QString& dir) {
 
 class MainFormPages : public ::testing::Test {
 protected:
-    void SetUp() override { setProgramPathForTesting(root() + "/qly"); }
-    void TearDown() override { setProgramPathForTesting(QString()); }
+    void SetUp() override {
+        setProgramPathForTesting(root() + "/qly");
+        // Recovery copies that cannot go beside the pages go here, not to the user's folder.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_state.path()));
+    }
+    void TearDown() override {
+        setProgramPathForTesting(QString());
+        qunsetenv("XDG_STATE_HOME");
+    }
 
     virtual QString root() const { return m_dir.path(); }
 
@@ -64,6 +72,7 @@ protected:
     }
 
     TempDir m_dir;
+    TempDir m_state;
 };
 
 } // namespace
@@ -178,6 +187,44 @@ TEST_F(MainFormPages, AnUnreadablePageIsShownReadOnlyAndNeverWrittenOver) {
     EXPECT_TRUE(file("qly.ini").contains("ActivePage=3"));
 }
 
+TEST_F(MainFormPages, AFolderThatCannotBeWrittenIsSaidOnceAndTheTypingKeptForTheNextStart) {
+    if (modesAreIgnored(root()))
+        GTEST_SKIP() << "file modes do not bind this process; the unprivileged pass runs it";
+    QDir().mkpath(root() + "/rtf");
+    m_dir.write("rtf/A.rtf", "old A");
+    const auto setMode = [this](mode_t mode) {
+        for (const char* folder : {"/rtf", ""})
+            ::chmod(QFile::encodeName(root() + folder).constData(), mode);
+    };
+    setMode(0555);
+    std::unique_ptr<MainForm> form;
+    // The messages come once the window is up (from a timer started before this one).
+    const auto startWithMessage = [&form] {
+        form = std::make_unique<MainForm>();
+        bool offered = false;
+        QTimer::singleShot(0, [&offered] { offered = true; });
+        form->show();
+        EXPECT_TRUE(QTest::qWaitFor([&offered] { return offered; }));
+    };
+    QStringList boxes = answerMessageBoxes(startWithMessage);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(root() + "/rtf/ cannot be written")) << boxes[0].toStdString();
+    QTest::keyClicks(form->editor(), "kept words ");
+    boxes = answerMessageBoxes([&] { form->close(); });
+    EXPECT_EQ(boxes.size(), 2); // the settings and the page
+    form.reset();
+    setMode(0755);
+    EXPECT_EQ(file("rtf/A.rtf"), "old A");
+    const QString copy = RecoveryStore::forUser(root()).copyFile(0);
+    EXPECT_TRUE(copy.startsWith(m_state.path("quillery/recovery/")));
+    EXPECT_TRUE(readPageFile(copy).bytes.contains("kept words"));
+    // The next start offers it (a box closed without an answer keeps it).
+    boxes = answerMessageBoxes(startWithMessage);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains("Page A holds changes")) << boxes[0].toStdString();
+    EXPECT_TRUE(QFileInfo::exists(copy));
+}
+
 TEST_F(MainFormPages, AnEmptyPageTypesInTheEditorsDefaultFormat) {
     auto form = start();
     QTextCharFormat big;
@@ -210,6 +257,7 @@ TEST_F(MainFormPages, ASettingsFileTooLargeToReadIsLeftByteIdenticalAndSaidOnce)
     QStringList boxes = answerMessageBoxes([&] { form = start(); });
     boxes += answerMessageBoxes([&] {
         choosePage(*form, 1);
+        form->editor()->setPlainText("typed on B");
         form->savePageColor();
         form->close();
     });
@@ -224,7 +272,49 @@ TEST_F(MainFormPages, ASettingsFileTooLargeToReadIsLeftByteIdenticalAndSaidOnce)
 class FullDisk : public MainFormPages {
 protected:
     QString root() const override { return qEnvironmentVariable("QLY_FULL_DISK_DIR"); }
+    void SetUp() override {
+        MainFormPages::SetUp();
+        // The cases share the one small file system: each starts on an empty one.
+        if (!root().isEmpty())
+            for (const QFileInfo& entry :
+                 QDir(root()).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+                entry.isDir() ? void(QDir(entry.filePath()).removeRecursively())
+                              : void(QFile::remove(entry.filePath()));
+    }
+    void fillTheDisk() {
+        QFile filler(root() + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray chunk(4096, 'x');
+        while (filler.write(chunk) == chunk.size()) {
+        }
+        filler.write(QByteArray(1, 'x'));
+    }
 };
+
+TEST_F(FullDisk, OldVersionsGiveWayToThePage) {
+    if (root().isEmpty())
+        GTEST_SKIP() << "needs QLY_FULL_DISK_DIR (a tiny tmpfs)";
+    QDir().mkpath(root() + "/rtf");
+    QDir().mkpath(root() + "/backup");
+    for (const char* name : {"rtf/A.rtf", "backup/A.1.rtf", "backup/A.2.rtf", "backup/B.1.rtf"}) {
+        QFile f(root() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\\rtf1\\ansi " + QByteArray(8000, 'v') + "\\par}");
+    }
+    auto form = start();
+    fillTheDisk();
+    form->editor()->setPlainText(QString(12000, QLatin1Char('w')));
+    const QStringList boxes = answerMessageBoxes([&] {
+        form->titleBar()->cbNotes()->setCurrentIndex(1);
+        emit form->titleBar()->cbNotes()->activated(1);
+    });
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join("\n").toStdString();
+    EXPECT_EQ(form->pages().rememberedPageIndex(), 1);
+    EXPECT_TRUE(file("rtf/A.rtf").contains(QByteArray(12000, 'w')));
+    // Page A's oldest versions went first.
+    EXPECT_FALSE(QFileInfo::exists(root() + "/backup/A.2.rtf"));
+    answerMessageBoxes([&] { form->close(); }); // the settings find no room
+}
 
 TEST_F(FullDisk, OldPageAndSettingsStayByteIdentical) {
     if (root().isEmpty())
@@ -241,15 +331,7 @@ TEST_F(FullDisk, OldPageAndSettingsStayByteIdentical) {
         i.write(oldIni);
     }
     auto form = start();
-    // Fill every byte that is left.
-    {
-        QFile filler(root() + "/filler");
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray chunk(4096, 'x');
-        while (filler.write(chunk) == chunk.size()) {
-        }
-        filler.write(QByteArray(1, 'x'));
-    }
+    fillTheDisk();
     form->editor()->setPlainText(QString(20000, QLatin1Char('w')));
     const QStringList switchBoxes = answerMessageBoxes([&] {
         form->titleBar()->cbNotes()->setCurrentIndex(1);
@@ -264,8 +346,7 @@ TEST_F(FullDisk, OldPageAndSettingsStayByteIdentical) {
     ASSERT_EQ(boxes.size(), 2);
     // The reason travels from the file layer to the box.
     EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini: No space left on device.");
-    EXPECT_EQ(boxes[1],
-              "Cannot create file " + root() + "/rtf/A.rtf: No space left on device.");
+    EXPECT_EQ(boxes[1], "Cannot create file " + root() + "/rtf/A.rtf: No space left on device.");
     EXPECT_EQ(file("rtf/A.rtf"), oldPage);
     EXPECT_EQ(file("qly.ini"), oldIni);
     EXPECT_EQ(QDir(root() + "/rtf").entryList(QDir::Files), QStringList{"A.rtf"});
