@@ -5,8 +5,10 @@
 #include "platform/displaychoice.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
+#include "settings/programpaths.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPointer>
 
 int main(int argc, char* argv[]) {
@@ -20,13 +22,17 @@ int main(int argc, char* argv[]) {
 
     QPointer<qly::MainForm> mainForm;
     qly::SingleInstance instance;
-    if (instance.activateRunningOrListen([&mainForm] {
+    if (instance.activateRunningOrListen(qly::programDir(), [&mainForm] {
             if (mainForm)
                 mainForm->bringForward();
         }))
         return 0;
 
     mainForm = new qly::MainForm;
+    // A copy on a stick beside the home one: the title (and so the taskbar) says whose notes.
+    if (const QString place = qly::notesPlaceName(qly::programDir(), QDir::homePath());
+        !place.isEmpty())
+        mainForm->setWindowTitle(QApplication::applicationName() + QStringLiteral(" - ") + place);
     QObject::connect(mainForm, &qly::MainForm::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     // Logout, shutdown and termination signals shut down as a close does.

@@ -95,7 +95,8 @@ chmod -R a-x "$STICK/Quillery"
 (cd / && exec sh "$STICK/Quillery/quillery.sh") >"$X_WORK/app.log" 2>&1 &
 APP_PID=$!
 _x_pids+=($APP_PID)
-main=$(wait_window Quillery) || fail "the launcher script started no window: $(cat "$X_WORK/app.log")"
+# The title names the stick the notes are on.
+main=$(wait_window "Quillery - $(basename "$STICK")") || fail "the launcher script started no window: $(cat "$X_WORK/app.log")"
 wait_active "$main" || fail "the stick's window has no focus"
 dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open on the stick"
 copy_by_enter "$dlg"
@@ -145,7 +146,7 @@ mkdir -p "$BIG_STICK/Quillery"
 cp -a "$home/." "$BIG_STICK/Quillery/"
 for scale in 1 2; do
     QT_SCALE_FACTOR=$scale app_start "$BIG_STICK/Quillery"
-    main=$(wait_window Quillery) || fail "no window at scale $scale"
+    main=$(wait_window "Quillery - $(basename "$BIG_STICK")") || fail "no window at scale $scale"
     wait_active "$main" || fail "no focus at scale $scale"
     dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open at scale $scale"
     wait_active "$dlg" || fail "the dialog has no focus at scale $scale"

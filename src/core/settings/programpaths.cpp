@@ -9,6 +9,7 @@
 #include <climits>
 #include <fcntl.h>
 #include <sys/auxv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qly {
@@ -88,6 +89,28 @@ QString programDir() {
 QString programSettingsFile() {
     const QString program = programPath();
     return program.isEmpty() ? QString() : settingsFilePath(program);
+}
+
+QString notesPlaceName(const QString& programFolder, const QString& homeFolder) {
+    struct stat folder = {}, home = {};
+    if (programFolder.isEmpty() || homeFolder.isEmpty() ||
+        ::stat(QFile::encodeName(programFolder).constData(), &folder) != 0 ||
+        ::stat(QFile::encodeName(homeFolder).constData(), &home) != 0 ||
+        folder.st_dev == home.st_dev)
+        return QString();
+    // The mount point: the highest folder above the program's on the same drive.
+    QString mount = QFileInfo(programFolder).absoluteFilePath();
+    while (mount.size() > 1 && mount.endsWith(QLatin1Char('/')))
+        mount.chop(1);
+    for (;;) {
+        const QString parent = QFileInfo(mount).path();
+        struct stat st = {};
+        if (parent == mount || ::stat(QFile::encodeName(parent).constData(), &st) != 0 ||
+            st.st_dev != folder.st_dev)
+            break;
+        mount = parent;
+    }
+    return QFileInfo(mount).fileName();
 }
 
 QString helpFilePath() {

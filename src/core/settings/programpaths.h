@@ -12,6 +12,11 @@ QString programDir();          // its folder, ending with a separator
 QString programSettingsFile(); // the settings file beside it
 QString helpFilePath();        // "qly.chm" beside it; does not follow a renamed program
 
+// Where the notes are, for the window's title, when they are not on the drive of the user's
+// home folder (a stick, another disk): the name of that drive's mount point ("NOTES2GO" for
+// /media/me/NOTES2GO/Quillery/). Empty for the usual installation.
+QString notesPlaceName(const QString& programFolder, const QString& homeFolder);
+
 // Tests run the windows in-process as if the program file lay at path.
 void setProgramPathForTesting(const QString& path);
 

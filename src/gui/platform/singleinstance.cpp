@@ -1,5 +1,6 @@
 #include "platform/singleinstance.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
@@ -31,6 +32,20 @@ bool makeAddress(const QByteArray& path, sockaddr_un* address) {
     return true;
 }
 
+// Only this user's copies may ask, or answer.
+bool peerIsThisUser(int fd) {
+    ucred peer = {};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::geteuid();
+}
+
+// A folder only this user can enter: ours, a folder (not a link), no access for others.
+bool isPrivateFolder(const QByteArray& path) {
+    struct stat st = {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
 // Asks the copy listening at path to come forward. False when nobody listens there.
 bool askRunningCopy(const QByteArray& path) {
     sockaddr_un address;
@@ -40,7 +55,8 @@ bool askRunningCopy(const QByteArray& path) {
     if (fd < 0)
         return false;
     bool answered = false;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        peerIsThisUser(fd)) {
         // The request is delivered once it is written; the reply only confirms it.
         answered = ::send(fd, Request, sizeof Request - 1, MSG_NOSIGNAL) > 0;
         pollfd p{fd, POLLIN, 0};
@@ -63,15 +79,36 @@ SingleInstance::~SingleInstance() {
     }
 }
 
-QString SingleInstance::socketPath() {
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QDir(dir).exists())
-        dir = QDir::tempPath();
-    return dir + QStringLiteral("/quillery-%1.sock").arg(::getuid());
+QString SingleInstance::channelFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(QFile::encodeName(runtime)))
+        return runtime;
+    // Without a runtime folder: one of this user's own in the temporary folder, which anyone
+    // may write to. A folder planted there under this name is refused, not used.
+    const QString own = QDir::tempPath() + QStringLiteral("/quillery-%1").arg(::geteuid());
+    const QByteArray native = QFile::encodeName(own);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return QString();
+    return isPrivateFolder(native) ? own : QString();
 }
 
-bool SingleInstance::activateRunningOrListen(std::function<void()> onActivate) {
-    const QString path = socketPath();
+QString SingleInstance::socketPath(const QString& programFolder) {
+    const QString folder = channelFolder();
+    if (folder.isEmpty())
+        return QString();
+    // One channel a program folder: a copy on a stick runs beside the one at home.
+    const QByteArray hash =
+        QCryptographicHash::hash(QFile::encodeName(programFolder), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    return folder + QStringLiteral("/quillery-%1.sock").arg(QLatin1String(hash));
+}
+
+bool SingleInstance::activateRunningOrListen(const QString& programFolder,
+                                             std::function<void()> onActivate) {
+    const QString path = socketPath(programFolder);
+    if (path.isEmpty())
+        return false; // no private place for the channel: this copy runs on its own
     // Two copies started at the same moment take turns, so exactly one of them listens. The
     // lock goes with the process, so a copy that crashed holds none. Its file goes once this
     // copy listens or has asked the running one: a copy still waiting on the file removed
@@ -129,6 +166,10 @@ void SingleInstance::acceptConnection() {
         const int client = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             return;
+        if (!peerIsThisUser(client)) {
+            ::close(client);
+            continue;
+        }
         // A later start writes its request at once; never let a silent client stall the
         // program.
         pollfd p{client, POLLIN, 0};

@@ -9,21 +9,28 @@ class QSocketNotifier;
 
 namespace qly {
 
-// Keeps a second copy of the program from running. The first copy listens on a per-user
-// Unix socket; a later start connects, asks it to come forward and ends. Plain sockets keep
-// the network library (and what it loads) out of the program's start-up.
+// Keeps a second copy of the program from running on the same notes. The first copy from a
+// program folder listens on a Unix socket of that folder's own, in a folder only this user can
+// enter; a later start from the same folder connects, asks it to come forward and ends. Copies
+// from other folders (a stick beside the home installation) run side by side. Only peers of
+// the same user are asked or answered. Plain sockets keep the network library (and what it
+// loads) out of the program's start-up.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket's path: in $XDG_RUNTIME_DIR, else the temporary folder, named by user.
-    static QString socketPath();
+    // Where the channels live: $XDG_RUNTIME_DIR, else "quillery-<uid>" in the temporary
+    // folder, made with mode 0700; empty when that folder is not this user's alone.
+    static QString channelFolder();
+    // The socket of the program folder's channel; empty when there is no private place.
+    static QString socketPath(const QString& programFolder);
 
-    // True when another copy answered and was asked to come forward: this start must end.
-    // Otherwise this copy now listens, and onActivate runs whenever a later start asks.
-    bool activateRunningOrListen(std::function<void()> onActivate);
+    // True when another copy from programFolder answered and was asked to come forward: this
+    // start must end. Otherwise this copy now listens, and onActivate runs whenever a later
+    // start asks. Without a private place for the channel, this copy runs on its own.
+    bool activateRunningOrListen(const QString& programFolder, std::function<void()> onActivate);
 
 private:
     void acceptConnection();
