@@ -233,10 +233,12 @@ TEST(DesktopFont, DialogsGrowWithALargeDesktopFontAndFitTheScreen) {
             EXPECT_LE(b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')),
                       b->width())
                 << name << " " << b->objectName().toStdString();
-        for (QLabel* l : d->findChildren<QLabel*>())
-            if (!l->wordWrap() && l->pixmap().isNull())
+        for (QLabel* l : d->findChildren<QLabel*>()) {
+            if (!l->wordWrap() && l->pixmap().isNull()) {
                 EXPECT_LE(l->sizeHint().width(), l->width() + 1)
                     << name << " " << l->objectName().toStdString();
+            }
+        }
     }
     QApplication::setFont(before);
 }
