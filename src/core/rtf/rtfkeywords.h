@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 namespace qly::rtf {
@@ -146,6 +147,17 @@ enum class Keyword : std::uint8_t {
 // Whether the word starts a destination: a group read apart from the page's text.
 inline bool isDestination(Keyword k) {
     return k >= Keyword::SkipDest && k <= Keyword::Result;
+}
+
+// The character a word stands for (\line, \tab, \emdash, ...); 0 for other words.
+inline char16_t characterOfWord(Keyword k) {
+    // In the order of the keywords from EmDash to RtlMark.
+    constexpr char16_t kCharacters[] = {0x2014, 0x2013, 0x2003, 0x2002, 0x2005, 0x2022, 0x2018,
+                                        0x2019, 0x201C, 0x201D, 0x200D, 0x200C, 0x200E, 0x200F};
+    static_assert(std::size(kCharacters) == size_t(Keyword::RtlMark) - size_t(Keyword::EmDash) + 1);
+    if (k >= Keyword::EmDash && k <= Keyword::RtlMark)
+        return kCharacters[size_t(k) - size_t(Keyword::EmDash)];
+    return k == Keyword::Line ? char16_t(0x2028) : k == Keyword::Tab ? char16_t('\t') : char16_t(0);
 }
 
 constexpr std::uint32_t hashName(const char* s, qsizetype n) {

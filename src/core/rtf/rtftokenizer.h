@@ -42,6 +42,9 @@ public:
 
     // The next byte to read.
     const char* pos() const { return p_; }
+    const char* end() const { return end_; }
+    // Goes on from p (at the end at the most): for a reader that passed over bytes itself.
+    void seek(const char* p) { p_ = std::min(p, end_); }
 
     void next(Token& t) {
         for (;;) {
