@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <type_traits>
 
 namespace qly {
 namespace {
@@ -366,120 +367,31 @@ private:
     bool m_listBefore = false;
 };
 
-// Reads an editor's document into a page. A page has few formats: each is converted once,
-// by its index in the document.
-class EditorReader {
-public:
-    explicit EditorReader(const QTextDocument* source)
-        : m_source(source), m_defaultFont(source->defaultFont()),
-          m_defaultFamily(realFamily(m_defaultFont)) {}
-
-    Document read() {
-        const bool frames = !m_source->rootFrame()->childFrames().isEmpty(); // tables, if any
-        const auto paragraphOf = [this](const QTextBlock& b) { return paragraph(b); };
-        for (QTextBlock b = m_source->begin(); b.isValid(); b = b.next()) {
-            if (const QTextTable* table = frames ? outermostTable(b) : nullptr) {
-                appendTable(table, m_doc, paragraphOf);
-                b = table->lastCursorPosition().block(); // the table's last block
-                continue;
-            }
-            if (!frames || !isTableGap(b))
-                m_doc.paragraphs.push_back(paragraph(b));
-        }
-        if (m_doc.paragraphs.empty())
-            m_doc.paragraphs.emplace_back();
-        return std::move(m_doc);
-    }
-
-private:
-    const CharFormat& charFormat(const QTextFragment& frag) {
-        auto it = m_charFormats.constFind(frag.charFormatIndex());
-        if (it == m_charFormats.cend())
-            it = m_charFormats.insert(frag.charFormatIndex(),
-                                      fromQt(frag.charFormat(), m_defaultFont, m_defaultFamily));
-        return *it;
-    }
-
-    // The page's list that Qt's list is, made on first sight.
-    int modelList(const QTextList* list, int level) {
-        if (const auto it = m_seen.find(list); it != m_seen.end())
-            return it->second;
-        const QTextListFormat f = list->format();
-        const bool defined = f.hasProperty(kListDefinitionProperty);
-        const int id = f.intProperty(kListIdProperty);
-        int model = id > 0 && m_byId.count(id) ? m_byId[id] : 0;
-        if (model == 0) {
-            m_doc.lists.push_back(
-                defined ? listFromDefinition(f.stringProperty(kListDefinitionProperty)) : List{});
-            model = int(m_doc.lists.size());
-            if (id > 0)
-                m_byId[id] = model;
-        }
-        if (!defined)
-            m_doc.lists[size_t(model) - 1].levels[level] = levelFromQt(f);
-        m_seen.emplace(list, model);
-        return model;
-    }
-
-    void listItem(const QTextBlock& b, const QTextList* list, Paragraph& p) {
-        const int level = std::clamp(list->format().indent() - 1, 0, kListLevels - 1);
-        p.list = modelList(list, level);
-        p.listLevel = level;
-        const QList<int> indents =
-            b.blockFormat().property(kListIndentProperty).value<QList<int>>();
-        p.leftIndent = indents.size() == 2 ? indents[0] : 0;
-        p.firstIndent = indents.size() == 2 ? indents[1] : 0;
-    }
-
-    void appendFragment(const QTextFragment& frag, Paragraph& p) {
-        if (frag.charFormat().isImageFormat()) { // a picture a character
-            const std::optional<Picture> picture =
-                pictureOfImage(m_source, frag.charFormat().toImageFormat());
-            const CharFormat& f = charFormat(frag);
-            for (int i = 0; picture && i < frag.length(); ++i) {
-                m_doc.pictures.push_back(*picture);
-                p.runs.push_back(TextRun{QString(QChar::ObjectReplacementCharacter), f,
-                                         int(m_doc.pictures.size())});
-            }
-            return;
-        }
-        QString text = frag.text();
-        text.remove(QChar::ObjectReplacementCharacter);
-        text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
-        if (text.isEmpty())
-            return;
-        const CharFormat& f = charFormat(frag);
-        if (!p.runs.empty() && p.runs.back().format == f && p.runs.back().picture == 0)
-            p.runs.back().text += text;
+// The block's list, and the indents of its own that the item keeps.
+void listItem(const QTextBlock& b, const QTextList* list, Paragraph& p, BlockPiece& piece) {
+    const QTextListFormat f = list->format();
+    const int level = std::clamp(f.indent() - 1, 0, kListLevels - 1);
+    const int key = list->objectIndex();
+    auto source = std::find_if(piece.lists.begin(), piece.lists.end(),
+                               [key](const BlockPiece::ListSource& s) { return s.key == key; });
+    if (source == piece.lists.end()) {
+        BlockPiece::ListSource made;
+        made.key = key;
+        made.id = f.intProperty(kListIdProperty);
+        made.defined = f.hasProperty(kListDefinitionProperty);
+        if (made.defined)
+            made.definition = f.stringProperty(kListDefinitionProperty);
         else
-            p.runs.push_back(TextRun{std::move(text), f});
+            made.shown = levelFromQt(f);
+        made.level = level;
+        source = piece.lists.insert(piece.lists.end(), std::move(made));
     }
-
-    Paragraph paragraph(const QTextBlock& b) {
-        auto format = m_blockFormats.constFind(b.blockFormatIndex());
-        if (format == m_blockFormats.cend()) {
-            Paragraph empty;
-            fromQt(b.blockFormat(), empty);
-            format = m_blockFormats.insert(b.blockFormatIndex(), empty);
-        }
-        Paragraph p = *format;
-        if (const QTextList* list = b.textList())
-            listItem(b, list, p);
-        for (auto it = b.begin(); !it.atEnd(); ++it)
-            if (const QTextFragment frag = it.fragment(); frag.isValid())
-                appendFragment(frag, p);
-        return p;
-    }
-
-    const QTextDocument* m_source;
-    const QFont m_defaultFont;
-    const QString m_defaultFamily;
-    Document m_doc;
-    std::map<const QTextList*, int> m_seen; // Qt's lists and the page's lists they are
-    std::map<int, int> m_byId;              // the page's lists by the id they had when loaded
-    QHash<int, Paragraph> m_blockFormats;
-    QHash<int, CharFormat> m_charFormats;
-};
+    p.list = int(source - piece.lists.begin()) + 1;
+    p.listLevel = level;
+    const QList<int> indents = b.blockFormat().property(kListIndentProperty).value<QList<int>>();
+    p.leftIndent = indents.size() == 2 ? indents[0] : 0;
+    p.firstIndent = indents.size() == 2 ? indents[1] : 0;
+}
 
 } // namespace
 
@@ -511,7 +423,142 @@ void setEditorDocument(QTextDocument* target, const Document& doc) {
 }
 
 Document editorDocument(const QTextDocument* source) {
-    return EditorReader(source).read();
+    BlockConverter converter(source);
+    PageBuilder page;
+    BlockPiece piece;
+    for (QTextBlock b = source->begin(); b.isValid(); b = b.next()) {
+        b = converter.convert(b, piece);
+        page.take(piece);
+    }
+    return page.finish();
+}
+
+// A page has few formats: each is converted once, by its index in the document.
+BlockConverter::BlockConverter(const QTextDocument* source)
+    : m_source(source), m_defaultFont(source->defaultFont()),
+      m_defaultFamily(realFamily(m_defaultFont)),
+      m_frames(!source->rootFrame()->childFrames().isEmpty()) {}
+
+QTextBlock BlockConverter::partStart(const QTextBlock& b) const {
+    const QTextTable* table = m_frames ? outermostTable(b) : nullptr;
+    return table ? table->firstCursorPosition().block() : b;
+}
+
+QTextBlock BlockConverter::convert(const QTextBlock& first, BlockPiece& piece) {
+    if (const QTextTable* table = m_frames ? outermostTable(first) : nullptr) {
+        appendTable(table, piece.part, [&](const QTextBlock& b) { return paragraph(b, piece); });
+        return table->lastCursorPosition().block(); // the table's last block
+    }
+    if (!m_frames || !isTableGap(first))
+        piece.part.paragraphs.push_back(paragraph(first, piece));
+    return first;
+}
+
+const CharFormat& BlockConverter::charFormat(const QTextFragment& frag) {
+    auto it = m_charFormats.constFind(frag.charFormatIndex());
+    if (it == m_charFormats.cend())
+        it = m_charFormats.insert(frag.charFormatIndex(),
+                                  fromQt(frag.charFormat(), m_defaultFont, m_defaultFamily));
+    return *it;
+}
+
+void BlockConverter::appendFragment(const QTextFragment& frag, Paragraph& p, BlockPiece& piece) {
+    if (frag.charFormat().isImageFormat()) { // a picture a character
+        const std::optional<Picture> picture =
+            pictureOfImage(m_source, frag.charFormat().toImageFormat());
+        const CharFormat& f = charFormat(frag);
+        std::vector<Picture>& pictures = piece.part.pictures;
+        for (int i = 0; picture && i < frag.length(); ++i) {
+            pictures.push_back(*picture);
+            p.runs.push_back(
+                TextRun{QString(QChar::ObjectReplacementCharacter), f, int(pictures.size())});
+        }
+        return;
+    }
+    QString text = frag.text();
+    text.remove(QChar::ObjectReplacementCharacter);
+    text.replace(QChar::ParagraphSeparator, QChar::LineSeparator);
+    if (text.isEmpty())
+        return;
+    const CharFormat& f = charFormat(frag);
+    if (!p.runs.empty() && p.runs.back().format == f && p.runs.back().picture == 0)
+        p.runs.back().text += text;
+    else
+        p.runs.push_back(TextRun{std::move(text), f});
+}
+
+Paragraph BlockConverter::paragraph(const QTextBlock& b, BlockPiece& piece) {
+    auto format = m_blockFormats.constFind(b.blockFormatIndex());
+    if (format == m_blockFormats.cend()) {
+        Paragraph empty;
+        fromQt(b.blockFormat(), empty);
+        format = m_blockFormats.insert(b.blockFormatIndex(), empty);
+    }
+    Paragraph p = *format;
+    if (const QTextList* list = b.textList())
+        listItem(b, list, p, piece);
+    for (auto it = b.begin(); !it.atEnd(); ++it)
+        if (const QTextFragment frag = it.fragment(); frag.isValid())
+            appendFragment(frag, p, piece);
+    return p;
+}
+
+void PageBuilder::add(const BlockPiece& piece) {
+    append(piece);
+}
+
+void PageBuilder::take(BlockPiece& piece) {
+    append(piece);
+    piece.part.paragraphs.clear(); // keeps its room for the next part
+    piece.part.rows.clear();
+    piece.part.pictures.clear();
+    piece.lists.clear();
+}
+
+// A part's own numbers become the page's; a part that is not const is moved from.
+template <typename Piece> void PageBuilder::append(Piece& piece) {
+    constexpr bool copy = std::is_const_v<Piece>;
+    const int rowBase = int(m_doc.rows.size());
+    const int pictureBase = int(m_doc.pictures.size());
+    for (auto& source : piece.part.paragraphs) {
+        Paragraph p = copy ? Paragraph(source) : std::move(source);
+        if (p.list > 0)
+            p.list = modelList(piece.lists[size_t(p.list) - 1]);
+        if (p.row > 0)
+            p.row += rowBase;
+        if (pictureBase > 0)
+            for (TextRun& r : p.runs)
+                if (r.picture > 0)
+                    r.picture += pictureBase;
+        m_doc.paragraphs.push_back(std::move(p));
+    }
+    for (auto& row : piece.part.rows)
+        m_doc.rows.push_back(copy ? TableRow(row) : std::move(row));
+    for (auto& picture : piece.part.pictures)
+        m_doc.pictures.push_back(copy ? Picture(picture) : std::move(picture));
+}
+
+// The page's list that the editor's list is, made on first sight.
+int PageBuilder::modelList(const BlockPiece::ListSource& source) {
+    if (const auto it = m_seen.find(source.key); it != m_seen.end())
+        return it->second;
+    int model = source.id > 0 && m_byId.count(source.id) ? m_byId[source.id] : 0;
+    if (model == 0) {
+        m_doc.lists.push_back(source.defined ? listFromDefinition(source.definition) : List{});
+        model = int(m_doc.lists.size());
+        if (source.id > 0)
+            m_byId[source.id] = model;
+    }
+    if (!source.defined)
+        m_doc.lists[size_t(model) - 1].levels[source.level] = source.shown;
+    m_seen.emplace(source.key, model);
+    return model;
+}
+
+Document PageBuilder::finish() {
+    if (m_doc.paragraphs.empty())
+        m_doc.paragraphs.emplace_back();
+    return std::move(m_doc);
 }
 
 } // namespace qly

@@ -2,9 +2,15 @@
 
 #include "model/document.h"
 
-class QFont;
-class QString;
+#include <QFont>
+#include <QHash>
+#include <QString>
+
+#include <map>
+
+class QTextBlock;
 class QTextDocument;
+class QTextFragment;
 
 namespace qly {
 
@@ -39,5 +45,67 @@ void setEditorDocument(QTextDocument* target, const Document& doc);
 // The editor's content as a page. Text without a font family or size of its own gets the
 // document's default font's, so that a page always names its fonts.
 Document editorDocument(const QTextDocument* source);
+
+// A part of the editor's content converted on its own: one block's paragraph, a whole table
+// (from its first block), or nothing (a block the editor keeps beside a table). Rows, pictures
+// and lists are numbered within the part; PageBuilder numbers them through the page. A part
+// holds only values, so that it may be read on any thread.
+struct BlockPiece {
+    // The editor's list that a paragraph of the part is an item of (Paragraph::list is 1 + its
+    // index here), as the list was when the part was converted.
+    struct ListSource {
+        int key = 0; // the list's object index in its document: the same list, the same key
+        int id = 0;  // the page's list it was loaded as; 0: made in the editor
+        bool defined = false;
+        QString definition; // all its levels, as loaded
+        int level = 0;      // the level it shows
+        ListLevel shown;    // without a definition: that level as Qt draws it
+    };
+
+    Document part; // paragraphs, rows and pictures of the part; lists stay empty
+    std::vector<ListSource> lists;
+};
+
+// Converts the editor's content a part at a time, converting each block and character format
+// once. It keeps format indexes, which a document reuses for other formats once it is
+// cleared: use one converter only while the document is not changed.
+class BlockConverter {
+public:
+    explicit BlockConverter(const QTextDocument* source);
+
+    // Adds the part that starts at block `first` to `piece`; returns the part's last block.
+    QTextBlock convert(const QTextBlock& first, BlockPiece& piece);
+    // The block the part holding block `b` starts at: a table's first block, else `b`.
+    QTextBlock partStart(const QTextBlock& b) const;
+
+private:
+    const CharFormat& charFormat(const QTextFragment& frag);
+    void appendFragment(const QTextFragment& frag, Paragraph& p, BlockPiece& piece);
+    Paragraph paragraph(const QTextBlock& b, BlockPiece& piece);
+
+    const QTextDocument* m_source;
+    const QFont m_defaultFont;
+    const QString m_defaultFamily;
+    const bool m_frames; // the document holds tables
+    QHash<int, Paragraph> m_blockFormats;
+    QHash<int, CharFormat> m_charFormats;
+};
+
+// Puts the converted parts of a document together, in the order of their blocks, into a page.
+class PageBuilder {
+public:
+    void add(const BlockPiece& piece);
+    // Moves what the part holds into the page, leaving it empty for the next part.
+    void take(BlockPiece& piece);
+    Document finish();
+
+private:
+    template <typename Piece> void append(Piece& piece);
+    int modelList(const BlockPiece::ListSource& source);
+
+    Document m_doc;
+    std::map<int, int> m_seen; // the editor's lists by key and the page's lists they are
+    std::map<int, int> m_byId; // the page's lists by the id they had when loaded
+};
 
 } // namespace qly
