@@ -173,22 +173,24 @@ HelpViewer* HelpViewer::instance() {
 
 bool HelpViewer::showTopic(const QString& helpFile, const QString& topic) {
     // Check the file before any window exists, so a missing help file shows nothing at all.
-    const auto archive = std::make_shared<ChmArchive>(helpFile);
+    const auto archive = archiveFor(helpFile);
     if (!archive->isOpen() || !archive->contains(topic))
         return false;
     HelpViewer* viewer = instance();
-    if (!viewer->useFile(helpFile) || !viewer->open(topic))
+    viewer->useFile(archive);
+    if (!viewer->open(topic))
         return false;
     viewer->present();
     return true;
 }
 
 bool HelpViewer::showContents(const QString& helpFile) {
-    const auto archive = std::make_shared<ChmArchive>(helpFile);
+    const auto archive = archiveFor(helpFile);
     if (!archive->isOpen())
         return false;
     HelpViewer* viewer = instance();
-    if (!viewer->useFile(helpFile) || !viewer->open(viewer->homeTopic()))
+    viewer->useFile(archive);
+    if (!viewer->open(viewer->homeTopic()))
         return false;
     viewer->present();
     return true;
@@ -202,24 +204,26 @@ QString HelpViewer::currentTopic() const {
     return m_browser->source().isEmpty() ? QString() : topicOf(m_browser->source());
 }
 
-bool HelpViewer::useFile(const QString& helpFile) {
+std::shared_ptr<ChmArchive> HelpViewer::archiveFor(const QString& helpFile) {
     const QFileInfo info(helpFile);
-    if (m_archive && m_archive->fileName() == helpFile && info.lastModified() == m_fileTime &&
-        info.size() == m_fileSize)
-        return true;
-    auto archive = std::make_shared<ChmArchive>(helpFile);
-    if (!archive->isOpen())
-        return false;
-    m_archive = std::move(archive);
-    m_fileTime = info.lastModified();
-    m_fileSize = info.size();
+    if (theViewer && theViewer->m_archive && theViewer->m_archive->fileName() == helpFile &&
+        info.lastModified() == theViewer->m_fileTime && info.size() == theViewer->m_fileSize)
+        return theViewer->m_archive;
+    return std::make_shared<ChmArchive>(helpFile);
+}
+
+void HelpViewer::useFile(const std::shared_ptr<ChmArchive>& archive) {
+    if (archive == m_archive)
+        return;
+    m_archive = archive;
+    m_fileTime = archive->fileTime();
+    m_fileSize = archive->fileSize();
     m_browser->setArchive(m_archive);
     m_browser->clearHistory();
     m_browser->clear();
     if (!m_archive->title().isEmpty())
         setWindowTitle(m_archive->title());
     buildContents();
-    return true;
 }
 
 // The contents file's first page when the file names no default topic.

@@ -41,8 +41,10 @@ private:
     HelpViewer();
     static HelpViewer* instance();
 
-    // Reads the help file unless it is the one already open and unchanged.
-    bool useFile(const QString& helpFile);
+    // The help file as the viewer holds it when it is open and unchanged, else read anew.
+    static std::shared_ptr<ChmArchive> archiveFor(const QString& helpFile);
+    // Shows the given help file's contents unless they are the ones already shown.
+    void useFile(const std::shared_ptr<ChmArchive>& archive);
     bool open(const QString& topic);
     QString homeTopic() const;
     void buildContents();

@@ -318,6 +318,15 @@ TEST_F(HelpFile, ADamagedOrForeignHelpFileShowsNothing) {
         {QStringLiteral("first half"), bytes.left(bytes.size() / 2)},
         {QStringLiteral("all but the end"), bytes.left(bytes.size() - 100)},
     };
+    // Damaged help files that made the help library free memory twice and read through a
+    // wild pointer.
+    const QStringList crashing{QStringLiteral("double-free.chm"),
+                               QStringLiteral("bad-pointer.chm")};
+    for (const QString& name : crashing) {
+        QFile f(QStringLiteral(QLY_SOURCE_DIR "/tests/gui/help/data/") + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+        damaged.append({name, f.readAll()});
+    }
     for (int i = 0; i < 40; ++i) {
         QByteArray b = bytes;
         for (int k = 0; k < 8; ++k)
@@ -342,8 +351,9 @@ TEST_F(HelpFile, ADamagedOrForeignHelpFileShowsNothing) {
         }
         HelpViewer::showTopic(file, QLatin1String(OptionsHelpTopic));
     }
-    for (const QString& n :
-         {QStringLiteral("empty"), QStringLiteral("text"), QStringLiteral("header only")}) {
+    for (const QString& n : QStringList{QStringLiteral("empty"), QStringLiteral("text"),
+                                        QStringLiteral("header only")} +
+                                crashing) {
         for (const auto& [name, content] : damaged)
             if (name == n) {
                 dir.write(QStringLiteral("bad.chm"), content);
