@@ -14,12 +14,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 using namespace qly;
@@ -151,6 +154,41 @@ TEST_F(MainFormPages, AReadOnlySettingsFileIsReportedAndThePageStillSaved) {
     EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini: Permission denied.");
     EXPECT_EQ(file("qly.ini"), "[Main]\nTitleHeight=30\n");
     EXPECT_TRUE(file("rtf/A.rtf").contains("keep me"));
+}
+
+// A sync client replaces the page shown while nothing is typed: the new text shows, and the
+// caret and the view stay where the reader left them.
+TEST_F(MainFormPages, APageReplacedWhileShownKeepsTheCaretAndTheView) {
+    QDir().mkpath(root() + "/rtf");
+    QByteArray lines;
+    for (int i = 0; i < 400; ++i)
+        lines += "line " + QByteArray::number(i) + "\\par ";
+    m_dir.write("rtf/A.rtf", "{\\rtf1\\ansi " + lines + "}");
+    auto form = start();
+    QTextEdit* editor = form->editor();
+    // A long page is put in the editor in parts.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->toPlainText().endsWith("line 399"); }, 5000));
+    const auto laidOut = [&] {
+        return editor->verticalScrollBar()->maximum() > 20 * editor->viewport()->height();
+    };
+    ASSERT_TRUE(QTest::qWaitFor(laidOut, 5000));
+    QTextCursor caret(editor->document()->findBlockByNumber(200));
+    editor->setTextCursor(caret);
+    editor->ensureCursorVisible();
+    // The caret in the middle of the view, not where showing it would scroll to.
+    editor->verticalScrollBar()->setValue(editor->verticalScrollBar()->value() +
+                                          editor->viewport()->height() / 3);
+    const int position = editor->textCursor().position();
+    const int scroll = editor->verticalScrollBar()->value();
+    ASSERT_GT(scroll, 0);
+
+    m_dir.write("rtf/A.new", "{\\rtf1\\ansi " + lines + "synced\\par }");
+    ASSERT_EQ(::rename(QFile::encodeName(root() + "/rtf/A.new").constData(),
+                       QFile::encodeName(root() + "/rtf/A.rtf").constData()),
+              0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->toPlainText().endsWith("synced"); }, 5000));
+    EXPECT_EQ(editor->textCursor().position(), position);
+    EXPECT_EQ(editor->verticalScrollBar()->value(), scroll);
 }
 
 // A page file that is there but cannot be read: a folder in its place, a device read error,
