@@ -12,8 +12,7 @@
 
 namespace qly::rtf {
 
-// In groups; the reader takes the document words (Ansi to U) and the destinations
-// (SkipDest to Result) by their range.
+// In groups, each a range the reader dispatches on (its first and last member are named there).
 enum class Keyword : std::uint8_t {
     Unknown,
     // document
@@ -46,14 +45,26 @@ enum class Keyword : std::uint8_t {
     NonShpPict,
     Object,
     Result,
-    // font table and colour table
-    F,
+    // words of the font, colour and list tables and of \pn, which mean nothing elsewhere
     FCharset,
     Cpg,
     Red,
     Green,
     Blue,
-    // character formatting
+    PnLvlBody, // legacy list numbering (\*\pn)
+    PnLvlCont,
+    PnLvl,
+    PnStyle, // pndec, pnucrm, ...: one of the list styles (rtflists.h)
+    PnStart,
+    PnF,
+    ListDef, // Word lists
+    ListLevelDef,
+    LevelNfc,
+    LevelStartAt,
+    ListId,
+    ListOverride,
+    // character formatting (\f is a word of the font table too)
+    F,
     Plain,
     B,
     I,
@@ -66,32 +77,9 @@ enum class Keyword : std::uint8_t {
     Cb,
     Highlight,
     ChCbPat,
-    // paragraphs and special characters
-    Pard,
-    Intbl,
-    Ql,
-    Qr,
-    Qc,
-    Qj,
-    Par,
-    Sect,
+    // special characters
     Line,
     Tab,
-    Cell,
-    Row,
-    Li,
-    Ri,
-    Fi,
-    Sb,
-    Sa,
-    Sl,
-    SlMult,
-    Tx,
-    TqR,
-    TqC,
-    TqDec,
-    Keep,
-    KeepN,
     EmDash,
     EnDash,
     EmSpace,
@@ -106,24 +94,34 @@ enum class Keyword : std::uint8_t {
     Zwnj,
     LtrMark,
     RtlMark,
-    // legacy list numbering (\*\pn)
-    PnLvlBody,
-    PnLvlCont,
-    PnLvl,
-    // Word lists
-    ListDef,
-    ListLevelDef,
-    LevelNfc,
-    LevelStartAt,
-    ListId,
-    ListOverride,
+    // paragraph properties (\ls is a word of the list override table too)
+    Pard,
+    Intbl,
+    TableWord, // a word of a row's definition (rtftables.h)
     Ls,
     Ilvl,
-    PnStyle, // pndec, pnucrm, ...: one of the list styles (rtflists.h)
-    PnStart,
-    PnF,
-    // tables
-    TableWord, // a word of a row's definition (rtftables.h)
+    Ql, // in the order of Alignment
+    Qr,
+    Qc,
+    Qj,
+    Li,
+    Ri,
+    Fi,
+    Sb,
+    Sa,
+    Sl,
+    SlMult,
+    Tx,
+    TqR, // in the order of TabKind
+    TqC,
+    TqDec,
+    Keep,
+    KeepN,
+    // the ends of paragraphs, cells and rows
+    Par,
+    Sect,
+    Cell,
+    Row,
     NestCell,
     // pictures and objects
     ObjW,

@@ -92,23 +92,24 @@ struct State {
 class Interpreter {
 public:
     Interpreter(QByteArrayView bytes, Builder& builder)
-        : tok_(bytes.data(), bytes.data() + bytes.size()), b_(builder),
-          wantsFormat_(builder.wantsFormat()), keywords_(keywordTable()) {
-        stack_.reserve(64);
+        : m_tokenizer(bytes.data(), bytes.data() + bytes.size()), m_builder(builder),
+          m_wantsFormat(builder.wantsFormat()), m_keywords(keywordTable()) {
+        m_stack.reserve(64);
     }
 
     void run();
 
 private:
-    State& st() { return stack_.back(); }
+    State& st() { return m_stack.back(); }
 
     // Output of text.
     // Whether text can go straight into the buffer: normal text, nothing pending before it.
     bool fastText() {
-        const State& state = stack_.back();
-        return state.dest == Dest::Normal && !(state.fmt.flags & FHidden) && !pendingCellPar_ &&
-               pendingTabs_ == 0 && (paraNumbered_ || !pn_.numbered()) && listTextBuf_.isEmpty() &&
-               (!wantsFormat_ || (formatValid_ && lastFormat_ == state.fmt));
+        const State& state = m_stack.back();
+        return state.dest == Dest::Normal && !(state.fmt.flags & FHidden) && !m_pendingCellPar &&
+               m_pendingTabs == 0 && (m_paraNumbered || !m_pn.numbered()) &&
+               m_listTextBuf.isEmpty() &&
+               (!m_wantsFormat || (m_formatValid && m_lastFormat == state.fmt));
     }
     // Appends text to the buffer, without control characters but tab.
     template <typename Convert> void appendText(const Convert& convert, qsizetype n) {
@@ -120,9 +121,9 @@ private:
                 continue;
             *d++ = c == 0x2029 ? char16_t(0x2028) : c;
         }
-        textLen_ += d - start;
+        m_textLen += d - start;
         if (d != start)
-            paraHasText_ = true;
+            m_paraHasText = true;
     }
     void emitUnits(const char16_t* s, qsizetype n) {
         if (fastText())
@@ -139,7 +140,7 @@ private:
     }
     void emitBytes(const unsigned char* s, qsizetype n);
     bool tableBytes(Dest dest, const unsigned char* s, qsizetype n);
-    void dropLead() { decoder_.reset(); }
+    void dropLead() { m_decoder.reset(); }
     void beforeParagraphText();
     void flushPendingTabs();
     void flushText();
@@ -159,8 +160,9 @@ private:
     void destinationWord(State& s, K k);
     bool tableWord(State& s, K k, const Token& t);
     void characterWord(State& s, K k, const Token& t);
-    bool paragraphWord(State& s, K k, const Token& t);
-    bool breakWord(State& s, K k);
+    void paragraphWord(State& s, K k, const Token& t);
+    void breakWord(State& s, K k);
+    bool destinationTakesWord(State& s, K k, const Token& t);
     void endRow(State& s);
     void symbol(char c);
     void groupEnd(const State& closed);
@@ -180,102 +182,102 @@ private:
     void shpPictEnd(const char* end);
     void objectEnd(const char* end);
     void nonShpPictEnd(const char* end);
-    bool groupStart_ = false; // no token of the group read yet but \*
-    PictReader pict_;
-    std::vector<Picture> pictures_;
-    int pictDepth_ = 0, shpDepth_ = 0, objDepth_ = 0, nonShpDepth_ = 0; // 0: none open
-    const char* pictOpen_ = nullptr;
-    const char* shpOpen_ = nullptr;
-    const char* objOpen_ = nullptr;
-    const char* nonShpOpen_ = nullptr;
-    std::optional<Picture> shpPicture_, objPicture_;
-    int objSize_[4] = {}; // \objw, \objh, \objscalex, \objscaley; 0: not given
-    int keptShp_ = 0;     // the picture last kept from a \shppict group, for its \nonshppict
-    const char* keptShpEnd_ = nullptr;
+    bool m_groupStart = false; // no token of the group read yet but \*
+    PictReader m_pict;
+    std::vector<Picture> m_pictures;
+    int m_pictDepth = 0, m_shpDepth = 0, m_objDepth = 0, m_nonShpDepth = 0; // 0: none open
+    const char* m_pictOpen = nullptr;
+    const char* m_shpOpen = nullptr;
+    const char* m_objOpen = nullptr;
+    const char* m_nonShpOpen = nullptr;
+    std::optional<Picture> m_shpPicture, m_objPicture;
+    int m_objSize[4] = {}; // \objw, \objh, \objscalex, \objscaley; 0: not given
+    int m_keptShp = 0;     // the picture last kept from a \shppict group, for its \nonshppict
+    const char* m_keptShpEnd = nullptr;
 
-    Tokenizer tok_;
-    Builder& b_;
-    bool wantsFormat_;
-    const KeywordTable& keywords_;
-    std::vector<State> stack_;
-    int overflow_ = 0;       // groups past kMaxGroupDepth still open
-    int skip_ = 0;           // characters still to skip after \u
-    bool ignorable_ = false; // the last token was \*
+    Tokenizer m_tokenizer;
+    Builder& m_builder;
+    bool m_wantsFormat;
+    const KeywordTable& m_keywords;
+    std::vector<State> m_stack;
+    int m_overflow = 0;       // groups past kMaxGroupDepth still open
+    int m_skip = 0;           // characters still to skip after \u
+    bool m_ignorable = false; // the last token was \*
 
     // Document properties.
-    int ansiCodePage_ = 1252;
-    int deff_ = 0;
+    int m_ansiCodePage = 1252;
+    int m_deff = 0;
 
     // Fonts, colours and the code page of the current font.
-    CodePages codePages_;
-    FontTable fonts_{codePages_};
-    ColorTable colors_;
-    int cpCacheFont_ = INT32_MIN;
-    int cpCacheGeneration_ = -1;
-    const CodePage* cpCache_ = nullptr;
-    ByteDecoder decoder_;
+    CodePages m_codePages;
+    FontTable m_fonts{m_codePages};
+    ColorTable m_colors;
+    int m_cpCacheFont = INT32_MIN;
+    int m_cpCacheGeneration = -1;
+    const CodePage* m_cpCache = nullptr;
+    ByteDecoder m_decoder;
 
     // Lists of the document in order of first use, for the builder.
-    std::vector<List> lists_;
-    PnNumbering pn_;
-    WordListTable wordLists_;
-    QString listTextBuf_; // \listtext of the paragraph, while it may still become a list item
-    ListItem paraItem_;   // the paragraph's list item, once its number text was dropped
+    std::vector<List> m_lists;
+    PnNumbering m_pn;
+    WordListTable m_wordLists;
+    QString m_listTextBuf; // \listtext of the paragraph, while it may still become a list item
+    ListItem m_paraItem;   // the paragraph's list item, once its number text was dropped
     ListItem listItem(const RawPara& para);
     bool paraInList();
     void emitListText();
 
     // The paragraph being read.
     // Text not yet given to the builder: a plain buffer, written through a pointer.
-    std::vector<char16_t> text_ = std::vector<char16_t>(4096);
-    qsizetype textLen_ = 0;
+    std::vector<char16_t> m_text = std::vector<char16_t>(4096);
+    qsizetype m_textLen = 0;
     char16_t* textRoom(qsizetype n) {
-        if (textLen_ + n > qsizetype(text_.size()))
-            text_.resize(std::max(text_.size() * 2, size_t(textLen_ + n)));
-        return text_.data() + textLen_;
+        if (m_textLen + n > qsizetype(m_text.size()))
+            m_text.resize(std::max(m_text.size() * 2, size_t(m_textLen + n)));
+        return m_text.data() + m_textLen;
     }
-    bool formatValid_ = false;
-    RawFormat lastFormat_;
-    bool paraHasText_ = false;
-    bool paraHadListText_ = false;
-    bool paraNumbered_ = false;
-    int pendingTabs_ = 0;         // cells ended, their tab not yet written
-    bool pendingCellPar_ = false; // a \par in a table cell, dropped if \cell follows
-    RawPara pendingCellPara_;
-    // The table row being read (only when wantsFormat_): cells ended, cells its paragraphs
+    bool m_formatValid = false;
+    RawFormat m_lastFormat;
+    bool m_paraHasText = false;
+    bool m_paraHadListText = false;
+    bool m_paraNumbered = false;
+    int m_pendingTabs = 0;         // cells ended, their tab not yet written
+    bool m_pendingCellPar = false; // a \par in a table cell, dropped if \cell follows
+    RawPara m_pendingCellPara;
+    // The table row being read (only when m_wantsFormat): cells ended, cells its paragraphs
     // name, rows before it.
-    RowDefinition rowDef_;
-    int rowCells_ = 0;
-    int rowCellsUsed_ = 0;
-    int rowsRead_ = 0;
-    bool cellEnded_ = false; // a cell ended as a tab (find's text, nested cells)
-    bool lineText_ = false;  // cells of the row ended with text since its last paragraph end
-    int paragraphs_ = 0;
-    size_t listsBefore_ = 0;          // lists made before the paragraph being read
-    std::vector<TabStop> tabs_;       // of the paragraph being read
-    TabKind tabKind_ = TabKind::Left; // of the next \tx
-    Paragraph paraOut_;               // handed to the builder at each paragraph end
+    RowDefinition m_rowDef;
+    int m_rowCells = 0;
+    int m_rowCellsUsed = 0;
+    int m_rowsRead = 0;
+    bool m_cellEnded = false; // a cell ended as a tab (find's text, nested cells)
+    bool m_lineText = false;  // cells of the row ended with text since its last paragraph end
+    int m_paragraphs = 0;
+    size_t m_listsBefore = 0;          // lists made before the paragraph being read
+    std::vector<TabStop> m_tabs;       // of the paragraph being read
+    TabKind m_tabKind = TabKind::Left; // of the next \tx
+    Paragraph m_paraOut;               // handed to the builder at each paragraph end
     // Groups past kMaxGroupDepth: their text is kept at the cap's depth. A destination that
     // starts there hides text until its group closes.
-    State overflowState_;
-    int overflowDestLevel_ = 0;
-    Dest overflowDest_ = Dest::Normal;
+    State m_overflowState;
+    int m_overflowDestLevel = 0;
+    Dest m_overflowDest = Dest::Normal;
 };
 
 const CodePage& Interpreter::currentCodePage() {
-    const int number = st().fmt.font < 0 ? deff_ : st().fmt.font;
-    if (number != cpCacheFont_ || fonts_.generation() != cpCacheGeneration_ || !cpCache_) {
-        const Font* f = fonts_.find(number);
-        cpCache_ = &codePages_.get(f ? f->codePage : ansiCodePage_);
-        cpCacheFont_ = number;
-        cpCacheGeneration_ = fonts_.generation();
+    const int number = st().fmt.font < 0 ? m_deff : st().fmt.font;
+    if (number != m_cpCacheFont || m_fonts.generation() != m_cpCacheGeneration || !m_cpCache) {
+        const Font* f = m_fonts.find(number);
+        m_cpCache = &m_codePages.get(f ? f->codePage : m_ansiCodePage);
+        m_cpCacheFont = number;
+        m_cpCacheGeneration = m_fonts.generation();
     }
-    return *cpCache_;
+    return *m_cpCache;
 }
 
 CharFormat Interpreter::resolve(const RawFormat& raw) {
     CharFormat f;
-    if (const Font* font = fonts_.find(raw.font < 0 ? deff_ : raw.font)) {
+    if (const Font* font = m_fonts.find(raw.font < 0 ? m_deff : raw.font)) {
         f.font = font->name;
         f.charset = font->charset;
     }
@@ -284,58 +286,58 @@ CharFormat Interpreter::resolve(const RawFormat& raw) {
     f.italic = raw.flags & FItalic;
     f.underline = raw.flags & FUnderline;
     f.strike = raw.flags & FStrike;
-    f.color = colors_.at(raw.fg);
-    f.background = colors_.at(raw.bg);
+    f.color = m_colors.at(raw.fg);
+    f.background = m_colors.at(raw.bg);
     return f;
 }
 
 void Interpreter::flushText() {
-    if (textLen_ > 0) {
-        b_.text(reinterpret_cast<const QChar*>(text_.data()), textLen_);
-        textLen_ = 0;
+    if (m_textLen > 0) {
+        m_builder.text(reinterpret_cast<const QChar*>(m_text.data()), m_textLen);
+        m_textLen = 0;
     }
 }
 
 void Interpreter::ensureFormat() {
-    if (!wantsFormat_) // plain text: formats do not matter, text is given once a paragraph
+    if (!m_wantsFormat) // plain text: formats do not matter, text is given once a paragraph
         return;
-    if (formatValid_ && lastFormat_ == st().fmt)
+    if (m_formatValid && m_lastFormat == st().fmt)
         return;
     flushText();
-    lastFormat_ = st().fmt;
-    formatValid_ = true;
-    b_.setFormat(resolve(lastFormat_));
+    m_lastFormat = st().fmt;
+    m_formatValid = true;
+    m_builder.setFormat(resolve(m_lastFormat));
 }
 
 // Called before text goes into the paragraph: list numbers from \pn and tabs of ended cells.
 void Interpreter::beforeParagraphText() {
-    if (!listTextBuf_.isEmpty() && st().dest != Dest::ListText && !paraInList())
+    if (!m_listTextBuf.isEmpty() && st().dest != Dest::ListText && !paraInList())
         emitListText();
-    if (paraNumbered_ || !pn_.numbered() || paraHadListText_ || st().dest == Dest::ListText)
+    if (m_paraNumbered || !m_pn.numbered() || m_paraHadListText || st().dest == Dest::ListText)
         return;
-    paraNumbered_ = true;
-    if (!pn_.showsNumber())
+    m_paraNumbered = true;
+    if (!m_pn.showsNumber())
         return;
-    if (wantsFormat_ && paraInList()) { // the list shows the number
-        pn_.count();
+    if (m_wantsFormat && paraInList()) { // the list shows the number
+        m_pn.count();
         return;
     }
-    const QString label = pn_.label();
+    const QString label = m_pn.label();
     emitUnits(reinterpret_cast<const char16_t*>(label.constData()), label.size());
 }
 
 void Interpreter::flushPendingTabs() {
-    if (pendingTabs_ > 0) {
-        std::fill_n(textRoom(pendingTabs_), pendingTabs_, char16_t('\t'));
-        textLen_ += pendingTabs_;
-        pendingTabs_ = 0;
+    if (m_pendingTabs > 0) {
+        std::fill_n(textRoom(m_pendingTabs), m_pendingTabs, char16_t('\t'));
+        m_textLen += m_pendingTabs;
+        m_pendingTabs = 0;
     }
 }
 
 void Interpreter::endPendingCellParagraph() {
-    if (pendingCellPar_) {
-        pendingCellPar_ = false;
-        endParagraph(pendingCellPara_);
+    if (m_pendingCellPar) {
+        m_pendingCellPar = false;
+        endParagraph(m_pendingCellPara);
     }
 }
 
@@ -346,16 +348,16 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
     case Dest::ListText:
         break;
     case Dest::FontTable:
-        fonts_.nameUnits(s, n, ansiCodePage_);
+        m_fonts.nameUnits(s, n, m_ansiCodePage);
         return;
     case Dest::PnTxtB:
-        pn_.textBefore(s, n);
+        m_pn.textBefore(s, n);
         return;
     case Dest::PnTxtA:
-        pn_.textAfter(s, n);
+        m_pn.textAfter(s, n);
         return;
     case Dest::LevelText:
-        wordLists_.levelUnits(s, n);
+        m_wordLists.levelUnits(s, n);
         return;
     default:
         return;
@@ -367,8 +369,8 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
         return;
     endPendingCellParagraph();
     if (state.dest == Dest::ListText) {
-        paraHadListText_ = true;
-        if (wantsFormat_) {
+        m_paraHadListText = true;
+        if (m_wantsFormat) {
             keepListText(s, n);
             return;
         }
@@ -382,13 +384,13 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
 
 // \listtext while the paragraph may still become a list item.
 void Interpreter::keepListText(const char16_t* s, qsizetype n) {
-    if (pendingTabs_ > 0) { // the gaps of ended cells go before it, as in find's text
-        listTextBuf_ += QString(pendingTabs_, QLatin1Char('\t'));
-        pendingTabs_ = 0;
+    if (m_pendingTabs > 0) { // the gaps of ended cells go before it, as in find's text
+        m_listTextBuf += QString(m_pendingTabs, QLatin1Char('\t'));
+        m_pendingTabs = 0;
     }
     for (qsizetype i = 0; i < n; ++i) // what the text buffer would keep; bounded by the input
         if (s[i] >= 0x20 || s[i] == '\t')
-            listTextBuf_ += QChar(s[i]);
+            m_listTextBuf += QChar(s[i]);
 }
 
 // Bytes of the destinations that hold no page text; false for those that do.
@@ -396,16 +398,16 @@ bool Interpreter::tableBytes(Dest dest, const unsigned char* s, qsizetype n) {
     switch (dest) {
     case Dest::LevelText: // placeholders (bytes below 0x20) kept as they are
         // In the level's own font when it names one, else in the document's code page.
-        wordLists_.levelBytes(
-            s, n, wordLists_.levelHasFont() ? currentCodePage() : codePages_.get(ansiCodePage_));
+        m_wordLists.levelBytes(
+            s, n, m_wordLists.levelHasFont() ? currentCodePage() : m_codePages.get(m_ansiCodePage));
         return true;
     case Dest::ColorTable:
-        if (colors_.separators(s, n))
-            formatValid_ = false;
+        if (m_colors.separators(s, n))
+            m_formatValid = false;
         return true;
     case Dest::FontTable:
-        if (fonts_.nameBytes(s, n, ansiCodePage_))
-            formatValid_ = false;
+        if (m_fonts.nameBytes(s, n, m_ansiCodePage))
+            m_formatValid = false;
         return true;
     case Dest::Skip:
     case Dest::Upr:
@@ -423,12 +425,12 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
     const CodePage& cp = currentCodePage();
     if (cp.isDoubleByte()) {
         for (qsizetype i = 0; i < n; ++i)
-            emitDecoded(decoder_.doubleByte(cp, s[i]));
+            emitDecoded(m_decoder.doubleByte(cp, s[i]));
         return;
     }
     if (cp.isUtf8()) {
         for (qsizetype i = 0; i < n; ++i)
-            emitDecoded(decoder_.utf8(cp, s[i]));
+            emitDecoded(m_decoder.utf8(cp, s[i]));
         return;
     }
     // Single-byte pages and Symbol: straight into the buffer when nothing is pending, else
@@ -449,19 +451,19 @@ void Interpreter::emitBytes(const unsigned char* s, qsizetype n) {
 }
 
 void Interpreter::addTabStop(int position) {
-    const TabStop tab{std::clamp(position, 0, kMaxIndent), tabKind_};
-    tabKind_ = TabKind::Left;
-    auto it = std::lower_bound(tabs_.begin(), tabs_.end(), tab.position,
+    const TabStop tab{std::clamp(position, 0, kMaxIndent), m_tabKind};
+    m_tabKind = TabKind::Left;
+    auto it = std::lower_bound(m_tabs.begin(), m_tabs.end(), tab.position,
                                [](const TabStop& t, int pos) { return t.position < pos; });
-    if (it != tabs_.end() && it->position == tab.position)
+    if (it != m_tabs.end() && it->position == tab.position)
         *it = tab;
-    else if (tabs_.size() < size_t(kMaxTabStops))
-        tabs_.insert(it, tab);
+    else if (m_tabs.size() < size_t(kMaxTabStops))
+        m_tabs.insert(it, tab);
 }
 
 // The paragraph's format for the builder, and its place in a list and in a table.
 void Interpreter::fillParagraph(const RawPara& para, bool cellEnd) {
-    Paragraph& f = paraOut_;
+    Paragraph& f = m_paraOut;
     f.align = para.align;
     f.leftIndent = para.left;
     f.rightIndent = para.right;
@@ -472,74 +474,74 @@ void Interpreter::fillParagraph(const RawPara& para, bool cellEnd) {
     f.lineMultiple = para.line != 0 && para.lineMultiple;
     f.keepTogether = para.keep;
     f.keepWithNext = para.keepNext;
-    f.tabs = tabs_;
+    f.tabs = m_tabs;
     // A paragraph whose number text was dropped is the item it was then.
-    const ListItem item = paraItem_.list > 0 ? paraItem_ : listItem(para);
+    const ListItem item = m_paraItem.list > 0 ? m_paraItem : listItem(para);
     f.list = item.list;
     f.listLevel = item.list > 0 ? item.level : 0;
-    pn_.paragraphEnded(paraNumbered_, item);
+    m_pn.paragraphEnded(m_paraNumbered, item);
     // A paragraph after an ended cell is of the row until \row ends it, as in find's text.
-    if (para.intbl || cellEnd || rowCells_ > 0) {
-        f.row = rowsRead_ + 1;
-        f.cell = rowCells_;
-        rowCellsUsed_ = std::max(rowCellsUsed_, rowCells_ + 1);
+    if (para.intbl || cellEnd || m_rowCells > 0) {
+        f.row = m_rowsRead + 1;
+        f.cell = m_rowCells;
+        m_rowCellsUsed = std::max(m_rowCellsUsed, m_rowCells + 1);
     } else {
-        if (rowCellsUsed_ > 0)
+        if (m_rowCellsUsed > 0)
             closeRow();
         f.row = f.cell = 0;
     }
     if (!cellEnd)
-        lineText_ = false;
+        m_lineText = false;
 }
 
 void Interpreter::endParagraph(const RawPara& para, bool cellEnd) {
     dropLead();
     endPendingCellParagraph();
-    if (!listTextBuf_.isEmpty() && !paraInList())
+    if (!m_listTextBuf.isEmpty() && !paraInList())
         emitListText();
     // Numbering that comes after the text numbers the next paragraph; the end of a cell is no
     // end of a line in find's text, and numbers nothing.
-    if (!paraHasText_ && !cellEnd)
+    if (!m_paraHasText && !cellEnd)
         beforeParagraphText();
     flushText();
-    pendingTabs_ = 0;
-    if (wantsFormat_)
+    m_pendingTabs = 0;
+    if (m_wantsFormat)
         fillParagraph(para, cellEnd);
     else
-        pn_.paragraphEnded(paraNumbered_, ListItem{});
-    paraItem_ = ListItem{};
-    listTextBuf_.clear();
-    b_.paragraphEnd(paraOut_);
-    ++paragraphs_;
-    listsBefore_ = lists_.size();
-    paraHasText_ = false;
+        m_pn.paragraphEnded(m_paraNumbered, ListItem{});
+    m_paraItem = ListItem{};
+    m_listTextBuf.clear();
+    m_builder.paragraphEnd(m_paraOut);
+    ++m_paragraphs;
+    m_listsBefore = m_lists.size();
+    m_paraHasText = false;
     // The cells of a row are one line of find's text: a number shown in one is the row's.
-    paraHadListText_ = cellEnd && paraHadListText_;
-    paraNumbered_ = cellEnd && paraNumbered_;
+    m_paraHadListText = cellEnd && m_paraHadListText;
+    m_paraNumbered = cellEnd && m_paraNumbered;
 }
 
 // \cell: the paragraph ends its cell; a \par right before it ended nothing.
 void Interpreter::endCell() {
-    const RawPara para = pendingCellPar_ ? pendingCellPara_ : st().para;
-    const bool text = paraHasText_;
-    pendingCellPar_ = false;
+    const RawPara para = m_pendingCellPar ? m_pendingCellPara : st().para;
+    const bool text = m_paraHasText;
+    m_pendingCellPar = false;
     endParagraph(para, true);
-    ++rowCells_;
-    lineText_ = lineText_ || text;
+    ++m_rowCells;
+    m_lineText = m_lineText || text;
 }
 
 void Interpreter::closeRow() {
-    lineText_ = false;
-    paraHadListText_ = paraNumbered_ = false;
-    b_.rowEnd(rowDef_.row(rowCellsUsed_));
-    ++rowsRead_;
-    rowCells_ = rowCellsUsed_ = 0;
+    m_lineText = false;
+    m_paraHadListText = m_paraNumbered = false;
+    m_builder.rowEnd(m_rowDef.row(m_rowCellsUsed));
+    ++m_rowsRead;
+    m_rowCells = m_rowCellsUsed = 0;
 }
 
 // Not a list item after all: the number text is text of the paragraph.
 void Interpreter::emitListText() {
-    const QString label = std::move(listTextBuf_);
-    listTextBuf_.clear();
+    const QString label = std::move(m_listTextBuf);
+    m_listTextBuf.clear();
     ensureFormat();
     appendText([&label](qsizetype i) { return char16_t(label.at(i).unicode()); }, label.size());
 }
@@ -547,24 +549,24 @@ void Interpreter::emitListText() {
 // The list item a paragraph with these properties is, making its list on first use.
 ListItem Interpreter::listItem(const RawPara& para) {
     if (para.ls > 0)
-        return ListItem{wordLists_.modelList(para.ls, lists_), para.level, false};
-    return pn_.item(lists_);
+        return ListItem{m_wordLists.modelList(para.ls, m_lists), para.level, false};
+    return m_pn.item(m_lists);
 }
 
 // Whether the paragraph is a list item now; if so, it stays one whatever follows.
 bool Interpreter::paraInList() {
-    if (paraItem_.list == 0)
-        paraItem_ = listItem(st().para);
-    return paraItem_.list > 0;
+    if (m_paraItem.list == 0)
+        m_paraItem = listItem(st().para);
+    return m_paraItem.list > 0;
 }
 
 void Interpreter::groupEnd(const State& closed) {
-    const size_t depth = stack_.size();
-    if (closed.dest == Dest::FontTable && fonts_.groupEnd(depth, ansiCodePage_))
-        formatValid_ = false;
+    const size_t depth = m_stack.size();
+    if (closed.dest == Dest::FontTable && m_fonts.groupEnd(depth, m_ansiCodePage))
+        m_formatValid = false;
     if (closed.dest == Dest::Pn && st().dest != Dest::Pn)
-        pn_.finish(paraNumbered_);
-    wordLists_.groupEnd(depth);
+        m_pn.finish(m_paraNumbered);
+    m_wordLists.groupEnd(depth);
     pictureGroupEnd();
     if (closed.fmt.font != st().fmt.font)
         dropLead();
@@ -601,64 +603,121 @@ void Interpreter::symbol(char c) {
     }
 }
 
+// The reader's handlers of control words, each taking a range of Keyword.
+enum class WordGroup : std::uint8_t {
+    None, // unknown words, and those of tables and pictures outside them
+    Document,
+    Destination,
+    Character,
+    Special,
+    Paragraph,
+    Break
+};
+
+constexpr WordGroup wordGroupOf(K k) {
+    if (k == K::Unknown)
+        return WordGroup::None;
+    if (k <= K::U)
+        return WordGroup::Document;
+    if (k <= K::Result)
+        return WordGroup::Destination;
+    if (k < K::F)
+        return WordGroup::None;
+    if (k <= K::ChCbPat)
+        return WordGroup::Character;
+    if (k <= K::RtlMark)
+        return WordGroup::Special;
+    if (k <= K::KeepN)
+        return WordGroup::Paragraph;
+    if (k <= K::NestCell)
+        return WordGroup::Break;
+    return WordGroup::None;
+}
+
+// Looked up once a word: one indexed load, then one jump.
+constexpr std::array<WordGroup, 256> kWordGroups = [] {
+    std::array<WordGroup, 256> groups{};
+    for (size_t i = 0; i < groups.size(); ++i)
+        groups[i] = wordGroupOf(K(i));
+    return groups;
+}();
+
 void Interpreter::word(const Token& t) {
-    const K k = keywords_.find(t.ptr, t.len);
+    const K k = m_keywords.find(t.ptr, t.len);
     State& s = st();
-    if (ignorable_) {
-        ignorable_ = false;
+    if (m_ignorable) {
+        m_ignorable = false;
         if (!isDestination(k)) {
             s.dest = Dest::Skip;
             return;
         }
     }
-    if (k == K::Unknown || s.dest == Dest::Skip)
+    if (s.dest != Dest::Normal && destinationTakesWord(s, k, t))
         return;
+    switch (kWordGroups[size_t(k)]) {
+    case WordGroup::Document:
+        documentWord(s, k, t);
+        return;
+    case WordGroup::Destination:
+        destinationWord(s, k);
+        return;
+    case WordGroup::Character:
+        characterWord(s, k, t);
+        return;
+    case WordGroup::Special:
+        emitChar(characterOfWord(k));
+        return;
+    case WordGroup::Paragraph:
+        paragraphWord(s, k, t);
+        return;
+    case WordGroup::Break:
+        breakWord(s, k);
+        return;
+    case WordGroup::None:
+        return;
+    }
+}
+
+// Words that the destination being read takes apart from the page's text: true when taken.
+bool Interpreter::destinationTakesWord(State& s, K k, const Token& t) {
+    if (k == K::Unknown || s.dest == Dest::Skip)
+        return true;
     if (isPictureDest(s.dest)) {
         pictureWord(s, k, t.param);
-        return;
+        return true;
     }
     if (s.dest == Dest::Upr) {
         if (k == K::Ud)
             s.dest = s.uprOuter;
-        return;
+        return true;
     }
-    if (k <= K::U) {
-        documentWord(s, k, t);
-        return;
-    }
-    if (isDestination(k)) {
-        destinationWord(s, k);
-        return;
-    }
-    if (s.dest != Dest::Normal && tableWord(s, k, t))
-        return;
-    if (!paragraphWord(s, k, t) && !breakWord(s, k))
-        characterWord(s, k, t);
+    // Document words and destinations mean in tables what they mean in the text.
+    return k > K::Result && tableWord(s, k, t);
 }
 
 void Interpreter::documentWord(State& s, K k, const Token& t) {
     const int param = t.param;
     switch (k) {
     case K::Ansi:
-        ansiCodePage_ = 1252;
+        m_ansiCodePage = 1252;
         return;
     case K::Mac:
-        ansiCodePage_ = 10000;
+        m_ansiCodePage = 10000;
         return;
     case K::Pc:
-        ansiCodePage_ = 437;
+        m_ansiCodePage = 437;
         return;
     case K::Pca:
-        ansiCodePage_ = 850;
+        m_ansiCodePage = 850;
         return;
     case K::AnsiCpg:
         if (t.hasParam && param > 0 && param < 100000)
-            ansiCodePage_ = param;
-        fonts_.changed();
+            m_ansiCodePage = param;
+        m_fonts.changed();
         return;
     case K::Deff:
-        deff_ = param;
-        formatValid_ = false;
+        m_deff = param;
+        m_formatValid = false;
         return;
     case K::Uc:
         s.uc = std::clamp(param, 0, 0xFFFF);
@@ -668,7 +727,7 @@ void Interpreter::documentWord(State& s, K k, const Token& t) {
         dropLead();
         if (s.dest != Dest::ColorTable && v != 0)
             emitChar(char16_t(v));
-        skip_ = s.uc;
+        m_skip = s.uc;
         return;
     }
     default:
@@ -686,7 +745,7 @@ void Interpreter::destinationWord(State& s, K k) {
         return;
     case K::ColorTbl:
         s.dest = Dest::ColorTable;
-        colors_.begin();
+        m_colors.begin();
         return;
     case K::ListText:
         if (s.dest == Dest::Normal)
@@ -695,7 +754,7 @@ void Interpreter::destinationWord(State& s, K k) {
     case K::Pn:
         if (s.dest == Dest::Normal) {
             s.dest = Dest::Pn;
-            pn_.begin();
+            m_pn.begin();
         }
         return;
     case K::PnTxtB:
@@ -713,8 +772,8 @@ void Interpreter::destinationWord(State& s, K k) {
         s.dest = Dest::ListOverrides;
         return;
     case K::LevelText:
-        s.dest =
-            s.dest == Dest::ListTable && wordLists_.beginLevelText() ? Dest::LevelText : Dest::Skip;
+        s.dest = s.dest == Dest::ListTable && m_wordLists.beginLevelText() ? Dest::LevelText
+                                                                           : Dest::Skip;
         return;
     case K::Upr:
         s.uprOuter = s.dest;
@@ -737,26 +796,26 @@ bool Interpreter::tableWord(State& s, K k, const Token& t) {
     const int param = t.param;
     switch (s.dest) {
     case Dest::FontTable:
-        if (k == K::F && fonts_.beginEntry(param, int(stack_.size()), ansiCodePage_))
-            formatValid_ = false;
+        if (k == K::F && m_fonts.beginEntry(param, int(m_stack.size()), m_ansiCodePage))
+            m_formatValid = false;
         else if (k == K::FCharset)
-            fonts_.setCharset(param);
+            m_fonts.setCharset(param);
         else if (k == K::Cpg)
-            fonts_.setCodePage(param);
+            m_fonts.setCodePage(param);
         return true;
     case Dest::ColorTable:
-        colors_.word(k, param);
+        m_colors.word(k, param);
         return true;
     case Dest::ListTable:
         if (k == K::F) {
             s.fmt.font = param;
-            wordLists_.setLevelFont();
+            m_wordLists.setLevelFont();
         } else {
-            wordLists_.listWord(k, param, int(stack_.size()));
+            m_wordLists.listWord(k, param, int(m_stack.size()));
         }
         return true;
     case Dest::ListOverrides:
-        wordLists_.overrideWord(k, param, int(stack_.size()));
+        m_wordLists.overrideWord(k, param, int(m_stack.size()));
         return true;
     case Dest::Pn:
     case Dest::PnTxtA:
@@ -764,190 +823,151 @@ bool Interpreter::tableWord(State& s, K k, const Token& t) {
         if (k == K::PnF || k == K::F)
             s.fmt.font = param;
         else
-            pn_.word(k, std::string_view(t.ptr, size_t(t.len)), param);
+            m_pn.word(k, std::string_view(t.ptr, size_t(t.len)), param);
         return true;
     default:
         return false;
     }
 }
 
-// Paragraph properties; false for other words.
-bool Interpreter::paragraphWord(State& s, K k, const Token& t) {
+// Paragraph properties.
+void Interpreter::paragraphWord(State& s, K k, const Token& t) {
     const int param = t.param;
     const bool on = !t.hasParam || param != 0;
     RawPara& para = s.para;
     switch (k) {
     case K::Intbl:
         para.intbl = true;
-        return true;
+        return;
     case K::TableWord:
-        if (wantsFormat_ && !s.nestProps)
-            rowDef_.word(std::string_view(t.ptr, size_t(t.len)), t.hasParam, param,
-                         colors_.colors());
-        return true;
+        if (m_wantsFormat && !s.nestProps)
+            m_rowDef.word(std::string_view(t.ptr, size_t(t.len)), t.hasParam, param,
+                          m_colors.colors());
+        return;
     case K::Pard:
         endPendingCellParagraph(); // a paragraph starts: the \par before ended one
-        rowDef_.endBorder();
+        m_rowDef.endBorder();
         para = RawPara{};
-        tabs_.clear();
-        tabKind_ = TabKind::Left;
-        pn_.clear();
-        return true;
+        m_tabs.clear();
+        m_tabKind = TabKind::Left;
+        m_pn.clear();
+        return;
     case K::Ls:
         para.ls = std::max(param, 0);
-        return true;
+        return;
     case K::Ilvl:
         para.level = std::uint8_t(std::clamp(param, 0, kListLevels - 1));
-        return true;
+        return;
     case K::Ql:
     case K::Qr:
     case K::Qc:
     case K::Qj:
         para.align = Alignment(int(k) - int(K::Ql)); // in the order of Alignment
-        return true;
+        return;
     case K::Li:
         para.left = std::clamp(param, -kMaxIndent, kMaxIndent);
-        return true;
+        return;
     case K::Ri:
         para.right = std::clamp(param, -kMaxIndent, kMaxIndent);
-        return true;
+        return;
     case K::Fi:
         para.first = std::clamp(param, -kMaxIndent, kMaxIndent);
-        return true;
+        return;
     case K::Sb:
         para.before = std::clamp(param, 0, kMaxIndent);
-        return true;
+        return;
     case K::Sa:
         para.after = std::clamp(param, 0, kMaxIndent);
-        return true;
+        return;
     case K::Sl:
         para.line = std::clamp(param, -kMaxIndent, kMaxIndent);
-        return true;
+        return;
     case K::SlMult:
         para.lineMultiple = on;
-        return true;
+        return;
     case K::Keep:
         para.keep = on;
-        return true;
+        return;
     case K::KeepN:
         para.keepNext = on;
-        return true;
+        return;
     case K::TqR:
     case K::TqC:
     case K::TqDec:
-        tabKind_ = TabKind(int(TabKind::Right) + int(k) - int(K::TqR)); // in the order of TabKind
-        return true;
+        m_tabKind = TabKind(int(TabKind::Right) + int(k) - int(K::TqR)); // in the order of TabKind
+        return;
     case K::Tx:
         addTabStop(param);
-        return true;
+        return;
     default:
-        return false;
+        return;
     }
 }
 
-// The ends of paragraphs, cells and rows; false for other words.
-bool Interpreter::breakWord(State& s, K k) {
+// The ends of paragraphs, cells and rows.
+void Interpreter::breakWord(State& s, K k) {
     switch (k) {
     case K::Par:
         if (s.para.intbl) {
             // Maybe the last paragraph of a cell, whose end \cell is: decided by what follows.
-            if (pendingCellPar_)
-                endParagraph(pendingCellPara_);
-            pendingCellPar_ = true;
-            pendingCellPara_ = s.para;
+            if (m_pendingCellPar)
+                endParagraph(m_pendingCellPara);
+            m_pendingCellPar = true;
+            m_pendingCellPara = s.para;
         } else {
             endParagraph();
         }
-        return true;
+        return;
     case K::Sect:
-        if (paraHasText_ || !listTextBuf_.isEmpty())
+        if (m_paraHasText || !m_listTextBuf.isEmpty())
             endParagraph();
-        else if (lineText_ && rowCellsUsed_ > 0) // ends the row, as it ends its line in find's text
+        else if (m_lineText &&
+                 m_rowCellsUsed > 0) // ends the row, as it ends its line in find's text
             closeRow();
-        return true;
+        return;
     case K::Row:
         endRow(s);
-        return true;
+        return;
     case K::Cell:
         // The cells of a row past the most kept go on in its last one, a tab apart.
-        if (wantsFormat_ && s.dest == Dest::Normal && rowCells_ < kMaxTableCells - 1) {
+        if (m_wantsFormat && s.dest == Dest::Normal && m_rowCells < kMaxTableCells - 1) {
             endCell();
-            return true;
+            return;
         }
         [[fallthrough]];
     case K::NestCell: // a nested table's cells: their text a tab apart in the outer cell
         dropLead();
-        cellEnded_ = true;
-        pendingCellPar_ = false;
+        m_cellEnded = true;
+        m_pendingCellPar = false;
         if (s.dest == Dest::Normal)
-            pendingTabs_ = std::min(pendingTabs_ + 1, 1000); // an absurd row: drop the gaps
-        return true;
+            m_pendingTabs = std::min(m_pendingTabs + 1, 1000); // an absurd row: drop the gaps
+        return;
     default:
-        return false;
+        return;
     }
 }
 
 void Interpreter::endRow(State& s) {
-    if (!wantsFormat_) {
-        pendingCellPar_ = false;
-        if (!paraHasText_ && pendingTabs_ > 0) // ended cells only: no number, as in the model
-            paraNumbered_ = true;
+    if (!m_wantsFormat) {
+        m_pendingCellPar = false;
+        if (!m_paraHasText && m_pendingTabs > 0) // ended cells only: no number, as in the model
+            m_paraNumbered = true;
         endParagraph();
         return;
     }
     // The row's last cell ends; one left open after paragraphs that \par ended gets an empty
     // last paragraph, as find's text gets an empty line.
-    if (pendingCellPar_ || paraHasText_ || textLen_ > 0 || !listTextBuf_.isEmpty() ||
-        rowCellsUsed_ > rowCells_) {
+    if (m_pendingCellPar || m_paraHasText || m_textLen > 0 || !m_listTextBuf.isEmpty() ||
+        m_rowCellsUsed > m_rowCells) {
         endCell();
-    } else if (rowCellsUsed_ == 0) { // a row without cells: an empty line, as in find's text
+    } else if (m_rowCellsUsed == 0) { // a row without cells: an empty line, as in find's text
         RawPara para = s.para;
         para.intbl = false;
         endParagraph(para);
     }
-    pendingTabs_ = 0;
-    if (rowCellsUsed_ > 0)
+    m_pendingTabs = 0;
+    if (m_rowCellsUsed > 0)
         closeRow();
-}
-
-// The character a word stands for (\line, \emdash, ...); 0 for other words.
-char16_t specialCharacter(K k) {
-    switch (k) {
-    case K::Line:
-        return 0x2028;
-    case K::Tab:
-        return '\t';
-    case K::EmDash:
-        return 0x2014;
-    case K::EnDash:
-        return 0x2013;
-    case K::EmSpace:
-        return 0x2003;
-    case K::EnSpace:
-        return 0x2002;
-    case K::QmSpace:
-        return 0x2005;
-    case K::Bullet:
-        return 0x2022;
-    case K::LQuote:
-        return 0x2018;
-    case K::RQuote:
-        return 0x2019;
-    case K::LDblQuote:
-        return 0x201C;
-    case K::RDblQuote:
-        return 0x201D;
-    case K::Zwj:
-        return 0x200D;
-    case K::Zwnj:
-        return 0x200C;
-    case K::LtrMark:
-        return 0x200E;
-    case K::RtlMark:
-        return 0x200F;
-    default:
-        return 0;
-    }
 }
 
 void Interpreter::characterWord(State& s, K k, const Token& t) {
@@ -995,8 +1015,6 @@ void Interpreter::characterWord(State& s, K k, const Token& t) {
         s.fmt.bg = std::max(param, 0);
         return;
     default:
-        if (const char16_t c = specialCharacter(k))
-            emitChar(c);
         return;
     }
 }
@@ -1009,7 +1027,7 @@ void Interpreter::characterWord(State& s, K k, const Token& t) {
 
 void Interpreter::openPictureGroup(State& s, K k) {
     // Only as the group's first word: the group's bytes are then the picture's alone.
-    if (s.dest != Dest::Normal || overflow_ > 0 || !groupStart_ || k == K::Result) {
+    if (s.dest != Dest::Normal || m_overflow > 0 || !m_groupStart || k == K::Result) {
         s.dest = Dest::Skip;
         return;
     }
@@ -1019,30 +1037,30 @@ void Interpreter::openPictureGroup(State& s, K k) {
         return;
     case K::ShpPict:
         s.dest = Dest::ShpPict;
-        shpDepth_ = int(stack_.size());
-        shpOpen_ = s.open;
-        shpPicture_.reset();
+        m_shpDepth = int(m_stack.size());
+        m_shpOpen = s.open;
+        m_shpPicture.reset();
         return;
     case K::Object:
         s.dest = Dest::Object;
-        objDepth_ = int(stack_.size());
-        objOpen_ = s.open;
-        objPicture_.reset();
-        std::fill(std::begin(objSize_), std::end(objSize_), 0);
+        m_objDepth = int(m_stack.size());
+        m_objOpen = s.open;
+        m_objPicture.reset();
+        std::fill(std::begin(m_objSize), std::end(m_objSize), 0);
         return;
     default: // \nonshppict: shown by readers that do not know \shppict; not here
         s.dest = Dest::Skip;
-        nonShpDepth_ = int(stack_.size());
-        nonShpOpen_ = s.open;
+        m_nonShpDepth = int(m_stack.size());
+        m_nonShpOpen = s.open;
         return;
     }
 }
 
 void Interpreter::startPict(State& s) {
     s.dest = Dest::Picture;
-    pictDepth_ = int(stack_.size());
-    pictOpen_ = s.open;
-    pict_.begin(wantsFormat_);
+    m_pictDepth = int(m_stack.size());
+    m_pictOpen = s.open;
+    m_pict.begin(m_wantsFormat);
 }
 
 void Interpreter::pictureWord(State& s, K k, int param) {
@@ -1054,9 +1072,9 @@ void Interpreter::pictureWord(State& s, K k, int param) {
     case Dest::Picture:
         // The blip words and the size words in the order of Blip and PictSize.
         if (k >= K::PngBlip && k <= K::OtherBlip)
-            pict_.setBlip(Blip(int(Blip::Png) + int(k) - int(K::PngBlip)));
+            m_pict.setBlip(Blip(int(Blip::Png) + int(k) - int(K::PngBlip)));
         else if (k >= K::PicW && k <= K::PicScaleY)
-            pict_.setSize(PictSize(int(k) - int(K::PicW)), param);
+            m_pict.setSize(PictSize(int(k) - int(K::PicW)), param);
         return;
     case Dest::Object:
         switch (k) {
@@ -1064,7 +1082,7 @@ void Interpreter::pictureWord(State& s, K k, int param) {
         case K::ObjH:
         case K::ObjScaleX:
         case K::ObjScaleY:
-            objSize_[int(k) - int(K::ObjW)] = std::max(param, 0);
+            m_objSize[int(k) - int(K::ObjW)] = std::max(param, 0);
             return;
         case K::Result:
             s.dest = Dest::Result;
@@ -1074,13 +1092,13 @@ void Interpreter::pictureWord(State& s, K k, int param) {
         }
     case Dest::Result:
     case Dest::ShpPict:
-        if (k == K::Pict && groupStart_ && pictDepth_ == 0) {
+        if (k == K::Pict && m_groupStart && m_pictDepth == 0) {
             startPict(s);
-        } else if (k == K::ShpPict && groupStart_ && s.dest == Dest::Result && shpDepth_ == 0) {
+        } else if (k == K::ShpPict && m_groupStart && s.dest == Dest::Result && m_shpDepth == 0) {
             s.dest = Dest::ShpPict;
-            shpDepth_ = int(stack_.size());
-            shpOpen_ = s.open;
-            shpPicture_.reset();
+            m_shpDepth = int(m_stack.size());
+            m_shpOpen = s.open;
+            m_shpPicture.reset();
         }
         return;
     default:
@@ -1090,17 +1108,17 @@ void Interpreter::pictureWord(State& s, K k, int param) {
 
 // A picture read: into the \shppict or \object around it, else into the text.
 void Interpreter::deliverPicture(Picture&& picture, const char* open, const char* end) {
-    if (shpDepth_ > 0) {
-        if (!shpPicture_)
-            shpPicture_ = std::move(picture);
+    if (m_shpDepth > 0) {
+        if (!m_shpPicture)
+            m_shpPicture = std::move(picture);
         return;
     }
-    if (objDepth_ > 0) {
-        if (!objPicture_)
-            objPicture_ = std::move(picture);
+    if (m_objDepth > 0) {
+        if (!m_objPicture)
+            m_objPicture = std::move(picture);
         return;
     }
-    if (picture.format == PictureFormat::None && wantsFormat_)
+    if (picture.format == PictureFormat::None && m_wantsFormat)
         picture.rtf = QByteArray(open, end - open);
     emitPicture(std::move(picture));
 }
@@ -1110,126 +1128,126 @@ void Interpreter::emitPicture(Picture&& picture) {
     if (state.dest != Dest::Normal || (state.fmt.flags & FHidden))
         return;
     // As text would go in: ended cells and numbers first.
-    if (pendingCellPar_) {
-        pendingCellPar_ = false;
-        endParagraph(pendingCellPara_);
+    if (m_pendingCellPar) {
+        m_pendingCellPar = false;
+        endParagraph(m_pendingCellPara);
     }
     beforeParagraphText();
     ensureFormat();
-    if (pendingTabs_ > 0) {
-        std::fill_n(textRoom(pendingTabs_), pendingTabs_, char16_t('\t'));
-        textLen_ += pendingTabs_;
-        pendingTabs_ = 0;
+    if (m_pendingTabs > 0) {
+        std::fill_n(textRoom(m_pendingTabs), m_pendingTabs, char16_t('\t'));
+        m_textLen += m_pendingTabs;
+        m_pendingTabs = 0;
     }
     flushText();
-    paraHasText_ = true;
-    if (wantsFormat_ && pictures_.size() < size_t(kMaxPictures)) {
-        pictures_.push_back(std::move(picture));
-        b_.picture(int(pictures_.size()));
+    m_paraHasText = true;
+    if (m_wantsFormat && m_pictures.size() < size_t(kMaxPictures)) {
+        m_pictures.push_back(std::move(picture));
+        m_builder.picture(int(m_pictures.size()));
     }
 }
 
 // After a group has closed: the picture, \shppict or \object it ended.
 void Interpreter::pictureGroupEnd() {
-    const size_t depth = stack_.size() + 1; // of the group that closed
+    const size_t depth = m_stack.size() + 1; // of the group that closed
     const auto ends = [depth](int& open) {
         const bool ended = open > 0 && depth <= size_t(open);
         if (ended)
             open = 0;
         return ended;
     };
-    const char* end = tok_.pos();
-    if (ends(pictDepth_))
-        deliverPicture(pict_.take(), pictOpen_, end);
-    if (ends(shpDepth_))
+    const char* end = m_tokenizer.pos();
+    if (ends(m_pictDepth))
+        deliverPicture(m_pict.take(), m_pictOpen, end);
+    if (ends(m_shpDepth))
         shpPictEnd(end);
-    if (ends(objDepth_))
+    if (ends(m_objDepth))
         objectEnd(end);
-    if (ends(nonShpDepth_))
+    if (ends(m_nonShpDepth))
         nonShpPictEnd(end);
 }
 
 void Interpreter::shpPictEnd(const char* end) {
-    if (!shpPicture_)
+    if (!m_shpPicture)
         return;
-    Picture picture = std::move(*shpPicture_);
-    shpPicture_.reset();
-    const bool kept = picture.format == PictureFormat::None && objDepth_ == 0;
-    const size_t before = pictures_.size();
-    deliverPicture(std::move(picture), shpOpen_, end);
-    if (kept && pictures_.size() > before) {
-        keptShp_ = int(pictures_.size());
-        keptShpEnd_ = end;
+    Picture picture = std::move(*m_shpPicture);
+    m_shpPicture.reset();
+    const bool kept = picture.format == PictureFormat::None && m_objDepth == 0;
+    const size_t before = m_pictures.size();
+    deliverPicture(std::move(picture), m_shpOpen, end);
+    if (kept && m_pictures.size() > before) {
+        m_keptShp = int(m_pictures.size());
+        m_keptShpEnd = end;
     }
 }
 
 void Interpreter::objectEnd(const char* end) {
-    Picture picture = objPicture_ ? std::move(*objPicture_) : Picture{};
-    objPicture_.reset();
-    if (objSize_[0] > 0 && objSize_[1] > 0) {
-        picture.width = scaledTwips(objSize_[0], objSize_[2]);
-        picture.height = scaledTwips(objSize_[1], objSize_[3]);
+    Picture picture = m_objPicture ? std::move(*m_objPicture) : Picture{};
+    m_objPicture.reset();
+    if (m_objSize[0] > 0 && m_objSize[1] > 0) {
+        picture.width = scaledTwips(m_objSize[0], m_objSize[2]);
+        picture.height = scaledTwips(m_objSize[1], m_objSize[3]);
     }
-    if (wantsFormat_)
-        picture.rtf = QByteArray(objOpen_, end - objOpen_);
+    if (m_wantsFormat)
+        picture.rtf = QByteArray(m_objOpen, end - m_objOpen);
     emitPicture(std::move(picture));
 }
 
 // Right after the kept \shppict, line breaks between: kept with it.
 void Interpreter::nonShpPictEnd(const char* end) {
-    const char* p = keptShpEnd_;
-    while (p && p < nonShpOpen_ && (*p == '\r' || *p == '\n'))
+    const char* p = m_keptShpEnd;
+    while (p && p < m_nonShpOpen && (*p == '\r' || *p == '\n'))
         ++p;
-    if (keptShp_ > 0 && p == nonShpOpen_ && size_t(keptShp_) == pictures_.size())
-        pictures_.back().rtf.append(keptShpEnd_, end - keptShpEnd_);
-    keptShp_ = 0;
+    if (m_keptShp > 0 && p == m_nonShpOpen && size_t(m_keptShp) == m_pictures.size())
+        m_pictures.back().rtf.append(m_keptShpEnd, end - m_keptShpEnd);
+    m_keptShp = 0;
 }
 
 void Interpreter::openGroup() {
-    skip_ = 0;
-    ignorable_ = false;
-    if (overflow_ > 0 || stack_.size() >= size_t(kMaxGroupDepth)) {
-        if (overflow_++ == 0)
-            overflowState_ = stack_.back();
+    m_skip = 0;
+    m_ignorable = false;
+    if (m_overflow > 0 || m_stack.size() >= size_t(kMaxGroupDepth)) {
+        if (m_overflow++ == 0)
+            m_overflowState = m_stack.back();
         return;
     }
-    stack_.push_back(stack_.back());
-    stack_.back().open = tok_.pos() - 1;
-    groupStart_ = true;
+    m_stack.push_back(m_stack.back());
+    m_stack.back().open = m_tokenizer.pos() - 1;
+    m_groupStart = true;
 }
 
 // False when the top-level group has closed: what follows is ignored.
 bool Interpreter::closeGroup() {
-    skip_ = 0;
-    ignorable_ = false;
-    if (overflow_ > 0) {
-        if (overflow_ == overflowDestLevel_) { // the destination's group ends
-            st().dest = overflowDest_;
-            overflowDestLevel_ = 0;
+    m_skip = 0;
+    m_ignorable = false;
+    if (m_overflow > 0) {
+        if (m_overflow == m_overflowDestLevel) { // the destination's group ends
+            st().dest = m_overflowDest;
+            m_overflowDestLevel = 0;
         }
-        if (--overflow_ == 0) { // back at the cap: what the deep groups set ends
+        if (--m_overflow == 0) { // back at the cap: what the deep groups set ends
             dropLead();
-            stack_.back() = overflowState_;
+            m_stack.back() = m_overflowState;
         }
         return true;
     }
-    if (stack_.size() == 1)
+    if (m_stack.size() == 1)
         return false;
-    const State closed = stack_.back();
-    stack_.pop_back();
+    const State closed = m_stack.back();
+    m_stack.pop_back();
     groupEnd(closed);
-    groupStart_ = false;
+    m_groupStart = false;
     return true;
 }
 
 // The fallback of \u: true when the token was skipped whole.
 bool Interpreter::skipFallback(Token& t) {
     if (t.type != Tok::Text) {
-        --skip_;
+        --m_skip;
         return true;
     }
-    const qsizetype n = std::min<qsizetype>(t.len, skip_);
-    skip_ -= int(n);
+    const qsizetype n = std::min<qsizetype>(t.len, m_skip);
+    m_skip -= int(n);
     t.ptr += n;
     t.len -= n;
     return t.len == 0;
@@ -1238,62 +1256,62 @@ bool Interpreter::skipFallback(Token& t) {
 void Interpreter::token(const Token& t) {
     switch (t.type) {
     case Tok::Text:
-        ignorable_ = false;
+        m_ignorable = false;
         if (st().dest == Dest::Picture)
-            pict_.hexText(t.ptr, t.len);
+            m_pict.hexText(t.ptr, t.len);
         else
             emitBytes(reinterpret_cast<const unsigned char*>(t.ptr), t.len);
         break;
     case Tok::Hex: {
-        ignorable_ = false;
+        m_ignorable = false;
         const unsigned char b = static_cast<unsigned char>(t.param);
         if (st().dest == Dest::FontTable)
-            fonts_.nameByte(char(b)); // a name byte, decoded at the end of the name
+            m_fonts.nameByte(char(b)); // a name byte, decoded at the end of the name
         else if (st().dest != Dest::ColorTable)
             emitBytes(&b, 1);
         break;
     }
     case Tok::Word: {
         // One call: the compiler keeps the word's handling inline in this loop.
-        const bool deep = overflow_ > 0 && overflowDestLevel_ == 0;
+        const bool deep = m_overflow > 0 && m_overflowDestLevel == 0;
         const Dest before = st().dest;
         word(t);
         if (deep && st().dest != before) {
-            overflowDestLevel_ = overflow_;
-            overflowDest_ = before;
+            m_overflowDestLevel = m_overflow;
+            m_overflowDest = before;
         }
         break;
     }
     case Tok::Symbol:
         if (t.symbol == '*') {
-            ignorable_ = true;
+            m_ignorable = true;
             return; // the group has still only begun
         }
-        ignorable_ = false;
+        m_ignorable = false;
         symbol(t.symbol);
         break;
     case Tok::Bin:
-        ignorable_ = false;
+        m_ignorable = false;
         if (st().dest == Dest::Picture)
-            pict_.binary(t.ptr, t.len);
+            m_pict.binary(t.ptr, t.len);
         break; // binary data is no text
     default:
         break;
     }
-    groupStart_ = false;
+    m_groupStart = false;
 }
 
 void Interpreter::run() {
     Token t;
     // Up to the first brace: isRtf has checked that "{\rtf" follows a BOM and blanks.
-    stack_.push_back(State{});
+    m_stack.push_back(State{});
     bool started = false;
     for (;;) {
-        tok_.next(t);
+        m_tokenizer.next(t);
         if (t.type == Tok::End)
             break;
         if (!started) {
-            started = t.type == Tok::Open; // the top-level group is stack_[0]
+            started = t.type == Tok::Open; // the top-level group is m_stack[0]
             continue;
         }
         if (t.type == Tok::Open) {
@@ -1305,7 +1323,7 @@ void Interpreter::run() {
                 break;
             continue;
         }
-        if (skip_ > 0 && skipFallback(t))
+        if (m_skip > 0 && skipFallback(t))
             continue;
         token(t);
     }
@@ -1318,22 +1336,23 @@ void Interpreter::finish() {
     // A last paragraph that was numbered is a list item, as in find's text, though no text
     // came after its number; cells ended at the end, without their row's end, make a line as
     // they make a paragraph.
-    const bool content = paraHasText_ || textLen_ > 0 || !listTextBuf_.isEmpty() || paraNumbered_;
-    if (content || pendingTabs_ > 0 || paragraphs_ == 0) {
-        if (!content && (pendingTabs_ > 0 || cellEnded_)) // ended cells only: no number
-            paraNumbered_ = true;
+    const bool content =
+        m_paraHasText || m_textLen > 0 || !m_listTextBuf.isEmpty() || m_paraNumbered;
+    if (content || m_pendingTabs > 0 || m_paragraphs == 0) {
+        if (!content && (m_pendingTabs > 0 || m_cellEnded)) // ended cells only: no number
+            m_paraNumbered = true;
         endParagraph();
     } else {
         flushText();
         // Lists made for a paragraph that never came to be have no items.
-        lists_.erase(lists_.begin() + std::min(lists_.size(), listsBefore_), lists_.end());
+        m_lists.erase(m_lists.begin() + std::min(m_lists.size(), m_listsBefore), m_lists.end());
     }
-    if (rowCellsUsed_ > 0)
+    if (m_rowCellsUsed > 0)
         closeRow();
-    if (wantsFormat_)
-        b_.setLists(std::move(lists_));
-    if (wantsFormat_ && !pictures_.empty())
-        b_.setPictures(std::move(pictures_));
+    if (m_wantsFormat)
+        m_builder.setLists(std::move(m_lists));
+    if (m_wantsFormat && !m_pictures.empty())
+        m_builder.setPictures(std::move(m_pictures));
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "rtf/rtfreader.h"
 
+#include <QtGlobal>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -36,34 +38,35 @@ inline bool isDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
+// Called once for every token of a page: the whole path is kept inline in the reader's loop.
 class Tokenizer {
 public:
-    Tokenizer(const char* begin, const char* end) : p_(begin), end_(end) {}
+    Tokenizer(const char* begin, const char* end) : m_p(begin), m_end(end) {}
 
     // The next byte to read.
-    const char* pos() const { return p_; }
-    const char* end() const { return end_; }
+    const char* pos() const { return m_p; }
+    const char* end() const { return m_end; }
     // Goes on from p (at the end at the most): for a reader that passed over bytes itself.
-    void seek(const char* p) { p_ = std::min(p, end_); }
+    void seek(const char* p) { m_p = std::min(p, m_end); }
 
-    void next(Token& t) {
+    Q_ALWAYS_INLINE void next(Token& t) {
         for (;;) {
-            if (p_ >= end_) {
+            if (m_p >= m_end) {
                 t.type = Tok::End;
                 return;
             }
-            const unsigned char c = static_cast<unsigned char>(*p_);
+            const unsigned char c = static_cast<unsigned char>(*m_p);
             if (c == '\r' || c == '\n') { // line breaks in RTF are no text
-                ++p_;
+                ++m_p;
                 continue;
             }
             if (c == '{') {
-                ++p_;
+                ++m_p;
                 t.type = Tok::Open;
                 return;
             }
             if (c == '}') {
-                ++p_;
+                ++m_p;
                 t.type = Tok::Close;
                 return;
             }
@@ -71,29 +74,29 @@ public:
                 controlWord(t);
                 return;
             }
-            const char* s = p_;
-            while (p_ < end_ && !kSpecial[static_cast<unsigned char>(*p_)])
-                ++p_;
+            const char* s = m_p;
+            while (m_p < m_end && !kSpecial[static_cast<unsigned char>(*m_p)])
+                ++m_p;
             t.type = Tok::Text;
             t.ptr = s;
-            t.len = p_ - s;
+            t.len = m_p - s;
             return;
         }
     }
 
 private:
-    void controlWord(Token& t) {
-        ++p_; // the backslash
-        if (p_ >= end_) {
+    Q_ALWAYS_INLINE void controlWord(Token& t) {
+        ++m_p; // the backslash
+        if (m_p >= m_end) {
             t.type = Tok::End;
             return;
         }
-        const unsigned char c = static_cast<unsigned char>(*p_);
+        const unsigned char c = static_cast<unsigned char>(*m_p);
         if (isLetter(c)) {
             word(t);
             return;
         }
-        ++p_;
+        ++m_p;
         if (c == '\'') {
             hex(t);
             return;
@@ -102,70 +105,68 @@ private:
         t.symbol = char(c);
     }
 
-    void word(Token& t) {
-        const char* name = p_;
-        while (p_ < end_ && isLetter(static_cast<unsigned char>(*p_)))
-            ++p_;
+    Q_ALWAYS_INLINE void word(Token& t) {
+        const char* name = m_p;
+        while (m_p < m_end && isLetter(static_cast<unsigned char>(*m_p)))
+            ++m_p;
         t.type = Tok::Word;
         t.ptr = name;
-        t.len = p_ - name;
+        t.len = m_p - name;
         parameter(t);
-        if (p_ < end_ && *p_ == ' ') // only one blank is the delimiter
-            ++p_;
+        if (m_p < m_end && *m_p == ' ') // only one blank is the delimiter
+            ++m_p;
         if (t.len == 3 && std::memcmp(name, "bin", 3) == 0) {
             // \binN: N raw bytes, clamped to what remains.
             qsizetype n = t.hasParam && t.param > 0 ? t.param : 0;
-            if (n > end_ - p_)
-                n = end_ - p_;
+            if (n > m_end - m_p)
+                n = m_end - m_p;
             t.type = Tok::Bin;
-            t.ptr = p_;
+            t.ptr = m_p;
             t.len = n;
-            p_ += n;
+            m_p += n;
         }
     }
 
     // A word's numeric parameter, saturated to 32 bits.
-    void parameter(Token& t) {
+    Q_ALWAYS_INLINE void parameter(Token& t) {
         t.hasParam = false;
         t.param = 0;
         const bool negative =
-            p_ + 1 < end_ && *p_ == '-' && isDigit(static_cast<unsigned char>(p_[1]));
+            m_p + 1 < m_end && *m_p == '-' && isDigit(static_cast<unsigned char>(m_p[1]));
         if (negative)
-            ++p_;
-        if (p_ >= end_ || !isDigit(static_cast<unsigned char>(*p_)))
+            ++m_p;
+        if (m_p >= m_end || !isDigit(static_cast<unsigned char>(*m_p)))
             return;
         std::int64_t v = 0;
-        while (p_ < end_ && isDigit(static_cast<unsigned char>(*p_))) {
+        while (m_p < m_end && isDigit(static_cast<unsigned char>(*m_p))) {
             if (v < (std::int64_t(1) << 32))
-                v = v * 10 + (*p_ - '0');
-            ++p_;
+                v = v * 10 + (*m_p - '0');
+            ++m_p;
         }
         t.hasParam = true;
         t.param = int(std::clamp<std::int64_t>(negative ? -v : v, INT32_MIN, INT32_MAX));
     }
 
     // \'hh: up to two hex digits.
-    void hex(Token& t) {
-        int v = 0, digits = 0;
-        while (digits < 2 && p_ < end_) {
-            const int h = hexValue(static_cast<unsigned char>(*p_));
-            if (h < 0)
-                break;
-            v = v * 16 + h;
-            ++p_;
-            ++digits;
-        }
-        if (digits == 0) { // "\'" without hex digits: nothing
+    Q_ALWAYS_INLINE void hex(Token& t) {
+        const int high = m_p < m_end ? hexValue(static_cast<unsigned char>(*m_p)) : -1;
+        if (high < 0) { // "\'" without hex digits: nothing
             t.type = Tok::Symbol;
             t.symbol = 0;
             return;
         }
+        ++m_p;
+        const int low = m_p < m_end ? hexValue(static_cast<unsigned char>(*m_p)) : -1;
         t.type = Tok::Hex;
-        t.param = v;
+        t.param = high;
+        if (low >= 0) {
+            t.param = high * 16 + low;
+            ++m_p;
+        }
     }
 
-    const char* p_;
-    const char* end_;
+    const char* m_p;
+    const char* m_end;
 };
 
 } // namespace qly::rtf
