@@ -38,6 +38,22 @@ inline bool isDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
+// A word's numeric parameter at p, saturated to 32 bits; p moves past it. False, p where it
+// was, when no number follows.
+Q_ALWAYS_INLINE inline bool readParameter(const char*& p, const char* end, int& value) {
+    const bool negative = end - p > 1 && *p == '-' && isDigit(static_cast<unsigned char>(p[1]));
+    const char* q = p + (negative ? 1 : 0);
+    if (q >= end || !isDigit(static_cast<unsigned char>(*q)))
+        return false;
+    std::int64_t v = 0;
+    for (; q < end && isDigit(static_cast<unsigned char>(*q)); ++q)
+        if (v < (std::int64_t(1) << 32))
+            v = v * 10 + (*q - '0');
+    value = int(std::clamp<std::int64_t>(negative ? -v : v, INT32_MIN, INT32_MAX));
+    p = q;
+    return true;
+}
+
 // Called once for every token of a page: the whole path is kept inline in the reader's loop.
 class Tokenizer {
 public:
@@ -127,24 +143,9 @@ private:
         }
     }
 
-    // A word's numeric parameter, saturated to 32 bits.
     Q_ALWAYS_INLINE void parameter(Token& t) {
-        t.hasParam = false;
         t.param = 0;
-        const bool negative =
-            m_p + 1 < m_end && *m_p == '-' && isDigit(static_cast<unsigned char>(m_p[1]));
-        if (negative)
-            ++m_p;
-        if (m_p >= m_end || !isDigit(static_cast<unsigned char>(*m_p)))
-            return;
-        std::int64_t v = 0;
-        while (m_p < m_end && isDigit(static_cast<unsigned char>(*m_p))) {
-            if (v < (std::int64_t(1) << 32))
-                v = v * 10 + (*m_p - '0');
-            ++m_p;
-        }
-        t.hasParam = true;
-        t.param = int(std::clamp<std::int64_t>(negative ? -v : v, INT32_MIN, INT32_MAX));
+        t.hasParam = readParameter(m_p, m_end, t.param);
     }
 
     // \'hh: up to two hex digits.
