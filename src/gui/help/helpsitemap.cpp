@@ -53,73 +53,107 @@ QString decode(const QByteArray& bytes) {
     return QString::fromLatin1(bytes);
 }
 
+// The next tag from pos on, without its angle brackets; comments are passed over. False at
+// the end of the text or of what can be read.
+bool nextTag(const QString& text, qsizetype& pos, QString& tag) {
+    while ((pos = text.indexOf(QLatin1Char('<'), pos)) >= 0) {
+        if (QStringView(text).mid(pos, 4) == QLatin1String("<!--")) {
+            const qsizetype close = text.indexOf(QLatin1String("-->"), pos + 4);
+            if (close < 0)
+                return false;
+            pos = close + 3;
+            continue;
+        }
+        const qsizetype end = text.indexOf(QLatin1Char('>'), pos);
+        if (end < 0)
+            return false;
+        tag = text.mid(pos + 1, end - pos - 1);
+        pos = end + 1;
+        return true;
+    }
+    return false;
+}
+
+// Builds the contents, one tag at a time.
+class SitemapBuilder {
+public:
+    SitemapBuilder() = default;
+    SitemapBuilder(const SitemapBuilder&) = delete;
+    SitemapBuilder& operator=(const SitemapBuilder&) = delete;
+
+    void add(const QString& tag) {
+        static const QRegularExpression nameRx(QStringLiteral("^\\s*(/?)\\s*([A-Za-z]+)"));
+        const QRegularExpressionMatch m = nameRx.match(tag);
+        if (!m.hasMatch())
+            return;
+        const bool closing = !m.captured(1).isEmpty();
+        const QString name = m.captured(2).toLower();
+        if (name == QLatin1String("ul"))
+            list(closing);
+        else if (name == QLatin1String("object"))
+            object(closing, tag);
+        else if (name == QLatin1String("param") && m_inItem && !closing)
+            param(tag);
+    }
+    QList<HelpContentsEntry> take() { return std::move(m_root); }
+
+private:
+    void list(bool closing) {
+        if (closing) {
+            if (m_lists.size() > 1)
+                m_lists.removeLast();
+        } else if (m_lists.last()->isEmpty() || m_lists.size() >= HelpSitemap::MaxDepth) {
+            // A list with no entry to hang under, or too deep: its entries join this level.
+            m_lists.append(m_lists.last());
+        } else {
+            m_lists.append(&m_lists.last()->last().children);
+        }
+    }
+    void object(bool closing, const QString& tag) {
+        if (!closing) {
+            if (attribute(tag, QStringLiteral("type"))
+                    .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0) {
+                m_inItem = true;
+                m_item = HelpContentsEntry();
+            }
+            return;
+        }
+        const bool named = !(m_item.name.isEmpty() && m_item.local.isEmpty());
+        if (m_inItem && m_entries < HelpSitemap::MaxEntries && named) {
+            m_lists.last()->append(m_item);
+            ++m_entries;
+        }
+        m_inItem = false;
+    }
+    void param(const QString& tag) {
+        const QString key = attribute(tag, QStringLiteral("name"));
+        const QString value = attribute(tag, QStringLiteral("value")).trimmed();
+        if (key.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0 && m_item.name.isEmpty())
+            m_item.name = value;
+        else if (key.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 &&
+                 m_item.local.isEmpty())
+            m_item.local = value;
+    }
+
+    QList<HelpContentsEntry> m_root;
+    // The lists being filled, innermost last. An entry's list is only appended to while it
+    // is the innermost, so the pointers stay valid.
+    QList<QList<HelpContentsEntry>*> m_lists{&m_root};
+    int m_entries = 0;
+    bool m_inItem = false;
+    HelpContentsEntry m_item;
+};
+
 } // namespace
 
 QList<HelpContentsEntry> HelpSitemap::parse(const QByteArray& hhc) {
     const QString text = decode(hhc);
-    QList<HelpContentsEntry> root;
-    // The lists being filled, innermost last. An entry's list is only appended to while it
-    // is the innermost, so the pointers stay valid.
-    QList<QList<HelpContentsEntry>*> lists{&root};
-    int entries = 0;
-    bool inItem = false;
-    HelpContentsEntry item;
-
+    SitemapBuilder builder;
     qsizetype pos = 0;
-    while ((pos = text.indexOf(QLatin1Char('<'), pos)) >= 0) {
-        qsizetype end = text.indexOf(QLatin1Char('>'), pos);
-        if (end < 0)
-            break;
-        if (text.mid(pos, 4) == QLatin1String("<!--")) {
-            const qsizetype close = text.indexOf(QLatin1String("-->"), pos + 4);
-            if (close < 0)
-                break;
-            pos = close + 3;
-            continue;
-        }
-        const QString tag = text.mid(pos + 1, end - pos - 1);
-        pos = end + 1;
-        static const QRegularExpression nameRx(QStringLiteral("^\\s*(/?)\\s*([A-Za-z]+)"));
-        const QRegularExpressionMatch m = nameRx.match(tag);
-        if (!m.hasMatch())
-            continue;
-        const bool closing = !m.captured(1).isEmpty();
-        const QString name = m.captured(2).toLower();
-
-        if (name == QLatin1String("ul")) {
-            if (closing) {
-                if (lists.size() > 1)
-                    lists.removeLast();
-            } else if (lists.last()->isEmpty() || lists.size() >= MaxDepth) {
-                // A list with no entry to hang under, or too deep: its entries join this level.
-                lists.append(lists.last());
-            } else {
-                lists.append(&lists.last()->last().children);
-            }
-        } else if (name == QLatin1String("object")) {
-            if (closing) {
-                if (inItem && entries < MaxEntries &&
-                    !(item.name.isEmpty() && item.local.isEmpty())) {
-                    lists.last()->append(item);
-                    ++entries;
-                }
-                inItem = false;
-            } else if (attribute(tag, QStringLiteral("type"))
-                           .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0) {
-                inItem = true;
-                item = HelpContentsEntry();
-            }
-        } else if (name == QLatin1String("param") && inItem && !closing) {
-            const QString key = attribute(tag, QStringLiteral("name"));
-            const QString value = attribute(tag, QStringLiteral("value")).trimmed();
-            if (key.compare(QLatin1String("Name"), Qt::CaseInsensitive) == 0 && item.name.isEmpty())
-                item.name = value;
-            else if (key.compare(QLatin1String("Local"), Qt::CaseInsensitive) == 0 &&
-                     item.local.isEmpty())
-                item.local = value;
-        }
-    }
-    return root;
+    QString tag;
+    while (nextTag(text, pos, tag))
+        builder.add(tag);
+    return builder.take();
 }
 
 } // namespace qly

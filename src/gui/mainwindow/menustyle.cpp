@@ -94,6 +94,26 @@ void MenuStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opti
     }
 }
 
+// The picture column of an item: its picture, or its check mark on a sunken box.
+static void drawPicture(QPainter* painter, const QStyleOptionMenuItem& item, const QRect& box) {
+    const bool enabled = item.state & QStyle::State_Enabled;
+    const QPalette& pal = item.palette;
+    if (!item.icon.isNull()) {
+        const QPixmap pm = item.icon.pixmap(QSize(16, 16), painter->device()->devicePixelRatio(),
+                                            enabled ? QIcon::Normal : QIcon::Disabled);
+        painter->drawPixmap(box.topLeft(), pm);
+        return;
+    }
+    if (!item.checked)
+        return;
+    qDrawShadePanel(painter, box, pal, true, 1, &pal.brush(QPalette::Light));
+    const QColor mark = enabled ? QColor(Qt::black) : pal.color(QPalette::Dark);
+    if (item.checkType == QStyleOptionMenuItem::Exclusive)
+        drawBullet(painter, box.center(), mark);
+    else
+        drawCheckMark(painter, box.center(), mark);
+}
+
 void MenuStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                             const QWidget* widget) const {
     if (element == CE_MenuEmptyArea) {
@@ -122,21 +142,8 @@ void MenuStyle::drawControl(ControlElement element, const QStyleOption* option, 
     painter->fillRect(r, pal.color(selected ? QPalette::Highlight : QPalette::Window));
     const QColor textColor = pal.color(selected ? QPalette::HighlightedText : QPalette::Text);
 
-    // The picture column: the item's picture, or its check mark on a sunken box.
     const QRect column(r.left(), r.top(), ImageColumn, r.height());
-    const QRect box(column.center() - QPoint(7, 7), QSize(16, 16));
-    if (!item->icon.isNull()) {
-        const QPixmap pm = item->icon.pixmap(QSize(16, 16), painter->device()->devicePixelRatio(),
-                                             enabled ? QIcon::Normal : QIcon::Disabled);
-        painter->drawPixmap(box.topLeft(), pm);
-    } else if (item->checked) {
-        qDrawShadePanel(painter, box, pal, true, 1, &pal.brush(QPalette::Light));
-        const QColor mark = enabled ? QColor(Qt::black) : pal.color(QPalette::Dark);
-        if (item->checkType == QStyleOptionMenuItem::Exclusive)
-            drawBullet(painter, box.center(), mark);
-        else
-            drawCheckMark(painter, box.center(), mark);
-    }
+    drawPicture(painter, *item, QRect(column.center() - QPoint(7, 7), QSize(16, 16)));
 
     // Caption and shortcut.
     QString caption = item->text;
