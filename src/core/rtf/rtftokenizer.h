@@ -40,7 +40,7 @@ inline bool isDigit(unsigned char c) {
 
 // A word's numeric parameter at p, saturated to 32 bits; p moves past it. False, p where it
 // was, when no number follows.
-Q_ALWAYS_INLINE inline bool readParameter(const char*& p, const char* end, int& value) {
+Q_ALWAYS_INLINE bool readParameter(const char*& p, const char* end, int& value) {
     const bool negative = end - p > 1 && *p == '-' && isDigit(static_cast<unsigned char>(p[1]));
     const char* q = p + (negative ? 1 : 0);
     if (q >= end || !isDigit(static_cast<unsigned char>(*q)))
