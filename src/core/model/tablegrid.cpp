@@ -17,6 +17,111 @@ std::vector<int> rightEdges(const TableRow& row) {
     return out;
 }
 
+// The column a cell ending at `edge` ends on: the edge itself, or with `nearest` the column
+// nearest to it.
+int columnOf(const std::vector<int>& edges, bool nearest, int edge) {
+    const auto at = std::lower_bound(edges.begin(), edges.end(), edge);
+    int column = int(at - edges.begin());
+    if (nearest && (at == edges.end() || (at != edges.begin() && edge - *(at - 1) < *at - edge)))
+        --column;
+    return std::max(column, 0);
+}
+
+// A row's cells on the columns, merged cells widening the one before them.
+void placeRow(const TableRow& row, const std::vector<int>& rights, const TableGrid& grid,
+              bool nearest, std::vector<GridCell>& out) {
+    const int columns = int(grid.edges.size());
+    out.resize(row.cells.size());
+    int column = 0;
+    GridCell* open = nullptr; // the cell a horizontal merge widens
+    for (size_t c = 0; c < row.cells.size(); ++c) {
+        GridCell& g = out[c];
+        // Each cell keeps a column of its own, leaving one for every cell after it.
+        const int after = int(row.cells.size() - c - 1);
+        const int room = std::max(column, columns - 1 - after);
+        const int end = after == 0
+                            ? columns - 1
+                            : std::clamp(columnOf(grid.edges, nearest, rights[c]), column, room);
+        g.column = std::min(column, columns - 1);
+        g.columnSpan = std::max(end - g.column + 1, 1);
+        if (row.cells[c].merge == CellMerge::Continue && open) {
+            g.covered = true;
+            open->columnSpan = end - open->column + 1;
+        } else {
+            open = &g;
+        }
+        column = std::min(end + 1, columns - 1);
+    }
+}
+
+// Vertical merges, row by row once each row's horizontal ones are known: the cell at the top
+// of each column's merge in the row above, kept for the columns that hold one only, so that
+// rows are walked without touching every column each time.
+class VerticalMerges {
+public:
+    explicit VerticalMerges(int columns)
+        : m_above(size_t(columns), nullptr), m_aboveEnd(size_t(columns), -1) {}
+
+    void apply(const TableRow& row, std::vector<GridCell>& out) {
+        m_here.clear();
+        for (size_t c = 0; c < row.cells.size(); ++c) {
+            GridCell& g = out[c];
+            if (g.covered)
+                continue;
+            const int end = g.column + g.columnSpan - 1;
+            GridCell* top = m_above[size_t(g.column)];
+            if (row.cells[c].vmerge == CellMerge::Continue && top &&
+                m_aboveEnd[size_t(g.column)] == end) {
+                g.covered = true;
+                ++top->rowSpan;
+                m_here.push_back({g.column, top, end});
+            } else if (row.cells[c].vmerge == CellMerge::First) {
+                m_here.push_back({g.column, &g, end});
+            }
+        }
+        for (int col : m_aboveSet) {
+            m_above[size_t(col)] = nullptr;
+            m_aboveEnd[size_t(col)] = -1;
+        }
+        m_aboveSet.clear();
+        for (const Open& o : m_here) {
+            m_above[size_t(o.column)] = o.cell;
+            m_aboveEnd[size_t(o.column)] = o.end;
+            m_aboveSet.push_back(o.column);
+        }
+    }
+
+private:
+    struct Open {
+        int column;
+        GridCell* cell;
+        int end; // the last column of the merge
+    };
+    std::vector<GridCell*> m_above;
+    std::vector<int> m_aboveEnd;
+    std::vector<int> m_aboveSet;
+    std::vector<Open> m_here;
+};
+
+TableGrid placeCells(const std::vector<TableRow>& rows, size_t first,
+                     const std::vector<std::vector<int>>& rights, TableGrid grid, bool nearest) {
+    VerticalMerges merges(int(grid.edges.size()));
+    grid.cells.resize(rights.size());
+    for (size_t r = 0; r < rights.size(); ++r) {
+        placeRow(rows[first + r], rights[r], grid, nearest, grid.cells[r]);
+        merges.apply(rows[first + r], grid.cells[r]);
+    }
+    return grid;
+}
+
+std::vector<std::vector<int>> rowsRightEdges(const std::vector<TableRow>& rows, size_t first,
+                                             size_t count) {
+    std::vector<std::vector<int>> rights(count);
+    for (size_t r = 0; r < count; ++r)
+        rights[r] = rightEdges(rows[first + r]);
+    return rights;
+}
+
 } // namespace
 
 TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t count) {
@@ -25,10 +130,9 @@ TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t coun
         return grid;
     count = std::min(count, rows.size() - first);
     grid.left = rows[first].left;
-    std::vector<std::vector<int>> rights(count);
+    const std::vector<std::vector<int>> rights = rowsRightEdges(rows, first, count);
     size_t widest = 0;
     for (size_t r = 0; r < count; ++r) {
-        rights[r] = rightEdges(rows[first + r]);
         grid.edges.insert(grid.edges.end(), rights[r].begin(), rights[r].end());
         if (rights[r].size() > rights[widest].size())
             widest = r;
@@ -40,80 +144,20 @@ TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t coun
     const bool nearest = grid.edges.size() > size_t(MaxGridColumns);
     if (nearest)
         grid.edges = rights[widest];
-    const int columns = int(grid.edges.size());
-    auto columnOf = [&](int edge) {
-        const auto at = std::lower_bound(grid.edges.begin(), grid.edges.end(), edge);
-        int column = int(at - grid.edges.begin());
-        if (nearest &&
-            (at == grid.edges.end() || (at != grid.edges.begin() && edge - *(at - 1) < *at - edge)))
-            --column;
-        return std::max(column, 0);
-    };
-    // The cell at the top of each column's vertical merge in the row above, if any, and the
-    // columns that hold one: rows are walked without touching every column each time.
-    std::vector<GridCell*> above(size_t(columns), nullptr);
-    std::vector<int> aboveEnd(size_t(columns), -1); // the last column of that cell's merge
-    std::vector<int> aboveSet;
-    struct Open {
-        int column;
-        GridCell* cell;
-        int end;
-    };
-    std::vector<Open> here;
-    grid.cells.resize(count);
-    for (size_t r = 0; r < count; ++r) {
-        const TableRow& row = rows[first + r];
-        std::vector<GridCell>& out = grid.cells[r];
-        out.resize(row.cells.size());
-        here.clear();
-        int column = 0;
-        GridCell* open = nullptr; // the cell a horizontal merge widens
-        for (size_t c = 0; c < row.cells.size(); ++c) {
-            const TableCell& cell = row.cells[c];
-            GridCell& g = out[c];
-            // Each cell keeps a column of its own, leaving one for every cell after it.
-            const int after = int(row.cells.size() - c - 1);
-            const int room = std::max(column, columns - 1 - after);
-            const int end =
-                after == 0 ? columns - 1 : std::clamp(columnOf(rights[r][c]), column, room);
-            g.column = std::min(column, columns - 1);
-            g.columnSpan = std::max(end - g.column + 1, 1);
-            if (cell.merge == CellMerge::Continue && open) {
-                g.covered = true;
-                open->columnSpan = end - open->column + 1;
-            } else {
-                open = &g;
-            }
-            column = std::min(end + 1, columns - 1);
-        }
-        // Vertical merges, once the row's horizontal ones are known.
-        for (size_t c = 0; c < row.cells.size(); ++c) {
-            GridCell& g = out[c];
-            if (g.covered)
-                continue;
-            const int end = g.column + g.columnSpan - 1;
-            GridCell* top = above[size_t(g.column)];
-            if (row.cells[c].vmerge == CellMerge::Continue && top &&
-                aboveEnd[size_t(g.column)] == end) {
-                g.covered = true;
-                ++top->rowSpan;
-                here.push_back({g.column, top, end});
-            } else if (row.cells[c].vmerge == CellMerge::First) {
-                here.push_back({g.column, &g, end});
-            }
-        }
-        for (int col : aboveSet) {
-            above[size_t(col)] = nullptr;
-            aboveEnd[size_t(col)] = -1;
-        }
-        aboveSet.clear();
-        for (const Open& o : here) {
-            above[size_t(o.column)] = o.cell;
-            aboveEnd[size_t(o.column)] = o.end;
-            aboveSet.push_back(o.column);
-        }
-    }
-    return grid;
+    return placeCells(rows, first, rights, std::move(grid), nearest);
+}
+
+TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t count, int left,
+                    std::vector<int> edges) {
+    TableGrid grid;
+    if (first >= rows.size() || edges.empty())
+        return grid;
+    count = std::min(count, rows.size() - first);
+    grid.left = left;
+    grid.edges = std::move(edges);
+    std::sort(grid.edges.begin(), grid.edges.end());
+    grid.edges.erase(std::unique(grid.edges.begin(), grid.edges.end()), grid.edges.end());
+    return placeCells(rows, first, rowsRightEdges(rows, first, count), std::move(grid), true);
 }
 
 namespace {

@@ -35,6 +35,10 @@ constexpr int MaxGridColumns = 63;
 // columns are the widest row's and every other cell ends on the column nearest its edge,
 // each cell still on a column of its own; the rows themselves keep their own edges.
 TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t count);
+// The same rows on columns given (a grid's left edge and right edges), each cell ending on
+// the column nearest its edge: the parts of a long table laid out on the whole table's columns.
+TableGrid tableGrid(const std::vector<TableRow>& rows, size_t first, size_t count, int left,
+                    std::vector<int> edges);
 
 // Table rows as a list of numbers and back, for keeping them on an editor's table. Unpacking
 // gives nothing for a list that is not such a packing.

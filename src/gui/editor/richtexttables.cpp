@@ -107,24 +107,42 @@ bool hasGrid(const QTextTable* table, const TableGrid& grid) {
     return true;
 }
 
-} // namespace
+// A long table goes into the editor in parts of a few hundred cells, each a QTextTable of its
+// own on the same columns, with nothing between them that shows. Qt lays a table out whole: one
+// of thousands of rows would hold the window up for seconds before it first shows, where parts
+// let the editor lay out the first screen at once and the rest a step at a time.
+constexpr size_t kPartCells = 400;
 
-size_t tableEnd(const Document& doc, size_t first) {
-    size_t end = first;
-    while (end < doc.paragraphs.size() && inTable(doc, doc.paragraphs[end]) &&
-           (end == first || doc.paragraphs[end].row == doc.paragraphs[end - 1].row ||
-            doc.paragraphs[end].row == doc.paragraphs[end - 1].row + 1))
-        ++end;
-    return end;
+// The end (exclusive) of the part whose first row is `from`: past kPartCells cells, at the
+// first row that no merged cell reaches beyond.
+int partEnd(const TableGrid& grid, int from) {
+    const int rows = int(grid.cells.size());
+    size_t cells = 0;
+    int reach = from; // the last row a merged cell of the part reaches
+    for (int r = from; r < rows; ++r) {
+        for (const GridCell& g : grid.cells[size_t(r)])
+            reach = std::max(reach, r + g.rowSpan - 1);
+        cells += grid.cells[size_t(r)].size();
+        if (cells >= kPartCells && reach == r)
+            return r + 1;
+    }
+    return rows;
 }
 
-void insertTable(QTextCursor& cursor, const Document& doc, size_t first, size_t end,
-                 bool spareBlock, const CellFill& fill) {
-    const int firstRow = doc.paragraphs[first].row;
-    const int rowCount = doc.paragraphs[end - 1].row - firstRow + 1;
-    const TableGrid grid = tableGrid(doc.rows, size_t(firstRow - 1), size_t(rowCount));
-    const TableRow& top = doc.rows[size_t(firstRow) - 1];
+// A page's table: its rows, from its first (0-based) on.
+struct TableRows {
+    const Document& doc;
+    int first;
+    const TableRow& row(int r) const { return doc.rows[size_t(first + r)]; }
+};
 
+void setGapFormat(QTextCursor& cursor) {
+    QTextBlockFormat gap;
+    gap.setProperty(kTableGapProperty, true);
+    cursor.setBlockFormat(gap);
+}
+
+QTextTableFormat tableFormat(const TableRow& top, const TableGrid& grid) {
     QTextTableFormat tf;
     tf.setBorderCollapse(true);
     tf.setBorder(0);
@@ -138,34 +156,41 @@ void insertTable(QTextCursor& cursor, const Document& doc, size_t first, size_t 
     // (a page's window is small), a narrower one keeps its own.
     const int total = std::max(grid.edges.back() - grid.left, 1);
     QList<QTextLength> widths;
+    QList<int> columns{grid.left};
     int before = grid.left;
     for (int edge : grid.edges) {
         widths << QTextLength(QTextLength::PercentageLength, (edge - before) * 100.0 / total);
+        columns << edge;
         before = edge;
     }
     tf.setColumnWidthConstraints(widths);
     tf.setWidth(total > kFitWidth ? QTextLength(QTextLength::PercentageLength, 100)
                                   : QTextLength(QTextLength::FixedLength, px(total)));
-    tf.setProperty(kTableRowsProperty,
-                   QVariant::fromValue(packRows(doc.rows, size_t(firstRow - 1), size_t(rowCount))));
-    if (spareBlock) {
-        QTextBlockFormat gap;
-        gap.setProperty(kTableGapProperty, true);
-        cursor.setBlockFormat(gap);
-    }
-    QTextTable* table = cursor.insertTable(rowCount, int(grid.edges.size()), tf);
+    tf.setProperty(kTableColumnsProperty, QVariant::fromValue(columns));
+    return tf;
+}
 
-    for (int r = 0; r < rowCount; ++r) {
-        const TableRow& row = doc.rows[size_t(firstRow - 1 + r)];
+bool hasOwnFormat(const TableCell& cell) {
+    return cell.shading || std::any_of(std::begin(cell.borders), std::end(cell.borders),
+                                       [](const Border& b) { return b.width > 0; });
+}
+
+// Merges, borders and shading of grid rows [from, to), the rows of the table part.
+void setCellFormats(QTextTable* table, const TableRows& rows, const TableGrid& grid, int from,
+                    int to) {
+    for (int r = from; r < to; ++r) {
+        const TableRow& row = rows.row(r);
         for (size_t c = 0; c < row.cells.size(); ++c) {
             const GridCell& g = grid.cells[size_t(r)][c];
             if (g.covered)
                 continue;
             if (g.rowSpan > 1 || g.columnSpan > 1)
-                table->mergeCells(r, g.column, g.rowSpan, g.columnSpan);
-            QTextTableCell cell = table->cellAt(r, g.column);
-            QTextTableCellFormat cf = cell.format().toTableCellFormat();
+                table->mergeCells(r - from, g.column, g.rowSpan, g.columnSpan);
             const TableCell& model = row.cells[c];
+            if (!hasOwnFormat(model)) // as a cell is without a format of its own
+                continue;
+            QTextTableCell cell = table->cellAt(r - from, g.column);
+            QTextTableCellFormat cf = cell.format().toTableCellFormat();
             for (int side = 0; side < 4; ++side)
                 setBorder(cf, side, model.borders[side]);
             if (model.shading)
@@ -173,39 +198,172 @@ void insertTable(QTextCursor& cursor, const Document& doc, size_t first, size_t 
             cell.setFormat(cf);
         }
     }
-    // The cells' paragraphs, a run of the same cell at a time; those of a merged-away cell go
-    // into the cell that took its place, unless they are empty.
+}
+
+// The paragraphs [first, end) of the part's rows, a run of the same cell at a time; those of
+// a merged-away cell go into the cell that took its place, unless they are empty.
+void fillCells(QTextTable* table, const TableRows& rows, const TableGrid& grid, int from,
+               size_t first, size_t end, const CellFill& fill) {
+    const std::vector<Paragraph>& paragraphs = rows.doc.paragraphs;
     const size_t columns = grid.edges.size();
-    std::vector<char> filled(size_t(rowCount) * columns, 0);
+    std::vector<char> filled(size_t(table->rows()) * columns, 0);
     for (size_t i = first; i < end;) {
-        const Paragraph& p = doc.paragraphs[i];
+        const Paragraph& p = paragraphs[i];
         size_t to = i + 1;
-        while (to < end && doc.paragraphs[to].row == p.row && doc.paragraphs[to].cell == p.cell)
+        while (to < end && paragraphs[to].row == p.row && paragraphs[to].cell == p.cell)
             ++to;
-        const int r = p.row - firstRow;
+        const int r = p.row - 1 - rows.first;
         const GridCell& g = grid.cells[size_t(r)][size_t(p.cell)];
-        auto skipped = [&](size_t k) { return g.covered && isEmpty(doc.paragraphs[k]); };
+        const auto skipped = [&](size_t k) { return g.covered && isEmpty(paragraphs[k]); };
         for (size_t k = i; k < to;) {
-            if (skipped(k)) {
-                ++k;
-                continue;
-            }
-            size_t run = k + 1;
+            size_t run = k;
             while (run < to && !skipped(run))
                 ++run;
-            const QTextTableCell cell = table->cellAt(r, g.column);
-            char& done = filled[size_t(cell.row()) * columns + size_t(cell.column())];
-            fill(cell.lastCursorPosition(), k, run, !done);
-            done = 1;
-            k = run;
+            if (run > k) {
+                const QTextTableCell cell = table->cellAt(r - from, g.column);
+                char& done = filled[size_t(cell.row()) * columns + size_t(cell.column())];
+                fill(cell.lastCursorPosition(), k, run, !done);
+                done = 1;
+            }
+            k = std::max(run, k + 1);
         }
         i = to;
     }
-    cursor = table->lastCursorPosition();
-    cursor.movePosition(QTextCursor::NextBlock);
-    QTextBlockFormat gap;
-    gap.setProperty(kTableGapProperty, true);
-    cursor.setBlockFormat(gap);
+}
+
+// Appends a table's cells to a page: each cell's blocks as paragraphs, or one empty paragraph.
+struct TableReader {
+    Document& doc;
+    int rowBase; // the page's rows before the table's
+    const std::function<Paragraph(const QTextBlock&)>& paragraphOf;
+
+    void add(const QTextTableCell* cell, int row, int index) const {
+        const size_t before = doc.paragraphs.size();
+        if (cell)
+            forEachBlock(*cell,
+                         [&](const QTextBlock& b) { doc.paragraphs.push_back(paragraphOf(b)); });
+        if (doc.paragraphs.size() == before)
+            doc.paragraphs.emplace_back();
+        for (size_t k = before; k < doc.paragraphs.size(); ++k) {
+            doc.paragraphs[k].row = rowBase + row + 1;
+            doc.paragraphs[k].cell = index;
+        }
+    }
+};
+
+// A table still on the grid of the rows it was read with: those rows, cell for cell.
+void appendKeptRows(const QTextTable* table, const TableGrid& grid, std::vector<TableRow> kept,
+                    const TableReader& reader) {
+    for (size_t r = 0; r < kept.size(); ++r) {
+        for (size_t c = 0; c < kept[r].cells.size(); ++c) {
+            const GridCell& g = grid.cells[r][c];
+            if (g.covered) {
+                reader.add(nullptr, int(r), int(c));
+            } else {
+                const QTextTableCell cell = table->cellAt(int(r), g.column);
+                reader.add(&cell, int(r), int(c));
+            }
+        }
+        reader.doc.rows.push_back(std::move(kept[r]));
+    }
+}
+
+// The widths of a table made in the editor's columns, in twips.
+std::vector<int> editorColumnWidths(const QTextTableFormat& tf, int columns) {
+    const QList<QTextLength> constraints = tf.columnWidthConstraints();
+    std::vector<int> widths(size_t(columns), kPastedTableWidth / std::max(columns, 1));
+    if (constraints.size() != columns)
+        return widths;
+    for (int c = 0; c < columns; ++c) {
+        const QTextLength& l = constraints[c];
+        if (l.type() == QTextLength::FixedLength && l.rawValue() > 0)
+            widths[size_t(c)] = std::max(twips(l.rawValue()), 1);
+        else if (l.type() == QTextLength::PercentageLength && l.rawValue() > 0)
+            widths[size_t(c)] = std::max(int(kPastedTableWidth * l.rawValue() / 100), 1);
+    }
+    return widths;
+}
+
+TableCell editorCell(const QTextTableCell& cell, int right, double tableBorder) {
+    TableCell tc;
+    tc.right = right;
+    const QTextTableCellFormat cf = cell.format().toTableCellFormat();
+    for (int side = 0; side < 4; ++side)
+        tc.borders[side] = borderOf(cf, side, tableBorder);
+    if (cf.background().style() != Qt::NoBrush)
+        tc.shading = std::uint32_t(cf.background().color().rgb() & 0xFFFFFF);
+    return tc;
+}
+
+// A table made in the editor: rows from its grid, widths from its columns.
+void appendEditorTable(const QTextTable* table, const TableReader& reader) {
+    const QTextTableFormat tf = table->format();
+    const int columns = table->columns();
+    const std::vector<int> widths = editorColumnWidths(tf, columns);
+    TableRow shape;
+    shape.left = twips(tf.leftMargin());
+    shape.gap = twips(tf.cellPadding());
+    shape.align = Alignment(alignmentCode(tf.alignment()));
+    if (shape.align == Alignment::Justify)
+        shape.align = Alignment::Left;
+    for (int r = 0; r < table->rows(); ++r) {
+        TableRow row = shape;
+        int right = shape.left;
+        for (int c = 0; c < columns; ++c) {
+            right += widths[size_t(c)];
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (cell.column() + cell.columnSpan() - 1 != c)
+                continue; // the cell goes on to the right
+            TableCell tc = editorCell(cell, right, tf.border());
+            const int index = int(row.cells.size());
+            const bool continued = cell.row() != r;
+            tc.vmerge = continued            ? CellMerge::Continue
+                        : cell.rowSpan() > 1 ? CellMerge::First
+                                             : CellMerge::None;
+            reader.add(continued ? nullptr : &cell, r, index);
+            row.cells.push_back(tc);
+        }
+        reader.doc.rows.push_back(std::move(row));
+    }
+}
+
+} // namespace
+
+size_t tableEnd(const Document& doc, size_t first) {
+    size_t end = first;
+    while (end < doc.paragraphs.size() && inTable(doc, doc.paragraphs[end]) &&
+           (end == first || doc.paragraphs[end].row == doc.paragraphs[end - 1].row ||
+            doc.paragraphs[end].row == doc.paragraphs[end - 1].row + 1))
+        ++end;
+    return end;
+}
+
+void insertTable(QTextCursor& cursor, const Document& doc, size_t first, size_t end,
+                 bool spareBlock, const CellFill& fill) {
+    const TableRows rows{doc, doc.paragraphs[first].row - 1};
+    const int rowCount = doc.paragraphs[end - 1].row - rows.first;
+    const TableGrid grid = tableGrid(doc.rows, size_t(rows.first), size_t(rowCount));
+    const QTextTableFormat tf = tableFormat(doc.rows[size_t(rows.first)], grid);
+    if (spareBlock)
+        setGapFormat(cursor);
+    for (int from = 0; from < rowCount;) {
+        const int to = partEnd(grid, from);
+        size_t next = first;
+        while (next < end && doc.paragraphs[next].row - 1 - rows.first < to)
+            ++next;
+        QTextTableFormat part = tf;
+        part.setProperty(
+            kTableRowsProperty,
+            QVariant::fromValue(packRows(doc.rows, size_t(rows.first + from), size_t(to - from))));
+        QTextTable* table = cursor.insertTable(to - from, int(grid.edges.size()), part);
+        setCellFormats(table, rows, grid, from, to);
+        fillCells(table, rows, grid, from, first, next, fill);
+        cursor = table->lastCursorPosition();
+        cursor.movePosition(QTextCursor::NextBlock);
+        setGapFormat(cursor);
+        first = next;
+        from = to;
+    }
 }
 
 bool isTableGap(const QTextBlock& block) {
@@ -222,90 +380,17 @@ QTextTable* outermostTable(const QTextBlock& block) {
 
 void appendTable(const QTextTable* table, Document& doc,
                  const std::function<Paragraph(const QTextBlock&)>& paragraphOf) {
+    const TableReader reader{doc, int(doc.rows.size()), paragraphOf};
     const QTextTableFormat tf = table->format();
-    const int rowBase = int(doc.rows.size());
-    auto add = [&](const QTextTableCell* cell, int row, int index) {
-        bool any = false;
-        if (cell)
-            forEachBlock(*cell, [&](const QTextBlock& b) {
-                Paragraph p = paragraphOf(b);
-                p.row = rowBase + row + 1;
-                p.cell = index;
-                doc.paragraphs.push_back(std::move(p));
-                any = true;
-            });
-        if (!any) {
-            Paragraph p;
-            p.row = rowBase + row + 1;
-            p.cell = index;
-            doc.paragraphs.push_back(std::move(p));
-        }
-    };
-
-    const std::vector<TableRow> kept =
-        unpackRows(tf.property(kTableRowsProperty).value<QList<int>>());
-    const TableGrid grid = tableGrid(kept, 0, kept.size());
-    if (!kept.empty() && hasGrid(table, grid)) {
-        for (size_t r = 0; r < kept.size(); ++r) {
-            for (size_t c = 0; c < kept[r].cells.size(); ++c) {
-                const GridCell& g = grid.cells[r][c];
-                if (g.covered) {
-                    add(nullptr, int(r), int(c));
-                } else {
-                    const QTextTableCell cell = table->cellAt(int(r), g.column);
-                    add(&cell, int(r), int(c));
-                }
-            }
-            doc.rows.push_back(kept[r]);
-        }
-        return;
+    std::vector<TableRow> kept = unpackRows(tf.property(kTableRowsProperty).value<QList<int>>());
+    const QList<int> columns = tf.property(kTableColumnsProperty).value<QList<int>>();
+    if (!kept.empty() && columns.size() > 1) {
+        const TableGrid grid = tableGrid(kept, 0, kept.size(), columns.front(),
+                                         std::vector<int>(columns.begin() + 1, columns.end()));
+        if (hasGrid(table, grid))
+            return appendKeptRows(table, grid, std::move(kept), reader);
     }
-
-    // A table made in the editor: rows from its grid, widths from its columns.
-    const int columns = table->columns();
-    const QList<QTextLength> constraints = tf.columnWidthConstraints();
-    std::vector<int> widths(size_t(columns), kPastedTableWidth / std::max(columns, 1));
-    if (constraints.size() == columns)
-        for (int c = 0; c < columns; ++c) {
-            const QTextLength& l = constraints[c];
-            if (l.type() == QTextLength::FixedLength && l.rawValue() > 0)
-                widths[size_t(c)] = std::max(twips(l.rawValue()), 1);
-            else if (l.type() == QTextLength::PercentageLength && l.rawValue() > 0)
-                widths[size_t(c)] = std::max(int(kPastedTableWidth * l.rawValue() / 100), 1);
-        }
-    TableRow shape;
-    shape.left = twips(tf.leftMargin());
-    shape.gap = twips(tf.cellPadding());
-    shape.align = Alignment(alignmentCode(tf.alignment()));
-    if (shape.align == Alignment::Justify)
-        shape.align = Alignment::Left;
-    for (int r = 0; r < table->rows(); ++r) {
-        TableRow row = shape;
-        int right = shape.left;
-        for (int c = 0; c < columns; ++c) {
-            right += widths[size_t(c)];
-            const QTextTableCell cell = table->cellAt(r, c);
-            if (cell.column() + cell.columnSpan() - 1 != c)
-                continue; // the cell goes on to the right
-            TableCell tc;
-            tc.right = right;
-            const QTextTableCellFormat cf = cell.format().toTableCellFormat();
-            for (int side = 0; side < 4; ++side)
-                tc.borders[side] = borderOf(cf, side, tf.border());
-            if (cf.background().style() != Qt::NoBrush)
-                tc.shading = std::uint32_t(cf.background().color().rgb() & 0xFFFFFF);
-            const int index = int(row.cells.size());
-            if (cell.row() != r) {
-                tc.vmerge = CellMerge::Continue;
-                add(nullptr, r, index);
-            } else {
-                tc.vmerge = cell.rowSpan() > 1 ? CellMerge::First : CellMerge::None;
-                add(&cell, r, index);
-            }
-            row.cells.push_back(tc);
-        }
-        doc.rows.push_back(std::move(row));
-    }
+    appendEditorTable(table, reader);
 }
 
 } // namespace qly

@@ -18,6 +18,10 @@ inline constexpr int kTableRowsProperty = 0x100000 /* QTextFormat::UserProperty 
 // On a block that the editor keeps beside a table and the page does not hold (before a table
 // at the start of a page, after one at its end): dropped while it stays empty.
 inline constexpr int kTableGapProperty = 0x100000 + 0x357;
+// On a QTextTableFormat: the columns the table is laid out on (the left edge, then the right
+// edges, in twips): the parts of a long table are each a table of their own on the whole
+// table's columns.
+inline constexpr int kTableColumnsProperty = 0x100000 + 0x358;
 
 // The index after the last paragraph of the table that starts at paragraph `first`; `first`
 // when that paragraph is in no table.
@@ -28,8 +32,9 @@ size_t tableEnd(const Document& doc, size_t first);
 using CellFill = std::function<void(const QTextCursor& at, size_t from, size_t to, bool fresh)>;
 
 // Inserts the table of paragraphs [first, end) at the cursor and fills its cells through
-// `fill`; the cursor ends in the block after the table. `spareBlock`: the cursor's block is
-// no paragraph of the page (the start of a page).
+// `fill`; the cursor ends in the block after the table. A long table goes in as parts, tables
+// one after the other with an empty block between them that takes no room. `spareBlock`: the
+// cursor's block is no paragraph of the page (the start of a page).
 void insertTable(QTextCursor& cursor, const Document& doc, size_t first, size_t end,
                  bool spareBlock, const CellFill& fill);
 

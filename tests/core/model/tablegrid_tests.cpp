@@ -51,3 +51,20 @@ TEST(TableGridTest, RowsWithEdgesOfTheirOwnTakeTheWidestRowsColumns) {
     EXPECT_EQ(n.cells[1][0].columnSpan, 2);
     EXPECT_EQ(n.cells[2][0].columnSpan, 3);
 }
+
+// A part of a table laid out on the whole table's columns: its cells where the whole grid has
+// them.
+TEST(TableGridTest, PartsOnTheWholeTablesColumnsMatchTheWhole) {
+    std::vector<TableRow> rows;
+    for (int r = 0; r < 200; ++r)
+        rows.push_back(row({100 + r, 2000 + (r % 3) * 500, 120000}));
+    const TableGrid whole = tableGrid(rows, 0, rows.size());
+    const TableGrid part = tableGrid(rows, 120, 30, whole.left, whole.edges);
+    EXPECT_EQ(part.edges, whole.edges);
+    ASSERT_EQ(part.cells.size(), 30u);
+    for (size_t r = 0; r < part.cells.size(); ++r)
+        for (size_t c = 0; c < 3; ++c) {
+            EXPECT_EQ(part.cells[r][c].column, whole.cells[120 + r][c].column);
+            EXPECT_EQ(part.cells[r][c].columnSpan, whole.cells[120 + r][c].columnSpan);
+        }
+}

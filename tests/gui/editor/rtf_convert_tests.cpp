@@ -302,6 +302,51 @@ TEST(RichTextConvert, TablesThroughTheEditor) {
 
 // Lists keep their kinds, levels and numbering through the editor; lists made in the editor
 // (Qt's list commands, pasted HTML) are saved as lists and come back as lists.
+// A long table goes into the editor as parts, each a table on the whole table's columns, cut
+// where no merged cell reaches over, and comes back as the one table it was. Its rows end their
+// first cells at edges of their own: more than the grid has columns, though a part alone
+// has fewer.
+TEST(RichTextConvert, LongTablesGoInAsPartsAndComeBackWhole) {
+    Document page;
+    CharFormat f;
+    f.font = "DejaVu Sans";
+    f.size = 10;
+    const int rows = 400;
+    for (int r = 0; r < rows; ++r) {
+        const bool merged = r >= 98 && r <= 102; // the last cells of five rows, one cell
+        const CellMerge vmerge = !merged   ? CellMerge::None
+                                 : r == 98 ? CellMerge::First
+                                           : CellMerge::Continue;
+        page.rows.push_back(
+            row(0, 108, Alignment::Left,
+                {cell(100 + r / 2), cell(3000), cell(4500), cell(6000, {}, vmerge)}));
+        for (int c = 0; c < 4; ++c) {
+            Paragraph p(Alignment::Left, {});
+            if (c < 3 || vmerge != CellMerge::Continue)
+                p.runs.push_back(TextRun{QString("r%1 c%2").arg(r).arg(c), f});
+            p.row = r + 1;
+            p.cell = c;
+            page.paragraphs.push_back(p);
+        }
+    }
+    page.paragraphs.push_back(Paragraph(Alignment::Left, {TextRun{"after", f}}));
+    QTextDocument doc;
+    setEditorDocument(&doc, page);
+    const QList<QTextFrame*> parts = doc.rootFrame()->childFrames();
+    ASSERT_GT(parts.size(), 1);
+    int seen = 0;
+    for (QTextFrame* frame : parts) {
+        const auto* part = qobject_cast<QTextTable*>(frame);
+        ASSERT_TRUE(part);
+        EXPECT_EQ(part->columns(), 4);
+        if (seen <= 98 && seen + part->rows() > 98)
+            EXPECT_EQ(part->cellAt(98 - seen, 3).rowSpan(), 5);
+        seen += part->rows();
+    }
+    EXPECT_EQ(seen, rows);
+    EXPECT_EQ(editorDocument(&doc), page);
+}
+
 TEST(RichTextConvert, ListsThroughTheEditor) {
     Document d;
     d.lists.resize(2);
