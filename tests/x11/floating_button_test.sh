@@ -10,6 +10,7 @@ geometry_is() { [ "$(win_geometry "$1")" = "$2" ]; }
 expect_geometry() {
     wait_for geometry_is "$1" "$2" || fail "$3: geometry $(win_geometry "$1"), expected $2"
 }
+_left_is_not() { local x _r; read -r x _r < <(win_geometry "$1"); [ "$x" != "$2" ]; }
 settings_value() { sed -n "s/^$2=//p" "$1/qly.ini" | tr -d '\r'; }
 # Drags the button by its grip so that its left edge would come to X (top unchanged).
 drag_button_to_left() {
@@ -17,11 +18,10 @@ drag_button_to_left() {
     read -r x y w h < <(win_geometry "$1")
     xdotool mousemove $((x + 17)) $((y + 7)) mousedown 1
     xdotool mousemove $((x + 17 + 20)) $((y + 7))
-    sleep 0.1
+    # The button follows once the press reached it; the rest of the drag is in order after it.
+    wait_for _left_is_not "$1" "$x" || fail "the button does not follow the drag"
     xdotool mousemove $(($2 + 17 + 30)) $((y + 7))
-    sleep 0.1
     xdotool mousemove $(($2 + 17)) $((y + 7))
-    sleep 0.1
     xdotool mouseup 1
 }
 
@@ -31,7 +31,7 @@ printf '[Main]\nMinimizeTo=2\n' >"$app/qly.ini"
 app_start "$app"
 wid=$(wait_window Quillery) || fail "no main window"
 expect_geometry "$wid" "312 200 400 368" "start"
-sleep 0.3
+wait_active "$wid" || fail "main window not active"
 click_minimize "$wid"
 button=$(floating_button) || fail "no floating button"
 expect_geometry "$button" "678 200 34 50" "default button place"
@@ -57,7 +57,7 @@ wait_for unmapped "$button" || fail "button still shown after restoring"
 expect_geometry "$wid" "312 200 400 368" "restored"
 pass "restoring brings back the window's size and position"
 
-sleep 0.3
+wait_active "$wid" || fail "main window not active after the restore"
 click_minimize "$wid"
 button=$(floating_button) || fail "no floating button the second time"
 expect_geometry "$button" "0 200 34 50" "the next minimise"
@@ -66,10 +66,11 @@ pass "the next minimise puts the button where it was dragged"
 xdotool type --delay 5 "whilefloating" # letters go nowhere while the button is shown
 read -r bx by _ < <(win_geometry "$button")
 xdotool mousemove $((bx + 17)) $((by + 7)) click 3
-sleep 0.5
+wait_menus 1 || fail "no menu on the grip"
 menu=$(xdotool search --onlyvisible --classname '^qly$' | grep -vx "$button" | head -n1) ||
     fail "no menu on the grip"
 read -r mx my mw mh < <(win_geometry "$menu")
+wait_ink "$mx" "$my" "$mw" "$mh" || fail "the grip's menu is not drawn"
 xdotool mousemove $((mx + mw / 2)) $((my + mh - 12)) click 1
 wait_for ended "$APP_PID" || fail "Exit from the grip's menu did not end the program"
 for kv in Left=312 Top=200 Width=400 Height=368 MinimizedLeft=0 MinimizedTop=200; do
@@ -92,7 +93,7 @@ printf '[Main]\nMinimizeTo=2\nLeft=800\nTop=600\nWidth=400\nHeight=368\nMinimize
 app_start "$app"
 wid=$(wait_window Quillery) || fail "no main window (clamp)"
 expect_geometry "$wid" "800 600 400 368" "start off the screen's edge"
-sleep 0.3
+wait_active "$wid" || fail "main window not active (clamp)"
 # The title bar's minimise button is off the screen: the window manager minimises.
 xdotool windowminimize "$wid"
 button=$(floating_button) || fail "no floating button (clamp)"

@@ -18,6 +18,7 @@ popup_menu() {
 }
 settings_value() { sed -n "s/^$2=//p" "$1/qly.ini" | tr -d '\r'; }
 ended() { ! kill -0 "$1" 2>/dev/null; }
+shows() { [ "$(editor_text "$1")" = "$2" ]; }
 
 # Mode 0: iconic, with its taskbar entry; a second start brings it back.
 app0="$X_WORK/mode0"
@@ -25,7 +26,7 @@ app_install "$app0"
 printf '[Main]\nMinimizeTo=0\n' >"$app0/qly.ini"
 app_start "$app0"
 wid=$(wait_window Quillery) || fail "mode 0: no main window"
-sleep 0.3
+wait_active "$wid" || fail "mode 0: main window not active"
 click_minimize "$wid"
 wait_for has_state "$wid" _NET_WM_STATE_HIDDEN || fail "mode 0: window not iconic"
 xprop -id "$wid" WM_STATE | grep -q Iconic || fail "mode 0: WM_STATE not iconic"
@@ -43,7 +44,7 @@ app_install "$app1"
 printf '[Main]\nMinimizeTo=1\n' >"$app1/qly.ini"
 app_start "$app1"
 wid=$(wait_window Quillery) || fail "mode 1: no main window"
-sleep 0.3
+wait_active "$wid" || fail "mode 1: main window not active"
 click_minimize "$wid"
 button=$(floating_button) || fail "mode 1 without a tray: no floating button"
 wait_for sh -c "! xwininfo -id $wid | grep -q IsViewable" || fail "mode 1: main window still shown"
@@ -54,7 +55,7 @@ pass "mode 1 without a tray falls back to the floating button; a second start re
 
 # Mode 1 with a tray (the same copy: a tray that appears later is used from then on).
 tray_start || fail "trayer did not start"
-sleep 0.3
+wait_active "$wid" || fail "mode 1: main window not active after the restore"
 click_minimize "$wid"
 read -r ix iy < <(tray_icon_centre) || fail "mode 1: no tray icon"
 wait_for sh -c "! xwininfo -id $wid | grep -q IsViewable" || fail "mode 1: main window still mapped"
@@ -68,28 +69,29 @@ tray_icon_centre >/dev/null 2>&1 && fail "mode 1: icon still in the tray after r
 pass "mode 1: a left click on the icon restores"
 
 # Right click: the menu, without restoring; its first entry restores, its last one exits.
-sleep 0.3
+wait_active "$wid" || fail "mode 1: main window not active after the left click"
 click_minimize "$wid"
 read -r ix iy < <(tray_icon_centre) || fail "mode 1: no tray icon the second time"
 icon=$(xdotool search --onlyvisible --classname '^qly$' | head -n1)
 xdotool mousemove "$ix" "$iy" click 3
 menu=$(popup_menu "$icon") || fail "mode 1: right click showed no menu"
-sleep 0.3
+# The click is handled by the time its menu shows.
 mapped "$wid" && fail "mode 1: right click restored the window"
-import -window root "$X_WORK/tray-menu.png"
 read -r mx my mw mh < <(win_geometry "$menu")
+wait_ink "$mx" "$my" "$mw" "$mh" || fail "mode 1: the menu is not drawn"
+import -window root "$X_WORK/tray-menu.png"
 xdotool mousemove $((mx + mw / 2)) $((my + 12)) click 1
 wait_for mapped "$wid" || fail "mode 1: Restore in the menu did not restore"
 pass "mode 1: a right click opens the menu (${mw}x${mh}) and Restore restores"
 
 xdotool type --delay 5 "kept by exit"
-sleep 0.2
+wait_for shows "$wid" 'kept by exit' || fail "mode 1: typing did not reach the page"
 click_minimize "$wid"
 read -r ix iy < <(tray_icon_centre) || fail "mode 1: no tray icon the third time"
 xdotool mousemove "$ix" "$iy" click 3
 menu=$(popup_menu "$icon") || fail "mode 1: no menu the second time"
-sleep 0.3
 read -r mx my mw mh < <(win_geometry "$menu")
+wait_ink "$mx" "$my" "$mw" "$mh" || fail "mode 1: the menu is not drawn the second time"
 xdotool mousemove $((mx + mw / 2)) $((my + mh - 12)) click 1
 wait_for ended "$APP_PID" || fail "mode 1: Exit did not end the program"
 grep -q 'kept by exit' "$app1/rtf/A.rtf" || fail "mode 1: Exit did not save the page"

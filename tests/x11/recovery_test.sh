@@ -14,7 +14,7 @@ printf '{\\rtf1\\ansi saved words\\par}' >"$app/rtf/A.rtf"
 
 app_start "$app"
 main=$(wait_window Quillery) || fail "no main window"
-sleep 0.5
+wait_active "$main" || fail "the main window has no focus"
 read -r mx my _ _ <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool key ctrl+End type --delay 20 ' and recovered words'
@@ -37,14 +37,15 @@ for _ in $(seq 200); do
     sleep 0.05
 done
 [ -n "$box" ] || fail "no recovery box at the next start"
-sleep 0.3
+read -r bx by bw bh <<<"$(win_geometry "$box")"
+wait_ink "$bx" "$by" "$bw" "$bh" || fail "the recovery box is not drawn"
 import -window root "$shots/recovery-box.png"
 # Restore is the default button. Under load the window manager may not take the activation at
 # the first request: ask again.
 for _ in $(seq 20); do xdotool windowactivate --sync "$box" 2>/dev/null && break; sleep 0.2; done
 xdotool key Return
 main=$(wait_window Quillery) || fail "no main window after the box"
-sleep 0.5
+wait_active "$main" || fail "the main window has no focus after the box"
 read -r mx my _ _ <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool key ctrl+a ctrl+c

@@ -13,16 +13,17 @@ x_start 1024x768
 app="$X_WORK/app"
 app_install "$app"
 
+shows() { [ "$(editor_text "$1")" = "$2" ]; }
+wm_state_is() { xprop -id "$1" WM_STATE | grep -q "$2"; }
 snapshot() { (cd "$app" && find . -type f -printf '%p %s %T@\n' | sort && find . -type f -exec md5sum {} + | sort); }
 
 app_start "$app"
 first=$APP_PID
 wid=$(wait_window Quillery) || fail "no main window"
 xdotool type --delay 5 "typed before the second start"
-sleep 0.2
+wait_for shows "$wid" "typed before the second start" || fail "typing did not reach the page"
 xdotool windowminimize "$wid"
-sleep 0.5
-xprop -id "$wid" WM_STATE | grep -q Iconic || fail "could not minimise the window"
+wait_for wm_state_is "$wid" Iconic || fail "could not minimise the window"
 before=$(snapshot)
 
 start=$(date +%s%N)
@@ -35,9 +36,8 @@ elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 kill -0 "$first" || fail "first copy ended"
 [ "$(pgrep -c -f "$app/qly")" = 1 ] || fail "more than one copy runs"
 [ "$(snapshot)" = "$before" ] || fail "second start changed files"
-sleep 0.5
-xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN && fail "minimised window not restored"
-xprop -id "$wid" WM_STATE | grep -q Normal || fail "window not back to normal state"
+wait_for wm_state_is "$wid" Normal || fail "window not back to normal state"
+has_state "$wid" _NET_WM_STATE_HIDDEN && fail "minimised window not restored"
 pass "second start: status 0 in ${elapsed_ms} ms, first copy restored, no file changed"
 
 # SIGTERM: page and settings saved as a close saves them.

@@ -8,7 +8,11 @@ if [ -z "${QLY_SNI_SESSION:-}" ]; then
     status=0
     HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
         QLY_SNI_SESSION=1 dbus-run-session -- bash "$0" || status=$?
-    sleep 0.5 # the bus's services end after it
+    # The bus's services end after it, still writing in that home until they do.
+    for _ in $(seq 100); do
+        grep -lsz '^QLY_SNI_SESSION=1$' /proc/[0-9]*/environ >/dev/null 2>&1 || break
+        sleep 0.05
+    done
     rm -rf "$home"
     exit $status
 fi

@@ -32,8 +32,10 @@ pass "with both displays and no platform chosen, the window is on X11"
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" || fail "the program did not end"
 
-QT_QPA_PLATFORM=wayland app_start "$dir"
-sleep 3
+# The client library logs its requests: the window is on Wayland once it has a title there.
+WAYLAND_DEBUG=1 QT_QPA_PLATFORM=wayland app_start "$dir"
+wait_file_has "$X_WORK/app.log" 'xdg_toplevel@[0-9]+\.set_title' ||
+    fail "the program did not show a window on Wayland: $(grep -v '^\[' "$X_WORK/app.log" | head)"
 kill -0 "$APP_PID" 2>/dev/null || fail "the program did not run on Wayland: $(cat "$X_WORK/app.log")"
 if wait_window Quillery >/dev/null; then fail "an X11 window although Wayland was chosen"; fi
 pass "the user's choice of Wayland stands"
