@@ -105,7 +105,7 @@ int codePageForCharset(int charset, int ansiCodePage) {
 }
 
 bool CodePage::isLeadByte(unsigned char b) const {
-    if (number_ == 932 || number_ == 10001)
+    if (m_number == 932 || m_number == 10001)
         return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
     return b >= 0x81 && b <= 0xFE;
 }
@@ -115,7 +115,7 @@ void CodePage::appendDecoded(QString& out, const char* bytes, qsizetype n) const
         return;
     const qsizetype old = out.size();
     out.resize(old + n); // a byte never makes more than one UTF-16 unit in these pages
-    QChar* end = decoder_->appendToBuffer(out.data() + old, QByteArrayView(bytes, n));
+    QChar* end = m_decoder->appendToBuffer(out.data() + old, QByteArrayView(bytes, n));
     out.truncate(end - out.constData());
 }
 
@@ -168,25 +168,25 @@ void makeFromQt(char16_t* table, int cp) {
 } // namespace
 
 const CodePage& CodePages::get(int cp) {
-    for (const auto& p : pages_)
-        if (p->number_ == cp)
+    for (const auto& p : m_pages)
+        if (p->m_number == cp)
             return *p;
     auto page = std::make_unique<CodePage>();
-    page->number_ = cp;
+    page->m_number = cp;
     for (int b = 0; b < 0x80; ++b)
-        page->table_[b] = char16_t(b);
+        page->m_table[b] = char16_t(b);
     if (cp == kUtf8CodePage) // bytes outside a sequence: as Windows-1252
-        copyHigh1252(page->table_);
+        copyHigh1252(page->m_table);
     else if (cp == kSymbolCodePage)
-        std::memcpy(page->table_, kSymbolTable, sizeof kSymbolTable);
+        std::memcpy(page->m_table, kSymbolTable, sizeof kSymbolTable);
     else if (isDoubleBytePage(cp))
-        makeDoubleByte(page->decoder_, page->table_, cp);
+        makeDoubleByte(page->m_decoder, page->m_table, cp);
     else if (const SingleByteTable* t = builtinTable(cp))
-        std::copy(std::begin(t->high), std::end(t->high), page->table_ + 0x80);
+        std::copy(std::begin(t->high), std::end(t->high), page->m_table + 0x80);
     else
-        makeFromQt(page->table_, cp);
-    pages_.push_back(std::move(page));
-    return *pages_.back();
+        makeFromQt(page->m_table, cp);
+    m_pages.push_back(std::move(page));
+    return *m_pages.back();
 }
 
 int windows1252Byte(char16_t c) {

@@ -21,12 +21,12 @@ int codePageForCharset(int charset, int ansiCodePage);
 // How the bytes of one code page become UTF-16.
 class CodePage {
 public:
-    int number() const { return number_; }
-    bool isDoubleByte() const { return decoder_ != nullptr; }
-    bool isSymbol() const { return number_ == kSymbolCodePage; }
-    bool isUtf8() const { return number_ == kUtf8CodePage; }
+    int number() const { return m_number; }
+    bool isDoubleByte() const { return m_decoder != nullptr; }
+    bool isSymbol() const { return m_number == kSymbolCodePage; }
+    bool isUtf8() const { return m_number == kUtf8CodePage; }
     // Single-byte pages and Symbol: the character of a byte.
-    char16_t single(unsigned char b) const { return table_[b]; }
+    char16_t single(unsigned char b) const { return m_table[b]; }
     // Double-byte pages: whether the byte starts a two-byte character (Mac Japanese: not
     // the single bytes 0x80, 0xA0 and 0xFD..0xFF it adds).
     bool isLeadByte(unsigned char b) const;
@@ -35,9 +35,9 @@ public:
 
 private:
     friend class CodePages;
-    int number_ = 1252;
-    char16_t table_[256] = {};
-    std::unique_ptr<QStringDecoder> decoder_;
+    int m_number = 1252;
+    char16_t m_table[256] = {};
+    std::unique_ptr<QStringDecoder> m_decoder;
 };
 
 // A small cache of the code pages one reader uses. Not thread-safe; one per reader.
@@ -46,7 +46,7 @@ public:
     const CodePage& get(int codePage);
 
 private:
-    std::vector<std::unique_ptr<CodePage>> pages_;
+    std::vector<std::unique_ptr<CodePage>> m_pages;
 };
 
 // Writer side: the Windows-1252 byte of a character, or -1 when 1252 has none.

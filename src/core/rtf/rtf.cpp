@@ -73,44 +73,44 @@ public:
 class DocumentBuilder final : public Builder {
 public:
     void setFormat(const CharFormat& f) override {
-        if (f != format_) {
-            format_ = f;
-            newRun_ = true;
+        if (f != m_format) {
+            m_format = f;
+            m_newRun = true;
         }
     }
     void text(const QChar* s, qsizetype n) override {
-        if (newRun_ && !paragraph_.runs.empty() && paragraph_.runs.back().format == format_ &&
-            paragraph_.runs.back().picture == 0)
-            newRun_ = false; // formats came and went without text
-        if (newRun_ || paragraph_.runs.empty()) {
-            paragraph_.runs.push_back(TextRun{QString(s, n), format_});
-            newRun_ = false;
+        if (m_newRun && !m_paragraph.runs.empty() && m_paragraph.runs.back().format == m_format &&
+            m_paragraph.runs.back().picture == 0)
+            m_newRun = false; // formats came and went without text
+        if (m_newRun || m_paragraph.runs.empty()) {
+            m_paragraph.runs.push_back(TextRun{QString(s, n), m_format});
+            m_newRun = false;
         } else {
-            paragraph_.runs.back().text.append(s, n);
+            m_paragraph.runs.back().text.append(s, n);
         }
     }
     void paragraphEnd(const Paragraph& format) override {
-        std::vector<TextRun> runs = std::move(paragraph_.runs);
-        paragraph_ = format;
-        paragraph_.runs = std::move(runs);
-        doc.paragraphs.push_back(std::move(paragraph_));
-        paragraph_ = Paragraph{};
-        newRun_ = true;
+        std::vector<TextRun> runs = std::move(m_paragraph.runs);
+        m_paragraph = format;
+        m_paragraph.runs = std::move(runs);
+        doc.paragraphs.push_back(std::move(m_paragraph));
+        m_paragraph = Paragraph{};
+        m_newRun = true;
     }
     void setLists(std::vector<List> lists) override { doc.lists = std::move(lists); }
     void rowEnd(TableRow row) override { doc.rows.push_back(std::move(row)); }
     void picture(int index) override {
-        paragraph_.runs.push_back(
-            TextRun{QString(QChar::ObjectReplacementCharacter), format_, index});
-        newRun_ = true;
+        m_paragraph.runs.push_back(
+            TextRun{QString(QChar::ObjectReplacementCharacter), m_format, index});
+        m_newRun = true;
     }
     void setPictures(std::vector<Picture> pictures) override { doc.pictures = std::move(pictures); }
     Document doc;
 
 private:
-    Paragraph paragraph_;
-    CharFormat format_;
-    bool newRun_ = true;
+    Paragraph m_paragraph;
+    CharFormat m_format;
+    bool m_newRun = true;
 };
 
 } // namespace

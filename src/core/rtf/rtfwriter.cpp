@@ -29,17 +29,17 @@ namespace {
 
 class Out {
 public:
-    explicit Out(qsizetype reserve) { buf_.reserve(reserve); }
+    explicit Out(qsizetype reserve) { m_buffer.reserve(reserve); }
 
     // Room for n more bytes; write them at the returned pointer, then commit.
     char* room(qsizetype n) {
-        const qsizetype size = buf_.size();
-        if (size + n > buf_.capacity())
-            buf_.reserve(std::max(buf_.capacity() * 2, size + n));
-        buf_.resize(size + n);
-        return buf_.data() + size;
+        const qsizetype size = m_buffer.size();
+        if (size + n > m_buffer.capacity())
+            m_buffer.reserve(std::max(m_buffer.capacity() * 2, size + n));
+        m_buffer.resize(size + n);
+        return m_buffer.data() + size;
     }
-    void commit(const char* end) { buf_.resize(end - buf_.constData()); }
+    void commit(const char* end) { m_buffer.resize(end - m_buffer.constData()); }
 
     void append(const char* s, qsizetype n) {
         char* d = room(n);
@@ -61,10 +61,10 @@ public:
             *--p = '-';
         append(p, e - p);
     }
-    QByteArray take() { return std::move(buf_); }
+    QByteArray take() { return std::move(m_buffer); }
 
 private:
-    QByteArray buf_;
+    QByteArray m_buffer;
 };
 
 inline char* putNumber(char* d, int v) {

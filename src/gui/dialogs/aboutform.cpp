@@ -41,15 +41,15 @@ AboutForm::AboutForm(QWidget* parent)
     setFont(dialogFont);
     setFixedSize(395, 258);
 
-    auto* bevel2 = new QFrame(this);
-    bevel2->setObjectName(QStringLiteral("Bevel2"));
-    bevel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    bevel2->setGeometry(8, 8, 268, 241);
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("Bevel2"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setGeometry(8, 8, 268, 241);
 
-    auto* image2 = new QLabel(this);
-    image2->setObjectName(QStringLiteral("Image2"));
-    image2->setPixmap(drawLogo());
-    image2->setGeometry(12, 12, LogoWidth, LogoHeight);
+    auto* logo = new QLabel(this);
+    logo->setObjectName(QStringLiteral("Image2"));
+    logo->setPixmap(drawLogo());
+    logo->setGeometry(12, 12, LogoWidth, LogoHeight);
 
     auto* version = new QLabel(versionLine(), this);
     version->setObjectName(QStringLiteral("lbVersion"));
@@ -59,10 +59,10 @@ AboutForm::AboutForm(QWidget* parent)
     version->setFont(versionFont);
     version->setGeometry(25, 112, 240, 22);
 
-    auto* bevel1 = new QFrame(this);
-    bevel1->setObjectName(QStringLiteral("Bevel1"));
-    bevel1->setFrameStyle(QFrame::HLine | QFrame::Raised);
-    bevel1->setGeometry(12, 186, 260, 2);
+    auto* separator = new QFrame(this);
+    separator->setObjectName(QStringLiteral("Bevel1"));
+    separator->setFrameStyle(QFrame::HLine | QFrame::Raised);
+    separator->setGeometry(12, 186, 260, 2);
 
     // The captions keep their places; a desktop font wider than the design's widens them.
     auto* support = new QLabel(QStringLiteral("Support:"), this);
