@@ -304,7 +304,8 @@ private:
     void startBlock(const Paragraph& p) {
         QTextBlockFormat bf = toQt(p);
         if (m_first) {
-            m_cursor.setBlockFormat(bf);
+            if (m_cursor.blockFormat() != bf) // a table's cells start alike
+                m_cursor.setBlockFormat(bf);
             m_first = false;
         } else if (m_lastFormat && p.list == 0 && !m_listBefore && bf == m_blockBefore) {
             m_pending += QChar::ParagraphSeparator;

@@ -221,7 +221,10 @@ void fillCells(QTextTable* table, const TableRows& rows, const TableGrid& grid, 
                 ++run;
             if (run > k) {
                 const QTextTableCell cell = table->cellAt(r - from, g.column);
-                char& done = filled[size_t(cell.row()) * columns + size_t(cell.column())];
+                // A merged-away cell's paragraphs go where the cell over it starts.
+                const int top = g.covered ? cell.row() : r - from;
+                const int left = g.covered ? cell.column() : g.column;
+                char& done = filled[size_t(top) * columns + size_t(left)];
                 fill(cell.lastCursorPosition(), k, run, !done);
                 done = 1;
             }
