@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs a built portable folder for the user: the program and its help file into the user's
-# Quillery folder (replacing only those, never the notes or the settings), the launcher into the
-# desktop's applications folder and the icon into the user's hicolor theme. Prints the program's
-# installed path.
+# Installs a built portable folder for the user: the program, its help file and its private
+# runtime (the folder lib/ that `cmake --install` collects: Qt, the libraries only Qt needs and
+# the Qt plugins) into the user's Quillery folder (replacing only those, never the notes or the
+# settings), the launcher into the desktop's applications folder and the icon into the user's
+# hicolor theme. Prints the program's installed path.
 # Usage: scripts/install.sh [portable-folder]   (default: build/Quillery)
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,6 +15,20 @@ if [ -d "$HOME/Applications" ]; then target="$HOME/Applications/Quillery"; else 
 data="${XDG_DATA_HOME:-$HOME/.local/share}"
 mkdir -p "$target" "$data/applications"
 
+# Everything is gathered first in a folder beside the target, on the same drive, so that it
+# goes into place by renaming.
+stage="$(mktemp -d "$target/.install.XXXXXX")"
+trap 'rm -rf "$stage"' EXIT
+build="$(dirname "$from")"
+if [ -f "$build/cmake_install.cmake" ]; then
+    cmake --install "$build" --prefix "$stage" >"$stage/install.log" ||
+        { cat "$stage/install.log" >&2; exit 1; }
+else
+    mkdir -p "$stage/Quillery"
+    cp -a "$from/." "$stage/Quillery/"
+fi
+from="$stage/Quillery"
+
 # Each file goes in under a temporary name and is renamed into place, so that an interrupted
 # install leaves the old file or the new one, and a running copy keeps its own.
 put() {
@@ -22,6 +37,14 @@ put() {
     cp -f "$from_file" "$(dirname "$to_file")/.$(basename "$to_file").new"
     mv -f "$(dirname "$to_file")/.$(basename "$to_file").new" "$to_file"
 }
+# The runtime is replaced as a whole, before the program that needs it; a running copy keeps
+# the files it has open.
+if [ -d "$from/lib" ]; then
+    rm -rf "$target/.lib.old"
+    if [ -d "$target/lib" ]; then mv "$target/lib" "$target/.lib.old"; fi
+    mv "$from/lib" "$target/lib"
+    rm -rf "$target/.lib.old"
+fi
 for f in qly qly.chm qly.png qly.svg; do
     [ -f "$from/$f" ] && put "$from/$f" "$target/$f"
 done

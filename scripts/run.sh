@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Quillery, installs it for the user (scripts/install.sh: the program and its help file
-# into the user's Quillery folder, never touching the notes, a launcher in the desktop's
-# application menu and the icon) and starts it from there.
+# Builds Quillery, installs it for the user (scripts/install.sh: the program, its help file and
+# its private runtime into the user's Quillery folder, never touching the notes, a launcher in
+# the desktop's application menu and the icon) and starts it from there.
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$src/scripts/deps.sh"

@@ -2,6 +2,7 @@
 #include "dialogs/errorbox.h"
 #include "mainwindow/mainform.h"
 #include "mobile/mobilecopy.h"
+#include "mobile/runtime.h"
 #include "platform/displaychoice.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char* argv[]) {
     qly::preferX11UnderWayland();
+    qly::usePrivateRuntime(argc > 0 ? QString::fromLocal8Bit(argv[0]) : QString());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillery"));
     // Taskbars and docks match the windows to the launcher by this name, and show its icon.

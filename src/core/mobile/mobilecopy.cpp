@@ -2,6 +2,7 @@
 
 #include "mobile/launcher.h"
 #include "mobile/mobilesizes.h"
+#include "mobile/runtime.h"
 #include "pages/pagestore.h"
 #include "pages/pageversions.h"
 #include "settings/atomicfile.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <condition_variable>
 #include <mutex>
@@ -88,13 +90,16 @@ constexpr qint64 TimeSlack = 2;
 } // namespace
 
 QString copyCompleteText(const MobileCopyResult& result) {
-    const qsizetype n = result.newerPagesKept.size();
-    if (n == 0)
-        return QStringLiteral("Copy complete");
-    return QStringLiteral("Copy complete. %1 newer %2 kept in backup: %3")
-        .arg(n)
-        .arg(n == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
-        .arg(result.newerPagesKept.join(QStringLiteral(", ")));
+    QString text = QStringLiteral("Copy complete");
+    if (const qsizetype n = result.newerPagesKept.size(); n > 0)
+        text += QStringLiteral(". %1 newer %2 kept in backup: %3")
+                    .arg(n)
+                    .arg(n == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
+                    .arg(result.newerPagesKept.join(QStringLiteral(", ")));
+    if (result.programWithoutRuntime)
+        text +=
+            QStringLiteral(". The program had no runtime folder: the copy needs Qt 6 installed");
+    return text;
 }
 
 MobileCopy::MobileCopy(MobileCopyPlan plan) : m_plan(std::move(plan)) {
@@ -125,14 +130,56 @@ void stopMobileCopy() {
     g_runningEnded.wait(lock, [] { return g_running.empty(); });
 }
 
+FileCopyOptions MobileCopy::copyOptions() const {
+    FileCopyOptions options;
+    options.stop = &m_stop;
+    options.sourceDrive = m_plan.sourceDrive;
+    options.targetDrive = m_plan.targetDrive;
+    return options;
+}
+
+void MobileCopy::copyProgram(const MobileCopyReport& report, MobileCopyResult& result) {
+    // The program travels with its runtime, under one bar over all their bytes. The program
+    // comes last: a target that holds it (and so is not given the program again) holds the
+    // whole runtime.
+    const QString sourceDir = QFileInfo(m_plan.programFile).absolutePath() + QLatin1Char('/');
+    const QStringList runtime = runtimeFiles(sourceDir);
+    result.programWithoutRuntime = runtime.isEmpty();
+    qint64 total = QFileInfo(m_plan.programFile).size();
+    for (const QString& file : runtime)
+        total += QFileInfo(sourceDir + file).size();
+    qint64 before = 0;
+    const auto resetBar = qScopeGuard([&] {
+        if (report.progress)
+            report.progress(0, total);
+    });
+    FileCopyOptions options = copyOptions();
+    options.executable = true;
+    const auto copy = [&](const QString& source, const QString& shownName) {
+        qint64 last = 0;
+        options.shownName = shownName;
+        copyFileWithProgress(
+            source, m_plan.targetDir + shownName,
+            [&](qint64 done, qint64) {
+                // Each file's own start and end at 0 would send the bar back.
+                if (done > 0 && report.progress) {
+                    last = done;
+                    report.progress(before + done, qMax(total, before + done));
+                }
+            },
+            options);
+        before += last;
+    };
+    for (const QString& file : runtime)
+        copy(sourceDir + file, file);
+    copy(m_plan.programFile, mobileProgramFileName());
+}
+
 void MobileCopy::copyKeepingVersion(const QString& source, const QString& target,
                                     const QString& shownName, bool page,
                                     const MobileCopyReport& report, MobileCopyResult& result) {
-    FileCopyOptions options;
-    options.stop = &m_stop;
+    FileCopyOptions options = copyOptions();
     options.shownName = shownName;
-    options.sourceDrive = m_plan.sourceDrive;
-    options.targetDrive = m_plan.targetDrive;
     const QString backup = m_plan.targetDir + QStringLiteral("backup/");
     // Only a file that is there can be lost: a first copy reads each source once.
     QString held;
@@ -179,15 +226,9 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
         copyKeepingVersion(m_plan.settingsFile, target + QStringLiteral("qly.ini"),
                            QStringLiteral("qly.ini"), false, report, result);
         if (m_plan.withShell) {
-            FileCopyOptions options;
-            options.stop = &m_stop;
-            options.sourceDrive = m_plan.sourceDrive;
-            options.targetDrive = m_plan.targetDrive;
-            options.executable = true;
             step(QStringLiteral("Shell: File 1 of 2"));
-            copyFileWithProgress(m_plan.programFile, target + mobileProgramFileName(),
-                                 report.progress, options);
-            options.executable = false;
+            copyProgram(report, result);
+            FileCopyOptions options = copyOptions();
             step(QStringLiteral("Shell: File 2 of 2"));
             copyFileWithProgress(m_plan.helpFile, target + QStringLiteral("qly.chm"),
                                  report.progress, options);

@@ -33,12 +33,16 @@ struct MobileCopyReport {
 
 struct MobileCopyResult {
     bool stopped = false;
+    // The program went without a runtime folder (it had none: a build tree's program), so the
+    // copy starts only where the system has Qt.
+    bool programWithoutRuntime = false;
     // Pages at the target that had changed since they were last copied and were replaced:
     // each is the newest version in the target's backup folder. By letter.
     QStringList newerPagesKept;
 };
 
-// "Copy complete", with the newer pages that went to the backup folder when there are any.
+// "Copy complete", with the newer pages that went to the backup folder when there are any, and
+// a word when the program went without its runtime.
 QString copyCompleteText(const MobileCopyResult& result);
 
 // One copy, run on any thread. Before the copy replaces a page or the settings file at the
@@ -61,6 +65,8 @@ public:
 private:
     void copyKeepingVersion(const QString& source, const QString& target, const QString& shownName,
                             bool page, const MobileCopyReport& report, MobileCopyResult& result);
+    void copyProgram(const MobileCopyReport& report, MobileCopyResult& result);
+    FileCopyOptions copyOptions() const;
     void finished();
 
     MobileCopyPlan m_plan;

@@ -1,5 +1,6 @@
 #include "mobile/mobilesizes.h"
 
+#include "mobile/runtime.h"
 #include "settings/profile.h"
 
 #include <QDir>
@@ -113,7 +114,13 @@ MobileSizes measureMobileSizes(const MobileSource& source) {
         return info.isFile() ? info.size() : qint64(0);
     };
     sizes.ConfigSize = sizeOf(source.settingsFile);
+    // The program file counts with its runtime, which travels with it.
     sizes.ShellSize = sizeOf(source.programFile) + sizeOf(source.helpFile);
+    const QString programFolder = QFileInfo(source.programFile).absolutePath() + QLatin1Char('/');
+    if (QFileInfo(source.programFile).isFile()) {
+        for (const QString& file : runtimeFiles(programFolder))
+            sizes.ShellSize += sizeOf(programFolder + file);
+    }
     return sizes;
 }
 

@@ -29,19 +29,18 @@ QByteArray executableBytes() {
 // Started as "ld-linux-x86-64.so.2 ./qly" (how a program runs from a stick whose files have no
 // execute bit), the system's program file is the loader, which then has no interpreter of its
 // own; the program is the file the loader was given, which it passes on as argv[0].
-QByteArray programGivenToLoader() {
-    if (::getauxval(AT_BASE) != 0)
+QByteArray programGivenToLoader(const QString& firstArgument) {
+    if (::getauxval(AT_BASE) != 0 || firstArgument.isEmpty())
         return QByteArray();
-    const QStringList args = QCoreApplication::arguments();
-    if (args.isEmpty() || args.first().isEmpty())
-        return QByteArray();
-    const QByteArray given = QFile::encodeName(QFileInfo(args.first()).absoluteFilePath());
+    const QByteArray given = QFile::encodeName(QFileInfo(firstArgument).absoluteFilePath());
     char buffer[PATH_MAX + 1];
     return ::realpath(given.constData(), buffer) ? QByteArray(buffer) : QByteArray();
 }
 
-QString locateProgram() {
-    QByteArray bytes = programGivenToLoader();
+} // namespace
+
+QString locateProgramFile(const QString& firstArgument) {
+    QByteArray bytes = programGivenToLoader(firstArgument);
     if (bytes.isEmpty())
         bytes = executableBytes();
     if (bytes.isEmpty() || !bytes.startsWith('/'))
@@ -62,7 +61,6 @@ QString locateProgram() {
         return QString();
     return QStringLiteral("/proc/self/fd/%1/").arg(fd) + name;
 }
-} // namespace
 
 void setProgramPathForTesting(const QString& path) {
     g_testProgramPath = path;
@@ -72,7 +70,7 @@ QString programPath() {
     if (!g_testProgramPath.isEmpty())
         return g_testProgramPath;
     // Found once: the folder it names stays open for the whole run.
-    static const QString located = locateProgram();
+    static const QString located = locateProgramFile(QCoreApplication::arguments().value(0));
     return located;
 }
 

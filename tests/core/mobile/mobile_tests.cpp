@@ -4,6 +4,7 @@
 #include "mobile/launcher.h"
 #include "mobile/mobilecopy.h"
 #include "mobile/mobilesizes.h"
+#include "mobile/runtime.h"
 #include "settings/error.h"
 #include "support/tempdir.h"
 
@@ -176,6 +177,13 @@ TEST(MobileTargets, MeasuresTheInstallation) {
     sizes = measureMobileSizes(source);
     EXPECT_EQ(sizes.totalSize(true, true), 123 + 7 + 5900);
     EXPECT_EQ(sizes.totalSize(true, false), 130);
+    // The runtime travels with the program: it counts with it.
+    QDir().mkpath(dir.path("lib/plugins/platforms"));
+    dir.write("lib/libQt6Core.so.6", QByteArray(40, 'q'));
+    dir.write("lib/plugins/platforms/libqxcb.so", QByteArray(2, 'p'));
+    EXPECT_EQ(runtimeFiles(dir.path()),
+              (QStringList{"lib/libQt6Core.so.6", "lib/plugins/platforms/libqxcb.so"}));
+    EXPECT_EQ(measureMobileSizes(source).ShellSize, 5900 + 42);
 }
 
 TEST(MobileTargets, DefaultHomeFolder) {
@@ -304,6 +312,9 @@ protected:
     void SetUp() override {
         QDir().mkpath(m_dir.path("home/rtf"));
         m_dir.write("home/qly", "program");
+        QDir().mkpath(m_dir.path("home/lib/plugins/platforms"));
+        m_dir.write("home/lib/libQt6Core.so.6", "qt");
+        m_dir.write("home/lib/plugins/platforms/libqxcb.so", "xcb");
         m_dir.write("home/qly.chm", "help");
         m_dir.write("home/qly.ini", "[Main]\n");
         for (const char* page : {"A", "B", "C", "D"})
@@ -359,6 +370,39 @@ TEST_F(MobileCopyBetween, ReplacedFilesAreKeptAndNewerPagesNamed) {
     const MobileCopyResult out = copy("home", "stick");
     EXPECT_EQ(copyCompleteText(out), "Copy complete. 2 newer pages kept in backup: A, B");
     EXPECT_EQ(m_dir.read("stick/backup/B.1.rtf"), "{\\rtf1 B on the road}");
+}
+
+TEST_F(MobileCopyBetween, TheProgramTravelsWithItsRuntime) {
+    MobileCopyReport report;
+    QStringList steps;
+    qint64 lastDone = -1, lastSize = 0;
+    report.step = [&](const QString& text) {
+        if (text.startsWith("Shell"))
+            steps << text;
+    };
+    report.progress = [&](qint64 done, qint64 size) {
+        if (steps.size() == 1 && done > 0) {
+            EXPECT_GT(done, lastDone) << "one bar over the program and its runtime";
+            lastDone = done;
+            lastSize = size;
+        }
+    };
+    MobileCopy(plan("home", "stick")).run(report);
+    EXPECT_EQ(steps, (QStringList{"Shell: File 1 of 2", "Shell: File 2 of 2"}));
+    EXPECT_EQ(lastDone, lastSize) << "program (7) + runtime (2 + 3)";
+    EXPECT_EQ(lastSize, 12);
+    EXPECT_EQ(m_dir.read("stick/lib/plugins/platforms/libqxcb.so"), "xcb");
+    EXPECT_EQ(m_dir.read("stick/lib/libQt6Core.so.6"), "qt");
+    EXPECT_TRUE(QFileInfo(m_dir.path("stick/lib/libQt6Core.so.6")).isExecutable());
+
+    // A program without a runtime (a build tree's) goes alone, and the status says so.
+    QDir(m_dir.path("home/lib")).removeRecursively();
+    const MobileCopyResult alone = copy("home", "stick2");
+    EXPECT_TRUE(alone.programWithoutRuntime);
+    EXPECT_FALSE(QFileInfo::exists(m_dir.path("stick2/lib")));
+    EXPECT_EQ(m_dir.read("stick2/qly"), "program");
+    EXPECT_EQ(copyCompleteText(alone),
+              "Copy complete. The program had no runtime folder: the copy needs Qt 6 installed");
 }
 
 TEST_F(MobileCopyBetween, StopEndsTheCopyBetweenBlocks) {

@@ -314,6 +314,8 @@ protected:
         const QString build = QStringLiteral(QLY_BINARY_DIR "/Quillery/");
         ASSERT_GT(programSize(), 1 << 20) << "build the program first";
         makeInstallation(m_home, readFile(build + "qly"), readFile(build + "qly.chm"));
+        // A runtime for the program to travel with (the build tree's has none).
+        writeFile(m_home + "/lib/plugins/platforms/libqxcb.so", "xcb plugin");
         setProgramPathForTesting(m_home + "/qly");
         QDir().mkpath(QDir::homePath() + "/Desktop");
     }
@@ -402,7 +404,7 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
     EXPECT_EQ(child<QLabel>(&form, "pnStatus")->accessibleName(), "Copy complete");
     EXPECT_FALSE(child<QCheckBox>(&form, "chShell")->isChecked());
     EXPECT_FALSE(child<QWidget>(&form, "pnAni")->isVisible());
-    for (const char* name : {"qly", "qly.chm", "qly.ini"})
+    for (const char* name : {"qly", "qly.chm", "qly.ini", "lib/plugins/platforms/libqxcb.so"})
         expectSameFile(m_home + "/" + name, onStick(name));
     for (char c = 'A'; c <= 'Z'; ++c)
         expectSameFile(m_home + "/rtf/" + QChar(c) + ".rtf", onStick(QString("rtf/") + c + ".rtf"));
