@@ -163,6 +163,9 @@ _menus_open() { [ "$(xdotool search --onlyvisible --classname '^qly$' 2>/dev/nul
 # The screen area W x H at X,Y holds more than one colour: something is drawn on it.
 wait_ink() { wait_for _has_ink "$@"; }
 _has_ink() { [ "$(import -window root -crop "$3x$4+$1+$2" -format '%k' info: 2>/dev/null)" -gt 1 ]; }
+# The window WID is drawn: its area holds more than one colour.
+wait_drawn() { wait_for _drawn "$1"; }
+_drawn() { local x y w h; read -r x y w h < <(win_geometry "$1") && _has_ink "$x" "$y" "$w" "$h"; }
 
 # The visible 34 x 50 window of the program: the floating button.
 floating_button() {

@@ -26,7 +26,7 @@ app_install "$app0"
 printf '[Main]\nMinimizeTo=0\n' >"$app0/qly.ini"
 app_start "$app0"
 wid=$(wait_window Quillery) || fail "mode 0: no main window"
-wait_active "$wid" || fail "mode 0: main window not active"
+wait_drawn "$wid" || fail "mode 0: main window not drawn"
 click_minimize "$wid"
 wait_for has_state "$wid" _NET_WM_STATE_HIDDEN || fail "mode 0: window not iconic"
 xprop -id "$wid" WM_STATE | grep -q Iconic || fail "mode 0: WM_STATE not iconic"
@@ -44,7 +44,7 @@ app_install "$app1"
 printf '[Main]\nMinimizeTo=1\n' >"$app1/qly.ini"
 app_start "$app1"
 wid=$(wait_window Quillery) || fail "mode 1: no main window"
-wait_active "$wid" || fail "mode 1: main window not active"
+wait_drawn "$wid" || fail "mode 1: main window not drawn"
 click_minimize "$wid"
 button=$(floating_button) || fail "mode 1 without a tray: no floating button"
 wait_for sh -c "! xwininfo -id $wid | grep -q IsViewable" || fail "mode 1: main window still shown"
@@ -55,7 +55,7 @@ pass "mode 1 without a tray falls back to the floating button; a second start re
 
 # Mode 1 with a tray (the same copy: a tray that appears later is used from then on).
 tray_start || fail "trayer did not start"
-wait_active "$wid" || fail "mode 1: main window not active after the restore"
+wait_drawn "$wid" || fail "mode 1: main window not drawn after the restore"
 click_minimize "$wid"
 read -r ix iy < <(tray_icon_centre) || fail "mode 1: no tray icon"
 wait_for sh -c "! xwininfo -id $wid | grep -q IsViewable" || fail "mode 1: main window still mapped"
@@ -69,7 +69,7 @@ tray_icon_centre >/dev/null 2>&1 && fail "mode 1: icon still in the tray after r
 pass "mode 1: a left click on the icon restores"
 
 # Right click: the menu, without restoring; its first entry restores, its last one exits.
-wait_active "$wid" || fail "mode 1: main window not active after the left click"
+wait_drawn "$wid" || fail "mode 1: main window not drawn after the left click"
 click_minimize "$wid"
 read -r ix iy < <(tray_icon_centre) || fail "mode 1: no tray icon the second time"
 icon=$(xdotool search --onlyvisible --classname '^qly$' | head -n1)

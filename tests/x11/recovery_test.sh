@@ -14,7 +14,7 @@ printf '{\\rtf1\\ansi saved words\\par}' >"$app/rtf/A.rtf"
 
 app_start "$app"
 main=$(wait_window Quillery) || fail "no main window"
-wait_active "$main" || fail "the main window has no focus"
+wait_drawn "$main" || fail "the main window is not drawn"
 read -r mx my _ _ <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool key ctrl+End type --delay 20 ' and recovered words'
@@ -45,7 +45,7 @@ import -window root "$shots/recovery-box.png"
 for _ in $(seq 20); do xdotool windowactivate --sync "$box" 2>/dev/null && break; sleep 0.2; done
 xdotool key Return
 main=$(wait_window Quillery) || fail "no main window after the box"
-wait_active "$main" || fail "the main window has no focus after the box"
+wait_drawn "$main" || fail "the main window is not drawn after the box"
 read -r mx my _ _ <<<"$(win_geometry "$main")"
 xdotool mousemove $((mx + 200)) $((my + 200)) click 1
 xdotool key ctrl+a ctrl+c
