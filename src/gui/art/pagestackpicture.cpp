@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 
 namespace qly {
 
@@ -29,11 +30,7 @@ QPixmap pageStackPicture(int size) {
 
     // The white note in front, with a folded corner and a few lines of writing.
     QPainterPath note;
-    note.moveTo(13, 10);
-    note.lineTo(26, 10);
-    note.lineTo(30, 14);
-    note.lineTo(30, 30);
-    note.lineTo(13, 30);
+    note.addPolygon(QPolygonF({{13, 10}, {26, 10}, {30, 14}, {30, 30}, {13, 30}}));
     note.closeSubpath();
     p.setPen(QPen(QColor(40, 40, 40), 1.0));
     p.setBrush(Qt::white);

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygonF>
 
 namespace qly {
 
@@ -88,18 +89,10 @@ void clipboard(QPainter& p) {
 void letterA(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing, true);
     QPainterPath a;
-    a.moveTo(6.5, 1);
-    a.lineTo(9.5, 1);
-    a.lineTo(15, 15);
-    a.lineTo(11.8, 15);
-    a.lineTo(10.6, 11.5);
-    a.lineTo(5.4, 11.5);
-    a.lineTo(4.2, 15);
-    a.lineTo(1, 15);
+    a.addPolygon(QPolygonF(
+        {{6.5, 1}, {9.5, 1}, {15, 15}, {11.8, 15}, {10.6, 11.5}, {5.4, 11.5}, {4.2, 15}, {1, 15}}));
     a.closeSubpath();
-    a.moveTo(8, 4.5);
-    a.lineTo(6.2, 9.2);
-    a.lineTo(9.8, 9.2);
+    a.addPolygon(QPolygonF({{8, 4.5}, {6.2, 9.2}, {9.8, 9.2}}));
     a.closeSubpath();
     a.setFillRule(Qt::OddEvenFill);
     p.fillPath(a, Qt::black);

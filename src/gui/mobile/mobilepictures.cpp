@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 
 namespace qly {
 
@@ -135,13 +136,8 @@ QIcon copyArrowIcon() {
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
         QPainterPath arrow;
-        arrow.moveTo(2, 7);
-        arrow.lineTo(10, 7);
-        arrow.lineTo(10, 2.5);
-        arrow.lineTo(18, 10);
-        arrow.lineTo(10, 17.5);
-        arrow.lineTo(10, 13);
-        arrow.lineTo(2, 13);
+        arrow.addPolygon(
+            QPolygonF({{2, 7}, {10, 7}, {10, 2.5}, {18, 10}, {10, 17.5}, {10, 13}, {2, 13}}));
         arrow.closeSubpath();
         QLinearGradient green(0, 2, 0, 18);
         green.setColorAt(0, struck ? QColor(0x9c, 0xc4, 0x9c) : QColor(0x5c, 0xd6, 0x5c));
