@@ -39,6 +39,10 @@ qreal desktopGrowth() {
     return desktop > UsualDesktopPoints ? desktop / UsualDesktopPoints : 1.0;
 }
 
+int grownPixels(int designed) {
+    return int(std::lround(designed * desktopGrowth()));
+}
+
 void growWithDesktopFont(QWidget* window) {
     const qreal factor = desktopGrowth();
     if (factor <= 1.0)

@@ -1,5 +1,6 @@
 #include "print/previewform.h"
 
+#include "dialogs/desktopfont.h"
 #include "dialogs/errorbox.h"
 #include "help/helpoperations.h"
 #include "model/bgrcolor.h"
@@ -26,21 +27,34 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace qly {
 
 namespace {
 
 constexpr int ControlWidth = 154;
+// The least room the preview surface keeps beside a control panel grown with the font.
+constexpr int SurfaceMinimumWidth = 240;
 
-template <class W> W* named(W* w, const char* name, const QRect& geometry) {
+template <class W> W* named(W* w, const char* name) {
     w->setObjectName(QLatin1String(name));
-    w->setGeometry(geometry);
     return w;
+}
+
+// Wide enough for the longest text the field is made for, and never below its designed width.
+int fieldWidth(const QLineEdit* field, const QString& longest, int designed) {
+    const int frame = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+    // The line edit's own margin of 2 on each side, and a pixel for the caret.
+    const int needed = field->fontMetrics().horizontalAdvance(longest) + 2 * frame + 2 * 2 + 1;
+    return qMax(grownPixels(designed), needed);
 }
 
 } // namespace
@@ -53,9 +67,7 @@ PreviewForm::PreviewForm(QWidget* parent, QPrinter& printer, const QImage& snaps
       m_printer(printer), m_snapshot(snapshot), m_settingsFile(settingsFile) {
     setObjectName(QStringLiteral("PreviewForm"));
     setWindowTitle(tr("Print preview"));
-    QFont f = font();
-    f.setPointSize(8);
-    setFont(f);
+    setFont(designedFont());
     m_S = qly::displayResolution(parent ? parent : this);
     buildControls();
     if (!showHints)
@@ -73,9 +85,16 @@ void PreviewForm::buildControls() {
     m_surface = new PreviewSurface(this);
     m_surface->setBitmap(&m_bitmap);
     m_surface->pbPreview()->installEventFilter(this);
-    m_pnControl = new QWidget(this);
+    m_pnControl = new QWidget;
     m_pnControl->setObjectName(QStringLiteral("pnControl"));
-    m_pnControl->setFixedWidth(ControlWidth);
+    // On a screen too low for the panel (a large scale), it scrolls rather than being cut.
+    m_controlScroll = new QScrollArea(this);
+    m_controlScroll->setObjectName(QStringLiteral("pnControlScroll"));
+    m_controlScroll->setFrameShape(QFrame::NoFrame);
+    m_controlScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_controlScroll->setBackgroundRole(QPalette::Window);
+    m_controlScroll->setWidget(m_pnControl);
+    m_controlScroll->installEventFilter(this);
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
     m_statusBar->setSizeGripEnabled(false);
@@ -95,60 +114,58 @@ void PreviewForm::buildControls() {
     auto* row = new QHBoxLayout;
     row->setSpacing(0);
     row->addWidget(m_surface, 1);
-    row->addWidget(m_pnControl);
+    row->addWidget(m_controlScroll);
     root->addLayout(row, 1);
     root->addWidget(m_statusBar);
 
-    // The controls, created in tab order.
+    // The controls, created in tab order; fitSettingsToFont places them.
     QWidget* c = m_pnControl;
-    const auto button = [c](const char* name, const QString& caption, const QRect& g) {
-        return named(new QPushButton(caption, c), name, g);
+    const auto button = [c](const char* name, const QString& caption) {
+        return named(new QPushButton(caption, c), name);
     };
-    m_btPrinterSetup = button("btPrinterSetup", tr("Setup..."), {0, 12, 69, 25});
-    m_btPrint = button("btPrint", tr("Print"), {78, 12, 69, 25});
+    m_btPrinterSetup = button("btPrinterSetup", tr("&Setup..."));
+    m_btPrint = button("btPrint", tr("&Print"));
     m_btPrint->setDefault(true);
-    m_btHelp = button("btHelp", tr("Help"), {0, 46, 69, 25});
-    m_btClose = button("btClose", tr("Close"), {78, 46, 69, 25});
+    m_btHelp = button("btHelp", tr("&Help"));
+    m_btClose = button("btClose", tr("Close"));
 
-    m_gbSettings = named(new QGroupBox(tr(" Settings "), c), "gbSettings", {0, 88, 148, 258});
+    m_gbSettings = named(new QGroupBox(tr(" Settings "), c), "gbSettings");
     QWidget* g = m_gbSettings;
-    const auto label = [g](const char* name, const QString& caption, int y) {
-        return named(new QLabel(caption, g), name, {6, y, 44, 17});
+    const auto label = [g](const char* name, const QString& caption) {
+        return named(new QLabel(caption, g), name);
     };
-    const auto edit = [g](const char* name, int y, int width) {
-        return named(new QLineEdit(g), name, {48, y, width, 21});
+    const auto edit = [g](const char* name) { return named(new QLineEdit(g), name); };
+    const auto check = [g](const char* name, const QString& caption) {
+        return named(new QCheckBox(caption, g), name);
     };
-    const auto check = [g](const char* name, const QString& caption, const QRect& r) {
-        return named(new QCheckBox(caption, g), name, r);
-    };
-    label("lbUnits", tr("Units:"), 22);
-    m_cbUnits = named(new QComboBox(g), "cbUnits", {48, 19, 92, 22});
+    label("lbUnits", tr("&Units:"));
+    m_cbUnits = named(new QComboBox(g), "cbUnits");
     m_cbUnits->addItems({tr("inches"), tr("mm")});
-    m_lbTop = label("lbTop", tr("Top:"), 50);
-    m_edYOffset = edit("edYOffset", 48, 41);
-    m_cbCenterVert = check("cbCenterVert", tr("center"), {93, 49, 53, 19});
-    m_lbLeft = label("lbLeft", tr("Left:"), 76);
-    m_edXOffset = edit("edXOffset", 74, 41);
-    m_cbCenterHorz = check("cbCenterHorz", tr("center"), {93, 75, 53, 19});
-    m_lbScale = label("lbScale", tr("Zoom:"), 102);
-    m_edScale = edit("edScale", 100, 33);
-    m_cbFitToPage = check("cbFitToPage", tr("fit"), {93, 101, 53, 19});
-    label("lbCopies", tr("Copies:"), 128);
-    m_edCopies = edit("edCopies", 126, 33);
-    label("lbShow", tr("Show:"), 153);
-    m_cbShowMargins = check("cbShowMargins", tr("printer margins"), {48, 152, 98, 19});
-    m_cbShowFrame = check("cbShowFrame", tr("image frame"), {48, 172, 98, 19});
-    named(new QLabel(tr("Background:"), g), "lbBackground", {6, 199, 66, 17});
-    m_pnBackground = named(new QLabel(g), "pnBackground", {72, 195, 25, 25});
+    m_lbTop = label("lbTop", tr("&Top:"));
+    m_edYOffset = edit("edYOffset");
+    m_cbCenterVert = check("cbCenterVert", tr("c&enter"));
+    m_lbLeft = label("lbLeft", tr("&Left:"));
+    m_edXOffset = edit("edXOffset");
+    m_cbCenterHorz = check("cbCenterHorz", tr("ce&nter"));
+    m_lbScale = label("lbScale", tr("&Zoom:"));
+    m_edScale = edit("edScale");
+    m_cbFitToPage = check("cbFitToPage", tr("&fit"));
+    label("lbCopies", tr("C&opies:"));
+    m_edCopies = edit("edCopies");
+    label("lbShow", tr("Show:"));
+    m_cbShowMargins = check("cbShowMargins", tr("printer &margins"));
+    m_cbShowFrame = check("cbShowFrame", tr("image f&rame"));
+    label("lbBackground", tr("Background:"));
+    m_pnBackground = named(new QLabel(g), "pnBackground");
     m_pnBackground->setFrameShape(QFrame::Panel);
     m_pnBackground->setFrameShadow(QFrame::Sunken);
     m_pnBackground->setAutoFillBackground(true);
-    m_tbColorDialog = named(new QToolButton(g), "tbColorDialog", {100, 195, 25, 25});
+    m_tbColorDialog = named(new QToolButton(g), "tbColorDialog");
     m_tbColorDialog->setAutoRaise(true);
-    m_tbColorDialog->setIconSize(QSize(18, 18));
+    m_tbColorDialog->setIconSize(QSize(grownPixels(18), grownPixels(18)));
     m_tbColorDialog->setIcon(colorPickerIcon(devicePixelRatioF()));
     m_tbColorDialog->setToolTip(tr("Select color"));
-    m_sbDefaults = named(new QPushButton(tr("Defaults"), g), "sbDefaults", {69, 224, 69, 25});
+    m_sbDefaults = named(new QPushButton(tr("&Defaults"), g), "sbDefaults");
     m_sbDefaults->setAutoDefault(false);
     nameForScreenReaders();
     fitSettingsToFont();
@@ -185,7 +202,8 @@ void PreviewForm::nameForScreenReaders() {
     for (const auto& [labelName, field] : buddies) {
         auto* caption = m_gbSettings->findChild<QLabel*>(QLatin1String(labelName));
         caption->setBuddy(field);
-        field->setAccessibleName(QString(caption->text()).remove(QLatin1Char(':')));
+        field->setAccessibleName(
+            QString(caption->text()).remove(QLatin1Char(':')).remove(QLatin1Char('&')));
     }
     m_cbCenterVert->setAccessibleName(tr("Center vertically"));
     m_cbCenterHorz->setAccessibleName(tr("Center horizontally"));
@@ -195,62 +213,110 @@ void PreviewForm::nameForScreenReaders() {
 }
 
 void PreviewForm::fitSettingsToFont() {
-    // The design places the columns for a narrow 8-point font; wider desktop fonts move the
-    // columns right and widen the panel, so that no caption is cut.
-    const QFontMetrics fm(m_gbSettings->font());
-    int labelWidth = 0;
-    for (QLabel* l : m_gbSettings->findChildren<QLabel*>())
-        if (l->objectName() != QLatin1String("lbBackground") && l != m_pnBackground)
-            labelWidth = qMax(labelWidth, fm.horizontalAdvance(l->text()));
-    const int editX = qMax(48, 6 + labelWidth + 4);
-    const int checkX = editX + 41 + 4;
-    int right = editX + 92;
-    const auto place = [&right](QWidget* w, int x, int width) {
-        w->setGeometry(x, w->y(), width, w->height());
-        right = qMax(right, x + width);
+    // The design's places, grown with the desktop's font; a column moves right, and the panel
+    // widens, where a caption or a value needs more room than the design gives it.
+    const auto px = [](int designed) { return grownPixels(designed); };
+    const auto buttonWidth = [&px](const QPushButton* b) {
+        // Its caption and the style's margins: a style's wider usual button is not needed.
+        const QStyle* st = b->style();
+        const int margins = 2 * (st->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b) +
+                                 st->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b));
+        return qMax(px(69), b->fontMetrics().horizontalAdvance(
+                                QString(b->text()).remove(QLatin1Char('&'))) +
+                                margins);
     };
-    for (QLabel* l : m_gbSettings->findChildren<QLabel*>())
-        if (l->x() == 6 && l->objectName() != QLatin1String("lbBackground"))
-            l->resize(editX - 6, l->height());
-    place(m_cbUnits, editX, 92);
-    for (QLineEdit* e : {m_edYOffset, m_edXOffset, m_edScale, m_edCopies})
-        place(e, editX, e->width());
-    for (QCheckBox* c : {m_cbCenterVert, m_cbCenterHorz, m_cbFitToPage})
-        place(c, checkX, qMax(53, c->sizeHint().width()));
-    for (QCheckBox* c : {m_cbShowMargins, m_cbShowFrame})
-        place(c, editX, qMax(98, c->sizeHint().width()));
-    QLabel* background = m_gbSettings->findChild<QLabel*>(QStringLiteral("lbBackground"));
+    const int left = qMax(buttonWidth(m_btPrinterSetup), buttonWidth(m_btHelp));
+    const int rightX = left + px(9);
+    const int right = qMax(buttonWidth(m_btPrint), buttonWidth(m_btClose));
+    m_btPrinterSetup->setGeometry(0, px(12), left, px(25));
+    m_btPrint->setGeometry(rightX, px(12), right, px(25));
+    m_btHelp->setGeometry(0, px(46), left, px(25));
+    m_btClose->setGeometry(rightX, px(46), right, px(25));
+
+    const QFontMetrics fm(m_gbSettings->font());
+    const int labelX = px(6);
+    int labelWidth = 0;
+    const auto caption = [this](const char* name) {
+        return m_gbSettings->findChild<QLabel*>(QLatin1String(name));
+    };
+    const char* rowCaptions[] = {"lbUnits", "lbTop", "lbLeft", "lbScale", "lbCopies", "lbShow"};
+    for (const char* name : rowCaptions)
+        labelWidth = qMax(labelWidth, caption(name)->sizeHint().width());
+    const int editX = qMax(px(48), labelX + labelWidth + px(4));
+    int groupRight = 0;
+    const auto place = [&groupRight](QWidget* w, int x, int y, int width, int height) {
+        w->setGeometry(x, y, width, height);
+        groupRight = qMax(groupRight, x + width);
+    };
+    const int rowY[] = {22, 50, 76, 102, 128, 153};
+    for (size_t i = 0; i < std::size(rowCaptions); ++i)
+        place(caption(rowCaptions[i]), labelX, px(rowY[i]), editX - labelX,
+              qMax(px(17), caption(rowCaptions[i])->sizeHint().height()));
+    place(m_cbUnits, editX, px(19), qMax(px(92), m_cbUnits->sizeHint().width()), px(22));
+    // Offsets up to a sheet's size in inches, or 10 cm in mm; zoom to ten times; copies to
+    // six digits (the row has room to its right).
+    const QString offset = QLocale().toString(-100.0, 'f', 2);
+    const int offsetWidth = fieldWidth(m_edYOffset, offset, 41);
+    const int zoomWidth = fieldWidth(m_edScale, QStringLiteral("1000"), 33);
+    place(m_edYOffset, editX, px(48), offsetWidth, px(21));
+    place(m_edXOffset, editX, px(74), offsetWidth, px(21));
+    place(m_edScale, editX, px(100), zoomWidth, px(21));
+    place(m_edCopies, editX, px(126), fieldWidth(m_edCopies, QStringLiteral("100000"), 33), px(21));
+    const int checkX = editX + qMax(offsetWidth, zoomWidth) + px(4);
+    const std::pair<QCheckBox*, int> besideFields[] = {
+        {m_cbCenterVert, 49}, {m_cbCenterHorz, 75}, {m_cbFitToPage, 101}};
+    for (const auto& [box, y] : besideFields)
+        place(box, checkX, px(y), qMax(px(53), box->sizeHint().width()), px(19));
+    place(m_cbShowMargins, editX, px(152), qMax(px(98), m_cbShowMargins->sizeHint().width()),
+          px(19));
+    place(m_cbShowFrame, editX, px(172), qMax(px(98), m_cbShowFrame->sizeHint().width()), px(19));
+    QLabel* background = caption("lbBackground");
     const int backgroundWidth = fm.horizontalAdvance(background->text()) + 2;
-    background->resize(backgroundWidth, background->height());
-    const int swatchX = qMax(72, 6 + backgroundWidth + 4);
-    place(m_pnBackground, swatchX, 25);
-    place(m_tbColorDialog, swatchX + 28, 25);
-    const int groupWidth = qMax(148, right + 6);
-    m_gbSettings->resize(groupWidth, m_gbSettings->height());
-    m_pnControl->setFixedWidth(qMax(ControlWidth, groupWidth + 6));
+    place(background, labelX, px(199), backgroundWidth,
+          qMax(px(17), background->sizeHint().height()));
+    const int swatchX = qMax(px(72), labelX + backgroundWidth + px(4));
+    place(m_pnBackground, swatchX, px(195), px(25), px(25));
+    place(m_tbColorDialog, swatchX + px(28), px(195), px(25), px(25));
+    place(m_sbDefaults, px(69), px(224), buttonWidth(m_sbDefaults), px(25));
+
+    const int groupWidth = qMax(px(148), groupRight + px(6));
+    m_gbSettings->setGeometry(0, px(88), groupWidth, px(258));
+    const int panelWidth = std::max({px(ControlWidth), groupWidth + px(6), rightX + right + px(7)});
+    m_pnControl->setFixedSize(panelWidth, m_gbSettings->geometry().bottom() + 1 + px(6));
+    fitControlScroll();
+}
+
+void PreviewForm::fitControlScroll() {
+    // The panel takes its own width, and a scroll bar's more when the window is too low for it.
+    const bool scrolls = m_controlScroll->height() < m_pnControl->height();
+    m_controlScroll->setFixedWidth(
+        m_pnControl->width() +
+        (scrolls ? m_controlScroll->verticalScrollBar()->sizeHint().width() : 0));
 }
 
 void PreviewForm::formCreated(const QString& settingsFile) {
     readPrinterCaps();
     const Profile profile(settingsFile);
-    const QSize minimum(roundHalfEven(m_S * 516 / 96.0), roundHalfEven(m_S * 400 / 96.0));
+    // The designed minimum, or what the controls need with a larger font.
+    const QSize designedMinimum(roundHalfEven(m_S * 516 / 96.0), roundHalfEven(m_S * 400 / 96.0));
+    QSize minimum =
+        designedMinimum.expandedTo(QSize(m_pnControl->width() + grownPixels(SurfaceMinimumWidth),
+                                         m_pnControl->height() + m_statusBar->sizeHint().height()));
     const QRect screenRect = screen() ? screen()->geometry() : QRect(0, 0, 1024, 768);
     const PrintSettings s = PrintSettings::read(profile, screenRect.width(), screenRect.height(),
                                                 minimum.width(), minimum.height());
-    setMinimumSize(minimum);
     // A hand-edited or stale place is fitted to the screen it names, else to the window's.
     const QScreen* target = QGuiApplication::screenAt(QPoint(s.left, s.top));
     if (!target)
         target = screen() ? screen() : QGuiApplication::primaryScreen();
     QRect area = target ? target->availableGeometry() : screenRect;
-    // The frame is not known before the window shows: a place that must be fitted leaves
-    // room for a title bar, so that the status bar stays on the screen.
-    const bool inside = s.left >= area.left() && s.top >= area.top() &&
-                        qint64(s.left) + s.width <= qint64(area.left()) + area.width() &&
-                        qint64(s.top) + s.height <= qint64(area.top()) + area.height();
-    if (!inside)
-        area.setTop(area.top() + style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) +
-                    8);
+    // The frame is not known before the window shows: the window leaves room below its
+    // place for a title bar, so that the status bar stays on the screen. A window too large
+    // for the screen (a large scale) is made smaller, and its control panel scrolls.
+    const int titleRoom = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 8;
+    area.setHeight(area.height() - titleRoom);
+    minimum = minimum.boundedTo(area.size());
+    setMinimumSize(minimum);
     const QRect place = fitToScreen(s.left, s.top, s.width, s.height, minimum, area);
     resize(place.size());
     move(place.topLeft());
@@ -559,12 +625,28 @@ void PreviewForm::showEvent(QShowEvent* event) {
     if (!m_placed) {
         // Once the window has its frame, the frame too goes on the screen.
         m_placed = true;
-        const QRect frame = frameGeometry();
-        const QRect client = geometry();
+        QRect frame = frameGeometry();
+        QRect client = geometry();
         const QMargins m(client.left() - frame.left(), client.top() - frame.top(),
                          frame.right() - client.right(), frame.bottom() - client.bottom());
         const QScreen* at = screen();
+        // The controls whole where the screen allows: the window grows by what the panel lacks,
+        // as far as the screen has room below it (and room for a title bar not yet known).
+        const int lacking = m_pnControl->height() - m_controlScroll->height();
+        if (at && lacking > 0) {
+            const int titleRoom =
+                m.isNull() ? style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 8 : 0;
+            const int room = at->availableGeometry().bottom() - frame.bottom() - titleRoom;
+            if (const int grow = qMin(lacking, room); grow > 0) {
+                setMinimumHeight(minimumHeight() + grow);
+                resize(width(), height() + grow);
+                frame = frameGeometry();
+                client = geometry();
+            }
+        }
         if (at && !m.isNull() && !at->availableGeometry().contains(frame)) {
+            const QRect room = at->availableGeometry().marginsRemoved(m);
+            setMinimumSize(minimumSize().boundedTo(room.size()));
             const QRect place =
                 fitToScreen(client.x(), client.y(), client.width(), client.height(), minimumSize(),
                             at->availableGeometry().marginsRemoved(m));
@@ -578,7 +660,9 @@ void PreviewForm::showEvent(QShowEvent* event) {
 
 bool PreviewForm::eventFilter(QObject* watched, QEvent* event) {
     QWidget* box = m_surface ? m_surface->pbPreview() : nullptr;
-    if (watched == box) {
+    if (watched == m_controlScroll && event->type() == QEvent::Resize) {
+        fitControlScroll();
+    } else if (watched == box) {
         switch (event->type()) {
         case QEvent::Resize: // every resize of the window and every sizing step
             drawPreview();

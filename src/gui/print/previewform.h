@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
+class QScrollArea;
 class QStatusBar;
 class QToolButton;
 
@@ -78,6 +79,7 @@ private:
     void buildControls();
     void nameForScreenReaders();
     void fitSettingsToFont();
+    void fitControlScroll();
     void readPrinterCaps();
     void showPrinterName();
     void applyEnabling();
@@ -111,6 +113,7 @@ private:
     double m_startY = 0;
 
     QWidget* m_pnControl = nullptr;
+    QScrollArea* m_controlScroll = nullptr;
     QPushButton* m_btPrinterSetup = nullptr;
     QPushButton* m_btPrint = nullptr;
     QPushButton* m_btHelp = nullptr;

@@ -17,8 +17,11 @@
 #include <QPageSize>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSet>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -120,6 +123,34 @@ TEST_F(PreviewTest, ControlsLayoutTabOrderAndMinimumSize) {
     EXPECT_EQ(f.minimumSize(), QSize(516, 400));
     f.resize(100, 100);
     EXPECT_EQ(f.size(), QSize(516, 400));
+}
+
+// With a large desktop font every caption and value is whole; where the grown panel is taller
+// than the screen (24 points on the offscreen screen, 800 high, as at scale 2 on a 1280 x 800
+// one) the window stays on the screen and the panel scrolls.
+TEST_F(PreviewTest, GrowsWithTheDesktopFontAndScrollsOnALowScreen) {
+    const QFont saved = QApplication::font();
+    QFont large = saved;
+    large.setPointSize(24);
+    QApplication::setFont(large);
+    PreviewForm& f = open("Inches=0\nCenterVert=0\nYOffset=-100.00\nZoom=1000\nCopies=100000\n"
+                          "Height=5000\n",
+                          QSize());
+    EXPECT_GT(f.font().pointSizeF(), 12);
+    for (QLineEdit* e : f.findChildren<QLineEdit*>()) {
+        const int frame = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, e);
+        EXPECT_LE(e->fontMetrics().horizontalAdvance(e->text()) + 2 * frame + 4, e->width())
+            << e->objectName().toStdString() << " " << e->text().toStdString();
+    }
+    for (QAbstractButton* b : f.findChildren<QAbstractButton*>())
+        EXPECT_LE(b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')), b->width())
+            << b->objectName().toStdString();
+    const QRect screen = f.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(f.frameGeometry())) << f.frameGeometry().height();
+    auto* scroll = child<QScrollArea>("pnControlScroll");
+    EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+    EXPECT_GE(scroll->viewport()->width(), child<QWidget>("pnControl")->width());
+    QApplication::setFont(saved);
 }
 
 TEST_F(PreviewTest, FitDisablesOffsetsZoomAndCentringAndCentresInThePrintableArea) {
