@@ -15,6 +15,7 @@ if [ -z "${QLY_IN_MOUNT_NS:-}" ]; then
     exec unshare -m env QLY_IN_MOUNT_NS=1 bash "$0" "$@"
 fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
+. "$QLY_SOURCE_DIR/tests/x11/gomobile_lib.sh"
 mount --make-rprivate /
 STICK="/media/$(id -un)/STICK"
 BIG_STICK="/media/$(id -un)/NOTES2GO"
@@ -49,22 +50,6 @@ done
 mount -t tmpfs -o size=64m tmpfs "$STICK"
 rm -f "$HOME/Desktop/Quillery.desktop"
 
-# Opens Go Mobile from the main menu of the program in window MAIN; prints the dialog's id.
-open_go_mobile() {
-    local mx my mw mh
-    read -r mx my mw mh <<<"$(win_geometry "$1")"
-    xdotool mousemove $((mx + 10)) $((my + 10)) click 1
-    wait_menus >/dev/null || fail "the main menu did not open"
-    xdotool key n
-    wait_menus 2 >/dev/null || fail "the Note menu did not open"
-    xdotool key g
-    wait_window "Go Mobile"
-}
-# Starts the copy in dialog DLG as a keyboard user does: Copy holds the focus, Enter copies.
-copy_by_enter() {
-    wait_active "$1" || fail "the dialog has no focus"
-    xdotool key Return
-}
 wait_text() { wait_file_has "$1" "$2"; }
 _taller_than() { [ "$(win_geometry "$1" | cut -d' ' -f4)" -gt "$2" ]; }
 
