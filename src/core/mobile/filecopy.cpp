@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -144,14 +146,53 @@ int createTemporary(const QByteArray& folder, mode_t mode, QByteArray& path) {
     return -1;
 }
 
+// An existing target must be a file the user may replace.
+void checkReplaceable(const QString& target, const QByteArray& dst) {
+    struct stat old {};
+    if (::stat(dst.constData(), &old) != 0)
+        return;
+    if (S_ISDIR(old.st_mode))
+        raiseFor("Cannot create file %1: %2", target, EISDIR);
+    if (!(old.st_mode & S_IWUSR) || ::access(dst.constData(), W_OK) != 0)
+        raiseFor("Cannot create file %1: %2", target, EACCES);
+}
+
+// Moves the whole of in to out, one block at a time, told after each block. Each block moves
+// inside the kernel while it can (one copy instead of two); where the file systems do not
+// allow that, through the buffer.
+void copyBlocks(int in, int out, const std::function<void(qint64)>& copied,
+                const FileCopyOptions& options, const QString& target) {
+    const std::unique_ptr<char[]> buffer(new char[CopyBlockSize]);
+    qint64 done = 0;
+    bool inKernel = true;
+    for (;;) {
+        if (options.stop && options.stop->load(std::memory_order_relaxed))
+            throw CopyStopped();
+        ssize_t n = -1;
+        if (inKernel) {
+            n = sendBlock(out, in, CopyBlockSize, buffer.get());
+            if (n == SendFailedWriting || n == SendFailedReading)
+                raiseStream(n == SendFailedWriting, options, target, errno);
+            inKernel = n >= 0;
+        }
+        if (!inKernel) {
+            n = readBlock(in, buffer.get(), CopyBlockSize);
+            if (n < 0)
+                raiseStream(false, options, target, errno);
+            if (!writeAll(out, buffer.get(), size_t(n)))
+                raiseStream(true, options, target, errno);
+        }
+        done += n;
+        copied(done);
+        if (n < ssize_t(CopyBlockSize))
+            return;
+    }
+}
+
 } // namespace
 
 void copyFileWithProgress(const QString& source, const QString& target,
                           const CopyProgress& progress, const FileCopyOptions& options) {
-    const auto report = [&](qint64 done, qint64 size) {
-        if (progress)
-            progress(done, size);
-    };
     const QByteArray src = QFile::encodeName(source);
     const QByteArray dst = QFile::encodeName(target);
 
@@ -162,70 +203,26 @@ void copyFileWithProgress(const QString& source, const QString& target,
     if (!S_ISREG(st.st_mode))
         raiseFor("Cannot open file %1: %2", source, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     const qint64 size = st.st_size;
-    report(0, size);
+    const auto report = [&](qint64 done) {
+        if (progress)
+            progress(done, size);
+    };
+    report(0);
     // The bar goes back to 0 however the copy ends.
-    struct ResetBar {
-        const CopyProgress& progress;
-        qint64 size;
-        ~ResetBar() {
-            if (progress)
-                progress(0, size);
-        }
-    } resetBar{progress, size};
+    const auto resetBar = qScopeGuard([&] { report(0); });
 
     const QString folder = QFileInfo(target).absolutePath();
     QDir().mkpath(folder);
-    struct stat old {};
-    if (::stat(dst.constData(), &old) == 0) {
-        if (S_ISDIR(old.st_mode))
-            raiseFor("Cannot create file %1: %2", target, EISDIR);
-        if (!(old.st_mode & S_IWUSR) || ::access(dst.constData(), W_OK) != 0)
-            raiseFor("Cannot create file %1: %2", target, EACCES);
-    }
+    checkReplaceable(target, dst);
 
     QByteArray temp;
     Fd out(createTemporary(QFile::encodeName(folder), options.executable ? 0777 : 0666, temp));
     if (out.get() < 0)
         raiseFor("Cannot create file %1: %2", target, errno);
     // Removes the temporary file unless it has been renamed into place.
-    struct TempFile {
-        const QByteArray& path;
-        bool placed = false;
-        ~TempFile() {
-            if (!placed)
-                ::unlink(path.constData());
-        }
-    } tempFile{temp};
+    auto removeTemp = qScopeGuard([&] { ::unlink(temp.constData()); });
 
-    const std::unique_ptr<char[]> buffer(new char[CopyBlockSize]);
-    qint64 done = 0;
-    // Each block moves inside the kernel while it can (one copy instead of two); where the
-    // file systems do not allow that, through the buffer.
-    bool inKernel = true;
-    for (;;) {
-        if (options.stop && options.stop->load(std::memory_order_relaxed))
-            throw CopyStopped();
-        ssize_t n = -1;
-        if (inKernel) {
-            n = sendBlock(out.get(), in.get(), CopyBlockSize, buffer.get());
-            if (n == SendFailedWriting)
-                raiseStream(true, options, target, errno);
-            if (n == SendFailedReading)
-                raiseStream(false, options, target, errno);
-            inKernel = n >= 0;
-        }
-        if (!inKernel) {
-            n = readBlock(in.get(), buffer.get(), CopyBlockSize);
-            if (n < 0)
-                raiseStream(false, options, target, errno);
-            if (!writeAll(out.get(), buffer.get(), size_t(n)))
-                raiseStream(true, options, target, errno);
-        }
-        done += n;
-        report(done, size);
-        if (n < ssize_t(CopyBlockSize))
-            break;
-    }
+    copyBlocks(in.get(), out.get(), report, options, target);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.get(), times);
     if (::fsync(out.get()) != 0 && errno != EINVAL)
@@ -234,7 +231,7 @@ void copyFileWithProgress(const QString& source, const QString& target,
         raiseStream(true, options, target, errno);
     if (::rename(temp.constData(), dst.constData()) != 0)
         raiseFor("Cannot create file %1: %2", target, errno);
-    tempFile.placed = true;
+    removeTemp.dismiss();
     syncFolder(QFile::encodeName(folder));
 }
 
