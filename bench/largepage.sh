@@ -100,4 +100,4 @@ echo "10 MB page, longest stand-still of the event loop (goal <= 1000 ms):"
 echo "10 MB page, typing while the recovery copies of long typing are made (a key every 50 ms for"
 echo "25 s; goal: no key waits over 16 ms):"
 "$bin/qly-largepage-probe" "$work/log" recovery 25 |
-    awk '{print "  key to paint: median " $2 " ms, longest " $3 " ms, " $4 " keys"}'
+    awk '{print "  key to paint: median " $2 " ms, longest " $3 " ms, " $4 " keys, " $5 " copies written"}'

@@ -403,7 +403,9 @@ QFont editorDefaultFont() {
 }
 
 QString realFamily(const QFont& font) {
-    static QHash<QString, QString> known; // by the font's key
+    // By the font's key. Never destroyed: the page is still saved from an exit handler, after
+    // the statics made since that handler was installed are gone.
+    static auto& known = *new QHash<QString, QString>;
     const QString key = font.key();
     auto it = known.constFind(key);
     if (it == known.cend()) {

@@ -1,6 +1,5 @@
 #include "mainwindow/recoverykeeper.h"
 
-#include "editor/richtextconvert.h"
 #include "model/pageletters.h"
 
 #include <QApplication>
@@ -9,19 +8,25 @@
 #include <QPushButton>
 #include <QTextEdit>
 
+#include <limits>
+
 namespace qly {
 
 RecoveryKeeper::RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder, QObject* parent)
     : QObject(parent), m_editor(editor), m_store(settingsFolder),
-      m_userStore(RecoveryStore::forUser(settingsFolder)), m_folderLock(settingsFolder) {
+      m_userStore(RecoveryStore::forUser(settingsFolder)), m_folderLock(settingsFolder),
+      m_pieces(editor->document()) {
     m_idle.setSingleShot(true);
     m_idle.setInterval(IdleMs);
     m_longest.setSingleShot(true);
     m_longest.setInterval(LongestMs);
+    m_slice.setSingleShot(true);
+    m_slice.setInterval(0); // after the events waiting, a key press's among them
     m_writer.setMaxThreadCount(1);
     m_writer.setExpiryTimeout(-1);
-    connect(&m_idle, &QTimer::timeout, this, &RecoveryKeeper::writeCopy);
-    connect(&m_longest, &QTimer::timeout, this, &RecoveryKeeper::writeCopy);
+    connect(&m_idle, &QTimer::timeout, this, &RecoveryKeeper::copyDue);
+    connect(&m_longest, &QTimer::timeout, this, &RecoveryKeeper::copyDue);
+    connect(&m_slice, &QTimer::timeout, this, &RecoveryKeeper::convertSlice);
     connect(editor->document(), &QTextDocument::contentsChanged, this,
             &RecoveryKeeper::contentsChanged);
 }
@@ -29,14 +34,20 @@ RecoveryKeeper::RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder,
 void RecoveryKeeper::pageLoaded(int index) {
     m_index = index;
     m_edited = false;
+    m_copyDue = false;
     m_idle.stop();
     m_longest.stop();
+    m_slice.stop();
+    m_pieces.stop();
 }
 
 void RecoveryKeeper::pageSaved() {
     m_edited = false;
+    m_copyDue = false;
     m_idle.stop();
     m_longest.stop();
+    m_slice.stop();
+    m_pieces.stop(); // the page is left or the program ends, mostly: its memory goes
     if (m_index >= 0)
         m_writer.start([store = &m_store, user = &m_userStore, index = m_index] {
             store->remove(index);
@@ -47,6 +58,8 @@ void RecoveryKeeper::pageSaved() {
 void RecoveryKeeper::keepNow() {
     if (m_index < 0 || !m_edited)
         return;
+    m_pieces.start();
+    m_pieces.convert(std::numeric_limits<qint64>::max());
     writeCopy();
     waitForWrites();
 }
@@ -58,19 +71,42 @@ void RecoveryKeeper::contentsChanged() {
     m_idle.start();
     if (!m_longest.isActive())
         m_longest.start();
+    // Converted ahead, so that a copy due finds little left to convert.
+    m_pieces.start();
+    if (!m_slice.isActive())
+        m_slice.start();
+}
+
+void RecoveryKeeper::copyDue() {
+    m_idle.stop();
+    m_longest.stop();
+    m_copyDue = true;
+    convertSlice();
+}
+
+void RecoveryKeeper::convertSlice() {
+    if (!m_pieces.convert(SliceNs)) {
+        if (m_pieces.started())
+            m_slice.start();
+        return;
+    }
+    if (m_copyDue)
+        writeCopy();
 }
 
 void RecoveryKeeper::writeCopy() {
     m_idle.stop();
     m_longest.stop();
+    m_copyDue = false;
     // Silent on failure: the page file is the user's, and it is never touched here.
-    m_writer.start([store = &m_store, user = &m_userStore, index = m_index,
-                    document = editorDocument(m_editor->document())] {
-        if (store->write(index, document))
-            user->remove(index);
-        else
-            user->write(index, document);
-    });
+    m_writer.start(
+        [store = &m_store, user = &m_userStore, index = m_index, pieces = m_pieces.pieces()] {
+            const Document document = PagePieces::page(pieces);
+            if (store->write(index, document))
+                user->remove(index);
+            else
+                user->write(index, document);
+        });
 }
 
 void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,

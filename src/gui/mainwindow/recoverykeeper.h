@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/pagepieces.h"
 #include "model/document.h"
 #include "pages/recovery.h"
 
@@ -17,9 +18,11 @@ namespace qly {
 // Keeps a recovery copy of the page being edited: two seconds after typing stops, and at
 // least every ten seconds while it goes on. The window tells it when a page was loaded
 // (its text is then the file's) and when the page was saved (the copy is then dropped).
-// The copy is taken from the editor on the GUI thread; turning it into RTF and writing it to
-// disk happen on a writer thread of their own, one copy after the other, so that typing on a
-// long page does not wait for the disk.
+// Once the page is changed, the editor's document is kept converted part by part, a few
+// milliseconds at a time between events (PagePieces), so that typing on a long page never
+// waits for a whole conversion; a copy is taken once every part is of the page as it stands.
+// Putting the parts together, turning them into RTF and writing them to disk happen on a
+// writer thread of their own, one copy after the other.
 // A copy that cannot be written beside the pages (a folder that cannot be written, a full
 // drive) goes to the user's own data folder instead.
 class RecoveryKeeper : public QObject {
@@ -27,6 +30,8 @@ class RecoveryKeeper : public QObject {
 public:
     static constexpr int IdleMs = 2000;
     static constexpr int LongestMs = 10000;
+    // The most the conversion takes of the GUI thread at a time.
+    static constexpr qint64 SliceNs = 3'000'000;
 
     RecoveryKeeper(QTextEdit* editor, const QString& settingsFolder, QObject* parent = nullptr);
 
@@ -59,6 +64,9 @@ public:
 
 private:
     void contentsChanged();
+    // A copy is due: it is written once the conversion has caught up with the page.
+    void copyDue();
+    void convertSlice();
     void writeCopy();
 
     QTextEdit* m_editor;
@@ -67,8 +75,11 @@ private:
     FolderLock m_folderLock;
     QTimer m_idle;
     QTimer m_longest;
+    PagePieces m_pieces;
+    QTimer m_slice;
     int m_index = -1;
     bool m_edited = false;
+    bool m_copyDue = false;
     // One thread, so that writes and removals reach the disk in the order they were asked
     // for; declared last, so that it is finished before the store goes.
     QThreadPool m_writer;
