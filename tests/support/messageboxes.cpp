@@ -2,11 +2,17 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 namespace qlytest {
 
 QStringList answerMessageBoxes(const std::function<void()>& action) {
+    return answerMessageBoxes(action, 0, 0);
+}
+
+QStringList answerMessageBoxes(const std::function<void()>& action, qsizetype count,
+                               int timeoutMs) {
     QStringList texts;
     QTimer timer;
     timer.setInterval(20);
@@ -18,6 +24,7 @@ QStringList answerMessageBoxes(const std::function<void()>& action) {
     });
     timer.start();
     action();
+    (void)QTest::qWaitFor([&] { return texts.size() >= count; }, timeoutMs);
     return texts;
 }
 

@@ -114,24 +114,49 @@ SubmittedJob submitPdf(const QString& printer, const QString& file, const QStrin
     return job;
 }
 
-QString jobProblem(const QString& printer, int jobId) {
+JobState jobState(const QString& printer, int jobId) {
     const QByteArray name = printer.toUtf8();
     cups_job_t* jobs = nullptr;
     const int count =
         cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, name.constData(), 1, CUPS_WHICHJOBS_ALL);
     if (count < 0)
-        return lastReason();
-    QString problem;
+        return {true, lastReason()};
+    JobState state{true, {}}; // a job the scheduler no longer lists is done with
     for (int i = 0; i < count; ++i) {
         if (jobs[i].id != jobId)
             continue;
+        state.done = jobs[i].state >= IPP_JSTATE_CANCELED;
         if (jobs[i].state == IPP_JSTATE_ABORTED)
-            problem = QStringLiteral("the printer stopped the job");
+            state.problem = QStringLiteral("the printer stopped the job");
         else if (jobs[i].state == IPP_JSTATE_CANCELED)
-            problem = QStringLiteral("the job was cancelled");
+            state.problem = QStringLiteral("the job was cancelled");
     }
     cupsFreeJobs(count, jobs);
-    return problem;
+    return state;
+}
+
+JobFollower::JobFollower(QString printer, int jobId, QObject* parent)
+    : QObject(parent), m_printer(std::move(printer)), m_jobId(jobId) {
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(IntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &JobFollower::ask);
+    m_timer.start(0);
+}
+
+void JobFollower::ask() {
+    // The worker owns what it fills: a scheduler that hangs keeps it past this object.
+    auto state = std::make_shared<JobState>();
+    QThread* thread = QThread::create(
+        [state, printer = m_printer, id = m_jobId] { *state = jobState(printer, id); });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QThread::finished, this, [this, state] {
+        if (!state->done)
+            return m_timer.start();
+        if (!state->problem.isEmpty())
+            emit failed(state->problem);
+        deleteLater();
+    });
+    thread->start();
 }
 
 bool offGuiThread(std::function<void()> work, int timeoutMs) {

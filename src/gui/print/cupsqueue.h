@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -36,9 +38,33 @@ struct SubmittedJob {
 SubmittedJob submitPdf(const QString& printer, const QString& file, const QString& title,
                        const PrintOptions& options);
 
-// Why the handed-over job will not print (it was stopped or cancelled); empty while it waits,
-// prints or has printed.
-QString jobProblem(const QString& printer, int jobId);
+// Where a handed-over job is: whether the scheduler is done with it, and why it will not print
+// (it was stopped or cancelled, or the scheduler no longer answers for it).
+struct JobState {
+    bool done = false;
+    QString problem;
+};
+JobState jobState(const QString& printer, int jobId);
+
+// Follows a handed-over job until the scheduler has printed it or will not, asking it off the
+// GUI thread every IntervalMs; a job that will not print is reported once through `failed`.
+// It deletes itself when done.
+class JobFollower : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int IntervalMs = 500;
+    JobFollower(QString printer, int jobId, QObject* parent);
+
+signals:
+    void failed(const QString& reason);
+
+private:
+    void ask();
+
+    QString m_printer;
+    int m_jobId;
+    QTimer m_timer;
+};
 
 // Runs work on a thread of its own while this thread keeps painting (user input waits), and
 // returns true when it ended within timeoutMs. On a timeout the work finishes on its own

@@ -1,8 +1,10 @@
 #include "print/printjob.h"
 
+#include "dialogs/errorbox.h"
 #include "print/cupsqueue.h"
 #include "settings/error.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -219,8 +221,14 @@ void printThroughService(QPrinter& printer, const QImage& snapshot, const PrintL
         *jobId = job.id;
         return job.reason;
     });
-    // Taken is not yet printed: a job the scheduler stops at once is reported too.
-    ask([name, id = *jobId] { return jobProblem(name, id); });
+    // Taken is not yet printed: the job is followed until it has printed, and a job the
+    // scheduler stops or drops is reported then, wherever the user is by that time.
+    auto* follower = new JobFollower(name, *jobId, QCoreApplication::instance());
+    QObject::connect(follower, &JobFollower::failed,
+                     [head = printFailure(printer).message()](const QString& reason) {
+                         showErrorBox(QApplication::activeWindow(),
+                                      head + QStringLiteral(": ") + reason);
+                     });
 }
 
 } // namespace

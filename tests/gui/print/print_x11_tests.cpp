@@ -297,6 +297,31 @@ TEST_F(Printing, SetupFollowsTheChosenPrinter) {
     QProcess::execute("lpadmin", {"-x", "QlyOther"});
 }
 
+// A job taken and then dropped by the scheduler is reported when it is dropped; the queue
+// holds its jobs meanwhile.
+TEST_F(Printing, AJobDroppedAfterTheHandOverIsReported) {
+    ASSERT_EQ(QProcess::execute("cupsdisable", {"QlyPDF"}), 0);
+    auto form = start();
+    QStringList boxes;
+    ASSERT_TRUE(printCommand(*form, [&](PreviewForm& p) {
+        boxes = qlytest::answerMessageBoxes(
+            [&] {
+                p.btPrintClick();
+                ASSERT_TRUE(QTest::qWaitFor(
+                    [] {
+                        return !run("lpstat", {"-o", "QlyPDF"}).trimmed().isEmpty();
+                    },
+                    20000));
+                QProcess::execute("cancel", {"-a", "QlyPDF"});
+            },
+            1, 20000);
+    }));
+    QProcess::execute("cupsenable", {"QlyPDF"});
+    EXPECT_EQ(boxes.join(QLatin1Char('\n')).toStdString(),
+              "Printing on \"QlyPDF\" failed: the job was cancelled.");
+    EXPECT_TRUE(pdfFiles().isEmpty());
+}
+
 // Last of the cases: it takes the queue and then the scheduler away.
 TEST_F(Printing, ZPrinterGoneThenSchedulerStoppedWithThePreviewOpen) {
     auto form = start();
