@@ -177,6 +177,38 @@ bool Profile::readBool(const QString& section, const QString& key, bool def) con
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
+// After the last key or entry of the section's first occurrence; a section that is not there
+// yet is added at the end, a blank line apart.
+void Profile::insertKeyLine(Line line) {
+    qsizetype header = -1;
+    for (qsizetype i = 0; i < m_lines.size(); ++i)
+        if (m_lines[i].isSection && sameName(m_lines[i].section, line.section)) {
+            header = i;
+            break;
+        }
+    m_endsWithEol = true;
+    if (header < 0) {
+        if (!m_lines.isEmpty() && !trimmed(m_lines.back().text).isEmpty()) {
+            Line blank;
+            blank.section = m_lines.back().section;
+            m_lines.append(blank);
+        }
+        Line head;
+        head.isSection = true;
+        head.section = line.section;
+        head.text = '[' + line.section + ']';
+        m_lines.append(head);
+        m_lines.append(std::move(line));
+        return;
+    }
+    qsizetype at = header + 1;
+    for (qsizetype i = header + 1; i < m_lines.size() && !m_lines[i].isSection; ++i)
+        if (!trimmed(m_lines[i].text).isEmpty())
+            at = i + 1;
+    line.section = m_lines[header].section;
+    m_lines.insert(at, std::move(line));
+}
+
 void Profile::writeString(const QString& section, const QString& key, const QString& value) {
     if (!m_grouped && !mayWriteFile())
         return;
@@ -197,34 +229,7 @@ void Profile::writeString(const QString& section, const QString& key, const QStr
         line.section = m_lines[existing].section;
         m_lines[existing] = line;
     } else {
-        // After the last key or entry of the section's first occurrence.
-        qsizetype header = -1;
-        for (qsizetype i = 0; i < m_lines.size(); ++i)
-            if (m_lines[i].isSection && sameName(m_lines[i].section, sec)) {
-                header = i;
-                break;
-            }
-        if (header < 0) {
-            if (!m_lines.isEmpty() && !trimmed(m_lines.back().text).isEmpty()) {
-                Line blank;
-                blank.section = m_lines.back().section;
-                m_lines.append(blank);
-            }
-            Line head;
-            head.isSection = true;
-            head.section = sec;
-            head.text = '[' + sec + ']';
-            m_lines.append(head);
-            m_lines.append(line);
-        } else {
-            qsizetype at = header + 1;
-            for (qsizetype i = header + 1; i < m_lines.size() && !m_lines[i].isSection; ++i)
-                if (!trimmed(m_lines[i].text).isEmpty())
-                    at = i + 1;
-            line.section = m_lines[header].section;
-            m_lines.insert(at, line);
-        }
-        m_endsWithEol = true;
+        insertKeyLine(std::move(line));
     }
 
     if (m_grouped)

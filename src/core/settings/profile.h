@@ -63,6 +63,8 @@ private:
     void parse(const QByteArray& bytes);
     QByteArray serialize() const;
     int findKey(const QByteArray& section, const QByteArray& key) const;
+    // A key line for a key the file does not have yet, placed in its section.
+    void insertKeyLine(Line line);
 
     bool mayWriteFile() const;
 
