@@ -1,6 +1,7 @@
 #include "mainwindow/mainform.h"
 
 #include "dialogs/aboutform.h"
+#include "dialogs/desktopfont.h"
 #include "dialogs/errorbox.h"
 #include "dialogs/optionsform.h"
 #include "editor/editorcommands.h"
@@ -76,10 +77,8 @@ MainForm::~MainForm() {
 }
 
 void MainForm::buildLayout() {
-    // The window's controls use the desktop's sans-serif font at 8 points.
-    QFont controls = QApplication::font();
-    controls.setPointSize(8);
-    setFont(controls);
+    // The window's controls use the desktop's font: 8 points at its usual size.
+    setFont(designedFont());
     m_titleBar = new TitleBar(this);
     m_splitter = new TitleSplitter(m_titleBar, this);
 
@@ -206,7 +205,7 @@ void MainForm::formCreated() {
                                  ? QGuiApplication::primaryScreen()->geometry().size()
                                  : QSize(1024, 768);
         m_settings = MainSettings::read(profile, screen.width(), screen.height());
-        m_titleBar->setFixedHeight(m_settings.titleHeight);
+        m_titleBar->setFixedHeight(shownTitleHeight(m_settings.titleHeight));
         setAttribute(Qt::WA_AlwaysShowToolTips, m_settings.showHint);
 
         // 8: the page list, and the page "ActivePage" names.
@@ -527,7 +526,9 @@ bool MainForm::saveSession() {
         m_settings.height = g.height();
     }
     m_minimizer->keepButtonPosition();
-    m_settings.titleHeight = m_titleBar->height();
+    // The height the user gave the title bar, not the one a large font made it.
+    if (m_titleBar->height() != shownTitleHeight(m_settings.titleHeight))
+        m_settings.titleHeight = m_titleBar->height();
     m_settings.activePage = floatingButtonShown() ? m_pages.rememberedPageIndex()
                                                   : m_titleBar->cbNotes()->currentIndex();
     // The settings first, then the page and its colour. A settings file that cannot be
@@ -555,6 +556,13 @@ void MainForm::sbStartClick() {
 void MainForm::pnTitleMouseDown(Qt::MouseButton button) {
     // Any button moves the window, until that button is released.
     startWindowMove(windowHandle(), button);
+}
+
+int MainForm::shownTitleHeight(int titleHeight) {
+    // A larger desktop font makes the title bar tall enough for the grown buttons; at the
+    // usual size the height is the user's, whatever it is.
+    return desktopGrowth() > 1 ? qMax(titleHeight, grownPixels(MainSettings().titleHeight))
+                               : titleHeight;
 }
 
 void MainForm::splitterMoved() {

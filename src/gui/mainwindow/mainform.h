@@ -71,6 +71,8 @@ public:
     void sbStartClick();
     void pnTitleMouseDown(Qt::MouseButton button);
     void splitterMoved();
+    // The title bar's height on the screen for the height in the settings.
+    static int shownTitleHeight(int titleHeight);
     // The frame around the window in which a press resizes it.
     static constexpr int ResizeBorder = 4;
 

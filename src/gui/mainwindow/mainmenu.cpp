@@ -42,30 +42,30 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
         addItem(m_editMenu, "EditCopyItem", tr("&Copy"), 15, QKeySequence(Qt::CTRL | Qt::Key_C));
     m_editPasteItem =
         addItem(m_editMenu, "EditPasteItem", tr("&Paste"), 16, QKeySequence(Qt::CTRL | Qt::Key_V));
-    m_editSelectAllItem = addItem(m_editMenu, "EditSelectAllItem", tr("SelectAll"));
+    m_editSelectAllItem = addItem(m_editMenu, "EditSelectAllItem", tr("&SelectAll"));
 
-    m_formatMenu = addSubmenu("FormatItem", tr("Format"));
-    m_formatFontItem = addItem(m_formatMenu, "FormatFontItem", tr("Font..."), 17);
-    m_formatColorItem = addItem(m_formatMenu, "FormatColorItem", tr("Color..."));
+    m_formatMenu = addSubmenu("FormatItem", tr("&Format"));
+    m_formatFontItem = addItem(m_formatMenu, "FormatFontItem", tr("&Font..."), 17);
+    m_formatColorItem = addItem(m_formatMenu, "FormatColorItem", tr("&Color..."));
     m_formatMenu->addSeparator()->setObjectName(QStringLiteral("N4"));
     // The alignment items carry the alignment code as their tag, which is also their picture.
     m_alignGroup = new QActionGroup(this);
     m_alignGroup->setExclusive(true);
     m_formatAlignLeftItem =
-        addItem(m_formatMenu, "FormatAlignLeftItem", tr("Align Left"), int(Alignment::Left));
+        addItem(m_formatMenu, "FormatAlignLeftItem", tr("Align &Left"), int(Alignment::Left));
     m_formatAlignCenterItem =
-        addItem(m_formatMenu, "FormatAlignCenterItem", tr("Align Center"), int(Alignment::Center));
+        addItem(m_formatMenu, "FormatAlignCenterItem", tr("Align Ce&nter"), int(Alignment::Center));
     m_formatAlignRightItem =
-        addItem(m_formatMenu, "FormatAlignRightItem", tr("Align Right"), int(Alignment::Right));
+        addItem(m_formatMenu, "FormatAlignRightItem", tr("Align &Right"), int(Alignment::Right));
     for (QAction* a : {m_formatAlignLeftItem, m_formatAlignCenterItem, m_formatAlignRightItem}) {
         a->setCheckable(true);
         m_alignGroup->addAction(a);
     }
 
-    m_optionsItem = addItem(this, "Options1", tr("Options..."));
+    m_optionsItem = addItem(this, "Options1", tr("&Options..."));
     m_helpItem = addItem(this, "HelpItem", tr("&Help"));
     addSeparator()->setObjectName(QStringLiteral("N5"));
-    m_aboutItem = addItem(this, "AboutItem", tr("About..."));
+    m_aboutItem = addItem(this, "AboutItem", tr("&About..."));
 
     assignImages();
 }

@@ -1,6 +1,7 @@
 #include "mainwindow/titlebar.h"
 
 #include "art/buttonpictures.h"
+#include "dialogs/desktopfont.h"
 #include "model/bgrcolor.h"
 #include "model/contrast.h"
 #include "window/titlemath.h"
@@ -35,6 +36,11 @@ protected:
         p.drawRect(rect().adjusted(1, 1, -2, -2));
     }
 };
+
+// The designed place of a title control, grown with the desktop's font.
+QRect grownRect(int x, int y, int width, int height) {
+    return QRect(grownPixels(x), grownPixels(y), grownPixels(width), grownPixels(height));
+}
 
 QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint,
                         const QString& accessibleName, QRect geometry, ButtonPicture picture) {
@@ -78,6 +84,18 @@ public:
         QComboBox::showPopup();
     }
 
+protected:
+    // The same dotted focus mark as the title buttons, inside the box's frame: the style's own
+    // is a faint change of the frame's colour.
+    void paintEvent(QPaintEvent* event) override {
+        QComboBox::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
+
 private:
     QStyle* m_listStyle = nullptr;
 };
@@ -98,17 +116,17 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::NoFrame);
 
     m_pnNav = makePanel(this, "pnNav");
-    m_pnNav->setFixedWidth(111);
-    m_sbStart = makeButton(m_pnNav, "sbStart", tr("Main menu"), tr("Main menu"), {0, 0, 21, 21},
-                           ButtonPicture::PageStack);
+    m_pnNav->setFixedWidth(grownPixels(111));
+    m_sbStart = makeButton(m_pnNav, "sbStart", tr("Main menu"), tr("Main menu"),
+                           grownRect(0, 0, 21, 21), ButtonPicture::PageStack);
     m_sbStart->setAutoRaise(false);
-    m_sbPrev = makeButton(m_pnNav, "sbPrev", tr("Previous"), tr("Previous page"), {24, 2, 17, 17},
-                          ButtonPicture::Previous);
+    m_sbPrev = makeButton(m_pnNav, "sbPrev", tr("Previous"), tr("Previous page"),
+                          grownRect(24, 2, 17, 17), ButtonPicture::Previous);
     m_cbNotes = new PageSelector(m_pnNav);
     m_cbNotes->setObjectName(QStringLiteral("cbNotes"));
     m_cbNotes->setToolTip(tr("List"));
     m_cbNotes->setMaxVisibleItems(9);
-    m_cbNotes->setGeometry(42, 0, 48, 21);
+    m_cbNotes->setGeometry(grownRect(42, 0, 48, 21));
     m_cbNotes->setAccessibleName(tr("Page"));
     // On Linux a screen reader takes a combo box's name from the label it is the buddy of
     // (its own name is its value, the letter): a label that is never shown names it.
@@ -117,7 +135,7 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     selectorLabel->setBuddy(m_cbNotes);
     selectorLabel->hide();
     m_cbNotes->setFocusPolicy(Qt::TabFocus);
-    m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), tr("Next page"), {92, 2, 17, 17},
+    m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), tr("Next page"), grownRect(92, 2, 17, 17),
                           ButtonPicture::Next);
 
     m_paintBox = new QWidget(this);
@@ -125,10 +143,10 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     m_paintBox->installEventFilter(this);
 
     m_pnClose = makePanel(this, "pnClose");
-    m_pnClose->setFixedWidth(41);
+    m_pnClose->setFixedWidth(grownPixels(41));
     m_sbMinimize = makeButton(m_pnClose, "sbMinimize", tr("Minimize"), tr("Minimize"),
-                              {4, 2, 17, 17}, ButtonPicture::Minimize);
-    m_sbClose = makeButton(m_pnClose, "sbClose", tr("Close"), tr("Close"), {22, 2, 17, 17},
+                              grownRect(4, 2, 17, 17), ButtonPicture::Minimize);
+    m_sbClose = makeButton(m_pnClose, "sbClose", tr("Close"), tr("Close"), grownRect(22, 2, 17, 17),
                            ButtonPicture::Close);
 
     auto* layout = new QHBoxLayout(this);

@@ -189,6 +189,27 @@ TEST_F(MainWindow, TitleButtonsAreTheTitleHeightMinus2) {
     EXPECT_EQ(form->titleBar()->sbClose()->toolTip(), "Close");
 }
 
+// A 16-point desktop font grows the title bar and its controls so that the page letter is
+// whole; the height the user gave the title bar is what goes back to the settings.
+TEST_F(MainWindow, TheTitleBarGrowsWithALargeDesktopFont) {
+    const QFont saved = QApplication::font();
+    QFont large = saved;
+    large.setPointSize(16);
+    QApplication::setFont(large);
+    auto form = start();
+    TitleBar* title = form->titleBar();
+    EXPECT_GT(form->font().pointSizeF(), 12);
+    QComboBox* letter = title->cbNotes();
+    EXPECT_GE(letter->height(), letter->minimumSizeHint().height());
+    EXPECT_GE(letter->width(), letter->minimumSizeHint().width());
+    for (QWidget* w : title->titleButtons())
+        EXPECT_LE(w->geometry().right(), w->parentWidget()->width())
+            << w->objectName().toStdString();
+    form->close();
+    EXPECT_TRUE(settingsBytes().contains("TitleHeight=25"));
+    QApplication::setFont(saved);
+}
+
 TEST_F(MainWindow, PageTextIsReadableOnEveryPageColourUnderADarkTheme) {
     const QPalette before = QApplication::palette();
     QPalette dark = before;
@@ -312,15 +333,15 @@ TEST_F(MainWindow, MenuItemsCarryTheirTagsPicturesAndShortcuts) {
         {"EditCutItem", "Cu&t", 0, false, "Ctrl+X"},
         {"EditCopyItem", "&Copy", 15, true, "Ctrl+C"},
         {"EditPasteItem", "&Paste", 16, true, "Ctrl+V"},
-        {"EditSelectAllItem", "SelectAll", 0, false, ""},
-        {"FormatFontItem", "Font...", 17, true, ""},
-        {"FormatColorItem", "Color...", 0, false, ""},
-        {"FormatAlignLeftItem", "Align Left", 0, false, ""},
-        {"FormatAlignCenterItem", "Align Center", 2, false, ""},
-        {"FormatAlignRightItem", "Align Right", 1, false, ""},
-        {"Options1", "Options...", 0, false, ""},
+        {"EditSelectAllItem", "&SelectAll", 0, false, ""},
+        {"FormatFontItem", "&Font...", 17, true, ""},
+        {"FormatColorItem", "&Color...", 0, false, ""},
+        {"FormatAlignLeftItem", "Align &Left", 0, false, ""},
+        {"FormatAlignCenterItem", "Align Ce&nter", 2, false, ""},
+        {"FormatAlignRightItem", "Align &Right", 1, false, ""},
+        {"Options1", "&Options...", 0, false, ""},
         {"HelpItem", "&Help", 0, false, ""},
-        {"AboutItem", "About...", 0, false, ""},
+        {"AboutItem", "&About...", 0, false, ""},
     };
     for (const Row& r : rows) {
         QAction* a = item(*form, r.name);
@@ -334,7 +355,7 @@ TEST_F(MainWindow, MenuItemsCarryTheirTagsPicturesAndShortcuts) {
     for (QAction* a : form->mainMenu()->actions())
         top << (a->isSeparator() ? QStringLiteral("-") : a->text());
     EXPECT_EQ(top,
-              QStringList({"&Note", "&Edit", "Format", "Options...", "&Help", "-", "About..."}));
+              QStringList({"&Note", "&Edit", "&Format", "&Options...", "&Help", "-", "&About..."}));
     QStringList context;
     for (QAction* a : form->commands()->pmEditor()->actions())
         context << (a->isSeparator() ? QStringLiteral("-") : a->text());
