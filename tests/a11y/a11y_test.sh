@@ -1,11 +1,25 @@
 #!/usr/bin/env bash
 # What a screen reader sees: the program under its own session bus with the accessibility bus,
 # every window's tree dumped and checked for unnamed controls, and the program driven by keys.
+# As root, in a mount namespace of its own, a tmpfs under /media is the stick Go Mobile copies to.
+if [ -z "${QLY_A11Y_NS:-}" ] && [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
+    exec unshare -m env QLY_A11Y_NS=1 bash "$0" "$@"
+fi
 if [ -z "${QLY_A11Y_BUS:-}" ]; then
     exec dbus-run-session -- env QLY_A11Y_BUS=1 bash "$0" "$@"
 fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 x_start 1024x768
+export QLY_STICK=""
+if [ -n "${QLY_A11Y_NS:-}" ]; then
+    mount --make-rprivate /
+    QLY_STICK="/media/$(id -un)/A11YSTICK"
+    made=""
+    for d in "$(dirname "$QLY_STICK")" "$QLY_STICK"; do [ -d "$d" ] || made="$d $made"; done
+    mkdir -p "$QLY_STICK"
+    mount -t tmpfs -o size=64m tmpfs "$QLY_STICK"
+    trap 'umount "$QLY_STICK" 2>/dev/null; for d in $made; do rmdir "$d" 2>/dev/null || true; done; _x_cleanup' EXIT
+fi
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$X_WORK/atspi.log" 2>&1 &
 _x_pids+=($!)

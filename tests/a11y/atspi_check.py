@@ -10,6 +10,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 APP_DIR, APP_PID, DUMP_DIR = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 
@@ -21,6 +22,20 @@ INTERACTIVE = {
 }
 failures = []
 counts = {}
+# Name and value changes that reach a screen reader, as (event type, source name, new text).
+events = []
+
+
+def heard(event):
+    try:
+        events.append((event.type, event.source.name, str(event.any_data)))
+    except Exception:
+        pass
+
+
+pyatspi.Registry.registerEventListener(heard, "object:property-change:accessible-name",
+                                       "object:property-change:accessible-value",
+                                       "object:text-changed:insert")
 
 
 def fail(message):
@@ -31,6 +46,8 @@ def fail(message):
 def wait_for(condition, what, seconds=10):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
+        while GLib.MainContext.default().iteration(False):  # deliver the events heard
+            pass
         try:
             value = condition()
         except Exception:  # a window closing while it is asked about
@@ -227,6 +244,9 @@ else:
 
 
 def dialog_by_menu(keys, title, label):
+    # The keys go to the main window once it has the focus back.
+    wait_for(lambda: focused(main) is not None and focused(main).getRoleName() == "text",
+             "page focus before " + label)
     key("F10")
     wait_for(lambda: visible_windows() >= 2, "the main menu for " + label)
     key(*keys)
@@ -245,6 +265,50 @@ check_names(help_window, "Help")
 key("Escape")
 wait_for(lambda: not any(w.name == "Quillery Help" and w.getState().contains(pyatspi.STATE_SHOWING)
                          for w in windows()), "the help closing on Esc")
+
+# Go Mobile by keys: the menu, Enter copies to the stick, "Copy complete" is heard.
+STICK = os.environ.get("QLY_STICK", "")
+if STICK:
+    wait_for(lambda: focused(main) is not None and focused(main).getRoleName() == "text",
+             "page focus before Go Mobile")
+    key("F10")
+    wait_for(lambda: visible_windows() >= 2, "the main menu for Go Mobile")
+    key("Return")
+    wait_for(lambda: visible_windows() >= 3, "the Note menu")
+    key("g")
+    mobile = window("Go Mobile")
+    del events[:]
+    key("Return")
+    wait_for(lambda: os.path.exists(os.path.join(STICK, "Quillery", "rtf", "A.rtf")),
+             "the pages on the stick")
+    wait_for(lambda: any("Copy complete" in name or "Copy complete" in text
+                         for _, name, text in events), "'Copy complete' heard")
+    print("PASS: Go Mobile copies by Enter and 'Copy complete' reaches the screen reader",
+          flush=True)
+    check_names(mobile, "Go Mobile")
+    key("Escape")
+    wait_for(lambda: not any(w.name == "Go Mobile" and w.getState().contains(pyatspi.STATE_SHOWING)
+                             for w in windows()), "Go Mobile closing")
+else:
+    print("SKIP: Go Mobile's copy needs a stick (root and a mount namespace)", flush=True)
+
+# The floating button: the title bar's Minimize by keys, the button named and focused, Enter
+# brings the window back with the focus in the page.
+wait_for(lambda: focused(main) is not None and focused(main).getRoleName() == "text", "page focus")
+key("shift+Tab", "shift+Tab")
+wait_for(lambda: focused(main) is not None and focused(main).name == "Minimize", "focus on Minimize")
+key("space")
+floating = wait_for(lambda: next((w for w in windows() if w.getState().contains(pyatspi.STATE_SHOWING)
+                                  and any(a.name == "Restore Quillery" for a, _ in walk(w))), None),
+                    "the floating button")
+check_names(floating, "floating button")
+wait_for(lambda: focused(floating) is not None and focused(floating).name == "Restore Quillery",
+         "focus on Restore")
+key("Return")
+main = window("Quillery", "frame")
+wait_for(lambda: focused(main) is not None and focused(main).getRoleName() == "text",
+         "the page focused after the restore")
+print("PASS: the floating button is named, holds the focus, and Enter restores", flush=True)
 
 named = sum(n for n, _ in counts.values())
 total = sum(t for _, t in counts.values())
