@@ -72,6 +72,27 @@ for _ in $(seq 3); do wait_for no_icon && break; done
 no_icon || fail "the icon stayed in the panel after restoring"
 pass "a click on the icon restores the window"
 
+# From the keyboard: Minimize by keys; a panel that takes the keys activates the item over
+# D-Bus as a click does; and a second start of the program brings the window back too.
+minimize_by_keys() {
+    wait_active "$wid" || fail "the window has no focus before minimising"
+    xdotool key --delay 50 shift+Tab shift+Tab space
+    for _ in $(seq 3); do wait_for has_icon && break; done
+    has_icon || fail "Minimize by keys showed no icon"
+}
+restored() { mapped "$wid" && [ "$(xdotool getactivewindow 2>/dev/null)" = "$wid" ] && no_icon; }
+minimize_by_keys
+item="$(watcher_items | grep -o '"[^"]*StatusNotifierItem[^"]*"' | head -n1 | tr -d '"')"
+dbus-send --session --type=method_call --dest="${item%%/*}" /StatusNotifierItem \
+    org.kde.StatusNotifierItem.Activate int32:0 int32:0
+for _ in $(seq 3); do wait_for restored && break; done
+restored || fail "the item's Activate did not restore the window with the focus"
+minimize_by_keys
+"$dir/qly" >"$X_WORK/second.log" 2>&1 || fail "the second start failed: $(cat "$X_WORK/second.log")"
+for _ in $(seq 3); do wait_for restored && break; done
+restored || fail "a second start did not restore the window from the tray"
+pass "from the keyboard: the item's Activate and a second start restore from the tray"
+
 # The item's menu as the panel reads it over D-Bus, then shown by a right click; its last
 # entry ends the program.
 wait_active "$wid" || fail "the restored window has no focus"
