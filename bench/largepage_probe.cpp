@@ -35,6 +35,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 using namespace qly;
@@ -83,10 +84,14 @@ public:
     bool notify(QObject* receiver, QEvent* event) override {
         const bool paint = event->type() == QEvent::Paint;
         const bool result = QApplication::notify(receiver, event);
-        if (paint)
+        if (paint) {
             PaintWatch::painted(receiver);
+            if (afterPaint)
+                afterPaint(receiver);
+        }
         return result;
     }
+    static inline std::function<void(QObject*)> afterPaint;
 };
 
 // The longest time the event loop stood still while `work` ran and events were processed.
@@ -223,29 +228,49 @@ int main(int argc, char* argv[]) {
         form->editor()->moveCursor(QTextCursor::End);
         QTest::qWait(100);
         std::vector<double> latencies;
+        std::vector<double> unpainted; // when the keys sent but not yet painted were due
         // The copies written meanwhile, so that a figure never stands for typing without them.
         const QString copyFile = dir + QStringLiteral("/recovery/A.rtf");
         QDateTime lastCopy;
         int copies = 0;
         QElapsedTimer clock;
         clock.start();
-        for (int i = 0; clock.elapsed() < qint64(runs) * 1000; ++i) {
-            const double due = i * 50.0;
-            // Timers run meanwhile, the recovery copy's among them: a key due while the window
-            // is busy waits, as a user's would.
-            while (clock.nsecsElapsed() / 1e6 < due)
-                QTest::qWait(1);
+        const QWidget* viewport = form->editor()->viewport();
+        ProbeApplication::afterPaint = [&](QObject* receiver) {
+            if (receiver != viewport)
+                return;
+            for (const double due : unpainted)
+                latencies.push_back(clock.nsecsElapsed() / 1e6 - due);
+            unpainted.clear();
+        };
+        // Keys come from the event loop when it gets to them, as a user's do: a key due while
+        // the window is busy (the recovery copy's work among the rest) waits.
+        QTimer keys;
+        keys.setTimerType(Qt::PreciseTimer);
+        keys.setSingleShot(true);
+        int sent = 0;
+        const auto next = [&] {
+            keys.start(int(std::max<qint64>(0, sent * 50 - clock.elapsed())));
+        };
+        QObject::connect(&keys, &QTimer::timeout, [&] {
+            unpainted.push_back(sent * 50.0);
+            ++sent;
             QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
             QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-            painted.start(clock);
             QApplication::sendEvent(form->editor(), &press);
             QApplication::sendEvent(form->editor(), &release);
-            latencies.push_back(painted.wait() - due);
             const QDateTime written = QFileInfo(copyFile).lastModified();
             if (written.isValid() && written != lastCopy)
                 ++copies;
             lastCopy = written;
-        }
+            if (clock.elapsed() < qint64(runs) * 1000)
+                next();
+        });
+        next();
+        while ((keys.isActive() || !unpainted.empty()) &&
+               clock.elapsed() < qint64(runs) * 1000 + 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        ProbeApplication::afterPaint = nullptr;
         std::sort(latencies.begin(), latencies.end());
         std::printf("recovery %.2f %.2f %zu %d\n", latencies[latencies.size() / 2],
                     latencies.back(), latencies.size(), copies);

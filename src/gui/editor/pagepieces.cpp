@@ -100,6 +100,8 @@ bool PagePieces::convert(qint64 budgetNs) {
         set(first, std::move(piece));
         for (size_t i = first + 1; i <= size_t(last.blockNumber()); ++i)
             set(i, emptyPiece());
+        if (!m_pieces[m_scan]) // in a table's frame but none of its cells: no paragraph
+            set(m_scan, emptyPiece());
         block = last;
         if (clock.nsecsElapsed() >= budgetNs)
             break;

@@ -71,9 +71,10 @@ void RecoveryKeeper::contentsChanged() {
     m_idle.start();
     if (!m_longest.isActive())
         m_longest.start();
-    // Converted ahead, so that a copy due finds little left to convert.
-    m_pieces.start();
-    if (!m_slice.isActive())
+    // Once a copy was due, the page is kept converted ahead, so that the next copy finds
+    // little left to convert. Not before: a page being filled in steps changes too, and a
+    // page left soon after a few keys never needs converting.
+    if (m_pieces.started() && !m_slice.isActive())
         m_slice.start();
 }
 
@@ -81,6 +82,7 @@ void RecoveryKeeper::copyDue() {
     m_idle.stop();
     m_longest.stop();
     m_copyDue = true;
+    m_pieces.start();
     convertSlice();
 }
 

@@ -18,8 +18,8 @@ namespace qly {
 // Keeps a recovery copy of the page being edited: two seconds after typing stops, and at
 // least every ten seconds while it goes on. The window tells it when a page was loaded
 // (its text is then the file's) and when the page was saved (the copy is then dropped).
-// Once the page is changed, the editor's document is kept converted part by part, a few
-// milliseconds at a time between events (PagePieces), so that typing on a long page never
+// From the first copy of a page on, the editor's document is kept converted part by part, a
+// few milliseconds at a time between events (PagePieces), so that typing on a long page never
 // waits for a whole conversion; a copy is taken once every part is of the page as it stands.
 // Putting the parts together, turning them into RTF and writing them to disk happen on a
 // writer thread of their own, one copy after the other.
