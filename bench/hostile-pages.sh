@@ -2,7 +2,8 @@
 # Hostile pages (bench/make_hostile.py), each through the editor's path (`qly-rtf roundtrip`)
 # and through the program under Xvfb with openbox: seconds and the largest resident size
 # (/usr/bin/time -v), the page's text and every picture's bytes checked to come back. With a
-# second build tree given, the same runs of its qly-rtf-view go beside ours, interleaved.
+# second build tree given, the same runs of its qly-rtf-view and its program go beside ours,
+# interleaved.
 # Then, for the four large PNGs: the program's processor use while idle and a key's time to
 # the repaint.
 # Usage: bench/hostile-pages.sh [REFERENCE_BUILD_DIR]   (needs a built tree in build/)
@@ -31,18 +32,29 @@ print("%s, %d pictures %s" % (sys.argv[3], len(a), "kept" if not lost else "%d L
 PY
 }
 
-mkdir -p "$work/app/rtf"
+# "<ms> ms to map, <MB> MB" of a program folder's qly showing its page A, capped at 8 GB.
+mapped() {
+    local map mem
+    map=$( (ulimit -v 8000000; /usr/bin/time -v -o "$work/time" "$bin/qly-startup-probe" -t 1 "$1") | awk '{print $1; exit}' || true)
+    mem=$(awk '/Maximum resident/{printf "%.0f", $NF/1024}' "$work/time")
+    echo "${map:-?} ms to map, $mem MB"
+}
+
+mkdir -p "$work/app/rtf" "$work/ref/rtf"
 cp "$src/build/Quillery/qly" "$work/app/qly"
-echo "kind: size | qly-rtf roundtrip [reference] | program, exec to window mapped"
+[ -n "$ref" ] && [ -x "$ref/Quillery/qly" ] && cp "$ref/Quillery/qly" "$work/ref/qly"
+echo "kind: size | qly-rtf roundtrip [reference] | program, exec to window mapped [reference]"
 for k in $kinds; do
     python3 "$src/bench/make_hostile.py" "$k" "$work/$k.rtf"
     line="$k: $(( $(stat -c %s "$work/$k.rtf") / 1024 )) KB | $(measure "$bin/qly-rtf" roundtrip "$work/$k.rtf" "$work/$k.out")"
     line+=" ($(kept "$work/$k.rtf" "$work/$k.out"))"
     [ -n "$ref" ] && line+=" [ref $(measure "$ref/bin/qly-rtf-view" "$work/$k.rtf" "$work/$k.ref")]"
     cp "$work/$k.rtf" "$work/app/rtf/A.rtf"
-    map=$( (ulimit -v 8000000; /usr/bin/time -v -o "$work/time" "$bin/qly-startup-probe" -t 1 "$work/app/qly") | awk '{print $1; exit}' || true)
-    mem=$(awk '/Maximum resident/{printf "%.0f", $NF/1024}' "$work/time")
-    line+=" | ${map:-?} ms to map, $mem MB ($(kept "$work/$k.rtf" "$work/app/rtf/A.rtf") after exit)"
+    line+=" | $(mapped "$work/app/qly") ($(kept "$work/$k.rtf" "$work/app/rtf/A.rtf") after exit)"
+    if [ -n "$ref" ] && [ -x "$ref/Quillery/qly" ]; then
+        cp "$work/$k.rtf" "$work/ref/rtf/A.rtf"
+        line+=" [ref $(mapped "$work/ref/qly")]"
+    fi
     echo "$line"
 done
 
