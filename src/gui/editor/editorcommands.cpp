@@ -24,6 +24,28 @@ namespace qly {
 namespace {
 constexpr int TextInset = 5;
 
+// Takes the text's own colour away from the runs of [start, end) that have one; each run
+// keeps the rest of its format.
+void clearOwnColour(QTextDocument* doc, int start, int end) {
+    QList<std::pair<int, int>> coloured;
+    for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            const int from = std::max(start, f.position());
+            const int to = std::min(end, f.position() + f.length());
+            if (from < to && f.charFormat().hasProperty(QTextFormat::ForegroundBrush))
+                coloured.append({from, to});
+        }
+    for (const auto& [from, to] : std::as_const(coloured)) {
+        QTextCursor run(doc);
+        run.setPosition(from);
+        run.setPosition(to, QTextCursor::KeepAnchor);
+        QTextCharFormat plain = run.charFormat();
+        plain.clearProperty(QTextFormat::ForegroundBrush);
+        run.setCharFormat(plain);
+    }
+}
+
 // What the user changed in the font dialog, from the font and colour it showed to those it
 // returned, goes to the selection, or with nothing selected, to the text typed next. The rest
 // stays as each run has it (a selection of mixed sizes keeps them when only the colour
@@ -62,26 +84,8 @@ void applyCharFormat(QTextEdit* editor, const QFont& shown, const QColor& shownC
     const int end = cursor.selectionEnd();
     cursor.beginEditBlock();
     cursor.mergeCharFormat(format);
-    if (uncolour) {
-        QList<std::pair<int, int>> coloured;
-        QTextDocument* doc = editor->document();
-        for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next())
-            for (auto it = b.begin(); !it.atEnd(); ++it) {
-                const QTextFragment f = it.fragment();
-                const int from = std::max(start, f.position());
-                const int to = std::min(end, f.position() + f.length());
-                if (from < to && f.charFormat().hasProperty(QTextFormat::ForegroundBrush))
-                    coloured.append({from, to});
-            }
-        for (const auto& [from, to] : std::as_const(coloured)) {
-            QTextCursor run(doc);
-            run.setPosition(from);
-            run.setPosition(to, QTextCursor::KeepAnchor);
-            QTextCharFormat plain = run.charFormat();
-            plain.clearProperty(QTextFormat::ForegroundBrush);
-            run.setCharFormat(plain);
-        }
-    }
+    if (uncolour)
+        clearOwnColour(editor->document(), start, end);
     cursor.endEditBlock();
 }
 } // namespace
