@@ -105,6 +105,21 @@ AboutForm::AboutForm(QWidget* parent)
     connect(btEmail, &QPushButton::clicked, this, &AboutForm::btEmailClick);
 
     growWithDesktopFont(this);
+    // The address stays whole inside the panel whatever the font: a text that grew more than
+    // the design moves left towards its caption.
+    const int emailWidth = m_emailLabel->sizeHint().width();
+    const int inside = panel->geometry().right() - panel->frameWidth() - 2;
+    const int emailX =
+        qMax(support->geometry().right() + 4, qMin(m_emailLabel->x(), inside - emailWidth));
+    m_emailLabel->setGeometry(emailX, m_emailLabel->y(), emailWidth, m_emailLabel->height());
+    // Still too wide: the panel widens, and the buttons and the dialog with it.
+    if (const int excess = m_emailLabel->geometry().right() - inside; excess > 0) {
+        panel->resize(panel->width() + excess, panel->height());
+        separator->resize(separator->width() + excess, separator->height());
+        for (QPushButton* b : {btOk, btHelp, btWebSite, btEmail})
+            b->move(b->x() + excess, b->y());
+        setFixedSize(width() + excess, height());
+    }
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
 }

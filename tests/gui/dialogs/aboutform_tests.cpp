@@ -240,5 +240,7 @@ TEST(DesktopFont, DialogsGrowWithALargeDesktopFontAndFitTheScreen) {
             }
         }
     }
+    const QRect panel = about.findChild<QWidget*>("Bevel2")->geometry();
+    EXPECT_TRUE(panel.contains(about.findChild<QWidget*>("StaticText4")->geometry()));
     QApplication::setFont(before);
 }
