@@ -158,6 +158,23 @@ inline char16_t characterOfWord(Keyword k) {
     return k == Keyword::Line ? char16_t(0x2028) : k == Keyword::Tab ? char16_t('\t') : char16_t(0);
 }
 
+// The character a control symbol stands for (\~, \-, \_, a backslash before a tab); 0 for
+// the others.
+inline char16_t characterOfSymbol(char c) {
+    switch (c) {
+    case '~':
+        return 0x00A0;
+    case '-':
+        return 0x00AD;
+    case '_':
+        return 0x2011;
+    case '\t':
+        return '\t';
+    default:
+        return 0;
+    }
+}
+
 constexpr std::uint32_t hashName(const char* s, qsizetype n) {
     std::uint32_t h = 2166136261u;
     for (qsizetype i = 0; i < n; ++i)
