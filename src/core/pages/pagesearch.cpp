@@ -221,59 +221,103 @@ qsizetype PageTextCache::bytesKept() const {
     return n;
 }
 
+namespace {
+
+// A page's text for the search: scanned from its file, or kept from the search before.
+class PageReader {
+public:
+    explicit PageReader(PageTextCache::Pages* kept) : m_kept(kept) {}
+
+    enum class Outcome { Text, NoFile, Failed };
+    // The text of the page file of `index`; with Failed, the reason in `error`.
+    Outcome read(const QString& file, int index, QStringView& text, QString& error);
+    int filesRead() const { return m_filesRead; }
+
+private:
+    bool fromCache(const QString& file, PageTextCache::Page& kept, bool& noFile);
+    Outcome fromFile(const QString& file, PageTextCache::FileId& id, QStringView& text,
+                     QString& error);
+
+    PageTextCache::Pages* m_kept;
+    rtf::TextScanner m_scanner;
+    QByteArray m_buffer;
+    PageFileRead m_retry;
+    int m_filesRead = 0;
+};
+
+// Whether the kept text is still the file's; a page without a file is forgotten.
+bool PageReader::fromCache(const QString& file, PageTextCache::Page& kept, bool& noFile) {
+    struct stat st = {};
+    noFile = ::stat(QFile::encodeName(file).constData(), &st) != 0 &&
+             (errno == ENOENT || errno == ENOTDIR); // a dangling link is no file either
+    if (!noFile && kept.path == file && S_ISREG(st.st_mode) &&
+        fileId<PageTextCache::FileId>(st) == kept.id)
+        return true;
+    kept = {};
+    return false;
+}
+
+PageReader::Outcome PageReader::fromFile(const QString& file, PageTextCache::FileId& id,
+                                         QStringView& text, QString& error) {
+    qsizetype length = 0;
+    const ReadStatus status = readInto(file, m_buffer, length, id);
+    if (status == ReadStatus::NoFile)
+        return Outcome::NoFile;
+    QByteArrayView bytes(m_buffer.constData(), length);
+    if (status == ReadStatus::Failed) {
+        // Hidden and read-only files count; a dangling link is no file.
+        m_retry = readPageFile(file);
+        if (m_retry.status == PageFileRead::Status::NoFile)
+            return Outcome::NoFile;
+        try {
+            bytes = m_retry.bytesOrRaise(file);
+        } catch (const Error& e) {
+            error = e.message();
+            return Outcome::Failed;
+        }
+        id = {}; // read on a second try: not kept
+    }
+    text = m_scanner.scan(bytes);
+    return Outcome::Text;
+}
+
+PageReader::Outcome PageReader::read(const QString& file, int index, QStringView& text,
+                                     QString& error) {
+    PageTextCache::Page* kept = m_kept ? &(*m_kept)[size_t(index)] : nullptr;
+    bool noFile = false;
+    if (kept && fromCache(file, *kept, noFile)) {
+        text = kept->text;
+        return Outcome::Text;
+    }
+    if (noFile)
+        return Outcome::NoFile;
+    PageTextCache::FileId id;
+    const Outcome outcome = fromFile(file, id, text, error);
+    if (outcome == Outcome::Text && kept && id.size >= 0) {
+        *kept = {file, id, text.toString()};
+        ++m_filesRead;
+        text = kept->text;
+    }
+    return outcome;
+}
+
+} // namespace
+
 PageSearchResult searchPages(const QString& pageFolder, const QString& searchText,
                              bool caseSensitive, PageTextCache* cache) {
     const TextMatcher matcher(searchText, caseSensitive);
     PageSearchResult result;
-    rtf::TextScanner scanner;
-    QByteArray buffer;
+    PageReader reader(cache ? &cache->m_pages : nullptr);
     for (int i = 0; i < PageCount; ++i) {
-        const QString file = pageFilePath(pageFolder, i);
-        PageTextCache::Page* kept = cache ? &cache->m_pages[size_t(i)] : nullptr;
-        if (kept) {
-            struct stat st = {};
-            if (::stat(QFile::encodeName(file).constData(), &st) != 0 &&
-                (errno == ENOENT || errno == ENOTDIR)) {
-                *kept = {};
-                continue; // a dangling link is no file either
-            }
-            if (kept->path == file && S_ISREG(st.st_mode) &&
-                fileId<PageTextCache::FileId>(st) == kept->id) {
-                if (matcher.matches(kept->text))
-                    result.pages.append(i);
-                continue;
-            }
-            *kept = {};
-        }
-        PageTextCache::FileId id;
-        qsizetype length = 0;
-        const ReadStatus status = readInto(file, buffer, length, id);
-        if (status == ReadStatus::NoFile)
-            continue;
-        QByteArrayView bytes(buffer.constData(), length);
-        PageFileRead page;
-        if (status == ReadStatus::Failed) {
-            // Hidden and read-only files count; a dangling link is no file.
-            page = readPageFile(file);
-            if (page.status == PageFileRead::Status::NoFile)
-                continue;
-            try {
-                bytes = page.bytesOrRaise(file);
-            } catch (const Error& e) {
-                result.error = e.message();
-                break;
-            }
-            id = {}; // read on a second try: not kept
-        }
-        QStringView text = scanner.scan(bytes);
-        if (kept && id.size >= 0) {
-            *kept = {file, id, text.toString()};
-            ++cache->m_filesRead;
-            text = kept->text;
-        }
-        if (matcher.matches(text))
+        QStringView text;
+        const auto outcome = reader.read(pageFilePath(pageFolder, i), i, text, result.error);
+        if (outcome == PageReader::Outcome::Failed)
+            break;
+        if (outcome == PageReader::Outcome::Text && matcher.matches(text))
             result.pages.append(i);
     }
+    if (cache)
+        cache->m_filesRead += reader.filesRead();
     return result;
 }
 

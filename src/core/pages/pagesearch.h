@@ -64,8 +64,7 @@ public:
     // How many page files the searches so far have read (not taken from here).
     int filesRead() const { return m_filesRead; }
 
-private:
-    friend PageSearchResult searchPages(const QString&, const QString&, bool, PageTextCache*);
+    // Kept per page: the file's path and identity, and its text.
     struct FileId {
         std::uint64_t device = 0, inode = 0;
         std::int64_t size = -1, modified = 0; // modification time in nanoseconds
@@ -76,7 +75,11 @@ private:
         FileId id;
         QString text;
     };
-    std::array<Page, PageCount> m_pages;
+    using Pages = std::array<Page, PageCount>;
+
+private:
+    friend PageSearchResult searchPages(const QString&, const QString&, bool, PageTextCache*);
+    Pages m_pages;
     int m_filesRead = 0;
 };
 
