@@ -55,6 +55,14 @@ TEST(RtfScanner, ReadsTheReadersTextWhereItSkipsAhead) {
         EXPECT_EQ(qly::rtf::scanText(rtf), qly::rtf::plainText(rtf)) << rtf.toStdString();
         EXPECT_EQ(qly::rtf::scanText(rtf), text) << rtf.toStdString();
     }
+    // Text read straight into the buffer: \uN of every length, signed, saturated and at the
+    // very end; runs longer than sixteen bytes with a tab, a brace and high bytes in them.
+    for (const QByteArray& rtf :
+         {QByteArray(
+              "{\\rtf1 \\uc0\\u9\\u65 \\u1084\\u12345\\u1234567\\u-10179\\u99999999999 x\\u65"),
+          QByteArray("{\\rtf1 abcdefghijklmnopq\trstuvwxyz{\\b more than sixteen bytes}\xe9t\xe9 "
+                     "abcdefghijklmnopqrstuvwxyz\\u233\\'e9\\u233 x\\par}")})
+        EXPECT_EQ(qly::rtf::scanText(rtf), qly::rtf::plainText(rtf)) << rtf.toStdString();
     // Groups deeper than the reader keeps, inside a skipped group, end a pending lead byte.
     const QByteArray deep = "{\\rtf1{\\fonttbl{\\f1\\fcharset128 G;}}\\f1 \\'82{\\*\\x" +
                             QByteArray(600, '{') + QByteArray(600, '}') + "}\\'a0\\par}";
