@@ -138,6 +138,8 @@ private:
     bool closeGroup();
     bool skipFallback();
     void straightText();
+    bool readyRun();
+    bool m_runReady = false; // the run table is the current code page's
     void straightPieces();
     bool straightToken(bool& same);
     bool straightPiece(const char*& p, const char* stop, char16_t*& d, bool& read);
@@ -300,6 +302,9 @@ bool TextScanner::Pass::tableBytes(Dest dest, const unsigned char* s, qsizetype 
         m_fonts.nameBytes(s, n, m_ansiCodePage);
         return true;
     case Dest::LevelText:
+        if (m_lists.levelHasFont()) // the reader decodes it in the level's font
+            currentCodePage();
+        return true;
     case Dest::ColorTable:
     case Dest::Skip:
     case Dest::Upr:
@@ -962,6 +967,9 @@ bool TextScanner::Pass::straightPiece(const char*& p, const char* stop, char16_t
             ++p;
             continue;
         }
+        const bool bytes = !kSpecial[c] || (c == '\\' && end - p > 1 && p[1] == '\'');
+        if (bytes && !m_runReady && !readyRun())
+            return false;
         if (!kSpecial[c])
             p = straightRun(p, stop, d);
         else if (c != '\\' || end - p < 3)
@@ -972,6 +980,17 @@ bool TextScanner::Pass::straightPiece(const char*& p, const char* stop, char16_t
         if (m_skip > 0)
             return false;
     }
+    return true;
+}
+
+// The code page of the text, looked up where the reader looks it up: at the first byte to
+// decode (its cache depends on when). False when its bytes need a decoder.
+bool TextScanner::Pass::readyRun() {
+    const CodePage& cp = currentCodePage();
+    if (cp.isDoubleByte() || cp.isUtf8())
+        return false;
+    useRunTable(cp);
+    m_runReady = true;
     return true;
 }
 
@@ -1020,10 +1039,7 @@ bool TextScanner::Pass::straightToken(bool& same) {
 // page: the most of most pages, read here without the token loop.
 void TextScanner::Pass::straightText() {
     while (m_skip == 0 && !m_ignorable && textGoesStraight()) {
-        const CodePage& cp = currentCodePage();
-        if (cp.isDoubleByte() || cp.isUtf8())
-            return;
-        useRunTable(cp);
+        m_runReady = false;
         for (bool same = true; same;) {
             straightPieces();
             if (m_skip > 0 || !straightToken(same))
