@@ -1,5 +1,6 @@
 #include "help/helpviewer.h"
 
+#include "dialogs/desktopfont.h"
 #include "help/helpsitemap.h"
 #include "mainwindow/windowroles.h"
 
@@ -132,7 +133,8 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window) {
     splitter->addWidget(m_contents);
     splitter->addWidget(m_browser);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({270, 530});
+    // The contents pane grows with the desktop's font, so that its titles stay whole.
+    splitter->setSizes({grownPixels(270), grownPixels(530)});
     splitter->setChildrenCollapsible(false);
 
     auto* tools = new QHBoxLayout;
@@ -323,7 +325,8 @@ void HelpViewer::present() {
     if (!m_placed) {
         const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
         const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-        const QSize size(qMin(800, area.width() - 40), qMin(560, area.height() - 60));
+        const QSize size(qMin(grownPixels(800), area.width() - 40),
+                         qMin(grownPixels(560), area.height() - 60));
         resize(size);
         move(area.center() - QPoint(size.width() / 2, size.height() / 2));
         m_placed = true;
