@@ -149,11 +149,27 @@ MobileForm::MobileForm(QWidget* parent)
     formCreated();
 }
 
+// The designed pixel sizes at the designed 8 points; they grow with the font.
+int MobileForm::px(int designed) const {
+    return qRound(designed * QFontMetrics(font()).height() / 13.0);
+}
+
 void MobileForm::buildControls() {
-    const QFontMetrics fm(font());
-    // The designed pixel sizes at the designed 8 points; they grow with the font.
-    const auto px = [&fm](int designed) { return qRound(designed * fm.height() / 13.0); };
-    const auto button = [this, &px](const char* name, const QString& caption) {
+    buildButtons();
+    buildDriveBoxes();
+    buildStatus();
+    buildDetails();
+    buildProgress();
+    layOutControls();
+    setTabOrder(m_bbCopy, m_cbTarget);
+    setTabOrder(m_cbTarget, m_btBrowse);
+    setTabOrder(m_btBrowse, m_btClose);
+    setTabOrder(m_btClose, m_btHelp);
+    setTabOrder(m_btHelp, m_btMore);
+}
+
+void MobileForm::buildButtons() {
+    const auto button = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
         b->setMinimumSize(px(75), px(25));
@@ -170,7 +186,9 @@ void MobileForm::buildControls() {
     connect(m_btMore, &QPushButton::clicked, this, &MobileForm::btMoreClick);
     for (QPushButton* b : {m_btClose, m_btHelp, m_btMore})
         b->setAutoDefault(false);
+}
 
+void MobileForm::buildDriveBoxes() {
     m_leftMargin = new QWidget(this);
     m_leftMargin->setObjectName(QStringLiteral("Panel9"));
     m_leftMargin->setFixedWidth(px(8));
@@ -222,8 +240,10 @@ void MobileForm::buildControls() {
         if (!m_copying)
             runGuarded(this, [this] { cbTargetChange(); });
     });
+}
 
-    // The Copy button between the boxes.
+// The Copy button between the boxes, and the status line under them.
+void MobileForm::buildStatus() {
     m_bbCopy = new QToolButton(m_content);
     m_bbCopy->setObjectName(QStringLiteral("bbCopy"));
     m_bbCopy->setText(tr("&Copy"));
@@ -249,9 +269,12 @@ void MobileForm::buildControls() {
     m_pbCopy->setAccessibleName(tr("Copy progress"));
     m_pbCopy->setRange(100);
     m_pbCopy->hide();
+}
 
-    // The details: captions, long and short figures in three columns that grow with their
-    // texts, so no byte count is ever cut.
+// The details: captions, long and short figures in three columns that grow with their
+// texts, so no byte count is ever cut.
+void MobileForm::buildDetails() {
+    const QFontMetrics fm(font());
     m_detailsPanel = new QFrame(m_content);
     m_detailsPanel->setObjectName(QStringLiteral("Panel5"));
     m_detailsPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -342,8 +365,10 @@ void MobileForm::buildControls() {
     bevel("Bevel2");
     figures(caption("Label6", tr("Capacity:")), "lbCapacity", "lbCapacityShort", &m_lbCapacity,
             &m_lbCapacityShort);
+}
 
-    // The copy progress: over the source box, the Copy button and the target box.
+// The copy progress: over the source box, the Copy button and the target box.
+void MobileForm::buildProgress() {
     m_pnAni = new QWidget(m_content);
     m_pnAni->setObjectName(QStringLiteral("pnAni"));
     m_pnAni->setAutoFillBackground(true);
@@ -357,7 +382,9 @@ void MobileForm::buildControls() {
     aniLayout->addWidget(m_lbCnt);
     aniLayout->addWidget(m_anCopy, 1);
     m_pnAni->hide();
+}
 
+void MobileForm::layOutControls() {
     auto* boxes = new QHBoxLayout;
     boxes->setSpacing(px(7));
     boxes->addWidget(m_sourceBox, 1);
@@ -384,12 +411,6 @@ void MobileForm::buildControls() {
     outer->addSpacing(px(11));
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
-
-    setTabOrder(m_bbCopy, m_cbTarget);
-    setTabOrder(m_cbTarget, m_btBrowse);
-    setTabOrder(m_btBrowse, m_btClose);
-    setTabOrder(m_btClose, m_btHelp);
-    setTabOrder(m_btHelp, m_btMore);
 }
 
 void MobileForm::formCreated() {

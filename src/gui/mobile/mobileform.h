@@ -77,7 +77,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    int px(int designed) const;
     void buildControls();
+    void buildButtons();
+    void buildDriveBoxes();
+    void buildStatus();
+    void buildDetails();
+    void buildProgress();
+    void layOutControls();
     void formCreated();
     void fillTargets(DriveKind kind);
     void selectTargetMount(const QString& mount);
