@@ -53,7 +53,7 @@ void PagePieces::set(size_t index, std::shared_ptr<const BlockPiece> piece) {
 
 // The blocks before the change are as they were, and so are those after it, one for one:
 // the blocks between, in the document as it is now, take the place of the old ones.
-void PagePieces::changed(int position, int removed, int added) {
+void PagePieces::changed(int position, int /*removed*/, int added) {
     if (!m_started)
         return;
     const int count = m_document->blockCount();

@@ -339,8 +339,9 @@ TEST(RichTextConvert, LongTablesGoInAsPartsAndComeBackWhole) {
         const auto* part = qobject_cast<QTextTable*>(frame);
         ASSERT_TRUE(part);
         EXPECT_EQ(part->columns(), 4);
-        if (seen <= 98 && seen + part->rows() > 98)
+        if (seen <= 98 && seen + part->rows() > 98) {
             EXPECT_EQ(part->cellAt(98 - seen, 3).rowSpan(), 5);
+        }
         seen += part->rows();
     }
     EXPECT_EQ(seen, rows);
