@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -45,6 +46,24 @@ QString topicOf(const QUrl& url) {
 
 } // namespace
 
+// The help file's style sheet gives its sizes in points, for a desktop of the usual font size;
+// they grow with the desktop's font as the windows do.
+QString grownStyleSheet(const QString& css, qreal growth) {
+    if (growth <= 1)
+        return css;
+    static const QRegularExpression points(QStringLiteral("(\\d+(?:\\.\\d+)?)pt\\b"));
+    QString out;
+    qsizetype last = 0;
+    for (auto it = points.globalMatch(css); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += QStringView(css).mid(last, m.capturedStart() - last);
+        out += QString::number(m.captured(1).toDouble() * growth, 'f', 1) + QLatin1String("pt");
+        last = m.capturedEnd();
+    }
+    out += QStringView(css).mid(last);
+    return out;
+}
+
 // The page pane: a text browser whose pages, pictures and style sheets come out of the help
 // file. Links to pages the file does not hold go nowhere; web and mail links go to the
 // desktop's programs.
@@ -66,7 +85,7 @@ public:
         if (!bytes)
             return {};
         if (type == QTextDocument::StyleSheetResource)
-            return QString::fromUtf8(*bytes);
+            return grownStyleSheet(QString::fromUtf8(*bytes), desktopGrowth());
         return *bytes;
     }
 

@@ -18,6 +18,10 @@ namespace qly {
 class HelpBrowser;
 struct HelpContentsEntry;
 
+// A help style sheet with its point sizes grown by `growth` (the desktop's font against the
+// usual size); unchanged at 1 and below.
+QString grownStyleSheet(const QString& css, qreal growth);
+
 // The help window: the help file's table of contents beside the page it opens. Pages,
 // pictures and style sheets are read straight out of the compiled help file, and links
 // between pages work. There is one viewer for the whole program, shown again for each

@@ -445,6 +445,14 @@ TEST(HelpSitemap, DamagedInputIsCappedAndNeverFails) {
     EXPECT_EQ(total, HelpSitemap::MaxEntries);
 }
 
+TEST(HelpStyle, PointSizesGrowWithTheDesktopFont) {
+    const QString css =
+        QStringLiteral("body { font-size: 10pt; margin: 4px; } h1 { font-size: 7.5pt; }");
+    EXPECT_EQ(grownStyleSheet(css, 1), css);
+    EXPECT_EQ(grownStyleSheet(css, 1.6),
+              QStringLiteral("body { font-size: 16.0pt; margin: 4px; } h1 { font-size: 12.0pt; }"));
+}
+
 TEST(ChmArchive, NormalizesPathsAsTheFileStoresThem) {
     EXPECT_EQ(ChmArchive::normalizedPath(QStringLiteral("HTML/qly5a40.htm")),
               QStringLiteral("/HTML/qly5a40.htm"));
