@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What a screen reader sees: the program under its own session bus with the accessibility bus,
-# every window's tree dumped and checked for unnamed controls, and the program driven by keys.
+# every window's tree dumped and checked for unnamed controls (the print preview on a private
+# printer), and the program driven by keys.
 # As root, in a mount namespace of its own, a tmpfs under /media is the stick Go Mobile copies to.
 if [ -z "${QLY_A11Y_NS:-}" ] && [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
     exec unshare -m env QLY_A11Y_NS=1 bash "$0" "$@"
@@ -9,7 +10,11 @@ if [ -z "${QLY_A11Y_BUS:-}" ]; then
     exec dbus-run-session -- env QLY_A11Y_BUS=1 bash "$0" "$@"
 fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
+. "$QLY_SOURCE_DIR/tests/x11/cups_lib.sh"
+trap '_x_cleanup; cups_cleanup' EXIT
 x_start 1024x768
+# A printer, so that the print preview opens on it.
+cups_start QlyPDF
 export QLY_STICK=""
 if [ -n "${QLY_A11Y_NS:-}" ]; then
     mount --make-rprivate /
@@ -18,7 +23,7 @@ if [ -n "${QLY_A11Y_NS:-}" ]; then
     for d in "$(dirname "$QLY_STICK")" "$QLY_STICK"; do [ -d "$d" ] || made="$d $made"; done
     mkdir -p "$QLY_STICK"
     mount -t tmpfs -o size=64m tmpfs "$QLY_STICK"
-    trap 'umount "$QLY_STICK" 2>/dev/null; for d in $made; do rmdir "$d" 2>/dev/null || true; done; _x_cleanup' EXIT
+    trap 'umount "$QLY_STICK" 2>/dev/null; for d in $made; do rmdir "$d" 2>/dev/null || true; done; _x_cleanup; cups_cleanup' EXIT
 fi
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$X_WORK/atspi.log" 2>&1 &

@@ -257,6 +257,16 @@ def dialog_by_menu(keys, title, label):
                              for w in windows()), label + " closing")
 
 
+# The print preview, by Ctrl+P.
+wait_for(lambda: focused(main) is not None and focused(main).getRoleName() == "text",
+         "page focus before the print preview")
+key("ctrl+p")
+preview = window("Print preview")
+check_names(preview, "Print preview")
+key("Escape")
+wait_for(lambda: not any(w.name == "Print preview" and w.getState().contains(pyatspi.STATE_SHOWING)
+                         for w in windows()), "the print preview closing")
+
 dialog_by_menu(("Up", "Up", "Up", "Return"), "Options", "Options")
 dialog_by_menu(("Up", "Return"), "About Quillery", "About")
 key("F1")
