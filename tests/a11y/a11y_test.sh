@@ -22,7 +22,7 @@ if [ -n "${QLY_A11Y_NS:-}" ]; then
     made=""
     for d in "$(dirname "$QLY_STICK")" "$QLY_STICK"; do [ -d "$d" ] || made="$d $made"; done
     mkdir -p "$QLY_STICK"
-    mount -t tmpfs -o size=64m tmpfs "$QLY_STICK"
+    mount -t tmpfs -o size=256m tmpfs "$QLY_STICK"
     trap 'umount "$QLY_STICK" 2>/dev/null; for d in $made; do rmdir "$d" 2>/dev/null || true; done; _x_cleanup; cups_cleanup' EXIT
 fi
 

@@ -47,7 +47,8 @@ mkdir -p "$home/rtf"
 for c in A B C D E F G H I J K L M N O P Q R S T U V W X Y Z; do
     printf '{\\rtf1 page %s}' "$c" >"$home/rtf/$c.rtf"
 done
-mount -t tmpfs -o size=64m tmpfs "$STICK"
+# Room for a program built with the address sanitizer (over 64 MB).
+mount -t tmpfs -o size=256m tmpfs "$STICK"
 rm -f "$HOME/Desktop/Quillery.desktop"
 
 wait_text() { wait_file_has "$1" "$2"; }
