@@ -7,10 +7,19 @@ set -euo pipefail
 QLY_EXE="$QLY_BINARY_DIR/Quillery/qly"
 
 _x_pids=()
+# Whether process PID runs (an ended child that was not waited for does not).
+_running() { local s; s=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) && [ "$s" != Z ]; }
 _x_cleanup() {
-    local p
-    for p in "${_x_pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    for p in "${_x_pids[@]}"; do wait "$p" 2>/dev/null || true; done
+    local p i n=${#_x_pids[@]}
+    # The last started first: clients end before the display they use goes away.
+    for ((i = n - 1; i >= 0; i--)); do kill "${_x_pids[i]}" 2>/dev/null || true; done
+    # A client whose display went first may hang instead of ending (a desktop panel did): what
+    # still runs after five seconds is killed.
+    for p in "${_x_pids[@]}"; do
+        for i in $(seq 100); do _running "$p" || break; sleep 0.05; done
+        kill -KILL "$p" 2>/dev/null || true
+        wait "$p" 2>/dev/null || true
+    done
     [ -n "${X_WORK:-}" ] && rm -rf "$X_WORK"
 }
 trap _x_cleanup EXIT
