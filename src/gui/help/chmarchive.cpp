@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QLibrary>
 #include <QRegularExpression>
-#include <QtEndian>
 
 #include <chm_lib.h>
 
@@ -298,10 +297,14 @@ void ChmArchive::readSystemEntries() {
     if (!system)
         return;
     const QByteArray& s = *system;
+    // Byte by byte: the compiler cannot see that the loop keeps a wider read inside.
+    const auto word = [&s](qsizetype at) {
+        return int(uchar(s.at(at))) | int(uchar(s.at(at + 1))) << 8;
+    };
     qsizetype pos = 4;
     while (pos + 4 <= s.size()) {
-        const int code = qFromLittleEndian<quint16>(s.constData() + pos);
-        const int length = qFromLittleEndian<quint16>(s.constData() + pos + 2);
+        const int code = word(pos);
+        const int length = word(pos + 2);
         pos += 4;
         if (length > s.size() - pos)
             break;
