@@ -243,38 +243,24 @@ else:
     print("PASS: Find by keys opens page A with the match selected", flush=True)
 
 
-def dialog_by_menu(keys, title, label):
-    # The keys go to the main window once it has the focus back.
+def dialog_by_keys(keys, title, label, menu=False):
+    # The keys go to the main window once it has the focus back; Esc closes what they open.
     wait_for(lambda: focused(main) is not None and focused(main).getRoleName() == "text",
              "page focus before " + label)
-    key("F10")
-    wait_for(lambda: visible_windows() >= 2, "the main menu for " + label)
+    if menu:
+        key("F10")
+        wait_for(lambda: visible_windows() >= 2, "the main menu for " + label)
     key(*keys)
-    dlg = window(title)
-    check_names(dlg, label)
+    check_names(window(title), label)
     key("Escape")
     wait_for(lambda: not any(w.name == title and w.getState().contains(pyatspi.STATE_SHOWING)
-                             for w in windows()), label + " closing")
+                             for w in windows()), label + " closing on Esc")
 
 
-# The print preview, by Ctrl+P.
-wait_for(lambda: focused(main) is not None and focused(main).getRoleName() == "text",
-         "page focus before the print preview")
-key("ctrl+p")
-preview = window("Print preview")
-check_names(preview, "Print preview")
-key("Escape")
-wait_for(lambda: not any(w.name == "Print preview" and w.getState().contains(pyatspi.STATE_SHOWING)
-                         for w in windows()), "the print preview closing")
-
-dialog_by_menu(("Up", "Up", "Up", "Return"), "Options", "Options")
-dialog_by_menu(("Up", "Return"), "About Quillery", "About")
-key("F1")
-help_window = window("Quillery Help")
-check_names(help_window, "Help")
-key("Escape")
-wait_for(lambda: not any(w.name == "Quillery Help" and w.getState().contains(pyatspi.STATE_SHOWING)
-                         for w in windows()), "the help closing on Esc")
+dialog_by_keys(("ctrl+p",), "Print preview", "Print preview")
+dialog_by_keys(("Up", "Up", "Up", "Return"), "Options", "Options", menu=True)
+dialog_by_keys(("Up", "Return"), "About Quillery", "About", menu=True)
+dialog_by_keys(("F1",), "Quillery Help", "Help")
 
 # Go Mobile by keys: the menu, Enter copies to the stick, "Copy complete" is heard.
 STICK = os.environ.get("QLY_STICK", "")
