@@ -6,18 +6,8 @@
 # which shows the stick's pages and writes only inside the stick's Quillery folder.
 # The kernel here has no vfat or exfat: the sticks are FUSE mounts (fusefat under bindfs for
 # showexec, exfat-fuse on a loop device) of images in a private mount namespace.
-if [ "$(id -u)" != 0 ]; then
-    echo "SKIP: mounting sticks and hiding Qt in a private mount namespace needs root"
-    exit 77
-fi
-if [ -z "${QLY_IN_MOUNT_NS:-}" ]; then
-    if ! unshare -m true 2>/dev/null; then
-        echo "SKIP: no private mount namespace here (unshare -m is refused)"
-        exit 77
-    fi
-    exec unshare -m env QLY_IN_MOUNT_NS=1 bash "$0" "$@"
-fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
+run_in_mount_namespace "mounting sticks and hiding Qt in a private mount namespace" "$@"
 . "$QLY_SOURCE_DIR/tests/x11/gomobile_lib.sh"
 mount --make-rprivate /
 for tool in fusefat bindfs mkfs.vfat; do

@@ -3,18 +3,8 @@
 # under /media in a private mount namespace) and back home, first in-process case by case, then
 # the real program from the main menu and Copy by the Enter key; the launcher it leaves on the desktop passes
 # desktop-file-validate and starts the home program. Screenshots go to build/screenshots/.
-if [ "$(id -u)" != 0 ]; then
-    echo "SKIP: mounting a stick in a private mount namespace needs root"
-    exit 77
-fi
-if [ -z "${QLY_IN_MOUNT_NS:-}" ]; then
-    if ! unshare -m true 2>/dev/null; then
-        echo "SKIP: no private mount namespace here (unshare -m is refused)"
-        exit 77
-    fi
-    exec unshare -m env QLY_IN_MOUNT_NS=1 bash "$0" "$@"
-fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
+run_in_mount_namespace "mounting a stick in a private mount namespace" "$@"
 . "$QLY_SOURCE_DIR/tests/x11/gomobile_lib.sh"
 mount --make-rprivate /
 STICK="/media/$(id -un)/STICK"

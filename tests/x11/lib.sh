@@ -24,6 +24,22 @@ _x_cleanup() {
 }
 trap _x_cleanup EXIT
 
+# Runs this test again as root in a private mount namespace of its own, where it may mount
+# sticks; skips (status 77) where that cannot be. WHAT says what needs it.
+run_in_mount_namespace() {
+    [ -n "${QLY_IN_MOUNT_NS:-}" ] && return 0
+    if [ "$(id -u)" != 0 ]; then
+        echo "SKIP: $1 needs root"
+        exit 77
+    fi
+    if ! unshare -m true 2>/dev/null; then
+        echo "SKIP: no private mount namespace here (unshare -m is refused)"
+        exit 77
+    fi
+    shift
+    exec unshare -m env QLY_IN_MOUNT_NS=1 bash "$0" "$@"
+}
+
 fail() { echo "FAIL: $*" >&2; exit 1; }
 pass() { echo "PASS: $*"; }
 
