@@ -50,7 +50,7 @@ copy_home_to() {
     app_start "$home"
     local main dlg
     main=$(wait_window Quillery) || fail "no home window"
-    wait_active "$main" || fail "the home window has no focus"
+    focus_new_window "$main" || fail "the home window has no focus"
     dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open"
     copy_by_enter "$dlg"
     # A minute at most: some 60 MB go to a FUSE stick.
@@ -101,7 +101,7 @@ HIDE
     grep -E '/libQt6Core\.so|/libicuuc\.so|/libqxcb\.so' "/proc/$APP_PID/maps" | awk '{print $6}' | sort -u >"$X_WORK/maps"
     [ "$(grep -c "^$app/lib/" "$X_WORK/maps")" = 3 ] && [ "$(wc -l <"$X_WORK/maps")" = 3 ] ||
         fail "not on the stick's runtime: $(cat "$X_WORK/maps")"
-    wait_active "$main" || fail "the stick's window has no focus"
+    focus_new_window "$main" || fail "the stick's window has no focus"
     [ "$(editor_text "$main")" = "page A on $name" ] || fail "the stick's page A is not shown"
     xdotool type --delay 10 ' typed here'
     kill -TERM "$APP_PID"

@@ -40,7 +40,34 @@ run_in_mount_namespace() {
     exec unshare -m env QLY_IN_MOUNT_NS=1 bash "$0" "$@"
 }
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    _x_report >&2 || true
+    exit 1
+}
+# What the session looked like when a test failed: the windows, the one with the focus, how the
+# program was doing and what it and the window manager printed.
+_x_report() {
+    [ -n "${DISPLAY:-}" ] && [ -n "${X_WORK:-}" ] || return 0
+    local w active
+    active=$(xdotool getactivewindow 2>/dev/null || echo none)
+    echo "--- windows (active: $active)"
+    for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+        echo "  $w \"$(xdotool getwindowname "$w" 2>/dev/null)\" $(win_geometry "$w" 2>/dev/null)"
+    done
+    if [ -n "${APP_PID:-}" ] && _running "$APP_PID"; then
+        echo "--- program $APP_PID: state $(awk '{print $3}' "/proc/$APP_PID/stat")," \
+            "waits in $(cat "/proc/$APP_PID/wchan" 2>/dev/null)"
+        command -v gdb >/dev/null &&
+            timeout 20 gdb -p "$APP_PID" -batch -ex 'thread apply all bt 12' 2>/dev/null |
+            grep -E '^(Thread|#)' | head -60
+    fi
+    local f
+    for f in app.log openbox.log; do
+        [ -s "$X_WORK/$f" ] && { echo "--- $f"; tail -n 20 "$X_WORK/$f"; }
+    done
+    return 0
+}
 pass() { echo "PASS: $*"; }
 
 # Starts Xvfb (WIDTHxHEIGHT, default 1024x768) with openbox, and sets DISPLAY.
@@ -160,6 +187,15 @@ wait_for() {
 # The window that has the input focus is WID (the program can take keys now).
 wait_active() { wait_for _is_active "$1"; }
 _is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+# For tests about something else than start-up focus: a new window WID that the window manager
+# did not focus is clicked into focus, as a user would, with a note and the session's report.
+focus_new_window() {
+    wait_active "$1" && return 0
+    echo "NOTE: the window manager did not focus new window $1; activating it"
+    _x_report
+    xdotool windowactivate "$1" 2>/dev/null
+    wait_active "$1"
+}
 # The window WID is at "X Y W H" (outer, absolute).
 wait_geometry() { wait_for _geometry_is "$1" "$2"; }
 _geometry_is() { [ "$(win_geometry "$1")" = "$2" ]; }
