@@ -921,9 +921,12 @@ void Interpreter::breakWord(State& s, K k) {
     case K::Sect:
         if (m_paraHasText || !m_listTextBuf.isEmpty())
             endParagraph();
-        else if (m_lineText &&
-                 m_rowCellsUsed > 0) // ends the row, as it ends its line in find's text
+        else if (m_lineText && m_rowCellsUsed > 0) {
+            // Ends the row, as it ends its line in find's text, and the gaps of cells ended
+            // after the row's last with it.
+            m_pendingTabs = 0;
             closeRow();
+        }
         return;
     case K::Row:
         endRow(s);
