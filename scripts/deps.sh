@@ -16,7 +16,7 @@ test_pkgs=(
     time python3-minimal
     cups printer-driver-cups-pdf poppler-utils desktop-file-utils libgtk-3-bin
     weston xwayland qt6-wayland xfce4-panel dbus-x11 dbus-bin dbus-daemon
-    util-linux procps
+    util-linux procps gdb
     dosfstools fusefat bindfs exfatprogs exfat-fuse
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 )
