@@ -6,13 +6,22 @@
 
 #include <QFile>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <exception>
 #include <map>
 #include <optional>
+#include <thread>
 
 namespace qly {
 
@@ -74,6 +83,16 @@ private:
     std::vector<QString> m_expansions;
 };
 
+#if defined(__SSE2__)
+namespace {
+// Whether the units outside ASCII are all of one block.
+bool allInBlock(__m128i units, __m128i ascii, char16_t block) {
+    const __m128i same = _mm_cmpeq_epi16(_mm_srli_epi16(units, 8), _mm_set1_epi16(short(block)));
+    return _mm_movemask_epi8(_mm_or_si128(same, ascii)) == 0xFFFF;
+}
+} // namespace
+#endif
+
 TextMatcher::TextMatcher(const QString& searchText, bool caseSensitive)
     : m_text(searchText), m_caseSensitive(caseSensitive) {
     if (m_caseSensitive)
@@ -89,6 +108,16 @@ TextMatcher::TextMatcher(const QString& searchText, bool caseSensitive)
         }
     }
     m_firstUnit.assign(65536 / 64, ~std::uint64_t(0));
+    if (m_folded.empty())
+        return;
+    learnBlock(0);
+    // A letter's two cases at the most; 0x80 stands for none (it is never ASCII)
+    m_asciiFirst = {0x80, 0x80};
+    size_t found = 0;
+    for (char16_t c = 0; c < 0x80; ++c)
+        if (m_firstUnit[c >> 6] >> (c & 63) & 1 && found++ < m_asciiFirst.size())
+            m_asciiFirst[found - 1] = c;
+    m_skipAscii = found <= m_asciiFirst.size();
 }
 
 TextMatcher::~TextMatcher() = default;
@@ -97,6 +126,7 @@ TextMatcher::~TextMatcher() = default;
 void TextMatcher::learnBlock(char16_t c) const {
     const int block = c >> 8;
     m_blockKnown[size_t(block)] = true;
+    m_blockMay[size_t(block)] = false;
     const char16_t first = m_folded.front();
     for (int i = 0; i < 256; ++i) {
         const char16_t unit = char16_t(block << 8 | i);
@@ -106,6 +136,7 @@ void TextMatcher::learnBlock(char16_t c) const {
         std::uint64_t& word = m_firstUnit[unit >> 6];
         const std::uint64_t bit = std::uint64_t(1) << (unit & 63);
         word = holds ? word | bit : word & ~bit;
+        m_blockMay[size_t(block)] = m_blockMay[size_t(block)] || holds;
     }
 }
 
@@ -131,19 +162,58 @@ bool TextMatcher::matchesAt(const char16_t* s, qsizetype n, qsizetype i, qsizety
     return true;
 }
 
+// From i on, the first unit whose upper case may hold the search text's first unit: eight
+// units at a time where they are ASCII, as most text is.
+qsizetype TextMatcher::nextCandidate(const char16_t* s, qsizetype n, qsizetype i) const {
+    if (!m_skipAscii)
+        return i;
+#if defined(__SSE2__)
+    const __m128i firstUnit = _mm_set1_epi16(short(m_asciiFirst[0]));
+    const __m128i other = _mm_set1_epi16(short(m_asciiFirst[1]));
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 8; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i high = _mm_srli_epi16(v, 7); // 0: ASCII
+        const __m128i ascii = _mm_cmpeq_epi16(high, zero);
+        const __m128i first =
+            _mm_or_si128(_mm_cmpeq_epi16(v, firstUnit), _mm_cmpeq_epi16(v, other));
+        const unsigned found = unsigned(_mm_movemask_epi8(first)); // two bits a unit
+        const unsigned outside = ~unsigned(_mm_movemask_epi8(ascii)) & 0xFFFF;
+        if (!found && !outside)
+            continue;
+        // Units outside ASCII of one block that holds no candidate, as a word in another
+        // script is, are passed over together; others are looked up one by one.
+        if (!found) {
+            const char16_t block = s[i + std::countr_zero(outside) / 2] >> 8;
+            if (m_blockKnown[block] && !m_blockMay[block] && allInBlock(v, ascii, block))
+                continue;
+        }
+        for (unsigned lanes = found | outside; lanes; lanes &= ~(3u << std::countr_zero(lanes))) {
+            const int bit = std::countr_zero(lanes);
+            if (found >> bit & 1 || mayStartMatch(s[i + bit / 2]))
+                return i + bit / 2;
+        }
+    }
+#endif
+    for (; i < n; ++i)
+        if (s[i] < 0x80 ? s[i] == m_asciiFirst[0] || s[i] == m_asciiFirst[1] : mayStartMatch(s[i]))
+            return i;
+    return n;
+}
+
 bool TextMatcher::matches(QStringView text) const {
     if (m_caseSensitive || m_text.isEmpty())
         return text.contains(m_text, Qt::CaseSensitive);
     const char16_t* s = text.utf16();
     const qsizetype n = text.size();
     const char16_t first = m_folded.front();
-    for (qsizetype i = 0; i < n; ++i) {
+    for (qsizetype i = nextCandidate(s, n, 0); i < n; i = nextCandidate(s, n, i + 1)) {
         const char16_t c = s[i];
-        if (!(m_firstUnit[c >> 6] >> (c & 63) & 1))
+        if (!mayStartMatch(c))
             continue;
         if (!m_blockKnown[c >> 8]) {
             learnBlock(c);
-            if (!(m_firstUnit[c >> 6] >> (c & 63) & 1))
+            if (!mayStartMatch(c))
                 continue;
         }
         const std::uint32_t u = m_fold->upper(c);
@@ -303,21 +373,73 @@ PageReader::Outcome PageReader::read(const QString& file, int index, QStringView
 
 } // namespace
 
+namespace {
+
+// What the search made of one page.
+struct PageOutcome {
+    PageReader::Outcome outcome = PageReader::Outcome::NoFile;
+    bool found = false;
+    QString error;
+};
+
+// How many threads read pages at once: pages are independent, and reading and scanning them
+// is most of a first search. A few are enough to reach the speed of memory.
+int searchThreads() {
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+}
+
+// Runs work on `count` threads, this one among them; an exception thrown by any of them
+// reaches the caller once all have ended.
+template <typename Work> void runOnThreads(int count, const Work& work) {
+    std::vector<std::exception_ptr> thrown(static_cast<size_t>(count));
+    const auto guarded = [&](int i) {
+        try {
+            work();
+        } catch (...) {
+            thrown[size_t(i)] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 1; i < count; ++i)
+            threads.emplace_back(guarded, i);
+        guarded(0);
+    }
+    for (const std::exception_ptr& e : thrown)
+        if (e)
+            std::rethrow_exception(e);
+}
+
+} // namespace
+
 PageSearchResult searchPages(const QString& pageFolder, const QString& searchText,
                              bool caseSensitive, PageTextCache* cache) {
-    const TextMatcher matcher(searchText, caseSensitive);
+    std::array<PageOutcome, PageCount> outcomes;
+    std::atomic<int> next = 0;
+    std::atomic<int> firstFailed = PageCount; // no page after it counts
+    std::atomic<int> filesRead = 0;
+    runOnThreads(searchThreads(), [&] {
+        const TextMatcher matcher(searchText, caseSensitive); // it learns as it goes: one each
+        PageReader reader(cache ? &cache->m_pages : nullptr);
+        for (int i = next++; i < PageCount && i < firstFailed; i = next++) {
+            PageOutcome& o = outcomes[size_t(i)];
+            QStringView text;
+            o.outcome = reader.read(pageFilePath(pageFolder, i), i, text, o.error);
+            if (o.outcome == PageReader::Outcome::Text)
+                o.found = matcher.matches(text);
+            for (int f = firstFailed; o.outcome == PageReader::Outcome::Failed && i < f;)
+                firstFailed.compare_exchange_weak(f, i);
+        }
+        filesRead += reader.filesRead();
+    });
     PageSearchResult result;
-    PageReader reader(cache ? &cache->m_pages : nullptr);
-    for (int i = 0; i < PageCount; ++i) {
-        QStringView text;
-        const auto outcome = reader.read(pageFilePath(pageFolder, i), i, text, result.error);
-        if (outcome == PageReader::Outcome::Failed)
-            break;
-        if (outcome == PageReader::Outcome::Text && matcher.matches(text))
+    for (int i = 0; i < firstFailed; ++i)
+        if (outcomes[size_t(i)].found)
             result.pages.append(i);
-    }
+    if (firstFailed < PageCount)
+        result.error = outcomes[size_t(firstFailed.load())].error;
     if (cache)
-        cache->m_filesRead += reader.filesRead();
+        cache->m_filesRead += filesRead;
     return result;
 }
 

@@ -31,6 +31,8 @@ public:
 private:
     bool matchesAt(const char16_t* s, qsizetype n, qsizetype i, qsizetype offset) const;
     void learnBlock(char16_t c) const;
+    qsizetype nextCandidate(const char16_t* s, qsizetype n, qsizetype i) const;
+    bool mayStartMatch(char16_t c) const { return m_firstUnit[c >> 6] >> (c & 63) & 1; }
 
     QString m_text;
     bool m_caseSensitive;
@@ -40,6 +42,10 @@ private:
     // characters not seen yet has all its bits set until it is first met.
     mutable std::vector<std::uint64_t> m_firstUnit;
     mutable std::array<bool, 256> m_blockKnown = {};
+    mutable std::array<bool, 256> m_blockMay = {}; // of the known blocks: any such unit
+    // The ASCII units whose upper case holds the first unit, when there are two at the most.
+    std::array<char16_t, 2> m_asciiFirst = {};
+    bool m_skipAscii = false;
 };
 
 struct PageSearchResult {

@@ -44,6 +44,23 @@ TEST(TextMatcher, BlanksAreSearchedAndLinesNeverJoin) {
     EXPECT_TRUE(TextMatcher("end", false).matches("the end\r\nstart"));
 }
 
+TEST(TextMatcher, FindsTheTextAtAnyPlaceAmongOtherScripts) {
+    // Text is passed over several units at a time: a hit counts at any place among them, and
+    // in the units left after the last such group; a letter outside ASCII may start one.
+    const QString fillers[] = {QStringLiteral("plain text "), QString::fromUtf8("жук σοφία "),
+                               QString::fromUtf8("日本語 Āā é")};
+    for (const QString& filler : fillers) {
+        for (int at = 0; at < 20; ++at) {
+            const QString before = filler.repeated(3).left(at);
+            const QString after = filler.left(at % 7);
+            EXPECT_TRUE(TextMatcher("zanzibar", false).matches(before + "ZanziBar" + after)) << at;
+            EXPECT_TRUE(TextMatcher("straße", false).matches(before + QString::fromUtf8("ſtrasse")))
+                << at;
+            EXPECT_FALSE(TextMatcher("zanzibar", false).matches(before + "Zanzibur" + after)) << at;
+        }
+    }
+}
+
 TEST(TextMatcher, UsesTheSystemLocaleForUpperCase) {
     // Registered a second time under a Turkish locale: there "i" upper-cases to a dotted
     // capital, so it finds "İ" and no longer finds the dotless "I".
