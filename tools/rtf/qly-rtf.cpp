@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -33,6 +34,19 @@ bool readFile(const char* path, QByteArray& out) {
 
 void writeOut(const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+// Text as UTF-8 in pieces that never split a surrogate pair: the memory of one piece is used
+// again for the next.
+void writeUtf8(QStringView text) {
+    constexpr qsizetype kPiece = 16384;
+    while (!text.isEmpty()) {
+        qsizetype n = std::min(kPiece, text.size());
+        if (n < text.size() && text.at(n - 1).isHighSurrogate())
+            --n;
+        writeOut(text.first(n).toUtf8());
+        text = text.sliced(n);
+    }
 }
 
 QJsonValue color(const std::optional<std::uint32_t>& c) {
@@ -161,7 +175,7 @@ int main(int argc, char** argv) {
                 status = 1;
                 continue;
             }
-            writeOut(scanner.scan(bytes).toUtf8());
+            writeUtf8(scanner.scan(bytes));
             writeOut("\n");
         }
         std::fflush(stdout);

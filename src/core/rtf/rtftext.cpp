@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -75,24 +76,46 @@ bool isUnicodeWord(const Token& t) {
     return t.len == 1 && *t.ptr == 'u';
 }
 
-// The number of \uN when it has one to seven digits and no sign, as readParameter reads it,
-// from eight bytes at once; false, p where it was, for readParameter to read.
+// Whether a word changes the text where it goes straight into the buffer (in the page's
+// text, shown, outside tables and numbering): most words there only format it.
+bool actsOnText(Keyword k) {
+    switch (k) {
+    case K::Unknown:
+        return false;
+    case K::Intbl:
+    case K::Pard:
+    case K::Par:
+    case K::Sect:
+    case K::Row:
+    case K::Cell:
+    case K::NestCell:
+    case K::F:
+    case K::Plain:
+    case K::V:
+        return true;
+    default:
+        return k <= K::U || isDestination(k) || characterOfWord(k) != 0;
+    }
+}
+
+// The number of \uN when it has one to seven digits and no sign, as readParameter reads it;
+// false, p where it was, for readParameter to read.
 bool readShortNumber(const char*& p, const char* end, int& value) {
     if (end - p < 8)
         return false;
-    std::uint64_t x;
-    std::memcpy(&x, p, 8);
-    x -= 0x3030303030303030ull; // digits to 0..9; the first other byte gets its high bit
-    const std::uint64_t other = (x | (x + 0x7676767676767676ull)) & 0x8080808080808080ull;
-    if (other == 0 || (other & 0x80) != 0)
+    unsigned digit = static_cast<unsigned char>(p[0]) - unsigned('0');
+    if (digit > 9)
         return false;
-    const int digits = std::countr_zero(other) >> 3;
-    x <<= 64 - 8 * digits; // the digits in the high bytes, zeros before them
-    x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FFull;
-    x = (x * 100 + (x >> 16)) & 0x0000FFFF0000FFFFull;
-    x = (x * 10000 + (x >> 32)) & 0xFFFFFFFFull;
-    value = int(x);
-    p += digits;
+    unsigned v = 0;
+    int n = 0;
+    do {
+        v = v * 10 + digit;
+        digit = static_cast<unsigned char>(p[++n]) - unsigned('0');
+    } while (digit <= 9 && n < 7);
+    if (digit <= 9)
+        return false;
+    value = int(v);
+    p += n;
     return true;
 }
 
@@ -121,7 +144,7 @@ const char* findBraceOrBackslash(const char* p, const char* end) {
 
 class TextScanner::Pass {
 public:
-    Pass(QByteArrayView bytes, CodePages& codePages, std::vector<char16_t>& out)
+    Pass(QByteArrayView bytes, CodePages& codePages, UnitBuffer& out)
         : m_tok(bytes.data(), bytes.data() + bytes.size()), m_codePages(codePages),
           m_fonts(codePages), m_out(out) {
         m_stack.reserve(64);
@@ -142,18 +165,22 @@ private:
     bool m_runReady = false; // the run table is the current code page's
     void straightPieces();
     bool straightToken(bool& same);
+    Q_ALWAYS_INLINE bool straightEscape(const char*& p, const char* stop, char16_t*& d);
+    bool straightWord(const char*& p);
+    bool straightBrace(const char*& p, bool& read);
+    K keyword();
     bool straightPiece(const char*& p, const char* stop, char16_t*& d, bool& read);
     Q_ALWAYS_INLINE const char* straightRun(const char* p, const char* stop, char16_t*& d);
     Q_ALWAYS_INLINE bool straightHex(const char*& p, char16_t*& d) const;
-    Q_ALWAYS_INLINE bool straightUnicode(const char*& p, char16_t*& d);
+    Q_ALWAYS_INLINE bool straightUnicode(const char*& p, const char* stop, char16_t*& d);
     Q_ALWAYS_INLINE const char* skipOneFallback(const char* p);
     void token();
     void skipGroup();
 
     // Output.
     char16_t* room(qsizetype n) {
-        if (m_len + n > qsizetype(m_out.size()))
-            m_out.resize(std::max(m_out.size() * 2, size_t(m_len + n)));
+        if (m_len + n > m_out.capacity())
+            m_out.reserve(std::max(m_out.capacity() * 2, m_len + n), m_len);
         return m_out.data() + m_len;
     }
     bool textGoesStraight() const {
@@ -220,6 +247,13 @@ private:
     Token m_t;
     CodePages& m_codePages;
     const KeywordTable& m_keywords = keywordTable();
+    // The words last looked up, by length and first and last letter: pages repeat few.
+    struct KnownWord {
+        std::array<char, 15> name;
+        std::uint8_t length = 0;
+        K keyword = K::Unknown;
+    };
+    std::array<KnownWord, 128> m_known = {};
     std::vector<State> m_stack;
     int m_overflow = 0;       // groups past kMaxGroupDepth still open
     int m_skip = 0;           // characters still to skip after \u
@@ -246,7 +280,7 @@ private:
     bool m_runAscii = false;
     void useRunTable(const CodePage& cp);
 
-    std::vector<char16_t>& m_out;
+    UnitBuffer& m_out;
     qsizetype m_len = 0;
     bool m_paraHasText = false;
     bool m_paraHadListText = false;
@@ -420,8 +454,30 @@ void TextScanner::Pass::endParagraph() {
 // ---------------------------------------------------------------------------------------
 // Words
 
+// The keyword of the word token.
+K TextScanner::Pass::keyword() {
+    const qsizetype n = m_t.len;
+    const char* const name = m_t.ptr;
+    if (isUnicodeWord(m_t))
+        return K::U;
+    if (n > qsizetype(sizeof(KnownWord::name)))
+        return m_keywords.find(name, n);
+    const auto first = static_cast<unsigned char>(name[0]);
+    const auto last = static_cast<unsigned char>(name[n - 1]);
+    KnownWord& known = m_known[(size_t(n) * 13 + first * 5 + last) % m_known.size()];
+    bool same = known.length == n;
+    for (qsizetype i = 0; same && i < n; ++i) // no call to memcmp for a few letters
+        same = known.name[size_t(i)] == name[i];
+    if (!same) {
+        known.length = std::uint8_t(n);
+        std::copy_n(name, n, known.name.data());
+        known.keyword = m_keywords.find(name, n);
+    }
+    return known.keyword;
+}
+
 void TextScanner::Pass::word() {
-    const K k = isUnicodeWord(m_t) ? K::U : m_keywords.find(m_t.ptr, m_t.len);
+    const K k = keyword();
     State& s = st();
     if (m_ignorable) {
         m_ignorable = false;
@@ -878,24 +934,26 @@ void TextScanner::Pass::token() {
 // it as ASCII, any other byte through the table.
 const char* TextScanner::Pass::straightRun(const char* p, const char* stop, char16_t*& d) {
 #if defined(__SSE2__)
-    if (m_runAscii) {
+    while (m_runAscii && stop - p >= 16) {
         const __m128i below = _mm_set1_epi8(0x20); // signed: control bytes and 0x80 up
-        const __m128i zero = _mm_setzero_si128();
-        while (stop - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            const __m128i other = _mm_or_si128(
-                _mm_or_si128(_mm_cmplt_epi8(v, below), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
-                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')),
-                             _mm_cmpeq_epi8(v, _mm_set1_epi8('}'))));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v, zero));
-            const int mask = _mm_movemask_epi8(other);
-            const int plain = mask ? std::countr_zero(unsigned(mask)) : 16;
-            p += plain;
-            d += plain;
-            if (mask)
-                break;
-        }
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i other = _mm_or_si128(
+            _mm_or_si128(_mm_cmplt_epi8(v, below), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('{')),
+                         _mm_cmpeq_epi8(v, _mm_set1_epi8('}'))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8),
+                         _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+        const int mask = _mm_movemask_epi8(other);
+        const int plain = mask ? std::countr_zero(unsigned(mask)) : 16;
+        p += plain;
+        d += plain;
+        if (!mask)
+            continue;
+        if (kSpecial[static_cast<unsigned char>(*p)])
+            return p;
+        *d = m_run[static_cast<unsigned char>(*p++)]; // a byte outside ASCII, or a control
+        d += *d != 0;
     }
 #endif
     for (; p < stop && !kSpecial[static_cast<unsigned char>(*p)]; ++p) {
@@ -918,20 +976,27 @@ bool TextScanner::Pass::straightHex(const char*& p, char16_t*& d) const {
     return true;
 }
 
-// \uN at p with its fallback; false when p holds another word.
-bool TextScanner::Pass::straightUnicode(const char*& p, char16_t*& d) {
+// \uN at p with its fallback, and the \uN that follow it straight up to stop, as pages in
+// other scripts are written; false when p holds another word.
+bool TextScanner::Pass::straightUnicode(const char*& p, const char* stop, char16_t*& d) {
     const char* const end = m_tok.end();
-    const char* q = p + 2;
-    int param = 0;
-    if (p[1] != 'u' || (!readShortNumber(q, end, param) && !readParameter(q, end, param)))
+    const int uc = st().uc;
+    const char* const first = p;
+    do {
+        const char* q = p + 2;
+        int param = 0;
+        if (!readShortNumber(q, end, param) && !readParameter(q, end, param))
+            break;
+        p = q < end && *q == ' ' ? q + 1 : q;
+        *d = textUnit(char16_t((param < 0 ? param + 65536 : param) & 0xFFFF));
+        d += *d != 0;
+        m_skip = uc;
+        if (uc == 1 && p < end)
+            p = skipOneFallback(p);
+    } while (m_skip == 0 && p < stop && end - p > 2 && p[0] == '\\' && p[1] == 'u');
+    if (p == first)
         return false;
-    p = q < end && *q == ' ' ? q + 1 : q;
     dropLead();
-    *d = textUnit(char16_t((param < 0 ? param + 65536 : param) & 0xFFFF));
-    d += *d != 0;
-    m_skip = st().uc;
-    if (m_skip == 1 && p < end)
-        p = skipOneFallback(p);
     return true;
 }
 
@@ -941,6 +1006,9 @@ const char* TextScanner::Pass::skipOneFallback(const char* p) {
     const char* const end = m_tok.end();
     m_skip = 0;
     if (*p == '\\' && end - p > 1 && p[1] == '\'') { // \'hh, or a bare \'
+        if (end - p >= 4 && hexValue(static_cast<unsigned char>(p[2])) >= 0 &&
+            hexValue(static_cast<unsigned char>(p[3])) >= 0)
+            return p + 4;
         const char* q = p + 2;
         for (int n = 0; n < 2 && q < end && hexValue(static_cast<unsigned char>(*q)) >= 0; ++n)
             ++q;
@@ -957,30 +1025,74 @@ const char* TextScanner::Pass::skipOneFallback(const char* p) {
     return p;
 }
 
-// Up to stop (a \uN with its fallback may end beyond it); false when it stopped before
-// what the token loop reads.
+// Up to stop (a \uN with its fallback, or a word, may end beyond it); false when it stopped
+// before what the token loop reads.
 bool TextScanner::Pass::straightPiece(const char*& p, const char* stop, char16_t*& d, bool& read) {
-    const char* const end = m_tok.end();
     while (p < stop) {
         const unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '\r' || c == '\n') {
+        if (!kSpecial[c]) {
+            if (!m_runReady && !readyRun())
+                return false;
+            p = straightRun(p, stop, d);
+        } else if (c == '\r' || c == '\n') {
             ++p;
             continue;
+        } else if (c != '\\') {
+            if (!straightBrace(p, read))
+                return false;
+            continue;
+        } else if (!straightEscape(p, stop, d)) {
+            return false;
         }
-        const bool bytes = !kSpecial[c] || (c == '\\' && end - p > 1 && p[1] == '\'');
-        if (bytes && !m_runReady && !readyRun())
-            return false;
-        if (!kSpecial[c])
-            p = straightRun(p, stop, d);
-        else if (c != '\\' || end - p < 3)
-            return false;
-        else if (!(p[1] == '\'' ? straightHex(p, d) : straightUnicode(p, d)))
-            return false;
         read = true;
         if (m_skip > 0)
             return false;
     }
     return true;
+}
+
+// \uN, \'hh or a word that changes nothing at p; false, p where it was, for anything else.
+bool TextScanner::Pass::straightEscape(const char*& p, const char* stop, char16_t*& d) {
+    if (m_tok.end() - p < 3)
+        return false;
+    if (p[1] == 'u' && straightUnicode(p, stop, d))
+        return true;
+    if (p[1] == '\'')
+        return (m_runReady || readyRun()) && straightHex(p, d);
+    return isLetter(static_cast<unsigned char>(p[1])) && straightWord(p);
+}
+
+// A word at p that changes nothing where text goes straight, as most words between pieces
+// of text (formatting); false, p where it was, for another word.
+bool TextScanner::Pass::straightWord(const char*& p) {
+    m_tok.seek(p);
+    m_tok.next(m_t);
+    if (m_t.type != Tok::Word || actsOnText(keyword()))
+        return false;
+    p = m_tok.pos();
+    return true;
+}
+
+// A brace at p; false when the token loop reads on: from the brace (p where it was), or from
+// after a closing brace after which the text no longer goes straight.
+bool TextScanner::Pass::straightBrace(const char*& p, bool& read) {
+    if (m_overflow > 0)
+        return false;
+    if (*p == '{') {
+        if (m_stack.size() >= size_t(kMaxGroupDepth))
+            return false;
+        openGroup();
+        read = false; // the group's first word may start a picture
+        ++p;
+        return true;
+    }
+    if (m_stack.size() == 1)
+        return false;
+    const int font = st().font;
+    closeGroup();
+    ++p;
+    m_runReady = m_runReady && st().font == font;
+    return textGoesStraight();
 }
 
 // The code page of the text, looked up where the reader looks it up: at the first byte to
@@ -1023,7 +1135,7 @@ bool TextScanner::Pass::straightToken(bool& same) {
     if (!word && !brace)
         return false;
     m_tok.next(m_t);
-    same = m_t.type == Tok::Word && m_keywords.find(m_t.ptr, m_t.len) == K::Unknown;
+    same = m_t.type == Tok::Word && !actsOnText(keyword());
     if (same)
         m_groupStart = false;
     else if (m_t.type == Tok::Open)
@@ -1098,7 +1210,16 @@ qsizetype TextScanner::Pass::run() {
     return m_len - 2; // paragraphs are joined, not ended, by CR LF
 }
 
-TextScanner::TextScanner() : m_out(size_t(1) << 16) {}
+void UnitBuffer::reserve(qsizetype n, qsizetype kept) {
+    if (n <= m_capacity)
+        return;
+    auto units = std::make_unique_for_overwrite<char16_t[]>(size_t(n));
+    std::copy_n(m_units.get(), kept, units.get());
+    m_units = std::move(units);
+    m_capacity = n;
+}
+
+TextScanner::TextScanner() = default;
 TextScanner::~TextScanner() = default;
 
 QStringView TextScanner::scan(QByteArrayView bytes) {
@@ -1106,6 +1227,7 @@ QStringView TextScanner::scan(QByteArrayView bytes) {
         m_plain = plainText(bytes);
         return m_plain;
     }
+    m_out.reserve(bytes.size() + 64, 0); // text has mostly fewer units than its RTF bytes
     Pass pass(bytes, m_codePages, m_out);
     const qsizetype n = pass.run();
     return QStringView(m_out.data(), n);

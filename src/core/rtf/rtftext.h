@@ -8,9 +8,23 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include <vector>
+#include <memory>
 
 namespace qly::rtf {
+
+// Text units in a buffer that grows without writing to what it has not been given: the
+// memory it holds but does not use is never touched.
+class UnitBuffer {
+public:
+    char16_t* data() { return m_units.get(); }
+    qsizetype capacity() const { return m_capacity; }
+    // Room for n units at least, the first `kept` of them kept.
+    void reserve(qsizetype n, qsizetype kept);
+
+private:
+    std::unique_ptr<char16_t[]> m_units;
+    qsizetype m_capacity = 0;
+};
 
 // Gives the same text as plainText (the reader's text), paragraphs joined by "\r\n".
 // Keeps its buffers and code pages from one page to the next; one per thread.
@@ -30,7 +44,7 @@ public:
 private:
     class Pass;
     CodePages m_codePages;
-    std::vector<char16_t> m_out;
+    UnitBuffer m_out;
     QString m_plain; // a plain-text page's text
 };
 
