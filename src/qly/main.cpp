@@ -19,7 +19,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillery"));
     // Taskbars and docks match the windows to the launcher by this name, and show its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("quillery"));
-    QApplication::setWindowIcon(qly::programIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
     QPointer<qly::MainForm> mainForm;
@@ -35,6 +34,8 @@ int main(int argc, char* argv[]) {
     if (const QString place = qly::notesPlaceName(qly::programDir(), QDir::homePath());
         !place.isEmpty())
         mainForm->setWindowTitle(QApplication::applicationName() + QStringLiteral(" - ") + place);
+    // The icon (for the taskbar and the window list) is drawn after the first picture.
+    QObject::connect(mainForm, &qly::MainForm::firstPainted, &app, &qly::useProgramIcon);
     QObject::connect(mainForm, &qly::MainForm::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     // Logout, shutdown and termination signals shut down as a close does.

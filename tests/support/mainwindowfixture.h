@@ -21,7 +21,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes settings to qly.ini unless empty, then makes, shows and activates the main window.
+    // Writes settings to qly.ini unless empty, then makes, shows and activates the main window,
+    // and waits for what follows its first paint.
     std::unique_ptr<qly::MainForm> startMainWindow(const QByteArray& settings = QByteArray());
     const TempDir& folder() const { return m_dir; }
 

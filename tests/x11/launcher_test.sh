@@ -37,8 +37,9 @@ _x_pids+=("$pid")
 wm_class="$(xprop -id "$wid" WM_CLASS)"
 [[ "$wm_class" == *"\"$(sed -n 's/^StartupWMClass=//p' "$launcher")\""* ]] ||
     fail "$wm_class does not match the launcher"
-xprop -id "$wid" _NET_WM_ICON >"$X_WORK/icon.txt"
-grep -q 'Icon (16 x 16)' "$X_WORK/icon.txt" || fail "the window has no icon"
+# The icon follows the window's first picture.
+has_icon() { xprop -id "$wid" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (16 x 16)'; }
+wait_for has_icon || fail "the window has no icon"
 pass "the launcher starts the installed program, with its icon"
 kill -TERM "$pid"
 wait_exit "$pid" || fail "the program did not end"

@@ -1,5 +1,6 @@
 #include "art/pagestackpicture.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -48,6 +49,11 @@ QIcon programIcon() {
     for (int size : {16, 32, 48, 64})
         icon.addPixmap(pageStackPicture(size));
     return icon;
+}
+
+void useProgramIcon() {
+    if (QGuiApplication::windowIcon().isNull())
+        QGuiApplication::setWindowIcon(programIcon());
 }
 
 } // namespace qly

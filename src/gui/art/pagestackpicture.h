@@ -12,4 +12,9 @@ QPixmap pageStackPicture(int size = 32);
 // The program's icon, the same picture at the sizes a desktop asks for.
 QIcon programIcon();
 
+// Gives the program's windows that icon, unless they have it already. The main window takes
+// it once it has painted (drawing it would hold up the first picture); a box shown before that
+// takes it as it opens.
+void useProgramIcon();
+
 } // namespace qly

@@ -1,5 +1,6 @@
 #include "dialogs/errorbox.h"
 
+#include "art/pagestackpicture.h"
 #include "settings/error.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ void showErrorBox(QWidget* parent, const QString& message) {
         qWarning("%s", qPrintable(errorBoxText(message)));
         return;
     }
+    useProgramIcon();
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), errorBoxText(message),
                     QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("ErrorBox"));
@@ -31,6 +33,7 @@ void showMessage(QWidget* parent, const QString& text) {
         qWarning("%s", qPrintable(text));
         return;
     }
+    useProgramIcon();
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
                     parent);
     box.setObjectName(QStringLiteral("MessageBox"));

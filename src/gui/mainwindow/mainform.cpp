@@ -270,8 +270,20 @@ void MainForm::formShown() {
     activateWindow();
     raise();
     m_editor->setFocus();
-    // Asking the clipboard may wait on another program: do it once the window is up.
-    QTimer::singleShot(0, m_commands, &EditorCommands::updatePasteItems);
+    // Asking the clipboard may wait on another program: done once the window has painted. A
+    // window the others cover has nothing to paint; it waits a moment at most.
+    if (m_firstPainted)
+        QTimer::singleShot(0, m_commands, &EditorCommands::updatePasteItems);
+    else
+        QTimer::singleShot(FirstPaintWaitMs, this, &MainForm::firstPaintDone);
+}
+
+void MainForm::firstPaintDone() {
+    if (m_firstPainted)
+        return;
+    m_firstPainted = true;
+    m_commands->updatePasteItems();
+    emit firstPainted();
 }
 
 void MainForm::formActivated() {
@@ -576,6 +588,9 @@ void MainForm::formResized() {
 
 void MainForm::formPainted() {
     m_commands->insetTextRect();
+    // After the picture has gone to the screen.
+    if (!m_firstPainted)
+        QTimer::singleShot(0, this, &MainForm::firstPaintDone);
 }
 
 void MainForm::resizeEvent(QResizeEvent* event) {

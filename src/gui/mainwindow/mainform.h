@@ -75,6 +75,9 @@ public:
     static int shownTitleHeight(int titleHeight);
     // The frame around the window in which a press resizes it.
     static constexpr int ResizeBorder = 4;
+    // How long after showing the window waits for its first paint before the work that
+    // follows it.
+    static constexpr int FirstPaintWaitMs = 500;
 
     // Commands of the main menu.
     void findClicked();
@@ -93,6 +96,9 @@ public:
 signals:
     // The window has closed and shut down: the program may end.
     void closed();
+    // The window has painted for the first time (or did not within a moment of showing):
+    // what the first picture does not need may follow.
+    void firstPainted();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -122,6 +128,7 @@ private:
     void pageChangedOnDisk();
     void formResized();
     void formPainted();
+    void firstPaintDone();
     Qt::Edges resizeEdgesAt(QPoint pos) const;
     bool floatingButtonShown() const;
 
@@ -139,6 +146,7 @@ private:
     RecoveryKeeper* m_recovery = nullptr;
     PageWatcher* m_pageWatcher = nullptr;
     bool m_destroyed = false;
+    bool m_firstPainted = false;
     QPointer<QWindow> m_lastFocusWindow;
 };
 

@@ -21,6 +21,16 @@ Minimizer::Minimizer(QWidget* window, MainSettings& settings, QComboBox* pageSel
                      PageStore& pages)
     : QObject(window), m_window(window), m_settings(settings), m_pageSelector(pageSelector),
       m_pages(pages) {
+    // The menu, the floating button and the tray icon are made when first needed: the
+    // window shows sooner without them.
+    m_window->installEventFilter(this);
+}
+
+Minimizer::~Minimizer() = default;
+
+QMenu* Minimizer::popupMenu() {
+    if (m_popupMenu)
+        return m_popupMenu.get();
     m_popupMenu = std::make_unique<QMenu>();
     m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
     m_restoreItem = m_popupMenu->addAction(tr("Restore"), this, &Minimizer::restore);
@@ -32,26 +42,32 @@ Minimizer::Minimizer(QWidget* window, MainSettings& settings, QComboBox* pageSel
     m_popupMenu->addSeparator()->setObjectName(QStringLiteral("MenuItem1"));
     QAction* exit = m_popupMenu->addAction(tr("Exit"), this, &Minimizer::exitRequested);
     exit->setObjectName(QStringLiteral("MenuItem2"));
+    return m_popupMenu.get();
+}
 
-    m_pnMin = std::make_unique<FloatingButton>(m_popupMenu.get());
+FloatingButton* Minimizer::floatingButton() {
+    if (m_pnMin)
+        return m_pnMin.get();
+    m_pnMin = std::make_unique<FloatingButton>(popupMenu());
     connect(m_pnMin.get(), &FloatingButton::restoreClicked, this, &Minimizer::restore);
+    return m_pnMin.get();
+}
 
-    // The program's icon, drawn once at the start.
+QSystemTrayIcon* Minimizer::trayIcon() {
+    if (m_trayIcon)
+        return m_trayIcon;
     const QIcon icon = QApplication::windowIcon();
     m_trayIcon = new QSystemTrayIcon(icon.isNull() ? programIcon() : icon, this);
     m_trayIcon->setObjectName(QStringLiteral("RxTrayIcon"));
-    m_trayIcon->setContextMenu(m_popupMenu.get());
+    m_trayIcon->setContextMenu(popupMenu());
     connect(m_trayIcon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 // A right click opens the menu by itself and restores nothing.
                 if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
                     restore();
             });
-
-    m_window->installEventFilter(this);
+    return m_trayIcon;
 }
-
-Minimizer::~Minimizer() = default;
 
 int Minimizer::effectiveMode(int minimizeTo, bool trayAvailable) {
     if (minimizeTo == 1)
@@ -75,7 +91,7 @@ void Minimizer::minimizeHook(int mode) {
     // on X11 leaving that state maps the window, and a window mapped after the hide would
     // stay on the screen undrawn, taking the keys into a page nobody sees.
     if (mode == 1) {
-        m_trayIcon->show();
+        trayIcon()->show();
         leaveMinimizedState();
         m_window->hide();
         m_state = State::Tray;
@@ -87,12 +103,13 @@ void Minimizer::minimizeHook(int mode) {
         m_settings.top = g.top();
         m_settings.width = g.width();
         m_settings.height = g.height();
-        m_pnMin->move(floatingButtonPosition(m_settings.minimizedLeft, m_settings.minimizedTop,
-                                             primaryScreenWidth(), workAreaHeight()));
-        m_pnMin->clearDrag();
-        keepOffTaskbar(m_pnMin.get());
-        m_pnMin->show();
-        m_pnMin->raise();
+        FloatingButton* button = floatingButton();
+        button->move(floatingButtonPosition(m_settings.minimizedLeft, m_settings.minimizedTop,
+                                            primaryScreenWidth(), workAreaHeight()));
+        button->clearDrag();
+        keepOffTaskbar(button);
+        button->show();
+        button->raise();
         m_state = State::FloatingButton;
     } else {
         m_state = State::Taskbar;
@@ -141,7 +158,8 @@ void Minimizer::showMainWindow() {
 }
 
 void Minimizer::clearDrag() {
-    m_pnMin->clearDrag();
+    if (m_pnMin)
+        m_pnMin->clearDrag();
 }
 
 void Minimizer::keepButtonPosition() {

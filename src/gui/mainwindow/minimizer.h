@@ -45,9 +45,10 @@ public:
     // While the button is shown, its position becomes "MinimizedLeft" and "MinimizedTop".
     void keepButtonPosition();
 
-    FloatingButton* floatingButton() const { return m_pnMin.get(); }
-    QSystemTrayIcon* trayIcon() const { return m_trayIcon; }
-    QMenu* popupMenu() const { return m_popupMenu.get(); }
+    // Made when first asked for.
+    FloatingButton* floatingButton();
+    QSystemTrayIcon* trayIcon();
+    QMenu* popupMenu();
 
 signals:
     // "Exit" in the popup menu: the main window closes.
