@@ -1,15 +1,61 @@
 #include "editor/noteeditor.h"
 
 #include "editor/richtextpictures.h"
+#include "editor/richtexttables.h"
 
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextImageFormat>
+#include <QTextTable>
 
 namespace qly {
 
 NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
     setObjectName(QStringLiteral("Editor"));
+    connect(this, &QTextEdit::cursorPositionChanged, this, &NoteEditor::passTablePartJoin);
+}
+
+void NoteEditor::keyPressEvent(QKeyEvent* event) {
+    const bool vertical = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    const QTextCursor before = textCursor();
+    m_movingVertically = vertical;
+    QTextEdit::keyPressEvent(event);
+    m_movingVertically = false;
+    QTextCursor cursor = textCursor();
+    const QTextBlock join = cursor.block();
+    const QTextTable* from = vertical ? outermostTable(before.block()) : nullptr;
+    if (from && isTablePartJoin(join)) {
+        // Up and Down go on to the next part's row in the same column, as within one table.
+        const bool down = event->key() == Qt::Key_Down;
+        const QTextTable* to = outermostTable(down ? join.next() : join.previous());
+        const int column = from->cellAt(before.position()).column();
+        const QTextTableCell cell = to->cellAt(down ? 0 : to->rows() - 1, column);
+        cursor.setPosition(cell.firstCursorPosition().position(), cursor.hasSelection()
+                                                                      ? QTextCursor::KeepAnchor
+                                                                      : QTextCursor::MoveAnchor);
+        setTextCursor(cursor);
+    }
+    passTablePartJoin();
+}
+
+void NoteEditor::passTablePartJoin() {
+    if (m_movingVertically)
+        return;
+    QTextCursor cursor = textCursor();
+    const QTextBlock block = cursor.block();
+    if (isTablePartJoin(block)) {
+        const bool forward = cursor.position() >= m_lastPosition;
+        const QTextCursor::MoveMode mode =
+            cursor.hasSelection() ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
+        cursor.setPosition(forward ? block.next().position()
+                                   : block.previous().position() + block.previous().length() - 1,
+                           mode);
+        setTextCursor(cursor); // comes back here, off the join
+        return;
+    }
+    m_lastPosition = cursor.position();
 }
 
 void NoteEditor::setTextInset(int inset) {

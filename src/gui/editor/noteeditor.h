@@ -21,6 +21,15 @@ protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // Moves the caret off the join between two parts of a long table, on the side it was
+    // going to.
+    void passTablePartJoin();
+
+    int m_lastPosition = 0;
+    bool m_movingVertically = false;
 };
 
 } // namespace qly

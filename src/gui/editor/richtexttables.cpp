@@ -373,6 +373,11 @@ bool isTableGap(const QTextBlock& block) {
     return block.length() <= 1 && block.blockFormat().hasProperty(kTableGapProperty);
 }
 
+bool isTablePartJoin(const QTextBlock& block) {
+    return isTableGap(block) && block.previous().isValid() && block.next().isValid() &&
+           outermostTable(block.previous()) && outermostTable(block.next());
+}
+
 QTextTable* outermostTable(const QTextBlock& block) {
     QTextTable* outer = nullptr;
     for (QTextFrame* f = QTextCursor(block).currentFrame(); f; f = f->parentFrame())

@@ -41,6 +41,10 @@ void insertTable(QTextCursor& cursor, const Document& doc, size_t first, size_t 
 // Whether the block is one the editor keeps beside a table that the page does not hold.
 bool isTableGap(const QTextBlock& block);
 
+// Whether the block is the empty one between two parts of a long table, where the caret
+// does not stop: the parts are one table to the user.
+bool isTablePartJoin(const QTextBlock& block);
+
 // The outermost table that holds the block, or null.
 QTextTable* outermostTable(const QTextBlock& block);
 

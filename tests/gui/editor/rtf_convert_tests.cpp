@@ -1,5 +1,6 @@
 // The page model through the editor's QTextDocument and back, and RTF files through the
 // editor: load, save, load must be byte-stable after the first save.
+#include "editor/noteeditor.h"
 #include "editor/richtextconvert.h"
 #include "rtf/rtf.h"
 
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -306,13 +308,16 @@ TEST(RichTextConvert, TablesThroughTheEditor) {
 // where no merged cell reaches over, and comes back as the one table it was. Its rows end their
 // first cells at edges of their own: more than the grid has columns, though a part alone
 // has fewer.
-TEST(RichTextConvert, LongTablesGoInAsPartsAndComeBackWhole) {
+namespace {
+
+// A table of 400 rows of four cells that ends its rows' first cells at edges of their own and
+// merges the last cells of rows 98 to 102, then a paragraph.
+Document longTable() {
     Document page;
     CharFormat f;
     f.font = "DejaVu Sans";
     f.size = 10;
-    const int rows = 400;
-    for (int r = 0; r < rows; ++r) {
+    for (int r = 0; r < 400; ++r) {
         const bool merged = r >= 98 && r <= 102; // the last cells of five rows, one cell
         const CellMerge vmerge = !merged   ? CellMerge::None
                                  : r == 98 ? CellMerge::First
@@ -330,6 +335,14 @@ TEST(RichTextConvert, LongTablesGoInAsPartsAndComeBackWhole) {
         }
     }
     page.paragraphs.push_back(Paragraph(Alignment::Left, {TextRun{"after", f}}));
+    return page;
+}
+
+} // namespace
+
+TEST(RichTextConvert, LongTablesGoInAsPartsAndComeBackWhole) {
+    const Document page = longTable();
+    const int rows = int(page.rows.size());
     QTextDocument doc;
     setEditorDocument(&doc, page);
     const QList<QTextFrame*> parts = doc.rootFrame()->childFrames();
@@ -346,6 +359,40 @@ TEST(RichTextConvert, LongTablesGoInAsPartsAndComeBackWhole) {
     }
     EXPECT_EQ(seen, rows);
     EXPECT_EQ(editorDocument(&doc), page);
+}
+
+// The caret passes the join between two parts of a long table as it passes a row: Down and
+// Up keep its column, other moves go on in their direction, and nothing typed lands between.
+TEST(RichTextConvert, TheCaretPassesBetweenTablePartsAsWithinOneTable) {
+    NoteEditor editor;
+    editor.resize(600, 400);
+    setEditorDocument(editor.document(), longTable());
+    const QList<QTextFrame*> parts = editor.document()->rootFrame()->childFrames();
+    ASSERT_GT(parts.size(), 1);
+    auto* first = qobject_cast<QTextTable*>(parts[0]);
+    auto* second = qobject_cast<QTextTable*>(parts[1]);
+    using Place = std::pair<const QTextTable*, int>; // the table part and the column
+    const auto cellOf = [](const QTextCursor& c) {
+        const QTextTable* t = c.currentTable();
+        return t ? Place(t, t->cellAt(c).column()) : Place();
+    };
+    const auto place = [&](QTextTable* t, int r, int c) {
+        editor.setTextCursor(t->cellAt(r, c).firstCursorPosition());
+    };
+    place(first, first->rows() - 1, 2);
+    QTest::keyClick(&editor, Qt::Key_Down);
+    EXPECT_EQ(cellOf(editor.textCursor()), Place(second, 2));
+    EXPECT_EQ(second->cellAt(editor.textCursor()).row(), 0);
+    QTest::keyClick(&editor, Qt::Key_Up);
+    EXPECT_EQ(cellOf(editor.textCursor()), Place(first, 2));
+    // Right from the end of the part's last cell, Left from the start of the next part's first.
+    editor.setTextCursor(first->lastCursorPosition());
+    QTest::keyClick(&editor, Qt::Key_Right);
+    EXPECT_EQ(cellOf(editor.textCursor()), Place(second, 0));
+    QTest::keyClick(&editor, Qt::Key_Left);
+    EXPECT_EQ(editor.textCursor().position(), first->lastCursorPosition().position());
+    QTest::keyClicks(&editor, "x");
+    EXPECT_EQ(editorDocument(editor.document()).rows.size(), 400u); // still one table
 }
 
 TEST(RichTextConvert, ListsThroughTheEditor) {
