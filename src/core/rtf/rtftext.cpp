@@ -119,6 +119,14 @@ bool readShortNumber(const char*& p, const char* end, int& value) {
     return true;
 }
 
+// Hex digits.
+constexpr std::array<bool, 256> kHex = [] {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[size_t(c)] = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+    return t;
+}();
+
 // The first backslash or brace from p on; eight bytes at a time.
 const char* findBraceOrBackslash(const char* p, const char* end) {
     constexpr std::uint64_t ones = 0x0101010101010101ull;
@@ -981,21 +989,34 @@ bool TextScanner::Pass::straightHex(const char*& p, char16_t*& d) const {
 bool TextScanner::Pass::straightUnicode(const char*& p, const char* stop, char16_t*& d) {
     const char* const end = m_tok.end();
     const int uc = st().uc;
-    const char* const first = p;
-    do {
-        const char* q = p + 2;
+    const char* q = p;
+    char16_t* out = d;
+    int skip = 0;
+    while (skip == 0 && q < stop && end - q > 2 && q[0] == '\\' && q[1] == 'u') {
+        const char* r = q + 2;
         int param = 0;
-        if (!readShortNumber(q, end, param) && !readParameter(q, end, param))
+        if (!readShortNumber(r, end, param) && !readParameter(r, end, param))
             break;
-        p = q < end && *q == ' ' ? q + 1 : q;
-        *d = textUnit(char16_t((param < 0 ? param + 65536 : param) & 0xFFFF));
-        d += *d != 0;
-        m_skip = uc;
-        if (uc == 1 && p < end)
-            p = skipOneFallback(p);
-    } while (m_skip == 0 && p < stop && end - p > 2 && p[0] == '\\' && p[1] == 'u');
-    if (p == first)
+        q = r < end && *r == ' ' ? r + 1 : r;
+        *out = textUnit(char16_t((param < 0 ? param + 65536 : param) & 0xFFFF));
+        out += *out != 0;
+        skip = uc;
+        if (uc != 1 || q == end)
+            continue;
+        if (end - q >= 4 && q[0] == '\\' && q[1] == '\'' &&
+            kHex[static_cast<unsigned char>(q[2])] && kHex[static_cast<unsigned char>(q[3])]) {
+            q += 4; // \'hh, the fallback as most writers write it
+            skip = 0;
+        } else {
+            q = skipOneFallback(q);
+            skip = m_skip;
+        }
+    }
+    m_skip = skip;
+    if (q == p)
         return false;
+    p = q;
+    d = out;
     dropLead();
     return true;
 }
