@@ -8,10 +8,11 @@
 #  - for each size, interleaved rounds (medians of ROUNDS, default 15): a first search in a new
 #    process against `cat` of the same files, and a search repeated in one process (the pages'
 #    text kept, as the find dialog keeps it) against `grep -il` over their plain text;
-#  - hyperfine: `qly-rtf text` against `unrtf --text` on one 1.3 MB page;
+#  - hyperfine: `qly-rtf text` against `unrtf --text` on one 1.3 MB page, and a program that
+#    only loads Qt Core (the floor of any start);
 #  - bench_pagesearch (Google Benchmark) on the 1.3 MB files: the whole search, and its parts.
 # Usage: bench/find-vs-unrtf.sh [BUILD_DIR]
-#   (default: build; needs qly-find, qly-rtf and bench_pagesearch)
+#   (default: build; needs qly-find, qly-rtf, bare-qt-core and bench_pagesearch)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -22,8 +23,9 @@ word=zanzibarquill
 for tool in soffice unrtf hyperfine python3 grep awk; do
     command -v "$tool" >/dev/null || { echo "find-vs-unrtf: $tool is missing (scripts/deps.sh --test)" >&2; exit 1; }
 done
-[ -x "$bin/qly-find" ] && [ -x "$bin/qly-rtf" ] && [ -x "$bin/bench_pagesearch" ] ||
-    { echo "find-vs-unrtf: build qly-find, qly-rtf and bench_pagesearch first" >&2; exit 1; }
+[ -x "$bin/qly-find" ] && [ -x "$bin/qly-rtf" ] && [ -x "$bin/bench_pagesearch" ] &&
+    [ -x "$bin/bare-qt-core" ] ||
+    { echo "find-vs-unrtf: build qly-find, qly-rtf, bare-qt-core and bench_pagesearch first" >&2; exit 1; }
 rounds=${ROUNDS:-15}
 
 # Varied text: every page its own mix of words, formatting and paragraph lengths; the word
@@ -116,6 +118,16 @@ awk -F, '$1 == "qly-find" { q = $2; qc = $5 + $6 } $1 == "unrtf|grep" { u = $2; 
 # median: the middle of the numbers read, one a line.
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 now_ms() { echo "${EPOCHREALTIME/[.,]/}" | awk '{ printf "%.3f", $1 / 1000 }'; }
+# children_ms: the processor time (user + system) of the children ended so far, in
+# milliseconds, into $cpu_ms; in this shell (`times` reports a subshell's own) and without
+# starting a process, whose time would count. `times` writes 1m2.345s.
+to_ms() { local sec=${1#*m}; sec=${sec%s}; echo $((${1%%m*} * 60000 + 10#${sec/./})); }
+children_ms() {
+    local user system
+    times >"$data/times.txt"
+    { read -r _; read -r user system; } <"$data/times.txt"
+    cpu_ms=$(($(to_ms "$user") + $(to_ms "$system")))
+}
 
 # sizes NAME FOLDER: first and repeated search against cat and grep -il, interleaved.
 sizes() {
@@ -126,13 +138,16 @@ sizes() {
     local rtf_bytes txt_bytes
     rtf_bytes=$(cat "$folder"/*.rtf | wc -c)
     txt_bytes=$(cat "$txt"/*.txt | wc -c)
-    local first=() catt=() again=() grept=() t0 t1 reply kept=""
+    local first=() firstcpu=() catt=() again=() grept=() t0 t1 c0 c1 reply kept=""
     cat "$folder"/*.rtf "$txt"/*.txt >/dev/null # the page cache warm
     coproc SERVE { "$bin/qly-find" --serve "$folder"; }
     echo "$word" >&"${SERVE[1]}" && read -r reply <&"${SERVE[0]}" # fills the kept text
     for ((i = 0; i < rounds; i++)); do
-        t0=$(now_ms); "$bin/qly-find" "$folder" "$word" >/dev/null; t1=$(now_ms)
-        first+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')")
+        children_ms; c0=$cpu_ms # no process of the shell's own between the two
+        t0=${EPOCHREALTIME/[.,]/}; "$bin/qly-find" "$folder" "$word" >/dev/null; t1=${EPOCHREALTIME/[.,]/}
+        children_ms; c1=$cpu_ms
+        first+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print (b - a) / 1000 }')")
+        firstcpu+=("$(awk -v a="$c0" -v b="$c1" 'BEGIN { print b - a }')")
         t0=$(now_ms); cat "$folder"/*.rtf >/dev/null; t1=$(now_ms)
         catt+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')")
         echo "$word" >&"${SERVE[1]}" && read -r reply <&"${SERVE[0]}"
@@ -143,13 +158,14 @@ sizes() {
     done
     exec {SERVE[1]}>&-
     wait "$SERVE_PID" 2>/dev/null || true
-    local mf mc ma mg
+    local mf mfc mc ma mg
     mf=$(printf '%s\n' "${first[@]}" | median); mc=$(printf '%s\n' "${catt[@]}" | median)
+    mfc=$(printf '%s\n' "${firstcpu[@]}" | median)
     ma=$(printf '%s\n' "${again[@]}" | median); mg=$(printf '%s\n' "${grept[@]}" | median)
     awk -v n="$name" -v rb="$rtf_bytes" -v tb="$txt_bytes" -v mf="$mf" -v mc="$mc" -v ma="$ma" \
-        -v mg="$mg" -v k="$kept" -v r="$rounds" 'BEGIN {
-        printf "%-6s %6.1f MB RTF, %6.1f MB text (UTF-8); medians of %d interleaved rounds\n", n, rb / 1e6, tb / 1e6, r
-        printf "       first search %8.2f ms, cat %7.2f ms: %5.2fx (target <= 5x: %s)\n", mf, mc, mf / mc, (mf <= 5 * mc ? "met" : "MISSED")
+        -v mg="$mg" -v k="$kept" -v r="$rounds" -v mfc="$mfc" -v load="$(cut -d' ' -f1 /proc/loadavg)" 'BEGIN {
+        printf "%-6s %6.1f MB RTF, %6.1f MB text (UTF-8); medians of %d interleaved rounds; load %s\n", n, rb / 1e6, tb / 1e6, r, load
+        printf "       first search %8.2f ms, cat %7.2f ms: %5.2fx (target <= 5x: %s); processor time %.0f ms\n", mf, mc, mf / mc, (mf <= 5 * mc ? "met" : "MISSED"), mfc
         printf "       repeated     %8.2f ms, grep -il %7.2f ms: %5.2fx (target <= 2x: %s); %s\n", ma, mg, ma / mg, (ma <= 2 * mg ? "met" : "MISSED"), k }'
 }
 
@@ -160,14 +176,21 @@ sizes "1.3 MB" "$pages"
 sizes "10 MB" "$data/10m"
 
 echo
-echo "== RTF to plain text of one 1.3 MB page written by LibreOffice (hyperfine, side by side)"
+echo "== RTF to plain text of one 1.3 MB page written by LibreOffice (hyperfine, side by side;"
+echo "   bare-qt-core: a program that links Qt Core and does nothing, the floor of a start)"
 page="$pages/M.rtf"
-hyperfine --warmup 2 --runs 20 --export-csv "$data/text.hyperfine.csv" \
+hyperfine -N --warmup 3 --runs 30 --export-csv "$data/text.hyperfine.csv" \
     -n "qly-rtf text" "$bin/qly-rtf text $page" \
-    -n "unrtf --text" "unrtf --text $page"
-awk -F, '$1 == "qly-rtf text" { q = $2 } $1 == "unrtf --text" { u = $2 }
+    -n "unrtf --text" "unrtf --text $page" \
+    -n "bare-qt-core" "$bin/bare-qt-core"
+awk -F, '$1 == "qly-rtf text" { q = $2; qc = $5 + $6 } $1 == "unrtf --text" { u = $2; uc = $5 + $6 }
+    $1 == "bare-qt-core" { b = $2; bc = $5 + $6 }
     END { printf "qly-rtf text %.1f ms, unrtf --text %.1f ms: %.1fx faster (target >= 20x: %s)\n",
-              q * 1000, u * 1000, u / q, (u / q >= 20 ? "met" : "MISSED") }' "$data/text.hyperfine.csv"
+              q * 1000, u * 1000, u / q, (u / q >= 20 ? "met" : "MISSED")
+          printf "processor time: qly-rtf text %.1f ms, unrtf --text %.1f ms: %.1fx less\n",
+              qc * 1000, uc * 1000, uc / qc
+          printf "bare-qt-core %.1f ms (processor %.1f ms): the start is %.0f%% of qly-rtf text\n",
+              b * 1000, bc * 1000, 100 * b / q }' "$data/text.hyperfine.csv"
 echo
 echo "== bench_pagesearch on the same files"
 QLY_FIND_PAGES="$pages/" "$bin/bench_pagesearch" --benchmark_min_time=1
