@@ -177,6 +177,7 @@ private:
     bool straightWord(const char*& p);
     bool straightBrace(const char*& p, bool& read);
     K keyword();
+    K keyword(const char* name, qsizetype n);
     bool straightPiece(const char*& p, const char* stop, char16_t*& d, bool& read);
     Q_ALWAYS_INLINE const char* straightRun(const char* p, const char* stop, char16_t*& d);
     Q_ALWAYS_INLINE bool straightHex(const char*& p, char16_t*& d) const;
@@ -464,10 +465,10 @@ void TextScanner::Pass::endParagraph() {
 
 // The keyword of the word token.
 K TextScanner::Pass::keyword() {
-    const qsizetype n = m_t.len;
-    const char* const name = m_t.ptr;
-    if (isUnicodeWord(m_t))
-        return K::U;
+    return isUnicodeWord(m_t) ? K::U : keyword(m_t.ptr, m_t.len);
+}
+
+K TextScanner::Pass::keyword(const char* name, qsizetype n) {
     if (n > qsizetype(sizeof(KnownWord::name)))
         return m_keywords.find(name, n);
     const auto first = static_cast<unsigned char>(name[0]);
@@ -1084,13 +1085,22 @@ bool TextScanner::Pass::straightEscape(const char*& p, const char* stop, char16_
 }
 
 // A word at p that changes nothing where text goes straight, as most words between pieces
-// of text (formatting); false, p where it was, for another word.
+// of text (formatting): read as the tokenizer reads it, its parameter passed over; false, p
+// where it was, for another word.
 bool TextScanner::Pass::straightWord(const char*& p) {
-    m_tok.seek(p);
-    m_tok.next(m_t);
-    if (m_t.type != Tok::Word || actsOnText(keyword()))
+    const char* const end = m_tok.end();
+    const char* const name = p + 1;
+    const char* q = name;
+    while (q < end && isLetter(static_cast<unsigned char>(*q)))
+        ++q;
+    const qsizetype n = q - name;
+    const bool bin = n == 3 && name[0] == 'b' && name[1] == 'i' && name[2] == 'n'; // data
+    if (bin || (n == 1 && *name == 'u') || actsOnText(keyword(name, n)))
         return false;
-    p = m_tok.pos();
+    q += end - q > 1 && *q == '-' && isDigit(static_cast<unsigned char>(q[1]));
+    while (q < end && isDigit(static_cast<unsigned char>(*q)))
+        ++q;
+    p = q < end && *q == ' ' ? q + 1 : q;
     return true;
 }
 
