@@ -16,6 +16,9 @@ xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "not topmos
 [ ! -e "$app/qly.ini" ] || fail "settings written at start-up"
 wait_pixel $((x + 200)) $((y + 200)) "#80C0FF" || fail "page A colour is $(pixel_at $((x + 200)) $((y + 200)))"
 pass "first start: 400x368 at 312,200, topmost, light blue, rtf made"
+# The print service's library (and the twenty-odd it needs) waits until printing asks for it.
+grep -q '/libcups\.so' "/proc/$APP_PID/maps" && fail "the print service's library is loaded at start"
+pass "a start loads no printing library"
 
 kill -TERM "$APP_PID"
 wait_exit "$APP_PID" 5 || fail "no exit on SIGTERM"
