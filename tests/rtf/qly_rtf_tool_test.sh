@@ -13,6 +13,9 @@ printf 'English na\xc3\xafve r\xc3\xa9sum\xc3\xa9\r\n\xd0\xa0\xd1\x83\xd1\x81\xd
 head -c "$(stat -c %s "$tmp/want-head")" "$tmp/text" | cmp - "$tmp/want-head" || fail "text of msftedit541.rtf"
 grep -q "emoji 😀 end$" "$tmp/text" || fail "emoji in text"
 [ "$("$tool" text "$samples/richedit20.rtf" "$samples/textedit.rtf" | grep -c 'last$')" = 1 ] || fail "two files"
+# Text is written in pieces: a character of two units where one ends stays whole.
+{ printf '{\\rtf1 '; head -c 16383 /dev/zero | tr '\0' a; printf '\\u-10179?\\u-8704? end}'; } > "$tmp/long.rtf"
+grep -qx "a\{16383\}😀 end" <("$tool" text "$tmp/long.rtf") || fail "a character split between pieces"
 
 # dump: JSON with the fields of the issue.
 "$tool" dump "$samples/riched20_10.rtf" > "$tmp/dump.json"
