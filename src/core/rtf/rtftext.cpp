@@ -1104,8 +1104,8 @@ bool TextScanner::Pass::straightWord(const char*& p) {
     return true;
 }
 
-// A brace at p; false when the token loop reads on: from the brace (p where it was), or from
-// after a closing brace after which the text no longer goes straight.
+// A brace at p, read when the text still goes straight after it; false, p where it was, for
+// the token loop.
 bool TextScanner::Pass::straightBrace(const char*& p, bool& read) {
     if (m_overflow > 0)
         return false;
@@ -1119,11 +1119,14 @@ bool TextScanner::Pass::straightBrace(const char*& p, bool& read) {
     }
     if (m_stack.size() == 1)
         return false;
+    const State& outer = m_stack[m_stack.size() - 2];
+    if (outer.dest != Dest::Normal || outer.hidden) // the text goes on elsewhere, or hidden
+        return false;
     const int font = st().font;
     closeGroup();
     ++p;
     m_runReady = m_runReady && st().font == font;
-    return textGoesStraight();
+    return true;
 }
 
 // The code page of the text, looked up where the reader looks it up: at the first byte to
@@ -1183,7 +1186,7 @@ bool TextScanner::Pass::straightToken(bool& same) {
 void TextScanner::Pass::straightText() {
     while (m_skip == 0 && !m_ignorable && textGoesStraight()) {
         m_runReady = false;
-        for (bool same = true; same;) {
+        for (bool same = true; same && textGoesStraight();) {
             straightPieces();
             if (m_skip > 0 || !straightToken(same))
                 return;
