@@ -82,12 +82,13 @@ x_start() {
     local i
     for i in $(seq 100); do [ -s "$X_WORK/display" ] && break; sleep 0.05; done
     export DISPLAY=":$(head -n1 "$X_WORK/display")"
-    openbox --sm-disable >"$X_WORK/openbox.log" 2>&1 &
+    # Openbox runs its start-up command once it manages windows as they come. One mapped
+    # before that (even after it has claimed the screen) is managed as a window it found at its
+    # start, and is not given the focus.
+    openbox --sm-disable --startup "touch $X_WORK/wm-ready" >"$X_WORK/openbox.log" 2>&1 &
     _x_pids+=($!)
-    for i in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.05
-    done
+    for i in $(seq 200); do [ -e "$X_WORK/wm-ready" ] && break; sleep 0.05; done
+    [ -e "$X_WORK/wm-ready" ] || fail "openbox did not start: $(cat "$X_WORK/openbox.log")"
     unset QT_QPA_PLATFORM
     export QT_QPA_PLATFORM=xcb
 }
