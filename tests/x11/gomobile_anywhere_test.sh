@@ -104,6 +104,7 @@ HIDE
     focus_new_window "$main" || fail "the stick's window has no focus"
     [ "$(editor_text "$main")" = "page A on $name" ] || fail "the stick's page A is not shown"
     xdotool type --delay 10 ' typed here'
+    wait_page_has "$main" "page A on $name typed here" || fail "the typing did not reach the page"
     kill -TERM "$APP_PID"
     wait_exit "$APP_PID" 10 || fail "the stick's program did not end"
     grep -q 'page A on [A-Z]* typed here' "$app/rtf/A.rtf" || fail "the typing was not saved on $name"

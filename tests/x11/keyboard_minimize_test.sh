@@ -35,6 +35,7 @@ iconify_and_type() {
     wait_for sh -c "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = $wid ]" ||
         fail "mode $mode: restored window not active"
     xdotool type --delay 5 "back"
+    wait_page_has "$wid" seenback || fail "mode $mode: the text typed around it is lost"
     kill -TERM "$APP_PID"
     wait_for ended "$APP_PID" || fail "mode $mode: no exit"
     grep -q seenback "$app/rtf/A.rtf" || fail "mode $mode: the text typed around it is lost"

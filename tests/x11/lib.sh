@@ -270,6 +270,10 @@ editor_text() {
     xdotool mousemove $((x + 200)) $((y + 200)) click 1 key ctrl+a ctrl+c ctrl+End
     xclip -o -selection clipboard 2>/dev/null
 }
+# The page shown in window WID holds TEXT: what was typed has been handled, and a signal to
+# end the program cannot overtake it. Read as a user would, by select all and copy.
+wait_page_has() { wait_for _page_has "$1" "$2"; }
+_page_has() { editor_text "$1" | grep -qF -- "$2"; }
 # Replaces a file as sync clients and editors do: written aside, then renamed over it.
 replace_file() {
     printf '%s' "$2" >"$1.sync-tmp"
