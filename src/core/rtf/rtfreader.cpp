@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qly::rtf {
@@ -923,9 +924,16 @@ void Interpreter::breakWord(State& s, K k) {
             endParagraph();
         else if (m_lineText && m_rowCellsUsed > 0) {
             // Ends the row, as it ends its line in find's text, and the gaps of cells ended
-            // after the row's last with it.
+            // after the row's last with it; a \par after the row's last cell ended a line of
+            // its own there, which follows the table.
             m_pendingTabs = 0;
+            const bool parAfterCells = std::exchange(m_pendingCellPar, false);
             closeRow();
+            if (parAfterCells) {
+                RawPara para = m_pendingCellPara;
+                para.intbl = false;
+                endParagraph(para);
+            }
         }
         return;
     case K::Row:

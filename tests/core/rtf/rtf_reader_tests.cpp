@@ -290,10 +290,11 @@ TEST(RtfReader, Tables) {
         text("{\\rtf1 \\trowd\\cellx100\\cellx200\\cellx300\\pard\\intbl A\\cell\\cell C\\cell\\row"
              "\\trowd\\pard\\intbl D\\cell E\\cell F\\cell\\row\\pard after\\par}"),
         "A\t\tC\r\nD\tE\tF\r\nafter");
-    // A section break ends a row's line with the gaps of the cells ended after its text: the
-    // page opened holds find's text, no empty line and no tab on the next.
+    // A section break ends a row's line with the gaps of the cells ended after its text, and
+    // a \par after its last cell as a line of its own: the page opened holds find's text.
     for (const char* rtf :
-         {"{\\rtf t\\cell\\nestcell\\sect}", "{\\rtf t\\cell\\nestcell\\sect u\\par}"})
+         {"{\\rtf t\\cell\\nestcell\\sect}", "{\\rtf t\\cell\\nestcell\\sect u\\par}",
+          "{\\rtf x\\intbl\\cell\\par\\sect\\par}"})
         EXPECT_EQ(rtf::documentText(doc(rtf)), text(rtf)) << rtf;
 }
 
