@@ -699,17 +699,22 @@ bool Interpreter::destinationTakesWord(State& s, K k, const Token& t) {
 void Interpreter::documentWord(State& s, K k, const Token& t) {
     const int param = t.param;
     switch (k) {
+    // The document's character set: fonts without their own decode by it from here on.
     case K::Ansi:
         m_ansiCodePage = 1252;
+        m_fonts.changed();
         return;
     case K::Mac:
         m_ansiCodePage = 10000;
+        m_fonts.changed();
         return;
     case K::Pc:
         m_ansiCodePage = 437;
+        m_fonts.changed();
         return;
     case K::Pca:
         m_ansiCodePage = 850;
+        m_fonts.changed();
         return;
     case K::AnsiCpg:
         if (t.hasParam && param > 0 && param < 100000)

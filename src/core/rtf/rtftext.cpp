@@ -519,17 +519,22 @@ void TextScanner::Pass::word() {
 void TextScanner::Pass::documentWord(State& s, K k) {
     const int param = m_t.param;
     switch (k) {
+    // The document's character set: fonts without their own decode by it from here on.
     case K::Ansi:
         m_ansiCodePage = 1252;
+        m_fonts.changed();
         return;
     case K::Mac:
         m_ansiCodePage = 10000;
+        m_fonts.changed();
         return;
     case K::Pc:
         m_ansiCodePage = 437;
+        m_fonts.changed();
         return;
     case K::Pca:
         m_ansiCodePage = 850;
+        m_fonts.changed();
         return;
     case K::AnsiCpg:
         if (m_t.hasParam && param > 0 && param < 100000)

@@ -46,6 +46,8 @@ TEST(RtfScanner, ReadsTheReadersTextWhereItSkipsAhead) {
         // a fallback of one byte, of none, of two; a fallback cut by a group
         {"{\\rtf1 \\u233xz\\uc0\\u233 z\\uc2\\u233\\'e9\\'e9z{\\u233}z\\par}",
          QString::fromUtf8("\u00e9z\u00e9z\u00e9z\u00e9z")},
+        // a character set named after text: the bytes after it decode by it
+        {"{\\rtf1r\\mac\\f1\\'\\f\\'e2", QString::fromUtf8("r\u201a")},
         // numbering, hidden text, cells a tab apart
         {"{\\rtf1{\\*\\pn\\pnlvlbody\\pndec{\\pntxta .}}one\\par two{\\v hid}\\par"
          "\\pard\\intbl A\\cell B\\cell\\row}",
