@@ -1,4 +1,5 @@
 #include "help/helpsitemap.h"
+#include "help/replacematches.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -9,20 +10,15 @@ namespace {
 
 QString decodeEntities(QString text) {
     static const QRegularExpression numeric(QStringLiteral("&#(x[0-9a-fA-F]{1,6}|[0-9]{1,7});"));
-    QString out;
-    qsizetype last = 0;
-    for (auto it = numeric.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        out += QStringView(text).mid(last, m.capturedStart() - last);
+    QString out = replaceMatches(text, numeric, [](const QRegularExpressionMatch& m) {
         const QString num = m.captured(1);
         bool ok = false;
         const uint code =
             num.startsWith(QLatin1Char('x')) ? num.mid(1).toUInt(&ok, 16) : num.toUInt(&ok, 10);
-        if (ok && code > 0 && code <= 0x10FFFF)
-            out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
-        last = m.capturedEnd();
-    }
-    out += QStringView(text).mid(last);
+        return ok && code > 0 && code <= 0x10FFFF
+                   ? QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1)
+                   : QString();
+    });
     out.replace(QLatin1String("&quot;"), QLatin1String("\""));
     out.replace(QLatin1String("&lt;"), QLatin1String("<"));
     out.replace(QLatin1String("&gt;"), QLatin1String(">"));

@@ -2,6 +2,7 @@
 
 #include "dialogs/desktopfont.h"
 #include "help/helpsitemap.h"
+#include "help/replacematches.h"
 #include "mainwindow/windowroles.h"
 
 #include <QApplication>
@@ -52,16 +53,9 @@ QString grownStyleSheet(const QString& css, qreal growth) {
     if (growth <= 1)
         return css;
     static const QRegularExpression points(QStringLiteral("(\\d+(?:\\.\\d+)?)pt\\b"));
-    QString out;
-    qsizetype last = 0;
-    for (auto it = points.globalMatch(css); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        out += QStringView(css).mid(last, m.capturedStart() - last);
-        out += QString::number(m.captured(1).toDouble() * growth, 'f', 1) + QLatin1String("pt");
-        last = m.capturedEnd();
-    }
-    out += QStringView(css).mid(last);
-    return out;
+    return replaceMatches(css, points, [growth](const QRegularExpressionMatch& m) {
+        return QString::number(m.captured(1).toDouble() * growth, 'f', 1) + QLatin1String("pt");
+    });
 }
 
 // The page pane: a text browser whose pages, pictures and style sheets come out of the help
