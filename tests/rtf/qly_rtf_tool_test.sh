@@ -49,4 +49,18 @@ set +e
 "$tool" dump "$tmp" 2>/dev/null; rc=$?
 set -e
 [ $rc = 1 ] || fail "exit status $rc for a folder"
+# A file cut short by another program while it is read: a message and status 1, no crash.
+{ printf '{\\rtf1 '; head -c 64000000 /dev/zero | tr '\0' a; printf '}'; } > "$tmp/cut.rtf"
+"$tool" text "$tmp/cut.rtf" > "$tmp/cut.txt" 2> "$tmp/err" &
+pid=$!
+i=0
+while [ ! -s "$tmp/cut.txt" ] && ((i++ < 1000)); do sleep 0.01; done # its first text
+kill -STOP $pid
+truncate -s 100 "$tmp/cut.rtf"
+kill -CONT $pid
+set +e
+wait $pid; rc=$?
+set -e
+[ $rc = 1 ] || fail "exit status $rc for a file cut short while it was read"
+grep -q "cannot read $tmp/cut.rtf: it was cut short" "$tmp/err" || fail "no message for a file cut short"
 echo "qly-rtf tool: ok"

@@ -17,6 +17,19 @@ QString evenGaps(const QString& text) {
     return out;
 }
 
+// The scanner's text as a sink takes it, in pieces of a few units, each of which must keep a
+// character of two units whole.
+struct Pieces final : qly::rtf::TextSink {
+    QString text;
+    bool whole = true;
+    bool take(QStringView piece) override {
+        whole = whole && (text.isEmpty() || !text.back().isHighSurrogate() ||
+                          !piece.front().isLowSurrogate());
+        text += piece;
+        return true;
+    }
+};
+
 } // namespace
 
 QStringList rtfInvariantFailures(QByteArrayView bytes) {
@@ -45,6 +58,9 @@ QStringList rtfInvariantFailures(QByteArrayView bytes) {
     }
     const QString plain = qly::rtf::plainText(bytes);
     check(qly::rtf::scanText(bytes) == plain, "find's scanner reads the reader's text");
+    Pieces pieces;
+    qly::rtf::TextScanner().scan(bytes, pieces, 5);
+    check(pieces.text == plain && pieces.whole, "find's scanner gives its text in whole pieces");
     // List items carry no number text in the model; find's text has it.
     check(!doc.lists.empty() || evenGaps(plain) == evenGaps(qly::rtf::documentText(doc)),
           "find's text is the model's text");

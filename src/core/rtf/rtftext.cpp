@@ -152,13 +152,15 @@ const char* findBraceOrBackslash(const char* p, const char* end) {
 
 class TextScanner::Pass {
 public:
-    Pass(QByteArrayView bytes, CodePages& codePages, UnitBuffer& out)
+    Pass(QByteArrayView bytes, CodePages& codePages, UnitBuffer& out, TextSink* sink = nullptr,
+         qsizetype pieceUnits = 0)
         : m_tok(bytes.data(), bytes.data() + bytes.size()), m_codePages(codePages),
-          m_fonts(codePages), m_out(out) {
+          m_fonts(codePages), m_out(out), m_sink(sink), m_pieceUnits(pieceUnits) {
         m_stack.reserve(64);
     }
 
     qsizetype run();
+    bool stopped() const { return m_stopped; }
 
 private:
     State& st() { return m_stack.back(); }
@@ -188,10 +190,12 @@ private:
 
     // Output.
     char16_t* room(qsizetype n) {
-        if (m_len + n > m_out.capacity())
-            m_out.reserve(std::max(m_out.capacity() * 2, m_len + n), m_len);
+        if (m_len + n > (m_sink ? m_pieceUnits : m_out.capacity()))
+            makeRoom(n);
         return m_out.data() + m_len;
     }
+    void makeRoom(qsizetype n);
+    bool m_stopped = false; // the sink needs no more text
     bool textGoesStraight() const {
         const State& s = m_stack.back();
         return s.dest == Dest::Normal && !s.hidden && !m_pendingCellPar && m_pendingTabs == 0 &&
@@ -291,6 +295,8 @@ private:
 
     UnitBuffer& m_out;
     qsizetype m_len = 0;
+    TextSink* m_sink;
+    qsizetype m_pieceUnits;
     bool m_paraHasText = false;
     bool m_paraHadListText = false;
     bool m_paraNumbered = false;
@@ -1149,7 +1155,7 @@ bool TextScanner::Pass::readyRun() {
 // gives one unit at the most; up to anything but text, \'hh and \uN.
 void TextScanner::Pass::straightPieces() {
     constexpr qsizetype kPiece = 4096;
-    for (bool more = true; more && m_tok.pos() < m_tok.end();) {
+    for (bool more = true; more && !m_stopped && m_tok.pos() < m_tok.end();) {
         const char* p = m_tok.pos();
         const char* const stop = p + std::min<qsizetype>(kPiece, m_tok.end() - p);
         char16_t* const start = room(kPiece + 16);
@@ -1193,7 +1199,7 @@ void TextScanner::Pass::straightText() {
         m_runReady = false;
         for (bool same = true; same && textGoesStraight();) {
             straightPieces();
-            if (m_skip > 0 || !straightToken(same))
+            if (m_stopped || m_skip > 0 || !straightToken(same))
                 return;
         }
     }
@@ -1203,6 +1209,8 @@ void TextScanner::Pass::straightText() {
 bool TextScanner::Pass::step() {
     if (m_skip == 0 && !m_ignorable && textGoesStraight())
         straightText();
+    if (m_stopped)
+        return false;
     m_tok.next(m_t);
     switch (m_t.type) {
     case Tok::End:
@@ -1249,6 +1257,26 @@ qsizetype TextScanner::Pass::run() {
     return m_len - 2; // paragraphs are joined, not ended, by CR LF
 }
 
+// With a sink, the text up to the last paragraph's end goes to it (the page's last CR LF is
+// no text), and the buffer starts again; else the buffer grows.
+void TextScanner::Pass::makeRoom(qsizetype n) {
+    if (m_sink) {
+        qsizetype keep = 2;
+        if (m_len > 2 && QChar::isHighSurrogate(m_out.data()[m_len - 3]))
+            ++keep;
+        if (m_len > keep) {
+            char16_t* const units = m_out.data();
+            m_stopped = m_stopped || !m_sink->take(QStringView(units, m_len - keep));
+            std::copy_n(units + m_len - keep, keep, units);
+            m_len = keep;
+        }
+        if (m_len + n <= m_pieceUnits)
+            return;
+        m_pieceUnits = m_len + n; // a piece larger than asked for
+    }
+    m_out.reserve(std::max(m_out.capacity() * 2, m_len + n), m_len);
+}
+
 void UnitBuffer::reserve(qsizetype n, qsizetype kept) {
     if (n <= m_capacity)
         return;
@@ -1270,6 +1298,20 @@ QStringView TextScanner::scan(QByteArrayView bytes) {
     Pass pass(bytes, m_codePages, m_out);
     const qsizetype n = pass.run();
     return QStringView(m_out.data(), n);
+}
+
+void TextScanner::scan(QByteArrayView bytes, TextSink& sink, qsizetype pieceUnits) {
+    if (!isRtf(bytes)) {
+        m_plain = plainText(bytes);
+        sink.take(m_plain);
+        return;
+    }
+    pieceUnits = std::max<qsizetype>(pieceUnits, 3);
+    m_out.reserve(pieceUnits, 0);
+    Pass pass(bytes, m_codePages, m_out, &sink, pieceUnits);
+    const qsizetype n = pass.run();
+    if (!pass.stopped())
+        sink.take(QStringView(m_out.data(), n));
 }
 
 QString TextScanner::text(QByteArrayView bytes) {

@@ -26,6 +26,15 @@ private:
     qsizetype m_capacity = 0;
 };
 
+// Takes a page's text piece by piece as the scanner reads it, so that the whole text need
+// never be in memory at once. Pieces keep a surrogate pair together.
+class TextSink {
+public:
+    virtual ~TextSink() = default;
+    // The next piece of the text; false when the rest is not needed (the scan stops soon).
+    virtual bool take(QStringView piece) = 0;
+};
+
 // Gives the same text as plainText (the reader's text), paragraphs joined by "\r\n".
 // Keeps its buffers and code pages from one page to the next; one per thread.
 class TextScanner {
@@ -40,6 +49,9 @@ public:
 
     // The text stays in the scanner's buffer until the next call.
     QStringView scan(QByteArrayView bytes);
+
+    // The text in pieces of about `pieceUnits` units, in a buffer of that size.
+    void scan(QByteArrayView bytes, TextSink& sink, qsizetype pieceUnits = 32768);
 
 private:
     class Pass;
