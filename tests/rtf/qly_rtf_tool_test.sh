@@ -16,6 +16,10 @@ grep -q "emoji 😀 end$" "$tmp/text" || fail "emoji in text"
 # Text is written in pieces: a character of two units where one ends stays whole.
 { printf '{\\rtf1 '; head -c 16383 /dev/zero | tr '\0' a; printf '\\u-10179?\\u-8704? end}'; } > "$tmp/long.rtf"
 grep -qx "a\{16383\}😀 end" <("$tool" text "$tmp/long.rtf") || fail "a character split between pieces"
+# UTF-8 of one to four bytes; a unit of a pair that stands alone is written '?'.
+printf '{\\rtf1 a\\u233?\\u8364?\\u-10179?\\u-8704?\\u-10179? b\\u-8704? c}' > "$tmp/utf8.rtf"
+printf 'a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80? b? c\n' | cmp - <("$tool" text "$tmp/utf8.rtf") ||
+    fail "UTF-8 of the text"
 
 # dump: JSON with the fields of the issue.
 "$tool" dump "$samples/riched20_10.rtf" > "$tmp/dump.json"
