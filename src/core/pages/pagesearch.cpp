@@ -284,6 +284,26 @@ ReadStatus readInto(const QString& path, QByteArray& buffer, qsizetype& length, 
 PageTextCache::PageTextCache() = default;
 PageTextCache::~PageTextCache() = default;
 
+PieceMatcher::PieceMatcher(const TextMatcher& matcher, QString* keep)
+    : m_matcher(matcher), m_around(std::max<qsizetype>(matcher.longestMatch() - 1, 0)),
+      m_keep(keep) {}
+
+bool PieceMatcher::take(QStringView piece) {
+    if (m_keep)
+        m_keep->append(piece);
+    if (m_found)
+        return m_keep != nullptr;
+    if (!m_tail.isEmpty()) {
+        m_joint = m_tail;
+        m_joint.append(piece.first(std::min(m_around, piece.size())));
+        m_found = m_matcher.matches(m_joint);
+    }
+    m_found = m_found || m_matcher.matches(piece);
+    m_tail.append(piece.last(std::min(m_around, piece.size())));
+    m_tail.remove(0, std::max<qsizetype>(0, m_tail.size() - m_around));
+    return m_keep != nullptr || !m_found;
+}
+
 qsizetype PageTextCache::bytesKept() const {
     qsizetype n = 0;
     for (const Page& p : m_pages)
@@ -299,13 +319,15 @@ public:
     explicit PageReader(PageTextCache::Pages* kept) : m_kept(kept) {}
 
     enum class Outcome { Text, NoFile, Failed };
-    // The text of the page file of `index`; with Failed, the reason in `error`.
-    Outcome read(const QString& file, int index, QStringView& text, QString& error);
+    // Whether the page file of `index` holds what the matcher looks for; with Failed, the
+    // reason in `error`.
+    Outcome search(const QString& file, int index, const TextMatcher& matcher, bool& found,
+                   QString& error);
     int filesRead() const { return m_filesRead; }
 
 private:
     bool fromCache(const QString& file, PageTextCache::Page& kept, bool& noFile);
-    Outcome fromFile(const QString& file, PageTextCache::FileId& id, QStringView& text,
+    Outcome fromFile(const QString& file, PageTextCache::FileId& id, QByteArrayView& bytes,
                      QString& error);
 
     PageTextCache::Pages* m_kept;
@@ -328,12 +350,12 @@ bool PageReader::fromCache(const QString& file, PageTextCache::Page& kept, bool&
 }
 
 PageReader::Outcome PageReader::fromFile(const QString& file, PageTextCache::FileId& id,
-                                         QStringView& text, QString& error) {
+                                         QByteArrayView& bytes, QString& error) {
     qsizetype length = 0;
     const ReadStatus status = readInto(file, m_buffer, length, id);
     if (status == ReadStatus::NoFile)
         return Outcome::NoFile;
-    QByteArrayView bytes(m_buffer.constData(), length);
+    bytes = QByteArrayView(m_buffer.constData(), length);
     if (status == ReadStatus::Failed) {
         // Hidden and read-only files count; a dangling link is no file.
         m_retry = readPageFile(file);
@@ -347,26 +369,33 @@ PageReader::Outcome PageReader::fromFile(const QString& file, PageTextCache::Fil
         }
         id = {}; // read on a second try: not kept
     }
-    text = m_scanner.scan(bytes);
     return Outcome::Text;
 }
 
-PageReader::Outcome PageReader::read(const QString& file, int index, QStringView& text,
-                                     QString& error) {
+PageReader::Outcome PageReader::search(const QString& file, int index, const TextMatcher& matcher,
+                                       bool& found, QString& error) {
     PageTextCache::Page* kept = m_kept ? &(*m_kept)[size_t(index)] : nullptr;
     bool noFile = false;
     if (kept && fromCache(file, *kept, noFile)) {
-        text = kept->text;
+        found = matcher.matches(kept->text);
         return Outcome::Text;
     }
     if (noFile)
         return Outcome::NoFile;
     PageTextCache::FileId id;
-    const Outcome outcome = fromFile(file, id, text, error);
-    if (outcome == Outcome::Text && kept && id.size >= 0) {
-        *kept = {file, id, text.toString()};
+    QByteArrayView bytes;
+    const Outcome outcome = fromFile(file, id, bytes, error);
+    if (outcome != Outcome::Text)
+        return outcome;
+    QString text;
+    const bool keep = kept && id.size >= 0;
+    PieceMatcher pieces(matcher, keep ? &text : nullptr);
+    m_scanner.scan(bytes, pieces);
+    found = pieces.found();
+    if (keep) {
+        text.squeeze(); // kept for long: no room to grow
+        *kept = {file, id, std::move(text)};
         ++m_filesRead;
-        text = kept->text;
     }
     return outcome;
 }
@@ -423,10 +452,7 @@ PageSearchResult searchPages(const QString& pageFolder, const QString& searchTex
         PageReader reader(cache ? &cache->m_pages : nullptr);
         for (int i = next++; i < PageCount && i < firstFailed; i = next++) {
             PageOutcome& o = outcomes[size_t(i)];
-            QStringView text;
-            o.outcome = reader.read(pageFilePath(pageFolder, i), i, text, o.error);
-            if (o.outcome == PageReader::Outcome::Text)
-                o.found = matcher.matches(text);
+            o.outcome = reader.search(pageFilePath(pageFolder, i), i, matcher, o.found, o.error);
             for (int f = firstFailed; o.outcome == PageReader::Outcome::Failed && i < f;)
                 firstFailed.compare_exchange_weak(f, i);
         }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "model/pageletters.h"
+#include "rtf/rtftext.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QLocale>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -27,6 +29,8 @@ public:
     ~TextMatcher();
     bool matches(QStringView text) const;
     bool matches(const QString& text) const { return matches(QStringView(text)); }
+    // The most units of text that a match can span.
+    qsizetype longestMatch() const { return std::max(m_text.size(), qsizetype(m_folded.size())); }
 
 private:
     bool matchesAt(const char16_t* s, qsizetype n, qsizetype i, qsizetype offset) const;
@@ -46,6 +50,25 @@ private:
     // The ASCII units whose upper case holds the first unit, when there are two at the most.
     std::array<char16_t, 2> m_asciiFirst = {};
     bool m_skipAscii = false;
+};
+
+// Matches a page's text piece by piece as the scanner reads it, while each piece is still in
+// the processor's cache, and stops the scan at the first hit; a match across pieces is looked
+// for in the units around where they meet. With `keep`, every piece is kept there, and the
+// scan goes to the end: the text is wanted for the next search.
+class PieceMatcher final : public rtf::TextSink {
+public:
+    PieceMatcher(const TextMatcher& matcher, QString* keep);
+    bool found() const { return m_found; }
+    bool take(QStringView piece) override;
+
+private:
+    const TextMatcher& m_matcher;
+    const qsizetype m_around; // units before a piece that a match across it may start in
+    QString* m_keep;
+    QString m_tail;  // those units
+    QString m_joint; // those and the first of the piece
+    bool m_found = false;
 };
 
 struct PageSearchResult {

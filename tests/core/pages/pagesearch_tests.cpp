@@ -148,6 +148,35 @@ TEST(TextMatcher, FoldsALetterWhoseUpperCaseIsSeveral) {
     EXPECT_FALSE(TextMatcher("strasse", true).matches(QString::fromUtf8("straße")));
 }
 
+TEST(PieceMatcher, FindsTheTextWherePiecesMeetAndStopsAtTheFirstHit) {
+    // Every split into three pieces, some shorter than the search text; "STRASSE" is found
+    // in six units ("straße"), the case-sensitive "straße" in as many.
+    const QString text = QString::fromUtf8("ab Hauptstraße cd");
+    const TextMatcher folding("STRASSE", false), exact(QString::fromUtf8("straße"), true),
+        absent("STRASSEN", false);
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        for (qsizetype j = i; j <= text.size(); ++j) {
+            const QStringView pieces[] = {QStringView(text).first(i),
+                                          QStringView(text).sliced(i, j - i),
+                                          QStringView(text).sliced(j)};
+            for (const TextMatcher* matcher : {&folding, &exact, &absent}) {
+                PieceMatcher search(*matcher, nullptr);
+                int taken = 0;
+                while (taken < 3 && search.take(pieces[taken]))
+                    ++taken;
+                EXPECT_EQ(search.found(), matcher != &absent) << i << " " << j;
+                EXPECT_EQ(taken < 3, search.found()) << "no piece after the hit is asked for";
+            }
+            QString kept;
+            PieceMatcher keeping(folding, &kept);
+            for (QStringView piece : pieces)
+                EXPECT_TRUE(keeping.take(piece)) << "a kept text is taken to its end";
+            EXPECT_TRUE(keeping.found());
+            EXPECT_EQ(kept, text);
+        }
+    }
+}
+
 TEST(PageSearch, ACacheRereadsOnlyChangedPages) {
     TempDir dir;
     dir.write("A.rtf", "{\\rtf1 alpha\\par}");
