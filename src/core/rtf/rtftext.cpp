@@ -1257,8 +1257,8 @@ qsizetype TextScanner::Pass::run() {
     return m_len - 2; // paragraphs are joined, not ended, by CR LF
 }
 
-// With a sink, the text up to the last paragraph's end goes to it (the page's last CR LF is
-// no text), and the buffer starts again; else the buffer grows.
+// With a sink, all the text but its last two units goes to it (the page's last CR LF is no
+// text; nor is a pair of units split), and the buffer starts again; else the buffer grows.
 void TextScanner::Pass::makeRoom(qsizetype n) {
     if (m_sink) {
         qsizetype keep = 2;
