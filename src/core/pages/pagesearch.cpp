@@ -442,7 +442,7 @@ template <typename Work> void runOnThreads(int count, const Work& work) {
 } // namespace
 
 PageSearchResult searchPages(const QString& pageFolder, const QString& searchText,
-                             bool caseSensitive, PageTextCache* cache) {
+                             bool caseSensitive, PageTextCache* cache, const ShownPage* shown) {
     std::array<PageOutcome, PageCount> outcomes;
     std::atomic<int> next = 0;
     std::atomic<int> firstFailed = PageCount; // no page after it counts
@@ -452,6 +452,11 @@ PageSearchResult searchPages(const QString& pageFolder, const QString& searchTex
         PageReader reader(cache ? &cache->m_pages : nullptr);
         for (int i = next++; i < PageCount && i < firstFailed; i = next++) {
             PageOutcome& o = outcomes[size_t(i)];
+            if (shown && shown->index == i) {
+                o.outcome = PageReader::Outcome::Text;
+                o.found = matcher.matches(shown->text);
+                continue;
+            }
             o.outcome = reader.search(pageFilePath(pageFolder, i), i, matcher, o.found, o.error);
             for (int f = firstFailed; o.outcome == PageReader::Outcome::Failed && i < f;)
                 firstFailed.compare_exchange_weak(f, i);

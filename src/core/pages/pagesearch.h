@@ -17,6 +17,7 @@
 namespace qly {
 
 class CaseFold;
+struct ShownPage;
 
 // Whether a page's plain text holds the search text: as an exact substring, or, without
 // case sensitivity, as a substring once both texts are upper-cased with the system locale.
@@ -107,17 +108,27 @@ public:
     using Pages = std::array<Page, PageCount>;
 
 private:
-    friend PageSearchResult searchPages(const QString&, const QString&, bool, PageTextCache*);
+    friend PageSearchResult searchPages(const QString&, const QString&, bool, PageTextCache*,
+                                        const ShownPage*);
     Pages m_pages;
     int m_filesRead = 0;
+};
+
+// A page whose text stands for its file: the page shown in the editor, with typing not yet
+// saved, is searched as the user sees it.
+struct ShownPage {
+    int index = -1;
+    QString text; // as find sees a page's text: paragraphs joined by CR LF
 };
 
 // Searches the page files A to Z in a page folder (ending with a separator) for a text.
 // Pages without a file are skipped. A page file that cannot be read ends the search there;
 // the pages found before it are kept. An empty search text matches every page that has a
 // file: callers decide whether an empty search runs at all. With a cache, pages whose files
-// have not changed since it read them are searched from it.
+// have not changed since it read them are searched from it. The shown page, if any, is
+// searched in its text, not its file.
 PageSearchResult searchPages(const QString& pageFolder, const QString& searchText,
-                             bool caseSensitive, PageTextCache* cache = nullptr);
+                             bool caseSensitive, PageTextCache* cache = nullptr,
+                             const ShownPage* shown = nullptr);
 
 } // namespace qly

@@ -7,6 +7,7 @@
 #include "pages/pagesearch.h"
 #include "pages/pagestore.h"
 #include "rtf/rtf.h"
+#include "rtf/rtftext.h"
 #include "settings/error.h"
 
 #include <QApplication>
@@ -198,6 +199,23 @@ void FindForm::formShown() {
     m_searchEdit->setFocus();
 }
 
+void FindForm::setShownPage(int index, const QTextDocument* document) {
+    m_shownIndex = index;
+    m_shownDocument = document;
+    m_shown = {};
+}
+
+// The shown page's text as find reads a page file: through what saving it would write.
+const ShownPage* FindForm::shownPage() {
+    if (!m_shownDocument)
+        return nullptr;
+    if (m_shown.index < 0) {
+        m_shownModel = editorDocument(m_shownDocument);
+        m_shown = {m_shownIndex, rtf::scanText(rtf::writeDocument(m_shownModel))};
+    }
+    return &m_shown;
+}
+
 QString FindForm::pageFile(const QString& letter) const {
     return pageFilePath(m_pageFolder, letter.at(0).unicode() - u'A');
 }
@@ -219,7 +237,8 @@ void FindForm::searchClicked() {
     m_searchButton->setEnabled(false);
     PageSearchResult result;
     try {
-        result = searchPages(m_pageFolder, text, m_caseSensitiveBox->isChecked(), &pageTexts());
+        result = searchPages(m_pageFolder, text, m_caseSensitiveBox->isChecked(), &pageTexts(),
+                             shownPage());
     } catch (...) {
         m_searchButton->setEnabled(true);
         throw;
@@ -252,8 +271,10 @@ void FindForm::pageListClicked() {
         return;
     const QString letter = selected.first()->text();
     // Read first: a page that cannot be read leaves the preview, the choice and OK as they were.
+    const bool shown = shownPage() && m_shownIndex == letter.at(0).unicode() - u'A';
     const Document page =
-        rtf::readDocument(readPageFile(pageFile(letter)).bytesOrRaise(pageFile(letter)));
+        shown ? m_shownModel
+              : rtf::readDocument(readPageFile(pageFile(letter)).bytesOrRaise(pageFile(letter)));
     // Filled while it has no page size, nothing is laid out; with its size back, Qt lays it
     // out from the top, the first screen first. The caret goes back to the start, or the
     // editor would lay out the whole page to show it at the end.

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/document.h"
+#include "pages/pagesearch.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -9,12 +12,14 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTextDocument;
 class QTextEdit;
 
 namespace qly {
 
-// The find dialog: searches the page files of a page folder as they lie on disk, lists the
-// pages that hold the text and previews the one clicked. The pages' text is kept from one
+// The find dialog: searches the page files of a page folder as they lie on disk, and the page
+// shown in the editor as it is there when it holds typing not yet saved; lists the pages that
+// hold the text and previews the one clicked. The pages' text is kept from one
 // search to the next, in this dialog and the next, and read again when a file changes. The main
 // window reads chosenPage after it closes with OK.
 class FindForm : public QDialog {
@@ -22,6 +27,9 @@ class FindForm : public QDialog {
 public:
     // pageFolder ends with a separator; the page file of X is pageFolder + X + ".rtf".
     explicit FindForm(const QString& pageFolder, QWidget* parent = nullptr);
+    // The page of `index` is searched and previewed in the editor's document, which stays as
+    // it is while the dialog is open.
+    void setShownPage(int index, const QTextDocument* document);
 
     // The letter of the list entry last clicked; empty until one is.
     const QString& chosenPage() const { return m_chosenPage; }
@@ -54,6 +62,7 @@ private:
     void buildControls();
     void formShown();
     QString pageFile(const QString& letter) const;
+    const ShownPage* shownPage();
 
     QString m_pageFolder;
     QString m_chosenPage;
@@ -63,6 +72,10 @@ private:
     // and is handled as a click of its own.
     bool m_pressOnSelected = false;
     bool m_clearing = false;
+    const QTextDocument* m_shownDocument = nullptr;
+    int m_shownIndex = -1;
+    ShownPage m_shown; // its text, taken at the first search
+    Document m_shownModel;
 
     QLabel* m_textLabel = nullptr;
     QLineEdit* m_searchEdit = nullptr;

@@ -454,6 +454,10 @@ void MainForm::bringForward() {
 
 void MainForm::findClicked() {
     FindForm form(m_pages.pageFolder(), this);
+    // The page on screen is searched as it is here: with what was typed since it was saved.
+    m_pageLoader->finishPending();
+    if (m_recovery->edited())
+        form.setShownPage(m_pages.rememberedPageIndex(), m_editor->document());
     if (form.exec() != QDialog::Accepted)
         return;
     const int index = m_titleBar->cbNotes()->findText(form.chosenPage(),

@@ -177,6 +177,18 @@ TEST(PieceMatcher, FindsTheTextWherePiecesMeetAndStopsAtTheFirstHit) {
     }
 }
 
+TEST(PageSearch, TheShownPageIsSearchedInItsTextNotItsFile) {
+    TempDir dir;
+    dir.write("A.rtf", "{\\rtf1 saved\\par}");
+    dir.write("C.rtf", "saved too");
+    const ShownPage shown{0, "typed\r\nsince"};
+    PageTextCache cache;
+    EXPECT_EQ(searchPages(folderOf(dir), "typed", false, &cache, &shown).pages, QList<int>{0});
+    EXPECT_EQ(searchPages(folderOf(dir), "saved", false, &cache, &shown).pages, QList<int>{2});
+    const ShownPage unsavedB{1, "typed on a page without a file"};
+    EXPECT_EQ(searchPages(folderOf(dir), "TYPED", false, &cache, &unsavedB).pages, QList<int>{1});
+}
+
 TEST(PageSearch, ACacheRereadsOnlyChangedPages) {
     TempDir dir;
     dir.write("A.rtf", "{\\rtf1 alpha\\par}");

@@ -371,16 +371,19 @@ protected:
 
 } // namespace
 
-TEST_F(MainFormFind, SearchesTheFilesNotTheEditor) {
+TEST_F(MainFormFind, SearchesAndPreviewsTheShownPageAsTheEditorHoldsIt) {
     folder().write("rtf/A.rtf", "saved words");
+    folder().write("rtf/B.rtf", "saved on B");
     auto main = start();
     ASSERT_EQ(main->editor()->toPlainText(), "saved words");
     main->editor()->setPlainText("typed words");
     find(*main, [](FindForm& f) {
         search(f, "typed");
-        EXPECT_TRUE(entries(f).isEmpty());
-        search(f, "saved");
         EXPECT_EQ(entries(f), QStringList{"A"});
+        clickEntry(f, "A");
+        EXPECT_EQ(f.previewEditor()->toPlainText(), "typed words");
+        search(f, "saved");
+        EXPECT_EQ(entries(f), QStringList{"B"}); // the other pages as their files hold them
     });
     EXPECT_EQ(main->editor()->toPlainText(), "typed words");
     EXPECT_EQ(folder().read("rtf/A.rtf"), "saved words"); // cancelled: nothing saved
