@@ -1258,23 +1258,25 @@ qsizetype TextScanner::Pass::run() {
 }
 
 // With a sink, all the text but its last two units goes to it (the page's last CR LF is no
-// text; nor is a pair of units split), and the buffer starts again; else the buffer grows.
+// text; nor is a pair of units split), and the buffer starts again; it grows only for a
+// request larger than a piece, to just that size (a scanner kept from page to page would
+// otherwise double it on each such page). Without, the buffer doubles.
 void TextScanner::Pass::makeRoom(qsizetype n) {
-    if (m_sink) {
-        qsizetype keep = 2;
-        if (m_len > 2 && QChar::isHighSurrogate(m_out.data()[m_len - 3]))
-            ++keep;
-        if (m_len > keep) {
-            char16_t* const units = m_out.data();
-            m_stopped = m_stopped || !m_sink->take(QStringView(units, m_len - keep));
-            std::copy_n(units + m_len - keep, keep, units);
-            m_len = keep;
-        }
-        if (m_len + n <= m_pieceUnits)
-            return;
-        m_pieceUnits = m_len + n; // a piece larger than asked for
+    if (!m_sink) {
+        m_out.reserve(std::max(m_out.capacity() * 2, m_len + n), m_len);
+        return;
     }
-    m_out.reserve(std::max(m_out.capacity() * 2, m_len + n), m_len);
+    qsizetype keep = 2;
+    if (m_len > 2 && QChar::isHighSurrogate(m_out.data()[m_len - 3]))
+        ++keep;
+    if (m_len > keep) {
+        char16_t* const units = m_out.data();
+        m_stopped = m_stopped || !m_sink->take(QStringView(units, m_len - keep));
+        std::copy_n(units + m_len - keep, keep, units);
+        m_len = keep;
+    }
+    m_pieceUnits = std::max(m_pieceUnits, m_len + n);
+    m_out.reserve(m_pieceUnits, m_len);
 }
 
 void UnitBuffer::reserve(qsizetype n, qsizetype kept) {

@@ -71,6 +71,26 @@ TEST(RtfScanner, ReadsTheReadersTextWhereItSkipsAhead) {
     EXPECT_EQ(qly::rtf::scanText(deep), qly::rtf::plainText(deep));
 }
 
+TEST(RtfScanner, AScannerKeptFromPageToPageKeepsItsBufferToThePagesSize) {
+    // Text right after \* is read as one token, 40,000 bytes asking for room at once, more
+    // than a piece: the buffer once doubled for it on every page, until it could not be had.
+    const QByteArray page = "{\\rtf1{\\*" + QByteArray(40000, 'a') + "}\\par}";
+    const QString text = qly::rtf::plainText(page);
+    struct Joined final : qly::rtf::TextSink {
+        QString text;
+        bool take(QStringView piece) override {
+            text += piece;
+            return true;
+        }
+    };
+    qly::rtf::TextScanner scanner;
+    for (int i = 0; i < 64; ++i) {
+        Joined joined;
+        scanner.scan(page, joined);
+        ASSERT_EQ(joined.text, text) << i;
+    }
+}
+
 namespace {
 
 QByteArray sample(const char* name) {
