@@ -232,8 +232,6 @@ bool TextMatcher::matches(QStringView text) const {
 
 namespace {
 
-constexpr qint64 MaxPageFileSize = qint64(1) << 31; // as the page store reads pages
-
 enum class ReadStatus { Read, NoFile, Failed };
 
 template <typename Id> Id fileId(const struct stat& st) {

@@ -14,7 +14,6 @@ namespace qly {
 
 namespace {
 // A page is text: anything far larger is not a page we could have written.
-constexpr qint64 MaxPageFileSize = qint64(1) << 31;
 
 } // namespace
 

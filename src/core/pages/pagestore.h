@@ -18,6 +18,9 @@ void forceFolders(const QString& path);
 // Empty when the program's folder is not known; the page files are then empty paths too.
 QString pageFolderFor(const QString& programDir);
 
+// The largest page file that is read.
+inline constexpr qint64 MaxPageFileSize = qint64(1) << 31;
+
 // The file of a page (0 = A) in a page folder that ends with a separator.
 QString pageFilePath(const QString& pageFolder, int index);
 

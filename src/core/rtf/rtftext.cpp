@@ -155,7 +155,8 @@ public:
     Pass(QByteArrayView bytes, CodePages& codePages, UnitBuffer& out, TextSink* sink = nullptr,
          qsizetype pieceUnits = 0)
         : m_tok(bytes.data(), bytes.data() + bytes.size()), m_codePages(codePages),
-          m_fonts(codePages), m_out(out), m_sink(sink), m_pieceUnits(pieceUnits) {
+          m_fonts(codePages), m_out(out), m_sink(sink),
+          m_limit(sink ? pieceUnits : out.capacity()) {
         m_stack.reserve(64);
     }
 
@@ -190,7 +191,7 @@ private:
 
     // Output.
     char16_t* room(qsizetype n) {
-        if (m_len + n > (m_sink ? m_pieceUnits : m_out.capacity()))
+        if (m_len + n > m_limit)
             makeRoom(n);
         return m_out.data() + m_len;
     }
@@ -296,7 +297,7 @@ private:
     UnitBuffer& m_out;
     qsizetype m_len = 0;
     TextSink* m_sink;
-    qsizetype m_pieceUnits;
+    qsizetype m_limit; // the units written before makeRoom: a piece's, or the buffer's
     bool m_paraHasText = false;
     bool m_paraHadListText = false;
     bool m_paraNumbered = false;
@@ -1264,6 +1265,7 @@ qsizetype TextScanner::Pass::run() {
 void TextScanner::Pass::makeRoom(qsizetype n) {
     if (!m_sink) {
         m_out.reserve(std::max(m_out.capacity() * 2, m_len + n), m_len);
+        m_limit = m_out.capacity();
         return;
     }
     qsizetype keep = 2;
@@ -1275,8 +1277,8 @@ void TextScanner::Pass::makeRoom(qsizetype n) {
         std::copy_n(units + m_len - keep, keep, units);
         m_len = keep;
     }
-    m_pieceUnits = std::max(m_pieceUnits, m_len + n);
-    m_out.reserve(m_pieceUnits, m_len);
+    m_limit = std::max(m_limit, m_len + n);
+    m_out.reserve(m_limit, m_len);
 }
 
 void UnitBuffer::reserve(qsizetype n, qsizetype kept) {

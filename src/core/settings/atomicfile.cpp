@@ -11,8 +11,10 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace qly {
 
@@ -55,6 +57,10 @@ IoError notRegular(const struct stat& st) {
     return ioError(QStringLiteral("It is not a regular file"));
 }
 
+IoError tooLarge() {
+    return ioError(QStringLiteral("The file is too large"));
+}
+
 struct Descriptor {
     int fd = -1;
     ~Descriptor() {
@@ -93,16 +99,19 @@ quint64 contentHash(QByteArrayView bytes) {
     return qHashBits(bytes.data(), size_t(bytes.size()), 0x5157494c4c455259ULL);
 }
 
-IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize) {
+namespace {
+
+// Opens what lies at path for reading when it is a regular file of at most maxSize bytes;
+// its status in st. Non-blocking and without following a link: what lies there may have
+// changed since it was looked at.
+IoResult<int> openRegularFile(const QString& path, qint64 maxSize, struct stat& st) {
     const QByteArray native = QFile::encodeName(path);
-    struct stat st = {};
     if (path.isEmpty())
         return ioErrorFromErrno(ENOENT);
     if (::lstat(native.constData(), &st) != 0)
         return ioErrorFromErrno(errno == ENOTDIR ? ENOENT : errno);
     if (!S_ISREG(st.st_mode))
         return notRegular(st);
-    // Non-blocking and without following a link: what lies there may have changed since.
     Descriptor file{
         ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY)};
     if (file.fd < 0)
@@ -111,9 +120,19 @@ IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize) {
         return ioErrorFromErrno(errno);
     if (!S_ISREG(st.st_mode))
         return notRegular(st);
-    const auto tooLarge = [] { return ioError(QStringLiteral("The file is too large")); };
     if (st.st_size > maxSize)
         return tooLarge();
+    return std::exchange(file.fd, -1);
+}
+
+} // namespace
+
+IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize) {
+    struct stat st = {};
+    IoResult<int> opened = openRegularFile(path, maxSize, st);
+    if (!opened)
+        return opened.error();
+    const Descriptor file{opened.value()};
     FileContent content;
     content.identity = identityOf(st);
     content.bytes.reserve(qsizetype(st.st_size));
@@ -134,6 +153,39 @@ IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize) {
     if (::fstat(file.fd, &st) == 0)
         content.identity = identityOf(st);
     return content;
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : m_bytes(std::exchange(other.m_bytes, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+    std::swap(m_bytes, other.m_bytes);
+    std::swap(m_size, other.m_size);
+    return *this;
+}
+
+MappedFile::~MappedFile() {
+    if (m_bytes)
+        ::munmap(const_cast<char*>(m_bytes), size_t(m_size));
+}
+
+IoResult<MappedFile> mapRegularFile(const QString& path, qint64 maxSize) {
+    struct stat st = {};
+    IoResult<int> opened = openRegularFile(path, maxSize, st);
+    if (!opened)
+        return opened.error();
+    const Descriptor file{opened.value()};
+    MappedFile mapped;
+    if (st.st_size == 0)
+        return mapped; // nothing to map
+    // All of it at once: the file's pages are in memory already, mostly.
+    void* bytes =
+        ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.fd, 0);
+    if (bytes == MAP_FAILED)
+        return ioErrorFromErrno(errno);
+    mapped.m_bytes = static_cast<const char*>(bytes);
+    mapped.m_size = qsizetype(st.st_size);
+    return mapped;
 }
 
 IoResult<FileIdentity> writeFileAtomically(const QString& path, QByteArrayView data) {

@@ -40,6 +40,26 @@ struct FileContent {
 // fails too.
 IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize);
 
+// A regular file's bytes mapped read-only into memory, taken as readRegularFile takes a file
+// (the same checks and limit), without a copy or memory of its own. Another program that cuts
+// the file short while it is mapped makes a read past the new end raise SIGBUS: for tools that
+// may end there, never for the program's windows.
+class MappedFile {
+public:
+    MappedFile() = default;
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    ~MappedFile();
+
+    QByteArrayView bytes() const { return {m_bytes, m_size}; }
+
+private:
+    friend IoResult<MappedFile> mapRegularFile(const QString& path, qint64 maxSize);
+    const char* m_bytes = nullptr;
+    qsizetype m_size = 0;
+};
+IoResult<MappedFile> mapRegularFile(const QString& path, qint64 maxSize);
+
 // Replaces the file at path with data: written to a temporary file in the same folder,
 // flushed to disk and renamed over the old one, so a crash, a full disk or a pulled drive
 // leaves either the old or the new file, never a truncated one. After the rename the folder

@@ -200,18 +200,18 @@ void FindForm::formShown() {
 }
 
 void FindForm::setShownPage(int index, const QTextDocument* document) {
-    m_shownIndex = index;
     m_shownDocument = document;
-    m_shown = {};
+    m_shown = {index, QString()};
+    m_shownPage.reset();
 }
 
 // The shown page's text as find reads a page file: through what saving it would write.
 const ShownPage* FindForm::shownPage() {
     if (!m_shownDocument)
         return nullptr;
-    if (m_shown.index < 0) {
-        m_shownModel = editorDocument(m_shownDocument);
-        m_shown = {m_shownIndex, rtf::scanText(rtf::writeDocument(m_shownModel))};
+    if (!m_shownPage) {
+        m_shownPage = editorDocument(m_shownDocument);
+        m_shown.text = rtf::scanText(rtf::writeDocument(*m_shownPage));
     }
     return &m_shown;
 }
@@ -271,9 +271,9 @@ void FindForm::pageListClicked() {
         return;
     const QString letter = selected.first()->text();
     // Read first: a page that cannot be read leaves the preview, the choice and OK as they were.
-    const bool shown = shownPage() && m_shownIndex == letter.at(0).unicode() - u'A';
+    const bool shown = shownPage() && m_shown.index == letter.at(0).unicode() - u'A';
     const Document page =
-        shown ? m_shownModel
+        shown ? *m_shownPage
               : rtf::readDocument(readPageFile(pageFile(letter)).bytesOrRaise(pageFile(letter)));
     // Filled while it has no page size, nothing is laid out; with its size back, Qt lays it
     // out from the top, the first screen first. The caret goes back to the start, or the

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <optional>
+
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -73,9 +75,8 @@ private:
     bool m_pressOnSelected = false;
     bool m_clearing = false;
     const QTextDocument* m_shownDocument = nullptr;
-    int m_shownIndex = -1;
-    ShownPage m_shown; // its text, taken at the first search
-    Document m_shownModel;
+    ShownPage m_shown;                   // its index; its text from the first search on
+    std::optional<Document> m_shownPage; // taken at the first search
 
     QLabel* m_textLabel = nullptr;
     QLineEdit* m_searchEdit = nullptr;
