@@ -43,6 +43,12 @@ rm -f "$HOME/Desktop/Quillery.desktop"
 
 wait_text() { wait_file_has "$1" "$2"; }
 _taller_than() { [ "$(win_geometry "$1" | cut -d' ' -f4)" -gt "$2" ]; }
+# The window WID lies whole on a 1280x800 screen.
+_on_screen() {
+    local x y w h
+    read -r x y w h <<<"$(win_geometry "$1")"
+    [ "$y" -ge 0 ] && [ $((y + h)) -le 800 ] && [ $((x + w)) -le 1280 ]
+}
 
 app_start "$home"
 main=$(wait_window Quillery) || fail "no main window"
@@ -129,9 +135,11 @@ for scale in 1 2; do
     read -r _ _ _ collapsed <<<"$(win_geometry "$dlg")"
     xdotool key alt+m
     wait_for _taller_than "$dlg" "$collapsed" || fail "More did not expand at scale $scale"
-    read -r dx dy dw dh <<<"$(win_geometry "$dlg")"
-    [ "$dy" -ge 0 ] && [ $((dy + dh)) -le 800 ] && [ $((dx + dw)) -le 1280 ] \
-        || fail "the expanded dialog leaves the screen at scale $scale: ${dw}x$dh+$dx+$dy"
+    # The dialog grows first and is moved back onto the screen after: wait for both.
+    wait_for _on_screen "$dlg" || {
+        read -r dx dy dw dh <<<"$(win_geometry "$dlg")"
+        fail "the expanded dialog leaves the screen at scale $scale: ${dw}x$dh+$dx+$dy"
+    }
     import -window root "$shots/gomobile-notes2go-scale$scale.png"
     xdotool key Escape
     wait_gone "Go Mobile" || fail "Esc did not close the dialog"
