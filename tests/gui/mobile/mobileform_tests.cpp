@@ -497,6 +497,7 @@ TEST_F(GoMobileStick, APipeNamedLikeAPageOnTheStickIsNamedAndTheCopyFinishes) {
     copy();
     EXPECT_EQ(text(&back, "pnStatus"),
               "Copy complete. Not copied, as they are not regular files: rtf/C.rtf");
+    shot("gomobile-skipped");
     EXPECT_EQ(readFile(m_home + "/rtf/C.rtf"), homeC);
 }
 
