@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Large pages in the program: a page of 300,000 alternating formats lets the window come up
 # and a termination signal end the program at any moment without writing anything; a 1 MB
-# page is complete and editable, and what was typed at its end is saved.
+# page is complete and editable, and what was typed at its end is saved. A 2 GiB page (sparse)
+# is named at once, without being read.
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 x_start 1024x768
 make_page="$QLY_SOURCE_DIR/bench/make_page.py"
@@ -46,3 +47,32 @@ wait_exit "$APP_PID" 20 || fail "no exit after typing"
 [ "$(tail -n1 "$X_WORK/after.txt")" = zzEND ] || fail "typing at the end lost: $(tail -n1 "$X_WORK/after.txt")"
 head -n -1 "$X_WORK/after.txt" | cmp -s - "$X_WORK/before.txt" || fail "the 1 MB page lost text"
 pass "1 MB page: typed at its end, saved whole"
+
+# --- A 2 GiB page: refused before it is read, its message up within 2 s of a normal start.
+# In a build with the address sanitizer, its own memory is the baseline.
+peak_kb() { awk '/^VmHWM/ {print $2}' "/proc/$1/status"; }
+started_ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
+rm -f "$app/qly.ini"
+printf '{\\rtf1\\ansi small\\par}' >"$app/rtf/A.rtf"
+t0=$(date +%s%N)
+app_start "$app"
+wait_window Quillery >/dev/null || fail "no window with a small page"
+normal_ms=$(started_ms "$t0")
+normal_kb=$(peak_kb "$APP_PID")
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 5 || fail "no exit on SIGTERM"
+rm -f "$app/rtf/A.rtf" "$app/qly.ini"
+truncate -s 2G "$app/rtf/A.rtf"
+t0=$(date +%s%N)
+app_start "$app"
+wait_for program_dialog >/dev/null || fail "no message about the 2 GiB page"
+large_ms=$(started_ms "$t0")
+large_kb=$(peak_kb "$APP_PID")
+base_kb=0
+ldd "$app/qly" | grep -q libasan && base_kb=$normal_kb
+[ $((large_kb - base_kb)) -lt 102400 ] || fail "the 2 GiB page took ${large_kb} kB (normal start ${normal_kb} kB)"
+[ "$large_ms" -lt $((normal_ms + 2000)) ] || fail "the message came after ${large_ms} ms (a normal window after ${normal_ms} ms)"
+kill -TERM "$APP_PID"
+wait_exit "$APP_PID" 5 || fail "no exit on SIGTERM with the message up"
+[ "$(stat -c %s "$app/rtf/A.rtf")" = 2147483648 ] || fail "the 2 GiB page changed"
+pass "2 GiB page: message after ${large_ms} ms (window ${normal_ms} ms), peak ${large_kb} kB (normal ${normal_kb} kB)"

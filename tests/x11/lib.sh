@@ -288,6 +288,15 @@ message_box() {
     return 1
 }
 no_message_box() { ! message_box "$1" >/dev/null; }
+# A visible dialog of the program's (a message box), whether the main window is up or not;
+# prints its id.
+program_dialog() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Quillery$' 2>/dev/null); do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q DIALOG && { echo "$w"; return 0; }
+    done
+    return 1
+}
 # Answers the message box over WID with its default button, and waits until it is gone.
 answer_box() {
     local box

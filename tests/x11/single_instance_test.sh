@@ -3,7 +3,7 @@
 # a socket left by a crashed copy does not block the next start; SIGTERM shuts down as a
 # close does. A copy from another folder (a stick) runs beside the first, on its own notes,
 # its title naming the stick; without a runtime folder a channel planted by someone else is
-# not used.
+# not used, and a private folder planted under the program's name is replaced by another.
 if [ "$(id -u)" = 0 ] && [ -z "${QLY_IN_NAMESPACE:-}" ]; then
     # Root mounts the stick in a private mount namespace.
     QLY_IN_NAMESPACE=1 exec unshare -m --propagation private bash "$0" "$@"
@@ -97,6 +97,7 @@ wait_exit "$home_pid" 5 && wait_exit "$stick_pid" 5 || fail "no exit on SIGTERM"
 tmp="$X_WORK/tmp"
 mkdir -p "$tmp"
 private="$tmp/quillery-$(id -u)"
+export XDG_STATE_HOME="$X_WORK/state"
 start_without_runtime_folder() {
     env -u XDG_RUNTIME_DIR TMPDIR="$tmp" "$app/qly" >"$X_WORK/app.log" 2>&1 &
     APP_PID=$!
@@ -154,4 +155,20 @@ if [ "$(id -u)" = 0 ]; then
     kill -TERM "$APP_PID"
     wait_exit "$APP_PID" 5 || fail "no exit on SIGTERM"
     pass "another user's listener on the channel is not asked: the program starts"
+
+    # The private folder's name taken first by another user: the channel goes to another
+    # folder of this user's, found again by the next start, which then ends.
+    rm -rf "$private"
+    mkdir -m 700 "$private"
+    chown 65534:65534 "$private"
+    start_without_runtime_folder
+    first=$APP_PID
+    wait_window Quillery >/dev/null || fail "no window with the private folder planted"
+    env -u XDG_RUNTIME_DIR TMPDIR="$tmp" timeout 10 "$app/qly" || fail "a second start did not end"
+    [ "$(pgrep -c -f "$app/qly")" = 1 ] || fail "two copies run with the private folder planted"
+    [ "$(xdotool search --onlyvisible --name '^Quillery$' | wc -l)" = 1 ] || fail "two windows"
+    [ -z "$(ls -A "$private")" ] || fail "something was written into the planted folder"
+    kill -TERM "$first"
+    wait_exit "$first" 5 || fail "no exit on SIGTERM"
+    pass "a planted $private: one window, the channel in $(cat "$XDG_STATE_HOME/quillery/channel-folder")"
 fi

@@ -196,12 +196,17 @@ void copyFileWithProgress(const QString& source, const QString& target,
     const QByteArray src = QFile::encodeName(source);
     const QByteArray dst = QFile::encodeName(target);
 
-    const Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a pipe in the file's place must not hold the copy; only a regular file
+    // is copied.
+    const Fd in(::open(src.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0)
         raiseFor("Cannot open file %1: %2", source, errno);
+    if (S_ISDIR(st.st_mode))
+        raiseFor("Cannot open file %1: %2", source, EISDIR);
     if (!S_ISREG(st.st_mode))
-        raiseFor("Cannot open file %1: %2", source, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        throw Error(QStringLiteral("Cannot open file %1: It is not a regular file").arg(source));
+    ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
     const qint64 size = st.st_size;
     const auto report = [&](qint64 done) {
         if (progress)

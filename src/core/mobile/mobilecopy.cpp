@@ -96,6 +96,9 @@ QString copyCompleteText(const MobileCopyResult& result) {
                     .arg(n)
                     .arg(n == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
                     .arg(result.newerPagesKept.join(QStringLiteral(", ")));
+    if (!result.skipped.isEmpty())
+        text += QStringLiteral(". Not copied, as they are not regular files: %1")
+                    .arg(result.skipped.join(QStringLiteral(", ")));
     if (result.programWithoutRuntime)
         text +=
             QStringLiteral(". The program had no runtime folder: the copy needs Qt 6 installed");
@@ -242,6 +245,8 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
                     QStringLiteral("Cannot create file %1: %2").arg(script, written.reason()));
         }
         int i = 0;
+        for (const QString& name : mobileSkippedPageFiles(m_plan.pageFolder))
+            result.skipped << QStringLiteral("rtf/") + name;
         for (const QString& name : mobilePageFiles(m_plan.pageFolder)) {
             ++i;
             step(QStringLiteral("Notes: File %1 of %2").arg(i).arg(m_plan.notesCount));

@@ -39,10 +39,14 @@ struct MobileCopyResult {
     // Pages at the target that had changed since they were last copied and were replaced:
     // each is the newest version in the target's backup folder. By letter.
     QStringList newerPagesKept;
+    // Entries of the page folder named like a page that are not regular files ("rtf/C.rtf"
+    // a pipe): not copied.
+    QStringList skipped;
 };
 
-// "Copy complete", with the newer pages that went to the backup folder when there are any, and
-// a word when the program went without its runtime.
+// "Copy complete", with the newer pages that went to the backup folder when there are any, the
+// entries not copied as they are not regular files, and a word when the program went without
+// its runtime.
 QString copyCompleteText(const MobileCopyResult& result);
 
 // One copy, run on any thread. Before the copy replaces a page or the settings file at the

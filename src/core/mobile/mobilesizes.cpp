@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace qly {
 
 namespace {
@@ -90,17 +92,36 @@ QString mobileProgramFileName() {
 #endif
 }
 
-QStringList mobilePageFiles(const QString& pageFolder) {
-    // Files only: a folder that happens to be named like a page cannot be copied as one.
+namespace {
+// The folder's entries named like a page, split by whether they are regular files.
+QStringList pageEntries(const QString& pageFolder, bool regular) {
     const QDir dir(pageFolder);
     QStringList pages;
-    const auto entries =
-        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    const auto entries = dir.entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& info : entries) {
-        if (info.fileName().endsWith(QLatin1String(".rtf"), Qt::CaseInsensitive))
+        if (!info.fileName().endsWith(QLatin1String(".rtf"), Qt::CaseInsensitive))
+            continue;
+        struct stat st = {};
+        const bool isRegular =
+            ::stat(QFile::encodeName(info.filePath()).constData(), &st) == 0 && S_ISREG(st.st_mode);
+        if (isRegular == regular)
             pages.append(info.fileName());
     }
     return pages;
+}
+} // namespace
+
+QStringList mobilePageFiles(const QString& pageFolder) {
+    // Regular files only: a folder or a pipe that happens to be named like a page cannot be
+    // copied as one.
+    return pageEntries(pageFolder, true);
+}
+
+QStringList mobileSkippedPageFiles(const QString& pageFolder) {
+    QStringList skipped = pageEntries(pageFolder, false);
+    skipped.sort();
+    return skipped;
 }
 
 MobileSizes measureMobileSizes(const MobileSource& source) {

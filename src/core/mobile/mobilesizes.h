@@ -16,9 +16,12 @@ QString formatSizeLong(double bytes, const QLocale& locale = QLocale::system());
 // The file name of the program in a Go Mobile target folder on this platform.
 QString mobileProgramFileName();
 
-// The page files of a page folder: its entries whose names end in ".rtf" in any case, as
-// the folder lists them (not sorted).
+// The page files of a page folder: its regular files (or links to one) whose names end in
+// ".rtf" in any case, as the folder lists them (not sorted).
 QStringList mobilePageFiles(const QString& pageFolder);
+// The entries named like a page that are not regular files (a pipe, a device, a folder, a
+// link to nothing): Go Mobile leaves them and says so. Sorted.
+QStringList mobileSkippedPageFiles(const QString& pageFolder);
 
 // What the copy needs, measured when the dialog opens. All 64-bit.
 struct MobileSizes {

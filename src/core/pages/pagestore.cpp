@@ -9,13 +9,10 @@
 #include <QFile>
 
 #include <cerrno>
+#include <new>
+#include <sys/stat.h>
 
 namespace qly {
-
-namespace {
-// A page is text: anything far larger is not a page we could have written.
-
-} // namespace
 
 void forceFolders(const QString& path) {
     if (path.isEmpty())
@@ -31,6 +28,48 @@ QString pageFolderFor(const QString& programDir) {
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir + QStringLiteral("rtf/");
+}
+
+QString ownSubfolder(const QString& parent, const QString& name, QString* link) {
+    QString base = parent;
+    if (!base.isEmpty() && !base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    const auto isLink = [](const QString& path) {
+        struct stat st = {};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+    };
+    const QString first = base + name;
+    if (!isLink(first))
+        return first + QLatin1Char('/');
+    if (link)
+        *link = first;
+    for (int n = 2; n <= 9; ++n) {
+        const QString other = base + name + QLatin1Char('.') + QString::number(n);
+        if (!isLink(other))
+            return other + QLatin1Char('/');
+    }
+    return QString(); // nowhere safe: nothing is kept
+}
+
+QString pageFolderProblem(const QString& pageFolder) {
+    if (pageFolder.isEmpty())
+        return QString();
+    QString folder = pageFolder;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    struct stat st = {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return QString();
+        return QStringLiteral("The page folder %1 cannot be reached (%2). Pages cannot be read "
+                              "or saved")
+            .arg(QDir::toNativeSeparators(folder), ioErrorFromErrno(errno).reason);
+    }
+    if (S_ISDIR(st.st_mode))
+        return QString();
+    return QStringLiteral("The page folder %1 is not a folder (%2). Pages cannot be read or "
+                          "saved until it is moved away")
+        .arg(QDir::toNativeSeparators(folder), ioErrorFromErrno(ENOTDIR).reason);
 }
 
 QString pageFilePath(const QString& pageFolder, int index) {
@@ -74,7 +113,9 @@ void PageStore::setVersionsKept(int count) {
     QString folder = m_programDir;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    m_versions = PageVersions(folder + QStringLiteral("backup/"), count);
+    QString link;
+    m_versions = PageVersions(ownSubfolder(folder, QStringLiteral("backup"), &link), count);
+    m_versions.setRefusedLink(link);
 }
 
 void PageStore::setCurrentPage(int index) {
@@ -94,8 +135,18 @@ PageStore::Load PageStore::loadCurrentPage() {
     if (file.status == PageFileRead::Status::NoFile)
         m_known = Known{};
     if (file.isRead()) {
+        try {
+            load.document = rtf::readDocument(file.bytes);
+        } catch (const std::bad_alloc&) {
+            // A page whose text does not fit in memory is one that cannot be read.
+            load.status = PageFileRead::Status::Unreadable;
+            load.reason = ioErrorFromErrno(ENOMEM).reason;
+            load.document = Document();
+            m_currentReadOnly = true;
+            m_known.reset();
+            return load;
+        }
         m_known = Known{true, file.identity, contentHash(file.bytes)};
-        load.document = rtf::readDocument(file.bytes);
     }
     return load;
 }

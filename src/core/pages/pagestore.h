@@ -18,8 +18,20 @@ void forceFolders(const QString& path);
 // Empty when the program's folder is not known; the page files are then empty paths too.
 QString pageFolderFor(const QString& programDir);
 
-// The largest page file that is read.
-inline constexpr qint64 MaxPageFileSize = qint64(1) << 31;
+// The folder "<parent><name>/" for files the program keeps for itself (backup/, recovery/),
+// ending with a separator. It may not be a symbolic link, which could send what is written
+// there (and removed from there) anywhere: when one is in its place, the first of
+// "<name>.2/" to "<name>.9/" that is not a link is used instead, and link is set to the one
+// found. Nothing is made here.
+QString ownSubfolder(const QString& parent, const QString& name, QString* link = nullptr);
+
+// The page folder when it is there but not a folder (a file named "rtf"): a message naming it,
+// for the start. Empty when it is a folder, a link to one, or missing (it is made then).
+QString pageFolderProblem(const QString& pageFolder);
+
+// The largest page file that is read: far more than anyone types, and what the editor still
+// holds in memory. A larger file is refused before any of it is read.
+inline constexpr qint64 MaxPageFileSize = qint64(256) << 20;
 
 // The file of a page (0 = A) in a page folder that ends with a separator.
 QString pageFilePath(const QString& pageFolder, int index);

@@ -12,6 +12,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qly {
@@ -27,26 +30,40 @@ QString PageVersions::versionFile(const QString& pageFile, int number) const {
            QString::number(number) + QStringLiteral(".rtf");
 }
 
+namespace {
+QByteArray nativeName(const QString& name) {
+    return QFile::encodeName(name);
+}
+} // namespace
+
+IoResult<Folder> PageVersions::open(bool create) const {
+    if (m_folder.isEmpty())
+        return ioErrorFromErrno(ENOENT);
+    return openFolder(m_folder, create);
+}
+
 QString PageVersions::hold(const QString& pageFile, QByteArrayView newContent) const {
     if (m_count <= 0 || m_folder.isEmpty())
         return QString();
     const PageFileRead old = readPageFile(pageFile);
-    if (!old.isRead() || old.bytes == newContent || !QDir().mkpath(m_folder))
+    if (!old.isRead() || old.bytes == newContent)
         return QString();
-    if (QFileInfo(m_folder).isSymLink())
-        return QString(); // versions are never written through a link
+    // Versions are never written through a link: the folder is opened without following one.
+    const IoResult<Folder> folder = open(true);
+    if (!folder)
+        return QString();
+    const int fd = folder.value().fd();
     // One held file a page; one left by a kill is replaced.
-    const QString held =
-        m_folder + QFileInfo(pageFile).completeBaseName() + QStringLiteral(".held");
-    const QByteArray native = QFile::encodeName(held);
-    ::unlink(native.constData());
-    if (::link(QFile::encodeName(pageFile).constData(), native.constData()) == 0)
-        return held;
+    const QString name = QFileInfo(pageFile).completeBaseName() + QStringLiteral(".held");
+    const QByteArray native = nativeName(name);
+    ::unlinkat(fd, native.constData(), 0);
+    if (::linkat(AT_FDCWD, QFile::encodeName(pageFile).constData(), fd, native.constData(), 0) == 0)
+        return m_folder + name;
     // No hard links (FAT): a copy, for which older versions of this page give room.
     for (;;) {
-        const IoResult<FileIdentity> copied = writeFileAtomically(held, old.bytes);
+        const IoResult<FileIdentity> copied = writeFileAtomically(folder.value(), name, old.bytes);
         if (copied)
-            return held;
+            return m_folder + name;
         if (!isNoSpace(copied.error().code) || !dropOldestOf(pageFile))
             return QString();
     }
@@ -55,21 +72,28 @@ QString PageVersions::hold(const QString& pageFile, QByteArrayView newContent) c
 void PageVersions::keep(const QString& held, const QString& pageFile) const {
     if (held.isEmpty())
         return;
+    const IoResult<Folder> folder = open(false);
+    if (!folder)
+        return;
+    const int fd = folder.value().fd();
     const auto native = [this, &pageFile](int number) {
-        return QFile::encodeName(versionFile(pageFile, number));
+        return nativeName(QFileInfo(versionFile(pageFile, number)).fileName());
     };
     // Versions beyond the count (the count was lowered) go first.
-    for (int n = m_count + 1; n <= MaxCount && ::unlink(native(n).constData()) == 0; ++n) {
+    for (int n = m_count + 1; n <= MaxCount && ::unlinkat(fd, native(n).constData(), 0) == 0; ++n) {
     }
     for (int n = m_count - 1; n >= 1; --n)
-        ::rename(native(n).constData(), native(n + 1).constData());
-    if (::rename(QFile::encodeName(held).constData(), native(1).constData()) != 0)
-        drop(held);
+        ::renameat(fd, native(n).constData(), fd, native(n + 1).constData());
+    const QByteArray heldName = nativeName(QFileInfo(held).fileName());
+    if (::renameat(fd, heldName.constData(), fd, native(1).constData()) != 0)
+        ::unlinkat(fd, heldName.constData(), 0);
 }
 
 void PageVersions::drop(const QString& held) const {
-    if (!held.isEmpty())
-        ::unlink(QFile::encodeName(held).constData());
+    if (held.isEmpty())
+        return;
+    if (const IoResult<Folder> folder = open(false))
+        ::unlinkat(folder.value().fd(), nativeName(QFileInfo(held).fileName()).constData(), 0);
 }
 
 namespace {
@@ -85,10 +109,13 @@ int versionNumber(const QString& name, QString* page) {
 } // namespace
 
 bool PageVersions::dropOldestOf(const QString& pageFile) const {
-    if (m_folder.isEmpty())
+    const IoResult<Folder> folder = open(false);
+    if (!folder)
         return false;
     for (int n = MaxCount; n >= 1; --n)
-        if (::unlink(QFile::encodeName(versionFile(pageFile, n)).constData()) == 0)
+        if (::unlinkat(folder.value().fd(),
+                       nativeName(QFileInfo(versionFile(pageFile, n)).fileName()).constData(),
+                       0) == 0)
             return true;
     return false;
 }
@@ -96,42 +123,61 @@ bool PageVersions::dropOldestOf(const QString& pageFile) const {
 bool PageVersions::dropOldest(const QString& pageFile) const {
     if (dropOldestOf(pageFile))
         return true;
+    const IoResult<Folder> folder = open(false);
+    if (!folder)
+        return false;
     // Another page's: the highest number, the oldest file among equal numbers.
-    QString oldest;
+    const int listed = ::openat(folder.value().fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return false;
+    }
+    QByteArray oldest;
     int oldestNumber = 0;
-    QDateTime oldestTime;
-    const QFileInfoList files = QDir(m_folder).entryInfoList(QDir::Files | QDir::NoSymLinks);
-    for (const QFileInfo& file : files) {
+    qint64 oldestTime = 0;
+    while (const dirent* entry = ::readdir(dir)) {
         QString page;
-        const int n = versionNumber(file.fileName(), &page);
-        if (n == 0)
+        const int n = versionNumber(QFile::decodeName(entry->d_name), &page);
+        struct stat st = {};
+        if (n == 0 ||
+            ::fstatat(folder.value().fd(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode))
             continue;
-        const QDateTime time = file.lastModified();
+        const qint64 time = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
         if (n > oldestNumber || (n == oldestNumber && time < oldestTime)) {
-            oldest = file.filePath();
+            oldest = entry->d_name;
             oldestNumber = n;
             oldestTime = time;
         }
     }
-    return !oldest.isEmpty() && ::unlink(QFile::encodeName(oldest).constData()) == 0;
+    ::closedir(dir);
+    return !oldest.isEmpty() && ::unlinkat(folder.value().fd(), oldest.constData(), 0) == 0;
 }
 
 IoResult<QString> PageVersions::keepConflict(const QString& pageFile) const {
     const PageFileRead theirs = readPageFile(pageFile);
     if (!theirs.isRead())
         return ioError(theirs.reason);
-    if (m_folder.isEmpty() || !QDir().mkpath(m_folder))
-        return ioError(QStringLiteral("The folder %1 cannot be made").arg(m_folder));
-    const QString stem = m_folder + QFileInfo(pageFile).completeBaseName() +
-                         QStringLiteral(".conflict-") +
+    const IoResult<Folder> folder = open(true);
+    if (!folder)
+        return ioError(QStringLiteral("The folder %1 cannot be made (%2)")
+                           .arg(QDir::toNativeSeparators(m_folder), folder.reason()));
+    const QString stem = QFileInfo(pageFile).completeBaseName() + QStringLiteral(".conflict-") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = stem + QStringLiteral(".rtf");
-    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
-        path = stem + QStringLiteral("-%1.rtf").arg(n);
+    const auto taken = [&folder](const QString& name) {
+        struct stat st = {};
+        return ::fstatat(folder.value().fd(), nativeName(name).constData(), &st,
+                         AT_SYMLINK_NOFOLLOW) == 0;
+    };
+    QString name = stem + QStringLiteral(".rtf");
+    for (int n = 2; taken(name); ++n)
+        name = stem + QStringLiteral("-%1.rtf").arg(n);
     for (;;) {
-        const IoResult<FileIdentity> kept = writeFileAtomically(path, theirs.bytes);
+        const IoResult<FileIdentity> kept = writeFileAtomically(folder.value(), name, theirs.bytes);
         if (kept)
-            return path;
+            return m_folder + name;
         if (!isNoSpace(kept.error().code) || !dropOldest(pageFile))
             return kept.error();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/atomicfile.h"
 #include "settings/ioresult.h"
 
 #include <QByteArrayView>
@@ -46,11 +47,19 @@ public:
     IoResult<QString> keepConflict(const QString& pageFile) const;
 
     const QString& folder() const { return m_folder; }
+    // The symbolic link found where the backup folder belongs, which is never followed (the
+    // versions then go to a folder beside it, see ownSubfolder); empty when there was none.
+    const QString& refusedLink() const { return m_refusedLink; }
+    void setRefusedLink(const QString& link) { m_refusedLink = link; }
 
 private:
     bool dropOldestOf(const QString& pageFile) const;
+    // The folder, opened without following a link (and made when create): every version is
+    // reached through it, so a link put in its place is never written through.
+    IoResult<Folder> open(bool create) const;
 
     QString m_folder;
+    QString m_refusedLink;
     int m_count = 0;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/document.h"
+#include "settings/atomicfile.h"
 
 #include <QDateTime>
 #include <QList>
@@ -23,6 +24,9 @@ public:
     static RecoveryStore forUser(const QString& programFolder);
 
     const QString& folder() const { return m_folder; }
+    // The symbolic link found where "recovery/" belongs, which is never followed (the copies
+    // then go to a folder beside it, see ownSubfolder); empty when there was none.
+    const QString& refusedLink() const { return m_refusedLink; }
     QString copyFile(int index) const;
 
     // On a full drive, makeRoom (with the copy's page index) is asked to free some (it drops
@@ -46,27 +50,40 @@ public:
 
 private:
     RecoveryStore() = default;
+    // The folder, opened without following a link (and made when create): each copy is
+    // reached through it. The user's own folder must be the user's.
+    IoResult<Folder> open(bool create) const;
 
     QString m_folder;
+    QString m_refusedLink;
+    bool m_mustBeOwn = false;
     std::function<bool(int)> m_makeRoom;
 };
 
-// A running program's hold on its folder (a lock on the folder itself, which writes nothing
-// there): another program on the same folder, another user's included, sees it is in use, and
-// does not offer the recovery copies of a live session.
+// A running program's hold on its folder: a lock on the file ".qly.lock" in it, which only this
+// user can open for writing (it is made with mode 0600 and never followed as a link), so
+// another user cannot take the hold and so hide this user's recovery copies. Another program
+// of this user on the same folder sees it is in use, and does not offer the copies of a live
+// session.
 class FolderLock {
 public:
+    static constexpr char FileName[] = ".qly.lock";
+
     explicit FolderLock(const QString& folder);
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // False only when another program holds the folder.
+    // False only when another program of this user holds the folder.
     bool held() const { return m_held; }
+    // The lock file is another user's (or not a file): another user may be using the folder,
+    // and this program cannot tell whether it does.
+    bool otherUser() const { return m_otherUser; }
 
 private:
     int m_fd = -1;
     bool m_held = true;
+    bool m_otherUser = false;
 };
 
 } // namespace qly

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,15 +70,16 @@ struct Descriptor {
     }
 };
 
-// Creates "<path>.XXXXXX", the six being ASCII letters or digits, as nobody else's file.
-int createTemporary(const QByteArray& path, QByteArray* temporary) {
+// Creates "<path>.XXXXXX" (relative to dirFd), the six being ASCII letters or digits, as
+// nobody else's file.
+int createTemporary(int dirFd, const QByteArray& path, QByteArray* temporary) {
     static constexpr char Tail[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray name = path + '.';
         for (int i = 0; i < 6; ++i)
             name += Tail[QRandomGenerator::global()->bounded(int(sizeof Tail - 1))];
-        const int fd =
-            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = ::openat(dirFd, name.constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             *temporary = name;
             return fd;
@@ -101,19 +103,22 @@ quint64 contentHash(QByteArrayView bytes) {
 
 namespace {
 
-// Opens what lies at path for reading when it is a regular file of at most maxSize bytes;
-// its status in st. Non-blocking and without following a link: what lies there may have
-// changed since it was looked at.
-IoResult<int> openRegularFile(const QString& path, qint64 maxSize, struct stat& st) {
-    const QByteArray native = QFile::encodeName(path);
-    if (path.isEmpty())
+// Opens what lies at name (relative to the folder dirFd, or AT_FDCWD) for reading when it is a
+// regular file of at most maxSize bytes; its status in st. Non-blocking and without following
+// a link: what lies there may have changed since it was looked at. The size is refused before
+// anything is read.
+IoResult<int> openRegularFileAt(int dirFd, const QByteArray& name, qint64 maxSize,
+                                struct stat& st) {
+    if (name.isEmpty())
         return ioErrorFromErrno(ENOENT);
-    if (::lstat(native.constData(), &st) != 0)
+    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return ioErrorFromErrno(errno == ENOTDIR ? ENOENT : errno);
     if (!S_ISREG(st.st_mode))
         return notRegular(st);
-    Descriptor file{
-        ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY)};
+    if (st.st_size > maxSize)
+        return tooLarge();
+    Descriptor file{::openat(dirFd, name.constData(),
+                             O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY)};
     if (file.fd < 0)
         return ioErrorFromErrno(errno);
     if (::fstat(file.fd, &st) != 0)
@@ -125,6 +130,40 @@ IoResult<int> openRegularFile(const QString& path, qint64 maxSize, struct stat& 
     return std::exchange(file.fd, -1);
 }
 
+IoResult<int> openRegularFile(const QString& path, qint64 maxSize, struct stat& st) {
+    return openRegularFileAt(AT_FDCWD, QFile::encodeName(path), maxSize, st);
+}
+
+// Reads the whole of a regular file opened by openRegularFileAt. Memory that cannot be had
+// fails like a read, so the caller names the file.
+IoResult<FileContent> readOpened(int fd, qint64 maxSize, struct stat& st) {
+    const Descriptor file{fd};
+    FileContent content;
+    content.identity = identityOf(st);
+    try {
+        content.bytes.reserve(qsizetype(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return ioErrorFromErrno(errno);
+            if (n == 0)
+                break;
+            if (content.bytes.size() + n > maxSize)
+                return tooLarge();
+            content.bytes.append(buffer, n);
+        }
+    } catch (const std::bad_alloc&) {
+        return ioErrorFromErrno(ENOMEM);
+    }
+    // A file rewritten while it was read: what was read is not one version of it.
+    if (::fstat(file.fd, &st) == 0)
+        content.identity = identityOf(st);
+    return content;
+}
+
 } // namespace
 
 IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize) {
@@ -132,27 +171,17 @@ IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize) {
     IoResult<int> opened = openRegularFile(path, maxSize, st);
     if (!opened)
         return opened.error();
-    const Descriptor file{opened.value()};
-    FileContent content;
-    content.identity = identityOf(st);
-    content.bytes.reserve(qsizetype(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return ioErrorFromErrno(errno);
-        if (n == 0)
-            break;
-        if (content.bytes.size() + n > maxSize)
-            return tooLarge();
-        content.bytes.append(buffer, n);
-    }
-    // A file rewritten while it was read: what was read is not one version of it.
-    if (::fstat(file.fd, &st) == 0)
-        content.identity = identityOf(st);
-    return content;
+    return readOpened(opened.value(), maxSize, st);
+}
+
+IoResult<FileContent> readRegularFile(const Folder& folder, const QString& name, qint64 maxSize) {
+    if (!folder.isOpen())
+        return ioErrorFromErrno(EBADF);
+    struct stat st = {};
+    IoResult<int> opened = openRegularFileAt(folder.fd(), QFile::encodeName(name), maxSize, st);
+    if (!opened)
+        return opened.error();
+    return readOpened(opened.value(), maxSize, st);
 }
 
 MappedFile::MappedFile(MappedFile&& other) noexcept
@@ -188,23 +217,26 @@ IoResult<MappedFile> mapRegularFile(const QString& path, qint64 maxSize) {
     return mapped;
 }
 
-IoResult<FileIdentity> writeFileAtomically(const QString& path, QByteArrayView data) {
-    const QByteArray native = QFile::encodeName(path);
+namespace {
+// writeFileAtomically in the folder dirFd (or AT_FDCWD, name then being a path); folderPath
+// names the folder to flush when dirFd is AT_FDCWD.
+IoResult<FileIdentity> writeAtomicallyAt(int dirFd, const QByteArray& native, QByteArrayView data,
+                                         const QString& path) {
     struct stat old = {};
-    const bool exists = ::lstat(native.constData(), &old) == 0;
+    const bool exists = ::fstatat(dirFd, native.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT)
         return ioErrorFromErrno(errno);
     if (exists && !S_ISREG(old.st_mode))
         return notRegular(old);
-    if (exists && ::access(native.constData(), W_OK) != 0)
+    if (exists && ::faccessat(dirFd, native.constData(), W_OK, 0) != 0)
         return ioErrorFromErrno(errno);
 
     QByteArray temporary;
-    Descriptor file{createTemporary(native, &temporary)};
+    Descriptor file{createTemporary(dirFd, native, &temporary)};
     if (file.fd < 0)
         return ioErrorFromErrno(errno);
-    const auto failed = [&temporary](int error) {
-        ::unlink(temporary.constData());
+    const auto failed = [dirFd, &temporary](int error) {
+        ::unlinkat(dirFd, temporary.constData(), 0);
         return ioErrorFromErrno(error);
     };
     // The file keeps the mode the user gave it.
@@ -226,10 +258,67 @@ IoResult<FileIdentity> writeFileAtomically(const QString& path, QByteArrayView d
     file.fd = -1;
     if (::close(fd) != 0)
         return failed(errno);
-    if (::rename(temporary.constData(), native.constData()) != 0)
+    if (::renameat(dirFd, temporary.constData(), dirFd, native.constData()) != 0)
         return failed(errno);
-    syncFolderOf(path);
+    if (dirFd == AT_FDCWD)
+        syncFolderOf(path);
+    else
+        ::fsync(dirFd);
     return identityOf(written);
+}
+} // namespace
+
+IoResult<FileIdentity> writeFileAtomically(const QString& path, QByteArrayView data) {
+    return writeAtomicallyAt(AT_FDCWD, QFile::encodeName(path), data, path);
+}
+
+IoResult<FileIdentity> writeFileAtomically(const Folder& folder, const QString& name,
+                                           QByteArrayView data) {
+    if (!folder.isOpen())
+        return ioErrorFromErrno(EBADF);
+    return writeAtomicallyAt(folder.fd(), QFile::encodeName(name), data, QString());
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    std::swap(m_fd, other.m_fd);
+    std::swap(m_path, other.m_path);
+    return *this;
+}
+
+Folder::~Folder() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+IoResult<Folder> openFolder(const QString& path, bool create) {
+    if (path.isEmpty())
+        return ioErrorFromErrno(ENOENT);
+    QString folderPath = path;
+    while (folderPath.size() > 1 && folderPath.endsWith(QLatin1Char('/')))
+        folderPath.chop(1);
+    const QByteArray native = QFile::encodeName(folderPath);
+    if (create) {
+        const QString parent = QFileInfo(folderPath).path();
+        if (parent != folderPath)
+            QDir().mkpath(parent);
+        if (::mkdir(native.constData(), 0777) != 0 && errno != EEXIST)
+            return ioErrorFromErrno(errno);
+    }
+    Folder folder;
+    folder.m_fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder.m_fd < 0) {
+        const int error = errno;
+        struct stat st = {};
+        // O_NOFOLLOW on a link fails with ELOOP, or ENOTDIR with O_DIRECTORY.
+        if ((error == ELOOP || error == ENOTDIR) && ::lstat(native.constData(), &st) == 0)
+            return S_ISLNK(st.st_mode) ? notRegular(st) : ioErrorFromErrno(ENOTDIR);
+        return ioErrorFromErrno(error);
+    }
+    folder.m_path = folderPath + QLatin1Char('/');
+    return folder;
 }
 
 int removeLeftoverTemporaries(const QString& folder, const QStringList& names) {

@@ -37,7 +37,7 @@ struct FileContent {
 // Reads a whole file that must be a regular file: a final symbolic link is not followed and a
 // pipe, a device or a folder is refused without being opened, so nothing here writes through a
 // link or hangs on a pipe. A missing file fails with code ENOENT; more than maxSize bytes
-// fails too.
+// fails too, before anything is read, and so does memory that cannot be had (ENOMEM).
 IoResult<FileContent> readRegularFile(const QString& path, qint64 maxSize);
 
 // A regular file's bytes mapped read-only into memory, taken as readRegularFile takes a file
@@ -68,6 +68,36 @@ IoResult<MappedFile> mapRegularFile(const QString& path, qint64 maxSize);
 // is anything that is not a regular file: a symbolic link in the file's place is neither
 // written through nor replaced. Returns the new file's identity, or the reason it failed.
 IoResult<FileIdentity> writeFileAtomically(const QString& path, QByteArrayView data);
+
+// A folder held open: files in it are reached relative to it (openat, renameat, unlinkat), so
+// a link put in its place after it was opened is not followed. Closed with the object.
+class Folder {
+public:
+    Folder() = default;
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    ~Folder();
+
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    // As it was opened, ending with a separator: for messages.
+    const QString& path() const { return m_path; }
+
+private:
+    friend IoResult<Folder> openFolder(const QString& path, bool create);
+    int m_fd = -1;
+    QString m_path;
+};
+
+// Opens a folder, never through a final symbolic link: a link in its place fails with "It is
+// a symbolic link", a file with "Not a directory". With create, a missing folder is made
+// first (its missing parents too).
+IoResult<Folder> openFolder(const QString& path, bool create);
+
+// readRegularFile and writeFileAtomically for a file in an open folder.
+IoResult<FileContent> readRegularFile(const Folder& folder, const QString& name, qint64 maxSize);
+IoResult<FileIdentity> writeFileAtomically(const Folder& folder, const QString& name,
+                                           QByteArrayView data);
 
 // Removes the temporary files that writes cut short (a kill or a power loss between writing
 // and renaming) left in a folder: "<name>.XXXXXX" for one of the names, regular files owned

@@ -398,6 +398,25 @@ void MainForm::reportUnwritableFolder() {
 }
 
 void MainForm::offerRecovery() {
+    // What is wrong with the folders around the pages is said once at the start, before the
+    // copies are offered.
+    QStringList folderProblems;
+    if (const QString problem = pageFolderProblem(m_pages.pageFolder()); !problem.isEmpty())
+        folderProblems << problem;
+    const auto refused = [&folderProblems](const QString& link, const QString& used,
+                                           const QString& what) {
+        if (!link.isEmpty())
+            folderProblems << QStringLiteral("The folder %1 is a symbolic link, which Quillery "
+                                             "does not follow; %2 are kept in %3 instead")
+                                  .arg(QDir::toNativeSeparators(link), what,
+                                       QDir::toNativeSeparators(used));
+    };
+    refused(m_pages.versions().refusedLink(), m_pages.versions().folder(),
+            QStringLiteral("earlier versions of the pages"));
+    refused(m_recovery->store().refusedLink(), m_recovery->store().folder(),
+            QStringLiteral("recovery copies"));
+    for (const QString& problem : folderProblems)
+        showErrorBox(this, problem);
     reportUnwritableFolder();
     m_recovery->offerPending(
         this, m_pages.pageFolder(), [this](int index, const Document& doc, bool pageChangedSince) {

@@ -48,7 +48,7 @@ void RecoveryKeeper::pageSaved() {
     m_longest.stop();
     m_slice.stop();
     m_pieces.stop(); // the page is left or the program ends, mostly: its memory goes
-    if (m_index >= 0)
+    if (m_index >= 0 && !m_unoffered.contains(m_index))
         m_writer.start([store = &m_store, user = &m_userStore, index = m_index] {
             store->remove(index);
             user->remove(index);
@@ -113,8 +113,13 @@ void RecoveryKeeper::writeCopy() {
 
 void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
                                   const std::function<void(int, const Document&, bool)>& restore) {
-    if (!m_folderLock.held())
-        return; // a live session's copies, maybe another user's: never offered, never removed
+    if (!m_folderLock.held()) {
+        // A live session's copies: never offered, never removed.
+        for (const RecoveryStore* store : {&m_store, &m_userStore})
+            for (const RecoveryStore::Pending& copy : store->pending(pageFolder))
+                m_unoffered.append(copy.index);
+        return;
+    }
     for (const RecoveryStore* store : {&m_store, &m_userStore}) {
         for (const RecoveryStore::Pending& copy : store->pending(pageFolder)) {
             QString text = QStringLiteral("%1 was not closed properly. Page %2 holds changes from "
@@ -124,6 +129,8 @@ void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
             if (copy.pageChangedSince)
                 text += QStringLiteral(" The page file has changed since; Restore keeps it as it "
                                        "is now in the backup folder first.");
+            if (m_folderLock.otherUser())
+                text += QStringLiteral(" Another user may be using this folder.");
             QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
                             text + QStringLiteral(" Restore them?"), QMessageBox::NoButton, parent);
             box.setObjectName(QStringLiteral("RecoveryBox"));

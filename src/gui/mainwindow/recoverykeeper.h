@@ -55,7 +55,8 @@ public:
     void keepNow();
 
     // Offers the changes that a crash kept from their pages, one message box a page, unless
-    // another running program holds the folder (its copies are its own). restore puts a
+    // another running program of this user holds the folder (its copies are its own). When
+    // another user may hold it, they are offered all the same, saying so. restore puts a
     // copy's document in the editor as that page's unsaved text; pageChangedSince says the
     // page file was written after the copy was made.
     void offerPending(
@@ -77,6 +78,9 @@ private:
     QTimer m_longest;
     PagePieces m_pieces;
     QTimer m_slice;
+    // Pages whose copies were there at the start and not offered (a live session of this
+    // user's holds the folder): a save here never removes them.
+    QList<int> m_unoffered;
     int m_index = -1;
     bool m_edited = false;
     bool m_copyDue = false;

@@ -46,6 +46,62 @@ bool isPrivateFolder(const QByteArray& path) {
            (st.st_mode & 077) == 0;
 }
 
+// The state folder of this user's own ($XDG_STATE_HOME/quillery), held open; closed when it
+// is another user's or a link.
+int openOwnStateFolder() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || !QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    const QString folder = state + QStringLiteral("/quillery");
+    QDir().mkpath(folder);
+    const int fd = ::open(QFile::encodeName(folder).constData(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st = {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid())) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// When "quillery-<uid>" in the temporary folder is not this user's (another user made it
+// first), the channel goes to a folder with a random name there, made by this user and
+// remembered in the user's own state folder, so that every later start finds the same one.
+// The file that remembers it is locked while it is decided: two starts at once agree.
+QString rememberedChannelFolder(const QString& temporary) {
+    const int state = openOwnStateFolder();
+    if (state < 0)
+        return QString();
+    const int fd = ::openat(state, "channel-folder",
+                            O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    ::close(state);
+    if (fd < 0)
+        return QString();
+    struct stat st = {};
+    QString found;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        ::flock(fd, LOCK_EX) == 0) {
+        char buffer[4096];
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, 0);
+        const QByteArray prefix =
+            QFile::encodeName(temporary + QStringLiteral("/quillery-%1-").arg(::geteuid()));
+        const QByteArray remembered = n > 0 ? QByteArray(buffer, n) : QByteArray();
+        if (remembered.startsWith(prefix) && remembered.indexOf('/', prefix.size()) < 0 &&
+            isPrivateFolder(remembered)) {
+            found = QFile::decodeName(remembered);
+        } else {
+            QByteArray made = prefix + "XXXXXX";
+            if (::mkdtemp(made.data()) && isPrivateFolder(made) && ::ftruncate(fd, 0) == 0 &&
+                ::pwrite(fd, made.constData(), size_t(made.size()), 0) == made.size()) {
+                ::fsync(fd);
+                found = QFile::decodeName(made);
+            }
+        }
+    }
+    ::close(fd); // lets the lock go
+    return found;
+}
+
 // Asks the copy listening at path to come forward. False when nobody listens there.
 bool askRunningCopy(const QByteArray& path) {
     sockaddr_un address;
@@ -84,12 +140,12 @@ QString SingleInstance::channelFolder() {
     if (!runtime.isEmpty() && isPrivateFolder(QFile::encodeName(runtime)))
         return runtime;
     // Without a runtime folder: one of this user's own in the temporary folder, which anyone
-    // may write to. A folder planted there under this name is refused, not used.
+    // may write to. A folder planted there under this name is not used: another one is.
     const QString own = QDir::tempPath() + QStringLiteral("/quillery-%1").arg(::geteuid());
     const QByteArray native = QFile::encodeName(own);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return QString();
-    return isPrivateFolder(native) ? own : QString();
+    return isPrivateFolder(native) ? own : rememberedChannelFolder(QDir::tempPath());
 }
 
 QString SingleInstance::socketPath(const QString& programFolder) {

@@ -22,7 +22,9 @@ public:
     ~SingleInstance() override;
 
     // Where the channels live: $XDG_RUNTIME_DIR, else "quillery-<uid>" in the temporary
-    // folder, made with mode 0700; empty when that folder is not this user's alone.
+    // folder, made with mode 0700. When that folder is not this user's alone (another user
+    // made it first), "quillery-<uid>-<random>" there instead, remembered in the user's state
+    // folder ($XDG_STATE_HOME/quillery/channel-folder); empty when neither can be had.
     static QString channelFolder();
     // The socket of the program folder's channel; empty when there is no private place.
     static QString socketPath(const QString& programFolder);

@@ -372,6 +372,25 @@ TEST_F(MobileCopyBetween, ReplacedFilesAreKeptAndNewerPagesNamed) {
     EXPECT_EQ(m_dir.read("stick/backup/B.1.rtf"), "{\\rtf1 B on the road}");
 }
 
+TEST_F(MobileCopyBetween, APipeNamedLikeAPageIsSkippedAndNamed) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(m_dir.path("home/rtf/E.rtf")).constData(), 0600), 0);
+    EXPECT_EQ(mobilePageFiles(m_dir.path("home/rtf/")).size(), 4);
+    const MobileCopyResult result = copy("home", "stick");
+    EXPECT_EQ(result.skipped, QStringList{"rtf/E.rtf"});
+    EXPECT_EQ(copyCompleteText(result),
+              "Copy complete. Not copied, as they are not regular files: rtf/E.rtf");
+    EXPECT_FALSE(QFileInfo::exists(m_dir.path("stick/rtf/E.rtf")));
+    EXPECT_EQ(m_dir.read("stick/rtf/D.rtf"), "{\\rtf1 home D}");
+    // Asked to copy it all the same (it became a pipe after the folder was listed).
+    try {
+        copyFileWithProgress(m_dir.path("home/rtf/E.rtf"), m_dir.path("stick/rtf/E.rtf"));
+        FAIL() << "a pipe was copied";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), "Cannot open file " + m_dir.path("home/rtf/E.rtf") +
+                                   ": It is not a regular file");
+    }
+}
+
 TEST_F(MobileCopyBetween, TheProgramTravelsWithItsRuntime) {
     MobileCopyReport report;
     QStringList steps;

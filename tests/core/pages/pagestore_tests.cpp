@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qly;
 using qlytest::TempDir;
@@ -70,7 +71,7 @@ TEST(PageFile, AMissingFileIsNoFileAndAnythingElseUnreadableIsUnreadable) {
     ASSERT_TRUE(QFile::link(dir.path("gone"), dir.path("dangling.rtf")));
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path("fifo.rtf")).constData(), 0600), 0);
     QFile huge(dir.path("huge.rtf"));
-    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(1) << 31) + 1));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(MaxPageFileSize + 1));
     huge.close();
     for (const char* name : {"folder.rtf", "link.rtf", "dangling.rtf", "fifo.rtf", "huge.rtf"}) {
         const PageFileRead r = readPageFile(dir.path(name));
@@ -242,7 +243,101 @@ TEST(FolderLock, ASecondHolderOfTheFolderSeesItInUse) {
     TempDir dir;
     FolderLock first(dir.path());
     EXPECT_TRUE(first.held());
+    EXPECT_FALSE(first.otherUser());
     EXPECT_FALSE(FolderLock(dir.path()).held());
+}
+
+TEST(FolderLock, ALockFileThatIsNotThisUsersOwnCannotHideTheCopies) {
+    // A link in the lock file's place, and (as root, who can give a file away) another user's
+    // lock file: the folder may be another user's, and the copies are offered all the same.
+    TempDir dir;
+    ASSERT_TRUE(QFile::link(dir.path("elsewhere"), dir.path(FolderLock::FileName)));
+    const FolderLock linked(dir.path());
+    EXPECT_TRUE(linked.held());
+    EXPECT_TRUE(linked.otherUser());
+    EXPECT_FALSE(QFileInfo::exists(dir.path("elsewhere")));
+    if (::geteuid() != 0)
+        return;
+    QFile::remove(dir.path(FolderLock::FileName));
+    dir.write(FolderLock::FileName, "");
+    ASSERT_EQ(::chown(QFile::encodeName(dir.path(FolderLock::FileName)).constData(), 65534, 65534),
+              0);
+    const FolderLock theirs(dir.path());
+    EXPECT_TRUE(theirs.held());
+    EXPECT_TRUE(theirs.otherUser());
+}
+
+// backup/ and recovery/ made links to another folder (another user's private pages): nothing
+// the program does writes, removes or offers anything there.
+class LinkedFolders : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(dir.path("private"));
+        dir.write("private/A.rtf", "{\\rtf1\\ansi private A\\par}");
+        dir.write("private/A.1.rtf", "{\\rtf1\\ansi private version\\par}");
+        forceFolders(store.pageFolder());
+        dir.write("rtf/A.rtf", "{\\rtf1\\ansi shared A\\par}");
+    }
+    void link(const char* name) { ASSERT_TRUE(QFile::link(dir.path("private"), dir.path(name))); }
+    // Everything the program can do to versions and recovery copies.
+    void useEverything(const RecoveryStore& recovery) {
+        store.setCurrentPage(0);
+        store.loadCurrentPage();
+        for (const char* text : {"one", "two", "three"})
+            store.saveCurrentPage(oneLine(text));
+        store.versions().dropOldest(store.pageFile(0));
+        (void)store.versions().keepConflict(store.pageFile(0));
+        recovery.write(0, oneLine("typed"));
+        for (const RecoveryStore::Pending& copy : recovery.pending(store.pageFolder()))
+            recovery.read(copy.index);
+        recovery.remove(0);
+    }
+    QStringList privateFiles() const {
+        QStringList files;
+        for (const QString& name : QDir(dir.path("private")).entryList(QDir::Files, QDir::Name))
+            files << name + '=' + QString::fromLatin1(dir.read("private/" + name));
+        return files;
+    }
+    TempDir dir;
+    PageStore store{dir.path()};
+};
+
+TEST_F(LinkedFolders, LinksThereAtTheStartAreRefusedAndAFolderBesideIsUsed) {
+    link("backup");
+    link("recovery");
+    const QStringList before = privateFiles();
+    store.setVersionsKept(5);
+    const RecoveryStore recovery(dir.path());
+    EXPECT_EQ(store.versions().refusedLink(), dir.path("backup"));
+    EXPECT_EQ(recovery.refusedLink(), dir.path("recovery"));
+    EXPECT_EQ(store.versions().folder(), dir.path("backup.2/"));
+    EXPECT_EQ(recovery.folder(), dir.path("recovery.2/"));
+    EXPECT_TRUE(recovery.pending(store.pageFolder()).isEmpty());
+    useEverything(recovery);
+    EXPECT_EQ(privateFiles(), before);
+    EXPECT_EQ(QDir(dir.path("backup.2")).entryList(QDir::Files).size(),
+              3); // 2 versions, 1 conflict
+    EXPECT_TRUE(recovery.write(1, oneLine("kept beside")));
+    EXPECT_EQ(textOf(recovery.read(1)), "kept beside");
+}
+
+TEST_F(LinkedFolders, LinksPutInPlaceLaterAreNotFollowed) {
+    store.setVersionsKept(5);
+    const RecoveryStore recovery(dir.path());
+    EXPECT_TRUE(store.versions().refusedLink().isEmpty());
+    store.setCurrentPage(0);
+    store.loadCurrentPage();
+    store.saveCurrentPage(oneLine("first"));
+    ASSERT_TRUE(recovery.write(0, oneLine("typed")));
+    // Swapped for links once the program runs.
+    ASSERT_TRUE(QDir(dir.path("backup")).removeRecursively());
+    ASSERT_TRUE(QDir(dir.path("recovery")).removeRecursively());
+    link("backup");
+    link("recovery");
+    const QStringList before = privateFiles();
+    useEverything(recovery);
+    EXPECT_EQ(privateFiles(), before);
+    EXPECT_EQ(textOf(store.loadCurrentPage().document), "three"); // the page itself is saved
 }
 
 // Another program (a sync client, an editor) writes aside and renames over the page.

@@ -1,8 +1,10 @@
 #include "settings/error.h"
 #include "settings/mainsettings.h"
 #include "settings/profile.h"
+#include "support/settingsinvariants.h"
 #include "support/tempdir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -219,4 +221,20 @@ TEST(ErrorBox, FullStopRule) {
     EXPECT_EQ(errorBoxText("What?"), "What?.");
     EXPECT_EQ(errorBoxText("Sure!"), "Sure!");
     EXPECT_EQ(errorBoxText("(1)"), "(1)");
+}
+
+// Replays the settings fuzzer's corpus (fuzz/corpus/settings) with its invariants.
+TEST(SettingsCorpus, EveryFileKeepsTheInvariants) {
+    const QDir corpus(QStringLiteral(QLY_SOURCE_DIR "/fuzz/corpus/settings"));
+    const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
+    ASSERT_GE(names.size(), 3);
+    qlytest::TempDir dir;
+    for (const QString& name : names) {
+        QFile f(corpus.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QStringList failed =
+            qlytest::settingsInvariantFailures(f.readAll(), dir.path("qly.ini"));
+        EXPECT_TRUE(failed.isEmpty())
+            << name.toStdString() << ": " << failed.join(", ").toStdString();
+    }
 }

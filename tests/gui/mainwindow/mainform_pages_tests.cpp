@@ -2,6 +2,7 @@
 // disk refuses a write. Runs on the offscreen platform.
 #include "mainwindow/mainform.h"
 #include "mainwindow/titlebar.h"
+#include "pages/pagestore.h"
 #include "pages/recovery.h"
 #include "settings/programpaths.h"
 #include "support/messageboxes.h"
@@ -261,6 +262,60 @@ TEST_F(MainFormPages, AFolderThatCannotBeWrittenIsSaidOnceAndTheTypingKeptForThe
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains("Page A holds changes")) << boxes[0].toStdString();
     EXPECT_TRUE(QFileInfo::exists(copy));
+}
+
+// What is wrong around the pages is said once the window is up, each naming its file.
+class MainFormFolders : public MainFormPages {
+protected:
+    QStringList startAndAnswer(std::unique_ptr<MainForm>& form) {
+        return answerMessageBoxes([&form] {
+            form = std::make_unique<MainForm>();
+            bool offered = false;
+            QTimer::singleShot(0, [&offered] { offered = true; });
+            form->show();
+            EXPECT_TRUE(QTest::qWaitFor([&offered] { return offered; }));
+        });
+    }
+};
+
+TEST_F(MainFormFolders, LinksForBackupAndRecoveryAndAnotherUsersLockAreSaid) {
+    QDir().mkpath(m_state.path("private"));
+    m_state.write("private/A.rtf", "private A");
+    for (const char* name : {"/backup", "/recovery"})
+        ASSERT_TRUE(QFile::link(m_state.path("private"), root() + name));
+    // The lock file in another's hands: here a link, which this user cannot lock either.
+    ASSERT_TRUE(QFile::link(m_state.path("elsewhere"), root() + "/" + FolderLock::FileName));
+    ASSERT_TRUE(RecoveryStore(root()).write(1, Document()));
+    std::unique_ptr<MainForm> form;
+    const QStringList boxes = startAndAnswer(form);
+    ASSERT_EQ(boxes.size(), 3) << boxes.join('\n').toStdString();
+    EXPECT_TRUE(boxes[0].startsWith("The folder " + root() + "/backup is a symbolic link"))
+        << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].contains(root() + "/backup.2/"));
+    EXPECT_TRUE(boxes[1].startsWith("The folder " + root() + "/recovery is a symbolic link"));
+    EXPECT_TRUE(boxes[2].contains("Page B holds changes")) << boxes[2].toStdString();
+    EXPECT_TRUE(boxes[2].contains("Another user may be using this folder."));
+    EXPECT_EQ(QDir(m_state.path("private")).entryList(QDir::Files), QStringList{"A.rtf"});
+}
+
+TEST_F(MainFormFolders, APageTooLargeAndAPageFolderThatIsAFileAreNamed) {
+    QDir().mkpath(root() + "/rtf");
+    QFile huge(root() + "/rtf/A.rtf");
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(MaxPageFileSize + 1));
+    huge.close();
+    std::unique_ptr<MainForm> form;
+    QStringList boxes = startAndAnswer(form);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], "Cannot read the page file " + root() +
+                            "/rtf/A.rtf (The file is too large). The page is shown empty and "
+                            "read-only, and its file is left as it is.");
+    form.reset();
+    QDir(root() + "/rtf").removeRecursively();
+    m_dir.write("rtf", "a file where the pages belong");
+    boxes = startAndAnswer(form);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("The page folder " + root() + "/rtf is not a folder"))
+        << boxes[0].toStdString();
 }
 
 TEST_F(MainFormPages, AnEmptyPageTypesInTheEditorsDefaultFormat) {

@@ -484,6 +484,23 @@ TEST_F(GoMobileStick, StickThatFillsUpKeepsEveryPageWhole) {
     EXPECT_TRUE(leftovers().isEmpty()) << qPrintable(leftovers().join(' '));
 }
 
+TEST_F(GoMobileStick, APipeNamedLikeAPageOnTheStickIsNamedAndTheCopyFinishes) {
+    mountStick(programSize() + (16 << 20));
+    open();
+    copy();
+    m_form.reset();
+    setProgramPathForTesting(onStick("qly"));
+    const QByteArray homeC = readFile(m_home + "/rtf/C.rtf");
+    QFile::remove(onStick("rtf/C.rtf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(onStick("rtf/C.rtf")), 0600), 0);
+    MobileForm& back = open();
+    copy();
+    EXPECT_EQ(text(&back, "pnStatus"),
+              "Copy complete. Not copied, as they are not regular files: rtf/C.rtf");
+    shot("gomobile-skipped");
+    EXPECT_EQ(readFile(m_home + "/rtf/C.rtf"), homeC);
+}
+
 TEST_F(GoMobileStick, ReadOnlyPageOnTheStickIsReported) {
     mountStick(programSize() + (16 << 20));
     open();
