@@ -13,7 +13,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QStyledItemDelegate>
 #include <QToolButton>
+
+#include <functional>
 
 namespace qly {
 
@@ -68,11 +71,26 @@ public:
     }
 };
 
+// The list's entries show the pages' names (kept as their accessible text); the closed
+// selector shows the letter, the entry's own text.
+class PageNameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (const QString name = index.data(Qt::AccessibleTextRole).toString(); !name.isEmpty())
+            option->text = name;
+    }
+};
+
 // The page selector takes that style when its list first opens: a combo box given a style
 // builds its list at once, which would cost the start-up a good part of its time.
 class PageSelector : public QComboBox {
 public:
     using QComboBox::QComboBox;
+    std::function<void()> beforeList;
     void showPopup() override {
         if (!m_listStyle) {
             m_listStyle = new DropDownListStyle;
@@ -80,7 +98,13 @@ public:
             setStyle(m_listStyle);
             // A list built before, for the menu-like popup, has no scroll bar.
             view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            setItemDelegate(new PageNameDelegate(this));
         }
+        if (beforeList)
+            beforeList();
+        // As wide as the longest name needs, never narrower than the selector.
+        view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth() +
+                                style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
         QComboBox::showPopup();
     }
 
@@ -122,7 +146,9 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     m_sbStart->setAutoRaise(false);
     m_sbPrev = makeButton(m_pnNav, "sbPrev", tr("Previous"), tr("Previous page"),
                           grownRect(24, 2, 17, 17), ButtonPicture::Previous);
-    m_cbNotes = new PageSelector(m_pnNav);
+    auto* selector = new PageSelector(m_pnNav);
+    selector->beforeList = [this] { emit pageListOpening(); };
+    m_cbNotes = selector;
     m_cbNotes->setObjectName(QStringLiteral("cbNotes"));
     m_cbNotes->setToolTip(tr("List"));
     m_cbNotes->setMaxVisibleItems(9);
