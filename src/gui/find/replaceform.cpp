@@ -64,7 +64,6 @@ void ReplaceForm::buildControls() {
     grid->addWidget(m_wholeWordsBox, 3, 1);
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("ReplaceStatus"));
-    m_statusLabel->setAccessibleName(tr("Result"));
     grid->addWidget(m_statusLabel, 4, 0, 1, 2);
 
     auto* buttons = new QVBoxLayout;

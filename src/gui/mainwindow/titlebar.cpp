@@ -13,9 +13,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 
 namespace qly {
@@ -102,10 +104,24 @@ public:
         }
         if (beforeList)
             beforeList();
-        // As wide as the longest name needs, never narrower than the selector.
-        view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth() +
-                                style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
         QComboBox::showPopup();
+        // As wide as the longest name needs, never narrower than the selector, on the screen.
+        QWidget* popup = view()->window();
+        int names = 0;
+        for (int i = 0; i < count(); ++i)
+            names = std::max(names, view()->fontMetrics().horizontalAdvance(
+                                        itemData(i, Qt::AccessibleTextRole).toString()));
+        // The text and the entry's margins, with what the list's frame, scroll bar and
+        // container take beside its entries.
+        const int wanted = names + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8 +
+                           popup->width() - view()->viewport()->width();
+        if (popup == window() || popup->width() >= wanted)
+            return;
+        QRect r = popup->geometry();
+        r.setWidth(wanted);
+        if (const QScreen* s = screen(); s && r.right() > s->availableGeometry().right())
+            r.moveRight(s->availableGeometry().right());
+        popup->setGeometry(r);
     }
 
 protected:
