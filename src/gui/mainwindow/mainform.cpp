@@ -60,6 +60,7 @@
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 namespace qly {
 
@@ -102,6 +103,16 @@ void MainForm::buildLayout() {
     connect(m_pageLoader, &PageLoader::filled, m_recovery,
             [this] { m_recovery->pageLoaded(m_pages.rememberedPageIndex()); });
     connect(m_pageLoader, &PageLoader::filled, this, &MainForm::restorePagePosition);
+    // Where the view starts is looked at once scrolling has settled.
+    connect(m_editor->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (std::exchange(m_viewTopQueued, true))
+            return;
+        QTimer::singleShot(0, this, [this] {
+            m_viewTopQueued = false;
+            if (!m_positionPending && !m_pageLoader->pending())
+                m_viewTop = viewTop();
+        });
+    });
     m_mainMenu = new MainMenu(this);
     m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
         applyPageColor(bgrFromColor(color));
@@ -265,6 +276,7 @@ void MainForm::loadCurrentPage() {
     m_recovery->pageLoaded(m_pages.rememberedPageIndex());
     m_pageWatcher->watch(m_pages.pageFolder(), m_pages.currentPageFile());
     m_positionPending = true;
+    m_viewTop = 0;
     restorePagePosition();
     if (page.status != PageFileRead::Status::Unreadable)
         return;
@@ -340,7 +352,7 @@ void MainForm::keyPressEvent(QKeyEvent* event) {
 
 void MainForm::switchToPage(int index) {
     m_titleBar->cbNotes()->setCurrentIndex(index);
-    keepPagePosition();
+    keepPagePosition(true);
     saveCurrentPage();
     m_pages.setCurrentPage(index);
     loadCurrentPage();
@@ -587,14 +599,19 @@ void MainForm::replaceClicked() {
         m_lastSearch = form.rule();
 }
 
-void MainForm::keepPagePosition() {
+int MainForm::viewTop() const {
+    return m_editor->cursorForPosition(QPoint(0, 0)).position();
+}
+
+void MainForm::keepPagePosition(bool lookNow) {
     // A page whose position was not put back yet keeps the one it had.
     if (m_positionPending || m_pageLoader->pending())
         return;
+    if (lookNow)
+        m_viewTop = viewTop();
     const QTextCursor cursor = m_editor->textCursor();
-    const int top = m_editor->cursorForPosition(QPoint(0, 0)).position();
     m_positions[validPageIndex(m_pages.rememberedPageIndex())] = {cursor.anchor(),
-                                                                  cursor.position(), top};
+                                                                  cursor.position(), m_viewTop};
 }
 
 void MainForm::restorePagePosition() {
@@ -604,6 +621,7 @@ void MainForm::restorePagePosition() {
     QTextDocument* doc = m_editor->document();
     const PagePosition at = m_positions[validPageIndex(m_pages.rememberedPageIndex())].clampedTo(
         doc->characterCount() - 1);
+    m_viewTop = at.top;
     if (at.atStart())
         return; // the page opens at its top, as it loaded
     // The page is laid out as far as the place needs it.
@@ -724,7 +742,7 @@ bool MainForm::saveSession() {
     // The settings first, then the page and its colour. A settings file that cannot be
     // written must not cost the user the page: the page is saved all the same (its colour
     // lives in the settings file and is left alone then).
-    keepPagePosition();
+    keepPagePosition(false);
     const bool settingsWritten = runGuarded(this, [this] {
         Profile profile(programSettingsFile());
         m_settings.write(profile);

@@ -139,8 +139,11 @@ private:
     // as an empty, read-only page.
     void loadCurrentPage();
     void removeLeftoversOfCutWrites();
-    // The caret, selection and view of the page in the editor, kept for its next showing.
-    void keepPagePosition();
+    // The caret, selection and view of the page in the editor, kept for its next showing. The
+    // view's first character comes from the last look at the view unless `lookNow`: at the
+    // exit after the display connection broke, the editor cannot be asked where its text is.
+    void keepPagePosition(bool lookNow);
+    int viewTop() const;
     // Puts them back once the page's text is in the editor and the window shows it.
     void restorePagePosition();
     void findAgain(bool forward);
@@ -174,6 +177,8 @@ private:
     std::unique_ptr<PageNames> m_pageNames;
     std::array<PagePosition, PageCount> m_positions{};
     bool m_positionPending = false; // the page's position waits for its text or the window
+    int m_viewTop = 0;              // the first character in view, looked at after scrolling
+    bool m_viewTopQueued = false;
     MatchRule m_lastSearch;
     QString m_findStatus;
     bool m_destroyed = false;
