@@ -14,7 +14,6 @@ test_pkgs=(
     fonts-dejavu-core fonts-liberation2
     libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui
     time python3-minimal
-    valgrind
     cups printer-driver-cups-pdf poppler-utils desktop-file-utils libgtk-3-bin
     weston xwayland qt6-wayland xfce4-panel dbus-x11 dbus-bin dbus-daemon
     util-linux procps gdb
