@@ -97,6 +97,8 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
     m_pmEditor = new QMenu(editor);
     m_pmEditor->setObjectName(QStringLiteral("pmEditor"));
     addItem("Undo1", tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), &EditorCommands::undoClicked);
+    m_redoItem = addItem("Redo1", tr("&Redo"), QKeySequence(Qt::CTRL | Qt::Key_Y),
+                         &EditorCommands::redoClicked);
     m_pmEditor->addSeparator()->setObjectName(QStringLiteral("N1"));
     m_cutItem = addItem("Cut1", tr("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
                         &EditorCommands::cutClicked);
@@ -109,6 +111,13 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
 
     const MainMenu* menu = m_mainMenu;
     connect(menu->editUndoItem(), &QAction::triggered, this, &EditorCommands::undoClicked);
+    connect(menu->editRedoItem(), &QAction::triggered, this, &EditorCommands::redoClicked);
+    // Redo is there while something undone can be done again.
+    m_redoItem->setEnabled(false);
+    connect(m_editor, &QTextEdit::redoAvailable, this, [this](bool available) {
+        m_redoItem->setEnabled(available);
+        m_mainMenu->editRedoItem()->setEnabled(available);
+    });
     connect(menu->editCutItem(), &QAction::triggered, this, &EditorCommands::cutClicked);
     connect(menu->editCopyItem(), &QAction::triggered, this, &EditorCommands::copyClicked);
     connect(menu->editPasteItem(), &QAction::triggered, this, &EditorCommands::pasteClicked);
@@ -189,6 +198,10 @@ void EditorCommands::insetTextRect() {
 
 void EditorCommands::undoClicked() {
     m_editor->undo();
+}
+
+void EditorCommands::redoClicked() {
+    m_editor->redo();
 }
 
 void EditorCommands::cutClicked() {

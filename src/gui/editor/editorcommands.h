@@ -39,6 +39,7 @@ public:
     void insetTextRect();
 
     void undoClicked();
+    void redoClicked();
     void cutClicked();
     void copyClicked();
     void pasteClicked();
@@ -64,6 +65,7 @@ private:
     MainMenu* m_mainMenu;
     std::function<void(const QColor&)> m_pageColorPicked;
     QMenu* m_pmEditor = nullptr;
+    QAction* m_redoItem = nullptr;
     QAction* m_cutItem = nullptr;
     QAction* m_copyItem = nullptr;
     QAction* m_pasteItem = nullptr;

@@ -42,13 +42,6 @@ public:
     }
 };
 
-// The pages' text between searches: each Find has a dialog of its own, the text outlives it.
-// A page is read again only when its file changed.
-PageTextCache& pageTexts() {
-    static PageTextCache cache;
-    return cache;
-}
-
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint at) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
@@ -64,6 +57,11 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
     return button;
 }
 } // namespace
+
+PageTextCache& pageTexts() {
+    static PageTextCache cache;
+    return cache;
+}
 
 FindForm::FindForm(const QString& pageFolder, QWidget* parent)
     : QDialog(parent), m_pageFolder(pageFolder) {

@@ -19,6 +19,10 @@ class QTextEdit;
 
 namespace qly {
 
+// The pages' text between searches: each Find has a dialog of its own, the text outlives it,
+// and Find next searches it too. A page is read again only when its file changed.
+PageTextCache& pageTexts();
+
 // The find dialog: searches the page files of a page folder as they lie on disk, and the page
 // shown in the editor as it is there when it holds typing not yet saved; lists the pages that
 // hold the text and previews the one clicked. The pages' text is kept from one

@@ -9,6 +9,7 @@
 #include "editor/pageloader.h"
 #include "editor/richtextconvert.h"
 #include "find/findform.h"
+#include "find/replaceform.h"
 #include "help/helpoperations.h"
 #include "mainwindow/mainmenu.h"
 #include "mainwindow/minimizer.h"
@@ -21,6 +22,8 @@
 #include "model/bgrcolor.h"
 #include "model/contrast.h"
 #include "model/pageletters.h"
+#include "pages/pagenames.h"
+#include "pages/pagesearch.h"
 #include "platform/windowmove.h"
 #include "print/previewform.h"
 #include "print/printjob.h"
@@ -30,6 +33,7 @@
 #include "settings/programpaths.h"
 #include "window/titlemath.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -42,16 +46,21 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 namespace qly {
 
@@ -93,6 +102,17 @@ void MainForm::buildLayout() {
     // A page that waited for the window to paint is its file's text when it comes, not typing.
     connect(m_pageLoader, &PageLoader::filled, m_recovery,
             [this] { m_recovery->pageLoaded(m_pages.rememberedPageIndex()); });
+    connect(m_pageLoader, &PageLoader::filled, this, &MainForm::restorePagePosition);
+    // Where the view starts is looked at once scrolling has settled.
+    connect(m_editor->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (std::exchange(m_viewTopQueued, true))
+            return;
+        QTimer::singleShot(0, this, [this] {
+            m_viewTopQueued = false;
+            if (!m_positionPending && !m_pageLoader->pending())
+                m_viewTop = viewTop();
+        });
+    });
     m_mainMenu = new MainMenu(this);
     m_commands = new EditorCommands(this, editor, m_mainMenu, [this](const QColor& color) {
         applyPageColor(bgrFromColor(color));
@@ -134,6 +154,10 @@ void MainForm::buildLayout() {
                 [this, handler] { runGuarded(this, [this, handler] { (this->*handler)(); }); });
     };
     menuItem(m_mainMenu->noteFindItem(), &MainForm::findClicked);
+    menuItem(m_mainMenu->noteFindNextItem(), &MainForm::findNextClicked);
+    menuItem(m_mainMenu->noteFindPreviousItem(), &MainForm::findPreviousClicked);
+    menuItem(m_mainMenu->editReplaceItem(), &MainForm::replaceClicked);
+    connect(m_titleBar, &TitleBar::pageListOpening, this, &MainForm::namePagesInList);
     menuItem(m_mainMenu->notePrintItem(), &MainForm::printClicked);
     menuItem(m_mainMenu->noteGoMobileItem(), &MainForm::goMobileClicked);
     menuItem(m_mainMenu->exitItem(), &MainForm::exitClicked);
@@ -144,8 +168,11 @@ void MainForm::buildLayout() {
 }
 
 void MainForm::addKeyboardCommands() {
-    // Find and Print act from anywhere in the window; the menu shows their keys.
-    for (QAction* item : {m_mainMenu->noteFindItem(), m_mainMenu->notePrintItem()}) {
+    // Find, Find next, Replace, Redo and Print act from anywhere in the window; the menu shows
+    // their keys. Redo's keys reach the editor first where it knows them as its own.
+    for (QAction* item : {m_mainMenu->noteFindItem(), m_mainMenu->noteFindNextItem(),
+                          m_mainMenu->noteFindPreviousItem(), m_mainMenu->editReplaceItem(),
+                          m_mainMenu->editRedoItem(), m_mainMenu->notePrintItem()}) {
         item->setShortcutContext(Qt::WindowShortcut);
         addAction(item);
     }
@@ -205,6 +232,7 @@ void MainForm::formCreated() {
                                  ? QGuiApplication::primaryScreen()->geometry().size()
                                  : QSize(1024, 768);
         m_settings = MainSettings::read(profile, screen.width(), screen.height());
+        m_positions = readPagePositions(profile);
         m_titleBar->setFixedHeight(shownTitleHeight(m_settings.titleHeight));
         setAttribute(Qt::WA_AlwaysShowToolTips, m_settings.showHint);
 
@@ -247,6 +275,9 @@ void MainForm::loadCurrentPage() {
         forceFolders(m_pages.pageFolder());
     m_recovery->pageLoaded(m_pages.rememberedPageIndex());
     m_pageWatcher->watch(m_pages.pageFolder(), m_pages.currentPageFile());
+    m_positionPending = true;
+    m_viewTop = 0;
+    restorePagePosition();
     if (page.status != PageFileRead::Status::Unreadable)
         return;
     showErrorBox(this, QStringLiteral("Cannot read the page file %1 (%2). The page is shown "
@@ -270,6 +301,7 @@ void MainForm::formShown() {
     activateWindow();
     raise();
     m_editor->setFocus();
+    restorePagePosition();
     // Asking the clipboard may wait on another program: done once the window has painted. A
     // window the others cover has nothing to paint; it waits a moment at most.
     if (m_firstPainted)
@@ -320,6 +352,7 @@ void MainForm::keyPressEvent(QKeyEvent* event) {
 
 void MainForm::switchToPage(int index) {
     m_titleBar->cbNotes()->setCurrentIndex(index);
+    keepPagePosition(true);
     saveCurrentPage();
     m_pages.setCurrentPage(index);
     loadCurrentPage();
@@ -477,7 +510,10 @@ void MainForm::findClicked() {
     m_pageLoader->finishPending();
     if (m_recovery->edited())
         form.setShownPage(m_pages.rememberedPageIndex(), m_editor->document());
-    if (form.exec() != QDialog::Accepted)
+    const int accepted = form.exec();
+    if (!form.searchedText().isEmpty())
+        m_lastSearch = {form.searchedText(), form.searchedCaseSensitive(), false};
+    if (accepted != QDialog::Accepted)
         return;
     const int index = m_titleBar->cbNotes()->findText(form.chosenPage(),
                                                       Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -486,14 +522,170 @@ void MainForm::findClicked() {
     switchToPage(index);
     // The text found is selected and shown, as the search matched it.
     m_pageLoader->finishPending();
-    QTextDocument::FindFlags flags;
-    if (form.searchedCaseSensitive())
-        flags |= QTextDocument::FindCaseSensitively;
-    const QTextCursor match = m_editor->document()->find(form.searchedText(), 0, flags);
-    if (!match.isNull()) {
-        m_editor->setTextCursor(match);
-        m_editor->ensureCursorVisible();
+    const QList<TextMatch> matches = findMatches(m_editor->document()->toRawText(), m_lastSearch);
+    if (!matches.isEmpty())
+        selectMatch(matches.front());
+}
+
+void MainForm::findNextClicked() {
+    findAgain(true);
+}
+
+void MainForm::findPreviousClicked() {
+    findAgain(false);
+}
+
+void MainForm::findAgain(bool forward) {
+    if (m_lastSearch.isEmpty())
+        return findClicked();
+    m_pageLoader->finishPending();
+    const int start = m_pages.rememberedPageIndex();
+    const auto matchesShown = [this] {
+        return findMatches(m_editor->document()->toRawText(), m_lastSearch);
+    };
+    QList<TextMatch> matches = matchesShown();
+    const QTextCursor cursor = m_editor->textCursor();
+    if (const qsizetype i =
+            nextMatchIndex(matches, cursor.selectionStart(), cursor.selectionEnd(), forward);
+        i >= 0) {
+        selectMatch(matches[i]);
+        sayFindStatus(QString());
+        return;
     }
+    // The other pages as their files hold them; the page shown as the editor holds it.
+    std::array<bool, PageCount> hasMatch{};
+    const PageSearchResult found = searchPages(m_pages.pageFolder(), m_lastSearch.text,
+                                               m_lastSearch.caseSensitive, &pageTexts());
+    for (int page : found.pages)
+        hasMatch[page] = true;
+    hasMatch[start] = !matches.isEmpty();
+    int from = start;
+    for (int page = nextPageWithMatch(hasMatch, from, forward); page >= 0;
+         page = nextPageWithMatch(hasMatch, from, forward)) {
+        if (page != m_pages.rememberedPageIndex()) {
+            switchToPage(page);
+            m_pageLoader->finishPending();
+            matches = matchesShown();
+        }
+        from = page;
+        if (matches.isEmpty()) { // the file's text matched, the page's does not: go on
+            hasMatch[page] = false;
+            continue;
+        }
+        const qsizetype i = forward ? 0 : matches.size() - 1;
+        selectMatch(matches[i]);
+        sayFindStatus(
+            page == start
+                ? QString()
+                : tr("match %1 of %2 on %3").arg(i + 1).arg(matches.size()).arg(pageLetter(page)));
+        return;
+    }
+    if (found.stoppedEarly())
+        throw Error(found.error);
+    sayFindStatus(tr("\"%1\" was not found").arg(m_lastSearch.text));
+}
+
+void MainForm::selectMatch(const TextMatch& match) {
+    QTextCursor cursor(m_editor->document());
+    cursor.setPosition(int(match.start));
+    cursor.setPosition(int(match.end()), QTextCursor::KeepAnchor);
+    m_editor->setTextCursor(cursor);
+    m_editor->ensureCursorVisible();
+}
+
+void MainForm::sayFindStatus(const QString& text) {
+    m_findStatus = text;
+    // Under the title bar for a moment, and to a screen reader as the page's description.
+    m_editor->setAccessibleDescription(text);
+    if (text.isEmpty() || !isVisible())
+        return;
+    QWidget* title = m_titleBar->paintBox();
+    QToolTip::showText(title->mapToGlobal(QPoint(0, title->height())), text, title, QRect(), 4000);
+}
+
+void MainForm::replaceClicked() {
+    m_pageLoader->finishPending();
+    ReplaceForm form(m_editor, this);
+    MatchRule rule = m_lastSearch;
+    // A selection within a line is what is to be replaced.
+    const QString selected = m_editor->textCursor().selectedText();
+    if (!selected.isEmpty() && selected.size() <= 200 &&
+        !selected.contains(QChar::ParagraphSeparator))
+        rule.text = selected;
+    form.setRule(rule);
+    form.exec();
+    if (!form.rule().isEmpty())
+        m_lastSearch = form.rule();
+}
+
+int MainForm::viewTop() const {
+    return m_editor->cursorForPosition(QPoint(0, 0)).position();
+}
+
+void MainForm::keepPagePosition(bool lookNow) {
+    // A page whose position was not put back yet keeps the one it had.
+    if (m_positionPending || m_pageLoader->pending())
+        return;
+    if (lookNow)
+        m_viewTop = viewTop();
+    const QTextCursor cursor = m_editor->textCursor();
+    m_positions[validPageIndex(m_pages.rememberedPageIndex())] = {cursor.anchor(),
+                                                                  cursor.position(), m_viewTop};
+}
+
+void MainForm::restorePagePosition() {
+    if (!m_positionPending || m_pageLoader->pending() || !m_editor->isVisible())
+        return;
+    m_positionPending = false;
+    QTextDocument* doc = m_editor->document();
+    const PagePosition at = m_positions[validPageIndex(m_pages.rememberedPageIndex())].clampedTo(
+        doc->characterCount() - 1);
+    m_viewTop = at.top;
+    if (at.atStart())
+        return; // the page opens at its top, as it loaded
+    // The page is laid out as far as the place needs it.
+    m_pageLoader->finishPending();
+    QTextCursor cursor(doc);
+    cursor.setPosition(at.anchor);
+    cursor.setPosition(at.caret, QTextCursor::KeepAnchor);
+    m_editor->setTextCursor(cursor);
+    // The line that was at the top of the view is at its top again.
+    const QTextBlock block = doc->findBlock(at.top);
+    qreal y = doc->documentLayout()->blockBoundingRect(block).top(); // laid out to there
+    if (const QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0)
+        y = layout->position().y() + layout->lineForTextPosition(at.top - block.position()).y();
+    QScrollBar* bar = m_editor->verticalScrollBar();
+    bar->setValue(int(std::ceil(y)));
+    // The view's first pixel row is in that line, as it was when it was kept: a line's place
+    // and the editor's hit test may differ by the line's leading.
+    const int lastStep = bar->value() + 4 * m_editor->fontMetrics().height();
+    while (m_editor->cursorForPosition(QPoint(0, 0)).position() < at.top &&
+           bar->value() < std::min(bar->maximum(), lastStep))
+        bar->setValue(bar->value() + 1);
+}
+
+QString MainForm::pageName(int index) {
+    index = validPageIndex(index);
+    if (index != m_pages.rememberedPageIndex()) {
+        if (!m_pageNames)
+            m_pageNames = std::make_unique<PageNames>(m_pages.pageFolder());
+        return pageListName(index, m_pageNames->firstLine(index));
+    }
+    // The page shown is named as it is now, typing included: its first lines are enough.
+    QString start;
+    for (QTextBlock b = m_editor->document()->begin(); b.isValid() && start.size() < 4096;
+         b = b.next()) {
+        start += b.text() + QLatin1Char('\n');
+        if (!pageFirstLine(start).isEmpty())
+            break;
+    }
+    return pageListName(index, pageFirstLine(start));
+}
+
+void MainForm::namePagesInList() {
+    QComboBox* notes = m_titleBar->cbNotes();
+    for (int i = 0; i < notes->count(); ++i)
+        notes->setItemData(i, pageName(i), Qt::AccessibleTextRole);
 }
 void MainForm::printClicked() {
     QPrinter& printer = selectedPrinter();
@@ -569,9 +761,11 @@ bool MainForm::saveSession() {
     // The settings first, then the page and its colour. A settings file that cannot be
     // written must not cost the user the page: the page is saved all the same (its colour
     // lives in the settings file and is left alone then).
+    keepPagePosition(false);
     const bool settingsWritten = runGuarded(this, [this] {
         Profile profile(programSettingsFile());
         m_settings.write(profile);
+        writePagePositions(profile, m_positions);
     });
     const bool pageWritten = runGuarded(this, [this, settingsWritten] {
         saveCurrentPage();
@@ -689,6 +883,18 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this)
             return true;
+    }
+    // The arrows and the title name the pages they stand for, read when the hint is asked for.
+    if (event->type() == QEvent::ToolTip) {
+        const int current = m_titleBar->cbNotes()->currentIndex();
+        if (watched == m_titleBar->sbPrev())
+            m_titleBar->sbPrev()->setToolTip(
+                tr("Previous: %1").arg(pageName(PageStore::previousIndex(current))));
+        else if (watched == m_titleBar->sbNext())
+            m_titleBar->sbNext()->setToolTip(
+                tr("Next: %1").arg(pageName(PageStore::nextIndex(current))));
+        else if (watched == m_titleBar->paintBox())
+            m_titleBar->paintBox()->setToolTip(pageName(current));
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "pages/pagepositions.h"
 #include "pages/pagestore.h"
+#include "pages/textmatches.h"
 #include "settings/mainsettings.h"
 
 #include <QImage>
@@ -17,6 +19,7 @@ namespace qly {
 
 class EditorCommands;
 class MainMenu;
+class PageNames;
 class RecoveryKeeper;
 class Minimizer;
 class PageLoader;
@@ -81,6 +84,20 @@ public:
 
     // Commands of the main menu.
     void findClicked();
+    // F3 and Shift+F3: the next or previous match of the last search, on this page and then on
+    // the pages after (or before) it; Find when nothing was searched yet.
+    void findNextClicked();
+    void findPreviousClicked();
+    // Replace on the page shown.
+    void replaceClicked();
+    // The search F3 goes on with: the last one of Find or Replace.
+    const MatchRule& lastSearch() const { return m_lastSearch; }
+    // The page's name, its letter and its first line, as the selector's list shows it.
+    QString pageName(int index);
+    // What the last step of Find next said ("match 3 of 7 on C"); empty on the same page.
+    const QString& findStatus() const { return m_findStatus; }
+    // Where page `index` was left, as kept for its next showing.
+    PagePosition pagePosition(int index) const { return m_positions[validPageIndex(index)]; }
     void printClicked();
     // Saves the page in the editor, then opens Go Mobile (which copies the files on disk).
     void goMobileClicked();
@@ -122,6 +139,18 @@ private:
     // as an empty, read-only page.
     void loadCurrentPage();
     void removeLeftoversOfCutWrites();
+    // The caret, selection and view of the page in the editor, kept for its next showing. The
+    // view's first character comes from the last look at the view unless `lookNow`: at the
+    // exit after the display connection broke, the editor cannot be asked where its text is.
+    void keepPagePosition(bool lookNow);
+    int viewTop() const;
+    // Puts them back once the page's text is in the editor and the window shows it.
+    void restorePagePosition();
+    void findAgain(bool forward);
+    void selectMatch(const TextMatch& match);
+    // The names in the selector's list, taken as it opens.
+    void namePagesInList();
+    void sayFindStatus(const QString& text);
     void offerRecovery();
     void reportUnwritableFolder();
     // Another program changed the page shown: taken at once while nothing was typed on it.
@@ -145,6 +174,13 @@ private:
     Minimizer* m_minimizer = nullptr;
     RecoveryKeeper* m_recovery = nullptr;
     PageWatcher* m_pageWatcher = nullptr;
+    std::unique_ptr<PageNames> m_pageNames;
+    std::array<PagePosition, PageCount> m_positions{};
+    bool m_positionPending = false; // the page's position waits for its text or the window
+    int m_viewTop = 0;              // the first character in view, looked at after scrolling
+    bool m_viewTopQueued = false;
+    MatchRule m_lastSearch;
+    QString m_findStatus;
     bool m_destroyed = false;
     bool m_firstPainted = false;
     QPointer<QWindow> m_lastFocusWindow;

@@ -26,6 +26,10 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
     m_noteMenu = addSubmenu("NoteItem", tr("&Note"));
     m_noteFindItem =
         addItem(m_noteMenu, "NoteFindItem", tr("&Find..."), 11, QKeySequence(Qt::CTRL | Qt::Key_F));
+    m_noteFindNextItem =
+        addItem(m_noteMenu, "NoteFindNextItem", tr("Find &Next"), 0, QKeySequence(Qt::Key_F3));
+    m_noteFindPreviousItem = addItem(m_noteMenu, "NoteFindPreviousItem", tr("Find Pre&vious"), 0,
+                                     QKeySequence(Qt::SHIFT | Qt::Key_F3));
     m_notePrintItem = addItem(m_noteMenu, "NotePrintItem", tr("&Print..."), 12,
                               QKeySequence(Qt::CTRL | Qt::Key_P));
     m_noteGoMobileItem = addItem(m_noteMenu, "NoteGoMobileItem", tr("&Go Mobile..."), 14);
@@ -35,6 +39,12 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
     m_editMenu = addSubmenu("EditItem", tr("&Edit"));
     m_editUndoItem =
         addItem(m_editMenu, "EditUndoItem", tr("&Undo"), 0, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_editRedoItem =
+        addItem(m_editMenu, "EditRedoItem", tr("&Redo"), 0, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    // Both keys redo; the menu shows the first.
+    m_editRedoItem->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    m_editRedoItem->setEnabled(false);
     m_editMenu->addSeparator()->setObjectName(QStringLiteral("N7"));
     m_editCutItem =
         addItem(m_editMenu, "EditCutItem", tr("Cu&t"), 0, QKeySequence(Qt::CTRL | Qt::Key_X));
@@ -43,6 +53,9 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
     m_editPasteItem =
         addItem(m_editMenu, "EditPasteItem", tr("&Paste"), 16, QKeySequence(Qt::CTRL | Qt::Key_V));
     m_editSelectAllItem = addItem(m_editMenu, "EditSelectAllItem", tr("&SelectAll"));
+    m_editMenu->addSeparator()->setObjectName(QStringLiteral("N8"));
+    m_editReplaceItem = addItem(m_editMenu, "EditReplaceItem", tr("Rep&lace..."), 0,
+                                QKeySequence(Qt::CTRL | Qt::Key_H));
 
     m_formatMenu = addSubmenu("FormatItem", tr("&Format"));
     m_formatFontItem = addItem(m_formatMenu, "FormatFontItem", tr("&Font..."), 17);

@@ -27,10 +27,14 @@ public:
     QMenu* formatMenu() const { return m_formatMenu; }
 
     QAction* noteFindItem() const { return m_noteFindItem; }
+    QAction* noteFindNextItem() const { return m_noteFindNextItem; }
+    QAction* noteFindPreviousItem() const { return m_noteFindPreviousItem; }
     QAction* notePrintItem() const { return m_notePrintItem; }
     QAction* noteGoMobileItem() const { return m_noteGoMobileItem; }
     QAction* exitItem() const { return m_exitItem; }
     QAction* editUndoItem() const { return m_editUndoItem; }
+    QAction* editRedoItem() const { return m_editRedoItem; }
+    QAction* editReplaceItem() const { return m_editReplaceItem; }
     QAction* editCutItem() const { return m_editCutItem; }
     QAction* editCopyItem() const { return m_editCopyItem; }
     QAction* editPasteItem() const { return m_editPasteItem; }
@@ -69,10 +73,14 @@ private:
     QMenu* m_formatMenu = nullptr;
     QActionGroup* m_alignGroup = nullptr;
     QAction* m_noteFindItem = nullptr;
+    QAction* m_noteFindNextItem = nullptr;
+    QAction* m_noteFindPreviousItem = nullptr;
     QAction* m_notePrintItem = nullptr;
     QAction* m_noteGoMobileItem = nullptr;
     QAction* m_exitItem = nullptr;
     QAction* m_editUndoItem = nullptr;
+    QAction* m_editRedoItem = nullptr;
+    QAction* m_editReplaceItem = nullptr;
     QAction* m_editCutItem = nullptr;
     QAction* m_editCopyItem = nullptr;
     QAction* m_editPasteItem = nullptr;

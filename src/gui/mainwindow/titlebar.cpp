@@ -13,7 +13,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QScreen>
+#include <QStyledItemDelegate>
 #include <QToolButton>
+
+#include <algorithm>
+#include <functional>
 
 namespace qly {
 
@@ -68,11 +73,26 @@ public:
     }
 };
 
+// The list's entries show the pages' names (kept as their accessible text); the closed
+// selector shows the letter, the entry's own text.
+class PageNameDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (const QString name = index.data(Qt::AccessibleTextRole).toString(); !name.isEmpty())
+            option->text = name;
+    }
+};
+
 // The page selector takes that style when its list first opens: a combo box given a style
 // builds its list at once, which would cost the start-up a good part of its time.
 class PageSelector : public QComboBox {
 public:
     using QComboBox::QComboBox;
+    std::function<void()> beforeList;
     void showPopup() override {
         if (!m_listStyle) {
             m_listStyle = new DropDownListStyle;
@@ -80,8 +100,28 @@ public:
             setStyle(m_listStyle);
             // A list built before, for the menu-like popup, has no scroll bar.
             view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            setItemDelegate(new PageNameDelegate(this));
         }
+        if (beforeList)
+            beforeList();
         QComboBox::showPopup();
+        // As wide as the longest name needs, never narrower than the selector, on the screen.
+        QWidget* popup = view()->window();
+        int names = 0;
+        for (int i = 0; i < count(); ++i)
+            names = std::max(names, view()->fontMetrics().horizontalAdvance(
+                                        itemData(i, Qt::AccessibleTextRole).toString()));
+        // The text and the entry's margins, with what the list's frame, scroll bar and
+        // container take beside its entries.
+        const int wanted = names + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8 +
+                           popup->width() - view()->viewport()->width();
+        if (popup == window() || popup->width() >= wanted)
+            return;
+        QRect r = popup->geometry();
+        r.setWidth(wanted);
+        if (const QScreen* s = screen(); s && r.right() > s->availableGeometry().right())
+            r.moveRight(s->availableGeometry().right());
+        popup->setGeometry(r);
     }
 
 protected:
@@ -122,7 +162,9 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     m_sbStart->setAutoRaise(false);
     m_sbPrev = makeButton(m_pnNav, "sbPrev", tr("Previous"), tr("Previous page"),
                           grownRect(24, 2, 17, 17), ButtonPicture::Previous);
-    m_cbNotes = new PageSelector(m_pnNav);
+    auto* selector = new PageSelector(m_pnNav);
+    selector->beforeList = [this] { emit pageListOpening(); };
+    m_cbNotes = selector;
     m_cbNotes->setObjectName(QStringLiteral("cbNotes"));
     m_cbNotes->setToolTip(tr("List"));
     m_cbNotes->setMaxVisibleItems(9);

@@ -38,6 +38,9 @@ public:
 signals:
     // A mouse button went down on the grip or on the title bar itself.
     void gripPressed(Qt::MouseButton button, QPoint globalPos);
+    // The page selector's list is about to open: its entries' names (Qt::AccessibleTextRole)
+    // may be set now, and the list shows them beside the letters.
+    void pageListOpening();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

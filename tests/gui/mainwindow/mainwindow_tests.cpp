@@ -326,10 +326,14 @@ TEST_F(MainWindow, MenuItemsCarryTheirTagsPicturesAndShortcuts) {
     };
     const Row rows[] = {
         {"NoteFindItem", "&Find...", 11, true, "Ctrl+F"},
+        {"NoteFindNextItem", "Find &Next", 0, false, "F3"},
+        {"NoteFindPreviousItem", "Find Pre&vious", 0, false, "Shift+F3"},
         {"NotePrintItem", "&Print...", 12, true, "Ctrl+P"},
         {"NoteGoMobileItem", "&Go Mobile...", 14, true, ""},
         {"Exit1", "E&xit", 0, false, ""},
         {"EditUndoItem", "&Undo", 0, false, "Ctrl+Z"},
+        {"EditRedoItem", "&Redo", 0, false, "Ctrl+Y"},
+        {"EditReplaceItem", "Rep&lace...", 0, false, "Ctrl+H"},
         {"EditCutItem", "Cu&t", 0, false, "Ctrl+X"},
         {"EditCopyItem", "&Copy", 15, true, "Ctrl+C"},
         {"EditPasteItem", "&Paste", 16, true, "Ctrl+V"},
@@ -359,7 +363,8 @@ TEST_F(MainWindow, MenuItemsCarryTheirTagsPicturesAndShortcuts) {
     QStringList context;
     for (QAction* a : form->commands()->pmEditor()->actions())
         context << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(context, QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "Select All"}));
+    EXPECT_EQ(context,
+              QStringList({"&Undo", "&Redo", "-", "Cu&t", "&Copy", "&Paste", "-", "Select All"}));
 }
 
 TEST_F(MainWindow, CutAndCopyFollowTheSelectionInBothMenus) {
