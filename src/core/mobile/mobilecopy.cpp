@@ -96,8 +96,10 @@ QString copyCompleteText(const MobileCopyResult& result) {
                     .arg(n)
                     .arg(n == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
                     .arg(result.newerPagesKept.join(QStringLiteral(", ")));
-    if (!result.skipped.isEmpty())
-        text += QStringLiteral(". Not copied, as they are not regular files: %1")
+    // The count first: a status line too narrow for every name still says how many.
+    if (const qsizetype n = result.skipped.size(); n > 0)
+        text += (n == 1 ? QStringLiteral(". 1 file not copied (not a regular file): %1")
+                        : QStringLiteral(". %1 files not copied (not regular files): %2").arg(n))
                     .arg(result.skipped.join(QStringLiteral(", ")));
     if (result.programWithoutRuntime)
         text +=

@@ -7,10 +7,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qly {
 
@@ -85,11 +87,9 @@ const QByteArray& PageFileRead::bytesOrRaise(const QString& path) const {
     return bytes;
 }
 
-PageFileRead readPageFile(const QString& path) {
+namespace {
+PageFileRead pageFileRead(IoResult<FileContent> file) {
     PageFileRead r;
-    if (path.isEmpty())
-        return r;
-    IoResult<FileContent> file = readRegularFile(path, MaxPageFileSize);
     if (!file) {
         r.status = file.error().code == ENOENT ? PageFileRead::Status::NoFile
                                                : PageFileRead::Status::Unreadable;
@@ -101,10 +101,79 @@ PageFileRead readPageFile(const QString& path) {
     r.bytes = std::move(file.value().bytes);
     return r;
 }
+} // namespace
+
+PageFileRead readPageFile(const QString& path) {
+    if (path.isEmpty())
+        return PageFileRead();
+    return pageFileRead(readRegularFile(path, MaxPageFileSize));
+}
+
+PageFileRead readPageFile(const Folder& folder, const QString& name) {
+    return pageFileRead(readRegularFile(folder, name, MaxPageFileSize));
+}
 
 PageStore::PageStore(const QString& programDir)
     : m_programDir(programDir), m_pageFolder(pageFolderFor(programDir)) {
     setVersionsKept(0); // conflict versions are kept all the same
+}
+
+IoResult<void> PageStore::openPageFolder() {
+    if (m_pageFolder.isEmpty())
+        return ioErrorFromErrno(ENOENT);
+    const QString folder = m_pageFolder.chopped(1);
+    const QByteArray native = QFile::encodeName(folder);
+    // The folder the path leads to now, through a link in its place.
+    struct stat now = {};
+    if (::stat(native.constData(), &now) != 0)
+        return ioErrorFromErrno(errno);
+    struct stat held = {};
+    if (m_folder.isOpen() && ::fstat(m_folder.fd(), &held) == 0 && held.st_dev == now.st_dev &&
+        held.st_ino == now.st_ino)
+        return {};
+    char target[4096];
+    const ssize_t length = ::readlink(native.constData(), target, sizeof target);
+    const QByteArray link = length > 0 ? QByteArray(target, length) : QByteArray();
+    if (!link.isEmpty() && m_folderLink && link != *m_folderLink)
+        return ioError(QStringLiteral("The page folder %1 was replaced by a symbolic link, which "
+                                      "Quillery does not follow")
+                           .arg(QDir::toNativeSeparators(folder)));
+    IoResult<Folder> opened =
+        openFolder(folder, false, link.isEmpty() ? FolderLink::Refused : FolderLink::Followed);
+    if (!opened)
+        return opened.error();
+    m_folder = std::move(opened.value());
+    if (!m_folderLink)
+        m_folderLink = link;
+    return {};
+}
+
+QString PageStore::currentPageName() const {
+    return QFileInfo(m_currentPageFile).fileName();
+}
+
+PageFileRead PageStore::readCurrentPageFile() {
+    if (m_currentPageFile.isEmpty())
+        return PageFileRead();
+    if (const IoResult<void> opened = openPageFolder(); !opened) {
+        // No page folder (or a file in its place) holds no page, as no file does.
+        PageFileRead r;
+        const int code = opened.error().code;
+        r.status = code == ENOENT || code == ENOTDIR ? PageFileRead::Status::NoFile
+                                                     : PageFileRead::Status::Unreadable;
+        r.reason = opened.reason();
+        return r;
+    }
+    return readPageFile(m_folder, currentPageName());
+}
+
+int PageStore::removeLeftoverTemporaries() {
+    if (!openPageFolder())
+        return 0;
+    QStringList names;
+    for (int i = 0; i < PageCount; ++i)
+        names.append(QFileInfo(pageFile(i)).fileName());
+    return qly::removeLeftoverTemporaries(m_folder, names);
 }
 
 void PageStore::setVersionsKept(int count) {
@@ -127,7 +196,7 @@ void PageStore::setCurrentPage(int index) {
 
 PageStore::Load PageStore::loadCurrentPage() {
     Load load;
-    PageFileRead file = readPageFile(m_currentPageFile);
+    PageFileRead file = readCurrentPageFile();
     load.status = file.status;
     load.reason = file.reason;
     m_currentReadOnly = file.status == PageFileRead::Status::Unreadable;
@@ -154,7 +223,9 @@ PageStore::Load PageStore::loadCurrentPage() {
 PageStore::DiskChange PageStore::currentPageDiskChange() {
     if (!m_known || m_currentPageFile.isEmpty())
         return DiskChange::None;
-    const std::optional<FileIdentity> now = fileIdentity(m_currentPageFile);
+    // A page folder that cannot be reached holds no page file.
+    const std::optional<FileIdentity> now =
+        openPageFolder() ? fileIdentity(m_folder, currentPageName()) : std::nullopt;
     if (!m_known->exists)
         return now ? DiskChange::Replaced : DiskChange::None;
     if (!now)
@@ -162,7 +233,7 @@ PageStore::DiskChange PageStore::currentPageDiskChange() {
     if (*now == m_known->identity)
         return DiskChange::None;
     // Touched, or copied back unchanged: the same bytes are the same page.
-    const PageFileRead file = readPageFile(m_currentPageFile);
+    const PageFileRead file = readPageFile(m_folder, currentPageName());
     if (file.isRead() && contentHash(file.bytes) == m_known->hash) {
         m_known->identity = file.identity;
         return DiskChange::None;
@@ -183,10 +254,13 @@ PageStore::Save PageStore::saveCurrentPage(const Document& document, bool edited
     }
     const QByteArray bytes = rtf::writeDocument(document);
     const QString path = QDir::toNativeSeparators(m_currentPageFile);
+    if (const IoResult<void> opened = openPageFolder(); !opened)
+        throw Error(QStringLiteral("Cannot create file %1: %2").arg(path, opened.reason()));
+    const QString name = currentPageName();
     QString held;
     if (change == DiskChange::Replaced) {
         // The other program's text goes to the versions first, whatever their count says.
-        const IoResult<QString> kept = m_versions.keepConflict(m_currentPageFile);
+        const IoResult<QString> kept = m_versions.keepConflict(m_folder, name);
         if (!kept)
             throw Error(QStringLiteral("Another program changed the page file %1, and it cannot "
                                        "be kept as a version (%2). Your page is not saved yet")
@@ -194,10 +268,10 @@ PageStore::Save PageStore::saveCurrentPage(const Document& document, bool edited
         save.outcome = Outcome::Conflict;
         save.conflictFile = kept.value();
     } else {
-        held = m_versions.hold(m_currentPageFile, bytes);
+        held = m_versions.hold(m_folder, name, bytes);
     }
     for (;;) {
-        const IoResult<FileIdentity> written = writeFileAtomically(m_currentPageFile, bytes);
+        const IoResult<FileIdentity> written = writeFileAtomically(m_folder, name, bytes);
         if (written) {
             m_known = Known{true, written.value(), contentHash(bytes)};
             break;

@@ -54,6 +54,8 @@ struct PageFileRead {
 // Reads a whole page file. Only a regular file is read: a symbolic link, a pipe, a device or a
 // folder in the page's place is unreadable (and so never written). Never blocks, never throws.
 PageFileRead readPageFile(const QString& path);
+// The same for the page file name in an open folder.
+PageFileRead readPageFile(const Folder& folder, const QString& name);
 
 // The pages' files and which of them is in the editor. The editor itself is not here:
 // the window hands documents in and out.
@@ -110,6 +112,10 @@ public:
     // file <path>: <reason>" when the page cannot be written; the old file is then intact.
     Save saveCurrentPage(const Document& document, bool edited = true);
 
+    // Removes what writes of page files cut short left in the page folder (see
+    // removeLeftoverTemporaries). Returns how many went.
+    int removeLeftoverTemporaries();
+
     static int previousIndex(int index) { return index != 0 ? index - 1 : 25; }
     static int nextIndex(int index) { return index + 1 == 26 ? 0 : index + 1; }
 
@@ -121,8 +127,21 @@ private:
         quint64 hash = 0;
     };
 
+    // Makes m_folder the page folder as its path names it now: the one held while the path
+    // still leads to it, else opened again (a stick pulled and put back, a folder made since).
+    // A symbolic link in the folder's place is followed when it was there the first time the
+    // folder was opened, so chosen by the user; another link put there later is refused. Files
+    // in the folder are only ever reached through m_folder, never through a link.
+    IoResult<void> openPageFolder();
+    PageFileRead readCurrentPageFile();
+    QString currentPageName() const;
+
     QString m_programDir;
     QString m_pageFolder;
+    Folder m_folder;
+    // Where the link in the page folder's place led when the folder was first opened; empty
+    // when it was a folder, nothing before the folder was first opened.
+    std::optional<QByteArray> m_folderLink;
     QString m_currentPageFile;
     PageVersions m_versions;
     int m_rememberedIndex = 0;

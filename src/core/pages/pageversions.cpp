@@ -42,10 +42,25 @@ IoResult<Folder> PageVersions::open(bool create) const {
     return openFolder(m_folder, create);
 }
 
+namespace {
+// The folder of a page file, for the file to be reached through: the page folder may be a link.
+IoResult<Folder> pageFolderOf(const QString& pageFile) {
+    return openFolder(QFileInfo(pageFile).path(), false, FolderLink::Followed);
+}
+} // namespace
+
 QString PageVersions::hold(const QString& pageFile, QByteArrayView newContent) const {
     if (m_count <= 0 || m_folder.isEmpty())
         return QString();
-    const PageFileRead old = readPageFile(pageFile);
+    const IoResult<Folder> pages = pageFolderOf(pageFile);
+    return pages ? hold(pages.value(), QFileInfo(pageFile).fileName(), newContent) : QString();
+}
+
+QString PageVersions::hold(const Folder& pageFolder, const QString& pageFile,
+                           QByteArrayView newContent) const {
+    if (m_count <= 0 || m_folder.isEmpty())
+        return QString();
+    const PageFileRead old = readPageFile(pageFolder, pageFile);
     if (!old.isRead() || old.bytes == newContent)
         return QString();
     // Versions are never written through a link: the folder is opened without following one.
@@ -57,7 +72,8 @@ QString PageVersions::hold(const QString& pageFile, QByteArrayView newContent) c
     const QString name = QFileInfo(pageFile).completeBaseName() + QStringLiteral(".held");
     const QByteArray native = nativeName(name);
     ::unlinkat(fd, native.constData(), 0);
-    if (::linkat(AT_FDCWD, QFile::encodeName(pageFile).constData(), fd, native.constData(), 0) == 0)
+    if (::linkat(pageFolder.fd(), QFile::encodeName(pageFile).constData(), fd, native.constData(),
+                 0) == 0)
         return m_folder + name;
     // No hard links (FAT): a copy, for which older versions of this page give room.
     for (;;) {
@@ -157,7 +173,15 @@ bool PageVersions::dropOldest(const QString& pageFile) const {
 }
 
 IoResult<QString> PageVersions::keepConflict(const QString& pageFile) const {
-    const PageFileRead theirs = readPageFile(pageFile);
+    const IoResult<Folder> pages = pageFolderOf(pageFile);
+    if (!pages)
+        return pages.error();
+    return keepConflict(pages.value(), QFileInfo(pageFile).fileName());
+}
+
+IoResult<QString> PageVersions::keepConflict(const Folder& pageFolder,
+                                             const QString& pageFile) const {
+    const PageFileRead theirs = readPageFile(pageFolder, pageFile);
     if (!theirs.isRead())
         return ioError(theirs.reason);
     const IoResult<Folder> folder = open(true);

@@ -31,6 +31,8 @@ public:
     // drop() take; empty when nothing is held. Failures are silent: they must not keep the
     // page itself from being saved.
     QString hold(const QString& pageFile, QByteArrayView newContent) const;
+    // The same for the page file name in the open page folder, through which it is read.
+    QString hold(const Folder& pageFolder, const QString& name, QByteArrayView newContent) const;
     // The page file was replaced: what was held becomes its newest version.
     void keep(const QString& held, const QString& pageFile) const;
     // The page file could not be replaced: what was held is let go.
@@ -45,6 +47,7 @@ public:
     // "<letter>.conflict-YYYYMMDD-HHMMSS.rtf", whatever the count of versions. Returns that
     // file, or the reason it could not be kept.
     IoResult<QString> keepConflict(const QString& pageFile) const;
+    IoResult<QString> keepConflict(const Folder& pageFolder, const QString& name) const;
 
     const QString& folder() const { return m_folder; }
     // The symbolic link found where the backup folder belongs, which is never followed (the

@@ -97,6 +97,14 @@ std::optional<FileIdentity> fileIdentity(const QString& path) {
     return identityOf(st);
 }
 
+std::optional<FileIdentity> fileIdentity(const Folder& folder, const QString& name) {
+    struct stat st = {};
+    if (!folder.isOpen() || name.isEmpty() ||
+        ::fstatat(folder.fd(), QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return identityOf(st);
+}
+
 quint64 contentHash(QByteArrayView bytes) {
     return qHashBits(bytes.data(), size_t(bytes.size()), 0x5157494c4c455259ULL);
 }
@@ -293,7 +301,7 @@ Folder::~Folder() {
         ::close(m_fd);
 }
 
-IoResult<Folder> openFolder(const QString& path, bool create) {
+IoResult<Folder> openFolder(const QString& path, bool create, FolderLink link) {
     if (path.isEmpty())
         return ioErrorFromErrno(ENOENT);
     QString folderPath = path;
@@ -307,13 +315,16 @@ IoResult<Folder> openFolder(const QString& path, bool create) {
         if (::mkdir(native.constData(), 0777) != 0 && errno != EEXIST)
             return ioErrorFromErrno(errno);
     }
+    const bool followed = link == FolderLink::Followed;
     Folder folder;
-    folder.m_fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    folder.m_fd = ::open(native.constData(),
+                         O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followed ? 0 : O_NOFOLLOW));
     if (folder.m_fd < 0) {
         const int error = errno;
         struct stat st = {};
         // O_NOFOLLOW on a link fails with ELOOP, or ENOTDIR with O_DIRECTORY.
-        if ((error == ELOOP || error == ENOTDIR) && ::lstat(native.constData(), &st) == 0)
+        if (!followed && (error == ELOOP || error == ENOTDIR) &&
+            ::lstat(native.constData(), &st) == 0)
             return S_ISLNK(st.st_mode) ? notRegular(st) : ioErrorFromErrno(ENOTDIR);
         return ioErrorFromErrno(error);
     }
@@ -321,13 +332,17 @@ IoResult<Folder> openFolder(const QString& path, bool create) {
     return folder;
 }
 
-int removeLeftoverTemporaries(const QString& folder, const QStringList& names) {
-    if (folder.isEmpty())
+int removeLeftoverTemporaries(const Folder& folder, const QStringList& names) {
+    if (!folder.isOpen())
         return 0;
-    const QByteArray native = QFile::encodeName(folder);
-    DIR* dir = ::opendir(native.constData());
-    if (!dir)
+    // A descriptor of its own for the listing, which closedir closes.
+    const int listed = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
         return 0;
+    }
     // "<name>.XXXXXX", the six being ASCII letters or digits, as the temporary files are named.
     QList<QByteArray> heads;
     for (const QString& name : names)
@@ -344,16 +359,22 @@ int removeLeftoverTemporaries(const QString& folder, const QStringList& names) {
                 return name.first(name.size() - 6) == head;
             }))
             continue;
-        const QByteArray path = native + '/' + name.toByteArray();
         struct stat st = {};
-        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_uid != ::geteuid() || !changedBeforeStart(st))
+        if (::fstatat(folder.fd(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || !changedBeforeStart(st))
             continue;
-        if (::unlink(path.constData()) == 0)
+        if (::unlinkat(folder.fd(), entry->d_name, 0) == 0)
             ++removed;
     }
     ::closedir(dir);
     return removed;
+}
+
+int removeLeftoverTemporaries(const QString& folder, const QStringList& names) {
+    if (folder.isEmpty())
+        return 0;
+    const IoResult<Folder> opened = openFolder(folder, false, FolderLink::Followed);
+    return opened ? removeLeftoverTemporaries(opened.value(), names) : 0;
 }
 
 } // namespace qly

@@ -69,6 +69,11 @@ IoResult<MappedFile> mapRegularFile(const QString& path, qint64 maxSize);
 // written through nor replaced. Returns the new file's identity, or the reason it failed.
 IoResult<FileIdentity> writeFileAtomically(const QString& path, QByteArrayView data);
 
+// Whether openFolder goes through a symbolic link in the folder's own place, one the user put
+// there (the page folder may be a link to a folder of the user's choice). Links inside the
+// folder are never followed either way.
+enum class FolderLink { Refused, Followed };
+
 // A folder held open: files in it are reached relative to it (openat, renameat, unlinkat), so
 // a link put in its place after it was opened is not followed. Closed with the object.
 class Folder {
@@ -84,24 +89,29 @@ public:
     const QString& path() const { return m_path; }
 
 private:
-    friend IoResult<Folder> openFolder(const QString& path, bool create);
+    friend IoResult<Folder> openFolder(const QString& path, bool create, FolderLink link);
     int m_fd = -1;
     QString m_path;
 };
 
-// Opens a folder, never through a final symbolic link: a link in its place fails with "It is
-// a symbolic link", a file with "Not a directory". With create, a missing folder is made
-// first (its missing parents too).
-IoResult<Folder> openFolder(const QString& path, bool create);
+// Opens a folder, by default never through a final symbolic link: a link in its place fails
+// with "It is a symbolic link", a file with "Not a directory". With create, a missing folder
+// is made first (its missing parents too).
+IoResult<Folder> openFolder(const QString& path, bool create,
+                            FolderLink link = FolderLink::Refused);
 
-// readRegularFile and writeFileAtomically for a file in an open folder.
+// readRegularFile, writeFileAtomically and fileIdentity for a file in an open folder.
 IoResult<FileContent> readRegularFile(const Folder& folder, const QString& name, qint64 maxSize);
 IoResult<FileIdentity> writeFileAtomically(const Folder& folder, const QString& name,
                                            QByteArrayView data);
+std::optional<FileIdentity> fileIdentity(const Folder& folder, const QString& name);
 
 // Removes the temporary files that writes cut short (a kill or a power loss between writing
 // and renaming) left in a folder: "<name>.XXXXXX" for one of the names, regular files owned
-// by this user and last changed before the program started. Returns how many went.
+// by this user and last changed before the program started. Returns how many went. The
+// folder given by its path is opened once (through a link in its place), the files in it
+// are reached relative to it.
+int removeLeftoverTemporaries(const Folder& folder, const QStringList& names);
 int removeLeftoverTemporaries(const QString& folder, const QStringList& names);
 
 } // namespace qly

@@ -289,7 +289,7 @@ void MainForm::removeLeftoversOfCutWrites() {
     QStringList pages;
     for (int i = 0; i < PageCount; ++i)
         pages.append(QFileInfo(m_pages.pageFile(i)).fileName());
-    removeLeftoverTemporaries(m_pages.pageFolder(), pages);
+    m_pages.removeLeftoverTemporaries();
     removeLeftoverTemporaries(m_recovery->store().folder(), pages);
     const QFileInfo settings(programSettingsFile());
     removeLeftoverTemporaries(settings.path(), {settings.fileName()});

@@ -378,7 +378,11 @@ TEST_F(MobileCopyBetween, APipeNamedLikeAPageIsSkippedAndNamed) {
     const MobileCopyResult result = copy("home", "stick");
     EXPECT_EQ(result.skipped, QStringList{"rtf/E.rtf"});
     EXPECT_EQ(copyCompleteText(result),
-              "Copy complete. Not copied, as they are not regular files: rtf/E.rtf");
+              "Copy complete. 1 file not copied (not a regular file): rtf/E.rtf");
+    MobileCopyResult two;
+    two.skipped = QStringList{"rtf/C.rtf", "rtf/E.rtf"};
+    EXPECT_EQ(copyCompleteText(two),
+              "Copy complete. 2 files not copied (not regular files): rtf/C.rtf, rtf/E.rtf");
     EXPECT_FALSE(QFileInfo::exists(m_dir.path("stick/rtf/E.rtf")));
     EXPECT_EQ(m_dir.read("stick/rtf/D.rtf"), "{\\rtf1 home D}");
     // Asked to copy it all the same (it became a pipe after the folder was listed).

@@ -405,3 +405,47 @@ TEST_F(ForeignChange, AFileThatBecameALinkIsNotWrittenThrough) {
     EXPECT_EQ(dir.read("outside"), "outside text");
     EXPECT_TRUE(QFileInfo(dir.path("rtf/B.rtf")).isSymLink());
 }
+
+TEST_F(ForeignChange, APageFolderSwappedForALinkIsNeitherReadNorWrittenThrough) {
+    // The store holds the page folder open; then it goes, and a link to another folder (another
+    // user's pages) takes its place.
+    QDir().mkpath(dir.path("private"));
+    dir.write("private/B.rtf", "{\\rtf1\\ansi private B\\par}");
+    ASSERT_EQ(::rename(QFile::encodeName(dir.path("rtf")).constData(),
+                       QFile::encodeName(dir.path("rtf.old")).constData()),
+              0);
+    ASSERT_TRUE(QFile::link(dir.path("private"), dir.path("rtf")));
+    try {
+        store.saveCurrentPage(oneLine("my text"));
+        FAIL() << "expected an error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().startsWith("Cannot create file " + dir.path("rtf/B.rtf") +
+                                           ": The page folder " + dir.path("rtf") +
+                                           " was replaced by a symbolic link"))
+            << e.message().toStdString();
+    }
+    const PageStore::Load load = store.loadCurrentPage();
+    EXPECT_EQ(load.status, PageFileRead::Status::Unreadable);
+    EXPECT_TRUE(load.document.paragraphs.empty());
+    EXPECT_EQ(QDir(dir.path("private")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"B.rtf"});
+    EXPECT_EQ(dir.read("private/B.rtf"), "{\\rtf1\\ansi private B\\par}");
+}
+
+TEST(PageStore, APageFolderLinkedAtTheStartIsFollowedAndOpenedAgainWhenPutBack) {
+    TempDir dir;
+    QDir().mkpath(dir.path("stick/notes"));
+    ASSERT_TRUE(QFile::link(dir.path("stick/notes"), dir.path("rtf")));
+    PageStore store(dir.path());
+    store.setCurrentPage(0);
+    store.loadCurrentPage();
+    store.saveCurrentPage(oneLine("on the stick"));
+    EXPECT_TRUE(rtf::isRtf(dir.read("stick/notes/A.rtf")));
+    // The stick pulled, then put back: the folder behind the link is another one.
+    ASSERT_TRUE(QDir(dir.path("stick")).removeRecursively());
+    EXPECT_THROW(store.saveCurrentPage(oneLine("pulled")), Error);
+    QDir().mkpath(dir.path("stick/notes"));
+    store.saveCurrentPage(oneLine("put back"));
+    EXPECT_EQ(textOf(store.loadCurrentPage().document), "put back");
+    EXPECT_TRUE(rtf::isRtf(dir.read("stick/notes/A.rtf")));
+}
