@@ -166,8 +166,9 @@ void MainForm::addKeyboardCommands() {
     // Spelling: the next misspelt word with its menu; the editor's menu from the keyboard.
     key(QKeySequence(Qt::Key_F7), [this] { m_spelling->nextMisspellingClicked(); });
     key(QKeySequence(Qt::SHIFT | Qt::Key_F10), [this] {
+        const QRect caret = m_editor->cursorRect();
         if (m_editor->hasFocus())
-            m_commands->popupEditorMenu(m_editor->cursorRect().center());
+            m_commands->popupEditorMenu(QPoint(caret.left(), caret.bottom()));
     });
     key(QKeySequence(Qt::CTRL | Qt::Key_PageUp),
         [this] { runGuarded(this, [this] { sbPrevClick(); }); });

@@ -309,6 +309,7 @@ void EditorSpelling::prepareMenu(QMenu* menu, const QPoint& pos) {
     }
     if (suggestions.isEmpty())
         add(tr("(No Suggestions)"), [] {})->setEnabled(false);
+    m_menuItems.append(menu->insertSeparator(before));
     add(tr("&Add to Dictionary"), [this, word] {
         addToDictionary(word);
     })->setObjectName(QStringLiteral("spellAddToDictionary"));
@@ -385,8 +386,10 @@ void EditorSpelling::nextMisspellingClicked() {
     if (!goToNextMisspelling())
         return;
     refresh();
-    if (m_menuOpener)
-        m_menuOpener(m_editor->cursorRect().center());
+    if (m_menuOpener) {
+        const QRect caret = m_editor->cursorRect();
+        m_menuOpener(QPoint(caret.left(), caret.bottom()));
+    }
 }
 
 } // namespace qly

@@ -107,8 +107,9 @@ TEST_F(EditorSpellingTest, ASuggestionReplacesTheWordInOneUndoStepKeepingItsForm
     QMenu menu;
     menu.addAction("Undo");
     const QList<QAction*> items = menuFor(menu, 5);
-    ASSERT_GE(items.size(), 4);
+    ASSERT_GE(items.size(), 5);
     EXPECT_EQ(items[0]->text(), QString::fromUtf16(u"caf\u00e9"));
+    EXPECT_TRUE(items[items.size() - 5]->isSeparator());
     EXPECT_EQ(items[items.size() - 4]->objectName(), "spellAddToDictionary");
     EXPECT_EQ(items[items.size() - 3]->objectName(), "spellIgnoreAll");
     EXPECT_EQ(items.last()->text(), "Undo"); // the editor's own items follow
