@@ -40,7 +40,7 @@ OptionsForm::OptionsForm(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(tr("Options"));
-    setFixedSize(242, 351);
+    setFixedSize(242, 381);
     setFont(designedFont());
 
     // Created in tab order.
@@ -76,7 +76,7 @@ OptionsForm::OptionsForm(QWidget* parent)
     // Spelling, under the rest: the dialog grew downwards for it.
     m_spellingGroup = new QGroupBox(tr(" Spelling "), this);
     m_spellingGroup->setObjectName(QStringLiteral("gbSpelling"));
-    m_spellingGroup->setGeometry(8, 214, 223, 129);
+    m_spellingGroup->setGeometry(8, 214, 223, 159);
     m_cbCheckSpelling = makeCheckBox(m_spellingGroup, "cbCheckSpelling",
                                      tr("Check spelling as you t&ype"), {12, 20, 203, 17});
     m_cbSkipCapitals = makeCheckBox(m_spellingGroup, "cbSkipCapitals",
@@ -86,7 +86,7 @@ OptionsForm::OptionsForm(QWidget* parent)
     languagesLabel->setGeometry(12, 60, 203, 15);
     m_lbLanguages = new QListWidget(m_spellingGroup);
     m_lbLanguages->setObjectName(QStringLiteral("lbLanguages"));
-    m_lbLanguages->setGeometry(12, 76, 203, 45);
+    m_lbLanguages->setGeometry(12, 76, 203, 75);
     m_lbLanguages->setAccessibleName(tr("Languages"));
     languagesLabel->setBuddy(m_lbLanguages);
 
