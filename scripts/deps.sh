@@ -12,7 +12,7 @@ test_pkgs=(
     libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
     xvfb xauth openbox xdotool xclip x11-utils trayer imagemagick
     fonts-dejavu-core fonts-liberation2
-    libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui
+    libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui libnuspell-dev
     time python3-minimal
     cups printer-driver-cups-pdf poppler-utils desktop-file-utils libgtk-3-bin
     weston xwayland qt6-wayland xfce4-panel dbus-x11 dbus-bin dbus-daemon

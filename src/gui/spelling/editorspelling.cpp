@@ -10,6 +10,7 @@
 #include <QTextEdit>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 
 namespace qly {
@@ -19,8 +20,12 @@ namespace {
 constexpr int SpellMarkProperty = QTextFormat::UserProperty + 0x5e1;
 // How long the GUI thread checks in one idle slice, and how long after the last change the
 // idle checking starts.
-constexpr qint64 SliceMs = 3;
+constexpr qint64 SliceMs = 2;
 constexpr int IdleDelayMs = 300;
+// A change of more than this many characters (a page put in, a large paste) is first shown
+// as it is: its marks follow a moment later, so they never hold up the page's first paint.
+constexpr int LargeChange = 4096;
+constexpr int LargeChangeDelayMs = 60;
 // Blocks looked at for "on screen" at most: empty lines are cheap, but not without end.
 constexpr int MaxVisibleBlocks = 400;
 constexpr int MaxSuggestions = 8;
@@ -54,7 +59,6 @@ EditorSpelling::EditorSpelling(QTextEdit* editor, QString programFolder, QString
     : QObject(editor), m_editor(editor), m_programFolder(std::move(programFolder)) {
     m_speller.personalWords() = PersonalWords(std::move(personalPath));
     m_refreshTimer.setSingleShot(true);
-    m_refreshTimer.setInterval(0);
     connect(&m_refreshTimer, &QTimer::timeout, this, &EditorSpelling::refresh);
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(IdleDelayMs);
@@ -160,16 +164,24 @@ bool EditorSpelling::active() const {
     return m_settings.checkAsYouType && m_speller.hasDictionaries();
 }
 
-void EditorSpelling::contentsChange(int position, int, int added) {
+void EditorSpelling::contentsChange(int position, int removed, int added) {
     m_lastEdit = position + added;
-    scheduleRefresh();
+    if (std::max(removed, added) > LargeChange) {
+        m_refreshTimer.start(LargeChangeDelayMs);
+        m_lastEdit = -1; // no word is being typed
+        m_typingStart = m_typingEnd = -1;
+    } else {
+        scheduleRefresh();
+    }
+    // Typing goes first: the rest of the page waits until the user pauses.
+    m_sweepTimer.stop();
     if (active())
         m_idleTimer.start();
 }
 
 void EditorSpelling::scheduleRefresh() {
     if (!m_refreshTimer.isActive())
-        m_refreshTimer.start();
+        m_refreshTimer.start(0);
 }
 
 void EditorSpelling::restartSweep() {
