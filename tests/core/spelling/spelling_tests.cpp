@@ -1,4 +1,7 @@
+#include "mobile/mobilecopy.h"
+#include "mobile/mobilesizes.h"
 #include "settings/profile.h"
+#include "spelling/carriedfiles.h"
 #include "spelling/dictionaryfinder.h"
 #include "spelling/personalwords.h"
 #include "spelling/speller.h"
@@ -9,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -164,4 +168,55 @@ TEST(SpellingSettings, RoundTripAndUnsetLanguages) {
     EXPECT_TRUE(back.languagesSet);
     EXPECT_EQ(back.languages, QStringList({"en_US", "de_DE"}));
     EXPECT_TRUE(dir.read("qly.ini").contains("[Spelling]"));
+}
+
+TEST(SpellingOnTheStick, GoMobileCarriesTheDictionariesInUseAndJoinsThePersonalLists) {
+    TempDir dir;
+    QDir().mkpath(dir.path("home/dict"));
+    QDir().mkpath(dir.path("home/rtf"));
+    QDir().mkpath(dir.path("stick"));
+    writeLatin1Dictionary(dir, "home/dict/xx_XX");
+    writeLatin1Dictionary(dir, "home/dict/yy_YY"); // found, but not in use
+    dir.write("home/qly.ini", "[Spelling]\nLanguages=xx_XX\n");
+    dir.write("home/qly", "program");
+    dir.write("home/qly.dic", "alpha\n");
+    dir.write("stick/qly.dic", "beta\nalpha\n");
+    const QString home = dir.path("home");
+    const QList<CarriedFile> files =
+        spellingFilesToCarry(home, dir.path("home/qly.ini"), dir.path("home/qly.dic"));
+    QStringList targets;
+    for (const CarriedFile& f : files)
+        targets << f.target;
+    EXPECT_EQ(targets, QStringList({"dict/xx_XX.aff", "dict/xx_XX.dic", "qly.dic"}));
+
+    MobileSource source{dir.path("home/qly"), dir.path("home/qly.ini"), {}, home + "/rtf/", files};
+    const qint64 carried = QFileInfo(dir.path("home/dict/xx_XX.aff")).size() +
+                           QFileInfo(dir.path("home/dict/xx_XX.dic")).size() + 6;
+    EXPECT_EQ(measureMobileSizes(source).ConfigSize,
+              QFileInfo(dir.path("home/qly.ini")).size() + carried);
+
+    MobileCopyPlan plan;
+    plan.settingsFile = dir.path("home/qly.ini");
+    plan.programFile = dir.path("home/qly");
+    plan.pageFolder = home + "/rtf/";
+    plan.targetDir = dir.path("stick") + "/";
+    plan.withShell = false;
+    plan.spellingFiles = files;
+    QStringList steps;
+    MobileCopyReport report;
+    report.step = [&](const QString& text) { steps << text; };
+    MobileCopy(plan).run(report);
+    EXPECT_EQ(steps, QStringList({"Configuration: File 1 of 4", "Configuration: File 2 of 4",
+                                  "Configuration: File 3 of 4", "Configuration: File 4 of 4"}));
+    EXPECT_EQ(dir.read("stick/dict/xx_XX.dic"), dir.read("home/dict/xx_XX.dic"));
+    EXPECT_FALSE(QFileInfo::exists(dir.path("stick/dict/yy_YY.dic")));
+    EXPECT_EQ(dir.read("stick/qly.dic"), "beta\nalpha\n"); // nothing new from home: unwritten
+    dir.write("home/qly.dic", "alpha\ngamma\n");
+    MobileCopy(plan).run({});
+    EXPECT_EQ(dir.read("stick/qly.dic"), "beta\nalpha\ngamma\n");
+
+    // With spelling off only the personal list goes.
+    dir.write("home/qly.ini", "[Spelling]\nCheckAsYouType=0\n");
+    EXPECT_EQ(spellingFilesToCarry(home, dir.path("home/qly.ini"), dir.path("home/qly.dic")).size(),
+              1);
 }
