@@ -103,6 +103,17 @@ start_app "$app"
 wait_for _red_runs_are "$main" 1 || fail "after a restart the added word is marked again"
 pass "\"Add to Dictionary\" survives a restart"
 
+# F7 goes to the next misspelt word ("teh", after the caret) and opens the menu there; its
+# "Ignore All" takes the last mark away. The Menu key opens the menu too.
+xdotool key F7
+wait_menus 1 || fail "F7 opened no menu"
+xdotool key g
+wait_for _red_runs_are "$main" 0 || fail "Ignore All from F7's menu left $(red_runs "$main") marks"
+xdotool key Menu
+wait_menus 1 || fail "the Menu key opened no menu"
+xdotool key Escape
+pass "F7 opens the menu on the next misspelt word; the Menu key opens the menu"
+
 # Go Mobile to the stick, then the stick's program with the system's dictionaries hidden.
 dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open"
 copy_by_enter "$dlg"
