@@ -173,8 +173,11 @@ void EditorSpelling::contentsChange(int position, int removed, int added) {
     } else {
         scheduleRefresh();
     }
-    // Typing goes first: the rest of the page waits until the user pauses.
+    // Typing goes first: the rest of the page waits until the user pauses, and the idle
+    // checking then starts again no later than the changed block.
     m_sweepTimer.stop();
+    const int changed = m_editor->document()->findBlock(position).blockNumber();
+    m_sweepBlock = std::max(0, std::min(m_sweepBlock, changed));
     if (active())
         m_idleTimer.start();
 }
