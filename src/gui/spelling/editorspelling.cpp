@@ -29,6 +29,15 @@ constexpr int LargeChangeDelayMs = 60;
 // Blocks looked at for "on screen" at most: empty lines are cheap, but not without end.
 constexpr int MaxVisibleBlocks = 400;
 constexpr int MaxSuggestions = 8;
+// A paragraph longer than this (a long paste without line breaks) is checked only where it is
+// on screen, never whole at once.
+constexpr int LongBlock = 16 * 1024;
+// How far the part on screen is widened to reach the spaces around it.
+constexpr int WordReach = 64;
+
+bool isLong(const QTextBlock& block) {
+    return block.length() > LongBlock;
+}
 
 // What was found in a block, valid while the block's text and the speller's answers are those
 // it was found with. Held by the block itself, outside its text and format.
@@ -219,7 +228,8 @@ void EditorSpelling::sweepSlice() {
     clock.start();
     QTextBlock block = m_editor->document()->findBlockByNumber(m_sweepBlock);
     while (block.isValid() && !clock.hasExpired(SliceMs)) {
-        marksOf(block);
+        if (!isLong(block))
+            marksOf(block);
         block = block.next();
         ++m_sweepBlock;
     }
@@ -260,7 +270,9 @@ void EditorSpelling::refresh() {
                 continue;
             if (layout->blockBoundingRect(block).top() > bottom)
                 break;
-            for (const WordSpan& w : marksOf(block)) {
+            const std::vector<WordSpan> visible =
+                isLong(block) ? marksOnScreen(block) : std::vector<WordSpan>();
+            for (const WordSpan& w : isLong(block) ? visible : marksOf(block)) {
                 const int start = block.position() + w.start;
                 if (start == m_typingStart)
                     continue;
@@ -284,6 +296,25 @@ void EditorSpelling::refresh() {
         m_editor->setExtraSelections(selections);
     }
     emit marksUpdated();
+}
+
+std::vector<WordSpan> EditorSpelling::marksOnScreen(const QTextBlock& block) {
+    const QRect area = m_editor->viewport()->rect();
+    const int from = m_editor->cursorForPosition(area.topLeft()).position() - block.position();
+    const int to = m_editor->cursorForPosition(area.bottomRight()).position() - block.position();
+    const QString text = block.text();
+    qsizetype start = std::clamp<qsizetype>(from, 0, text.size());
+    qsizetype end = std::clamp<qsizetype>(to, 0, text.size());
+    // Whole words only: out to the spaces around the part on screen.
+    for (int i = 0; i < WordReach && start > 0 && !text[start - 1].isSpace(); ++i)
+        --start;
+    for (int i = 0; i < WordReach && end < text.size() && !text[end].isSpace(); ++i)
+        ++end;
+    std::vector<WordSpan> wrong =
+        m_speller.misspellings(QStringView(text).sliced(start, end - start));
+    for (WordSpan& w : wrong)
+        w.start += int(start);
+    return wrong;
 }
 
 QList<std::pair<int, int>> EditorSpelling::markedWords() const {
@@ -374,7 +405,10 @@ bool EditorSpelling::goToNextMisspelling() {
     QTextBlock block = first;
     bool wrapped = false;
     while (block.isValid()) {
-        for (const WordSpan& w : marksOf(block)) {
+        // Asked for: a long paragraph is checked whole here.
+        const std::vector<WordSpan> whole =
+            isLong(block) ? m_speller.misspellings(block.text()) : std::vector<WordSpan>();
+        for (const WordSpan& w : isLong(block) ? whole : marksOf(block)) {
             const int start = block.position() + w.start;
             if (!wrapped && block == first && start + w.length >= from && start <= from)
                 continue; // the word the caret is in

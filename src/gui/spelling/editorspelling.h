@@ -77,6 +77,8 @@ private:
     void restartSweep();
     bool active() const;
     const std::vector<WordSpan>& marksOf(const QTextBlock& block);
+    // The misspelt words of a long paragraph's part on screen, in block positions.
+    std::vector<WordSpan> marksOnScreen(const QTextBlock& block);
 
     QTextEdit* m_editor;
     QString m_programFolder;

@@ -161,3 +161,14 @@ TEST_F(EditorSpellingTest, SpellingOffTakesTheMarksAway) {
     EXPECT_EQ(marked(), QStringList());
     EXPECT_FALSE(m_spelling->goToNextMisspelling());
 }
+
+TEST_F(EditorSpellingTest, ALongParagraphIsCheckedWhereItIsOnScreen) {
+    // One paragraph far longer than the screen, misspelt at both ends.
+    load("teh " + QString("quick ").repeated(8000) + "brwon");
+    start();
+    EXPECT_EQ(marked(), QStringList({"teh"}));
+    m_editor.moveCursor(QTextCursor::End);
+    m_editor.ensureCursorVisible();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return marked() == QStringList({"brwon"}); }, WaitMs))
+        << marked().join(' ').toStdString();
+}
