@@ -1,5 +1,6 @@
 #include "spelling/editorspelling.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QElapsedTimer>
@@ -22,6 +23,7 @@ constexpr int SpellMarkProperty = QTextFormat::UserProperty + 0x5e1;
 // idle checking starts.
 constexpr qint64 SliceMs = 2;
 constexpr int IdleDelayMs = 300;
+constexpr int SweepBackstopMs = 10;
 // A change of more than this many characters (a page put in, a large paste) is first shown
 // as it is: its marks follow a moment later, so they never hold up the page's first paint.
 constexpr int LargeChange = 4096;
@@ -71,9 +73,19 @@ EditorSpelling::EditorSpelling(QTextEdit* editor, QString programFolder, QString
     connect(&m_refreshTimer, &QTimer::timeout, this, &EditorSpelling::refresh);
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(IdleDelayMs);
-    connect(&m_idleTimer, &QTimer::timeout, this, [this] { m_sweepTimer.start(); });
-    m_sweepTimer.setInterval(0);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        m_sweeping = true;
+        m_sweepTimer.start(0);
+    });
+    // One slice each time the event loop has nothing else to do: input and paints that
+    // are waiting always go first.
+    m_sweepTimer.setSingleShot(true);
     connect(&m_sweepTimer, &QTimer::timeout, this, &EditorSpelling::sweepSlice);
+    if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance())
+        connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (m_sweeping && m_sweepTimer.remainingTime() != 0)
+                m_sweepTimer.start(0);
+        });
 
     connect(editor->document(), &QTextDocument::contentsChange, this,
             &EditorSpelling::contentsChange);
@@ -116,7 +128,7 @@ void EditorSpelling::apply(const SpellingSettings& settings) {
     m_ready = false;
     if (!settings.checkAsYouType) {
         m_speller.clearDictionaries();
-        m_sweepTimer.stop();
+        stopSweep();
         m_ready = true;
         refresh();
         emit dictionariesLoaded();
@@ -184,7 +196,7 @@ void EditorSpelling::contentsChange(int position, int removed, int added) {
     }
     // Typing goes first: the rest of the page waits until the user pauses, and the idle
     // checking then starts again no later than the changed block.
-    m_sweepTimer.stop();
+    stopSweep();
     const int changed = m_editor->document()->findBlock(position).blockNumber();
     m_sweepBlock = std::max(0, std::min(m_sweepBlock, changed));
     if (active())
@@ -198,7 +210,7 @@ void EditorSpelling::scheduleRefresh() {
 
 void EditorSpelling::restartSweep() {
     m_sweepBlock = 0;
-    m_sweepTimer.stop();
+    stopSweep();
     if (active())
         m_idleTimer.start();
 }
@@ -221,7 +233,7 @@ const std::vector<WordSpan>& EditorSpelling::marksOf(const QTextBlock& block) {
 
 void EditorSpelling::sweepSlice() {
     if (!active()) {
-        m_sweepTimer.stop();
+        stopSweep();
         return;
     }
     QElapsedTimer clock;
@@ -234,7 +246,18 @@ void EditorSpelling::sweepSlice() {
         ++m_sweepBlock;
     }
     if (!block.isValid())
-        m_sweepTimer.stop();
+        stopSweep();
+    else // the next slice when the loop goes idle, at the latest after a moment
+        m_sweepTimer.start(SweepBackstopMs);
+}
+
+bool EditorSpelling::pageChecked() const {
+    return !m_sweeping && m_sweepBlock >= m_editor->document()->blockCount();
+}
+
+void EditorSpelling::stopSweep() {
+    m_sweeping = false;
+    m_sweepTimer.stop();
 }
 
 void EditorSpelling::refresh() {

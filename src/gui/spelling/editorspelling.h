@@ -39,6 +39,8 @@ public:
     // The codes checked with: the chosen ones, or by default the locale's language.
     QStringList languagesInUse() const;
     bool ready() const { return m_ready; }
+    // Every paragraph of the page has been checked since its last change.
+    bool pageChecked() const;
     Speller& speller() { return m_speller; }
     // Error reports (the personal list could not be written) go here; by default nowhere.
     void setErrorHandler(std::function<void(const QString&)> handler);
@@ -75,6 +77,7 @@ private:
     void refresh();
     void sweepSlice();
     void restartSweep();
+    void stopSweep();
     bool active() const;
     const std::vector<WordSpan>& marksOf(const QTextBlock& block);
     // The misspelt words of a long paragraph's part on screen, in block positions.
@@ -91,6 +94,7 @@ private:
     QTimer m_idleTimer;
     QTimer m_sweepTimer;
     int m_sweepBlock = 0;
+    bool m_sweeping = false;
     // The word being typed, as document positions; -1 when none.
     int m_typingStart = -1;
     int m_typingEnd = -1;

@@ -172,3 +172,13 @@ TEST_F(EditorSpellingTest, ALongParagraphIsCheckedWhereItIsOnScreen) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return marked() == QStringList({"brwon"}); }, WaitMs))
         << marked().join(' ').toStdString();
 }
+
+TEST_F(EditorSpellingTest, TheRestOfThePageIsCheckedWhileIdleAndAgainAfterAChange) {
+    load(QString("the quick\n").repeated(3000));
+    start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_spelling->pageChecked(); }, WaitMs));
+    // A new page (as a page switch puts it in) is checked from its top again.
+    load(QString("quick the\n").repeated(3000));
+    EXPECT_FALSE(m_spelling->pageChecked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_spelling->pageChecked(); }, WaitMs));
+}
