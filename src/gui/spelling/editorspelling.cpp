@@ -41,15 +41,6 @@ bool isLong(const QTextBlock& block) {
     return block.length() > LongBlock;
 }
 
-// What was found in a block, valid while the block's text and the speller's answers are those
-// it was found with. Held by the block itself, outside its text and format.
-struct BlockMarks : QTextBlockUserData {
-    int revision = -1;
-    qsizetype length = -1;
-    quint64 generation = 0;
-    std::vector<WordSpan> wrong;
-};
-
 struct LoadedDictionaries {
     std::vector<std::pair<QString, std::unique_ptr<SpellDictionary>>> dictionaries;
     PersonalWords personal;
@@ -74,6 +65,7 @@ EditorSpelling::EditorSpelling(QTextEdit* editor, QString programFolder, QString
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(IdleDelayMs);
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        m_staleMarks.clear();
         m_sweeping = true;
         m_sweepTimer.start(0);
     });
@@ -188,6 +180,10 @@ bool EditorSpelling::active() const {
 void EditorSpelling::contentsChange(int position, int removed, int added) {
     m_lastEdit = position + added;
     if (std::max(removed, added) > LargeChange) {
+        // Most of what was found belongs to blocks that are gone: the table is let go
+        // once the user is idle, not in the middle of putting a page in.
+        if (m_staleMarks.empty())
+            m_staleMarks.swap(m_marks);
         m_refreshTimer.start(LargeChangeDelayMs);
         m_lastEdit = -1; // no word is being typed
         m_typingStart = m_typingEnd = -1;
@@ -216,19 +212,15 @@ void EditorSpelling::restartSweep() {
 }
 
 const std::vector<WordSpan>& EditorSpelling::marksOf(const QTextBlock& block) {
-    auto* marks = static_cast<BlockMarks*>(block.userData());
-    if (!marks) {
-        marks = new BlockMarks;
-        const_cast<QTextBlock&>(block).setUserData(marks);
+    BlockMarks& marks = m_marks[block.fragmentIndex()];
+    if (marks.revision != block.revision() || marks.generation != m_speller.generation() ||
+        marks.length != block.length()) {
+        marks.wrong = m_speller.misspellings(block.text());
+        marks.revision = block.revision();
+        marks.length = block.length();
+        marks.generation = m_speller.generation();
     }
-    if (marks->revision != block.revision() || marks->generation != m_speller.generation() ||
-        marks->length != block.length()) {
-        marks->wrong = m_speller.misspellings(block.text());
-        marks->revision = block.revision();
-        marks->length = block.length();
-        marks->generation = m_speller.generation();
-    }
-    return marks->wrong;
+    return marks.wrong;
 }
 
 void EditorSpelling::sweepSlice() {

@@ -83,8 +83,20 @@ private:
     // The misspelt words of a long paragraph's part on screen, in block positions.
     std::vector<WordSpan> marksOnScreen(const QTextBlock& block);
 
+    // What was found in a block, valid while the block's text and the speller's answers are
+    // those it was found with. Kept beside the document, by the block's fragment, so that
+    // neither the document nor its blocks carry anything of the checker's.
+    struct BlockMarks {
+        int revision = -1;
+        int length = -1;
+        quint64 generation = 0;
+        std::vector<WordSpan> wrong;
+    };
+
     QTextEdit* m_editor;
     QString m_programFolder;
+    QHash<int, BlockMarks> m_marks;
+    QHash<int, BlockMarks> m_staleMarks;
     SpellingSettings m_settings;
     Speller m_speller;
     QThread* m_loader = nullptr;
