@@ -24,6 +24,8 @@ constexpr int SpellMarkProperty = QTextFormat::UserProperty + 0x5e1;
 constexpr qint64 SliceMs = 2;
 constexpr int IdleDelayMs = 300;
 constexpr int SweepBackstopMs = 10;
+// Marks follow an edit or a caret move once its paint is done: at the latest after this.
+constexpr int RefreshBackstopMs = 16;
 // A change of more than this many characters (a page put in, a large paste) is first shown
 // as it is: its marks follow a moment later, so they never hold up the page's first paint.
 constexpr int LargeChange = 4096;
@@ -75,6 +77,8 @@ EditorSpelling::EditorSpelling(QTextEdit* editor, QString programFolder, QString
     connect(&m_sweepTimer, &QTimer::timeout, this, &EditorSpelling::sweepSlice);
     if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance())
         connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (m_refreshWhenIdle && m_refreshTimer.remainingTime() > 0)
+                m_refreshTimer.start(0);
             if (m_sweeping && m_sweepTimer.remainingTime() != 0)
                 m_sweepTimer.start(0);
         });
@@ -184,6 +188,7 @@ void EditorSpelling::contentsChange(int position, int removed, int added) {
         // once the user is idle, not in the middle of putting a page in.
         if (m_staleMarks.empty())
             m_staleMarks.swap(m_marks);
+        m_refreshWhenIdle = false;
         m_refreshTimer.start(LargeChangeDelayMs);
         m_lastEdit = -1; // no word is being typed
         m_typingStart = m_typingEnd = -1;
@@ -200,8 +205,11 @@ void EditorSpelling::contentsChange(int position, int removed, int added) {
 }
 
 void EditorSpelling::scheduleRefresh() {
-    if (!m_refreshTimer.isActive())
-        m_refreshTimer.start(0);
+    // After the paint the change asks for: a key's own paint never waits for the checker.
+    if (!m_refreshTimer.isActive()) {
+        m_refreshWhenIdle = true;
+        m_refreshTimer.start(RefreshBackstopMs);
+    }
 }
 
 void EditorSpelling::restartSweep() {
@@ -253,6 +261,8 @@ void EditorSpelling::stopSweep() {
 }
 
 void EditorSpelling::refresh() {
+    m_refreshWhenIdle = false;
+    m_refreshTimer.stop();
     QList<std::pair<int, int>> marked;
     QTextCursor caret = m_editor->textCursor();
     const QTextBlock caretBlock = caret.block();

@@ -39,6 +39,8 @@ public:
     // The codes checked with: the chosen ones, or by default the locale's language.
     QStringList languagesInUse() const;
     bool ready() const { return m_ready; }
+    // The marks on screen wait to be brought up to date.
+    bool refreshPending() const { return m_refreshTimer.isActive(); }
     // Every paragraph of the page has been checked since its last change.
     bool pageChecked() const;
     Speller& speller() { return m_speller; }
@@ -107,6 +109,7 @@ private:
     QTimer m_sweepTimer;
     int m_sweepBlock = 0;
     bool m_sweeping = false;
+    bool m_refreshWhenIdle = false;
     // The word being typed, as document positions; -1 when none.
     int m_typingStart = -1;
     int m_typingEnd = -1;

@@ -47,7 +47,7 @@ protected:
     }
 
     QStringList marked() {
-        QCoreApplication::processEvents();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !m_spelling->refreshPending(); }, WaitMs));
         QStringList words;
         const QString text = m_editor.toPlainText();
         for (const auto& [start, length] : m_spelling->markedWords())
