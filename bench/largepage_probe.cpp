@@ -18,6 +18,7 @@
 #include "pages/pagestore.h"
 #include "rtf/rtf.h"
 #include "settings/programpaths.h"
+#include "spelling/editorspelling.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -163,6 +164,8 @@ int main(int argc, char* argv[]) {
     if (!QTest::qWaitForWindowActive(form))
         std::fprintf(stderr, "the window did not become active\n");
     settle(form->editor());
+    // Spelling (when the settings ask for it) checks from here on, as in use.
+    (void)QTest::qWaitFor([&] { return form->spelling()->ready(); }, 10000);
     if (mode == "big")
         std::printf("freeze open %.1f\n", freeze.stop());
     PaintWatch painted(form->editor()->viewport());

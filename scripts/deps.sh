@@ -6,19 +6,20 @@ set -euo pipefail
 build_pkgs=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
-    fp-utils libchm-dev libcups2-dev
+    fp-utils libchm-dev libcups2-dev libhunspell-dev
 )
 test_pkgs=(
     libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
     xvfb xauth openbox xdotool xclip x11-utils trayer imagemagick
     fonts-dejavu-core fonts-liberation2
-    libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui
+    libchm-bin unrtf hyperfine pandoc abiword libreoffice-writer-nogui libnuspell-dev
     time python3-minimal
     cups printer-driver-cups-pdf poppler-utils desktop-file-utils libgtk-3-bin
     weston xwayland qt6-wayland xfce4-panel dbus-x11 dbus-bin dbus-daemon
     util-linux procps gdb
     dosfstools fusefat bindfs exfatprogs exfat-fuse
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    hunspell-en-us hunspell-de-de
 )
 
 pkgs=("${build_pkgs[@]}")

@@ -116,8 +116,10 @@ def check_names(win, label):
     """Dumps the window's tree; every showing interactive control must have a name."""
     named = total = 0
     lines = []
+    names[label] = set()
     for acc, depth in walk(win):
         role, name, states = acc.getRoleName(), acc.name, acc.getState()
+        names[label].add((role, name))
         lines.append("%s%s %r%s" % ("  " * depth, role, name,
                                      " focusable" if states.contains(pyatspi.STATE_FOCUSABLE) else ""))
         # Menus and their items are checked when they show; rows in a list are named by text.
@@ -144,6 +146,9 @@ def check_names(win, label):
     print("%s: %d of %d interactive controls named" % (label, named, total), flush=True)
     if win.getRoleName() in ("filler", "panel") and label != "Go Mobile":
         fail("%s reports the role %s" % (label, win.getRoleName()))
+
+
+names = {}
 
 
 def labelled_by(acc):
@@ -259,6 +264,11 @@ def dialog_by_keys(keys, title, label, menu=False):
 
 dialog_by_keys(("ctrl+p",), "Print preview", "Print preview")
 dialog_by_keys(("Up", "Up", "Up", "Return"), "Options", "Options", menu=True)
+for control in (("check box", "Check spelling as you type"), ("check box", "Skip words in capitals"),
+                ("list", "Languages")):
+    if control not in names["Options"]:
+        fail("Options: no %s named %r" % control)
+print("PASS: the spelling controls of Options are named", flush=True)
 dialog_by_keys(("Up", "Return"), "About Quillery", "About", menu=True)
 dialog_by_keys(("F1",), "Quillery Help", "Help")
 

@@ -98,8 +98,8 @@ HIDE
     _x_pids+=($APP_PID)
     local main
     main=$(wait_window "Quillery - $name") || fail "nothing started from $name: $(cat "$X_WORK/$name.log")"
-    grep -E '/libQt6Core\.so|/libicuuc\.so|/libqxcb\.so' "/proc/$APP_PID/maps" | awk '{print $6}' | sort -u >"$X_WORK/maps"
-    [ "$(grep -c "^$app/lib/" "$X_WORK/maps")" = 3 ] && [ "$(wc -l <"$X_WORK/maps")" = 3 ] ||
+    grep -E '/libQt6Core\.so|/libicuuc\.so|/libqxcb\.so|/libhunspell' "/proc/$APP_PID/maps" | awk '{print $6}' | sort -u >"$X_WORK/maps"
+    [ "$(grep -c "^$app/lib/" "$X_WORK/maps")" = 4 ] && [ "$(wc -l <"$X_WORK/maps")" = 4 ] ||
         fail "not on the stick's runtime: $(cat "$X_WORK/maps")"
     focus_new_window "$main" || fail "the stick's window has no focus"
     [ "$(editor_text "$main")" = "page A on $name" ] || fail "the stick's page A is not shown"

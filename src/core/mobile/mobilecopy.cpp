@@ -215,6 +215,25 @@ void MobileCopy::copyKeepingVersion(const QString& source, const QString& target
     }
 }
 
+void MobileCopy::copySpellingFiles(int& step, int steps, const MobileCopyReport& report) {
+    for (const CarriedFile& f : m_plan.spellingFiles) {
+        ++step;
+        if (report.step)
+            report.step(QStringLiteral("Configuration: File %1 of %2").arg(step).arg(steps));
+        const QString target = m_plan.targetDir + f.target;
+        if (f.target == QLatin1String("qly.dic")) {
+            // Words added on either computer stay: the lists are joined, not replaced.
+            if (const QString error = mergePersonalWords(f.source, target); !error.isEmpty())
+                throw Error(error);
+            continue;
+        }
+        QDir().mkpath(QFileInfo(target).path());
+        FileCopyOptions options = copyOptions();
+        options.shownName = f.target;
+        copyFileWithProgress(f.source, target, report.progress, options);
+    }
+}
+
 MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
     struct Finish {
         MobileCopy* copy;
@@ -227,9 +246,12 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
     MobileCopyResult result;
     const QString& target = m_plan.targetDir;
     try {
-        step(QStringLiteral("Configuration: File 1 of 1"));
+        const int configFiles = 1 + int(m_plan.spellingFiles.size());
+        step(QStringLiteral("Configuration: File 1 of %1").arg(configFiles));
         copyKeepingVersion(m_plan.settingsFile, target + QStringLiteral("qly.ini"),
                            QStringLiteral("qly.ini"), false, report, result);
+        int configStep = 1;
+        copySpellingFiles(configStep, configFiles, report);
         if (m_plan.withShell) {
             step(QStringLiteral("Shell: File 1 of 2"));
             copyProgram(report, result);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mobile/filecopy.h"
+#include "spelling/carriedfiles.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,8 @@ struct MobileCopyPlan {
     bool launcherScript = false; // leave quillery.sh beside the program (a stick)
     QString sourceDrive;         // how messages name the drives ("NOTES2GO")
     QString targetDrive;
+    // Dictionaries in use and the personal word list, copied with the settings.
+    QList<CarriedFile> spellingFiles;
 };
 
 struct MobileCopyReport {
@@ -69,6 +72,7 @@ public:
 private:
     void copyKeepingVersion(const QString& source, const QString& target, const QString& shownName,
                             bool page, const MobileCopyReport& report, MobileCopyResult& result);
+    void copySpellingFiles(int& step, int steps, const MobileCopyReport& report);
     void copyProgram(const MobileCopyReport& report, MobileCopyResult& result);
     FileCopyOptions copyOptions() const;
     void finished();

@@ -135,6 +135,8 @@ MobileSizes measureMobileSizes(const MobileSource& source) {
         return info.isFile() ? info.size() : qint64(0);
     };
     sizes.ConfigSize = sizeOf(source.settingsFile);
+    for (const CarriedFile& f : source.spellingFiles)
+        sizes.ConfigSize += sizeOf(f.source);
     // The program file counts with its runtime, which travels with it.
     sizes.ShellSize = sizeOf(source.programFile) + sizeOf(source.helpFile);
     const QString programFolder = QFileInfo(source.programFile).absolutePath() + QLatin1Char('/');

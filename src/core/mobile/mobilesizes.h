@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mobile/drives.h"
+#include "spelling/carriedfiles.h"
 
 #include <QLocale>
 #include <QString>
@@ -41,6 +42,8 @@ struct MobileSource {
     QString settingsFile;
     QString helpFile;
     QString pageFolder; // ends with a separator
+    // Dictionaries and the personal word list: they count with the settings.
+    QList<CarriedFile> spellingFiles;
 };
 MobileSizes measureMobileSizes(const MobileSource& source);
 

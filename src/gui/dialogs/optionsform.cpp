@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -38,7 +40,7 @@ OptionsForm::OptionsForm(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(tr("Options"));
-    setFixedSize(242, 215);
+    setFixedSize(242, 381);
     setFont(designedFont());
 
     // Created in tab order.
@@ -71,6 +73,23 @@ OptionsForm::OptionsForm(QWidget* parent)
         m_modes->addButton(r, i);
     }
 
+    // Spelling, under the rest: the dialog grew downwards for it.
+    m_spellingGroup = new QGroupBox(tr(" Spelling "), this);
+    m_spellingGroup->setObjectName(QStringLiteral("gbSpelling"));
+    m_spellingGroup->setGeometry(8, 214, 223, 159);
+    m_cbCheckSpelling = makeCheckBox(m_spellingGroup, "cbCheckSpelling",
+                                     tr("Check spelling as you t&ype"), {12, 20, 203, 17});
+    m_cbSkipCapitals = makeCheckBox(m_spellingGroup, "cbSkipCapitals",
+                                    tr("Skip words in &capitals"), {12, 40, 203, 17});
+    auto* languagesLabel = new QLabel(tr("&Languages:"), m_spellingGroup);
+    languagesLabel->setObjectName(QStringLiteral("lbLanguagesLabel"));
+    languagesLabel->setGeometry(12, 60, 203, 15);
+    m_lbLanguages = new QListWidget(m_spellingGroup);
+    m_lbLanguages->setObjectName(QStringLiteral("lbLanguages"));
+    m_lbLanguages->setGeometry(12, 76, 203, 75);
+    m_lbLanguages->setAccessibleName(tr("Languages"));
+    languagesLabel->setBuddy(m_lbLanguages);
+
     setTabOrder(m_okButton, m_cancelButton);
     setTabOrder(m_cancelButton, m_helpButton);
     // The check boxes in the order they stand; then the chosen mode, the one radio button
@@ -80,6 +99,9 @@ OptionsForm::OptionsForm(QWidget* parent)
     setTabOrder(m_cbShowHints, m_modes->button(0));
     for (int i = 1; i < ModeCount; ++i)
         setTabOrder(m_modes->button(i - 1), m_modes->button(i));
+    setTabOrder(m_modes->button(ModeCount - 1), m_cbCheckSpelling);
+    setTabOrder(m_cbCheckSpelling, m_cbSkipCapitals);
+    setTabOrder(m_cbSkipCapitals, m_lbLanguages);
     connect(m_modes, &QButtonGroup::idToggled, this, [this] { chosenModeTakesTab(); });
     setMinimizeMode(0);
     growWithDesktopFont(this);
@@ -124,6 +146,41 @@ void OptionsForm::setMinimizeMode(int mode) {
         return;
     }
     m_modes->button(std::min(mode, ModeCount - 1))->setChecked(true);
+}
+
+void OptionsForm::setSpelling(bool check, bool skipCapitals,
+                              const QList<std::pair<QString, QString>>& languages,
+                              const QStringList& chosen) {
+    m_cbCheckSpelling->setChecked(check);
+    m_cbSkipCapitals->setChecked(skipCapitals);
+    m_lbLanguages->clear();
+    for (const auto& [code, name] : languages) {
+        auto* item = new QListWidgetItem(name, m_lbLanguages);
+        item->setData(Qt::UserRole, code);
+        item->setToolTip(code);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(chosen.contains(code) ? Qt::Checked : Qt::Unchecked);
+    }
+    if (m_lbLanguages->count() > 0)
+        m_lbLanguages->setCurrentRow(0);
+}
+
+bool OptionsForm::checkSpelling() const {
+    return m_cbCheckSpelling->isChecked();
+}
+
+bool OptionsForm::skipCapitals() const {
+    return m_cbSkipCapitals->isChecked();
+}
+
+QStringList OptionsForm::spellingLanguages() const {
+    QStringList codes;
+    for (int i = 0; i < m_lbLanguages->count(); ++i) {
+        const QListWidgetItem* item = m_lbLanguages->item(i);
+        if (item->checkState() == Qt::Checked)
+            codes << item->data(Qt::UserRole).toString();
+    }
+    return codes;
 }
 
 void OptionsForm::helpClicked() {

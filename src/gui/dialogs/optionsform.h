@@ -5,6 +5,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
+class QListWidget;
 class QPushButton;
 class QRadioButton;
 
@@ -26,6 +27,15 @@ public:
     int minimizeMode() const;
     void setMinimizeMode(int mode);
 
+    // Spelling: the check box, words in capitals, and the list of languages (code, name) with
+    // the chosen codes ticked.
+    void setSpelling(bool check, bool skipCapitals,
+                     const QList<std::pair<QString, QString>>& languages,
+                     const QStringList& chosen);
+    bool checkSpelling() const;
+    bool skipCapitals() const;
+    QStringList spellingLanguages() const;
+
     void helpClicked();
 
 protected:
@@ -41,6 +51,10 @@ private:
     QCheckBox* m_cbAlwaysOnTop = nullptr;
     QGroupBox* m_rgMinimize = nullptr;
     QButtonGroup* m_modes = nullptr;
+    QGroupBox* m_spellingGroup = nullptr;
+    QCheckBox* m_cbCheckSpelling = nullptr;
+    QCheckBox* m_cbSkipCapitals = nullptr;
+    QListWidget* m_lbLanguages = nullptr;
 };
 
 } // namespace qly

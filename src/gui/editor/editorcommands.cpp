@@ -130,12 +130,15 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
         connect(a, &QAction::triggered, this, [this, a] { alignClicked(a); });
 
     m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_editor, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        m_pmEditor->popup(m_editor->viewport()->mapToGlobal(pos));
-    });
+    connect(m_editor, &QWidget::customContextMenuRequested, this, &EditorCommands::popupEditorMenu);
     // The selection-change event: caret moves as well as selections.
     connect(m_editor, &QTextEdit::selectionChanged, this, &EditorCommands::selectionChanged);
     connect(m_editor, &QTextEdit::cursorPositionChanged, this, &EditorCommands::selectionChanged);
+}
+
+void EditorCommands::popupEditorMenu(const QPoint& pos) {
+    emit editorMenuRequested(pos);
+    m_pmEditor->popup(m_editor->viewport()->mapToGlobal(pos));
 }
 
 // The dialogs are made when first asked for: building the font dialog reads the whole font

@@ -38,6 +38,10 @@ public:
     // The text keeps 5 pixels from the left and right edges; cheap when already so.
     void insetTextRect();
 
+    // Opens the editor's context menu for the viewport position pos (as a right click there
+    // would); editorMenuRequested goes first so the menu can be fitted to the place.
+    void popupEditorMenu(const QPoint& pos);
+
     void undoClicked();
     void redoClicked();
     void cutClicked();
@@ -55,6 +59,9 @@ public:
     // Listening to clipboard changes, from the end of the window's creation to its destruction.
     void joinClipboardChain();
     void leaveClipboardChain();
+
+signals:
+    void editorMenuRequested(const QPoint& pos);
 
 private:
     QAction* addItem(const char* name, const QString& caption, const QKeySequence& shortcut,

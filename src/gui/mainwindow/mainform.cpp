@@ -31,6 +31,9 @@
 #include "settings/error.h"
 #include "settings/profile.h"
 #include "settings/programpaths.h"
+#include "spelling/editorspelling.h"
+#include "spelling/personalwords.h"
+#include "spelling/spellingsettings.h"
 #include "window/titlemath.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -119,6 +122,11 @@ void MainForm::buildLayout() {
         savePageColor();
     });
     m_commands->setUpEditor();
+    m_spelling = new EditorSpelling(editor, programDir(), PersonalWords::pathFor(programPath()));
+    m_spelling->setErrorHandler([this](const QString& message) { showErrorBox(this, message); });
+    m_spelling->setMenuOpener([this](const QPoint& pos) { m_commands->popupEditorMenu(pos); });
+    connect(m_commands, &EditorCommands::editorMenuRequested, m_spelling,
+            [this](const QPoint& pos) { m_spelling->prepareMenu(m_commands->pmEditor(), pos); });
     auto* panelLayout = new QVBoxLayout(m_editorPanel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(m_editor);
@@ -182,6 +190,13 @@ void MainForm::addKeyboardCommands() {
     };
     key(QKeySequence(Qt::Key_F10), [this] { openMainMenuFromKeyboard(); });
     key(QKeySequence(Qt::ALT | Qt::Key_M), [this] { openMainMenuFromKeyboard(); });
+    // Spelling: the next misspelt word with its menu; the editor's menu from the keyboard.
+    key(QKeySequence(Qt::Key_F7), [this] { m_spelling->nextMisspellingClicked(); });
+    key(QKeySequence(Qt::SHIFT | Qt::Key_F10), [this] {
+        const QRect caret = m_editor->cursorRect();
+        if (m_editor->hasFocus())
+            m_commands->popupEditorMenu(QPoint(caret.left(), caret.bottom()));
+    });
     key(QKeySequence(Qt::CTRL | Qt::Key_PageUp),
         [this] { runGuarded(this, [this] { sbPrevClick(); }); });
     key(QKeySequence(Qt::CTRL | Qt::Key_PageDown),
@@ -235,6 +250,11 @@ void MainForm::formCreated() {
         m_positions = readPagePositions(profile);
         m_titleBar->setFixedHeight(shownTitleHeight(m_settings.titleHeight));
         setAttribute(Qt::WA_AlwaysShowToolTips, m_settings.showHint);
+        // Dictionaries load away from the window once it has painted.
+        const SpellingSettings spelling = SpellingSettings::read(profile);
+        connect(
+            this, &MainForm::firstPainted, m_spelling,
+            [this, spelling] { m_spelling->apply(spelling); }, Qt::SingleShotConnection);
 
         // 8: the page list, and the page "ActivePage" names.
         QComboBox* notes = m_titleBar->cbNotes();
@@ -709,8 +729,21 @@ void MainForm::optionsClicked() {
     form.setAlwaysOnTop(m_settings.stayOnTop);
     form.setShowHints(m_settings.showHint);
     form.setMinimizeMode(m_settings.minimizeTo);
+    QList<std::pair<QString, QString>> languages;
+    for (const DictionaryFile& d : m_spelling->availableDictionaries())
+        languages.append({d.code, languageName(d.code)});
+    form.setSpelling(m_spelling->settings().checkAsYouType, m_spelling->settings().skipCapitals,
+                     languages, m_spelling->languagesInUse());
     if (form.exec() != QDialog::Accepted)
         return;
+    SpellingSettings spelling = m_spelling->settings();
+    spelling.checkAsYouType = form.checkSpelling();
+    spelling.skipCapitals = form.skipCapitals();
+    spelling.languages = form.spellingLanguages();
+    spelling.languagesSet = true;
+    m_spelling->apply(spelling);
+    // Written with the other settings at the end of the session.
+    m_spellingChosen = true;
     m_settings.showHint = form.showHints();
     setAttribute(Qt::WA_AlwaysShowToolTips, m_settings.showHint);
     m_settings.stayOnTop = form.alwaysOnTop();
@@ -766,6 +799,8 @@ bool MainForm::saveSession() {
         Profile profile(programSettingsFile());
         m_settings.write(profile);
         writePagePositions(profile, m_positions);
+        if (m_spellingChosen)
+            m_spelling->settings().write(profile);
     });
     const bool pageWritten = runGuarded(this, [this, settingsWritten] {
         saveCurrentPage();

@@ -18,6 +18,7 @@ class QTextEdit;
 namespace qly {
 
 class EditorCommands;
+class EditorSpelling;
 class MainMenu;
 class PageNames;
 class RecoveryKeeper;
@@ -39,6 +40,7 @@ public:
     Minimizer* minimizer() const { return m_minimizer; }
     MainMenu* mainMenu() const { return m_mainMenu; }
     EditorCommands* commands() const { return m_commands; }
+    EditorSpelling* spelling() const { return m_spelling; }
     TitleSplitter* splitter() const { return m_splitter; }
     PageStore& pages() { return m_pages; }
     // The settings of section "Main" as the program runs with them.
@@ -168,6 +170,7 @@ private:
     TitleSplitter* m_splitter = nullptr;
     MainMenu* m_mainMenu = nullptr;
     EditorCommands* m_commands = nullptr;
+    EditorSpelling* m_spelling = nullptr;
     QWidget* m_editorPanel = nullptr;
     QTextEdit* m_editor = nullptr;
     PageLoader* m_pageLoader = nullptr;
@@ -183,6 +186,7 @@ private:
     QString m_findStatus;
     bool m_destroyed = false;
     bool m_firstPainted = false;
+    bool m_spellingChosen = false; // the options dialog set the section "Spelling"
     QPointer<QWindow> m_lastFocusWindow;
 };
 

@@ -14,6 +14,8 @@
 #include "settings/error.h"
 #include "settings/profile.h"
 #include "settings/programpaths.h"
+#include "spelling/carriedfiles.h"
+#include "spelling/personalwords.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,6 +42,11 @@
 namespace qly {
 
 namespace {
+// The dictionaries in use and the personal word list, as the settings file names them.
+QList<CarriedFile> carriedSpellingFiles() {
+    return spellingFilesToCarry(programDir(), programSettingsFile(),
+                                PersonalWords::pathFor(programPath()));
+}
 
 DriveScanRoots g_scanRoots;
 MobileForm::FolderPicker g_folderPicker;
@@ -429,8 +436,8 @@ void MobileForm::formCreated() {
     m_lbSourcePath->setFullText(programDir());
 
     // 3 to 6: what the copy needs. The help file is the one the program shows.
-    state.sizes = measureMobileSizes(
-        {programPath(), programSettingsFile(), helpFilePath(), pageFolderFor(programDir())});
+    state.sizes = measureMobileSizes({programPath(), programSettingsFile(), helpFilePath(),
+                                      pageFolderFor(programDir()), carriedSpellingFiles()});
     const MobileSizes& s = state.sizes;
     m_lbNotes->setText(formatSizeLong(double(s.NotesSize)));
     m_lbNotesShort->setText(formatSizeShort(double(s.NotesSize)));
@@ -704,6 +711,7 @@ void MobileForm::bbCopyClick() {
     plan.helpFile = helpFilePath();
     plan.pageFolder = pageFolderFor(programDir());
     plan.targetDir = target;
+    plan.spellingFiles = carriedSpellingFiles();
     plan.withShell = m_chShell->isChecked();
     plan.notesCount = state.sizes.NotesCount;
     plan.versionsKept = Profile(programSettingsFile())

@@ -165,8 +165,8 @@ TEST(MobileTargets, MeasuresTheInstallation) {
     dir.write("rtf/b.RTF", QByteArray(23, 'b'));
     dir.write("rtf/notes.txt", QByteArray(1000, 'c'));
     dir.write("qly", QByteArray(5000, 'x'));
-    const MobileSource source{dir.path("qly"), dir.path("qly.ini"), dir.path("qly.chm"),
-                              dir.path("rtf/")};
+    const MobileSource source{
+        dir.path("qly"), dir.path("qly.ini"), dir.path("qly.chm"), dir.path("rtf/"), {}};
     MobileSizes sizes = measureMobileSizes(source);
     EXPECT_EQ(sizes.NotesCount, 2);
     EXPECT_EQ(sizes.NotesSize, 123);

@@ -91,7 +91,7 @@ TEST_F(Options, LayoutCaptionsAndTabOrder) {
     auto form = start();
     runOptions(*form, [](OptionsForm& d) {
         EXPECT_EQ(d.windowTitle(), "Options");
-        EXPECT_EQ(d.size(), QSize(242, 215));
+        EXPECT_EQ(d.size(), QSize(242, 381)); // grown downwards for spelling
         // Centred on the screen.
         const QRect screen = d.screen()->geometry();
         EXPECT_NEAR(d.geometry().center().x(), screen.center().x(), 2);
@@ -107,6 +107,8 @@ TEST_F(Options, LayoutCaptionsAndTabOrder) {
             {"Button3", "Help", {156, 84, 75, 25}},
             {"cbShowHints", "Show hints", {12, 56, 115, 17}},
             {"cbAlwaysOnTop", "Always on top", {12, 28, 115, 17}},
+            {"cbCheckSpelling", "Check spelling as you type", {12, 20, 203, 17}},
+            {"cbSkipCapitals", "Skip words in capitals", {12, 40, 203, 17}},
         };
         for (const Expect& e : controls) {
             auto* b = child<QAbstractButton>(d, e.name);
@@ -133,16 +135,18 @@ TEST_F(Options, LayoutCaptionsAndTabOrder) {
         }
         EXPECT_TRUE(child<QPushButton>(d, "Button1")->isDefault());
 
-        // Tab order: OK, Cancel, Help, Show hints, Always on top, the selected mode.
+        // Tab order: OK, Cancel, Help, Show hints, Always on top, the selected mode, then
+        // spelling's controls.
         QStringList order;
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 10; ++i) {
             order << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
                                                   : QString());
             key("Tab");
             QTest::qWait(50);
         }
         EXPECT_EQ(order, QStringList({"Button1", "Button2", "Button3", "cbAlwaysOnTop",
-                                      "cbShowHints", "rgMinimizeItem0"}));
+                                      "cbShowHints", "rgMinimizeItem0", "cbCheckSpelling",
+                                      "cbSkipCapitals", "lbLanguages", "Button1"}));
         d.grab().save(qEnvironmentVariable("QLY_SHOTS", "/tmp") + "/options.png");
         key("Escape");
     });
@@ -275,6 +279,13 @@ TEST_F(Options, TabStopsAtTheChosenModeOnly) {
             return QApplication::focusWidget() &&
                    QApplication::focusWidget()->objectName() == "rgMinimizeItem2";
         }));
+        key("Tab");
+        EXPECT_TRUE(waitFor([] {
+            return QApplication::focusWidget() &&
+                   QApplication::focusWidget()->objectName() == "cbCheckSpelling";
+        }));
+        key("Tab");
+        key("Tab");
         key("Tab");
         EXPECT_TRUE(waitFor([] {
             return QApplication::focusWidget() &&
