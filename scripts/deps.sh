@@ -6,7 +6,7 @@ set -euo pipefail
 build_pkgs=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
-    fp-utils libchm-dev libcups2-dev
+    fp-utils libchm-dev libcups2-dev libdtl-dev
 )
 test_pkgs=(
     libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
