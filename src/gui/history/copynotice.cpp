@@ -47,7 +47,7 @@ CopyNotice::CopyNotice(QWidget* parent) : QFrame(parent) {
     hide();
 }
 
-void CopyNotice::showFor(const QList<int>& pages, const QStringList& tools) {
+void CopyNotice::showFor(const QList<int>& pages, int copies, const QStringList& tools) {
     if (pages.isEmpty())
         return;
     m_page = pages.front();
@@ -56,29 +56,19 @@ void CopyNotice::showFor(const QList<int>& pages, const QStringList& tools) {
         letters << pageLetter(page);
     const QString from = tools.isEmpty() ? QString() : tr(" from %1").arg(tools.join(tr(", ")));
     const QString text =
-        pages.size() == 1
-            ? tr("Page %1 has a conflict copy%2, kept in its history.").arg(letters.front(), from)
-            : tr("Pages %1 have conflict copies%2, kept in their history.")
-                  .arg(letters.join(tr(", ")), from);
+        pages.size() > 1 ? tr("Pages %1 have conflict copies%2, kept in their history.")
+                               .arg(letters.join(tr(", ")), from)
+        : copies > 1
+            ? tr("Page %1 has conflict copies%2, kept in its history.").arg(letters.front(), from)
+            : tr("Page %1 has a conflict copy%2, kept in its history.").arg(letters.front(), from);
     m_text->setText(text);
     setAccessibleName(text);
     m_historyButton->setAccessibleName(tr("History of page %1").arg(letters.front()));
-    place();
     show();
-    raise();
     m_hide.start();
     // Said by a screen reader as it appears, whatever has the focus.
     QAccessibleEvent alert(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
-}
-
-void CopyNotice::place() {
-    if (!parentWidget())
-        return;
-    const QRect area = parentWidget()->contentsRect();
-    const int height =
-        heightForWidth(area.width()) > 0 ? heightForWidth(area.width()) : sizeHint().height();
-    setGeometry(area.left(), area.top(), area.width(), height);
 }
 
 void CopyNotice::keyPressEvent(QKeyEvent* event) {

@@ -9,7 +9,7 @@ class QToolButton;
 
 namespace qly {
 
-// A short notice over the top of the page, that lets the user go on typing: it names the
+// A short notice above the page, that lets the user go on typing: it names the
 // pages that have new conflict copies and offers their history. It goes by itself after a
 // while, or with its close button or Escape.
 class CopyNotice : public QFrame {
@@ -19,14 +19,13 @@ public:
 
     explicit CopyNotice(QWidget* parent);
 
-    // Shows the notice for these pages (0 = A), the first of them offered in History.
-    void showFor(const QList<int>& pages, const QStringList& tools);
+    // Shows the notice for `copies` new copies of these pages (0 = A), from these sync tools,
+    // the first page offered in History.
+    void showFor(const QList<int>& pages, int copies, const QStringList& tools);
     int offeredPage() const { return m_page; }
     QLabel* textLabel() const { return m_text; }
     QPushButton* historyButton() const { return m_historyButton; }
     QToolButton* closeButton() const { return m_closeButton; }
-    // Keeps its place at the top of the parent, across its width.
-    void place();
 
 signals:
     void historyRequested(int page);

@@ -140,6 +140,8 @@ void MainForm::buildLayout() {
     auto* panelLayout = new QVBoxLayout(m_editorPanel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(m_editor);
+    // The notice of conflict copies stands above the page, never over its text.
+    panelLayout->insertWidget(0, m_copyNotice);
 
     auto* layout = new QVBoxLayout(this);
     // The sizing frame: a press on it resizes the window.
@@ -734,12 +736,14 @@ void MainForm::checkConflictCopies() {
             m_conflictCounts = {};
             QSet<QString> seen;
             QList<int> newPages;
+            int newCopies = 0;
             QStringList tools;
             for (const ConflictCopyFile& file : files) {
                 ++m_conflictCounts[file.page];
                 seen.insert(file.path);
                 if (m_knownConflictCopies.contains(file.path))
                     continue;
+                ++newCopies;
                 if (!newPages.contains(file.page))
                     newPages.append(file.page);
                 if (!file.tool.isEmpty() && !tools.contains(file.tool))
@@ -747,8 +751,9 @@ void MainForm::checkConflictCopies() {
             }
             m_knownConflictCopies = seen;
             std::sort(newPages.begin(), newPages.end());
+            tools.sort();
             if (std::exchange(m_announceCopies, true) && !newPages.isEmpty())
-                m_copyNotice->showFor(newPages, tools);
+                m_copyNotice->showFor(newPages, newCopies, tools);
             // An open list shows the marks at once.
             if (m_titleBar->cbNotes()->view()->isVisible())
                 namePagesInList();
@@ -903,8 +908,6 @@ void MainForm::formPainted() {
 
 void MainForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_copyNotice->isVisible())
-        m_copyNotice->place();
     formResized();
 }
 
