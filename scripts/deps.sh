@@ -19,6 +19,7 @@ test_pkgs=(
     util-linux procps gdb
     dosfstools fusefat bindfs exfatprogs exfat-fuse
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    syncthing
 )
 
 pkgs=("${build_pkgs[@]}")
