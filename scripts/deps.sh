@@ -6,7 +6,7 @@ set -euo pipefail
 build_pkgs=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
-    fp-utils libchm-dev libcups2-dev libhunspell-dev
+    fp-utils libchm-dev libcups2-dev libhunspell-dev libdtl-dev
 )
 test_pkgs=(
     libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
@@ -20,6 +20,7 @@ test_pkgs=(
     dosfstools fusefat bindfs exfatprogs exfat-fuse
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     hunspell-en-us hunspell-de-de
+    syncthing
 )
 
 pkgs=("${build_pkgs[@]}")

@@ -1,6 +1,7 @@
 #include "mobile/mobilesizes.h"
 
 #include "mobile/runtime.h"
+#include "pages/pagecopies.h"
 #include "settings/profile.h"
 
 #include <QDir>
@@ -101,6 +102,9 @@ QStringList pageEntries(const QString& pageFolder, bool regular) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& info : entries) {
         if (!info.fileName().endsWith(QLatin1String(".rtf"), Qt::CaseInsensitive))
+            continue;
+        // A sync tool's conflict copy is no page: it stays with the page it belongs to.
+        if (syncCopyName(info.fileName()))
             continue;
         struct stat st = {};
         const bool isRegular =

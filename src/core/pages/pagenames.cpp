@@ -55,6 +55,12 @@ QString pageFirstLine(QStringView text, int length) {
     return QString();
 }
 
+QString pageBytesFirstLine(QByteArrayView bytes, int length) {
+    FirstLineSink sink;
+    rtf::TextScanner().scan(bytes, sink, 256);
+    return pageFirstLine(sink.text(), length);
+}
+
 QString pageListName(int index, const QString& firstLine) {
     return firstLine.isEmpty() ? pageLetter(index)
                                : pageLetter(index) + QStringLiteral("  ") + firstLine;
@@ -74,9 +80,7 @@ QString PageNames::firstLine(int index) {
     const PageFileRead read = readPageFile(path);
     if (!read.isRead())
         return kept.name;
-    FirstLineSink sink;
-    rtf::TextScanner().scan(read.bytes, sink, 256);
-    kept.name = pageFirstLine(sink.text());
+    kept.name = pageBytesFirstLine(read.bytes);
     return kept.name;
 }
 

@@ -3,6 +3,7 @@
 #include "model/pageletters.h"
 #include "settings/atomicfile.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -17,6 +18,10 @@ inline constexpr int PageNameLength = 30;
 // A page's name: its first line that holds more than blanks, trimmed, and cut to `length`
 // characters with "…" at the end when longer. Empty for a page without text.
 QString pageFirstLine(QStringView text, int length = PageNameLength);
+
+// The name of a page file's bytes (RTF or plain text): the first line of its text. Only the
+// start of the text is decoded.
+QString pageBytesFirstLine(QByteArrayView bytes, int length = PageNameLength);
 
 // The page as the selector's list and the title show it: "C  Shopping list", or the letter
 // alone for an empty page.

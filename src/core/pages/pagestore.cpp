@@ -295,4 +295,38 @@ PageStore::Save PageStore::saveCurrentPage(const Document& document, bool edited
     return save;
 }
 
+void PageStore::restoreCurrentPage(const QByteArray& bytes) {
+    const QString path = QDir::toNativeSeparators(m_currentPageFile);
+    if (m_currentReadOnly || m_currentPageFile.isEmpty())
+        throw Error(
+            QStringLiteral("The page file %1 cannot be read, so it is not replaced").arg(path));
+    if (const IoResult<void> opened = openPageFolder(); !opened)
+        throw Error(QStringLiteral("Cannot create file %1: %2").arg(path, opened.reason()));
+    const QString name = currentPageName();
+    const PageFileRead now = readPageFile(m_folder, name);
+    if (now.status == PageFileRead::Status::Unreadable)
+        throw Error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, now.reason));
+    if (now.isRead() && now.bytes == bytes)
+        return;
+    QString held;
+    if (now.isRead()) {
+        held = m_versions.hold(m_folder, name, bytes);
+        if (held.isEmpty()) {
+            // No versions kept (or none could be held): the page now is kept all the same.
+            const IoResult<QString> kept = m_versions.keepConflict(m_folder, name);
+            if (!kept)
+                throw Error(QStringLiteral("The page file %1 cannot be kept as a version (%2), "
+                                           "so the copy is not restored")
+                                .arg(path, kept.reason()));
+        }
+    }
+    const IoResult<FileIdentity> written = writeFileAtomically(m_folder, name, bytes);
+    if (!written) {
+        m_versions.drop(held);
+        throw Error(QStringLiteral("Cannot create file %1: %2").arg(path, written.reason()));
+    }
+    m_versions.keep(held, m_currentPageFile);
+    m_known = Known{true, written.value(), contentHash(bytes)};
+}
+
 } // namespace qly

@@ -115,6 +115,12 @@ public:
     // Removes what writes of page files cut short left in the page folder (see
     // removeLeftoverTemporaries). Returns how many went.
     int removeLeftoverTemporaries();
+    // Puts the bytes of an earlier copy of the page (a version, a conflict copy) in its file.
+    // The file as it was becomes the page's newest version first (a conflict copy when no
+    // versions are kept), so that the restore can itself be undone. Raises an error naming
+    // the file and the reason when the page cannot be written or the old file kept; the page
+    // file is then as it was.
+    void restoreCurrentPage(const QByteArray& bytes);
 
     static int previousIndex(int index) { return index != 0 ? index - 1 : 25; }
     static int nextIndex(int index) { return index + 1 == 26 ? 0 : index + 1; }

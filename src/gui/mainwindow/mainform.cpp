@@ -11,6 +11,9 @@
 #include "find/findform.h"
 #include "find/replaceform.h"
 #include "help/helpoperations.h"
+#include "history/aside.h"
+#include "history/copynotice.h"
+#include "history/historyform.h"
 #include "mainwindow/mainmenu.h"
 #include "mainwindow/minimizer.h"
 #include "mainwindow/pagewatcher.h"
@@ -22,6 +25,7 @@
 #include "model/bgrcolor.h"
 #include "model/contrast.h"
 #include "model/pageletters.h"
+#include "pages/pagecopies.h"
 #include "pages/pagenames.h"
 #include "pages/pagesearch.h"
 #include "platform/windowmove.h"
@@ -36,6 +40,7 @@
 #include "spelling/spellingsettings.h"
 #include "window/titlemath.h"
 
+#include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,6 +64,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -101,6 +107,18 @@ void MainForm::buildLayout() {
     m_recovery = new RecoveryKeeper(m_editor, programDir(), this);
     m_pageWatcher = new PageWatcher(this);
     connect(m_pageWatcher, &PageWatcher::changed, this, &MainForm::pageChangedOnDisk);
+    // A sync tool puts its conflict copies beside the pages.
+    connect(m_pageWatcher, &PageWatcher::changed, this, &MainForm::checkConflictCopies);
+    m_copyNotice = new CopyNotice(m_editorPanel);
+    connect(m_copyNotice, &CopyNotice::historyRequested, this, [this](int page) {
+        runGuarded(this, [this, page] {
+            if (page != m_pages.rememberedPageIndex())
+                switchToPage(page);
+            historyClicked();
+        });
+    });
+    // Copies kept while Quillery was closed are named once the window is up.
+    connect(this, &MainForm::firstPainted, this, &MainForm::checkConflictCopies);
     m_pageLoader = new PageLoader(editor);
     // A page that waited for the window to paint is its file's text when it comes, not typing.
     connect(m_pageLoader, &PageLoader::filled, m_recovery,
@@ -130,6 +148,8 @@ void MainForm::buildLayout() {
     auto* panelLayout = new QVBoxLayout(m_editorPanel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(m_editor);
+    // The notice of conflict copies stands above the page, never over its text.
+    panelLayout->insertWidget(0, m_copyNotice);
 
     auto* layout = new QVBoxLayout(this);
     // The sizing frame: a press on it resizes the window.
@@ -168,6 +188,7 @@ void MainForm::buildLayout() {
     connect(m_titleBar, &TitleBar::pageListOpening, this, &MainForm::namePagesInList);
     menuItem(m_mainMenu->notePrintItem(), &MainForm::printClicked);
     menuItem(m_mainMenu->noteGoMobileItem(), &MainForm::goMobileClicked);
+    menuItem(m_mainMenu->noteHistoryItem(), &MainForm::historyClicked);
     menuItem(m_mainMenu->exitItem(), &MainForm::exitClicked);
     menuItem(m_mainMenu->optionsItem(), &MainForm::optionsClicked);
     menuItem(m_mainMenu->helpItem(), &MainForm::showHelp);
@@ -178,9 +199,10 @@ void MainForm::buildLayout() {
 void MainForm::addKeyboardCommands() {
     // Find, Find next, Replace, Redo and Print act from anywhere in the window; the menu shows
     // their keys. Redo's keys reach the editor first where it knows them as its own.
-    for (QAction* item : {m_mainMenu->noteFindItem(), m_mainMenu->noteFindNextItem(),
-                          m_mainMenu->noteFindPreviousItem(), m_mainMenu->editReplaceItem(),
-                          m_mainMenu->editRedoItem(), m_mainMenu->notePrintItem()}) {
+    for (QAction* item :
+         {m_mainMenu->noteFindItem(), m_mainMenu->noteFindNextItem(),
+          m_mainMenu->noteFindPreviousItem(), m_mainMenu->editReplaceItem(),
+          m_mainMenu->editRedoItem(), m_mainMenu->notePrintItem(), m_mainMenu->noteHistoryItem()}) {
         item->setShortcutContext(Qt::WindowShortcut);
         addAction(item);
     }
@@ -413,6 +435,8 @@ void MainForm::saveCurrentPage() {
         m_recovery->pageSaved();
         m_pageWatcher->watch(m_pages.pageFolder(), m_pages.currentPageFile());
     }
+    if (save.outcome == Outcome::Conflict)
+        checkConflictCopies();
     if (save.outcome == Outcome::Conflict)
         showMessage(this, QStringLiteral("Another program changed page %1 while you were writing "
                                          "on it. Your text is saved in the page; the other text "
@@ -704,8 +728,80 @@ QString MainForm::pageName(int index) {
 
 void MainForm::namePagesInList() {
     QComboBox* notes = m_titleBar->cbNotes();
-    for (int i = 0; i < notes->count(); ++i)
-        notes->setItemData(i, pageName(i), Qt::AccessibleTextRole);
+    for (int i = 0; i < notes->count(); ++i) {
+        // A page with conflict copies is marked, in words and in bold.
+        const int copies = m_conflictCounts[validPageIndex(i)];
+        const QString mark = copies == 0   ? QString()
+                             : copies == 1 ? tr(" \u2014 a conflict copy")
+                                           : tr(" \u2014 %1 conflict copies").arg(copies);
+        notes->setItemData(i, pageName(i) + mark, Qt::AccessibleTextRole);
+        QFont font = notes->font();
+        font.setBold(copies > 0);
+        notes->setItemData(i, copies > 0 ? QVariant(font) : QVariant(), Qt::FontRole);
+    }
+}
+
+void MainForm::checkConflictCopies() {
+    if (m_destroyed)
+        return;
+    const int scan = ++m_copyScan;
+    runAside<QList<ConflictCopyFile>>(
+        this,
+        [pageFolder = m_pages.pageFolder(), backupFolder = m_pages.versions().folder()] {
+            return listConflictCopies(pageFolder, backupFolder);
+        },
+        [this, scan](QList<ConflictCopyFile> files) {
+            if (scan != m_copyScan || m_destroyed)
+                return;
+            m_conflictCounts = {};
+            QSet<QString> seen;
+            QList<int> newPages;
+            int newCopies = 0;
+            QStringList tools;
+            for (const ConflictCopyFile& file : files) {
+                ++m_conflictCounts[file.page];
+                seen.insert(file.path);
+                if (m_knownConflictCopies.contains(file.path))
+                    continue;
+                ++newCopies;
+                if (!newPages.contains(file.page))
+                    newPages.append(file.page);
+                if (!file.tool.isEmpty() && !tools.contains(file.tool))
+                    tools.append(file.tool);
+            }
+            m_knownConflictCopies = seen;
+            std::sort(newPages.begin(), newPages.end());
+            tools.sort();
+            if (std::exchange(m_announceCopies, true) && !newPages.isEmpty())
+                m_copyNotice->showFor(newPages, newCopies, tools);
+            // An open list shows the marks at once.
+            if (m_titleBar->cbNotes()->view()->isVisible())
+                namePagesInList();
+        });
+}
+
+void MainForm::historyClicked() {
+    // The page now is its file: what was typed goes there first.
+    saveCurrentPage();
+    const int page = m_pages.rememberedPageIndex();
+    HistoryForm form(
+        page, m_pages.pageFolder(), m_pages.versions().folder(),
+        m_editor->palette().color(QPalette::Base),
+        [this](const QString& path) { restorePageCopy(path); }, this);
+    m_copyNotice->hide();
+    form.exec();
+    // Copies deleted or made by a restore there are no news.
+    m_announceCopies = false;
+    checkConflictCopies();
+}
+
+void MainForm::restorePageCopy(const QString& path) {
+    const PageFileRead copy = readPageFile(path);
+    const QByteArray& bytes = copy.bytesOrRaise(path);
+    saveCurrentPage();
+    m_pages.restoreCurrentPage(bytes);
+    loadCurrentPage();
+    m_pageLoader->finishPending();
 }
 void MainForm::printClicked() {
     QPrinter& printer = selectedPrinter();

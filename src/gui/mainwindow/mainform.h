@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 #include <QWindow>
 
@@ -17,6 +18,7 @@ class QTextEdit;
 
 namespace qly {
 
+class CopyNotice;
 class EditorCommands;
 class EditorSpelling;
 class MainMenu;
@@ -103,6 +105,18 @@ public:
     void printClicked();
     // Saves the page in the editor, then opens Go Mobile (which copies the files on disk).
     void goMobileClicked();
+    // "Page history" for the page shown, saved first so that its file is the page now.
+    void historyClicked();
+    // Puts the copy at path (a version or conflict copy of the page shown) in the page; the
+    // page now becomes its newest version. Raises Error when it cannot.
+    void restorePageCopy(const QString& path);
+    // Looks for conflict copies (ours, Go Mobile's and sync tools'), off the GUI thread: the
+    // pages that have them are marked in the selector's list, and new ones are named in a
+    // notice that offers their history. Call it whenever copies may have appeared.
+    void checkConflictCopies();
+    // How many conflict copies page `index` had at the last look.
+    int conflictCopyCount(int index) const { return m_conflictCounts[validPageIndex(index)]; }
+    CopyNotice* copyNotice() const { return m_copyNotice; }
     void optionsClicked();
     void showAbout();
     void showHelp();
@@ -178,6 +192,11 @@ private:
     RecoveryKeeper* m_recovery = nullptr;
     PageWatcher* m_pageWatcher = nullptr;
     std::unique_ptr<PageNames> m_pageNames;
+    CopyNotice* m_copyNotice = nullptr;
+    std::array<int, PageCount> m_conflictCounts{};
+    QSet<QString> m_knownConflictCopies;
+    bool m_announceCopies = true; // new copies are named in the notice
+    int m_copyScan = 0;           // the latest look for copies: earlier answers are dropped
     std::array<PagePosition, PageCount> m_positions{};
     bool m_positionPending = false; // the page's position waits for its text or the window
     int m_viewTop = 0;              // the first character in view, looked at after scrolling

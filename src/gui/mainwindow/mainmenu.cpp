@@ -33,6 +33,8 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
     m_notePrintItem = addItem(m_noteMenu, "NotePrintItem", tr("&Print..."), 12,
                               QKeySequence(Qt::CTRL | Qt::Key_P));
     m_noteGoMobileItem = addItem(m_noteMenu, "NoteGoMobileItem", tr("&Go Mobile..."), 14);
+    m_noteHistoryItem = addItem(m_noteMenu, "NoteHistoryItem", tr("&History..."), 0,
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
     m_noteMenu->addSeparator()->setObjectName(QStringLiteral("N3"));
     m_exitItem = addItem(m_noteMenu, "Exit1", tr("E&xit"));
 

@@ -31,6 +31,7 @@ public:
     QAction* noteFindPreviousItem() const { return m_noteFindPreviousItem; }
     QAction* notePrintItem() const { return m_notePrintItem; }
     QAction* noteGoMobileItem() const { return m_noteGoMobileItem; }
+    QAction* noteHistoryItem() const { return m_noteHistoryItem; }
     QAction* exitItem() const { return m_exitItem; }
     QAction* editUndoItem() const { return m_editUndoItem; }
     QAction* editRedoItem() const { return m_editRedoItem; }
@@ -77,6 +78,7 @@ private:
     QAction* m_noteFindPreviousItem = nullptr;
     QAction* m_notePrintItem = nullptr;
     QAction* m_noteGoMobileItem = nullptr;
+    QAction* m_noteHistoryItem = nullptr;
     QAction* m_exitItem = nullptr;
     QAction* m_editUndoItem = nullptr;
     QAction* m_editRedoItem = nullptr;

@@ -330,6 +330,7 @@ TEST_F(MainWindow, MenuItemsCarryTheirTagsPicturesAndShortcuts) {
         {"NoteFindPreviousItem", "Find Pre&vious", 0, false, "Shift+F3"},
         {"NotePrintItem", "&Print...", 12, true, "Ctrl+P"},
         {"NoteGoMobileItem", "&Go Mobile...", 14, true, ""},
+        {"NoteHistoryItem", "&History...", 0, false, "Ctrl+Shift+H"},
         {"Exit1", "E&xit", 0, false, ""},
         {"EditUndoItem", "&Undo", 0, false, "Ctrl+Z"},
         {"EditRedoItem", "&Redo", 0, false, "Ctrl+Y"},
