@@ -7,6 +7,7 @@ build_pkgs=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
     fp-utils libchm-dev libcups2-dev
+    qt6-wayland qt6-gtk-platformtheme qt6-xdgdesktopportal-platformtheme
 )
 test_pkgs=(
     libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
@@ -19,6 +20,7 @@ test_pkgs=(
     util-linux procps gdb
     dosfstools fusefat bindfs exfatprogs exfat-fuse
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    libgtk-3-0 debootstrap
 )
 
 pkgs=("${build_pkgs[@]}")
