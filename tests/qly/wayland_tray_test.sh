@@ -18,30 +18,14 @@ fi
 . "$QLY_SOURCE_DIR/tests/x11/lib.sh"
 command -v weston >/dev/null || { echo "SKIP: weston is not installed (scripts/deps.sh --test)"; exit 77; }
 command -v xfce4-panel >/dev/null || { echo "SKIP: xfce4-panel is not installed (scripts/deps.sh --test)"; exit 77; }
-# An X server without a window manager: weston's window stays where weston puts it, and the
-# pointer's place in it is weston's (under a window manager's frame weston saw the pointer
-# at its corner only).
-X_WORK="$(mktemp -d /tmp/qly-wlt.XXXXXX)"
-export XDG_RUNTIME_DIR="$X_WORK/run"
-mkdir -p "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$X_WORK/display" 2>"$X_WORK/xvfb.log" &
-_x_pids+=($!)
-wait_for test -s "$X_WORK/display" || fail "Xvfb did not start: $(cat "$X_WORK/xvfb.log")"
-export DISPLAY=":$(head -n1 "$X_WORK/display")"
+bare_x_start
 app_install_folder "$X_WORK/apps"
 app="$APP_FOLDER"
 printf '[Main]\nMinimizeTo=1\nTitleHeight=25\n' >"$app/qly.ini"
 
-weston --socket=qly-wlt --idle-time=0 --log="$X_WORK/weston.log" --backend=x11-backend.so \
-    --use-pixman --width=800 --height=600 --shell=kiosk-shell.so >/dev/null 2>&1 &
-_x_pids+=($!)
-wait_file_has "$X_WORK/weston.log" 'x11 output .*window id [0-9]+' ||
-    fail "weston made no window on the X server: $(cat "$X_WORK/weston.log")"
-output="$(sed -n 's/.*x11 output .*window id \([0-9]*\).*/\1/p' "$X_WORK/weston.log" | head -n1)"
-# Below the panel that comes later at the top of the screen.
-xdotool windowmove "$output" 100 100
-wait_for sh -c "xwininfo -id $output | grep -q 'Absolute upper-left Y: *100'" || fail "weston's window did not move"
+# Its window at 100,100 stays clear of the panel that comes later at the top of the screen.
+weston_x11_start qly-wlt --shell=kiosk-shell.so
+output="$WESTON_WINDOW"
 
 items() {
     dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
