@@ -361,6 +361,8 @@ bare_x_start() {
 weston_x11_start() {
     local socket="$1"
     shift
+    # The pointer waits outside the window to come, so that weston sees it come in.
+    xdotool mousemove 1010 750
     weston --socket="$socket" --idle-time=0 --log="$X_WORK/weston.log" --backend=x11-backend.so \
         --use-pixman --width=800 --height=600 "$@" >/dev/null 2>&1 &
     _x_pids+=($!)
