@@ -341,35 +341,3 @@ colour_in() {
     convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- |
         sed -n 's/^0,0: *( *\([0-9]*\), *\([0-9]*\), *\([0-9]*\)[,)].*/\1 \2 \3/p'
 }
-
-# An X server without a window manager, for weston's X11 back-end: its window stays where it is
-# put, and weston follows the pointer in it (under a window manager's frame weston saw the
-# pointer at its corner only).
-bare_x_start() {
-    X_WORK="$(mktemp -d /tmp/qly-bx.XXXXXX)"
-    export XDG_RUNTIME_DIR="$X_WORK/run"
-    mkdir -p "$XDG_RUNTIME_DIR"
-    chmod 700 "$XDG_RUNTIME_DIR"
-    Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$X_WORK/display" 2>"$X_WORK/xvfb.log" &
-    _x_pids+=($!)
-    wait_for test -s "$X_WORK/display" || fail "Xvfb did not start: $(cat "$X_WORK/xvfb.log")"
-    export DISPLAY=":$(head -n1 "$X_WORK/display")"
-}
-# Weston on its X11 back-end, without XWayland, on the Wayland socket SOCKET (further options
-# follow): an 800x600 output in a window at 100,100 of the X server, whose id is WESTON_WINDOW.
-# Keys and the pointer on that window reach weston's clients.
-weston_x11_start() {
-    local socket="$1"
-    shift
-    # The pointer waits outside the window to come, so that weston sees it come in.
-    xdotool mousemove 1010 750
-    weston --socket="$socket" --idle-time=0 --log="$X_WORK/weston.log" --backend=x11-backend.so \
-        --use-pixman --width=800 --height=600 "$@" >/dev/null 2>&1 &
-    _x_pids+=($!)
-    wait_file_has "$X_WORK/weston.log" 'x11 output .*window id [0-9]+' ||
-        fail "weston made no window on the X server: $(cat "$X_WORK/weston.log")"
-    WESTON_WINDOW="$(sed -n 's/.*x11 output .*window id \([0-9]*\).*/\1/p' "$X_WORK/weston.log" | head -n1)"
-    xdotool windowmove "$WESTON_WINDOW" 100 100
-    wait_for sh -c "xwininfo -id $WESTON_WINDOW | grep -q 'Absolute upper-left Y: *100'" ||
-        fail "weston's window did not move"
-}
