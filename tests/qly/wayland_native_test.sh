@@ -46,8 +46,8 @@ grep -qE 'xdg_toplevel@[0-9]+\.set_title\("Quillery"\)' "$X_WORK/app.log" ||
     fail "the window has no title on Wayland"
 pass "no DISPLAY, a Wayland display: the window appears natively on Wayland"
 kill -TERM "$APP_PID"
+# Nothing typed yet: the saving at SIGTERM is shown with typing below.
 wait_exit "$APP_PID" 2 || fail "the program did not end within 2 s of SIGTERM"
-grep -q '^ActivePage=0' "$app/qly.ini" || fail "the settings were not saved at SIGTERM"
 
 # Always on top, which the compositor keeps to itself, is shown as unavailable with the reason.
 WAYLAND_DISPLAY=qly-wl "$QLY_BINARY_DIR/bin/qly-window-driver" options >"$X_WORK/options.log" 2>&1 &
