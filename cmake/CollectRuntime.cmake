@@ -3,8 +3,9 @@
 # plugins it loads and chmlib (loaded by name when help opens, so no scan of the program finds
 # it) travel with their dependencies. What every desktop system has and must be its own stays
 # out: the C library, the compiler's runtime, the OpenGL/EGL driver stack, the X11 and xcb
-# client libraries, fontconfig, freetype and the libraries the system's services speak
-# through (D-Bus, CUPS). Libraries are copied under their sonames as plain files: a FAT stick
+# client libraries, the Wayland client libraries, fontconfig, freetype, the libraries the
+# system's services speak through (D-Bus, CUPS) and the desktop's toolkit that its theme
+# plugin loads (GTK with Pango, Cairo and their kin). Libraries are copied under their sonames as plain files: a FAT stick
 # holds no links.
 #
 # Expects: QLY_FOLDER (the installed folder), QLY_PROGRAM (the built program),
@@ -28,11 +29,15 @@ set(system_libraries
     # The X11 and xcb client libraries speak to the system's display server.
     "^libX11" "^libxcb\\.so" "^libXau" "^libXdmcp" "^libXext" "^libXrender" "^libICE"
     "^libSM"
+    # Wayland's client libraries speak to the system's compositor.
+    "^libwayland-"
     # Fonts: the system's configuration and rasteriser.
     "^libfontconfig" "^libfreetype" "^libharfbuzz" "^libexpat" "^libz\\.so"
     # GLib and the system's services.
     "^libglib-2" "^libgobject-2" "^libgio-2" "^libdbus-1" "^libsystemd" "^libcups\\.so"
-    "^libgpg-error" "^libp11-kit" "^libuuid" "^libcom_err")
+    "^libgpg-error" "^libp11-kit" "^libuuid" "^libcom_err"
+    # The desktop's toolkit, loaded by its theme plugin: where it is missing, the theme is.
+    "^libgtk-3" "^libgdk-3" "^libgdk_pixbuf" "^libpango" "^libcairo" "^libatk" "^libgmodule-2")
 
 set(plugin_files "")
 foreach(plugin IN LISTS QLY_PLUGINS)

@@ -7,6 +7,7 @@ build_pkgs=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
     fp-utils libchm-dev libcups2-dev libhunspell-dev libdtl-dev
+    qt6-wayland qt6-gtk-platformtheme qt6-xdgdesktopportal-platformtheme
 )
 test_pkgs=(
     libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
@@ -21,6 +22,7 @@ test_pkgs=(
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     hunspell-en-us hunspell-de-de
     syncthing
+    libgtk-3-0 debootstrap
 )
 
 pkgs=("${build_pkgs[@]}")

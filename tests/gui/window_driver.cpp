@@ -1,20 +1,31 @@
 // Shows one of Quillery's windows on its own, for X-session tests and screenshots:
 //   qly-window-driver about                 the about box (its Help looks beside this program)
 //   qly-window-driver help <chm> <topic>    the help viewer on a topic
+//   qly-window-driver options               the options dialog; prints what Always on top offers
+//   qly-window-driver launcher-script       prints the launcher script Go Mobile leaves on a stick
 // Prints "topic <path>" whenever the help viewer shows another page, and "box <caption>|<text>"
 // for each message box that comes up, so a test can follow what the user sees.
 #include "dialogs/aboutform.h"
+#include "dialogs/optionsform.h"
 #include "help/helpviewer.h"
+#include "mobile/launcher.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTextStream>
 #include <QTimer>
 
 #include <cstdio>
+#include <string_view>
 
 int main(int argc, char* argv[]) {
+    if (argc == 2 && std::string_view(argv[1]) == "launcher-script") {
+        const QByteArray script = qly::launcherScriptText();
+        std::fwrite(script.constData(), 1, size_t(script.size()), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillery"));
     const QStringList args = QApplication::arguments();
@@ -47,11 +58,22 @@ int main(int argc, char* argv[]) {
         std::printf("about closed\n");
         return 0;
     }
+    if (mode == QLatin1String("options")) {
+        qly::OptionsForm options;
+        options.show();
+        const auto* onTop = options.findChild<QCheckBox*>(QStringLiteral("cbAlwaysOnTop"));
+        std::printf("platform %s\nalways on top %s|%s\n",
+                    qPrintable(QGuiApplication::platformName()),
+                    onTop->isEnabled() ? "available" : "unavailable", qPrintable(onTop->toolTip()));
+        std::fflush(stdout);
+        return QApplication::exec();
+    }
     if (mode == QLatin1String("help") && args.size() == 4) {
         if (!qly::HelpViewer::showTopic(args[2], args[3]))
             return 3;
         return QApplication::exec();
     }
-    std::fprintf(stderr, "usage: %s about | help <chm> <topic>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s about | help <chm> <topic> | options | launcher-script\n",
+                 argv[0]);
     return 2;
 }

@@ -306,3 +306,38 @@ answer_box() {
     xdotool key Return
     wait_for no_message_box "$1"
 }
+
+# The installed program folder as users get it (`cmake --install`, the private runtime in lib/):
+# made in DIR; APP_FOLDER is DIR/Quillery, with an empty page folder.
+app_install_folder() {
+    cmake --install "$QLY_BINARY_DIR" --prefix "$1" --strip >"$X_WORK/install.log" 2>&1 ||
+        fail "cmake --install: $(cat "$X_WORK/install.log")"
+    APP_FOLDER="$1/Quillery"
+    [ -f "$APP_FOLDER/lib/libQt6Core.so.6" ] || fail "the installed folder has no runtime"
+    mkdir -p "$APP_FOLDER/rtf"
+}
+
+# The contrast ratio (WCAG 2) of the area W x H at X,Y in the picture FILE: between its most
+# common colour (the ground) and the colour that stands out most from it among those covering
+# at least 12 pixels (text strokes; the few blended pixels at their edges do not count).
+# A colour given as "R G B" in IGNORE (such as what lies around a control) is left out.
+# Prints the ratio and the ground's relative luminance.
+contrast_in() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage -depth 8 -format %c histogram:info:- |
+        sed -n 's/^ *\([0-9]*\): *( *\([0-9]*\), *\([0-9]*\), *\([0-9]*\)[,)].*/\1 \2 \3 \4/p' |
+        awk -v ignore="${6:-}" '
+             function lin(c) { c /= 255; return c <= 0.04045 ? c / 12.92 : ((c + 0.055) / 1.055) ^ 2.4 }
+             function lum(r, g, b) { return 0.2126 * lin(r) + 0.7152 * lin(g) + 0.0722 * lin(b) }
+             $2 " " $3 " " $4 == ignore { next }
+             { k++; n[k] = $1; l[k] = lum($2, $3, $4); if ($1 > most) { most = $1; ground = k } }
+             END { best = 1
+                   for (i = 1; i <= k; i++) if (n[i] >= 12) {
+                       a = l[i] > l[ground] ? l[i] : l[ground]; b = l[i] > l[ground] ? l[ground] : l[i]
+                       r = (a + 0.05) / (b + 0.05); if (r > best) best = r }
+                   printf "%.2f %.3f\n", best, l[ground] }'
+}
+# The colour of the pixel at X,Y in the picture FILE, as "R G B".
+colour_in() {
+    convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- |
+        sed -n 's/^0,0: *( *\([0-9]*\), *\([0-9]*\), *\([0-9]*\)[,)].*/\1 \2 \3/p'
+}

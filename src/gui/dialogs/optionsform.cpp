@@ -2,6 +2,7 @@
 
 #include "dialogs/desktopfont.h"
 #include "help/helpoperations.h"
+#include "platform/displaychoice.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -60,6 +61,14 @@ OptionsForm::OptionsForm(QWidget* parent)
     m_cbAlwaysOnTop =
         makeCheckBox(m_mainWindowGroup, "cbAlwaysOnTop", tr("&Always on top"), {12, 28, 115, 17});
 
+    // A Wayland compositor keeps the stacking and the places of windows to itself: what the
+    // program cannot do there is shown as such rather than left to do nothing.
+    if (compositorPlacesWindows()) {
+        m_cbAlwaysOnTop->setEnabled(false);
+        m_cbAlwaysOnTop->setToolTip(
+            tr("Not available on Wayland: the compositor decides which window stays on top."));
+    }
+
     m_rgMinimize = new QGroupBox(tr(" Minimize to "), this);
     m_rgMinimize->setObjectName(QStringLiteral("rgMinimize"));
     m_rgMinimize->setGeometry(8, 104, 133, 102);
@@ -72,6 +81,9 @@ OptionsForm::OptionsForm(QWidget* parent)
         r->setGeometry(8, 22 + 25 * i, 121, 20);
         m_modes->addButton(r, i);
     }
+    if (compositorPlacesWindows())
+        m_modes->button(2)->setToolTip(
+            tr("On Wayland the compositor places the floating button and may cover it."));
 
     // Spelling, under the rest: the dialog grew downwards for it.
     m_spellingGroup = new QGroupBox(tr(" Spelling "), this);

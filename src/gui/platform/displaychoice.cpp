@@ -1,6 +1,7 @@
 #include "platform/displaychoice.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 
 namespace qly {
 
@@ -34,8 +35,10 @@ bool x11Reachable(const QByteArray& display) {
 } // namespace
 
 QByteArray chooseQtPlatform(const DisplayEnvironment& env) {
-    if (!env.qpaPlatform.isEmpty() || !waylandReachable(env) || !x11Reachable(env.x11Display))
+    if (!env.qpaPlatform.isEmpty() || !waylandReachable(env))
         return {};
+    if (!x11Reachable(env.x11Display))
+        return QByteArrayLiteral("wayland");
     return QByteArrayLiteral("xcb;wayland");
 }
 
@@ -45,6 +48,10 @@ void preferX11UnderWayland() {
                           qgetenv("DISPLAY"), qgetenv("XDG_RUNTIME_DIR")});
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
+}
+
+bool compositorPlacesWindows() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace qly

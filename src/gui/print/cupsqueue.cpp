@@ -124,8 +124,10 @@ bool schedulerAnswers() {
 PrinterList listPrinters() {
     PrinterList list;
     const CupsLib& cups = cupsLib();
-    if (!cups.error.isEmpty())
+    if (!cups.error.isEmpty()) {
+        list.problem = cups.error;
         return list;
+    }
     // Asked of the scheduler alone: the default connection would also wait for printers
     // announced on the network.
     http_t* http = connectToScheduler();

@@ -21,6 +21,7 @@ namespace qly {
 struct PrinterList {
     QStringList names;
     QString defaultName; // empty when the system names no default
+    QString problem;     // why the service could not be asked, as the end of a sentence
 };
 PrinterList listPrinters();
 

@@ -39,6 +39,10 @@ QPrinter& selectedPrinter() {
         askOffGuiThread<PrinterList>(listPrinters, PrintServiceTimeoutMs);
     if (!list)
         throw Error(QStringLiteral("The print service does not answer"));
+    // Without the print service's library (a computer without CUPS) there is no printer to
+    // choose, and the reason is that, not a missing default.
+    if (!list->problem.isEmpty())
+        throw Error(QStringLiteral("Cannot print: %1").arg(list->problem));
     const QStringList& names = list->names;
     // A printer removed since it was chosen gives way to the current default.
     if (printer && !names.contains(printer->printerName()))
