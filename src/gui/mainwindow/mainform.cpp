@@ -24,6 +24,7 @@
 #include "model/pageletters.h"
 #include "pages/pagenames.h"
 #include "pages/pagesearch.h"
+#include "platform/announcer.h"
 #include "platform/windowmove.h"
 #include "print/previewform.h"
 #include "print/printjob.h"
@@ -186,9 +187,13 @@ void MainForm::addKeyboardCommands() {
         [this] { runGuarded(this, [this] { sbPrevClick(); }); });
     key(QKeySequence(Qt::CTRL | Qt::Key_PageDown),
         [this] { runGuarded(this, [this] { sbNextClick(); }); });
-    // The page in the editor is named for a screen reader, and named again when it changes.
+    // The page in the editor is named for a screen reader, and named again when it changes;
+    // the new name is also said, since the focus stays where it is.
+    m_announcer = new Announcer(this);
     const auto namePage = [this](int index) {
-        m_editor->setAccessibleName(tr("Page %1").arg(pageLetter(validPageIndex(index))));
+        const QString name = tr("Page %1").arg(pageLetter(validPageIndex(index)));
+        m_editor->setAccessibleName(name);
+        m_announcer->announce(name);
     };
     connect(m_titleBar->cbNotes(), &QComboBox::currentIndexChanged, this, namePage);
     namePage(m_titleBar->cbNotes()->currentIndex());

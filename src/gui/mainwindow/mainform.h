@@ -17,6 +17,7 @@ class QTextEdit;
 
 namespace qly {
 
+class Announcer;
 class EditorCommands;
 class MainMenu;
 class PageNames;
@@ -165,6 +166,8 @@ private:
     PageStore m_pages;
     QImage m_snapshot;
     TitleBar* m_titleBar = nullptr;
+    // Says the new page's name when the page changes.
+    Announcer* m_announcer = nullptr;
     TitleSplitter* m_splitter = nullptr;
     MainMenu* m_mainMenu = nullptr;
     EditorCommands* m_commands = nullptr;
