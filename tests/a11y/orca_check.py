@@ -69,6 +69,17 @@ for letter in "BC":
     speech.heard("Page " + letter, "Page %s after Ctrl+PgDn" % letter)
 passed("Ctrl+PgDn: Orca says the new page's letter each time")
 
+# The page selector, reached by Shift+Tab, is said with its letter.
+speech.mark()
+key("shift+Tab", "shift+Tab", "shift+Tab", "shift+Tab")
+qly.wait_for(lambda: qly.focused(main).getRoleName() == "combo box", "the focus on the selector")
+said = speech.heard("combo box", "the selector")
+if "C" not in said.split("combo box")[0].split():
+    raise SystemExit("FAIL: the selector is said as %r, without its letter C" % said)
+passed("the selector is said with its letter: %r" % said)
+key("Tab", "Tab", "Tab", "Tab")
+page_focused(main)
+
 # The print preview opens with the focus on a named control, and Orca says it.
 speech.mark()
 key("ctrl+p")
