@@ -80,6 +80,28 @@ passed("the selector is said with its letter: %r" % said)
 key("Tab", "Tab", "Tab", "Tab")
 page_focused(main)
 
+# Menus opened from the keyboard open with their first item active, and Orca says it:
+# the page's menu by Shift+F10 and by the Menu key, the main menu by Space on its button.
+def menu_by_keys(keys, what, first):
+    speech.mark()
+    key(*keys)
+    qly.wait_for(lambda: windows_shown() >= 2, what)
+    said = speech.heard(first, "the active item %r of %s" % (first, what))
+    key("Escape")
+    qly.wait_for(lambda: windows_shown() == 1, what + " closing")
+    return said
+
+
+menu_by_keys(("shift+F10",), "the page's menu by Shift+F10", "Undo")
+menu_by_keys(("Menu",), "the page's menu by the Menu key", "Undo")
+page_focused(main)
+key(*["shift+Tab"] * 6)
+qly.wait_for(lambda: qly.focused(main).name == "Main menu", "the focus on Main menu")
+menu_by_keys(("space",), "the main menu by Space", "Note")
+key(*["Tab"] * 6)
+page_focused(main)
+passed("Shift+F10, the Menu key and Space open menus with their first item active")
+
 # The print preview opens with the focus on a named control, and Orca says it.
 speech.mark()
 key("ctrl+p")
@@ -109,3 +131,35 @@ if os.environ.get("QLY_STICK"):
     key("Escape")
 else:
     print("SKIP: Go Mobile's copy needs a stick (root and a mount namespace)", flush=True)
+
+# The floating button from the keyboard: the arrows move it, the Menu key opens its menu.
+page_focused(main)
+key("shift+Tab", "shift+Tab")
+qly.wait_for(lambda: qly.focused(main).name == "Minimize", "the focus on Minimize")
+key("space")
+
+
+def floating():
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "^qly$"],
+                           capture_output=True, text=True).stdout.split()
+    return found[0] if len(found) == 1 else None
+
+
+def place(window):
+    info = subprocess.run(["xdotool", "getwindowgeometry", window], capture_output=True,
+                          text=True).stdout
+    return re.search(r"Position: (\S+)", info).group(1)
+
+
+button = qly.wait_for(lambda: floating() if place(floating() or "0") else None,
+                      "the floating button")
+qly.wait_for(lambda: subprocess.run(["xdotool", "getactivewindow"], capture_output=True,
+                                    text=True).stdout.strip() == button, "the button active")
+before = place(button)
+key("Left", "Up")
+qly.wait_for(lambda: place(button) != before, "the button moved by the arrows",
+             detail=lambda: "it stays at " + before)
+menu_by_keys(("Menu",), "the floating button's menu", "Restore")
+passed("the floating button moves by the arrows and opens its menu by the Menu key")
+key("Return")
+qly.window("Quillery", "frame")

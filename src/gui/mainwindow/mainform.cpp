@@ -785,6 +785,12 @@ bool MainForm::saveSession() {
 void MainForm::sbStartClick() {
     QToolButton* start = m_titleBar->sbStart();
     m_mainMenu->popup(start->mapToGlobal(QPoint(0, start->height())));
+    // A click leaves the focus in the page: a button that has it was pressed by Space or
+    // Enter, and the menu opens with its first item active, as from F10.
+    if (start->hasFocus()) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_mainMenu, &down);
+    }
 }
 
 void MainForm::pnTitleMouseDown(Qt::MouseButton button) {
