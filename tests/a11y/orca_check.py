@@ -122,8 +122,12 @@ if os.environ.get("QLY_STICK"):
     qly.wait_for(lambda: windows_shown() >= 2, "the main menu")
     key("Return")
     qly.wait_for(lambda: windows_shown() >= 3, "the Note menu")
+    speech.mark()
     key("g")
-    qly.window("Go Mobile")
+    mobile = qly.window("Go Mobile")
+    # Enter goes to the dialog once Orca has said where its focus is.
+    focus = qly.wait_for(lambda: qly.focused(mobile), "the focus in Go Mobile")
+    speech.heard(focus.name, "Go Mobile's first focus")
     speech.mark()
     key("Return")
     speech.heard("Copy complete", "Go Mobile's result")
@@ -139,20 +143,25 @@ qly.wait_for(lambda: qly.focused(main).name == "Minimize", "the focus on Minimiz
 key("space")
 
 
-def floating():
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "^qly$"],
-                           capture_output=True, text=True).stdout.split()
-    return found[0] if len(found) == 1 else None
+def geometry(window):
+    info = subprocess.run(["xdotool", "getwindowgeometry", window], capture_output=True,
+                          text=True).stdout
+    return re.search(r"Position: (\S+)", info).group(1), re.search(r"Geometry: (\S+)",
+                                                                     info).group(1)
 
 
 def place(window):
-    info = subprocess.run(["xdotool", "getwindowgeometry", window], capture_output=True,
-                          text=True).stdout
-    return re.search(r"Position: (\S+)", info).group(1)
+    return geometry(window)[0]
 
 
-button = qly.wait_for(lambda: floating() if place(floating() or "0") else None,
-                      "the floating button")
+def floating():
+    """The floating button: the program's one visible window, once the main window is gone."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--classname", "^qly$"],
+                           capture_output=True, text=True).stdout.split()
+    return found[0] if len(found) == 1 and geometry(found[0])[1] == "34x50" else None
+
+
+button = qly.wait_for(floating, "the floating button")
 qly.wait_for(lambda: subprocess.run(["xdotool", "getactivewindow"], capture_output=True,
                                     text=True).stdout.strip() == button, "the button active")
 before = place(button)
