@@ -19,7 +19,7 @@ test_pkgs=(
     weston xwayland qt6-wayland xfce4-panel dbus-x11 dbus-bin dbus-daemon
     util-linux procps gdb
     dosfstools fusefat bindfs exfatprogs exfat-fuse
-    at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+    at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca speech-dispatcher
     hunspell-en-us hunspell-de-de
     syncthing
     libgtk-3-0 debootstrap

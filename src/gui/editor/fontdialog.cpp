@@ -176,6 +176,10 @@ FontDialog::FontDialog(QWidget* parent)
         m_lstSize->addItem(sizeText(size));
     // Seven rows of each list show; the columns keep their widths whatever the names.
     const int rows = 7 * m_lstSize->sizeHintForRow(0) + 2 * m_lstSize->frameWidth();
+    // Each caption is the buddy of its field: the list below it is named on its own.
+    m_lstFamily->setAccessibleName(tr("Fonts"));
+    m_lstStyle->setAccessibleName(tr("Font styles"));
+    m_lstSize->setAccessibleName(tr("Sizes"));
     for (QListWidget* list : {m_lstFamily, m_lstStyle, m_lstSize}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setUniformItemSizes(true);

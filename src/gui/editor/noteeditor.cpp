@@ -3,6 +3,8 @@
 #include "editor/richtextpictures.h"
 #include "editor/richtexttables.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -18,6 +20,12 @@ NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
 }
 
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) ||
+        (event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier)) {
+        event->accept();
+        openMenuAtCaret();
+        return;
+    }
     const bool vertical = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
     const QTextCursor before = textCursor();
     m_movingVertically = vertical;
@@ -38,6 +46,27 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
         setTextCursor(cursor);
     }
     passTablePartJoin();
+}
+
+bool NoteEditor::event(QEvent* event) {
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        openMenuAtCaret();
+        return true;
+    }
+    return QTextEdit::event(event);
+}
+
+void NoteEditor::openMenuAtCaret() {
+    ensureCursorVisible();
+    const QPoint at = cursorRect().center();
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(viewport(), &menu);
+    // The menu's own Down key makes its first item active, as the arrows go on from there.
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QCoreApplication::sendEvent(popup, &down);
+    }
 }
 
 void NoteEditor::passTablePartJoin() {

@@ -22,11 +22,16 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent* event) override;
+    // The Menu key arrives as a context menu event of its own.
+    bool event(QEvent* event) override;
 
 private:
     // Moves the caret off the join between two parts of a long table, on the side it was
     // going to.
     void passTablePartJoin();
+    // Shift+F10 and the Menu key: the right button's menu at the caret, as a mouse click there
+    // would open it, with its first item active.
+    void openMenuAtCaret();
 
     int m_lastPosition = 0;
     bool m_movingVertically = false;

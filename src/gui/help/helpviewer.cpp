@@ -140,6 +140,9 @@ HelpViewer::HelpViewer() : QWidget(nullptr, Qt::Window) {
     m_browser->setAccessibleName(tr("Help topic"));
     m_browser->setOpenLinks(true);
     m_browser->setOpenExternalLinks(false);
+    // A caret in the read-only page: a screen reader reads it line by line with the arrows,
+    // and Shift with the arrows selects.
+    m_browser->setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("HelpSplitter"));

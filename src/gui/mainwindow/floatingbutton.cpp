@@ -49,6 +49,11 @@ protected:
 };
 } // namespace
 
+namespace {
+// Pixels an arrow key moves the button.
+constexpr int KeyboardMoveStep = 10;
+} // namespace
+
 FloatingButton::FloatingButton(QMenu* popupMenu)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_popupMenu(popupMenu) {
@@ -76,9 +81,45 @@ FloatingButton::FloatingButton(QMenu* popupMenu)
     m_restoreButton->setFocusPolicy(Qt::StrongFocus);
     m_grip->setAccessibleName(tr("Move"));
     connect(m_restoreButton, &QToolButton::clicked, this, &FloatingButton::restoreClicked);
+    m_restoreButton->installEventFilter(this);
+}
+
+bool FloatingButton::handleKey(QKeyEvent* event) {
+    // The menu the grip's right button opens, with its first item active.
+    if ((event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier) ||
+        (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        m_popupMenu->popup(mapToGlobal(QPoint(0, height())));
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_popupMenu, &down);
+        return true;
+    }
+    // The arrows move the button as a drag of the grip would: a step at a time, a pixel with
+    // Ctrl, snapping to the screen's edges the same way.
+    QPoint step;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        step = QPoint(-1, 0);
+        break;
+    case Qt::Key_Right:
+        step = QPoint(1, 0);
+        break;
+    case Qt::Key_Up:
+        step = QPoint(0, -1);
+        break;
+    case Qt::Key_Down:
+        step = QPoint(0, 1);
+        break;
+    default:
+        return false;
+    }
+    step *= (event->modifiers() & Qt::ControlModifier) ? 1 : KeyboardMoveStep;
+    move(snapToEdges(pos() + step, size(), primaryScreenWidth(), workAreaHeight()));
+    return true;
 }
 
 bool FloatingButton::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_restoreButton && event->type() == QEvent::KeyPress)
+        return handleKey(static_cast<QKeyEvent*>(event));
     if (watched == m_grip) {
         // Only mouse events are QMouseEvents: look at the type before the cast.
         switch (event->type()) {

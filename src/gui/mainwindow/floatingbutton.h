@@ -39,6 +39,8 @@ protected:
 
 private:
     // The drag, shared by `pnMin` and `Image1`: pos is the pointer in the pressed control.
+    // The Menu key (or Shift+F10) and the arrows on the button; true when the key was used.
+    bool handleKey(QKeyEvent* event);
     void pnMinMouseDown(QWidget* control, QMouseEvent* event);
     void pnMinMouseMove(QWidget* control, QMouseEvent* event);
     void pnMinMouseUp(QWidget* control, QMouseEvent* event);

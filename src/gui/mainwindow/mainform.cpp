@@ -28,6 +28,7 @@
 #include "pages/pagecopies.h"
 #include "pages/pagenames.h"
 #include "pages/pagesearch.h"
+#include "platform/announcer.h"
 #include "platform/windowmove.h"
 #include "print/previewform.h"
 #include "print/printjob.h"
@@ -212,20 +213,20 @@ void MainForm::addKeyboardCommands() {
     };
     key(QKeySequence(Qt::Key_F10), [this] { openMainMenuFromKeyboard(); });
     key(QKeySequence(Qt::ALT | Qt::Key_M), [this] { openMainMenuFromKeyboard(); });
-    // Spelling: the next misspelt word with its menu; the editor's menu from the keyboard.
+    // Spelling: the next misspelt word with its menu. Shift+F10 and the Menu key are the
+    // editor's own (its menu at the caret, first item active).
     key(QKeySequence(Qt::Key_F7), [this] { m_spelling->nextMisspellingClicked(); });
-    key(QKeySequence(Qt::SHIFT | Qt::Key_F10), [this] {
-        const QRect caret = m_editor->cursorRect();
-        if (m_editor->hasFocus())
-            m_commands->popupEditorMenu(QPoint(caret.left(), caret.bottom()));
-    });
     key(QKeySequence(Qt::CTRL | Qt::Key_PageUp),
         [this] { runGuarded(this, [this] { sbPrevClick(); }); });
     key(QKeySequence(Qt::CTRL | Qt::Key_PageDown),
         [this] { runGuarded(this, [this] { sbNextClick(); }); });
-    // The page in the editor is named for a screen reader, and named again when it changes.
+    // The page in the editor is named for a screen reader, and named again when it changes;
+    // the new name is also said, since the focus stays where it is.
+    m_announcer = new Announcer(this);
     const auto namePage = [this](int index) {
-        m_editor->setAccessibleName(tr("Page %1").arg(pageLetter(validPageIndex(index))));
+        const QString name = tr("Page %1").arg(pageLetter(validPageIndex(index)));
+        m_editor->setAccessibleName(name);
+        m_announcer->announce(name);
     };
     connect(m_titleBar->cbNotes(), &QComboBox::currentIndexChanged, this, namePage);
     namePage(m_titleBar->cbNotes()->currentIndex());
@@ -911,6 +912,12 @@ bool MainForm::saveSession() {
 void MainForm::sbStartClick() {
     QToolButton* start = m_titleBar->sbStart();
     m_mainMenu->popup(start->mapToGlobal(QPoint(0, start->height())));
+    // A click leaves the focus in the page: a button that has it was pressed by Space or
+    // Enter, and the menu opens with its first item active, as from F10.
+    if (start->hasFocus()) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QCoreApplication::sendEvent(m_mainMenu, &down);
+    }
 }
 
 void MainForm::pnTitleMouseDown(Qt::MouseButton button) {

@@ -18,6 +18,7 @@ class QTextEdit;
 
 namespace qly {
 
+class Announcer;
 class CopyNotice;
 class EditorCommands;
 class EditorSpelling;
@@ -181,6 +182,8 @@ private:
     PageStore m_pages;
     QImage m_snapshot;
     TitleBar* m_titleBar = nullptr;
+    // Says the new page's name when the page changes.
+    Announcer* m_announcer = nullptr;
     TitleSplitter* m_splitter = nullptr;
     MainMenu* m_mainMenu = nullptr;
     EditorCommands* m_commands = nullptr;

@@ -176,6 +176,12 @@ TitleBar::TitleBar(QWidget* parent) : QFrame(parent) {
     selectorLabel->setObjectName(QStringLiteral("lbNotes"));
     selectorLabel->setBuddy(m_cbNotes);
     selectorLabel->hide();
+    // A screen reader says a focused combo box by its label and role alone, without its
+    // value: the label carries the letter too.
+    connect(m_cbNotes, &QComboBox::currentTextChanged, selectorLabel,
+            [selectorLabel](const QString& letter) {
+                selectorLabel->setText(letter.isEmpty() ? tr("Page") : tr("Page %1").arg(letter));
+            });
     m_cbNotes->setFocusPolicy(Qt::TabFocus);
     m_sbNext = makeButton(m_pnNav, "sbNext", tr("Next"), tr("Next page"), grownRect(92, 2, 17, 17),
                           ButtonPicture::Next);

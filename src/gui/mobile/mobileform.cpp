@@ -11,6 +11,7 @@
 #include "mobile/mobilepictures.h"
 #include "pages/pagestore.h"
 #include "pages/pageversions.h"
+#include "platform/announcer.h"
 #include "settings/error.h"
 #include "settings/profile.h"
 #include "settings/programpaths.h"
@@ -241,8 +242,9 @@ void MobileForm::buildDriveBoxes() {
                            &m_cbTarget, &m_imTarget, &m_lbTarget);
     m_cbTarget->setAccessibleName(tr("Target drive"));
     m_imTarget->setScaledContents(true);
-    m_lbSource->setAccessibleName(tr("Space needed"));
-    m_lbTarget->setAccessibleName(tr("Free space on the target"));
+    // The figures are read as their text, with what they mean as the description.
+    m_lbSource->setAccessibleDescription(tr("Space needed"));
+    m_lbTarget->setAccessibleDescription(tr("Free space on the target"));
     connect(m_cbTarget, &QComboBox::activated, this, [this] {
         if (!m_copying)
             runGuarded(this, [this] { cbTargetChange(); });
@@ -276,6 +278,7 @@ void MobileForm::buildStatus() {
     m_pbCopy->setAccessibleName(tr("Copy progress"));
     m_pbCopy->setRange(100);
     m_pbCopy->hide();
+    m_announcer = new Announcer(m_content);
 }
 
 // The details: captions, long and short figures in three columns that grow with their
@@ -383,7 +386,7 @@ void MobileForm::buildProgress() {
     aniLayout->setContentsMargins(px(8), 0, px(8), 0);
     aniLayout->setSpacing(px(2));
     m_lbCnt = makeLabel(m_pnAni, "lbCnt", QString());
-    m_lbCnt->setAccessibleName(tr("File being copied"));
+    m_lbCnt->setAccessibleDescription(tr("File being copied"));
     m_anCopy = new CopyAnimation(m_pnAni);
     m_anCopy->setObjectName(QStringLiteral("anCopy"));
     aniLayout->addWidget(m_lbCnt);
@@ -770,6 +773,8 @@ void MobileForm::copyEnded(const MobileCopyResult& result, const QString& error,
     m_job.reset();
     const auto announce = qScopeGuard([this] {
         focusFirstControl();
+        // After the focus: a screen reader's report of the focus would cut the result off.
+        m_announcer->announce(m_pnStatus->text());
         emit copyFinished();
     });
     if (fault || !error.isEmpty() || result.stopped) {

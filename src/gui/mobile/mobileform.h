@@ -24,6 +24,7 @@ namespace qly {
 
 class CopyAnimation;
 class CopyProgressBar;
+class Announcer;
 class ElidedLabel;
 class MobileCopy;
 struct MobileCopyResult;
@@ -127,6 +128,8 @@ private:
     QLabel* m_imTarget = nullptr;
     QLabel* m_lbTarget = nullptr;
     ElidedLabel* m_pnStatus = nullptr;
+    // Says the copy's result once the focus is back on the dialog's controls.
+    Announcer* m_announcer = nullptr;
     CopyProgressBar* m_pbCopy = nullptr;
     QFrame* m_detailsPanel = nullptr;
     ElidedLabel* m_lbSourcePath = nullptr;

@@ -4,6 +4,7 @@
 #include "dialogs/errorbox.h"
 #include "help/helpoperations.h"
 #include "model/bgrcolor.h"
+#include "platform/announcer.h"
 #include "print/previewsurface.h"
 #include "print/printjob.h"
 #include "print/printpictures.h"
@@ -95,6 +96,9 @@ void PreviewForm::buildControls() {
     m_controlScroll->setBackgroundRole(QPalette::Window);
     m_controlScroll->setWidget(m_pnControl);
     m_controlScroll->installEventFilter(this);
+    // The panel's controls take the focus, not the unnamed area around them.
+    m_controlScroll->setFocusPolicy(Qt::NoFocus);
+    m_announcer = new Announcer(this);
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
     m_statusBar->setSizeGripEnabled(false);
@@ -521,6 +525,9 @@ void PreviewForm::btPrintClick() {
             progress.setValue(done);
             return !progress.wasCanceled();
         });
+        progress.close();
+        m_announcer->announce(copies == 1 ? tr("Sent to the printer")
+                                          : tr("%1 copies sent to the printer").arg(copies));
     });
 }
 
@@ -625,6 +632,8 @@ void PreviewForm::showEvent(QShowEvent* event) {
     if (!m_placed) {
         // Once the window has its frame, the frame too goes on the screen.
         m_placed = true;
+        // The first focus is on the command the window is for, named for a screen reader.
+        m_btPrint->setFocus(Qt::OtherFocusReason);
         QRect frame = frameGeometry();
         QRect client = geometry();
         const QMargins m(client.left() - frame.left(), client.top() - frame.top(),

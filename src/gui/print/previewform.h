@@ -22,6 +22,8 @@ class QToolButton;
 
 namespace qly {
 
+class Announcer;
+
 class PreviewSurface;
 
 // The print preview: the sheet of the selected printer with its printable area and the
@@ -136,6 +138,8 @@ private:
     QToolButton* m_tbColorDialog = nullptr;
     QPushButton* m_sbDefaults = nullptr;
     QStatusBar* m_statusBar = nullptr;
+    // Says that a job went to the printer: the window stays as it was.
+    Announcer* m_announcer = nullptr;
     QLabel* m_pnPrinter = nullptr;
     QLabel* m_pnPaper = nullptr;
     PreviewSurface* m_surface = nullptr;

@@ -9,6 +9,7 @@
 #include "support/mainwindowfixture.h"
 #include "support/modaldialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
@@ -245,6 +246,20 @@ TEST(FontDialog, OffersFamiliesByTheirOwnNames) {
         EXPECT_FALSE(family.contains(QLatin1Char('['))) << family.toStdString();
         // The face drawn is of that family (Qt names it with its foundry when there are two).
         EXPECT_TRUE(QFontInfo(QFont(family)).family().startsWith(family)) << family.toStdString();
+    }
+}
+
+// A screen reader names every control the Tab key reaches: by its own name or by its label.
+TEST(FontDialog, EveryControlIsNamed) {
+    FontDialog dialog;
+    for (QWidget* w : dialog.findChildren<QWidget*>()) {
+        if (!(w->focusPolicy() & Qt::TabFocus) || w->isWindow())
+            continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        const bool labelled = !a->relations(QAccessible::Label).isEmpty();
+        EXPECT_TRUE(labelled || !a->text(QAccessible::Name).isEmpty())
+            << w->objectName().toStdString();
     }
 }
 

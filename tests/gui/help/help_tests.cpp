@@ -261,6 +261,17 @@ TEST_F(HelpFile, ALinkClickedInThePageOpensItsTarget) {
     EXPECT_EQ(viewer->currentTopic(), QStringLiteral("HTML/welcome.htm"));
 }
 
+// The page has a caret that the arrows move, line by line, as a screen reader reads it.
+TEST_F(HelpFile, TheArrowsMoveACaretThroughThePage) {
+    ASSERT_TRUE(HelpViewer::showContents(s_chm));
+    QTextBrowser* browser = HelpViewer::existing()->browser();
+    browser->setFocus();
+    browser->moveCursor(QTextCursor::Start);
+    QTest::keyClick(browser, Qt::Key_Down);
+    EXPECT_GT(browser->textCursor().position(), 0);
+    EXPECT_TRUE(browser->isReadOnly());
+}
+
 TEST_F(HelpFile, PicturesAndStyleSheetsComeOutOfTheHelpFile) {
     ASSERT_TRUE(HelpViewer::showTopic(s_chm, QStringLiteral("HTML/mainwindow.htm")));
     QTextBrowser* browser = HelpViewer::existing()->browser();
