@@ -109,6 +109,9 @@ public:
     // The one-time teardown at the end (close, SIGTERM): leaves the clipboard and saves the
     // session. Later calls do nothing.
     void formDestroyed();
+    // From now on messages are kept for the next start to show, not shown in a box: the
+    // program is closing, and nothing may hold the close.
+    void keepReportsForNextStart();
 
 signals:
     // The window has closed and shut down: the program may end.
@@ -152,6 +155,9 @@ private:
     void namePagesInList();
     void sayFindStatus(const QString& text);
     void offerRecovery();
+    // What the last close kept to say, shown without holding the window; returns the pages
+    // whose save failed at that close.
+    QList<int> showClosingNotes();
     void reportUnwritableFolder();
     // Another program changed the page shown: taken at once while nothing was typed on it.
     void pageChangedOnDisk();
