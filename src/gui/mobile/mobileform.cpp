@@ -789,6 +789,13 @@ void MobileForm::copyEnded(const MobileCopyResult& result, const QString& error,
             makeDesktopShortcut();
     }
     setStatus(copyCompleteText(result));
+    if (!result.bothSidesKept.isEmpty()) {
+        QList<int> pages;
+        for (const QString& letter : result.bothSidesKept)
+            if (letter.size() == 1 && letter[0] >= u'A' && letter[0] <= u'Z')
+                pages << letter[0].unicode() - u'A';
+        emit conflictCopiesKept(pages);
+    }
 }
 
 void MobileForm::makeDesktopShortcut() {

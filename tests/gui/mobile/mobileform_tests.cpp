@@ -438,6 +438,35 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
     EXPECT_TRUE(readFile(desktopFile()).contains("Exec=\"" + m_home.toUtf8() + "/qly\"\n"));
 }
 
+TEST_F(GoMobileStick, APageChangedOnBothSidesIsNamedEitherWay) {
+    mountStick(programSize() + (16 << 20));
+    open();
+    ASSERT_EQ(copy().size(), 29);
+    // D changes at home and on the road; the stick goes home.
+    writeFile(m_home + "/rtf/D.rtf", "{\\rtf1 D at home}");
+    writeFile(onStick("rtf/D.rtf"), "{\\rtf1 D on the road}");
+    m_form.reset();
+    setProgramPathForTesting(onStick("qly"));
+    QList<int> marked;
+    QObject::connect(&open(), &MobileForm::conflictCopiesKept,
+                     [&](const QList<int>& pages) { marked = pages; });
+    copy();
+    EXPECT_EQ(text(m_form.get(), "pnStatus"),
+              "Copy complete. Changed on both sides: D, kept in history");
+    EXPECT_EQ(marked, QList<int>{3});
+    EXPECT_EQ(QDir(m_home + "/backup").entryList({"D.conflict-*.rtf"}).size(), 1);
+    // And out again with C changed on both sides: kept on the stick.
+    m_form.reset();
+    setProgramPathForTesting(m_home + "/qly");
+    writeFile(m_home + "/rtf/C.rtf", "{\\rtf1 C at home}");
+    writeFile(onStick("rtf/C.rtf"), "{\\rtf1 C on the road}");
+    open();
+    copy();
+    EXPECT_EQ(text(m_form.get(), "pnStatus"),
+              "Copy complete. Changed on both sides: C, kept in history");
+    EXPECT_EQ(QDir(onStick("backup")).entryList({"C.conflict-*.rtf"}).size(), 1);
+}
+
 TEST_F(GoMobileStick, TooSmallStickCannotStart) {
     mountStick(1 << 20);
     MobileForm& form = open();
