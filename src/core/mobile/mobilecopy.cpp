@@ -239,22 +239,6 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
         step(QStringLiteral("Configuration: File 1 of 1"));
         copyKeepingVersion(m_plan.settingsFile, target + QStringLiteral("qly.ini"),
                            QStringLiteral("qly.ini"), false, report, result);
-        if (m_plan.withShell) {
-            step(QStringLiteral("Shell: File 1 of 2"));
-            copyProgram(report, result);
-            FileCopyOptions options = copyOptions();
-            step(QStringLiteral("Shell: File 2 of 2"));
-            copyFileWithProgress(m_plan.helpFile, target + QStringLiteral("qly.chm"),
-                                 report.progress, options);
-        }
-        if (m_plan.launcherScript) {
-            const QString script = target + QStringLiteral("quillery.sh");
-            if (const IoResult<FileIdentity> written =
-                    writeFileAtomically(script, launcherScriptText());
-                !written)
-                throw Error(
-                    QStringLiteral("Cannot create file %1: %2").arg(script, written.reason()));
-        }
         int i = 0;
         for (const QString& name : mobileSkippedPageFiles(m_plan.pageFolder))
             result.skipped << QStringLiteral("rtf/") + name;
@@ -288,6 +272,26 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
                 sourceManifest.setLastCopied(targetManifest.id(), name, sourceStamp);
                 targetManifest.setLastCopied(sourceManifest.id(), name, sourceStamp);
             }
+        }
+        // The help and the program last: a drive too small for them holds every page, and a
+        // program folder cut short is completed by the next copy (it compares the files).
+        if (m_plan.withShell && !m_stop) {
+            FileCopyOptions options = copyOptions();
+            options.shownName = QStringLiteral("qly.chm");
+            step(QStringLiteral("Shell: File 1 of 2"));
+            copyFileWithProgress(m_plan.helpFile, target + QStringLiteral("qly.chm"),
+                                 report.progress, options);
+            step(QStringLiteral("Shell: File 2 of 2"));
+            copyProgram(report, result);
+        }
+        // The launcher last of all: once it is there, so is what it starts.
+        if (m_plan.launcherScript && !m_stop) {
+            const QString script = target + QStringLiteral("quillery.sh");
+            if (const IoResult<FileIdentity> written =
+                    writeFileAtomically(script, launcherScriptText());
+                !written)
+                throw Error(
+                    QStringLiteral("Cannot create file %1: %2").arg(script, written.reason()));
         }
     } catch (const CopyStopped&) {
         result.stopped = true;

@@ -6,6 +6,7 @@
 #include "mobile/mobilemanifest.h"
 #include "mobile/mobilesizes.h"
 #include "mobile/runtime.h"
+#include "mobile/targetcheck.h"
 #include "pages/pageversions.h"
 #include "settings/error.h"
 #include "support/tempdir.h"
@@ -402,7 +403,7 @@ TEST_F(MobileCopyBetween, TheProgramTravelsWithItsRuntime) {
             steps << text;
     };
     report.progress = [&](qint64 done, qint64 size) {
-        if (steps.size() == 1 && done > 0) {
+        if (steps.size() == 2 && done > 0) {
             EXPECT_GT(done, lastDone) << "one bar over the program and its runtime";
             lastDone = done;
             lastSize = size;
@@ -537,4 +538,22 @@ TEST(MobileManifest, RecordsSurviveAWriteAndBadLinesAreSkipped) {
     EXPECT_FALSE(hand.id().isEmpty());
     EXPECT_FALSE(hand.lastCopied("other", "C.rtf").isValid());
     EXPECT_EQ(hand.lastCopied("other", "D.rtf").hash, 0xffu);
+}
+
+TEST_F(MobileCopyBetween, ACopyCutShortIsCompletedAndItsLeftoversGo) {
+    copy("home", "stick");
+    const QString home = m_dir.path("home/"), stick = m_dir.path("stick/");
+    EXPECT_TRUE(programCopyComplete(home, home + "qly", home + "qly.chm", stick));
+    // A stick pulled in the runtime: a file cut short, and the copy's temporary file left.
+    m_dir.write("stick/lib/libQt6Core.so.6", "q");
+    m_dir.write("stick/lib/plugins/platforms/.qly-copy-x1", "partial");
+    m_dir.write("stick/rtf/.qly-copy-x2", "partial");
+    EXPECT_FALSE(programCopyComplete(home, home + "qly", home + "qly.chm", stick));
+    EXPECT_EQ(removeCopyLeftovers(stick), 2);
+    EXPECT_TRUE(entriesOf(m_dir.path("stick/lib/plugins/platforms")) == QStringList{"libqxcb.so"});
+    copy("home", "stick");
+    EXPECT_EQ(m_dir.read("stick/lib/libQt6Core.so.6"), "qt");
+    EXPECT_TRUE(programCopyComplete(home, home + "qly", home + "qly.chm", stick));
+    // A folder not made yet is judged by the one that would hold it.
+    EXPECT_EQ(targetWriteProblem(m_dir.path("stick/not/yet")), QString());
 }
