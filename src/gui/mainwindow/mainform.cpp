@@ -355,7 +355,13 @@ void MainForm::keyPressEvent(QKeyEvent* event) {
 void MainForm::switchToPage(int index) {
     m_titleBar->cbNotes()->setCurrentIndex(index);
     keepPagePosition(true);
-    saveCurrentPage();
+    try {
+        saveCurrentPage();
+    } catch (...) {
+        // The editor keeps its page, and the selector (so the title and ActivePage) says so.
+        m_titleBar->cbNotes()->setCurrentIndex(m_pages.rememberedPageIndex());
+        throw;
+    }
     m_pages.setCurrentPage(index);
     loadCurrentPage();
     loadPageColor();

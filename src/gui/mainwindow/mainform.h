@@ -47,7 +47,7 @@ public:
 
     // Switches the editor to page `index`: selects it, saves the page left, loads the chosen
     // one and applies its colour. Raises Error when the page left cannot be saved; the editor
-    // then keeps its page (the selector already shows the new letter).
+    // then keeps its page, and the selector shows its letter again.
     void switchToPage(int index);
     // The selector's own change: a user's pick, ignored while the window is not active.
     void cbNotesChange();
