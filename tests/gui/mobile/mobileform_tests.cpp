@@ -468,6 +468,26 @@ TEST_F(GoMobileStick, APageChangedOnBothSidesIsNamedEitherWay) {
     EXPECT_EQ(QDir(onStick("backup")).entryList({"C.conflict-*.rtf"}).size(), 1);
 }
 
+TEST_F(GoMobileStick, AReadOnlyStickIsSaidBeforeCopyAndALaterCopyCompletesIt) {
+    mountStick(programSize() + (16 << 20));
+    ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,ro", m_stick}), 0);
+    MobileForm& form = open();
+    EXPECT_EQ(text(&form, "pnStatus"),
+              "The target " + onStick("") + " cannot be written (Read-only file system)");
+    EXPECT_FALSE(child<QToolButton>(&form, "bbCopy")->isEnabled());
+    m_form.reset();
+    ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,rw", m_stick}), 0);
+    // A copy cut short in the runtime left a temporary file and a short library.
+    writeFile(onStick("lib/plugins/platforms/.qly-copy-cut"), "partial");
+    writeFile(onStick("lib/plugins/platforms/libqxcb.so"), "xc");
+    MobileForm& again = open();
+    EXPECT_TRUE(child<QCheckBox>(&again, "chShell")->isChecked()) << "the program is not whole";
+    EXPECT_EQ(copy(), expectedTexts(true));
+    EXPECT_EQ(text(&again, "pnStatus"), "Copy complete");
+    EXPECT_EQ(readFile(onStick("lib/plugins/platforms/libqxcb.so")), "xcb plugin");
+    EXPECT_FALSE(QFileInfo::exists(onStick("lib/plugins/platforms/.qly-copy-cut")));
+}
+
 TEST_F(GoMobileStick, TooSmallStickCannotStart) {
     mountStick(1 << 20);
     MobileForm& form = open();
