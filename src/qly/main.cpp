@@ -58,6 +58,7 @@ int main(int argc, char* argv[]) {
     qly::installExitSave(mainForm, [&mainForm] {
         qly::reportToConsoleOnly();
         qly::stopMobileCopy();
+        mainForm->keepReportsForNextStart();
         mainForm->saveSession();
     });
     mainForm->show();

@@ -1,6 +1,7 @@
 #include "mobile/mobilecopy.h"
 
 #include "mobile/launcher.h"
+#include "mobile/mobilemanifest.h"
 #include "mobile/mobilesizes.h"
 #include "mobile/runtime.h"
 #include "pages/pagestore.h"
@@ -91,6 +92,9 @@ constexpr qint64 TimeSlack = 2;
 
 QString copyCompleteText(const MobileCopyResult& result) {
     QString text = QStringLiteral("Copy complete");
+    if (!result.bothSidesKept.isEmpty())
+        text += QStringLiteral(". Changed on both sides: %1, kept in history")
+                    .arg(result.bothSidesKept.join(QStringLiteral(", ")));
     if (const qsizetype n = result.newerPagesKept.size(); n > 0)
         text += QStringLiteral(". %1 newer %2 kept in backup: %3")
                     .arg(n)
@@ -182,7 +186,8 @@ void MobileCopy::copyProgram(const MobileCopyReport& report, MobileCopyResult& r
 
 void MobileCopy::copyKeepingVersion(const QString& source, const QString& target,
                                     const QString& shownName, bool page,
-                                    const MobileCopyReport& report, MobileCopyResult& result) {
+                                    const MobileCopyReport& report, MobileCopyResult& result,
+                                    bool asConflict) {
     FileCopyOptions options = copyOptions();
     options.shownName = shownName;
     const QString backup = m_plan.targetDir + QStringLiteral("backup/");
@@ -191,7 +196,13 @@ void MobileCopy::copyKeepingVersion(const QString& source, const QString& target
     const PageVersions pageVersions(backup, m_plan.versionsKept);
     const SettingsVersions settingsVersions(backup, m_plan.versionsKept);
     bool newer = false;
-    if (QFileInfo::exists(target)) {
+    if (asConflict) {
+        if (const IoResult<QString> kept = pageVersions.keepConflict(target); !kept)
+            throw Error(QStringLiteral("Cannot keep page %1 as a conflict copy (%2), so it is not "
+                                       "replaced")
+                            .arg(QDir::toNativeSeparators(target), kept.reason()));
+        result.bothSidesKept << QFileInfo(target).completeBaseName();
+    } else if (QFileInfo::exists(target)) {
         const QByteArray incoming = fileBytes(source);
         held = page ? pageVersions.hold(target, incoming) : settingsVersions.hold(target, incoming);
         // Changed there since the last copy between the two folders, which gave it the
@@ -252,15 +263,53 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
                            QStringLiteral("qly.ini"), false, report, result);
         int configStep = 1;
         copySpellingFiles(configStep, configFiles, report);
-        if (m_plan.withShell) {
-            step(QStringLiteral("Shell: File 1 of 2"));
-            copyProgram(report, result);
+        int i = 0;
+        for (const QString& name : mobileSkippedPageFiles(m_plan.pageFolder))
+            result.skipped << QStringLiteral("rtf/") + name;
+        // What the last copy between the two folders carried tells a page changed on both
+        // sides since from one changed on one side.
+        const QString sourceFolder = QFileInfo(m_plan.settingsFile).absolutePath();
+        MobileManifest sourceManifest = MobileManifest::read(sourceFolder);
+        MobileManifest targetManifest = MobileManifest::read(target);
+        const auto writeManifests = qScopeGuard([&] {
+            sourceManifest.write(sourceFolder);
+            targetManifest.write(target);
+        });
+        const auto stampOf = [](const QString& file) {
+            bool read = false;
+            const QByteArray bytes = fileBytes(file, &read);
+            return read ? PageStamp::of(bytes, modifiedSeconds(file)) : PageStamp();
+        };
+        for (const QString& name : mobilePageFiles(m_plan.pageFolder)) {
+            ++i;
+            step(QStringLiteral("Notes: File %1 of %2").arg(i).arg(m_plan.notesCount));
+            const QString sourcePage = m_plan.pageFolder + name;
+            const QString targetPage = target + QStringLiteral("rtf/") + name;
+            const PageStamp sourceStamp = stampOf(sourcePage);
+            const PageSides sides = comparePageSides(
+                sourceStamp, QFileInfo::exists(targetPage) ? stampOf(targetPage) : PageStamp(),
+                sourceManifest.lastCopied(targetManifest.id(), name),
+                targetManifest.lastCopied(sourceManifest.id(), name));
+            copyKeepingVersion(sourcePage, targetPage, QStringLiteral("rtf/") + name, true, report,
+                               result, sides == PageSides::BothSides);
+            if (sourceStamp.isValid()) {
+                sourceManifest.setLastCopied(targetManifest.id(), name, sourceStamp);
+                targetManifest.setLastCopied(sourceManifest.id(), name, sourceStamp);
+            }
+        }
+        // The help and the program last: a drive too small for them holds every page, and a
+        // program folder cut short is completed by the next copy (it compares the files).
+        if (m_plan.withShell && !m_stop) {
             FileCopyOptions options = copyOptions();
-            step(QStringLiteral("Shell: File 2 of 2"));
+            options.shownName = QStringLiteral("qly.chm");
+            step(QStringLiteral("Shell: File 1 of 2"));
             copyFileWithProgress(m_plan.helpFile, target + QStringLiteral("qly.chm"),
                                  report.progress, options);
+            step(QStringLiteral("Shell: File 2 of 2"));
+            copyProgram(report, result);
         }
-        if (m_plan.launcherScript) {
+        // The launcher last of all: once it is there, so is what it starts.
+        if (m_plan.launcherScript && !m_stop) {
             const QString script = target + QStringLiteral("quillery.sh");
             if (const IoResult<FileIdentity> written =
                     writeFileAtomically(script, launcherScriptText());
@@ -268,18 +317,10 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
                 throw Error(
                     QStringLiteral("Cannot create file %1: %2").arg(script, written.reason()));
         }
-        int i = 0;
-        for (const QString& name : mobileSkippedPageFiles(m_plan.pageFolder))
-            result.skipped << QStringLiteral("rtf/") + name;
-        for (const QString& name : mobilePageFiles(m_plan.pageFolder)) {
-            ++i;
-            step(QStringLiteral("Notes: File %1 of %2").arg(i).arg(m_plan.notesCount));
-            copyKeepingVersion(m_plan.pageFolder + name, target + QStringLiteral("rtf/") + name,
-                               QStringLiteral("rtf/") + name, true, report, result);
-        }
     } catch (const CopyStopped&) {
         result.stopped = true;
     }
+    result.bothSidesKept.sort();
     result.newerPagesKept.sort();
     return result;
 }

@@ -42,6 +42,9 @@ struct MobileCopyResult {
     // Pages at the target that had changed since they were last copied and were replaced:
     // each is the newest version in the target's backup folder. By letter.
     QStringList newerPagesKept;
+    // Pages changed on both sides since the last copy between the two folders: the target's
+    // text is kept as a conflict copy in its backup folder (never rotated away). By letter.
+    QStringList bothSidesKept;
     // Entries of the page folder named like a page that are not regular files ("rtf/C.rtf"
     // a pipe): not copied.
     QStringList skipped;
@@ -55,7 +58,9 @@ QString copyCompleteText(const MobileCopyResult& result);
 // One copy, run on any thread. Before the copy replaces a page or the settings file at the
 // target with different content, the file it replaces becomes the newest version in the
 // target's backup folder ("backup/C.1.rtf", "backup/qly.ini.1"), as a page save keeps
-// versions. While it runs, stopMobileCopy() can end it between two blocks.
+// versions; a page changed on both sides since the last copy between the two folders (as
+// their MobileManifest records tell) is kept as a conflict copy instead. While it runs,
+// stopMobileCopy() can end it between two blocks.
 class MobileCopy {
 public:
     // Registers the copy at once, so a stop asked before it runs is not missed.
@@ -70,8 +75,10 @@ public:
     bool stopRequested() const { return m_stop; }
 
 private:
+    // asConflict: the file at the target is kept as a conflict copy, not as a version.
     void copyKeepingVersion(const QString& source, const QString& target, const QString& shownName,
-                            bool page, const MobileCopyReport& report, MobileCopyResult& result);
+                            bool page, const MobileCopyReport& report, MobileCopyResult& result,
+                            bool asConflict = false);
     void copySpellingFiles(int& step, int steps, const MobileCopyReport& report);
     void copyProgram(const MobileCopyReport& report, MobileCopyResult& result);
     FileCopyOptions copyOptions() const;

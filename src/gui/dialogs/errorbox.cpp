@@ -10,17 +10,53 @@ namespace qly {
 
 namespace {
 bool g_noDisplay = false;
+std::function<void(const QString&)> g_keep;
+
+// True when the text went elsewhere than a box.
+bool reportedElsewhere(const QString& text) {
+    if (!g_noDisplay && !g_keep)
+        return false;
+    qWarning("%s", qPrintable(text));
+    if (g_keep)
+        g_keep(text);
+    return true;
+}
 } // namespace
 
 void reportToConsoleOnly() {
     g_noDisplay = true;
 }
 
-void showErrorBox(QWidget* parent, const QString& message) {
-    if (g_noDisplay) {
-        qWarning("%s", qPrintable(errorBoxText(message)));
+void keepReportsForLater(std::function<void(const QString& text)> keep) {
+    if (!g_keep)
+        g_keep = std::move(keep);
+}
+
+void showReportsAgain() {
+    g_keep = nullptr;
+}
+
+bool keepingReportsForLater() {
+    return bool(g_keep);
+}
+
+void showNotice(QWidget* parent, const QString& text) {
+    if (g_noDisplay || g_keep || text.isEmpty())
         return;
-    }
+    // Also on the console, for a start that nobody watches.
+    qInfo("%s", qPrintable(text));
+    useProgramIcon();
+    auto* box = new QMessageBox(QMessageBox::Information, QApplication::applicationName(), text,
+                                QMessageBox::Ok, parent);
+    box->setObjectName(QStringLiteral("NoticeBox"));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+}
+
+void showErrorBox(QWidget* parent, const QString& message) {
+    if (reportedElsewhere(errorBoxText(message)))
+        return;
     useProgramIcon();
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), errorBoxText(message),
                     QMessageBox::Ok, parent);
@@ -29,10 +65,8 @@ void showErrorBox(QWidget* parent, const QString& message) {
 }
 
 void showMessage(QWidget* parent, const QString& text) {
-    if (g_noDisplay) {
-        qWarning("%s", qPrintable(text));
+    if (reportedElsewhere(text))
         return;
-    }
     useProgramIcon();
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
                     parent);

@@ -25,6 +25,7 @@
 #include "model/bgrcolor.h"
 #include "model/contrast.h"
 #include "model/pageletters.h"
+#include "pages/closingnotes.h"
 #include "pages/pagecopies.h"
 #include "pages/pagenames.h"
 #include "pages/pagesearch.h"
@@ -93,6 +94,7 @@ MainForm::MainForm(QWidget* parent) : QWidget(parent), m_pages(programDir()) {
 
 MainForm::~MainForm() {
     formDestroyed();
+    showReportsAgain();
 }
 
 void MainForm::buildLayout() {
@@ -396,7 +398,13 @@ void MainForm::keyPressEvent(QKeyEvent* event) {
 void MainForm::switchToPage(int index) {
     m_titleBar->cbNotes()->setCurrentIndex(index);
     keepPagePosition(true);
-    saveCurrentPage();
+    try {
+        saveCurrentPage();
+    } catch (...) {
+        // The editor keeps its page, and the selector (so the title and ActivePage) says so.
+        m_titleBar->cbNotes()->setCurrentIndex(m_pages.rememberedPageIndex());
+        throw;
+    }
     m_pages.setCurrentPage(index);
     loadCurrentPage();
     loadPageColor();
@@ -427,8 +435,14 @@ void MainForm::saveCurrentPage() {
         save = m_pages.saveCurrentPage(edited ? editorDocument(m_editor->document()) : Document(),
                                        edited);
     } catch (...) {
-        // The typed text goes to a recovery copy, which the next start offers.
+        // The typed text goes to a recovery copy, which the next start offers; one made at the
+        // close says so.
         m_recovery->keepNow();
+        if (keepingReportsForLater()) {
+            const int index = m_pages.rememberedPageIndex();
+            if (!ClosingNotes(m_recovery->store().folder()).addUnsavedPage(index))
+                ClosingNotes(m_recovery->userStore().folder()).addUnsavedPage(index);
+        }
         throw;
     }
     using Outcome = PageStore::Save::Outcome;
@@ -496,8 +510,10 @@ void MainForm::offerRecovery() {
     for (const QString& problem : folderProblems)
         showErrorBox(this, problem);
     reportUnwritableFolder();
+    const QList<int> unsavedAtClose = showClosingNotes();
     m_recovery->offerPending(
-        this, m_pages.pageFolder(), [this](int index, const Document& doc, bool pageChangedSince) {
+        this, m_pages.pageFolder(), unsavedAtClose,
+        [this](int index, const Document& doc, bool pageChangedSince) {
             runGuarded(this, [&] {
                 if (index != m_pages.rememberedPageIndex())
                     switchToPage(index);
@@ -819,6 +835,8 @@ void MainForm::goMobileClicked() {
     // to its file, as a page switch would write it. A failure here keeps the dialog closed.
     saveCurrentPage();
     MobileForm form(this);
+    // Conflict copies a copy kept in this folder are marked and named like any other.
+    connect(&form, &MobileForm::conflictCopiesKept, this, [this] { checkConflictCopies(); });
     form.exec();
 }
 void MainForm::optionsClicked() {
@@ -869,9 +887,32 @@ void MainForm::formDestroyed() {
     if (m_destroyed)
         return;
     m_destroyed = true;
+    keepReportsForNextStart();
     saveSession();
     m_snapshot = QImage();
     m_commands->leaveClipboardChain();
+}
+
+void MainForm::keepReportsForNextStart() {
+    keepReportsForLater([store = m_recovery->store().folder(),
+                         user = m_recovery->userStore().folder()](const QString& text) {
+        if (!ClosingNotes(store).add(text))
+            ClosingNotes(user).add(text);
+    });
+}
+
+QList<int> MainForm::showClosingNotes() {
+    ClosingNotes::Taken notes = ClosingNotes(m_recovery->store().folder()).take();
+    const ClosingNotes::Taken user = ClosingNotes(m_recovery->userStore().folder()).take();
+    notes.messages += user.messages;
+    for (int index : user.unsavedPages)
+        if (!notes.unsavedPages.contains(index))
+            notes.unsavedPages.append(index);
+    if (!notes.messages.isEmpty())
+        showNotice(this, QStringLiteral("When %1 last closed:\n\n%2")
+                             .arg(QApplication::applicationName(),
+                                  notes.messages.join(QStringLiteral("\n\n"))));
+    return notes.unsavedPages;
 }
 
 bool MainForm::saveSession() {

@@ -52,7 +52,7 @@ public:
 
     // Switches the editor to page `index`: selects it, saves the page left, loads the chosen
     // one and applies its colour. Raises Error when the page left cannot be saved; the editor
-    // then keeps its page (the selector already shows the new letter).
+    // then keeps its page, and the selector shows its letter again.
     void switchToPage(int index);
     // The selector's own change: a user's pick, ignored while the window is not active.
     void cbNotesChange();
@@ -126,6 +126,9 @@ public:
     // The one-time teardown at the end (close, SIGTERM): leaves the clipboard and saves the
     // session. Later calls do nothing.
     void formDestroyed();
+    // From now on messages are kept for the next start to show, not shown in a box: the
+    // program is closing, and nothing may hold the close.
+    void keepReportsForNextStart();
 
 signals:
     // The window has closed and shut down: the program may end.
@@ -169,6 +172,9 @@ private:
     void namePagesInList();
     void sayFindStatus(const QString& text);
     void offerRecovery();
+    // What the last close kept to say, shown without holding the window; returns the pages
+    // whose save failed at that close.
+    QList<int> showClosingNotes();
     void reportUnwritableFolder();
     // Another program changed the page shown: taken at once while nothing was typed on it.
     void pageChangedOnDisk();

@@ -1,5 +1,6 @@
 #include "mainwindow/recoverykeeper.h"
 
+#include "dialogs/errorbox.h"
 #include "model/pageletters.h"
 
 #include <QApplication>
@@ -112,6 +113,7 @@ void RecoveryKeeper::writeCopy() {
 }
 
 void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
+                                  const QList<int>& unsavedAtClose,
                                   const std::function<void(int, const Document&, bool)>& restore) {
     if (!m_folderLock.held()) {
         // A live session's copies: never offered, never removed.
@@ -122,10 +124,18 @@ void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
     }
     for (const RecoveryStore* store : {&m_store, &m_userStore}) {
         for (const RecoveryStore::Pending& copy : store->pending(pageFolder)) {
-            QString text = QStringLiteral("%1 was not closed properly. Page %2 holds changes from "
-                                          "%3 that were not saved.")
-                               .arg(QApplication::applicationName(), pageLetter(copy.index),
-                                    QLocale().toString(copy.written, QLocale::ShortFormat));
+            // A signal during the boxes ends the program: no further box holds it.
+            if (keepingReportsForLater())
+                return;
+            const QString written = QLocale().toString(copy.written, QLocale::ShortFormat);
+            QString text =
+                unsavedAtClose.contains(copy.index)
+                    ? QStringLiteral("Page %1 could not be saved when %2 closed. Its changes "
+                                     "from %3 were kept aside.")
+                          .arg(pageLetter(copy.index), QApplication::applicationName(), written)
+                    : QStringLiteral("%1 was not closed properly. Page %2 holds changes from "
+                                     "%3 that were not saved.")
+                          .arg(QApplication::applicationName(), pageLetter(copy.index), written);
             if (copy.pageChangedSince)
                 text += QStringLiteral(" The page file has changed since; Restore keeps it as it "
                                        "is now in the backup folder first.");
@@ -134,6 +144,7 @@ void RecoveryKeeper::offerPending(QWidget* parent, const QString& pageFolder,
             QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
                             text + QStringLiteral(" Restore them?"), QMessageBox::NoButton, parent);
             box.setObjectName(QStringLiteral("RecoveryBox"));
+            qInfo("%s", qPrintable(box.text()));
             QPushButton* restoreButton =
                 box.addButton(QStringLiteral("&Restore"), QMessageBox::AcceptRole);
             QPushButton* discardButton =

@@ -58,9 +58,10 @@ public:
     // another running program of this user holds the folder (its copies are its own). When
     // another user may hold it, they are offered all the same, saying so. restore puts a
     // copy's document in the editor as that page's unsaved text; pageChangedSince says the
-    // page file was written after the copy was made.
+    // page file was written after the copy was made. unsavedAtClose: the pages whose save
+    // failed when the program last closed (their box says so, not that it crashed).
     void offerPending(
-        QWidget* parent, const QString& pageFolder,
+        QWidget* parent, const QString& pageFolder, const QList<int>& unsavedAtClose,
         const std::function<void(int index, const Document&, bool pageChangedSince)>& restore);
 
 private:

@@ -9,9 +9,11 @@
 #include "mobile/launcher.h"
 #include "mobile/mobilecopy.h"
 #include "mobile/mobilepictures.h"
+#include "mobile/targetcheck.h"
 #include "pages/pagestore.h"
 #include "pages/pageversions.h"
 #include "platform/announcer.h"
+#include "settings/atomicfile.h"
 #include "settings/error.h"
 #include "settings/profile.h"
 #include "settings/programpaths.h"
@@ -537,8 +539,11 @@ void MobileForm::cbTargetChange() {
     m_edTargetPath->setToolTip(state.TargetDir);
     m_cbTarget->setToolTip(mount);
     // 2 to 5: the program already there, the totals, the drive's figures.
+    // A program folder that a cut copy left incomplete is copied again.
     const bool programPresent =
-        !mount.isEmpty() && QFileInfo(state.TargetDir + mobileProgramFileName()).isFile();
+        !mount.isEmpty() &&
+        programCopyComplete(QFileInfo(programPath()).absolutePath() + QLatin1Char('/'),
+                            programPath(), helpFilePath(), state.TargetDir);
     const bool ready = targetStillMounted() && isDriveReady(mount);
     const TargetState t = evaluateTarget(state.sizes, m_chConfig->isChecked(), programPresent,
                                          ready, ready ? driveSpace(mount) : DriveSpace{});
@@ -549,10 +554,16 @@ void MobileForm::cbTargetChange() {
     m_lbTotalShort->setText(formatSizeShort(double(t.total)));
     m_lbSource->setText(formatSizeShort(double(t.total)));
     showTargetFigures(t);
-    m_bbCopy->setEnabled(t.copyEnabled);
+    // A target that cannot be written is said before Copy is offered.
+    const QString writeProblem =
+        t.ready && !mount.isEmpty() ? targetWriteProblem(state.TargetDir) : QString();
+    m_bbCopy->setEnabled(t.copyEnabled && writeProblem.isEmpty());
     setStatus(mount.isEmpty() && m_cbTarget->count() == 0
                   ? (m_direction == MobileDirection::ToRemovable ? tr("No removable drive found")
                                                                  : tr("No fixed drive found"))
+              : !writeProblem.isEmpty()
+                  ? tr("The target %1 cannot be written (%2)")
+                        .arg(QDir::toNativeSeparators(state.TargetDir), writeProblem)
                   : t.status);
 }
 
@@ -694,14 +705,14 @@ void MobileForm::bbCopyClick() {
     });
     state.TargetDir = withSeparator(m_edTargetPath->text());
     const QString& target = state.TargetDir;
-    forceFolders(target + QStringLiteral("rtf"));
-    // What a copy cut short by a crash or a power cut left aside is not needed any more.
-    for (const QString& folder : {target, target + QStringLiteral("rtf/")}) {
-        const QDir dir(folder);
-        for (const QString& stale :
-             dir.entryList({QStringLiteral(".qly-copy-*")}, QDir::Files | QDir::Hidden))
-            QFile::remove(dir.filePath(stale));
-    }
+    // The target's folders, made now: a drive that refuses them says why.
+    if (const IoResult<Folder> made = openFolder(target + QStringLiteral("rtf"), true); !made)
+        throw Error(
+            QStringLiteral("Cannot create folder %1: %2")
+                .arg(QDir::toNativeSeparators(target + QStringLiteral("rtf")), made.reason()));
+    // What a copy cut short by a crash, a power cut or a pulled stick left aside is not
+    // needed any more.
+    removeCopyLeftovers(target);
     // The way home, recorded before the settings are copied.
     const Drive* drive = driveOfPath(m_drives, target);
     if (drive && drive->kind == DriveKind::Removable)
@@ -802,6 +813,13 @@ void MobileForm::copyEnded(const MobileCopyResult& result, const QString& error,
             makeDesktopShortcut();
     }
     setStatus(copyCompleteText(result));
+    if (!result.bothSidesKept.isEmpty()) {
+        QList<int> pages;
+        for (const QString& letter : result.bothSidesKept)
+            if (letter.size() == 1 && letter[0] >= u'A' && letter[0] <= u'Z')
+                pages << letter[0].unicode() - u'A';
+        emit conflictCopiesKept(pages);
+    }
 }
 
 void MobileForm::makeDesktopShortcut() {

@@ -71,6 +71,9 @@ signals:
     void progressTextChanged(const QString& text);
     // A copy started by bbCopyClick ended, however it ended, and the dialog is back.
     void copyFinished();
+    // A copy kept pages changed on both sides (by index) as conflict copies in the target's
+    // backup folder: their marks are due there.
+    void conflictCopiesKept(const QList<int>& pages);
 
 protected:
     void showEvent(QShowEvent* event) override;

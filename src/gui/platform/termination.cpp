@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,10 +27,27 @@ void onExit() {
 }
 
 volatile std::sig_atomic_t g_quickExit = 0;
+// Ends the process when the shut-down a signal asked for takes too long, whatever holds it.
+timer_t g_deadline{};
+bool g_hasDeadline = false;
+
+void onDeadline(int) {
+    ::_exit(0);
+}
 
 void onSignal(int) {
     if (g_quickExit)
         ::_exit(0);
+    if (g_hasDeadline) {
+        itimerspec at = {};
+        at.it_value.tv_sec = TerminationDeadlineMs / 1000;
+        at.it_value.tv_nsec = long(TerminationDeadlineMs % 1000) * 1'000'000;
+        itimerspec running = {};
+        // The first signal sets the time; later ones do not put it off.
+        if (::timer_gettime(g_deadline, &running) == 0 && running.it_value.tv_sec == 0 &&
+            running.it_value.tv_nsec == 0)
+            ::timer_settime(g_deadline, 0, &at, nullptr);
+    }
     const char c = 1;
     // Nothing but a write is safe here; the GUI thread does the work.
     [[maybe_unused]] auto n = ::write(g_pipe[1], &c, 1);
@@ -55,6 +73,15 @@ void installTerminationHandler(std::function<void()> handler) {
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &sa, nullptr);
     ::sigaction(SIGHUP, &sa, nullptr);
+
+    struct sigaction deadline = {};
+    deadline.sa_handler = onDeadline;
+    sigemptyset(&deadline.sa_mask);
+    ::sigaction(SIGALRM, &deadline, nullptr);
+    sigevent event = {};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = SIGALRM;
+    g_hasDeadline = ::timer_create(CLOCK_MONOTONIC, &event, &g_deadline) == 0;
 }
 
 void installExitSave(QObject* guard, std::function<void()> handler) {

@@ -6,8 +6,13 @@ class QObject;
 
 namespace qly {
 
+// How long after SIGTERM or SIGHUP the process ends at the latest, whatever holds it (a save
+// that waits on a drive, a dialog's own loop): a session manager waits for no more.
+inline constexpr int TerminationDeadlineMs = 1600;
+
 // Runs the handler on the GUI thread when the process receives SIGTERM or SIGHUP, so the
-// program shuts down as a close does (settings written, page saved) before it ends.
+// program shuts down as a close does (settings written, page saved) before it ends; the
+// process ends TerminationDeadlineMs after the signal in any case.
 void installTerminationHandler(std::function<void()> handler);
 
 // Runs the handler when the process ends while guard still lives: the toolkit ends the

@@ -3,8 +3,11 @@
 #include "mobile/filecopy.h"
 #include "mobile/launcher.h"
 #include "mobile/mobilecopy.h"
+#include "mobile/mobilemanifest.h"
 #include "mobile/mobilesizes.h"
 #include "mobile/runtime.h"
+#include "mobile/targetcheck.h"
+#include "pages/pageversions.h"
 #include "settings/error.h"
 #include "support/tempdir.h"
 
@@ -404,7 +407,7 @@ TEST_F(MobileCopyBetween, TheProgramTravelsWithItsRuntime) {
             steps << text;
     };
     report.progress = [&](qint64 done, qint64 size) {
-        if (steps.size() == 1 && done > 0) {
+        if (steps.size() == 2 && done > 0) {
             EXPECT_GT(done, lastDone) << "one bar over the program and its runtime";
             lastDone = done;
             lastSize = size;
@@ -481,4 +484,80 @@ TEST(MobileCopy, DesktopLauncherQuotesThePath) {
         << qPrintable(text);
     EXPECT_TRUE(text.contains("\nPath=/media/u/My Stick/50% $off\\\\\n"));
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\nType=Application\n"));
+}
+
+TEST_F(MobileCopyBetween, APageChangedOnBothSidesIsKeptAsAConflictCopyEitherWay) {
+    const auto conflictsIn = [this](const char* folder) {
+        return QDir(m_dir.path(QString(folder) + "/backup"))
+            .entryList({"*.conflict-*.rtf"}, QDir::Files, QDir::Name);
+    };
+    copy("home", "stick");
+    // D changes on both sides, B on the stick only; then the stick comes home.
+    writePage("home", "D", "{\\rtf1 D at home}");
+    writePage("stick", "D", "{\\rtf1 D on the road}");
+    writePage("stick", "B", "{\\rtf1 B on the road}");
+    const MobileCopyResult back = copy("stick", "home");
+    EXPECT_EQ(back.bothSidesKept, QStringList{"D"});
+    EXPECT_EQ(copyCompleteText(back), "Copy complete. Changed on both sides: D, kept in history");
+    ASSERT_EQ(conflictsIn("home").size(), 1);
+    EXPECT_EQ(m_dir.read("home/backup/" + conflictsIn("home")[0]), "{\\rtf1 D at home}");
+    EXPECT_FALSE(QFileInfo::exists(m_dir.path("home/backup/D.1.rtf"))) << "not a version";
+    EXPECT_EQ(m_dir.read("home/rtf/D.rtf"), "{\\rtf1 D on the road}");
+    EXPECT_EQ(m_dir.read("home/rtf/B.rtf"), "{\\rtf1 B on the road}");
+
+    // Ten saves of D with five versions kept leave the conflict copy alone.
+    const PageVersions versions(m_dir.path("home/backup/"), 5);
+    for (int i = 0; i < 10; ++i) {
+        const QString held = versions.hold(m_dir.path("home/rtf/D.rtf"), QByteArray::number(i));
+        m_dir.write("home/rtf/D.rtf", QByteArray::number(i));
+        versions.keep(held, m_dir.path("home/rtf/D.rtf"));
+    }
+    EXPECT_EQ(conflictsIn("home").size(), 1);
+
+    // The other way: C changed on both sides is kept on the stick; a page changed at home
+    // only is not a conflict.
+    writePage("home", "C", "{\\rtf1 C at home}");
+    writePage("stick", "C", "{\\rtf1 C on the road}");
+    writePage("home", "A", "{\\rtf1 A at home}");
+    const MobileCopyResult out = copy("home", "stick");
+    EXPECT_EQ(out.bothSidesKept, QStringList{"C"});
+    ASSERT_EQ(conflictsIn("stick").size(), 1);
+    EXPECT_EQ(m_dir.read("stick/backup/" + conflictsIn("stick")[0]), "{\\rtf1 C on the road}");
+    // Copied back and forth unchanged, nothing is a conflict any more.
+    EXPECT_TRUE(copy("stick", "home").bothSidesKept.isEmpty());
+}
+
+TEST(MobileManifest, RecordsSurviveAWriteAndBadLinesAreSkipped) {
+    TempDir dir;
+    MobileManifest m = MobileManifest::read(dir.path());
+    const PageStamp stamp = PageStamp::of("{\\rtf1 x}", 1700000000);
+    m.setLastCopied("other", "C.rtf", stamp);
+    ASSERT_TRUE(m.write(dir.path()));
+    const MobileManifest back = MobileManifest::read(dir.path());
+    EXPECT_EQ(back.id(), m.id());
+    EXPECT_TRUE(back.lastCopied("other", "C.rtf").sameContent(stamp));
+    EXPECT_FALSE(back.lastCopied("other", "D.rtf").isValid());
+    dir.write("mobile-copies.txt", "junk\nother C.rtf x 1 2\nother D.rtf 3 4 ff\n");
+    const MobileManifest hand = MobileManifest::read(dir.path());
+    EXPECT_FALSE(hand.id().isEmpty());
+    EXPECT_FALSE(hand.lastCopied("other", "C.rtf").isValid());
+    EXPECT_EQ(hand.lastCopied("other", "D.rtf").hash, 0xffu);
+}
+
+TEST_F(MobileCopyBetween, ACopyCutShortIsCompletedAndItsLeftoversGo) {
+    copy("home", "stick");
+    const QString home = m_dir.path("home/"), stick = m_dir.path("stick/");
+    EXPECT_TRUE(programCopyComplete(home, home + "qly", home + "qly.chm", stick));
+    // A stick pulled in the runtime: a file cut short, and the copy's temporary file left.
+    m_dir.write("stick/lib/libQt6Core.so.6", "q");
+    m_dir.write("stick/lib/plugins/platforms/.qly-copy-x1", "partial");
+    m_dir.write("stick/rtf/.qly-copy-x2", "partial");
+    EXPECT_FALSE(programCopyComplete(home, home + "qly", home + "qly.chm", stick));
+    EXPECT_EQ(removeCopyLeftovers(stick), 2);
+    EXPECT_TRUE(entriesOf(m_dir.path("stick/lib/plugins/platforms")) == QStringList{"libqxcb.so"});
+    copy("home", "stick");
+    EXPECT_EQ(m_dir.read("stick/lib/libQt6Core.so.6"), "qt");
+    EXPECT_TRUE(programCopyComplete(home, home + "qly", home + "qly.chm", stick));
+    // A folder not made yet is judged by the one that would hold it.
+    EXPECT_EQ(targetWriteProblem(m_dir.path("stick/not/yet")), QString());
 }

@@ -2,6 +2,7 @@
 // disk refuses a write. Runs on the offscreen platform.
 #include "mainwindow/mainform.h"
 #include "mainwindow/titlebar.h"
+#include "pages/closingnotes.h"
 #include "pages/pagestore.h"
 #include "pages/recovery.h"
 #include "settings/programpaths.h"
@@ -29,6 +30,17 @@
 using namespace qly;
 using qlytest::answerMessageBoxes;
 using qlytest::TempDir;
+
+namespace {
+// What a close kept to say for the next start (no box holds a close), taken from both places.
+ClosingNotes::Taken takeClosingNotes(const QString& root) {
+    ClosingNotes::Taken notes = ClosingNotes(RecoveryStore(root).folder()).take();
+    const ClosingNotes::Taken user = ClosingNotes(RecoveryStore::forUser(root).folder()).take();
+    notes.messages += user.messages;
+    notes.unsavedPages += user.unsavedPages;
+    return notes;
+}
+} // namespace
 
 namespace {
 
@@ -140,7 +152,9 @@ TEST_F(MainFormPages, AReadOnlyPageFolderKeepsTheOldFileAndTheEditorsPage) {
     EXPECT_EQ(form->editor()->toPlainText(), "new words on A");
     EXPECT_EQ(form->pages().rememberedPageIndex(), 0);
     EXPECT_EQ(form->pages().currentPageFile(), root() + "/rtf/A.rtf");
-    EXPECT_EQ(form->titleBar()->cbNotes()->currentIndex(), 3);
+    EXPECT_EQ(form->titleBar()->cbNotes()->currentIndex(), 0) << "the letter of the page shown";
+    form->close();
+    EXPECT_TRUE(file("qly.ini").contains("ActivePage=0"));
 }
 
 TEST_F(MainFormPages, AReadOnlySettingsFileIsReportedAndThePageStillSaved) {
@@ -150,9 +164,9 @@ TEST_F(MainFormPages, AReadOnlySettingsFileIsReportedAndThePageStillSaved) {
     ::chmod(QFile::encodeName(root() + "/qly.ini").constData(), 0444);
     auto form = start();
     form->editor()->setPlainText("keep me");
-    const QStringList boxes = answerMessageBoxes([&] { form->close(); });
-    ASSERT_EQ(boxes.size(), 1);
-    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini: Permission denied.");
+    EXPECT_TRUE(answerMessageBoxes([&] { form->close(); }).isEmpty()) << "no box at the close";
+    EXPECT_EQ(takeClosingNotes(root()).messages,
+              QStringList{"Unable to write to " + root() + "/qly.ini: Permission denied."});
     EXPECT_EQ(file("qly.ini"), "[Main]\nTitleHeight=30\n");
     EXPECT_TRUE(file("rtf/A.rtf").contains("keep me"));
 }
@@ -249,18 +263,28 @@ TEST_F(MainFormPages, AFolderThatCannotBeWrittenIsSaidOnceAndTheTypingKeptForThe
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains(root() + "/rtf/ cannot be written")) << boxes[0].toStdString();
     QTest::keyClicks(form->editor(), "kept words ");
-    boxes = answerMessageBoxes([&] { form->close(); });
-    EXPECT_EQ(boxes.size(), 2); // the settings and the page
+    EXPECT_TRUE(answerMessageBoxes([&] { form->close(); }).isEmpty()) << "no box at the close";
     form.reset();
     setMode(0755);
     EXPECT_EQ(file("rtf/A.rtf"), "old A");
     const QString copy = RecoveryStore::forUser(root()).copyFile(0);
     EXPECT_TRUE(copy.startsWith(m_state.path("quillery/recovery/")));
     EXPECT_TRUE(readPageFile(copy).bytes.contains("kept words"));
-    // The next start offers it (a box closed without an answer keeps it).
+    // The next start offers it, saying why it is there (a box closed without an answer keeps
+    // it); the settings and the page that were not written are named by a notice.
     boxes = answerMessageBoxes(startWithMessage);
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes[0].contains("Page A holds changes")) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].contains("Page A could not be saved when Quillery closed"))
+        << boxes[0].toStdString();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto notice = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
+        return w->objectName() == "NoticeBox" && w->isVisible();
+    });
+    ASSERT_NE(notice, windows.end());
+    const QString said = static_cast<QMessageBox*>(*notice)->text();
+    EXPECT_TRUE(said.contains(root() + "/qly.ini") && said.contains(root() + "/rtf/A.rtf"))
+        << said.toStdString();
+    EXPECT_TRUE(takeClosingNotes(root()).isEmpty()) << "said once";
     EXPECT_TRUE(QFileInfo::exists(copy));
 }
 
@@ -434,12 +458,15 @@ TEST_F(FullDisk, OldPageAndSettingsStayByteIdentical) {
     EXPECT_EQ(switchBoxes[0],
               "Cannot create file " + root() + "/rtf/A.rtf: No space left on device.");
     EXPECT_EQ(form->pages().rememberedPageIndex(), 0);
-    const QStringList boxes = answerMessageBoxes([&] { form->close(); });
-    // Both the settings and the page were refused, and both are said.
-    ASSERT_EQ(boxes.size(), 2);
-    // The reason travels from the file layer to the box.
-    EXPECT_EQ(boxes[0], "Unable to write to " + root() + "/qly.ini: No space left on device.");
-    EXPECT_EQ(boxes[1], "Cannot create file " + root() + "/rtf/A.rtf: No space left on device.");
+    EXPECT_TRUE(answerMessageBoxes([&] { form->close(); }).isEmpty()) << "no box at the close";
+    // Both the settings and the page were refused, and both are kept for the next start, with
+    // the reason from the file layer.
+    const ClosingNotes::Taken notes = takeClosingNotes(root());
+    EXPECT_EQ(
+        notes.messages,
+        QStringList({"Unable to write to " + root() + "/qly.ini: No space left on device.",
+                     "Cannot create file " + root() + "/rtf/A.rtf: No space left on device."}));
+    EXPECT_EQ(notes.unsavedPages, QList<int>{0});
     EXPECT_EQ(file("rtf/A.rtf"), oldPage);
     EXPECT_EQ(file("qly.ini"), oldIni);
     EXPECT_EQ(QDir(root() + "/rtf").entryList(QDir::Files), QStringList{"A.rtf"});

@@ -86,12 +86,13 @@ QStringList copyTexts(MobileForm& form, const std::function<void()>& click) {
 }
 
 QStringList expectedTexts(bool shell) {
+    // The pages before the help and the program: a stick too small for all holds the pages.
     QStringList t{"Configuration: File 1 of 1"};
+    for (int i = 1; i <= 26; ++i)
+        t << QStringLiteral("Notes: File %1 of 26").arg(i);
     if (shell)
         t << "Shell: File 1 of 2"
           << "Shell: File 2 of 2";
-    for (int i = 1; i <= 26; ++i)
-        t << QStringLiteral("Notes: File %1 of 26").arg(i);
     return t;
 }
 
@@ -436,6 +437,55 @@ TEST_F(GoMobileStick, CopiesToTheStickAndBringsThePagesHome) {
     ASSERT_EQ(::stat(QFile::encodeName(desktopFile()), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0755u);
     EXPECT_TRUE(readFile(desktopFile()).contains("Exec=\"" + m_home.toUtf8() + "/qly\"\n"));
+}
+
+TEST_F(GoMobileStick, APageChangedOnBothSidesIsNamedEitherWay) {
+    mountStick(programSize() + (16 << 20));
+    open();
+    ASSERT_EQ(copy().size(), 29);
+    // D changes at home and on the road; the stick goes home.
+    writeFile(m_home + "/rtf/D.rtf", "{\\rtf1 D at home}");
+    writeFile(onStick("rtf/D.rtf"), "{\\rtf1 D on the road}");
+    m_form.reset();
+    setProgramPathForTesting(onStick("qly"));
+    QList<int> marked;
+    QObject::connect(&open(), &MobileForm::conflictCopiesKept,
+                     [&](const QList<int>& pages) { marked = pages; });
+    copy();
+    EXPECT_EQ(text(m_form.get(), "pnStatus"),
+              "Copy complete. Changed on both sides: D, kept in history");
+    EXPECT_EQ(marked, QList<int>{3});
+    EXPECT_EQ(QDir(m_home + "/backup").entryList({"D.conflict-*.rtf"}).size(), 1);
+    // And out again with C changed on both sides: kept on the stick.
+    m_form.reset();
+    setProgramPathForTesting(m_home + "/qly");
+    writeFile(m_home + "/rtf/C.rtf", "{\\rtf1 C at home}");
+    writeFile(onStick("rtf/C.rtf"), "{\\rtf1 C on the road}");
+    open();
+    copy();
+    EXPECT_EQ(text(m_form.get(), "pnStatus"),
+              "Copy complete. Changed on both sides: C, kept in history");
+    EXPECT_EQ(QDir(onStick("backup")).entryList({"C.conflict-*.rtf"}).size(), 1);
+}
+
+TEST_F(GoMobileStick, AReadOnlyStickIsSaidBeforeCopyAndALaterCopyCompletesIt) {
+    mountStick(programSize() + (16 << 20));
+    ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,ro", m_stick}), 0);
+    MobileForm& form = open();
+    EXPECT_EQ(text(&form, "pnStatus"),
+              "The target " + onStick("") + " cannot be written (Read-only file system)");
+    EXPECT_FALSE(child<QToolButton>(&form, "bbCopy")->isEnabled());
+    m_form.reset();
+    ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,rw", m_stick}), 0);
+    // A copy cut short in the runtime left a temporary file and a short library.
+    writeFile(onStick("lib/plugins/platforms/.qly-copy-cut"), "partial");
+    writeFile(onStick("lib/plugins/platforms/libqxcb.so"), "xc");
+    MobileForm& again = open();
+    EXPECT_TRUE(child<QCheckBox>(&again, "chShell")->isChecked()) << "the program is not whole";
+    EXPECT_EQ(copy(), expectedTexts(true));
+    EXPECT_EQ(text(&again, "pnStatus"), "Copy complete");
+    EXPECT_EQ(readFile(onStick("lib/plugins/platforms/libqxcb.so")), "xcb plugin");
+    EXPECT_FALSE(QFileInfo::exists(onStick("lib/plugins/platforms/.qly-copy-cut")));
 }
 
 TEST_F(GoMobileStick, TooSmallStickCannotStart) {
