@@ -64,6 +64,10 @@ struct ListLevel {
     QString prefix;                          // numbered: the text before the number
     QString suffix;                          // numbered: the text after it
     QString bullet = QString(QChar(0x2022)); // bulleted: the mark
+    // Numbered: how many level numbers the label shows, its own last ("2.1." shows 2), and
+    // the text between two of them.
+    int numbers = 1;
+    QString separator = QStringLiteral(".");
 
     bool operator==(const ListLevel&) const = default;
 };

@@ -19,8 +19,10 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <type_traits>
 
 namespace qly {
@@ -135,12 +137,18 @@ void fromQt(const QTextBlockFormat& bf, Paragraph& p) {
     }
 }
 
-// A list's definition as one string: per level style, start, prefix, suffix and bullet.
+// A list's definition as one string: per level style, start, prefix, suffix, bullet, the
+// numbers it shows and their separator.
 QString listDefinition(const List& list) {
     QStringList levels;
     for (const ListLevel& l : list.levels)
-        levels << QStringList{QString::number(int(l.style)), QString::number(l.start), l.prefix,
-                              l.suffix, l.bullet}
+        levels << QStringList{QString::number(int(l.style)),
+                              QString::number(l.start),
+                              l.prefix,
+                              l.suffix,
+                              l.bullet,
+                              QString::number(l.numbers),
+                              l.separator}
                       .join(QChar(0x1F));
     return levels.join(QChar(0x1E));
 }
@@ -150,7 +158,7 @@ List listFromDefinition(const QString& text) {
     const QStringList levels = text.split(QChar(0x1E));
     for (qsizetype k = 0; k < levels.size() && k < kListLevels; ++k) {
         const QStringList f = levels[k].split(QChar(0x1F));
-        if (f.size() != 5)
+        if (f.size() != 7)
             continue;
         ListLevel& l = list.levels[k];
         l.style =
@@ -159,6 +167,8 @@ List listFromDefinition(const QString& text) {
         l.prefix = f[2];
         l.suffix = f[3];
         l.bullet = f[4];
+        l.numbers = std::clamp(f[5].toInt(), 1, kListLevels);
+        l.separator = f[6];
     }
     return list;
 }
@@ -317,14 +327,26 @@ private:
         m_listBefore = p.list != 0;
     }
 
+    // A deeper level's items under each item of a higher level are a list of their own, as
+    // they number from the start again; a label that shows the higher levels' numbers ("2.1.")
+    // has them in its prefix.
     void addToList(const Paragraph& p) {
         const int level = std::clamp(p.listLevel, 0, kListLevels - 1);
-        const auto key = std::make_pair(p.list, level);
-        if (const auto it = m_lists.find(key); it != m_lists.end())
+        const size_t index = size_t(p.list) - 1;
+        const List& list = m_doc.lists[index];
+        m_counters.next(list, index, level);
+        auto& runs = m_runs[p.list];
+        for (int k = level + 1; k < kListLevels; ++k)
+            ++runs[size_t(k)];
+        const auto key = std::make_tuple(p.list, level, runs[size_t(level)]);
+        if (const auto it = m_lists.find(key); it != m_lists.end()) {
             it->second->add(m_cursor.block());
-        else
-            m_lists.emplace(
-                key, m_cursor.createList(toQt(m_doc.lists[size_t(p.list) - 1], p.list, level)));
+        } else {
+            QTextListFormat f = toQt(list, p.list, level);
+            if (list.levels[level].style != ListStyle::Bullet)
+                f.setNumberPrefix(rtf::listLabelLead(list, m_counters.counts(index), level));
+            m_lists.emplace(key, m_cursor.createList(f));
+        }
         // Qt draws the item's mark in the block's character format: that of its text.
         if (!p.runs.empty() && (!m_lastFormat || !(*m_lastFormat == p.runs.front().format)))
             m_cursor.setBlockCharFormat(toQt(p.runs.front().format));
@@ -362,8 +384,10 @@ private:
     bool m_first = true;
     const CharFormat* m_lastFormat = nullptr;
     QTextCharFormat m_lastQt;
-    std::map<std::pair<int, int>, QTextList*> m_lists; // by list and level
-    QString m_pending;                                 // text in m_lastQt not yet in the document
+    std::map<std::tuple<int, int, int>, QTextList*> m_lists; // by list, level and run
+    std::map<int, std::array<int, kListLevels>> m_runs;      // by list: each level's run
+    rtf::ListCounters m_counters{m_doc.lists.size()};
+    QString m_pending; // text in m_lastQt not yet in the document
     QTextBlockFormat m_blockBefore;
     bool m_listBefore = false;
 };
