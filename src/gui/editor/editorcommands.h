@@ -56,6 +56,8 @@ public:
     void leaveClipboardChain();
 
 private:
+    // Bullets, Numbering, Checklist and the indent items, with their keys in the editor.
+    void listCommands();
     QAction* addItem(const char* name, const QString& caption, const QKeySequence& shortcut,
                      void (EditorCommands::*handler)());
 

@@ -1,5 +1,6 @@
 #include "editor/noteeditor.h"
 
+#include "editor/listediting.h"
 #include "editor/richtextpictures.h"
 #include "editor/richtexttables.h"
 
@@ -18,6 +19,8 @@ NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
 }
 
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
+    if (listKeyPressed(this, event))
+        return;
     const bool vertical = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
     const QTextCursor before = textCursor();
     m_movingVertically = vertical;

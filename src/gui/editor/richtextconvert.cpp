@@ -420,6 +420,18 @@ void listItem(const QTextBlock& b, const QTextList* list, Paragraph& p, BlockPie
 
 } // namespace
 
+QTextListFormat editorListFormat(const List& list, int id, int level) {
+    return toQt(list, id, level);
+}
+
+List listOfEditorFormat(const QTextListFormat& format) {
+    if (format.hasProperty(kListDefinitionProperty))
+        return listFromDefinition(format.stringProperty(kListDefinitionProperty));
+    List list;
+    list.levels[std::clamp(format.indent() - 1, 0, kListLevels - 1)] = levelFromQt(format);
+    return list;
+}
+
 QFont editorDefaultFont() {
     QFont font = QGuiApplication::font();
     font.setPointSize(10);
