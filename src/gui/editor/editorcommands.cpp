@@ -1,5 +1,6 @@
 #include "editor/editorcommands.h"
 
+#include "editor/checklists.h"
 #include "editor/fontdialog.h"
 #include "editor/listediting.h"
 #include "editor/noteeditor.h"
@@ -295,6 +296,7 @@ void EditorCommands::listCommands() {
     };
     command(menu->formatBulletsItem(), [](QTextCursor c) { toggleList(c, ListStyle::Bullet); });
     command(menu->formatNumberingItem(), [](QTextCursor c) { toggleList(c, ListStyle::Decimal); });
+    command(menu->formatChecklistItem(), [](QTextCursor c) { toggleChecklist(c); });
     command(menu->formatIndentItem(), [](QTextCursor c) { changeIndent(c, 1); });
     command(menu->formatOutdentItem(), [](QTextCursor c) { changeIndent(c, -1); });
 }

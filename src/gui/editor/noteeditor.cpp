@@ -1,11 +1,13 @@
 #include "editor/noteeditor.h"
 
+#include "editor/checklists.h"
 #include "editor/listediting.h"
 #include "editor/richtextpictures.h"
 #include "editor/richtexttables.h"
 
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextImageFormat>
@@ -19,7 +21,7 @@ NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
 }
 
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
-    if (listKeyPressed(this, event))
+    if (checklistKeyPressed(this, event) || listKeyPressed(this, event))
         return;
     const bool vertical = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
     const QTextCursor before = textCursor();
@@ -41,6 +43,13 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
         setTextCursor(cursor);
     }
     passTablePartJoin();
+}
+
+void NoteEditor::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier &&
+        boxClicked(this, event->position().toPoint()))
+        return;
+    QTextEdit::mousePressEvent(event);
 }
 
 void NoteEditor::passTablePartJoin() {

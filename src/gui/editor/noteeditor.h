@@ -22,6 +22,8 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent* event) override;
+    // A click on a checklist box ticks it.
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     // Moves the caret off the join between two parts of a long table, on the side it was

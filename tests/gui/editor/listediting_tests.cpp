@@ -1,4 +1,5 @@
 // Lists made in the editor: the commands, the keys of list items, and undo.
+#include "editor/checklists.h"
 #include "editor/listediting.h"
 #include "editor/noteeditor.h"
 #include "editor/richtextconvert.h"
@@ -91,4 +92,39 @@ TEST(ListEditing, KeysOfListItems) {
     EXPECT_EQ(doc.findBlockByNumber(1).text(), "b");
     doc.undo();
     EXPECT_EQ(labels(doc), (QStringList{"1.", "2.", ""}));
+}
+
+TEST(ListEditing, ChecklistBoxesTickByClickAndKey) {
+    NoteEditor editor;
+    editor.resize(400, 300);
+    editor.show();
+    QTextDocument& doc = *editor.document();
+    editor.setPlainText("milk");
+    toggleChecklist(editor.textCursor());
+    EXPECT_EQ(doc.toPlainText(), u"\u2610 milk"_qs);
+    // A click on the box ticks it, one undo step; a click on the text does not.
+    QTextCursor box(&doc);
+    const QRect before = editor.cursorRect(box);
+    box.movePosition(QTextCursor::NextCharacter);
+    const QPoint onBox((before.left() + editor.cursorRect(box).left()) / 2, before.center().y());
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, onBox);
+    EXPECT_EQ(doc.toPlainText(), u"\u2611 milk"_qs);
+    doc.undo();
+    EXPECT_EQ(doc.toPlainText(), u"\u2610 milk"_qs);
+    QTest::mouseClick(editor.viewport(), Qt::LeftButton, {}, onBox + QPoint(40, 0));
+    EXPECT_EQ(doc.toPlainText(), u"\u2610 milk"_qs);
+    QTest::keyClick(&editor, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(doc.toPlainText(), u"\u2611 milk"_qs);
+    // Enter starts the next item; Enter on that empty item ends the checklist.
+    editor.moveCursor(QTextCursor::End);
+    QTest::keyClick(&editor, Qt::Key_Return);
+    EXPECT_EQ(doc.toPlainText(), u"\u2611 milk\n\u2610 "_qs);
+    QTest::keyClick(&editor, Qt::Key_Return);
+    EXPECT_EQ(doc.toPlainText(), u"\u2611 milk\n"_qs);
+    QTextCursor all(&doc);
+    all.select(QTextCursor::Document);
+    toggleChecklist(all);
+    EXPECT_EQ(doc.toPlainText(), u"\u2611 milk\n\u2610 "_qs); // a box where there was none
+    toggleChecklist(all);
+    EXPECT_EQ(doc.toPlainText(), u"milk\n"_qs);
 }
