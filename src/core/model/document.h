@@ -22,6 +22,7 @@ struct CharFormat {
     bool strike = false;
     std::optional<std::uint32_t> color;
     std::optional<std::uint32_t> background;
+    QString link; // the address the text opens (a HYPERLINK field); empty: none
 
     bool operator==(const CharFormat&) const = default;
 };

@@ -40,7 +40,7 @@ constexpr KeywordTable::Entry kKeywords[] = {
     {"footerr", Keyword::SkipDest},
     {"footerf", Keyword::SkipDest},
     {"footnote", Keyword::SkipDest},
-    {"fldinst", Keyword::SkipDest},
+    {"fldinst", Keyword::FldInst},
     {"falt", Keyword::SkipDest},
     {"panose", Keyword::SkipDest},
     {"fname", Keyword::SkipDest},

@@ -34,6 +34,7 @@ enum class Keyword : std::uint8_t {
     PnTxtA,
     Field,
     FldRslt,
+    FldInst,
     Upr,
     Ud,
     NestTableProps,

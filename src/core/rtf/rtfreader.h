@@ -52,6 +52,9 @@ inline int hexValue(unsigned char c) {
     return -1;
 }
 
+// The address of a field instruction `HYPERLINK "address"`; empty for other fields.
+QString hyperlinkTarget(const QString& instruction);
+
 // The number of a list item as a list of this style shows it: "3", "c", "III" (rtflists.h).
 QString listNumberText(ListStyle style, int number);
 

@@ -515,6 +515,27 @@ public:
         : m_out(out), m_tables(tables), m_mode(textMode(tables.fonts[0].charset)) {}
 
     TextMode mode() const { return m_mode; }
+    // The state before a group, which its end restores.
+    struct Saved {
+        int font, halfPoints, fg, bg;
+        bool bold, italic, underline, strike;
+        TextMode mode;
+    };
+    Saved save() const {
+        return {m_font, m_halfPoints, m_fg, m_bg, m_bold, m_italic, m_underline, m_strike, m_mode};
+    }
+    void restore(const Saved& s) {
+        m_font = s.font;
+        m_halfPoints = s.halfPoints;
+        m_fg = s.fg;
+        m_bg = s.bg;
+        m_bold = s.bold;
+        m_italic = s.italic;
+        m_underline = s.underline;
+        m_strike = s.strike;
+        m_mode = s.mode;
+        m_last = nullptr;
+    }
     // Writes the words that change the format to f; true when it wrote any.
     bool change(const CharFormat& f) {
         if (m_last && *m_last == f)
@@ -589,9 +610,30 @@ private:
 // its delimiter.
 void writeRuns(Out& out, const Document& document, const Paragraph& p, FormatWriter& format,
                bool space) {
+    // Text that opens an address is a HYPERLINK field's result, a group of its own whose end
+    // restores the format before it.
+    const QString* link = nullptr;
+    FormatWriter::Saved beforeLink{};
+    const auto endLink = [&] {
+        if (!link)
+            return;
+        out.lit("}}");
+        format.restore(beforeLink);
+        link = nullptr;
+    };
     for (const TextRun& r : p.runs) {
         if (r.text.isEmpty())
             continue;
+        if (link && *link != r.format.link)
+            endLink();
+        if (!link && !r.format.link.isEmpty()) {
+            link = &r.format.link;
+            beforeLink = format.save();
+            out.lit("{\\field{\\*\\fldinst HYPERLINK \"");
+            writeWithFallback(out, QString(r.format.link).replace(u'"', QLatin1String("%22")));
+            out.lit("\"}{\\fldrslt");
+            space = true;
+        }
         if (format.change(r.format))
             space = true;
         if (r.picture > 0) {
@@ -610,6 +652,7 @@ void writeRuns(Out& out, const Document& document, const Paragraph& p, FormatWri
         }
         writeText(out, r.text, format.mode());
     }
+    endLink();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "editor/noteeditor.h"
 
 #include "editor/checklists.h"
+#include "editor/links.h"
 #include "editor/listediting.h"
 #include "editor/richtextpictures.h"
 #include "editor/richtexttables.h"
@@ -18,11 +19,22 @@ namespace qly {
 NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
     setObjectName(QStringLiteral("Editor"));
     connect(this, &QTextEdit::cursorPositionChanged, this, &NoteEditor::passTablePartJoin);
+    viewport()->setMouseTracking(true); // the pointer shows where a link is
 }
 
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
-    if (checklistKeyPressed(this, event) || listKeyPressed(this, event))
+    const int wordEnd = textCursor().selectionStart();
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & Qt::ControlModifier)) {
+        if (const QString href = linkAtCaret(this); !href.isEmpty()) {
+            openLink(this, href);
+            return;
+        }
+    }
+    if (checklistKeyPressed(this, event) || listKeyPressed(this, event)) {
+        wordEnded(this, event, wordEnd);
         return;
+    }
     const bool vertical = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
     const QTextCursor before = textCursor();
     m_movingVertically = vertical;
@@ -42,14 +54,32 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
                                                                       : QTextCursor::MoveAnchor);
         setTextCursor(cursor);
     }
+    wordEnded(this, event, wordEnd);
     passTablePartJoin();
 }
 
 void NoteEditor::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier &&
-        boxClicked(this, event->position().toPoint()))
+        boxClicked(this, pos))
         return;
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::ControlModifier) {
+        if (const QString href = anchorAt(pos); !href.isEmpty()) {
+            openLink(this, href);
+            return;
+        }
+    }
     QTextEdit::mousePressEvent(event);
+}
+
+void NoteEditor::mouseMoveEvent(QMouseEvent* event) {
+    QTextEdit::mouseMoveEvent(event);
+    const bool onLink = !anchorAt(event->position().toPoint()).isEmpty();
+    if (onLink != m_overLink) {
+        m_overLink = onLink;
+        viewport()->setCursor(onLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        viewport()->setToolTip(onLink ? tr("Ctrl+click to open") : QString());
+    }
 }
 
 void NoteEditor::passTablePartJoin() {
@@ -105,7 +135,9 @@ void NoteEditor::insertFromMimeData(const QMimeData* source) {
             return;
         }
     }
+    const int from = textCursor().selectionStart();
     QTextEdit::insertFromMimeData(source);
+    makeLinksIn(document(), from, textCursor().position());
 }
 
 QMimeData* NoteEditor::createMimeDataFromSelection() const {

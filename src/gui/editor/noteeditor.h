@@ -22,8 +22,9 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent* event) override;
-    // A click on a checklist box ticks it.
+    // A click on a checklist box ticks it; Ctrl+click opens a link.
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     // Moves the caret off the join between two parts of a long table, on the side it was
@@ -32,6 +33,7 @@ private:
 
     int m_lastPosition = 0;
     bool m_movingVertically = false;
+    bool m_overLink = false;
 };
 
 } // namespace qly

@@ -11,6 +11,7 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QHash>
+#include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -231,6 +232,8 @@ QTextCharFormat toQt(const CharFormat& f) {
         q.setForeground(QColor(QRgb(*f.color)));
     if (f.background)
         q.setBackground(QColor(QRgb(*f.background)));
+    if (!f.link.isEmpty())
+        setLinkLook(q, f.link);
     return q;
 }
 
@@ -263,6 +266,11 @@ CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont,
     f.strike = q.fontStrikeOut();
     f.color = colorOf(q, QTextFormat::ForegroundBrush);
     f.background = colorOf(q, QTextFormat::BackgroundBrush);
+    if (q.isAnchor() && !q.anchorHref().isEmpty()) { // the look of its own, not the link's
+        f.link = q.anchorHref();
+        f.underline = q.boolProperty(kLinkUnderlineProperty);
+        f.color = colorOf(q, kLinkColorProperty);
+    }
     return f;
 }
 
@@ -419,6 +427,32 @@ void listItem(const QTextBlock& b, const QTextList* list, Paragraph& p, BlockPie
 }
 
 } // namespace
+
+void setLinkLook(QTextCharFormat& format, const QString& href) {
+    if (!format.isAnchor()) {
+        format.setProperty(kLinkUnderlineProperty, format.fontUnderline());
+        if (format.hasProperty(QTextFormat::ForegroundBrush))
+            format.setProperty(kLinkColorProperty, format.foreground());
+    }
+    format.setAnchor(true);
+    format.setAnchorHref(href);
+    format.setForeground(QGuiApplication::palette().color(QPalette::Link));
+    format.setFontUnderline(true);
+}
+
+void clearLinkLook(QTextCharFormat& format) {
+    if (!format.isAnchor())
+        return;
+    format.setAnchor(false);
+    format.clearProperty(QTextFormat::AnchorHref);
+    format.setFontUnderline(format.boolProperty(kLinkUnderlineProperty));
+    if (format.hasProperty(kLinkColorProperty))
+        format.setForeground(format.brushProperty(kLinkColorProperty));
+    else
+        format.clearForeground();
+    format.clearProperty(kLinkUnderlineProperty);
+    format.clearProperty(kLinkColorProperty);
+}
 
 QTextListFormat editorListFormat(const List& list, int id, int level) {
     return toQt(list, id, level);

@@ -1,6 +1,7 @@
 // The RTF reader and writer on hand-made input: every rule they follow, one group at a time.
 #include "rtf/rtf.h"
 #include "rtf/rtflists.h"
+#include "rtf/rtfreader.h"
 
 #include <gtest/gtest.h>
 
@@ -589,4 +590,25 @@ TEST(RtfLists, MultiLevelLabels) {
         counters.next(made, 0, level), labels << rtf::listLabel(made, counters.counts(0), level);
     EXPECT_EQ(labels, (QStringList{"1.", "1.1.", "1.2.", "1.2.1.", "2."}));
     EXPECT_EQ(rtf::listLabel(rtf::newList(ListStyle::Bullet), counters.counts(0), 1), u(u"◦"));
+}
+
+// HYPERLINK fields' results open their address; other fields and in-document links are text.
+TEST(RtfLinks, HyperlinkFieldsAreLinks) {
+    const Document d =
+        doc("{\\rtf1 a {\\field{\\*\\fldinst{HYPERLINK \"http://x.org/\\\\q\" \\\\o \"tip\"}}"
+            "{\\fldrslt{\\ul\\cf1 x}{ site}}} b {\\field{\\*\\fldinst HYPERLINK \\\\l \"mark\"}"
+            "{\\fldrslt here}} {\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}\\par}");
+    QStringList links;
+    for (const TextRun& r : d.paragraphs.at(0).runs)
+        links << r.format.link;
+    EXPECT_EQ(para(d, 0), "a x site b here 3");
+    EXPECT_EQ(links, (QStringList{"", "http://x.org/\\q", "http://x.org/\\q", ""}));
+    const QByteArray rtf = writeDocument(d);
+    EXPECT_EQ(readDocument(rtf), d);
+    EXPECT_EQ(text(rtf), "a x site b here 3");
+    Document own = d;
+    own.paragraphs[0].runs[1].format.link = u(u"https://bücher.example/ä?q=\\x{y}");
+    EXPECT_EQ(readDocument(writeDocument(own)), own);
+    EXPECT_EQ(rtf::hyperlinkTarget("HYPERLINK www.a.org"), "www.a.org");
+    EXPECT_EQ(rtf::hyperlinkTarget("HYPERLINK \"unclosed"), "");
 }

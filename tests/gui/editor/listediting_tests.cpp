@@ -1,9 +1,13 @@
 // Lists made in the editor: the commands, the keys of list items, and undo.
 #include "editor/checklists.h"
+#include "editor/links.h"
 #include "editor/listediting.h"
 #include "editor/noteeditor.h"
 #include "editor/richtextconvert.h"
+#include "rtf/rtf.h"
+#include "support/messageboxes.h"
 
+#include <QGuiApplication>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -127,4 +131,59 @@ TEST(ListEditing, ChecklistBoxesTickByClickAndKey) {
     EXPECT_EQ(doc.toPlainText(), u"\u2611 milk\n\u2610 "_qs); // a box where there was none
     toggleChecklist(all);
     EXPECT_EQ(doc.toPlainText(), u"milk\n"_qs);
+}
+
+// An address typed becomes a link when its word ends, in an undo step of its own; links go
+// to the page and back as HYPERLINK fields, and a page only viewed stays unmodified.
+TEST(ListEditing, TypedAddressesBecomeLinks) {
+    NoteEditor editor;
+    QTextDocument& doc = *editor.document();
+    QTest::keyClicks(&editor, "see https://example.org now");
+    const auto hrefAt = [&doc](int position) {
+        QTextCursor c(&doc);
+        c.setPosition(position);
+        return c.charFormat().anchorHref();
+    };
+    EXPECT_EQ(hrefAt(5), "https://example.org");
+    EXPECT_EQ(hrefAt(3), QString());
+    EXPECT_EQ(hrefAt(25), QString()); // "now" is text
+    doc.undo();                       // "now" typed
+    doc.undo();                       // the link made
+    EXPECT_EQ(doc.toPlainText(), "see https://example.org ");
+    EXPECT_EQ(hrefAt(5), QString());
+    doc.redo();
+    const Document page = editorDocument(&doc);
+    ASSERT_EQ(page.paragraphs.at(0).runs.size(), 3u);
+    const TextRun& link = page.paragraphs[0].runs[1];
+    EXPECT_EQ(std::tuple(link.text, link.format.link, link.format.underline),
+              std::tuple(QString("https://example.org"), QString("https://example.org"), false));
+    const QByteArray rtf = rtf::writeDocument(page);
+    EXPECT_TRUE(rtf.contains("{\\field{\\*\\fldinst HYPERLINK \"https://example.org\"}{\\fldrslt"));
+    const Document back = rtf::readDocument(rtf);
+    EXPECT_EQ(back, page);
+    QTextDocument viewed;
+    setEditorDocument(&viewed, back);
+    EXPECT_FALSE(viewed.isModified());
+    QTextCursor c(&viewed);
+    c.setPosition(5);
+    EXPECT_TRUE(c.charFormat().fontUnderline());
+    EXPECT_EQ(editorDocument(&viewed), page);
+    // Mail addresses and www. names too; a pasted address as well.
+    editor.clear();
+    QTest::keyClicks(&editor, "ann@example.com\t");
+    EXPECT_EQ(hrefAt(1), "mailto:ann@example.com");
+    editor.insertPlainText("www.example.org/a");
+    makeLinksIn(&doc, 0, doc.characterCount());
+    EXPECT_EQ(hrefAt(20), "http://www.example.org/a");
+}
+
+// Where nothing can open an address (no desktop handler here), a box names it.
+TEST(ListEditing, ALinkNothingCanOpenIsNamed) {
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        GTEST_SKIP() << "a desktop handler could open the address here";
+    NoteEditor editor;
+    const QStringList boxes =
+        qlytest::answerMessageBoxes([&] { openLink(&editor, "https://example.org/x"); });
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains("https://example.org/x")) << boxes[0].toStdString();
 }
