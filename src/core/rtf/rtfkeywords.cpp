@@ -226,6 +226,7 @@ constexpr KeywordTable::Entry kKeywords[] = {
     {"leveltext", Keyword::LevelText},
     {"listid", Keyword::ListId},
     {"listoverride", Keyword::ListOverride},
+    {"listoverridecount", Keyword::ListOverrideCount},
     {"ls", Keyword::Ls},
     {"ilvl", Keyword::Ilvl},
     {"listname", Keyword::SkipDest},

@@ -280,8 +280,11 @@ void WordListTable::listWord(Keyword k, int param, int depth) {
 void WordListTable::overrideWord(Keyword k, int param, int depth) {
     switch (k) {
     case Keyword::ListOverride:
-        m_overrideId = m_overrideLs = 0;
+        m_overrideId = m_overrideLs = m_overrideCount = 0;
         m_overrideDepth = depth;
+        return;
+    case Keyword::ListOverrideCount:
+        m_overrideCount = param;
         return;
     case Keyword::ListId:
         m_overrideId = param;
@@ -318,8 +321,11 @@ void WordListTable::groupEnd(size_t depth) {
     if (m_listDepth > 0 && depth + 1 <= size_t(m_listDepth))
         commitList();
     if (m_overrideDepth > 0 && depth + 1 <= size_t(m_overrideDepth)) {
-        if (m_overrideLs > 0 && m_overrides.size() < kMaxLists)
+        if (m_overrideLs > 0 && m_overrides.size() < kMaxLists) {
             m_overrides.insert(m_overrideLs, m_overrideId);
+            if (m_overrideCount > 0)
+                m_changing.insert(m_overrideLs);
+        }
         m_overrideDepth = 0;
     }
 }
@@ -328,13 +334,21 @@ int WordListTable::modelList(int ls, std::vector<List>& lists) {
     if (const auto it = m_lsModel.constFind(ls); it != m_lsModel.constEnd())
         return *it;
     const int id = m_overrides.value(ls, INT32_MIN);
-    int model = 0;
-    for (const WordList& w : m_lists)
+    // Overrides that change no level are the same list: its items number on through them
+    // (AbiWord writes a nested list's levels so), and its levels are one list to others.
+    const bool same = !m_changing.contains(ls) && m_idModel.contains(id);
+    int model = same ? m_idModel.value(id) : 0;
+    for (const WordList& w : m_lists) {
+        if (model)
+            break;
         if (w.id == id && lists.size() < size_t(kMaxLists)) {
             lists.push_back(w.list);
             model = int(lists.size());
+            if (!m_changing.contains(ls) && !m_idModel.contains(id))
+                m_idModel.insert(id, model);
             break;
         }
+    }
     if (m_lsModel.size() < kMaxLists)
         m_lsModel.insert(ls, model);
     return model;

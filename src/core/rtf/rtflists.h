@@ -7,6 +7,7 @@
 #include "rtf/rtfkeywords.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -155,6 +156,8 @@ private:
     std::vector<WordList> m_lists;
     QHash<int, int> m_overrides;
     QHash<int, int> m_lsModel;
+    QHash<int, int> m_idModel; // the model list of a list id, for overrides that change nothing
+    QSet<int> m_changing;      // the \ls of overrides that change levels (a restart)
     WordList m_list;
     int m_listDepth = 0; // the depth of the \list group being read; 0 none
     ListLevel m_level;
@@ -163,7 +166,7 @@ private:
     int m_levelDepth = 0;
     QString m_levelText;
     bool m_levelFont = false; // the level names its font
-    int m_overrideId = 0, m_overrideLs = 0, m_overrideDepth = 0;
+    int m_overrideId = 0, m_overrideLs = 0, m_overrideDepth = 0, m_overrideCount = 0;
 };
 
 } // namespace qly::rtf

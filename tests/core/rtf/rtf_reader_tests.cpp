@@ -582,6 +582,19 @@ TEST(RtfLists, MultiLevelLabels) {
     EXPECT_EQ(text(rtf), "1.\ta\r\n2.\tb\r\n2.1.\tc\r\n2.2.\td\r\n3.\te\r\n3.1.\tf");
     EXPECT_TRUE(rtf.contains("{\\listtext 2.1.\\tab}"));
     EXPECT_TRUE(rtf.contains("{\\pntext 3.\\tab}"));
+    // Overrides of one list that change no level (AbiWord gives each level its own) are one
+    // list; one that changes levels (Word's restart) is a list of its own.
+    const QByteArray table =
+        "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}"
+        "{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00.\\'01.;}}\\listid1}}{\\*\\listoverridetable"
+        "{\\listoverride\\listoverridecount0\\listid1\\ls1}{\\listoverride\\listoverridecount0"
+        "\\listid1\\ls2}{\\listoverride\\listoverridecount1{\\lfolevel}\\listid1\\ls3}}";
+    EXPECT_EQ(text(table + "\\pard\\ls1\\ilvl0 a\\par\\pard\\ls2\\ilvl1 b\\par\\pard\\ls3"
+                           "\\ilvl0 c\\par}"),
+              "a\r\nb\r\nc"); // find's text: no labels where the file has none
+    const Document shared =
+        doc(table + "\\pard\\ls1\\ilvl0 a\\par\\pard\\ls2\\ilvl1 b\\par\\pard\\ls3\\ilvl0 c\\par}");
+    EXPECT_EQ(text(writeDocument(shared)), "1.\ta\r\n1.1.\tb\r\n1.\tc");
     // The lists a user makes label their levels so.
     List made = rtf::newList(ListStyle::Decimal);
     rtf::ListCounters counters(1);
