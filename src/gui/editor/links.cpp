@@ -13,6 +13,8 @@
 #include <QTextEdit>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace qly {
 
 bool makeLinkEndingAt(QTextDocument* document, int position) {
@@ -49,16 +51,16 @@ bool makeLinkEndingAt(QTextDocument* document, int position) {
 }
 
 void makeLinksIn(QTextDocument* document, int from, int to) {
+    // Each block's text is taken once and only words that are addresses are changed, so that
+    // a long paste costs a pass over it.
     for (QTextBlock b = document->findBlock(from); b.isValid() && b.position() <= to;
          b = b.next()) {
         const QString text = b.text();
-        for (int i = 0; i <= text.size(); ++i) {
-            const int at = b.position() + i;
-            if (at < from || at > to)
-                continue;
-            if (i == text.size() || text.at(i).isSpace())
-                makeLinkEndingAt(document, at);
-        }
+        const int first = std::max(0, from - b.position());
+        const int last = std::min(int(text.size()), to - b.position());
+        for (int i = first; i <= last; ++i)
+            if ((i == text.size() || text.at(i).isSpace()) && linkEndingAt(text, i))
+                makeLinkEndingAt(document, b.position() + i);
     }
 }
 
