@@ -7,6 +7,7 @@
 #include "rtf/rtf.h"
 #include "support/messageboxes.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QTest>
 #include <QTextBlock>
@@ -172,8 +173,8 @@ TEST(ListEditing, TypedAddressesBecomeLinks) {
     editor.clear();
     QTest::keyClicks(&editor, "ann@example.com\t");
     EXPECT_EQ(hrefAt(1), "mailto:ann@example.com");
-    editor.insertPlainText("www.example.org/a");
-    makeLinksIn(&doc, 0, doc.characterCount());
+    QGuiApplication::clipboard()->setText("www.example.org/a");
+    editor.paste();
     EXPECT_EQ(hrefAt(20), "http://www.example.org/a");
 }
 
