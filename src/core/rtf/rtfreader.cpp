@@ -22,6 +22,21 @@
 
 namespace qly::rtf {
 
+QString asciiAddress(const QString& address) {
+    QString out;
+    for (QChar c : address) {
+        if (c.unicode() > 0x20 && c.unicode() < 0x7F && c != u'"') {
+            out += c;
+            continue;
+        }
+        for (const char b : QString(c).toUtf8())
+            out += QStringLiteral("%%1")
+                       .arg(int(static_cast<unsigned char>(b)), 2, 16, QChar(u'0'))
+                       .toUpper();
+    }
+    return out;
+}
+
 QString hyperlinkTarget(const QString& instruction) {
     const QString text = instruction.trimmed();
     if (!text.startsWith(QLatin1String("HYPERLINK"), Qt::CaseInsensitive))
@@ -44,12 +59,12 @@ QString hyperlinkTarget(const QString& instruction) {
                 return {};
         } else if (args.at(i) == u'"') {
             const qsizetype end = args.indexOf(u'"', i + 1);
-            return end < 0 ? QString() : args.mid(i + 1, end - i - 1);
+            return end < 0 ? QString() : asciiAddress(args.mid(i + 1, end - i - 1));
         } else {
             qsizetype end = i;
             while (end < args.size() && !args.at(end).isSpace() && args.at(end) != u'"')
                 ++end;
-            return args.mid(i, end - i);
+            return asciiAddress(args.mid(i, end - i));
         }
     }
     return {};
@@ -463,6 +478,10 @@ bool Interpreter::tableBytes(Dest dest, const unsigned char* s, qsizetype n) {
         if (m_fonts.nameBytes(s, n, m_ansiCodePage))
             m_formatValid = false;
         return true;
+    case Dest::FldInst: // bytes as they are: the text decoder's state is the page text's
+        for (qsizetype i = 0; i < n && m_fieldInst.size() < 2048; ++i)
+            m_fieldInst += QChar(char16_t(s[i]));
+        return true;
     case Dest::Skip:
     case Dest::Upr:
     case Dest::Pn:
@@ -736,8 +755,8 @@ void Interpreter::word(const Token& t) {
 bool Interpreter::destinationTakesWord(State& s, K k, const Token& t) {
     if (k == K::Unknown || s.dest == Dest::Skip)
         return true;
-    if (s.dest == Dest::FldInst) // its text only, \u characters included
-        return k != K::U && k != K::Uc;
+    if (s.dest == Dest::FldInst) // its text only, as find's scanner skips it
+        return true;
     if (isPictureDest(s.dest)) {
         pictureWord(s, k, t.param);
         return true;

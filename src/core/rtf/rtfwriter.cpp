@@ -630,7 +630,7 @@ void writeRuns(Out& out, const Document& document, const Paragraph& p, FormatWri
             link = &r.format.link;
             beforeLink = format.save();
             out.lit("{\\field{\\*\\fldinst HYPERLINK \"");
-            writeWithFallback(out, QString(r.format.link).replace(u'"', QLatin1String("%22")));
+            writeWithFallback(out, asciiAddress(r.format.link));
             out.lit("\"}{\\fldrslt");
             space = true;
         }

@@ -621,7 +621,11 @@ TEST(RtfLinks, HyperlinkFieldsAreLinks) {
     EXPECT_EQ(text(rtf), "a x site b here 3");
     Document own = d;
     own.paragraphs[0].runs[1].format.link = u(u"https://bücher.example/ä?q=\\x{y}");
-    EXPECT_EQ(readDocument(writeDocument(own)), own);
+    own.paragraphs[0].runs[2].format.link = own.paragraphs[0].runs[1].format.link;
+    const Document ownBack = readDocument(writeDocument(own));
+    EXPECT_EQ(ownBack.paragraphs[0].runs[1].format.link,
+              "https://b%C3%BCcher.example/%C3%A4?q=\\x{y}");
+    EXPECT_EQ(readDocument(writeDocument(ownBack)), ownBack);
     EXPECT_EQ(rtf::hyperlinkTarget("HYPERLINK www.a.org"), "www.a.org");
     EXPECT_EQ(rtf::hyperlinkTarget("HYPERLINK \"unclosed"), "");
 }
