@@ -22,6 +22,7 @@ struct CharFormat {
     bool strike = false;
     std::optional<std::uint32_t> color;
     std::optional<std::uint32_t> background;
+    QString link; // the address the text opens (a HYPERLINK field); empty: none
 
     bool operator==(const CharFormat&) const = default;
 };
@@ -64,6 +65,10 @@ struct ListLevel {
     QString prefix;                          // numbered: the text before the number
     QString suffix;                          // numbered: the text after it
     QString bullet = QString(QChar(0x2022)); // bulleted: the mark
+    // Numbered: how many level numbers the label shows, its own last ("2.1." shows 2), and
+    // the text between two of them.
+    int numbers = 1;
+    QString separator = QStringLiteral(".");
 
     bool operator==(const ListLevel&) const = default;
 };

@@ -34,6 +34,7 @@ enum class Keyword : std::uint8_t {
     PnTxtA,
     Field,
     FldRslt,
+    FldInst,
     Upr,
     Ud,
     NestTableProps,
@@ -63,6 +64,7 @@ enum class Keyword : std::uint8_t {
     LevelStartAt,
     ListId,
     ListOverride,
+    ListOverrideCount,
     // character formatting (\f is a word of the font table too)
     F,
     Plain,

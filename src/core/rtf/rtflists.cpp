@@ -91,6 +91,57 @@ QString listNumberText(ListStyle style, int number) {
     return listStyleForm(style).number(number);
 }
 
+void ListCounters::next(const List& list, size_t index, int level) {
+    auto& c = m_counts[index];
+    for (int k = level + 1; k < kListLevels; ++k)
+        c[size_t(k)] = 0;
+    int& n = c[size_t(level)];
+    n = n == 0 ? list.levels[level].start : n + 1;
+    // A higher level with no item yet shows its start, as word processors number it.
+    for (int k = 0; k < level; ++k)
+        if (c[size_t(k)] == 0)
+            c[size_t(k)] = list.levels[k].start;
+}
+
+QString listLabelLead(const List& list, const std::array<int, kListLevels>& counts, int level) {
+    const ListLevel& l = list.levels[level];
+    QString lead = l.prefix;
+    const int first = std::max(0, level - std::clamp(l.numbers, 1, kListLevels) + 1);
+    for (int k = first; k < level; ++k) {
+        const ListLevel& higher = list.levels[k];
+        // A bulleted level has no number: its count is shown as digits, as Word does.
+        lead +=
+            listNumberText(higher.style == ListStyle::Bullet ? ListStyle::Decimal : higher.style,
+                           counts[size_t(k)]);
+        lead += l.separator;
+    }
+    return lead;
+}
+
+QString listLabel(const List& list, const std::array<int, kListLevels>& counts, int level) {
+    const ListLevel& l = list.levels[level];
+    if (l.style == ListStyle::Bullet)
+        return l.bullet;
+    return listLabelLead(list, counts, level) + listNumberText(l.style, counts[size_t(level)]) +
+           l.suffix;
+}
+
+List newList(ListStyle style) {
+    static const char16_t kBullets[] = {0x2022, 0x25E6, 0x25AA};
+    List list;
+    for (int k = 0; k < kListLevels; ++k) {
+        ListLevel& l = list.levels[k];
+        l.style = style;
+        if (style == ListStyle::Bullet) {
+            l.bullet = QString(QChar(kBullets[k % 3]));
+        } else {
+            l.suffix = QStringLiteral(".");
+            l.numbers = k + 1;
+        }
+    }
+    return list;
+}
+
 QString markText(const QString& text) {
     QString out;
     for (QChar c : text)
@@ -229,8 +280,11 @@ void WordListTable::listWord(Keyword k, int param, int depth) {
 void WordListTable::overrideWord(Keyword k, int param, int depth) {
     switch (k) {
     case Keyword::ListOverride:
-        m_overrideId = m_overrideLs = 0;
+        m_overrideId = m_overrideLs = m_overrideCount = 0;
         m_overrideDepth = depth;
+        return;
+    case Keyword::ListOverrideCount:
+        m_overrideCount = param;
         return;
     case Keyword::ListId:
         m_overrideId = param;
@@ -267,8 +321,11 @@ void WordListTable::groupEnd(size_t depth) {
     if (m_listDepth > 0 && depth + 1 <= size_t(m_listDepth))
         commitList();
     if (m_overrideDepth > 0 && depth + 1 <= size_t(m_overrideDepth)) {
-        if (m_overrideLs > 0 && m_overrides.size() < kMaxLists)
+        if (m_overrideLs > 0 && m_overrides.size() < kMaxLists) {
             m_overrides.insert(m_overrideLs, m_overrideId);
+            if (m_overrideCount > 0)
+                m_changing.insert(m_overrideLs);
+        }
         m_overrideDepth = 0;
     }
 }
@@ -277,13 +334,21 @@ int WordListTable::modelList(int ls, std::vector<List>& lists) {
     if (const auto it = m_lsModel.constFind(ls); it != m_lsModel.constEnd())
         return *it;
     const int id = m_overrides.value(ls, INT32_MIN);
-    int model = 0;
-    for (const WordList& w : m_lists)
+    // Overrides that change no level are the same list: its items number on through them
+    // (AbiWord writes a nested list's levels so), and its levels are one list to others.
+    const bool same = !m_changing.contains(ls) && m_idModel.contains(id);
+    int model = same ? m_idModel.value(id) : 0;
+    for (const WordList& w : m_lists) {
+        if (model)
+            break;
         if (w.id == id && lists.size() < size_t(kMaxLists)) {
             lists.push_back(w.list);
             model = int(lists.size());
+            if (!m_changing.contains(ls) && !m_idModel.contains(id))
+                m_idModel.insert(id, model);
             break;
         }
+    }
     if (m_lsModel.size() < kMaxLists)
         m_lsModel.insert(ls, model);
     return model;
@@ -302,18 +367,30 @@ QString bulletMark(const QString& text) {
     return bullet.isEmpty() ? QString(QChar(0x2022)) : markText(bullet);
 }
 
-// A numbered level's text before its first level number and after its last.
-void setAffixes(ListLevel& level, const QString& text) {
-    qsizetype first = -1, last = -1;
+// A numbered level's text before its first level number and after its last. A level at
+// `index` whose text shows the numbers of the levels above it, one after another ending
+// with its own ("\'00.\'01." of "2.1."), shows that many numbers.
+void setAffixes(ListLevel& level, const QString& text, int index) {
+    qsizetype first = -1, last = -1, beforeLast = -1;
+    int count = 0;
+    bool consecutive = true;
     for (qsizetype i = 0; i < text.size(); ++i)
-        if (text.at(i).unicode() < kListLevels) {
+        if (const int k = text.at(i).unicode(); k < kListLevels) {
             if (first < 0)
                 first = i;
+            else if (k != text.at(last).unicode() + 1)
+                consecutive = false;
+            beforeLast = last;
             last = i;
+            ++count;
         }
-    if (first >= 0) {
-        level.prefix = markText(text.left(first));
-        level.suffix = markText(text.mid(last + 1));
+    if (first < 0)
+        return;
+    level.prefix = markText(text.left(first));
+    level.suffix = markText(text.mid(last + 1));
+    if (count > 1 && consecutive && text.at(last).unicode() == index) {
+        level.numbers = count;
+        level.separator = markText(text.mid(beforeLast + 1, last - beforeLast - 1));
     }
 }
 
@@ -331,7 +408,7 @@ void WordListTable::commitLevel() {
     if (level.style == ListStyle::Bullet)
         level.bullet = m_levelNfc == 255 ? QString() : bulletMark(text);
     else
-        setAffixes(level, text);
+        setAffixes(level, text, m_levelIndex);
     if (m_levelIndex < kListLevels)
         m_list.list.levels[m_levelIndex++] = level;
 }

@@ -7,7 +7,10 @@
 #include "rtf/rtfkeywords.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
+
+#include <array>
 
 #include <optional>
 #include <string_view>
@@ -37,6 +40,28 @@ ListStyle listStyleOfQt(int qtStyle);
 
 // The text of a list mark as the model keeps it: no control characters, at most 8 units.
 QString markText(const QString& text);
+
+// Counts a document's list items as word processors number them: a level counts on until an
+// item of a higher level of its list comes, which starts it again.
+class ListCounters {
+public:
+    explicit ListCounters(size_t lists) : m_counts(lists) {}
+    // Counts an item of lists[index] at `level`; its numbers at each level are then counts().
+    void next(const List& list, size_t index, int level);
+    const std::array<int, kListLevels>& counts(size_t index) const { return m_counts[index]; }
+
+private:
+    std::vector<std::array<int, kListLevels>> m_counts;
+};
+
+// The label of an item at `level` whose list has counted `counts` ("2.1.", "c)", "•"); the
+// numbers of the levels it shows in their own styles.
+QString listLabel(const List& list, const std::array<int, kListLevels>& counts, int level);
+// What a numbered item's label shows before its own number ("2." of "2.1."): its prefix and
+// the numbers of the higher levels it shows.
+QString listLabelLead(const List& list, const std::array<int, kListLevels>& counts, int level);
+// The lists a user makes: numbered "1.", "1.1.", "1.1.1." ... or bulleted •, ◦, ▪ by level.
+List newList(ListStyle style);
 
 // The list item a paragraph is: 0 no list.
 struct ListItem {
@@ -131,6 +156,8 @@ private:
     std::vector<WordList> m_lists;
     QHash<int, int> m_overrides;
     QHash<int, int> m_lsModel;
+    QHash<int, int> m_idModel; // the model list of a list id, for overrides that change nothing
+    QSet<int> m_changing;      // the \ls of overrides that change levels (a restart)
     WordList m_list;
     int m_listDepth = 0; // the depth of the \list group being read; 0 none
     ListLevel m_level;
@@ -139,7 +166,7 @@ private:
     int m_levelDepth = 0;
     QString m_levelText;
     bool m_levelFont = false; // the level names its font
-    int m_overrideId = 0, m_overrideLs = 0, m_overrideDepth = 0;
+    int m_overrideId = 0, m_overrideLs = 0, m_overrideDepth = 0, m_overrideCount = 0;
 };
 
 } // namespace qly::rtf

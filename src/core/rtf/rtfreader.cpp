@@ -10,6 +10,7 @@
 #include "rtf/rtftokenizer.h"
 
 #include <QHash>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -20,6 +21,55 @@
 #include <vector>
 
 namespace qly::rtf {
+
+QString asciiAddress(const QString& address) {
+    QString out;
+    for (QChar c : address) {
+        if (c.unicode() > 0x20 && c.unicode() < 0x7F && c != u'"') {
+            out += c;
+            continue;
+        }
+        for (const char b : QString(c).toUtf8())
+            out += QStringLiteral("%%1")
+                       .arg(int(static_cast<unsigned char>(b)), 2, 16, QChar(u'0'))
+                       .toUpper();
+    }
+    return out;
+}
+
+QString hyperlinkTarget(const QString& instruction) {
+    const QString text = instruction.trimmed();
+    if (!text.startsWith(QLatin1String("HYPERLINK"), Qt::CaseInsensitive))
+        return {};
+    // The first argument is the address, quoted or not; switches (\l, \o "tip") may come first.
+    const QString args = text.mid(9).trimmed();
+    qsizetype i = 0;
+    while (i < args.size()) {
+        if (args.at(i).isSpace()) {
+            ++i;
+        } else if (args.at(i) == u'\\') {
+            if (i + 1 < args.size() && args.at(i + 1) == u'l')
+                return {}; // a place in the document, not an address
+            i += 2;        // the switch, then its own argument
+            while (i < args.size() && args.at(i).isSpace())
+                ++i;
+            if (i < args.size() && args.at(i) == u'"')
+                i = args.indexOf(u'"', i + 1) + 1;
+            if (i <= 0)
+                return {};
+        } else if (args.at(i) == u'"') {
+            const qsizetype end = args.indexOf(u'"', i + 1);
+            return end < 0 ? QString() : asciiAddress(args.mid(i + 1, end - i - 1));
+        } else {
+            qsizetype end = i;
+            while (end < args.size() && !args.at(end).isSpace() && args.at(end) != u'"')
+                ++end;
+            return asciiAddress(args.mid(i, end - i));
+        }
+    }
+    return {};
+}
+
 namespace {
 
 using K = Keyword;
@@ -40,6 +90,7 @@ enum class Dest : std::uint8_t {
     ListTable,
     LevelText,
     ListOverrides,
+    FldInst,
     // Pictures: the destinations from here on hold no text.
     Picture,
     ShpPict,
@@ -60,6 +111,7 @@ struct RawFormat {
     int halfPoints = kDefaultHalfPoints;
     int fg = -1; // colour table index; -1: automatic
     int bg = -1;
+    int link = 0; // the interpreter's links, 1-based; 0 none
     std::uint8_t flags = 0;
     bool operator==(const RawFormat&) const = default;
 };
@@ -223,7 +275,17 @@ private:
     PnNumbering m_pn;
     WordListTable m_wordLists;
     QString m_listTextBuf; // \listtext of the paragraph, while it may still become a list item
-    ListItem m_paraItem;   // the paragraph's list item, once its number text was dropped
+    QString m_fieldInst;   // the instruction of the field being read
+    QStringList m_links;   // the addresses of HYPERLINK fields read, by RawFormat::link
+    int linkIndex(const QString& url) {
+        if (!m_links.isEmpty() && m_links.back() == url)
+            return int(m_links.size());
+        if (m_links.size() >= 4096)
+            return 0;
+        m_links.push_back(url);
+        return int(m_links.size());
+    }
+    ListItem m_paraItem; // the paragraph's list item, once its number text was dropped
     ListItem listItem(const RawPara& para);
     bool paraInList();
     void emitListText();
@@ -288,6 +350,8 @@ CharFormat Interpreter::resolve(const RawFormat& raw) {
     f.underline = raw.flags & FUnderline;
     f.strike = raw.flags & FStrike;
     f.color = m_colors.at(raw.fg);
+    if (raw.link > 0 && raw.link <= m_links.size())
+        f.link = m_links.at(raw.link - 1);
     f.background = m_colors.at(raw.bg);
     return f;
 }
@@ -360,6 +424,10 @@ void Interpreter::emitUnitsSlow(const char16_t* s, qsizetype n) {
     case Dest::LevelText:
         m_wordLists.levelUnits(s, n);
         return;
+    case Dest::FldInst:
+        if (m_fieldInst.size() < 2048)
+            m_fieldInst.append(reinterpret_cast<const QChar*>(s), n);
+        return;
     default:
         return;
     }
@@ -409,6 +477,10 @@ bool Interpreter::tableBytes(Dest dest, const unsigned char* s, qsizetype n) {
     case Dest::FontTable:
         if (m_fonts.nameBytes(s, n, m_ansiCodePage))
             m_formatValid = false;
+        return true;
+    case Dest::FldInst: // bytes as they are: the text decoder's state is the page text's
+        for (qsizetype i = 0; i < n && m_fieldInst.size() < 2048; ++i)
+            m_fieldInst += QChar(char16_t(s[i]));
         return true;
     case Dest::Skip:
     case Dest::Upr:
@@ -683,6 +755,8 @@ void Interpreter::word(const Token& t) {
 bool Interpreter::destinationTakesWord(State& s, K k, const Token& t) {
     if (k == K::Unknown || s.dest == Dest::Skip)
         return true;
+    if (s.dest == Dest::FldInst) // its text only, as find's scanner skips it
+        return true;
     if (isPictureDest(s.dest)) {
         pictureWord(s, k, t.param);
         return true;
@@ -767,6 +841,19 @@ void Interpreter::destinationWord(State& s, K k) {
     case K::PnTxtA:
         if (s.dest == Dest::Pn)
             s.dest = k == K::PnTxtB ? Dest::PnTxtB : Dest::PnTxtA;
+        return;
+    case K::Field:
+        m_fieldInst.clear();
+        return;
+    case K::FldInst:
+        s.dest = s.dest == Dest::Normal ? Dest::FldInst : Dest::Skip;
+        return;
+    case K::FldRslt:
+        // The result of a HYPERLINK field opens its address.
+        if (s.dest == Dest::Normal)
+            if (const QString url = hyperlinkTarget(m_fieldInst); !url.isEmpty())
+                s.fmt.link = linkIndex(url);
+        m_fieldInst.clear();
         return;
     case K::NestTableProps:
         s.nestProps = true;

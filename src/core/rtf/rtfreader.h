@@ -52,6 +52,11 @@ inline int hexValue(unsigned char c) {
     return -1;
 }
 
+// An address as ASCII, the rest (and '"') as percent-encoded UTF-8: how links are kept.
+QString asciiAddress(const QString& address);
+// The address of a field instruction `HYPERLINK "address"`; empty for other fields.
+QString hyperlinkTarget(const QString& instruction);
+
 // The number of a list item as a list of this style shows it: "3", "c", "III" (rtflists.h).
 QString listNumberText(ListStyle style, int number);
 

@@ -607,6 +607,9 @@ void TextScanner::Pass::destinationWord(State& s, K k) {
         s.uprOuter = s.dest;
         s.dest = Dest::Upr;
         return;
+    case K::FldInst: // a field's instruction is no text
+        s.dest = Dest::Skip;
+        return;
     case K::Pict:
     case K::ShpPict:
     case K::NonShpPict:

@@ -273,7 +273,7 @@ LevelIndents levelIndents(const Document& document) {
 }
 
 // The lists in Word's form, which Word and LibreOffice read: list i is \listid i+1 and
-// \ls i+1; a level's text holds its number as the placeholder \'0k.
+// \ls i+1; a level's text holds the numbers it shows as the placeholders \'0k.
 void writeListTables(Out& out, const std::vector<List>& lists, const LevelIndents& indents) {
     out.lit("{\\*\\listtable");
     for (size_t i = 0; i < lists.size(); ++i) {
@@ -292,13 +292,22 @@ void writeListTables(Out& out, const std::vector<List>& lists, const LevelIndent
             out.lit("\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat");
             out.number(l.start);
             QString text;
-            int placeholder = -1;
+            QByteArray placeholders;
             if (l.style == ListStyle::Bullet) {
                 text = l.bullet.left(8);
             } else {
+                // The numbers of the levels it shows, its own last: "\'00.\'01." for "2.1.".
                 text = l.prefix.left(8);
-                placeholder = int(text.size()) + 1;
-                text += QChar(char16_t(k));
+                const int first = std::max(0, k - std::clamp(l.numbers, 1, kListLevels) + 1);
+                for (int j = first; j <= k; ++j) {
+                    if (j > first)
+                        text += l.separator.left(8);
+                    const int placeholder = int(text.size()) + 1;
+                    placeholders += "\\'";
+                    placeholders += kHex[placeholder >> 4];
+                    placeholders += kHex[placeholder & 15];
+                    text += QChar(char16_t(j));
+                }
                 text += l.suffix.left(8);
             }
             out.lit("{\\leveltext\\'");
@@ -306,11 +315,7 @@ void writeListTables(Out& out, const std::vector<List>& lists, const LevelIndent
             out.append(len, 2);
             writeWithFallback(out, text);
             out.lit(";}{\\levelnumbers");
-            if (placeholder > 0) {
-                out.lit("\\'");
-                const char pos[2] = {kHex[placeholder >> 4], kHex[placeholder & 15]};
-                out.append(pos, 2);
-            }
+            out.append(placeholders.constData(), placeholders.size());
             out.lit(";}\\fi");
             out.number(indents[i][size_t(k)].second);
             out.lit("\\li");
@@ -332,28 +337,12 @@ void writeListTables(Out& out, const std::vector<List>& lists, const LevelIndent
     out.lit("}\n");
 }
 
-// Counts list items as readers number them: a level counts on until an item of a higher
-// level comes.
-class ListCounters {
-public:
-    explicit ListCounters(size_t lists) : m_counts(lists) {}
-    int next(const List& list, int index, int level) {
-        auto& c = m_counts[size_t(index)];
-        for (int k = level + 1; k < kListLevels; ++k)
-            c[size_t(k)] = 0;
-        int& n = c[size_t(level)];
-        n = n == 0 ? list.levels[level].start : n + 1;
-        return n;
-    }
-
-private:
-    std::vector<std::array<int, kListLevels>> m_counts;
-};
-
 // A list item: the rich-edit form of the first level first (that form has no levels, and
 // LibreOffice lets whichever of \pn and \ls comes last decide the item's list), then Word's
-// form, then the number as text for readers that show neither.
-void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
+// form, then the number as text for readers that show neither: \pntext beside the \pn form,
+// \listtext at the deeper levels, which have no \pn form (one label each, so that a reader
+// that knows neither shows it once).
+void writeListItem(Out& out, const Paragraph& p, const List& list, const QString& label) {
     const ListLevel& l = list.levels[p.listLevel];
     if (p.listLevel == 0) {
         out.lit("{\\*\\pn");
@@ -380,11 +369,11 @@ void writeListItem(Out& out, const Paragraph& p, const List& list, int number) {
     out.number(p.list);
     out.lit("\\ilvl");
     out.number(p.listLevel);
-    out.lit("{\\pntext ");
-    if (l.style == ListStyle::Bullet)
-        writeWithFallback(out, l.bullet);
+    if (p.listLevel == 0)
+        out.lit("{\\pntext ");
     else
-        writeWithFallback(out, l.prefix + listNumberText(l.style, number) + l.suffix);
+        out.lit("{\\listtext ");
+    writeWithFallback(out, label);
     out.lit("\\tab}");
 }
 
@@ -483,7 +472,8 @@ Tables documentTables(const Document& document) {
         t.bound += 128 + picture.rtf.size() + picture.data.size() * 2 + picture.data.size() / 64;
     for (const List& l : document.lists)
         for (const ListLevel& level : l.levels)
-            t.bound += 300 + 30 * (level.prefix.size() + level.suffix.size() + level.bullet.size());
+            t.bound += 300 + 30 * (level.prefix.size() + level.suffix.size() + level.bullet.size() +
+                                   8 * level.separator.size());
     return t;
 }
 
@@ -525,6 +515,27 @@ public:
         : m_out(out), m_tables(tables), m_mode(textMode(tables.fonts[0].charset)) {}
 
     TextMode mode() const { return m_mode; }
+    // The state before a group, which its end restores.
+    struct Saved {
+        int font, halfPoints, fg, bg;
+        bool bold, italic, underline, strike;
+        TextMode mode;
+    };
+    Saved save() const {
+        return {m_font, m_halfPoints, m_fg, m_bg, m_bold, m_italic, m_underline, m_strike, m_mode};
+    }
+    void restore(const Saved& s) {
+        m_font = s.font;
+        m_halfPoints = s.halfPoints;
+        m_fg = s.fg;
+        m_bg = s.bg;
+        m_bold = s.bold;
+        m_italic = s.italic;
+        m_underline = s.underline;
+        m_strike = s.strike;
+        m_mode = s.mode;
+        m_last = nullptr;
+    }
     // Writes the words that change the format to f; true when it wrote any.
     bool change(const CharFormat& f) {
         if (m_last && *m_last == f)
@@ -599,9 +610,30 @@ private:
 // its delimiter.
 void writeRuns(Out& out, const Document& document, const Paragraph& p, FormatWriter& format,
                bool space) {
+    // Text that opens an address is a HYPERLINK field's result, a group of its own whose end
+    // restores the format before it.
+    const QString* link = nullptr;
+    FormatWriter::Saved beforeLink{};
+    const auto endLink = [&] {
+        if (!link)
+            return;
+        out.lit("}}");
+        format.restore(beforeLink);
+        link = nullptr;
+    };
     for (const TextRun& r : p.runs) {
         if (r.text.isEmpty())
             continue;
+        if (link && *link != r.format.link)
+            endLink();
+        if (!link && !r.format.link.isEmpty()) {
+            link = &r.format.link;
+            beforeLink = format.save();
+            out.lit("{\\field{\\*\\fldinst HYPERLINK \"");
+            writeWithFallback(out, asciiAddress(r.format.link));
+            out.lit("\"}{\\fldrslt");
+            space = true;
+        }
         if (format.change(r.format))
             space = true;
         if (r.picture > 0) {
@@ -620,6 +652,7 @@ void writeRuns(Out& out, const Document& document, const Paragraph& p, FormatWri
         }
         writeText(out, r.text, format.mode());
     }
+    endLink();
 }
 
 } // namespace
@@ -652,7 +685,9 @@ QByteArray writeDocument(const Document& document) {
                           p.listLevel >= 0 && p.listLevel < kListLevels;
         if (item) {
             const List& list = document.lists[size_t(p.list) - 1];
-            writeListItem(out, p, list, counters.next(list, p.list - 1, p.listLevel));
+            counters.next(list, size_t(p.list) - 1, p.listLevel);
+            writeListItem(out, p, list,
+                          listLabel(list, counters.counts(size_t(p.list) - 1), p.listLevel));
         }
         writeRuns(out, document, p, format, !item);
         if (row) {

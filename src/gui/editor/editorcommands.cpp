@@ -1,6 +1,8 @@
 #include "editor/editorcommands.h"
 
+#include "editor/checklists.h"
 #include "editor/fontdialog.h"
+#include "editor/listediting.h"
 #include "editor/noteeditor.h"
 #include "editor/richtextconvert.h"
 #include "mainwindow/mainmenu.h"
@@ -128,6 +130,7 @@ EditorCommands::EditorCommands(QWidget* window, NoteEditor* editor, MainMenu* ma
     for (QAction* a :
          {menu->formatAlignLeftItem(), menu->formatAlignCenterItem(), menu->formatAlignRightItem()})
         connect(a, &QAction::triggered, this, [this, a] { alignClicked(a); });
+    listCommands();
 
     m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_editor, &QWidget::customContextMenuRequested, this, &EditorCommands::popupEditorMenu);
@@ -294,6 +297,24 @@ void EditorCommands::leaveClipboardChain() {
     if (m_clipboardConnection)
         disconnect(m_clipboardConnection);
     m_clipboardConnection = {};
+}
+
+void EditorCommands::listCommands() {
+    const MainMenu* menu = m_mainMenu;
+    const auto command = [this](QAction* item, const std::function<void(QTextCursor)>& run) {
+        m_editor->addAction(item); // its keys act while the editor has the focus
+        connect(item, &QAction::triggered, this, [this, run] {
+            if (m_editor->isReadOnly())
+                return;
+            run(m_editor->textCursor());
+            m_editor->ensureCursorVisible();
+        });
+    };
+    command(menu->formatBulletsItem(), [](QTextCursor c) { toggleList(c, ListStyle::Bullet); });
+    command(menu->formatNumberingItem(), [](QTextCursor c) { toggleList(c, ListStyle::Decimal); });
+    command(menu->formatChecklistItem(), [](QTextCursor c) { toggleChecklist(c); });
+    command(menu->formatIndentItem(), [](QTextCursor c) { changeIndent(c, 1); });
+    command(menu->formatOutdentItem(), [](QTextCursor c) { changeIndent(c, -1); });
 }
 
 } // namespace qly

@@ -64,6 +64,8 @@ signals:
     void editorMenuRequested(const QPoint& pos);
 
 private:
+    // Bullets, Numbering, Checklist and the indent items, with their keys in the editor.
+    void listCommands();
     QAction* addItem(const char* name, const QString& caption, const QKeySequence& shortcut,
                      void (EditorCommands::*handler)());
 

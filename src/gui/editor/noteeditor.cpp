@@ -1,5 +1,8 @@
 #include "editor/noteeditor.h"
 
+#include "editor/checklists.h"
+#include "editor/links.h"
+#include "editor/listediting.h"
 #include "editor/richtextpictures.h"
 #include "editor/richtexttables.h"
 
@@ -7,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextDocumentFragment>
 #include <QTextImageFormat>
@@ -17,6 +21,7 @@ namespace qly {
 NoteEditor::NoteEditor(QWidget* parent) : QTextEdit(parent) {
     setObjectName(QStringLiteral("Editor"));
     connect(this, &QTextEdit::cursorPositionChanged, this, &NoteEditor::passTablePartJoin);
+    viewport()->setMouseTracking(true); // the pointer shows where a link is
 }
 
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
@@ -24,6 +29,18 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
         (event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier)) {
         event->accept();
         openMenuAtCaret();
+        return;
+    }
+    const int wordEnd = textCursor().selectionStart();
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & Qt::ControlModifier)) {
+        if (const QString href = linkAtCaret(this); !href.isEmpty()) {
+            openLink(this, href);
+            return;
+        }
+    }
+    if (checklistKeyPressed(this, event) || listKeyPressed(this, event)) {
+        wordEnded(this, event, wordEnd);
         return;
     }
     const bool vertical = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
@@ -45,6 +62,7 @@ void NoteEditor::keyPressEvent(QKeyEvent* event) {
                                                                       : QTextCursor::MoveAnchor);
         setTextCursor(cursor);
     }
+    wordEnded(this, event, wordEnd);
     passTablePartJoin();
 }
 
@@ -66,6 +84,30 @@ void NoteEditor::openMenuAtCaret() {
     if (QWidget* popup = QApplication::activePopupWidget()) {
         QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
         QCoreApplication::sendEvent(popup, &down);
+    }
+}
+
+void NoteEditor::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier &&
+        boxClicked(this, pos))
+        return;
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::ControlModifier) {
+        if (const QString href = anchorAt(pos); !href.isEmpty()) {
+            openLink(this, href);
+            return;
+        }
+    }
+    QTextEdit::mousePressEvent(event);
+}
+
+void NoteEditor::mouseMoveEvent(QMouseEvent* event) {
+    QTextEdit::mouseMoveEvent(event);
+    const bool onLink = !anchorAt(event->position().toPoint()).isEmpty();
+    if (onLink != m_overLink) {
+        m_overLink = onLink;
+        viewport()->setCursor(onLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
+        viewport()->setToolTip(onLink ? tr("Ctrl+click to open") : QString());
     }
 }
 
@@ -122,7 +164,9 @@ void NoteEditor::insertFromMimeData(const QMimeData* source) {
             return;
         }
     }
+    const int from = textCursor().selectionStart();
     QTextEdit::insertFromMimeData(source);
+    makeLinksIn(document(), from, textCursor().position());
 }
 
 QMimeData* NoteEditor::createMimeDataFromSelection() const {

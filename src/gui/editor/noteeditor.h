@@ -24,6 +24,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     // The Menu key arrives as a context menu event of its own.
     bool event(QEvent* event) override;
+    // A click on a checklist box ticks it; Ctrl+click opens a link.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     // Moves the caret off the join between two parts of a long table, on the side it was
@@ -35,6 +38,7 @@ private:
 
     int m_lastPosition = 0;
     bool m_movingVertically = false;
+    bool m_overLink = false;
 };
 
 } // namespace qly

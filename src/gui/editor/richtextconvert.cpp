@@ -11,6 +11,7 @@
 #include <QFontInfo>
 #include <QGuiApplication>
 #include <QHash>
+#include <QPalette>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -19,8 +20,10 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <type_traits>
 
 namespace qly {
@@ -135,12 +138,18 @@ void fromQt(const QTextBlockFormat& bf, Paragraph& p) {
     }
 }
 
-// A list's definition as one string: per level style, start, prefix, suffix and bullet.
+// A list's definition as one string: per level style, start, prefix, suffix, bullet, the
+// numbers it shows and their separator.
 QString listDefinition(const List& list) {
     QStringList levels;
     for (const ListLevel& l : list.levels)
-        levels << QStringList{QString::number(int(l.style)), QString::number(l.start), l.prefix,
-                              l.suffix, l.bullet}
+        levels << QStringList{QString::number(int(l.style)),
+                              QString::number(l.start),
+                              l.prefix,
+                              l.suffix,
+                              l.bullet,
+                              QString::number(l.numbers),
+                              l.separator}
                       .join(QChar(0x1F));
     return levels.join(QChar(0x1E));
 }
@@ -150,7 +159,7 @@ List listFromDefinition(const QString& text) {
     const QStringList levels = text.split(QChar(0x1E));
     for (qsizetype k = 0; k < levels.size() && k < kListLevels; ++k) {
         const QStringList f = levels[k].split(QChar(0x1F));
-        if (f.size() != 5)
+        if (f.size() != 7)
             continue;
         ListLevel& l = list.levels[k];
         l.style =
@@ -159,6 +168,8 @@ List listFromDefinition(const QString& text) {
         l.prefix = f[2];
         l.suffix = f[3];
         l.bullet = f[4];
+        l.numbers = std::clamp(f[5].toInt(), 1, kListLevels);
+        l.separator = f[6];
     }
     return list;
 }
@@ -221,6 +232,8 @@ QTextCharFormat toQt(const CharFormat& f) {
         q.setForeground(QColor(QRgb(*f.color)));
     if (f.background)
         q.setBackground(QColor(QRgb(*f.background)));
+    if (!f.link.isEmpty())
+        setLinkLook(q, f.link);
     return q;
 }
 
@@ -253,6 +266,11 @@ CharFormat fromQt(const QTextCharFormat& q, const QFont& defaultFont,
     f.strike = q.fontStrikeOut();
     f.color = colorOf(q, QTextFormat::ForegroundBrush);
     f.background = colorOf(q, QTextFormat::BackgroundBrush);
+    if (q.isAnchor() && !q.anchorHref().isEmpty()) { // the look of its own, not the link's
+        f.link = q.anchorHref();
+        f.underline = q.boolProperty(kLinkUnderlineProperty);
+        f.color = colorOf(q, kLinkColorProperty);
+    }
     return f;
 }
 
@@ -317,14 +335,26 @@ private:
         m_listBefore = p.list != 0;
     }
 
+    // A deeper level's items under each item of a higher level are a list of their own, as
+    // they number from the start again; a label that shows the higher levels' numbers ("2.1.")
+    // has them in its prefix.
     void addToList(const Paragraph& p) {
         const int level = std::clamp(p.listLevel, 0, kListLevels - 1);
-        const auto key = std::make_pair(p.list, level);
-        if (const auto it = m_lists.find(key); it != m_lists.end())
+        const size_t index = size_t(p.list) - 1;
+        const List& list = m_doc.lists[index];
+        m_counters.next(list, index, level);
+        auto& runs = m_runs[p.list];
+        for (int k = level + 1; k < kListLevels; ++k)
+            ++runs[size_t(k)];
+        const auto key = std::make_tuple(p.list, level, runs[size_t(level)]);
+        if (const auto it = m_lists.find(key); it != m_lists.end()) {
             it->second->add(m_cursor.block());
-        else
-            m_lists.emplace(
-                key, m_cursor.createList(toQt(m_doc.lists[size_t(p.list) - 1], p.list, level)));
+        } else {
+            QTextListFormat f = toQt(list, p.list, level);
+            if (list.levels[level].style != ListStyle::Bullet)
+                f.setNumberPrefix(rtf::listLabelLead(list, m_counters.counts(index), level));
+            m_lists.emplace(key, m_cursor.createList(f));
+        }
         // Qt draws the item's mark in the block's character format: that of its text.
         if (!p.runs.empty() && (!m_lastFormat || !(*m_lastFormat == p.runs.front().format)))
             m_cursor.setBlockCharFormat(toQt(p.runs.front().format));
@@ -362,8 +392,10 @@ private:
     bool m_first = true;
     const CharFormat* m_lastFormat = nullptr;
     QTextCharFormat m_lastQt;
-    std::map<std::pair<int, int>, QTextList*> m_lists; // by list and level
-    QString m_pending;                                 // text in m_lastQt not yet in the document
+    std::map<std::tuple<int, int, int>, QTextList*> m_lists; // by list, level and run
+    std::map<int, std::array<int, kListLevels>> m_runs;      // by list: each level's run
+    rtf::ListCounters m_counters{m_doc.lists.size()};
+    QString m_pending; // text in m_lastQt not yet in the document
     QTextBlockFormat m_blockBefore;
     bool m_listBefore = false;
 };
@@ -395,6 +427,44 @@ void listItem(const QTextBlock& b, const QTextList* list, Paragraph& p, BlockPie
 }
 
 } // namespace
+
+void setLinkLook(QTextCharFormat& format, const QString& href) {
+    if (!format.isAnchor()) {
+        format.setProperty(kLinkUnderlineProperty, format.fontUnderline());
+        if (format.hasProperty(QTextFormat::ForegroundBrush))
+            format.setProperty(kLinkColorProperty, format.foreground());
+    }
+    format.setAnchor(true);
+    format.setAnchorHref(href);
+    format.setForeground(QGuiApplication::palette().color(QPalette::Link));
+    format.setFontUnderline(true);
+}
+
+void clearLinkLook(QTextCharFormat& format) {
+    if (!format.isAnchor())
+        return;
+    format.setAnchor(false);
+    format.clearProperty(QTextFormat::AnchorHref);
+    format.setFontUnderline(format.boolProperty(kLinkUnderlineProperty));
+    if (format.hasProperty(kLinkColorProperty))
+        format.setForeground(format.brushProperty(kLinkColorProperty));
+    else
+        format.clearForeground();
+    format.clearProperty(kLinkUnderlineProperty);
+    format.clearProperty(kLinkColorProperty);
+}
+
+QTextListFormat editorListFormat(const List& list, int id, int level) {
+    return toQt(list, id, level);
+}
+
+List listOfEditorFormat(const QTextListFormat& format) {
+    if (format.hasProperty(kListDefinitionProperty))
+        return listFromDefinition(format.stringProperty(kListDefinitionProperty));
+    List list;
+    list.levels[std::clamp(format.indent() - 1, 0, kListLevels - 1)] = levelFromQt(format);
+    return list;
+}
 
 QFont editorDefaultFont() {
     QFont font = QGuiApplication::font();

@@ -11,6 +11,8 @@
 class QTextBlock;
 class QTextDocument;
 class QTextFragment;
+class QTextCharFormat;
+class QTextListFormat;
 
 namespace qly {
 
@@ -26,6 +28,19 @@ inline constexpr int kListIndentProperty = 0x100000 + 0x353;
 // the levels not in use).
 inline constexpr int kListIdProperty = 0x100000 + 0x354;
 inline constexpr int kListDefinitionProperty = 0x100000 + 0x355;
+// On a link's text: its own underline and colour, which the link's look covers.
+inline constexpr int kLinkUnderlineProperty = 0x100000 + 0x356;
+inline constexpr int kLinkColorProperty = 0x100000 + 0x357;
+
+// Makes text of this format a link to `href`, drawn in the desktop's link colour and
+// underlined; and back to plain text in its own look.
+void setLinkLook(QTextCharFormat& format, const QString& href);
+void clearLinkLook(QTextCharFormat& format);
+
+// A list's format in the editor for one of its levels, and the list a format defines (a
+// list made by Qt's own commands, without a definition of ours, as a default numbered list).
+QTextListFormat editorListFormat(const List& list, int id, int level);
+List listOfEditorFormat(const QTextListFormat& format);
 
 // The editor's default font: the desktop's sans-serif at 10 points, under the desktop's name
 // for it (often an alias such as "Sans Serif"): finding the family it stands for means loading

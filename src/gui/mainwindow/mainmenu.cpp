@@ -76,6 +76,16 @@ MainMenu::MainMenu(QWidget* parent) : QMenu(parent), m_style(std::make_unique<Me
         a->setCheckable(true);
         m_alignGroup->addAction(a);
     }
+    // Lists: their keys act through the editor, which holds these items too.
+    m_formatMenu->addSeparator()->setObjectName(QStringLiteral("N8"));
+    m_formatBulletsItem = addItem(m_formatMenu, "FormatBulletsItem", tr("&Bullets"), 0,
+                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_8));
+    m_formatNumberingItem = addItem(m_formatMenu, "FormatNumberingItem", tr("N&umbering"), 0,
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_7));
+    m_formatChecklistItem = addItem(m_formatMenu, "FormatChecklistItem", tr("Chec&klist"), 0,
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_9));
+    m_formatIndentItem = addItem(m_formatMenu, "FormatIndentItem", tr("&Increase Indent"));
+    m_formatOutdentItem = addItem(m_formatMenu, "FormatOutdentItem", tr("&Decrease Indent"));
 
     m_optionsItem = addItem(this, "Options1", tr("&Options..."));
     m_helpItem = addItem(this, "HelpItem", tr("&Help"));

@@ -45,6 +45,11 @@ public:
     QAction* formatAlignLeftItem() const { return m_formatAlignLeftItem; }
     QAction* formatAlignCenterItem() const { return m_formatAlignCenterItem; }
     QAction* formatAlignRightItem() const { return m_formatAlignRightItem; }
+    QAction* formatBulletsItem() const { return m_formatBulletsItem; }
+    QAction* formatNumberingItem() const { return m_formatNumberingItem; }
+    QAction* formatChecklistItem() const { return m_formatChecklistItem; }
+    QAction* formatIndentItem() const { return m_formatIndentItem; }
+    QAction* formatOutdentItem() const { return m_formatOutdentItem; }
     QAction* optionsItem() const { return m_optionsItem; }
     QAction* helpItem() const { return m_helpItem; }
     QAction* aboutItem() const { return m_aboutItem; }
@@ -92,6 +97,11 @@ private:
     QAction* m_formatAlignLeftItem = nullptr;
     QAction* m_formatAlignCenterItem = nullptr;
     QAction* m_formatAlignRightItem = nullptr;
+    QAction* m_formatBulletsItem = nullptr;
+    QAction* m_formatNumberingItem = nullptr;
+    QAction* m_formatChecklistItem = nullptr;
+    QAction* m_formatIndentItem = nullptr;
+    QAction* m_formatOutdentItem = nullptr;
     QAction* m_optionsItem = nullptr;
     QAction* m_helpItem = nullptr;
     QAction* m_aboutItem = nullptr;

@@ -1,9 +1,12 @@
 // The RTF reader and writer on hand-made input: every rule they follow, one group at a time.
 #include "rtf/rtf.h"
+#include "rtf/rtflists.h"
+#include "rtf/rtfreader.h"
 
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <QStringList>
 
 using namespace qly;
 using qly::rtf::plainText;
@@ -556,4 +559,73 @@ TEST(RtfLists, NumberTextInTableCellsIsFindsText) {
     }
     EXPECT_EQ(text("{\\rtf1\\pard\\intbl\\ls1{\\pn} first cell\\cell second\\cell\\row}"),
               "1\t first cell\tsecond");
+}
+
+// Numbers that run on across levels ("2.1."), as word processors write them: read, numbered
+// as they number them, and written back so that each kind of reader sees the same labels.
+TEST(RtfLists, MultiLevelLabels) {
+    const Document d =
+        doc("{\\rtf1{\\*\\listtable{\\list"
+            "{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
+            "{\\listlevel\\levelnfc0\\levelstartat1{\\leveltext\\'04\\'00.\\'01.;}"
+            "{\\levelnumbers\\'01\\'03;}}\\listid5}}"
+            "{\\*\\listoverridetable{\\listoverride\\listid5\\listoverridecount0\\ls1}}"
+            "\\pard\\ls1\\ilvl0 a\\par\\pard\\ls1\\ilvl0 b\\par\\pard\\ls1\\ilvl1 c\\par"
+            "\\pard\\ls1\\ilvl1 d\\par\\pard\\ls1\\ilvl0 e\\par\\pard\\ls1\\ilvl1 f\\par}");
+    ASSERT_EQ(d.lists.size(), 1u);
+    const ListLevel& sub = d.lists[0].levels[1];
+    EXPECT_EQ(std::tuple(sub.prefix, sub.numbers, sub.separator, sub.suffix),
+              std::tuple(QString(), 2, QString("."), QString(".")));
+    const QByteArray rtf = writeDocument(d);
+    EXPECT_EQ(readDocument(rtf), d);
+    EXPECT_TRUE(rtf.contains("{\\leveltext\\'04\\'00.\\'01.;}{\\levelnumbers\\'01\\'03;}"));
+    EXPECT_EQ(text(rtf), "1.\ta\r\n2.\tb\r\n2.1.\tc\r\n2.2.\td\r\n3.\te\r\n3.1.\tf");
+    EXPECT_TRUE(rtf.contains("{\\listtext 2.1.\\tab}"));
+    EXPECT_TRUE(rtf.contains("{\\pntext 3.\\tab}"));
+    // Overrides of one list that change no level (AbiWord gives each level its own) are one
+    // list; one that changes levels (Word's restart) is a list of its own.
+    const QByteArray table =
+        "{\\rtf1{\\*\\listtable{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}"
+        "{\\listlevel\\levelnfc0{\\leveltext\\'04\\'00.\\'01.;}}\\listid1}}{\\*\\listoverridetable"
+        "{\\listoverride\\listoverridecount0\\listid1\\ls1}{\\listoverride\\listoverridecount0"
+        "\\listid1\\ls2}{\\listoverride\\listoverridecount1{\\lfolevel}\\listid1\\ls3}}";
+    EXPECT_EQ(text(table + "\\pard\\ls1\\ilvl0 a\\par\\pard\\ls2\\ilvl1 b\\par\\pard\\ls3"
+                           "\\ilvl0 c\\par}"),
+              "a\r\nb\r\nc"); // find's text: no labels where the file has none
+    const Document shared =
+        doc(table + "\\pard\\ls1\\ilvl0 a\\par\\pard\\ls2\\ilvl1 b\\par\\pard\\ls3\\ilvl0 c\\par}");
+    EXPECT_EQ(text(writeDocument(shared)), "1.\ta\r\n1.1.\tb\r\n1.\tc");
+    // The lists a user makes label their levels so.
+    List made = rtf::newList(ListStyle::Decimal);
+    rtf::ListCounters counters(1);
+    QStringList labels;
+    for (int level : {0, 1, 1, 2, 0})
+        counters.next(made, 0, level), labels << rtf::listLabel(made, counters.counts(0), level);
+    EXPECT_EQ(labels, (QStringList{"1.", "1.1.", "1.2.", "1.2.1.", "2."}));
+    EXPECT_EQ(rtf::listLabel(rtf::newList(ListStyle::Bullet), counters.counts(0), 1), u(u"◦"));
+}
+
+// HYPERLINK fields' results open their address; other fields and in-document links are text.
+TEST(RtfLinks, HyperlinkFieldsAreLinks) {
+    const Document d =
+        doc("{\\rtf1 a {\\field{\\*\\fldinst{HYPERLINK \"http://x.org/\\\\q\" \\\\o \"tip\"}}"
+            "{\\fldrslt{\\ul\\cf1 x}{ site}}} b {\\field{\\*\\fldinst HYPERLINK \\\\l \"mark\"}"
+            "{\\fldrslt here}} {\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}\\par}");
+    QStringList links;
+    for (const TextRun& r : d.paragraphs.at(0).runs)
+        links << r.format.link;
+    EXPECT_EQ(para(d, 0), "a x site b here 3");
+    EXPECT_EQ(links, (QStringList{"", "http://x.org/\\q", "http://x.org/\\q", ""}));
+    const QByteArray rtf = writeDocument(d);
+    EXPECT_EQ(readDocument(rtf), d);
+    EXPECT_EQ(text(rtf), "a x site b here 3");
+    Document own = d;
+    own.paragraphs[0].runs[1].format.link = u(u"https://bücher.example/ä?q=\\x{y}");
+    own.paragraphs[0].runs[2].format.link = own.paragraphs[0].runs[1].format.link;
+    const Document ownBack = readDocument(writeDocument(own));
+    EXPECT_EQ(ownBack.paragraphs[0].runs[1].format.link,
+              "https://b%C3%BCcher.example/%C3%A4?q=\\x{y}");
+    EXPECT_EQ(readDocument(writeDocument(ownBack)), ownBack);
+    EXPECT_EQ(rtf::hyperlinkTarget("HYPERLINK www.a.org"), "www.a.org");
+    EXPECT_EQ(rtf::hyperlinkTarget("HYPERLINK \"unclosed"), "");
 }

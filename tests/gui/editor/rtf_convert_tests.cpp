@@ -3,6 +3,7 @@
 #include "editor/noteeditor.h"
 #include "editor/richtextconvert.h"
 #include "rtf/rtf.h"
+#include "rtf/rtflists.h"
 
 #include <QApplication>
 #include <QDir>
@@ -449,6 +450,28 @@ TEST(RichTextConvert, ListsThroughTheEditor) {
                       ListStyle::Decimal);
         }
     }
+}
+
+// Numbers run on across levels in the editor as on paper, and the list stays one list.
+TEST(RichTextConvert, MultiLevelNumbersThroughTheEditor) {
+    Document d;
+    d.lists.push_back(rtf::newList(ListStyle::Decimal));
+    for (int level : {0, 0, 1, 1, 0, 1}) {
+        Paragraph p(Alignment::Left, {TextRun{"item", {}}});
+        p.list = 1;
+        p.listLevel = level;
+        d.paragraphs.push_back(p);
+    }
+    QTextDocument doc;
+    setEditorDocument(&doc, d);
+    QStringList labels;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        labels << b.textList()->itemText(b);
+    EXPECT_EQ(labels, (QStringList{"1.", "2.", "2.1.", "2.2.", "3.", "3.1."}));
+    const Document back = editorDocument(&doc);
+    for (size_t i = 0; i < d.paragraphs.size(); ++i) // the runs take the editor's font
+        d.paragraphs[i].runs = back.paragraphs.at(i).runs;
+    EXPECT_EQ(back, d);
 }
 
 // Each list style keeps its kind and start in every form it takes: Word's list table, the
