@@ -48,7 +48,10 @@ box_says 'When Quillery last closed:' || fail "the notice does not say where it 
 box_says 'Another program changed page A' || fail "the notice does not name the conflict"
 # The notice holds nothing: the page can be typed on while it is open (beside the window).
 xdotool windowmove "$notice" 0 0
-xdotool windowactivate --sync "$main" 2>/dev/null || true
+# Under load the window manager may still be busy with the notice: ask until the main window
+# has the focus, then type.
+_activated() { xdotool windowactivate "$1" 2>/dev/null; _is_active "$1"; }
+wait_for _activated "$main" || fail "the main window cannot be activated beside the notice"
 xdotool type --delay 10 ' more'
 wait_page_has "$main" 'first text mine more' || fail "the notice held the window"
 [ -e "$app/recovery/closing-notes.txt" ] && fail "the notes were not taken"
