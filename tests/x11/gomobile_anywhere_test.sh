@@ -53,11 +53,12 @@ copy_home_to() {
     focus_new_window "$main" || fail "the home window has no focus"
     dlg=$(open_go_mobile "$main") || fail "Go Mobile did not open"
     copy_by_enter "$dlg"
-    # A minute at most: some 60 MB go to a FUSE stick.
+    # A minute at most: some 60 MB go to a FUSE stick. The pages come first and the launcher
+    # script last, once the program is there.
     local i
-    for i in $(seq 1200); do [ -f "$1/Quillery/rtf/Z.rtf" ] && break; sleep 0.05; done
-    [ -f "$1/Quillery/rtf/Z.rtf" ] || fail "the copy to $1 did not end"
-    wait_for test -f "$1/Quillery/quillery.sh" || fail "no launcher script on $1"
+    for i in $(seq 1200); do [ -f "$1/Quillery/quillery.sh" ] && break; sleep 0.05; done
+    [ -f "$1/Quillery/rtf/Z.rtf" ] || fail "the copy to $1 did not copy the pages"
+    [ -f "$1/Quillery/quillery.sh" ] || fail "the copy to $1 did not end with the launcher script"
     # Esc waits until the copy has ended.
     wait_for _escape_closes || fail "the dialog did not close"
     kill -TERM "$APP_PID"

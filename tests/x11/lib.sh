@@ -185,6 +185,12 @@ wait_for() {
     for i in $(seq 200); do "$@" && return 0; sleep 0.05; done
     return 1
 }
+# As wait_for, for up to about a minute: for what copies the 60 MB runtime on a loaded machine.
+wait_long() {
+    local i
+    for i in 1 2 3 4 5 6; do wait_for "$@" && return 0; done
+    return 1
+}
 # The window that has the input focus is WID (the program can take keys now).
 wait_active() { wait_for _is_active "$1"; }
 _is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }

@@ -121,8 +121,7 @@ copy_by_enter "$dlg"
 wait_file_has "$STICK/Quillery/rtf/B.rtf" 'Quillerya' || fail "Go Mobile did not copy the pages"
 # The program and then the launcher come after the pages: the launcher means the copy is done
 # (the runtime's 60 MB may take a while on a loaded machine).
-for _ in 1 2 3 4 5 6; do wait_for test -s "$STICK/Quillery/quillery.sh" && break; done
-[ -s "$STICK/Quillery/quillery.sh" ] || fail "Go Mobile did not finish the copy"
+wait_long test -s "$STICK/Quillery/quillery.sh" || fail "Go Mobile did not finish the copy"
 for f in dict/en_US.aff dict/en_US.dic dict/de_DE.aff dict/de_DE.dic; do
     [ -s "$STICK/Quillery/$f" ] || fail "Go Mobile did not carry $f"
 done
