@@ -31,11 +31,12 @@ iconify_and_type() {
     else
         "$app/qly" || fail "mode $mode: second start failed"
     fi
-    wait_for mapped "$wid" || fail "mode $mode: second start did not restore"
+    # Under load the restore and the keys after it may take a while: wait up to a minute.
+    wait_long mapped "$wid" || fail "mode $mode: second start did not restore"
     wait_for sh -c "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = $wid ]" ||
         fail "mode $mode: restored window not active"
     xdotool type --delay 5 "back"
-    wait_page_has "$wid" seenback || fail "mode $mode: the text typed around it is lost"
+    wait_long _page_has "$wid" seenback || fail "mode $mode: the text typed around it is lost"
     kill -TERM "$APP_PID"
     wait_for ended "$APP_PID" || fail "mode $mode: no exit"
     grep -q seenback "$app/rtf/A.rtf" || fail "mode $mode: the text typed around it is lost"
