@@ -18,6 +18,7 @@
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace qly {
@@ -245,7 +246,76 @@ void MobileCopy::copySpellingFiles(int& step, int steps, const MobileCopyReport&
     }
 }
 
+namespace {
+
+// The device of the file system that holds path; 0 when it cannot be read.
+dev_t deviceOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_dev : 0;
+}
+
+// Whether the files (source, target) can replace what is at the target now on a drive with
+// free bytes in blocks of block bytes: each takes whole blocks, what it replaces is freed
+// once it is in place, and while the largest is written aside the old one is still there.
+qint64 roomNeeded(const QList<std::pair<QString, QString>>& files, qint64 block) {
+    const auto blocks = [block](qint64 size) {
+        return block > 0 ? (size + block - 1) / block * block : size;
+    };
+    qint64 need = 0, largestOld = 0;
+    for (const auto& [source, target] : files) {
+        const qint64 old = blocks(QFileInfo(target).size());
+        need += blocks(QFileInfo(source).size()) - old;
+        largestOld = qMax(largestOld, old);
+    }
+    return need + largestOld;
+}
+
+} // namespace
+
+void MobileCopy::checkRoom(const QList<std::pair<QString, QString>>& files, const QString& what,
+                           const QString& copied) const {
+    struct statvfs st {};
+    if (::statvfs(QFile::encodeName(m_plan.targetDir).constData(), &st) != 0)
+        return; // the copy itself says what is wrong with the drive
+    const qint64 free = qint64(st.f_bavail) * qint64(st.f_frsize);
+    const qint64 need = roomNeeded(files, qint64(st.f_frsize));
+    if (need <= free)
+        return;
+    qint64 size = 0;
+    for (const auto& file : files)
+        size += QFileInfo(file.first).size();
+    throw Error(QStringLiteral("%1 copied. %2 (%3) does not fit on %4: %5 free")
+                    .arg(copied, what, formatSizeShort(double(size)), targetName(),
+                         formatSizeShort(double(free))));
+}
+
+bool MobileCopy::targetGone() const {
+    const dev_t now = deviceOf(m_plan.targetDir);
+    if (now == 0 || (m_targetDevice != 0 && now != m_targetDevice))
+        return true;
+    return !m_plan.targetMount.isEmpty() && deviceOf(m_plan.targetMount) != now;
+}
+
+QString MobileCopy::targetName() const {
+    if (!m_plan.targetDrive.isEmpty())
+        return m_plan.targetDrive;
+    return QDir(m_plan.targetDir).dirName();
+}
+
 MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
+    m_targetDevice = deviceOf(m_plan.targetDir);
+    try {
+        return copyAll(report);
+    } catch (const Error&) {
+        // A stick pulled mid-copy fails as "Cannot create file ...: No such file or
+        // directory" or an I/O error; the user is told what happened instead.
+        if (targetGone())
+            throw Error(QStringLiteral("The drive %1 is no longer there").arg(targetName()));
+        throw;
+    }
+}
+
+MobileCopyResult MobileCopy::copyAll(const MobileCopyReport& report) {
     struct Finish {
         MobileCopy* copy;
         ~Finish() { copy->finished(); }
@@ -300,12 +370,23 @@ MobileCopyResult MobileCopy::run(const MobileCopyReport& report) {
         // The help and the program last: a drive too small for them holds every page, and a
         // program folder cut short is completed by the next copy (it compares the files).
         if (m_plan.withShell && !m_stop) {
+            // A drive too small for the rest stops here, before anything of it is written.
+            checkRoom({{m_plan.helpFile, target + QStringLiteral("qly.chm")}},
+                      QStringLiteral("The help"), QStringLiteral("The settings and pages were"));
             FileCopyOptions options = copyOptions();
             options.shownName = QStringLiteral("qly.chm");
             step(QStringLiteral("Shell: File 1 of 2"));
             copyFileWithProgress(m_plan.helpFile, target + QStringLiteral("qly.chm"),
                                  report.progress, options);
             step(QStringLiteral("Shell: File 2 of 2"));
+            QList<std::pair<QString, QString>> program;
+            const QString sourceDir =
+                QFileInfo(m_plan.programFile).absolutePath() + QLatin1Char('/');
+            for (const QString& file : runtimeFiles(sourceDir))
+                program.append({sourceDir + file, target + file});
+            program.append({m_plan.programFile, target + mobileProgramFileName()});
+            checkRoom(program, QStringLiteral("The program"),
+                      QStringLiteral("The settings, pages and help were"));
             copyProgram(report, result);
         }
         // The launcher last of all: once it is there, so is what it starts.

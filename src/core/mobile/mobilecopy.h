@@ -6,8 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 #include <atomic>
 #include <functional>
+#include <sys/types.h>
 
 namespace qly {
 
@@ -24,6 +27,7 @@ struct MobileCopyPlan {
     bool launcherScript = false; // leave quillery.sh beside the program (a stick)
     QString sourceDrive;         // how messages name the drives ("NOTES2GO")
     QString targetDrive;
+    QString targetMount; // the target drive's mount point; empty when it lies on none
     // Dictionaries in use and the personal word list, copied with the settings.
     QList<CarriedFile> spellingFiles;
 };
@@ -79,14 +83,23 @@ private:
     void copyKeepingVersion(const QString& source, const QString& target, const QString& shownName,
                             bool page, const MobileCopyReport& report, MobileCopyResult& result,
                             bool asConflict = false);
+    MobileCopyResult copyAll(const MobileCopyReport& report);
     void copySpellingFiles(int& step, int steps, const MobileCopyReport& report);
     void copyProgram(const MobileCopyReport& report, MobileCopyResult& result);
     FileCopyOptions copyOptions() const;
     void finished();
+    // The target's drive is gone (pulled, unmounted) since the copy began.
+    bool targetGone() const;
+    // Raises an Error naming what was copied (copied) and what does not fit (what) when the
+    // files (source, target) do not fit on the target.
+    void checkRoom(const QList<std::pair<QString, QString>>& files, const QString& what,
+                   const QString& copied) const;
+    QString targetName() const;
 
     MobileCopyPlan m_plan;
     std::atomic<bool> m_stop{false};
     bool m_registered = false;
+    dev_t m_targetDevice = 0;
 };
 
 // Asks a copy that runs in this process to stop and waits until it has (one block at most):

@@ -105,6 +105,38 @@ void PageVersions::keep(const QString& held, const QString& pageFile) const {
         ::unlinkat(fd, heldName.constData(), 0);
 }
 
+IoResult<QString> PageVersions::keepText(const QString& pageFile, QByteArrayView bytes) const {
+    const IoResult<Folder> folder = open(true);
+    if (!folder)
+        return folder.error();
+    const QString name = QFileInfo(pageFile).completeBaseName() + QStringLiteral(".held");
+    for (;;) {
+        const IoResult<FileIdentity> written = writeFileAtomically(folder.value(), name, bytes);
+        if (written)
+            break;
+        if (!isNoSpace(written.error().code) || !dropOldestOf(pageFile))
+            return written.error();
+    }
+    if (m_count > 0) {
+        keep(m_folder + name, pageFile);
+        return versionFile(pageFile, 1);
+    }
+    // No versions are kept otherwise, but this is the only copy of the text: it takes the
+    // first free number, so none kept before is written over.
+    const QByteArray held = nativeName(name);
+    for (int n = 1; n <= MaxCount; ++n) {
+        const QByteArray version = nativeName(QFileInfo(versionFile(pageFile, n)).fileName());
+        if (::faccessat(folder.value().fd(), version.constData(), F_OK, AT_SYMLINK_NOFOLLOW) == 0 ||
+            errno != ENOENT)
+            continue;
+        if (::renameat(folder.value().fd(), held.constData(), folder.value().fd(),
+                       version.constData()) != 0)
+            return ioErrorFromErrno(errno);
+        return versionFile(pageFile, n);
+    }
+    return ioErrorFromErrno(ENOSPC);
+}
+
 void PageVersions::drop(const QString& held) const {
     if (held.isEmpty())
         return;

@@ -38,6 +38,11 @@ public:
     // The page file could not be replaced: what was held is let go.
     void drop(const QString& held) const;
 
+    // Keeps bytes, a text of the page whose file is pageFile, as its newest version (the
+    // page file itself is gone: another program deleted it while it was shown). Returns the
+    // version's file, or the reason it could not be kept.
+    IoResult<QString> keepText(const QString& pageFile, QByteArrayView bytes) const;
+
     // Makes room on a full drive: removes the oldest version of the page whose file is
     // pageFile, else the oldest of any page. False when there is none left to remove.
     // Conflict versions (below) hold another program's text and are never removed.

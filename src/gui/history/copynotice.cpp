@@ -61,9 +61,14 @@ void CopyNotice::showFor(const QList<int>& pages, int copies, const QStringList&
         : copies > 1
             ? tr("Page %1 has conflict copies%2, kept in its history.").arg(letters.front(), from)
             : tr("Page %1 has a conflict copy%2, kept in its history.").arg(letters.front(), from);
+    showText(text, m_page);
+}
+
+void CopyNotice::showText(const QString& text, int page) {
+    m_page = page;
     m_text->setText(text);
     setAccessibleName(text);
-    m_historyButton->setAccessibleName(tr("History of page %1").arg(letters.front()));
+    m_historyButton->setAccessibleName(tr("History of page %1").arg(pageLetter(page)));
     show();
     m_hide.start();
     // Said by a screen reader as it appears, whatever has the focus.

@@ -29,10 +29,12 @@
 #include "pages/pagecopies.h"
 #include "pages/pagenames.h"
 #include "pages/pagesearch.h"
+#include "pages/pageversions.h"
 #include "platform/announcer.h"
 #include "platform/windowmove.h"
 #include "print/previewform.h"
 #include "print/printjob.h"
+#include "rtf/rtf.h"
 #include "settings/atomicfile.h"
 #include "settings/error.h"
 #include "settings/profile.h"
@@ -465,6 +467,25 @@ void MainForm::pageChangedOnDisk() {
         m_pages.currentPageReadOnly() ||
         m_pages.currentPageDiskChange() == PageStore::DiskChange::None)
         return;
+    if (m_pages.currentPageDiskChange() == PageStore::DiskChange::Removed &&
+        !m_editor->document()->isEmpty()) {
+        // Deleted by another program while shown: the text shown is all that is left of it.
+        const int page = m_pages.rememberedPageIndex();
+        const IoResult<QString> kept = m_pages.versions().keepText(
+            m_pages.currentPageFile(), rtf::writeDocument(editorDocument(m_editor->document())));
+        if (!kept) {
+            // The text stays shown, so it can still be copied or saved by typing.
+            m_copyNotice->showText(tr("Page %1 was deleted by another program. Its text could "
+                                      "not be kept (%2), so it stays shown.")
+                                       .arg(pageLetter(page), kept.reason()),
+                                   page);
+            return;
+        }
+        m_copyNotice->showText(tr("Page %1 was deleted by another program. Its last text is "
+                                  "kept in its history.")
+                                   .arg(pageLetter(page)),
+                               page);
+    }
     // The caret and the view stay where they were, as far as the new text reaches.
     const int caret = m_editor->textCursor().position();
     const int scroll = m_editor->verticalScrollBar()->value();

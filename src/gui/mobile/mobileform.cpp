@@ -734,6 +734,7 @@ void MobileForm::bbCopyClick() {
     const Drive* own = driveOfPath(m_drives, canonicalProgramPath());
     plan.sourceDrive = own ? driveName(own->mountPoint) : QString();
     plan.targetDrive = drive ? driveName(drive->mountPoint) : QString();
+    plan.targetMount = drive ? drive->mountPoint : QString();
     plan.launcherScript = drive && drive->kind == DriveKind::Removable;
     m_job = std::make_unique<MobileCopy>(plan);
 

@@ -201,6 +201,21 @@ TEST(PageVersions, ZeroKeepsNone) {
     EXPECT_FALSE(QFileInfo::exists(dir.path("backup")));
 }
 
+// A deleted page's last text: the newest version, and with no versions kept a version all
+// the same that writes over none kept before.
+TEST(PageVersions, AGivenTextIsKeptWhateverTheCount) {
+    TempDir dir;
+    const QString page = dir.path("rtf/C.rtf");
+    const PageVersions five(dir.path("backup"), 5);
+    ASSERT_TRUE(five.keepText(page, "first"));
+    EXPECT_EQ(five.keepText(page, "second").value(), dir.path("backup/C.1.rtf"));
+    EXPECT_EQ(dir.read("backup/C.2.rtf"), "first");
+    const PageVersions none(dir.path("backup"), 0);
+    EXPECT_EQ(none.keepText(page, "third").value(), dir.path("backup/C.3.rtf"));
+    EXPECT_EQ(dir.read("backup/C.1.rtf"), "second");
+    EXPECT_EQ(dir.read("backup/C.3.rtf"), "third");
+}
+
 TEST(Recovery, EveryCopyIsOfferedAndOneOlderThanItsPageSaysSo) {
     TempDir dir;
     PageStore store(dir.path());

@@ -1,5 +1,6 @@
 // The main window's page store in-process: switching, shut-down, and what happens when the
 // disk refuses a write. Runs on the offscreen platform.
+#include "history/copynotice.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/titlebar.h"
 #include "pages/closingnotes.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTest>
@@ -204,6 +206,28 @@ TEST_F(MainFormPages, APageReplacedWhileShownKeepsTheCaretAndTheView) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return editor->toPlainText().endsWith("synced"); }, 5000));
     EXPECT_EQ(editor->textCursor().position(), position);
     EXPECT_EQ(editor->verticalScrollBar()->value(), scroll);
+}
+
+// Another program deletes the page shown while nothing is typed: its last text is kept as its
+// newest version, and a notice says so and offers its history.
+TEST_F(MainFormPages, APageDeletedWhileShownIsKeptInItsHistory) {
+    QDir().mkpath(root() + "/rtf");
+    m_dir.write("rtf/A.rtf", "{\\rtf1\\ansi the last words\\par }");
+    QDir().mkpath(root() + "/backup");
+    m_dir.write("backup/A.1.rtf", "{\\rtf1 older}");
+    auto form = start();
+    QTextEdit* editor = form->editor();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor->toPlainText() == "the last words"; }, 5000));
+    ASSERT_TRUE(QFile::remove(root() + "/rtf/A.rtf"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->copyNotice()->isVisible(); }, 5000));
+    EXPECT_EQ(form->copyNotice()->textLabel()->text(),
+              "Page A was deleted by another program. Its last text is kept in its history.");
+    EXPECT_EQ(form->copyNotice()->offeredPage(), 0);
+    EXPECT_TRUE(file("backup/A.1.rtf").contains("the last words"));
+    EXPECT_EQ(file("backup/A.2.rtf"), "{\\rtf1 older}");
+    EXPECT_TRUE(editor->toPlainText().isEmpty());
+    EXPECT_TRUE(answerMessageBoxes([&] { form->close(); }).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(root() + "/rtf/A.rtf")) << "an empty page is not written";
 }
 
 // A page file that is there but cannot be read: a folder in its place, a device read error,

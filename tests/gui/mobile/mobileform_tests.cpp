@@ -29,6 +29,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -488,6 +493,43 @@ TEST_F(GoMobileStick, AReadOnlyStickIsSaidBeforeCopyAndALaterCopyCompletesIt) {
     EXPECT_FALSE(QFileInfo::exists(onStick("lib/plugins/platforms/.qly-copy-cut")));
 }
 
+TEST_F(GoMobileStick, AStickPulledMidCopyIsNamedAndALaterCopyCompletesIt) {
+    // A large runtime file (sparse at home) keeps the copy busy while the stick goes.
+    const qint64 big = qint64(128) << 20;
+    {
+        QFile f(m_home + "/lib/big.so");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(big));
+    }
+    mountStick(programSize() + big + (16 << 20));
+    MobileForm& form = open();
+    // As `umount -l` does, once the large file's temporary copy is on the stick.
+    std::atomic<bool> done{false}, pulled{false};
+    std::thread puller([&] {
+        const QDir lib(onStick("lib"));
+        while (!done && !pulled) {
+            if (!lib.entryList({".qly-copy-*"}, QDir::Files | QDir::Hidden).isEmpty())
+                pulled = ::umount2(QFile::encodeName(m_stick).constData(), MNT_DETACH) == 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const QStringList boxes = answerMessageBoxes([&] { copy(); });
+    done = true;
+    puller.join();
+    ASSERT_TRUE(pulled);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], "The drive STICK is no longer there.");
+    EXPECT_TRUE(child<QPushButton>(&form, "btClose")->isEnabled());
+    m_form.reset();
+
+    mountStick(programSize() + big + (16 << 20));
+    MobileForm& again = open();
+    EXPECT_EQ(copy(), expectedTexts(true));
+    EXPECT_EQ(text(&again, "pnStatus"), "Copy complete");
+    EXPECT_EQ(QFileInfo(onStick("lib/big.so")).size(), big);
+    expectSameFile(m_home + "/qly", onStick("qly"));
+}
+
 TEST_F(GoMobileStick, TooSmallStickCannotStart) {
     mountStick(1 << 20);
     MobileForm& form = open();
@@ -532,6 +574,36 @@ TEST_F(GoMobileStick, StickThatFillsUpKeepsEveryPageWhole) {
     }
     EXPECT_EQ(grown, 10);
     EXPECT_TRUE(leftovers().isEmpty()) << qPrintable(leftovers().join(' '));
+}
+
+TEST_F(GoMobileStick, AStickWithoutRoomForTheProgramStopsBeforeIt) {
+    mountStick(programSize() + (16 << 20));
+    MobileForm& form = open();
+    ASSERT_TRUE(child<QToolButton>(&form, "bbCopy")->isEnabled());
+    // Something else fills the stick: room for the pages and help, half the program.
+    struct statvfs st {};
+    ASSERT_EQ(::statvfs(QFile::encodeName(m_stick), &st), 0);
+    const qint64 leave = (1 << 20) + QFileInfo(m_home + "/qly.chm").size() + programSize() / 2;
+    writeFile(m_stick + "/filler", QByteArray(qint64(st.f_bavail) * st.f_frsize - leave, 'f'));
+
+    const QStringList boxes = answerMessageBoxes([&] { copy(); });
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith("The settings, pages and help were copied. The program ("))
+        << qPrintable(boxes[0]);
+    EXPECT_TRUE(boxes[0].contains(") does not fit on STICK: ")) << qPrintable(boxes[0]);
+    for (char c = 'A'; c <= 'Z'; ++c)
+        expectSameFile(m_home + "/rtf/" + QChar(c) + ".rtf", onStick(QString("rtf/") + c + ".rtf"));
+    expectSameFile(m_home + "/qly.chm", onStick("qly.chm"));
+    EXPECT_FALSE(QFileInfo::exists(onStick("qly")));
+    EXPECT_FALSE(QFileInfo::exists(onStick("lib"))) << "no part of the runtime";
+    m_form.reset();
+
+    QFile::remove(m_stick + "/filler");
+    MobileForm& again = open();
+    EXPECT_TRUE(child<QCheckBox>(&again, "chShell")->isChecked()) << "the program is missing";
+    copy();
+    EXPECT_EQ(text(&again, "pnStatus"), "Copy complete");
+    expectSameFile(m_home + "/qly", onStick("qly"));
 }
 
 TEST_F(GoMobileStick, APipeNamedLikeAPageOnTheStickIsNamedAndTheCopyFinishes) {
