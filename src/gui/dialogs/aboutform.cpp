@@ -121,8 +121,12 @@ AboutForm::AboutForm(QWidget* parent)
             b->move(b->x() + excess, b->y());
         setFixedSize(width() + excess, height());
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+    // Centred on the screen by the client area, not by the frame.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(), size());
+        r.moveCenter(screen->geometry().center());
+        setGeometry(r);
+    }
 }
 
 QString AboutForm::versionLine() {
