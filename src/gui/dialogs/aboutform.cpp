@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 
@@ -33,8 +35,7 @@ constexpr int LogoHeight = 81;
 AboutForm::AboutForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+                          Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About Quillery"));
     const QFont dialogFont = designedFont();
@@ -120,8 +121,12 @@ AboutForm::AboutForm(QWidget* parent)
             b->move(b->x() + excess, b->y());
         setFixedSize(width() + excess, height());
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+    // Centred on the screen by the client area, not by the frame.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(), size());
+        r.moveCenter(screen->geometry().center());
+        setGeometry(r);
+    }
 }
 
 QString AboutForm::versionLine() {
@@ -182,13 +187,47 @@ void AboutForm::btAcknowledgmentsClick() {
 }
 
 void AboutForm::btWebSiteClick() {
-    if (!m_openUrl(WebSite))
-        warn(QStringLiteral("Can't execute default browser"));
+    open(WebSite, QStringLiteral("Can't execute default browser"));
 }
 
 void AboutForm::btEmailClick() {
-    if (!m_openUrl(QUrl(QStringLiteral("mailto:") + SupportEmail)))
-        warn(QStringLiteral("Can't execute default emailer"));
+    open(QUrl(QStringLiteral("mailto:") + SupportEmail),
+         QStringLiteral("Can't execute default emailer"));
+}
+
+void AboutForm::open(const QUrl& url, const QString& failure) {
+    if (m_openUrl) {
+        if (!m_openUrl(url))
+            warn(failure);
+        return;
+    }
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // QDesktopServices reports success as soon as xdg-open has started, even when it then finds
+    // no browser or mail program (exit code 3). xdg-open runs on its own, so the window never
+    // waits on it, and its failure is told when it ends. It outlives the box if it must.
+    auto* process = new QProcess;
+    process->setProgram(QStringLiteral("xdg-open"));
+    process->setArguments({url.toString(QUrl::FullyEncoded)});
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QPointer<AboutForm> self(this);
+    auto done = [process, self, failure](bool failed) {
+        process->deleteLater();
+        if (failed && self)
+            self->warn(failure);
+    };
+    connect(process, &QProcess::finished, process, [done](int code, QProcess::ExitStatus status) {
+        done(status != QProcess::NormalExit || code != 0);
+    });
+    connect(process, &QProcess::errorOccurred, process, [done](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            done(true);
+    });
+    process->start();
+#else
+    if (!QDesktopServices::openUrl(url))
+        warn(failure);
+#endif
 }
 
 void AboutForm::warn(const QString& text) {

@@ -27,7 +27,8 @@ public:
     // "Quillery", the trade-mark sign, a blank and the version.
     static QString versionLine();
 
-    // How web and mail addresses are handed to the desktop; tests replace it.
+    // How web and mail addresses are handed to the desktop; tests replace it. Without one,
+    // xdg-open runs in the background and a failure shows the warning when it ends.
     void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
     void btAcknowledgmentsClick();
@@ -38,6 +39,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void open(const QUrl& url, const QString& failure);
     void warn(const QString& text);
 
     std::function<bool(const QUrl&)> m_openUrl;

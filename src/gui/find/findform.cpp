@@ -77,11 +77,13 @@ FindForm::FindForm(const QString& pageFolder, QWidget* parent)
     buildControls();
     growWithDesktopFont(this);
 
-    // Centred on the screen rather than on the main window.
+    // Centred on the screen rather than on the main window, by the client area: setGeometry
+    // places the client area where move() would place the frame, title bar and all.
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen) {
-        const QRect s = screen->geometry();
-        move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
+        QRect r(QPoint(), size());
+        r.moveCenter(screen->geometry().center());
+        setGeometry(r);
     }
 }
 

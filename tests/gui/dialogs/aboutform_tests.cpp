@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -192,6 +193,37 @@ TEST(AboutForm, WarnsWhenNoBrowserOrMailerOpensAndStaysOpen) {
     }
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.result(), 0);
+}
+
+// xdg-open starts but finds no browser (exit code 3): the warning still comes, once it ends.
+TEST(AboutForm, WarnsWhenXdgOpenFindsNoBrowser) {
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    QFile stub(bin.filePath(QStringLiteral("xdg-open")));
+    ASSERT_TRUE(stub.open(QIODevice::WriteOnly));
+    stub.write("#!/bin/sh\nexit 3\n");
+    stub.close();
+    stub.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+
+    AboutForm form;
+    form.show();
+    QStringList shown;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->accept();
+        }
+    });
+    answer.start();
+    QTest::mouseClick(child<QPushButton>(form, "btWebSite"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 10000));
+    qputenv("PATH", path);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("Can't execute default browser")});
+    EXPECT_TRUE(form.isVisible());
 }
 
 TEST(AboutForm, HelpWithoutAHelpFileShowsNothingAndOkCloses) {
