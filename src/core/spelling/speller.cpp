@@ -22,15 +22,18 @@ void Speller::addDictionary(const QString& code, std::unique_ptr<SpellDictionary
     changed();
 }
 
+std::unique_ptr<SpellDictionary> loadDictionaryFor(const QString& code,
+                                                   const QList<DictionaryFile>& available) {
+    const auto it = std::find_if(available.cbegin(), available.cend(),
+                                 [&](const DictionaryFile& d) { return d.code == code; });
+    return it != available.cend() ? loadHunspellDictionary(it->affPath, it->dicPath) : nullptr;
+}
+
 QStringList Speller::loadDictionaries(const QStringList& codes,
                                       const QList<DictionaryFile>& available) {
     QStringList failed;
     for (const QString& code : codes) {
-        auto it = std::find_if(available.cbegin(), available.cend(),
-                               [&](const DictionaryFile& d) { return d.code == code; });
-        std::unique_ptr<SpellDictionary> d;
-        if (it != available.cend())
-            d = loadHunspellDictionary(it->affPath, it->dicPath);
+        std::unique_ptr<SpellDictionary> d = loadDictionaryFor(code, available);
         if (d)
             addDictionary(code, std::move(d));
         else

@@ -13,6 +13,11 @@
 
 namespace qly {
 
+// The dictionary of language `code` among those found; nothing when it is not there or cannot
+// be loaded.
+std::unique_ptr<SpellDictionary> loadDictionaryFor(const QString& code,
+                                                   const QList<DictionaryFile>& available);
+
 // Checks words against several languages at once (a word is right when any of them knows
 // it), the user's personal list and the words ignored for this session.
 class Speller {

@@ -1,5 +1,7 @@
 #include "editor/checklists.h"
 
+#include "editor/listediting.h"
+
 #include "model/inlinemarks.h"
 
 #include <QKeyEvent>
@@ -15,18 +17,6 @@ namespace qly {
 namespace {
 
 const QString kNewItem = QString(QChar(kBoxOpen)) + QLatin1Char(' ');
-
-std::vector<QTextBlock> selectedBlocks(const QTextCursor& cursor) {
-    std::vector<QTextBlock> out;
-    const QTextDocument* doc = cursor.document();
-    const QTextBlock last = doc->findBlock(cursor.selectionEnd());
-    for (QTextBlock b = doc->findBlock(cursor.selectionStart()); b.isValid(); b = b.next()) {
-        out.push_back(b);
-        if (b == last)
-            break;
-    }
-    return out;
-}
 
 bool hasBox(const QTextBlock& block) {
     return boxTicked(block.text()).has_value();

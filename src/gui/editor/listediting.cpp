@@ -17,18 +17,6 @@
 #include <vector>
 
 namespace qly {
-namespace {
-
-constexpr int kIndentStepTwips = 720; // half an inch, as the writer's levels step
-constexpr double kIndentStepPixels = kIndentStepTwips / 15.0;
-
-int listId(const QTextList* list) {
-    return list ? list->format().intProperty(kListIdProperty) : 0;
-}
-
-int listLevel(const QTextList* list) {
-    return std::clamp(list->format().indent() - 1, 0, kListLevels - 1);
-}
 
 std::vector<QTextBlock> selectedBlocks(const QTextCursor& cursor) {
     std::vector<QTextBlock> out;
@@ -40,6 +28,19 @@ std::vector<QTextBlock> selectedBlocks(const QTextCursor& cursor) {
             break;
     }
     return out;
+}
+
+namespace {
+
+constexpr int kIndentStepTwips = 720; // half an inch, as the writer's levels step
+constexpr double kIndentStepPixels = kIndentStepTwips / 15.0;
+
+int listId(const QTextList* list) {
+    return list ? list->format().intProperty(kListIdProperty) : 0;
+}
+
+int listLevel(const QTextList* list) {
+    return std::clamp(list->format().indent() - 1, 0, kListLevels - 1);
 }
 
 int largestListId(const QTextDocument* doc) {

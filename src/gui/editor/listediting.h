@@ -2,6 +2,11 @@
 
 #include "model/document.h"
 
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <vector>
+
 class QKeyEvent;
 class QTextCursor;
 class QTextDocument;
@@ -15,6 +20,9 @@ namespace qly {
 // Bullets and Numbering: the paragraphs of the selection (or the caret's) become items of a
 // list of that style, joining the list just before them; when all already are, they stop
 // being list items.
+// The paragraphs the cursor's selection touches (the caret's alone without one), in order.
+std::vector<QTextBlock> selectedBlocks(const QTextCursor& cursor);
+
 void toggleList(QTextCursor cursor, ListStyle style);
 // Increase and Decrease Indent: list items go one level deeper or higher (0 to 8); other
 // paragraphs are indented by half an inch more or less.

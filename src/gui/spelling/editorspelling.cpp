@@ -139,11 +139,7 @@ void EditorSpelling::apply(const SpellingSettings& settings) {
     m_loader = QThread::create([result, codes, personalPath, folders] {
         const QList<DictionaryFile> available = findDictionaries(folders);
         for (const QString& code : codes) {
-            auto it = std::find_if(available.cbegin(), available.cend(),
-                                   [&](const DictionaryFile& d) { return d.code == code; });
-            std::unique_ptr<SpellDictionary> d;
-            if (it != available.cend())
-                d = loadHunspellDictionary(it->affPath, it->dicPath);
+            std::unique_ptr<SpellDictionary> d = loadDictionaryFor(code, available);
             if (d)
                 result->dictionaries.emplace_back(code, std::move(d));
             else
